@@ -1,0 +1,13 @@
+// The process-wide objects every part of Orlivane reaches directly. They are
+// constructed in this order and destroyed in the reverse one, so the
+// navigator and its pages go first.
+#pragma once
+
+#include "app/settings.h"
+
+class CVemolyApp;
+class CNavigator;
+
+extern CSettings g_settings;
+extern CVemolyApp theApp;
+extern CNavigator g_navigator;

@@ -1,0 +1,7 @@
+#include "app/globals.h"
+#include "app/vemolyapp.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int cmdShow)
+{
+    return AfxWinMain(&theApp, instance, cmdShow);
+}

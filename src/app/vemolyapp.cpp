@@ -1,0 +1,72 @@
+#include "app/vemolyapp.h"
+
+#include <shlwapi.h>
+
+#include "app/globals.h"
+#include "core/homepage.h"
+#include "core/navigator.h"
+#include "frame/mainframe.h"
+#include "res/resource.h"
+#include "view/vemolydoc.h"
+#include "view/vemolyview.h"
+
+BEGIN_COMMAND_MAP(CVemolyApp, CWinApp)
+    ON_COMMAND(ID_FILE_NEW, OnCmdFileNew)
+    ON_COMMAND(ID_FILE_PRINT_SETUP, OnCmdFilePrintSetup)
+END_COMMAND_MAP()
+
+BOOL CVemolyApp::InitInstance()
+{
+    if (!AfxOleInit()) {
+        AfxMessageBox(IDP_OLE_INIT_FAILED);
+        return FALSE;
+    }
+
+    // The help file sits beside the program.
+    char help[MAX_PATH];
+    ::lstrcpynA(help, m_pszHelpFilePath.c_str(), MAX_PATH);
+    ::PathRenameExtensionA(help, ".chm");
+    m_pszHelpFilePath = help;
+
+    SetRegistryKey("Vemoly");
+    LoadStdProfileSettings(4);
+
+    g_settings.Load();
+
+    auto* home = new CHomePage();
+    home->Load();
+    g_navigator.Push(home);
+
+    auto docTemplate = CSingleDocTemplate::Create<CVemolyDoc, CMainFrame, CVemolyView>(IDR_MAINFRAME);
+    docTemplate->SetContainerInfo(6);
+    AddDocTemplate(std::move(docTemplate));
+
+    CCommandLineInfo commandLine;
+    ParseCommandLine(commandLine);
+    if (!ProcessShellCommand(commandLine))
+        return FALSE;
+
+    m_pMainWnd->ShowWindow(SW_SHOW);
+    m_pMainWnd->UpdateWindow();
+
+    home->Start();
+    home->Activate(true);
+    return TRUE;
+}
+
+int CVemolyApp::ExitInstance()
+{
+    m_exiting = 1;
+    g_settings.Save();
+    return CWinApp::ExitInstance();
+}
+
+void CVemolyApp::OnCmdFileNew()
+{
+    OnFileNew();
+}
+
+void CVemolyApp::OnCmdFilePrintSetup()
+{
+    OnFilePrintSetup();
+}

@@ -1,0 +1,21 @@
+// The application object: brings Orlivane up in a fixed order and writes the
+// settings back at exit.
+#pragma once
+
+#include <atomic>
+
+#include "afx.h"
+
+class CVemolyApp : public CWinApp {
+public:
+    // Raised at the start of ExitInstance; thumbnail workers stop on it.
+    std::atomic<int> m_exiting{0};
+
+    BOOL InitInstance() override;
+    int ExitInstance() override;
+
+protected:
+    void OnCmdFileNew();
+    void OnCmdFilePrintSetup();
+    DECLARE_COMMAND_MAP()
+};

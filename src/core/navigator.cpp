@@ -1,0 +1,81 @@
+#include "core/navigator.h"
+
+#include "core/page.h"
+#include "view/vemolyview.h"
+
+CNavigator::~CNavigator()
+{
+    DiscardFrom(0);
+}
+
+CPage* CNavigator::GetCurrentPage() const
+{
+    if (m_current < 0 || m_current >= (int)m_pages.size())
+        return nullptr;
+    return m_pages[(size_t)m_current];
+}
+
+void CNavigator::Push(CPage* page)
+{
+    DiscardFrom(m_current + 1);
+    m_pages.push_back(page);
+    m_current = (int)m_pages.size() - 1;
+}
+
+void CNavigator::Navigate(CPage* page)
+{
+    if (CPage* current = GetCurrentPage())
+        current->Activate(false);
+    Push(page);
+    page->Load();
+    page->Start();
+    page->Activate(true);
+    CVemolyView::RedrawPage(nullptr);
+}
+
+void CNavigator::MoveTo(int index)
+{
+    if (CPage* current = GetCurrentPage())
+        current->Activate(false);
+    m_current = index;
+    if (CPage* current = GetCurrentPage())
+        current->Activate(true);
+}
+
+void CNavigator::Back()
+{
+    if (m_current > 0)
+        MoveTo(m_current - 1);
+}
+
+void CNavigator::Forward()
+{
+    if (CanGoForward())
+        MoveTo(m_current + 1);
+}
+
+void CNavigator::Home()
+{
+    if (!m_pages.empty())
+        MoveTo(0);
+}
+
+void CNavigator::MarkAllStale()
+{
+    for (CPage* page : m_pages)
+        page->MarkStale();
+}
+
+void CNavigator::DiscardFrom(int start)
+{
+    if (start < 0)
+        start = 0;
+    while ((int)m_pages.size() > start) {
+        // Out of the list first, so that nothing reaches a page being destroyed.
+        CPage* page = m_pages.back();
+        m_pages.pop_back();
+        delete page;
+    }
+    if (m_current >= start)
+        m_current = start - 1;
+}

@@ -1,0 +1,42 @@
+// The browser-like history of pages. It owns every page it holds; entry 0
+// is the Home page, and only the current page is active.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+class CPage;
+
+class CNavigator {
+public:
+    CNavigator() = default;
+    ~CNavigator();
+    CNavigator(const CNavigator&) = delete;
+    CNavigator& operator=(const CNavigator&) = delete;
+
+    // Drops the entries after the current one, appends page and makes it
+    // current, calling no page operation.
+    void Push(CPage* page);
+    // Leaves the current page for a new one: deactivate, push, load, start,
+    // activate, repaint.
+    void Navigate(CPage* page);
+    void Back();
+    void Forward();
+    void Home();
+    void MarkAllStale();
+    // Deletes the entries from start on.
+    void DiscardFrom(int start);
+
+    bool CanGoBack() const { return m_current > 0; }
+    bool CanGoForward() const { return m_current < (int)m_pages.size() - 1; }
+    CPage* GetCurrentPage() const;
+    int GetCurrentIndex() const { return m_current; }
+    int GetCount() const { return (int)m_pages.size(); }
+    CPage* GetPage(int index) const { return m_pages[(size_t)index]; }
+
+private:
+    void MoveTo(int index);
+
+    int m_current = -1;
+    std::vector<CPage*> m_pages;  // owned
+};

@@ -1,0 +1,50 @@
+// A page is everything the view can show: the Home page, a folder of
+// thumbnails, one picture, a slideshow. The view and the navigator drive a
+// page only through these operations.
+#pragma once
+
+#include <string>
+
+#include "afx.h"
+
+class CPage : public CCmdTarget {
+public:
+    CPage() = default;
+    ~CPage() override = default;
+
+    virtual void Load() = 0;
+    virtual void Start() {}
+    // True when the content changed; called before Layout.
+    virtual bool Refresh() { return false; }
+    // Lays the content out in area (page coordinates); returns its extent.
+    virtual CSize Layout(const RECT* area);
+    virtual void Draw(CDC* dc, const RECT* clip) = 0;
+    virtual void OnClick(const POINT& point, bool buttonUp) = 0;
+    virtual void OnHover(const POINT&) {}
+    virtual void OnTick() {}
+    // A new menu for the point, or null; the caller deletes it.
+    virtual CMenu* GetContextMenu(const POINT&) { return nullptr; }
+    virtual void MarkStale() {}
+    virtual std::string GetTitle();
+    virtual void Activate(bool active);
+    virtual void SeekTo(int) {}
+
+    // Lays the page out for the view's client area, keeping the scroll
+    // position where the content allows, and repaints.
+    void UpdateLayout();
+    void SaveScrollPosition();
+    // The printable sheet in page coordinates on a printer, else the bounds.
+    RECT GetDrawArea(CDC* dc) const;
+
+    bool IsActive() const { return m_active; }
+    bool IsTicking() const { return m_ticking; }
+    void SetTicking(bool ticking) { m_ticking = ticking; }
+    POINT GetSavedScroll() const { return m_scroll; }
+    const RECT& GetBounds() const { return m_bounds; }
+
+protected:
+    POINT m_scroll{0, 0};
+    RECT m_bounds{0, 0, 0, 0};
+    bool m_active = false;
+    bool m_ticking = true;
+};

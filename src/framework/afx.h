@@ -1,0 +1,13 @@
+// The application framework in one include.
+#pragma once
+
+#include "afxbase.h"
+#include "cmdtarget.h"
+#include "dc.h"
+#include "doc.h"
+#include "frame.h"
+#include "menu.h"
+#include "print.h"
+#include "view.h"
+#include "winapp.h"
+#include "wnd.h"

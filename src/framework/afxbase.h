@@ -1,0 +1,125 @@
+// Common ground of the application framework: Windows headers, the small
+// geometry types, the framework's standard ids and the process-wide helpers.
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef STRICT
+#define STRICT
+#endif
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+// ---------------------------------------------------------------- geometry
+
+struct CPoint : POINT {
+    CPoint() : POINT{0, 0} {}
+    CPoint(int px, int py) : POINT{px, py} {}
+    CPoint(POINT p) : POINT(p) {}
+    explicit CPoint(LPARAM lParam)
+        : POINT{(short)LOWORD(lParam), (short)HIWORD(lParam)} {}
+    bool operator==(const POINT& o) const { return x == o.x && y == o.y; }
+    CPoint operator-() const { return CPoint(-x, -y); }
+};
+
+struct CSize : SIZE {
+    CSize() : SIZE{0, 0} {}
+    CSize(int w, int h) : SIZE{w, h} {}
+    CSize(SIZE s) : SIZE(s) {}
+    bool operator==(const SIZE& o) const { return cx == o.cx && cy == o.cy; }
+};
+
+struct CRect : RECT {
+    CRect() : RECT{0, 0, 0, 0} {}
+    CRect(int l, int t, int r, int b) : RECT{l, t, r, b} {}
+    CRect(const RECT& r) : RECT(r) {}
+    CRect(POINT topLeft, SIZE size)
+        : RECT{topLeft.x, topLeft.y, topLeft.x + size.cx, topLeft.y + size.cy} {}
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+    CSize Size() const { return CSize(Width(), Height()); }
+    CPoint TopLeft() const { return CPoint(left, top); }
+    CPoint BottomRight() const { return CPoint(right, bottom); }
+    bool IsRectEmpty() const { return ::IsRectEmpty(this) != FALSE; }
+    bool PtInRect(POINT p) const { return ::PtInRect(this, p) != FALSE; }
+    void SetRect(int l, int t, int r, int b) { left = l; top = t; right = r; bottom = b; }
+    void SetRectEmpty() { SetRect(0, 0, 0, 0); }
+    void OffsetRect(int dx, int dy) { ::OffsetRect(this, dx, dy); }
+    bool operator==(const RECT& o) const { return ::EqualRect(this, &o) != FALSE; }
+};
+
+// ---------------------------------------------------------------- standard ids
+
+#define AFX_IDW_CONTROLBAR_FIRST 0xE800
+#define AFX_IDW_CONTROLBAR_LAST  0xE8FF
+#define AFX_IDW_TOOLBAR          0xE800
+#define AFX_IDW_STATUS_BAR       0xE801
+#define AFX_IDW_REBAR            0xE804
+#define AFX_IDW_DIALOGBAR        0xE805
+#define AFX_IDW_PANE_FIRST       0xE900
+
+#define WM_SETMESSAGESTRING   0x0362
+#define WM_IDLEUPDATECMDUI    0x0363
+
+#define FWS_ADDTOTITLE  0x00008000L
+
+#ifndef ID_FILE_NEW
+#define ID_FILE_NEW           57600
+#endif
+#ifndef ID_FILE_OPEN
+#define ID_FILE_OPEN          57601
+#endif
+#ifndef ID_FILE_PRINT_SETUP
+#define ID_FILE_PRINT_SETUP   57606
+#endif
+#ifndef ID_FILE_PRINT
+#define ID_FILE_PRINT         57607
+#endif
+#ifndef ID_FILE_PRINT_DIRECT
+#define ID_FILE_PRINT_DIRECT  57608
+#endif
+#ifndef ID_FILE_PRINT_PREVIEW
+#define ID_FILE_PRINT_PREVIEW 57609
+#endif
+#ifndef ID_APP_ABOUT
+#define ID_APP_ABOUT          57664
+#endif
+#ifndef ID_APP_EXIT
+#define ID_APP_EXIT           57665
+#endif
+#ifndef AFX_IDS_APP_TITLE
+#define AFX_IDS_APP_TITLE     57344
+#endif
+#ifndef AFX_IDS_IDLEMESSAGE
+#define AFX_IDS_IDLEMESSAGE   57345
+#endif
+
+// ---------------------------------------------------------------- helpers
+
+class CWinApp;
+class CWnd;
+
+CWinApp* AfxGetApp();
+CWnd* AfxGetMainWnd();
+HINSTANCE AfxGetInstanceHandle();
+HINSTANCE AfxGetResourceHandle();
+
+// The text of a string resource, empty when there is none.
+std::string AfxLoadString(UINT id);
+
+int AfxMessageBox(const char* text, UINT type = MB_OK, UINT helpId = 0);
+int AfxMessageBox(UINT stringId, UINT type = MB_OK, UINT helpId = (UINT)-1);
+
+// Registers (once per distinct set of arguments) a window class with the
+// framework's window procedure and returns its name.
+const char* AfxRegisterWndClass(UINT classStyle, HCURSOR cursor = nullptr,
+                                HBRUSH background = nullptr, HICON icon = nullptr);
+
+BOOL AfxOleInit();
+// Balances a successful AfxOleInit; the framework calls it after the message loop.
+void AfxOleTerm();
+void AfxOleLockApp();
+void AfxOleUnlockApp();

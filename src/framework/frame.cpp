@@ -1,0 +1,258 @@
+#include "frame.h"
+
+#include <algorithm>
+
+#include "doc.h"
+#include "view.h"
+#include "winapp.h"
+
+// ---------------------------------------------------------------- CControlBar
+
+CSize CControlBar::CalcFixedLayout(BOOL, BOOL)
+{
+    CRect rect;
+    GetWindowRect(&rect);
+    return rect.Size();
+}
+
+void CControlBar::OnUpdateCmdUI(CWnd*, BOOL)
+{
+}
+
+void CControlBar::OnIdleUpdateCmdUI()
+{
+    if (!IsWindowVisible())
+        return;
+    if (CWnd* frame = GetParentFrame())
+        OnUpdateCmdUI(frame, TRUE);
+}
+
+// ---------------------------------------------------------------- CFrameWnd
+
+CFrameWnd::~CFrameWnd() = default;
+
+BOOL CFrameWnd::LoadFrame(UINT resourceId, DWORD style, CWnd* parent, CCreateContext* context)
+{
+    const std::string strings = AfxLoadString(resourceId);
+    m_strTitle = strings.substr(0, strings.find('\n'));
+    m_frameStyle = style & FWS_ADDTOTITLE;
+
+    HINSTANCE instance = AfxGetResourceHandle();
+    HICON icon = ::LoadIconA(instance, MAKEINTRESOURCEA(resourceId));
+    const char* className = AfxRegisterWndClass(CS_DBLCLKS, ::LoadCursorA(nullptr, IDC_ARROW),
+                                                (HBRUSH)(COLOR_WINDOW + 1), icon);
+    HMENU menu = ::LoadMenuA(instance, MAKEINTRESOURCEA(resourceId));
+    m_hAccelTable = ::LoadAcceleratorsA(instance, MAKEINTRESOURCEA(resourceId));
+
+    m_pCreateContext = context;
+    BOOL created = CreateEx(0, className, m_strTitle.c_str(), style & ~FWS_ADDTOTITLE,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent,
+                            (UINT_PTR)menu, nullptr);
+    m_pCreateContext = nullptr;
+    if (!created) {
+        if (menu)
+            ::DestroyMenu(menu);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CFrameWnd::PreCreateWindow(CREATESTRUCTA& cs)
+{
+    cs.style |= WS_CLIPCHILDREN;
+    return TRUE;
+}
+
+int CFrameWnd::OnCreate(LPCREATESTRUCTA cs)
+{
+    if (Default() == -1)
+        return -1;
+    if (!OnCreateClient(cs, m_pCreateContext))
+        return -1;
+    return 0;
+}
+
+BOOL CFrameWnd::OnCreateClient(LPCREATESTRUCTA, CCreateContext* context)
+{
+    if (context && context->m_newView)
+        return CreateView(context) != nullptr;
+    return TRUE;
+}
+
+CView* CFrameWnd::CreateView(CCreateContext* context, UINT id)
+{
+    CView* view = context->m_newView();
+    if (context->m_pCurrentDoc)
+        context->m_pCurrentDoc->AddView(view);
+    // The view deletes itself when its window goes.
+    if (!view->Create(this, id)) {
+        if (context->m_pCurrentDoc)
+            context->m_pCurrentDoc->RemoveView(view);
+        delete view;
+        return nullptr;
+    }
+    return view;
+}
+
+void CFrameWnd::SetActiveView(CView* view)
+{
+    m_pViewActive = view;
+}
+
+CDocument* CFrameWnd::GetActiveDocument() const
+{
+    return m_pViewActive ? m_pViewActive->GetDocument() : nullptr;
+}
+
+void CFrameWnd::InitialUpdateFrame(CDocument* doc, BOOL makeVisible)
+{
+    CView* view = m_pViewActive;
+    if (!view) {
+        HWND pane = ::GetDlgItem(m_hWnd, AFX_IDW_PANE_FIRST);
+        view = dynamic_cast<CView*>(FromHandlePermanent(pane));
+        SetActiveView(view);
+    }
+    if (doc)
+        doc->SendInitialUpdate();
+    else if (view)
+        view->OnInitialUpdate();
+    OnUpdateFrameTitle(TRUE);
+    RecalcLayout();
+
+    if (makeVisible) {
+        int cmdShow = -1;
+        CWinApp* app = AfxGetApp();
+        if (app && app->m_pMainWnd == this) {
+            cmdShow = app->m_nCmdShow;
+            app->m_nCmdShow = -1;  // only the first showing uses it
+        }
+        ActivateFrame(cmdShow);
+        if (view)
+            ::SetFocus(view->m_hWnd);
+    }
+}
+
+void CFrameWnd::ActivateFrame(int cmdShow)
+{
+    if (cmdShow == -1)
+        cmdShow = IsWindowVisible() ? SW_SHOW : SW_SHOWNORMAL;
+    ShowWindow(cmdShow);
+    ::BringWindowToTop(m_hWnd);
+}
+
+void CFrameWnd::OnUpdateFrameTitle(BOOL addToTitle)
+{
+    std::string title = m_strTitle;
+    if (addToTitle && (m_frameStyle & FWS_ADDTOTITLE)) {
+        if (CDocument* doc = GetActiveDocument(); doc && !doc->GetTitle().empty())
+            title = doc->GetTitle() + " - " + m_strTitle;
+    }
+    if (GetWindowText() != title)
+        SetWindowText(title);
+}
+
+void CFrameWnd::RemoveControlBar(CControlBar* bar)
+{
+    m_bars.erase(std::remove(m_bars.begin(), m_bars.end(), bar), m_bars.end());
+}
+
+void CFrameWnd::SetClientOverride(CWnd* wnd)
+{
+    m_pClientOverride = wnd;
+    if (m_pViewActive)
+        m_pViewActive->ShowWindow(wnd ? SW_HIDE : SW_SHOW);
+    RecalcLayout();
+}
+
+void CFrameWnd::RecalcLayout()
+{
+    if (!m_hWnd)
+        return;
+    CRect client;
+    GetClientRect(&client);
+    for (CControlBar* bar : m_bars) {
+        if (!bar->m_hWnd || !bar->IsWindowVisible())
+            continue;
+        const CSize size = bar->CalcFixedLayout(TRUE, TRUE);
+        if (bar->GetBarStyle() & CBRS_ALIGN_BOTTOM) {
+            bar->MoveWindow(CRect(client.left, client.bottom - size.cy, client.right, client.bottom));
+            client.bottom -= size.cy;
+        } else {
+            bar->MoveWindow(CRect(client.left, client.top, client.right, client.top + size.cy));
+            client.top += size.cy;
+        }
+    }
+    if (client.bottom < client.top)
+        client.bottom = client.top;
+    CWnd* pane = m_pClientOverride ? m_pClientOverride : m_pViewActive;
+    if (pane && pane->m_hWnd)
+        pane->MoveWindow(client);
+}
+
+void CFrameWnd::OnSize(UINT type, int, int)
+{
+    if (type != SIZE_MINIMIZED)
+        RecalcLayout();
+}
+
+void CFrameWnd::OnSetFocus(HWND oldWnd)
+{
+    if (m_pViewActive && m_pViewActive->m_hWnd && !m_pClientOverride)
+        ::SetFocus(m_pViewActive->m_hWnd);
+    else
+        CWnd::OnSetFocus(oldWnd);
+}
+
+void CFrameWnd::OnClose()
+{
+    DestroyWindow();
+}
+
+void CFrameWnd::PostNcDestroy()
+{
+    CWinApp* app = AfxGetApp();
+    if (app && app->m_pMainWnd == this) {
+        app->m_pMainWnd = nullptr;
+        ::PostQuitMessage(0);
+    }
+    delete this;
+}
+
+BOOL CFrameWnd::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo)
+{
+    // The view (and through it the document) first, then the frame, then the application.
+    if (m_pViewActive && m_pViewActive->OnCmdMsg(nID, nCode, pExtra, pHandlerInfo))
+        return TRUE;
+    if (CWnd::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo))
+        return TRUE;
+    CWinApp* app = AfxGetApp();
+    return app && app->OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
+}
+
+BOOL CFrameWnd::PreTranslateMessage(MSG* msg)
+{
+    if (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST && m_hAccelTable)
+        return ::TranslateAcceleratorA(m_hWnd, m_hAccelTable, msg);
+    return FALSE;
+}
+
+void CFrameWnd::OnInitMenuPopup(HMENU popup, UINT, BOOL sysMenu)
+{
+    if (sysMenu)
+        return;
+    const int count = ::GetMenuItemCount(popup);
+    for (int i = 0; i < count; ++i) {
+        const UINT id = ::GetMenuItemID(popup, i);
+        if (id == 0 || id == (UINT)-1)
+            continue;  // separators and popups
+        CCmdUI state;
+        state.m_nID = id;
+        state.m_nIndex = (UINT)i;
+        state.m_hMenu = popup;
+        state.DoUpdate(this, m_bAutoMenuEnable && id < 0xF000);
+    }
+}
+
+void CFrameWnd::OnIdleUpdateCmdUI()
+{
+}

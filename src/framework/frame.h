@@ -1,0 +1,104 @@
+// Frame windows and the control bars they lay out around their view.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "wnd.h"
+
+class CView;
+class CDocument;
+class CDocTemplate;
+
+// Bar styles (the low bits of a control bar's bar style).
+#define CBRS_ALIGN_LEFT     0x1000L
+#define CBRS_ALIGN_TOP      0x2000L
+#define CBRS_ALIGN_RIGHT    0x4000L
+#define CBRS_ALIGN_BOTTOM   0x8000L
+#define CBRS_ALIGN_ANY      0xF000L
+#define CBRS_BORDER_LEFT    0x0100L
+#define CBRS_BORDER_TOP     0x0200L
+#define CBRS_BORDER_RIGHT   0x0400L
+#define CBRS_BORDER_BOTTOM  0x0800L
+#define CBRS_TOOLTIPS       0x0010L
+#define CBRS_FLYBY          0x0020L
+#define CBRS_HIDE_INPLACE   0x0008L
+#define CBRS_SIZE_DYNAMIC   0x0040L
+#define CBRS_TOP            (CBRS_ALIGN_TOP | CBRS_BORDER_BOTTOM)
+#define CBRS_BOTTOM         (CBRS_ALIGN_BOTTOM | CBRS_BORDER_TOP)
+
+// What a new frame needs to make its view.
+struct CCreateContext {
+    std::function<CView*()> m_newView;
+    CDocument* m_pCurrentDoc = nullptr;
+    CDocTemplate* m_pNewDocTemplate = nullptr;
+};
+
+// A bar docked at the top or bottom of its frame.
+class CControlBar : public CWnd {
+public:
+    DWORD GetBarStyle() const { return m_dwStyle; }
+    void SetBarStyle(DWORD style) { m_dwStyle = style; }
+    // The bar's size when laid out across a frame of the given width.
+    virtual CSize CalcFixedLayout(BOOL stretch, BOOL horizontal);
+    // Updates the state of the bar's items from target (idle time).
+    virtual void OnUpdateCmdUI(CWnd* target, BOOL disableIfNoHandler);
+
+protected:
+    void OnIdleUpdateCmdUI() override;
+
+    DWORD m_dwStyle = 0;
+};
+
+class CFrameWnd : public CWnd {
+public:
+    std::string m_strTitle;   // the application part of the caption
+    BOOL m_bAutoMenuEnable = TRUE;
+
+    CFrameWnd() = default;
+    ~CFrameWnd() override;
+
+    BOOL LoadFrame(UINT resourceId, DWORD style = WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE,
+                   CWnd* parent = nullptr, CCreateContext* context = nullptr);
+    BOOL IsFrameWnd() const override { return TRUE; }
+
+    CView* GetActiveView() const { return m_pViewActive; }
+    void SetActiveView(CView* view);
+    CDocument* GetActiveDocument() const;
+
+    void InitialUpdateFrame(CDocument* doc, BOOL makeVisible);
+    virtual void ActivateFrame(int cmdShow = -1);
+    virtual void OnUpdateFrameTitle(BOOL addToTitle);
+    // Lays out the registered control bars and gives the rest to the view.
+    virtual void RecalcLayout();
+    void AddControlBar(CControlBar* bar) { m_bars.push_back(bar); }
+    void RemoveControlBar(CControlBar* bar);
+
+    // A window that takes the view's place (print preview); null to restore the view.
+    void SetClientOverride(CWnd* wnd);
+
+    BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
+    BOOL PreTranslateMessage(MSG* msg) override;
+
+protected:
+    virtual BOOL OnCreateClient(LPCREATESTRUCTA cs, CCreateContext* context);
+    CView* CreateView(CCreateContext* context, UINT id = AFX_IDW_PANE_FIRST);
+
+    BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
+    int OnCreate(LPCREATESTRUCTA cs) override;
+    void OnClose() override;
+    void OnSize(UINT type, int cx, int cy) override;
+    void OnSetFocus(HWND oldWnd) override;
+    void OnInitMenuPopup(HMENU popup, UINT index, BOOL sysMenu) override;
+    void OnIdleUpdateCmdUI() override;
+    void PostNcDestroy() override;
+
+    HACCEL m_hAccelTable = nullptr;
+    DWORD m_frameStyle = 0;
+
+private:
+    CView* m_pViewActive = nullptr;
+    CCreateContext* m_pCreateContext = nullptr;
+    CWnd* m_pClientOverride = nullptr;
+    std::vector<CControlBar*> m_bars;  // not owned: members of the derived frame
+};

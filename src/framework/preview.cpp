@@ -1,0 +1,301 @@
+#include "preview.h"
+
+#include <algorithm>
+
+#include "dc.h"
+#include "frame.h"
+#include "print.h"
+#include "view.h"
+
+namespace {
+
+// Posted, so that the button that asked for it is not destroyed under its own click.
+constexpr UINT kPrintMessage = WM_USER + 0x150;
+
+constexpr int kBarMargin = 6;
+constexpr int kButtonWidth = 80;
+constexpr int kButtonHeight = 24;
+constexpr int kBarHeight = kButtonHeight + 2 * kBarMargin;
+constexpr int kSheetMargin = 16;
+constexpr int kShadow = 4;
+constexpr COLORREF kBackground = RGB(128, 128, 128);
+constexpr COLORREF kShadowColour = RGB(48, 48, 48);
+constexpr COLORREF kPaper = RGB(255, 255, 255);
+
+// A metafile DC being recorded; discarded unless Close takes the result.
+class CMetaFileRecorder {
+public:
+    CMetaFileRecorder(HDC reference, const RECT& frame)
+        : m_hDC(::CreateEnhMetaFileA(reference, nullptr, &frame, nullptr)) {}
+    ~CMetaFileRecorder()
+    {
+        if (m_hDC)
+            ::DeleteEnhMetaFile(::CloseEnhMetaFile(m_hDC));
+    }
+    CMetaFileRecorder(const CMetaFileRecorder&) = delete;
+    CMetaFileRecorder& operator=(const CMetaFileRecorder&) = delete;
+
+    HDC Get() const { return m_hDC; }
+    HENHMETAFILE Close()
+    {
+        HENHMETAFILE file = ::CloseEnhMetaFile(m_hDC);
+        m_hDC = nullptr;
+        return file;
+    }
+
+private:
+    HDC m_hDC;
+};
+
+std::string ButtonText(UINT id, const char* fallback)
+{
+    std::string text = AfxLoadString(id);
+    return text.empty() ? fallback : text;
+}
+
+} // namespace
+
+CPrintPreviewWnd* CPrintPreviewWnd::FromFrame(const CFrameWnd* frame)
+{
+    if (!frame || !frame->m_hWnd)
+        return nullptr;
+    for (HWND child = ::GetWindow(frame->m_hWnd, GW_CHILD); child;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (auto* preview = dynamic_cast<CPrintPreviewWnd*>(FromHandlePermanent(child)))
+            return preview;
+    }
+    return nullptr;
+}
+
+CPrintPreviewWnd* CPrintPreviewWnd::Open(CView* view)
+{
+    CFrameWnd* frame = view ? view->GetParentFrameWnd() : nullptr;
+    if (!frame)
+        return nullptr;
+    if (CPrintPreviewWnd* open = FromFrame(frame)) {
+        ::SetFocus(open->m_hWnd);
+        return open;
+    }
+
+    std::unique_ptr<CPrintPreviewWnd> preview(new CPrintPreviewWnd(frame));
+    if (!preview->Record(view))
+        return nullptr;
+    const char* className = AfxRegisterWndClass(CS_HREDRAW | CS_VREDRAW,
+                                                ::LoadCursorA(nullptr, IDC_ARROW), nullptr);
+    if (!preview->CreateEx(0, className, "", WS_CHILD | WS_CLIPCHILDREN, CRect(), frame, 0))
+        return nullptr;
+    CPrintPreviewWnd* shown = preview.release();
+    shown->m_ownedByWindow = true;
+
+    frame->SetClientOverride(shown);
+    shown->ShowWindow(SW_SHOW);
+    ::SetFocus(shown->m_hWnd);
+    return shown;
+}
+
+bool CPrintPreviewWnd::Record(CView* view)
+{
+    // Recorded exactly as OnFilePrint prints the first sheet, on a metafile
+    // whose reference device is the printer.
+    CPrintInfo info;
+    info.m_bPreview = TRUE;
+    if (!view->OnPreparePrinting(&info) || !info.m_pd.hDC)
+        return false;
+    HDC printer = info.m_pd.hDC;
+
+    const CSize printable(::GetDeviceCaps(printer, HORZRES), ::GetDeviceCaps(printer, VERTRES));
+    if (printable.cx <= 0 || printable.cy <= 0)
+        return false;
+    m_paper = CSize(::GetDeviceCaps(printer, PHYSICALWIDTH), ::GetDeviceCaps(printer, PHYSICALHEIGHT));
+    CPoint offset(::GetDeviceCaps(printer, PHYSICALOFFSETX), ::GetDeviceCaps(printer, PHYSICALOFFSETY));
+    if (m_paper.cx < printable.cx || m_paper.cy < printable.cy) {
+        m_paper = printable;  // a device that does not know its paper
+        offset = CPoint();
+    }
+    m_printable = CRect(offset, printable);
+
+    // The frame in 0.01 mm as GDI converts it back with the same device
+    // sizes, so that it covers the printable area exactly.
+    CSize frameSize(::GetDeviceCaps(printer, HORZSIZE) * 100, ::GetDeviceCaps(printer, VERTSIZE) * 100);
+    if (frameSize.cx <= 0 || frameSize.cy <= 0) {
+        frameSize = CSize(::MulDiv(printable.cx, 2540, std::max(1, ::GetDeviceCaps(printer, LOGPIXELSX))),
+                          ::MulDiv(printable.cy, 2540, std::max(1, ::GetDeviceCaps(printer, LOGPIXELSY))));
+    }
+    CMetaFileRecorder recorder(printer, CRect(CPoint(), frameSize));
+    if (!recorder.Get())
+        return false;
+
+    CDC dc;
+    dc.Attach(recorder.Get());  // answers GetDeviceCaps with the printer's values
+    dc.m_bPrinting = TRUE;
+    view->OnBeginPrinting(&dc, &info);
+    info.m_nCurPage = info.GetMinPage();
+    view->OnPrepareDC(&dc, &info);
+    info.m_rectDraw.SetRect(0, 0, printable.cx, printable.cy);
+    dc.DPtoLP(&info.m_rectDraw);
+    view->OnPrint(&dc, &info);
+    view->OnEndPrinting(&dc, &info);
+    dc.Detach();
+
+    m_sheet.reset(recorder.Close());
+    return m_sheet != nullptr;
+}
+
+int CPrintPreviewWnd::OnCreate(LPCREATESTRUCTA cs)
+{
+    if (CWnd::OnCreate(cs) == -1)
+        return -1;
+    HGDIOBJ font = ::GetStockObject(DEFAULT_GUI_FONT);
+    struct {
+        CWnd& button;
+        UINT id;
+        const char* fallback;
+    } buttons[] = {{m_printButton, AFX_ID_PREVIEW_PRINT, "&Print..."},
+                   {m_closeButton, AFX_ID_PREVIEW_CLOSE, "&Close"}};
+    int x = kBarMargin;
+    for (auto& b : buttons) {
+        const std::string text = ButtonText(b.id, b.fallback);
+        if (b.button.CreateEx(0, "BUTTON", text.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                              x, kBarMargin, kButtonWidth, kButtonHeight, this, b.id))
+            b.button.SendMessage(WM_SETFONT, (WPARAM)font, FALSE);
+        x += kButtonWidth + kBarMargin;
+    }
+    return 0;
+}
+
+CRect CPrintPreviewWnd::SheetRect() const
+{
+    CRect client;
+    GetClientRect(&client);
+    const CRect area(client.left + kSheetMargin, client.top + kBarHeight + kSheetMargin,
+                     client.right - kSheetMargin - kShadow, client.bottom - kSheetMargin - kShadow);
+    if (area.Width() <= 0 || area.Height() <= 0 || m_paper.cx <= 0 || m_paper.cy <= 0)
+        return CRect();
+    int width = area.Width();
+    int height = ::MulDiv(width, m_paper.cy, m_paper.cx);
+    if (height > area.Height()) {
+        height = area.Height();
+        width = ::MulDiv(height, m_paper.cx, m_paper.cy);
+    }
+    const CPoint topLeft(area.left + (area.Width() - width) / 2,
+                         area.top + (area.Height() - height) / 2);
+    return CRect(topLeft, CSize(width, height));
+}
+
+BOOL CPrintPreviewWnd::OnEraseBkgnd(CDC*)
+{
+    return TRUE;  // OnPaint covers everything
+}
+
+void CPrintPreviewWnd::OnPaint()
+{
+    CPaintDC dc(this);
+    CRect client;
+    GetClientRect(&client);
+    const CRect bar(client.left, client.top, client.right, std::min<int>(client.bottom, kBarHeight));
+    dc.FillSolidRect(&bar, ::GetSysColor(COLOR_BTNFACE));
+
+    const CRect sheet = SheetRect();
+    CRect shadow = sheet;
+    shadow.OffsetRect(kShadow, kShadow);
+    const CRect background(client.left, bar.bottom, client.right, client.bottom);
+    {
+        // The paper and its shadow are painted after, without flicker.
+        const int saved = ::SaveDC(dc.m_hDC);
+        ::ExcludeClipRect(dc.m_hDC, sheet.left, sheet.top, sheet.right, sheet.bottom);
+        ::ExcludeClipRect(dc.m_hDC, shadow.left, shadow.top, shadow.right, shadow.bottom);
+        dc.FillSolidRect(&background, kBackground);
+        ::RestoreDC(dc.m_hDC, saved);
+    }
+    if (sheet.IsRectEmpty())
+        return;
+    {
+        const int saved = ::SaveDC(dc.m_hDC);
+        ::ExcludeClipRect(dc.m_hDC, sheet.left, sheet.top, sheet.right, sheet.bottom);
+        dc.FillSolidRect(&shadow, kShadowColour);
+        ::RestoreDC(dc.m_hDC, saved);
+    }
+    dc.FillSolidRect(&sheet, kPaper);
+
+    const CRect target(sheet.left + ::MulDiv(m_printable.left, sheet.Width(), m_paper.cx),
+                       sheet.top + ::MulDiv(m_printable.top, sheet.Height(), m_paper.cy),
+                       sheet.left + ::MulDiv(m_printable.right, sheet.Width(), m_paper.cx),
+                       sheet.top + ::MulDiv(m_printable.bottom, sheet.Height(), m_paper.cy));
+    const int saved = ::SaveDC(dc.m_hDC);
+    ::IntersectClipRect(dc.m_hDC, sheet.left, sheet.top, sheet.right, sheet.bottom);
+    dc.SetStretchBltMode(HALFTONE);
+    ::SetBrushOrgEx(dc.m_hDC, 0, 0, nullptr);
+    ::PlayEnhMetaFile(dc.m_hDC, m_sheet.get(), &target);
+    ::RestoreDC(dc.m_hDC, saved);
+}
+
+BOOL CPrintPreviewWnd::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    switch (LOWORD(wParam)) {
+    case AFX_ID_PREVIEW_CLOSE:
+        PostMessage(WM_CLOSE);
+        return TRUE;
+    case AFX_ID_PREVIEW_PRINT:
+        PostMessage(kPrintMessage);
+        return TRUE;
+    default:
+        return CWnd::OnCommand(wParam, lParam);
+    }
+}
+
+BOOL CPrintPreviewWnd::PreTranslateMessage(MSG* msg)
+{
+    // The buttons take the keyboard focus; Escape closes from either of them too.
+    if (msg->message == WM_KEYDOWN && msg->wParam == VK_ESCAPE) {
+        Close();
+        return TRUE;
+    }
+    return FALSE;
+}
+
+LRESULT CPrintPreviewWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == kPrintMessage) {
+        PrintAndClose();
+        return 0;
+    }
+    if (message == WM_KEYDOWN && wParam == VK_ESCAPE) {
+        Close();
+        return 0;
+    }
+    return CWnd::WindowProc(message, wParam, lParam);
+}
+
+void CPrintPreviewWnd::PrintAndClose()
+{
+    CFrameWnd* frame = m_frame;
+    Close();  // deletes this
+    if (CView* view = frame->GetActiveView())
+        view->OnFilePrint();
+}
+
+void CPrintPreviewWnd::OnClose()
+{
+    Close();
+}
+
+void CPrintPreviewWnd::Close()
+{
+    DestroyWindow();
+}
+
+void CPrintPreviewWnd::OnDestroy()
+{
+    m_frame->SetClientOverride(nullptr);
+    // The frame may be going away itself; then its view needs no focus.
+    CView* view = m_frame->GetActiveView();
+    if (view && view->m_hWnd && ::IsWindowVisible(m_frame->m_hWnd))
+        ::SetFocus(view->m_hWnd);
+    CWnd::OnDestroy();
+}
+
+void CPrintPreviewWnd::PostNcDestroy()
+{
+    if (m_ownedByWindow)
+        delete this;
+}

@@ -1,0 +1,248 @@
+#include "winapp.h"
+
+#include <commdlg.h>
+
+#include "doc.h"
+#include "frame.h"
+
+namespace {
+CWinApp* g_app = nullptr;
+}
+
+CWinApp* CWinApp::Current()
+{
+    return g_app;
+}
+
+CWinApp* AfxGetApp()
+{
+    return g_app;
+}
+
+CWinApp::CWinApp()
+{
+    g_app = this;
+    m_hInstance = ::GetModuleHandleA(nullptr);
+    char path[MAX_PATH] = "";
+    ::GetModuleFileNameA(m_hInstance, path, MAX_PATH);
+    std::string module = path;
+    const size_t dot = module.find_last_of('.');
+    const size_t slash = module.find_last_of("\\/");
+    const std::string stem = module.substr(0, dot == std::string::npos || (slash != std::string::npos && dot < slash) ? module.size() : dot);
+    m_pszHelpFilePath = stem + ".hlp";
+    m_pszAppName = stem.substr(slash == std::string::npos ? 0 : slash + 1);
+    m_pszProfileName = m_pszAppName;
+}
+
+CWinApp::~CWinApp()
+{
+    m_templates.clear();
+    if (m_hDevMode)
+        ::GlobalFree(m_hDevMode);
+    if (m_hDevNames)
+        ::GlobalFree(m_hDevNames);
+    if (g_app == this)
+        g_app = nullptr;
+}
+
+BOOL CWinApp::InitInstance()
+{
+    return TRUE;
+}
+
+int CWinApp::ExitInstance()
+{
+    return 0;
+}
+
+BOOL CWinApp::PreTranslateMessage(MSG* msg)
+{
+    // From the target window up to its top-level window, the first object that wants it.
+    for (HWND h = msg->hwnd; h; h = ::GetParent(h)) {
+        if (CWnd* wnd = CWnd::FromHandlePermanent(h); wnd && wnd->PreTranslateMessage(msg))
+            return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL CWinApp::OnIdle(LONG count)
+{
+    if (count > 0)
+        return FALSE;
+    if (m_pMainWnd && m_pMainWnd->m_hWnd && m_pMainWnd->IsWindowVisible()) {
+        m_pMainWnd->SendMessageToDescendants(WM_IDLEUPDATECMDUI, TRUE, 0, TRUE);
+        m_pMainWnd->OnIdleUpdateCmdUI();
+    }
+    return TRUE;
+}
+
+int CWinApp::Run()
+{
+    MSG msg;
+    bool idle = true;
+    LONG idleCount = 0;
+    for (;;) {
+        while (idle && !::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+            if (!OnIdle(idleCount++))
+                idle = false;
+        }
+        const BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+        if (got == 0 || got == -1)
+            break;
+        if (!PreTranslateMessage(&msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        // Mouse moves and timers alone do not change what the bars show.
+        if (msg.message != WM_MOUSEMOVE && msg.message != WM_NCMOUSEMOVE && msg.message != WM_TIMER
+            && msg.message != 0x0118 /* WM_SYSTIMER, the caret */) {
+            idle = true;
+            idleCount = 0;
+        }
+    }
+    return ExitInstance();
+}
+
+void CWinApp::SetRegistryKey(const char* key)
+{
+    m_pszRegistryKey = key;
+}
+
+void CWinApp::LoadStdProfileSettings(UINT maxRecentFiles)
+{
+    m_recentFiles.clear();
+    if (m_pszRegistryKey.empty())
+        return;
+    const std::string path = "Software\\" + m_pszRegistryKey + "\\" + m_pszProfileName
+                           + "\\Recent File List";
+    HKEY key;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    for (UINT i = 1; i <= maxRecentFiles; ++i) {
+        char value[MAX_PATH] = "";
+        DWORD size = sizeof value;
+        const std::string name = "File" + std::to_string(i);
+        if (::RegQueryValueExA(key, name.c_str(), nullptr, nullptr, (BYTE*)value, &size) == ERROR_SUCCESS
+            && value[0])
+            m_recentFiles.emplace_back(value);
+    }
+    ::RegCloseKey(key);
+}
+
+void CWinApp::AddDocTemplate(std::unique_ptr<CDocTemplate> docTemplate)
+{
+    m_templates.push_back(std::move(docTemplate));
+}
+
+void CWinApp::ParseCommandLine(CCommandLineInfo& info)
+{
+    for (int i = 1; i < __argc; ++i) {
+        const char* arg = __argv[i];
+        if (arg[0] == '/' || arg[0] == '-')
+            continue;  // flags of the shell and of automation: nothing to do here
+        if (info.m_strFileName.empty()) {
+            info.m_strFileName = arg;
+            info.m_nShellCommand = CCommandLineInfo::FileOpen;
+        }
+    }
+}
+
+BOOL CWinApp::ProcessShellCommand(CCommandLineInfo& info)
+{
+    if (m_templates.empty())
+        return FALSE;
+    switch (info.m_nShellCommand) {
+    case CCommandLineInfo::FileNew:
+        OnFileNew();
+        return m_pMainWnd != nullptr;
+    case CCommandLineInfo::FileOpen:
+        return m_templates.front()->OpenDocumentFile(info.m_strFileName.c_str()) != nullptr;
+    default:
+        return TRUE;
+    }
+}
+
+void CWinApp::OnFileNew()
+{
+    if (!m_templates.empty())
+        m_templates.front()->OpenDocumentFile(nullptr);
+}
+
+void CWinApp::OnFileOpen()
+{
+    // Documents of this program hold no data: there is nothing to open.
+}
+
+void CWinApp::GetPrinterSettings(HGLOBAL& devMode, HGLOBAL& devNames) const
+{
+    devMode = m_hDevMode;
+    devNames = m_hDevNames;
+}
+
+void CWinApp::SetPrinterSettings(HGLOBAL devMode, HGLOBAL devNames)
+{
+    if (m_hDevMode && m_hDevMode != devMode)
+        ::GlobalFree(m_hDevMode);
+    if (m_hDevNames && m_hDevNames != devNames)
+        ::GlobalFree(m_hDevNames);
+    m_hDevMode = devMode;
+    m_hDevNames = devNames;
+}
+
+bool CWinApp::FindDefaultPrinter()
+{
+    if (m_hDevNames)
+        return true;
+    PRINTDLGA pd{};
+    pd.lStructSize = sizeof pd;
+    pd.Flags = PD_RETURNDEFAULT;
+    if (!::PrintDlgA(&pd))
+        return false;
+    SetPrinterSettings(pd.hDevMode, pd.hDevNames);
+    return true;
+}
+
+HDC CWinApp::CreatePrinterDC()
+{
+    if (!FindDefaultPrinter())
+        return nullptr;
+    const DEVNAMES* names = static_cast<const DEVNAMES*>(::GlobalLock(m_hDevNames));
+    const DEVMODEA* mode = m_hDevMode ? static_cast<const DEVMODEA*>(::GlobalLock(m_hDevMode)) : nullptr;
+    const char* base = reinterpret_cast<const char*>(names);
+    HDC dc = ::CreateDCA(base + names->wDriverOffset, base + names->wDeviceOffset,
+                         base + names->wOutputOffset, mode);
+    if (mode)
+        ::GlobalUnlock(m_hDevMode);
+    ::GlobalUnlock(m_hDevNames);
+    return dc;
+}
+
+void CWinApp::OnFilePrintSetup()
+{
+    FindDefaultPrinter();
+    PRINTDLGA pd{};
+    pd.lStructSize = sizeof pd;
+    pd.Flags = PD_PRINTSETUP;
+    pd.hwndOwner = m_pMainWnd ? m_pMainWnd->m_hWnd : nullptr;
+    pd.hDevMode = m_hDevMode;
+    pd.hDevNames = m_hDevNames;
+    if (::PrintDlgA(&pd))
+        SetPrinterSettings(pd.hDevMode, pd.hDevNames);
+}
+
+int AfxWinMain(CWinApp* app, HINSTANCE instance, int cmdShow)
+{
+    app->m_hInstance = instance;
+    app->m_nCmdShow = cmdShow;
+    if (!app->InitInstance()) {
+        // Tear down whatever start-up made; the exit code is that of ExitInstance.
+        if (app->m_pMainWnd && app->m_pMainWnd->m_hWnd)
+            ::DestroyWindow(app->m_pMainWnd->m_hWnd);
+        const int code = app->ExitInstance();
+        AfxOleTerm();
+        return code;
+    }
+    const int code = app->Run();
+    AfxOleTerm();
+    return code;
+}

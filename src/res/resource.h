@@ -1,0 +1,197 @@
+// Resource and command numbers of Orlivane.
+// Shared by the resource script (Orlivane.rc) and the C++ sources.
+// The framework's standard numbers are guarded so that the framework
+// header may define them first.
+
+#ifndef ORLIVANE_RES_RESOURCE_H
+#define ORLIVANE_RES_RESOURCE_H
+
+// ---------------------------------------------------------------------------
+// Dialog templates
+// ---------------------------------------------------------------------------
+#define IDD_ABOUTBOX                    100
+#define IDD_SLIDESHOW_BAR               128
+#define IDD_ADD_FAVORITE                151
+#define IDD_PREFERENCES                 153
+#define IDD_NEW_FOLDER                  154
+
+// ---------------------------------------------------------------------------
+// Document template, main menu, accelerators and toolbar
+// ---------------------------------------------------------------------------
+#define IDR_MAINFRAME                   128
+
+// Context menus (each holds one popup)
+#define IDR_MENU_HISTORY                138
+#define IDR_MENU_FAVORITE_FOLDER        139
+#define IDR_MENU_FOLDER                 140
+#define IDR_MENU_PICTURE                141
+
+// ---------------------------------------------------------------------------
+// Icons
+// ---------------------------------------------------------------------------
+#define IDI_FOLDER                      132
+#define IDI_PICTURE                     133
+#define IDI_HISTORY                     134
+#define IDI_FAVORITES                   135
+#define IDI_FOLDER_PAGE                 137
+#define IDI_OFFLINE                     147
+#define IDI_PRINT_PICTURE               157
+#define IDI_PRINT_FOLDER                158
+#define IDI_SHORTCUT                    159
+
+// ---------------------------------------------------------------------------
+// Bitmaps (a bitmap and an icon may share a number: different types)
+// ---------------------------------------------------------------------------
+#define IDB_BADGES                      131
+#define IDB_FAVORITE_FOLDER             143
+#define IDB_FAVORITE_PICTURE            144
+#define IDB_ABOUT_BANNER                147
+#define IDB_FOLDER_IMAGES               152
+
+// ---------------------------------------------------------------------------
+// Strings
+// ---------------------------------------------------------------------------
+#define IDP_OLE_INIT_FAILED             100
+#define IDS_OPEN_FOLDER_TITLE           131
+#define IDS_DRIVE_PREFIX                132
+#define IDS_HOME_PAGE                   133
+
+// ---------------------------------------------------------------------------
+// Commands of the program
+// ---------------------------------------------------------------------------
+#define ID_EMAIL_SUPPORT                161
+#define ID_GO_BACK                      32771
+#define ID_OPEN                         32772
+#define ID_GO_FORWARD                   32773
+#define ID_GO_HOME                      32774
+#define ID_PLAY                         32775
+#define ID_ADD_FAVORITE                 32780
+#define ID_PLAY_SLIDESHOW               32783
+#define ID_ADD_TO_FAVORITES             32784
+#define ID_REMOVE                       32785
+#define ID_EXPLORE                      32786
+#define ID_PAUSE                        32787
+#define ID_ROTATE_90                    32789
+#define ID_ROTATE_180                   32791
+#define ID_ROTATE_270                   32797
+#define ID_MANAGE_FAVORITES             32799
+#define ID_PREFERENCES                  32800
+
+// Commands generated for the entries of the Favorites menu (both ends included)
+#define ID_FAVORITE_FIRST               10000
+#define ID_FAVORITE_LAST                20000
+
+// ---------------------------------------------------------------------------
+// Dialog controls
+// ---------------------------------------------------------------------------
+#define IDC_SPEED                       1002
+#define IDC_POSITION                    1003
+#define IDC_COUNTER                     1005
+#define IDC_VERSION                     1006
+#define IDC_NAME                        1012
+#define IDC_FOLDER_TREE                 1013
+#define IDC_NEW_FOLDER                  1014
+#define IDC_CLEAR_CACHE                 1015
+#define IDC_HISTORY_COUNT               1016
+#define IDC_NEW_FOLDER_CAPTION          1018
+
+// ---------------------------------------------------------------------------
+// Framework standard commands
+// ---------------------------------------------------------------------------
+#ifndef ID_FILE_NEW
+#define ID_FILE_NEW                     57600
+#endif
+#ifndef ID_FILE_OPEN
+#define ID_FILE_OPEN                    57601
+#endif
+#ifndef ID_FILE_CLOSE
+#define ID_FILE_CLOSE                   57602
+#endif
+#ifndef ID_FILE_PRINT_SETUP
+#define ID_FILE_PRINT_SETUP             57606
+#endif
+#ifndef ID_FILE_PRINT
+#define ID_FILE_PRINT                   57607
+#endif
+#ifndef ID_FILE_PRINT_DIRECT
+#define ID_FILE_PRINT_DIRECT            57608
+#endif
+#ifndef ID_FILE_PRINT_PREVIEW
+#define ID_FILE_PRINT_PREVIEW           57609
+#endif
+#ifndef ID_FILE_MRU_FILE1
+#define ID_FILE_MRU_FILE1               57616
+#endif
+#ifndef ID_APP_ABOUT
+#define ID_APP_ABOUT                    57664
+#endif
+#ifndef ID_APP_EXIT
+#define ID_APP_EXIT                     57665
+#endif
+#ifndef ID_HELP_INDEX
+#define ID_HELP_INDEX                   57666
+#endif
+#ifndef ID_HELP_FINDER
+#define ID_HELP_FINDER                  57667
+#endif
+#ifndef ID_HELP_USING
+#define ID_HELP_USING                   57668
+#endif
+#ifndef ID_CONTEXT_HELP
+#define ID_CONTEXT_HELP                 57669
+#endif
+#ifndef ID_HELP
+#define ID_HELP                         57670
+#endif
+#ifndef ID_DEFAULT_HELP
+#define ID_DEFAULT_HELP                 57671
+#endif
+#ifndef ID_VIEW_TOOLBAR
+#define ID_VIEW_TOOLBAR                 59392
+#endif
+#ifndef ID_VIEW_STATUS_BAR
+#define ID_VIEW_STATUS_BAR              59393
+#endif
+
+// Status-bar indicators
+#ifndef ID_INDICATOR_CAPS
+#define ID_INDICATOR_CAPS               59137
+#endif
+#ifndef ID_INDICATOR_NUM
+#define ID_INDICATOR_NUM                59138
+#endif
+#ifndef ID_INDICATOR_SCRL
+#define ID_INDICATOR_SCRL               59139
+#endif
+
+// Print preview window buttons
+#ifndef AFX_ID_PREVIEW_CLOSE
+#define AFX_ID_PREVIEW_CLOSE            57445
+#endif
+#ifndef AFX_ID_PREVIEW_PRINT
+#define AFX_ID_PREVIEW_PRINT            57443
+#endif
+
+// ---------------------------------------------------------------------------
+// Framework standard strings and messages
+// ---------------------------------------------------------------------------
+#ifndef AFX_IDS_APP_TITLE
+#define AFX_IDS_APP_TITLE               57344
+#endif
+#ifndef AFX_IDS_IDLEMESSAGE
+#define AFX_IDS_IDLEMESSAGE             57345
+#endif
+#ifndef AFX_IDP_FAILED_TO_LAUNCH_HELP
+#define AFX_IDP_FAILED_TO_LAUNCH_HELP   61703
+#endif
+#ifndef AFX_IDP_PARSE_INT
+#define AFX_IDP_PARSE_INT               61712
+#endif
+#ifndef AFX_IDP_PARSE_INT_RANGE
+#define AFX_IDP_PARSE_INT_RANGE         61714
+#endif
+#ifndef AFX_IDP_PARSE_STRING_SIZE
+#define AFX_IDP_PARSE_STRING_SIZE       61716
+#endif
+
+#endif // ORLIVANE_RES_RESOURCE_H

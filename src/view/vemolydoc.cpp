@@ -1,0 +1,13 @@
+#include "view/vemolydoc.h"
+
+CVemolyDoc::CVemolyDoc()
+{
+    EnableCompoundFile();
+    EnableAutomation();
+    AfxOleLockApp();
+}
+
+CVemolyDoc::~CVemolyDoc()
+{
+    AfxOleUnlockApp();
+}

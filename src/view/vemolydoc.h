@@ -1,0 +1,11 @@
+// The placeholder document of the single-document template. No page reads
+// it; its title is the caption of the main window.
+#pragma once
+
+#include "afx.h"
+
+class CVemolyDoc : public COleDocument {
+public:
+    CVemolyDoc();
+    ~CVemolyDoc() override;
+};

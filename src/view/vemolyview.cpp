@@ -1,0 +1,295 @@
+#include "view/vemolyview.h"
+
+#include "app/globals.h"
+#include "core/navigator.h"
+#include "core/page.h"
+#include "res/resource.h"
+
+std::atomic<HWND> CVemolyView::s_redrawTarget{nullptr};
+
+BEGIN_COMMAND_MAP(CVemolyView, CScrollView)
+    ON_COMMAND(ID_GO_BACK, OnGoBack)
+    ON_UPDATE_COMMAND_UI(ID_GO_BACK, OnUpdateGoBack)
+    ON_COMMAND(ID_GO_FORWARD, OnGoForward)
+    ON_UPDATE_COMMAND_UI(ID_GO_FORWARD, OnUpdateGoForward)
+    ON_COMMAND(ID_GO_HOME, OnGoHome)
+    ON_COMMAND(ID_FILE_PRINT, OnFilePrint)
+    ON_COMMAND(ID_FILE_PRINT_DIRECT, OnFilePrint)
+    ON_COMMAND(ID_FILE_PRINT_PREVIEW, OnFilePrintPreview)
+END_COMMAND_MAP()
+
+// ---------------------------------------------------------------- services for pages
+
+CVemolyView* CVemolyView::GetActive()
+{
+    CWnd* main = AfxGetMainWnd();
+    if (!main || !main->IsFrameWnd())
+        return nullptr;
+    return dynamic_cast<CVemolyView*>(static_cast<CFrameWnd*>(main)->GetActiveView());
+}
+
+void CVemolyView::RedrawPage(const RECT* pageRect)
+{
+    HWND hWnd = s_redrawTarget.load();
+    auto* view = dynamic_cast<CVemolyView*>(FromHandlePermanent(hWnd));
+    if (!view)
+        return;
+    if (pageRect) {
+        const RECT client = view->PageToClient(*pageRect);
+        ::InvalidateRect(hWnd, &client, TRUE);
+    } else {
+        ::InvalidateRect(hWnd, nullptr, TRUE);
+    }
+    // A worker must not wait for the window's thread, which may be waiting
+    // for the worker: from other threads the repaint follows asynchronously.
+    if (::GetWindowThreadProcessId(hWnd, nullptr) == ::GetCurrentThreadId())
+        ::UpdateWindow(hWnd);
+}
+
+bool CVemolyView::GetViewClientRect(RECT* rect)
+{
+    if (!AfxGetMainWnd())
+        return false;
+    CVemolyView* view = GetActive();
+    if (!view)
+        return false;
+    view->GetClientRect(rect);
+    return true;
+}
+
+POINT CVemolyView::ClientToPage(POINT point)
+{
+    CClientDC dc(this);
+    OnPrepareDC(&dc, nullptr);
+    dc.DPtoLP(&point);
+    return point;
+}
+
+RECT CVemolyView::PageToClient(RECT rect)
+{
+    CClientDC dc(this);
+    OnPrepareDC(&dc, nullptr);
+    dc.LPtoDP(&rect);
+    return rect;
+}
+
+void CVemolyView::SetTickInterval(int ms)
+{
+    if (ms == m_tickInterval)
+        return;
+    KillTimer(kTickTimer);
+    m_tickInterval = ms;
+    SetTimer(kTickTimer, (UINT)ms);
+}
+
+// ---------------------------------------------------------------- overrides
+
+BOOL CVemolyView::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo)
+{
+    if (CPage* page = g_navigator.GetCurrentPage();
+        page && page->OnCmdMsg(nID, nCode, pExtra, pHandlerInfo))
+        return TRUE;
+    return CScrollView::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
+}
+
+BOOL CVemolyView::DestroyWindow()
+{
+    KillTimer(kTickTimer);
+    return CScrollView::DestroyWindow();
+}
+
+BOOL CVemolyView::PreCreateWindow(CREATESTRUCTA& cs)
+{
+    if (!CScrollView::PreCreateWindow(cs))
+        return FALSE;
+    cs.lpszClass = AfxRegisterWndClass(CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW,
+                                       ::LoadCursorA(nullptr, IDC_ARROW),
+                                       (HBRUSH)::GetStockObject(BLACK_BRUSH));
+    return TRUE;
+}
+
+void CVemolyView::OnPrepareDC(CDC* dc, CPrintInfo* info)
+{
+    CScrollView::OnPrepareDC(dc, info);
+    if (dc->IsPrinting()) {
+        // The on-screen width fills the printable width, aspect kept.
+        CRect client;
+        GetClientRect(&client);
+        const int width = client.Width() > 0 ? client.Width() : 1;
+        const int printable = dc->GetDeviceCaps(HORZRES);
+        dc->SetMapMode(MM_ISOTROPIC);
+        dc->SetWindowExt(width, width);
+        dc->SetViewportExt(printable, printable);
+    }
+}
+
+void CVemolyView::OnInitialUpdate()
+{
+    CScrollView::OnInitialUpdate();
+    if (CPage* page = g_navigator.GetCurrentPage())
+        page->Activate(true);
+    SetTickInterval(g_settings.Delay);
+}
+
+void CVemolyView::OnDraw(CDC* dc)
+{
+    CPage* page = g_navigator.GetCurrentPage();
+    if (!page)
+        return;
+    CRect area;
+    if (auto* paint = dynamic_cast<CPaintDC*>(dc))
+        area = paint->m_ps.rcPaint;
+    else if (dc->IsPrinting())
+        area.SetRect(0, 0, dc->GetDeviceCaps(HORZRES), dc->GetDeviceCaps(VERTRES));
+    else
+        GetClientRect(&area);
+    dc->DPtoLP(&area);
+    page->Draw(dc, &area);
+}
+
+BOOL CVemolyView::OnPreparePrinting(CPrintInfo* info)
+{
+    return DoPreparePrinting(info);
+}
+
+void CVemolyView::OnPrint(CDC* dc, CPrintInfo*)
+{
+    OnDraw(dc);
+}
+
+// ---------------------------------------------------------------- messages
+
+int CVemolyView::OnCreate(LPCREATESTRUCTA cs)
+{
+    if (CScrollView::OnCreate(cs) == -1)
+        return -1;
+    s_redrawTarget = m_hWnd;
+    return 0;
+}
+
+void CVemolyView::OnDestroy()
+{
+    HWND self = m_hWnd;
+    s_redrawTarget.compare_exchange_strong(self, nullptr);
+    CScrollView::OnDestroy();
+}
+
+void CVemolyView::OnSize(UINT type, int cx, int cy)
+{
+    CScrollView::OnSize(type, cx, cy);
+    CRect client;
+    CPage* page = g_navigator.GetCurrentPage();
+    if (page && GetViewClientRect(&client)) {
+        const CSize extent = page->Layout(&client);
+        SetScrollSizes(MM_TEXT, extent, CSize(cx, cy), CSize(5, 5));
+    }
+}
+
+void CVemolyView::OnLButtonDown(UINT flags, CPoint point)
+{
+    m_releaseGuard = 0;
+    if (CPage* page = g_navigator.GetCurrentPage())
+        page->OnClick(ClientToPage(point), false);
+    CScrollView::OnLButtonDown(flags, point);
+}
+
+void CVemolyView::OnLButtonUp(UINT flags, CPoint point)
+{
+    // Only a release whose press happened in the view (not, say, the end of
+    // a double-click that closed a dialog over it) reaches the page.
+    if (m_releaseGuard == 0) {
+        if (CPage* page = g_navigator.GetCurrentPage())
+            page->OnClick(ClientToPage(point), true);
+    }
+    CScrollView::OnLButtonUp(flags, point);
+    m_releaseGuard = 4;
+}
+
+bool CVemolyView::MainFrameInFront() const
+{
+    CWnd* main = AfxGetMainWnd();
+    return main && ::GetForegroundWindow() == main->m_hWnd;
+}
+
+void CVemolyView::OnMouseMove(UINT flags, CPoint point)
+{
+    if (!m_menuOpen && MainFrameInFront()) {
+        if (CPage* page = g_navigator.GetCurrentPage())
+            page->OnHover(ClientToPage(point));
+    }
+    CScrollView::OnMouseMove(flags, point);
+}
+
+void CVemolyView::OnTimer(UINT_PTR id)
+{
+    CPage* page = g_navigator.GetCurrentPage();
+    if (id == kTickTimer && !m_menuOpen && page && page->IsTicking() && MainFrameInFront()
+        && (GetStyle() & WS_VISIBLE)) {
+        const DWORD pos = ::GetMessagePos();
+        POINT point{(short)LOWORD(pos), (short)HIWORD(pos)};
+        ScreenToClient(&point);
+        point = ClientToPage(point);
+        page->OnHover(point);
+        page->OnTick();
+    }
+    CScrollView::OnTimer(id);
+}
+
+void CVemolyView::OnRButtonDown(UINT, CPoint)
+{
+    // Deliberately nothing: the menu comes with the release.
+}
+
+void CVemolyView::OnRButtonUp(UINT flags, CPoint point)
+{
+    CPage* page = g_navigator.GetCurrentPage();
+    if (m_menuOpen || !page) {
+        CScrollView::OnRButtonUp(flags, point);
+        return;
+    }
+    CMenu* menu = page->GetContextMenu(ClientToPage(point));
+    if (!menu) {
+        CScrollView::OnRButtonUp(flags, point);
+        return;
+    }
+    HMENU popup = menu->GetSubMenu(0);
+    ::SetMenuDefaultItem(popup, ID_OPEN, FALSE);
+    POINT screen = point;
+    ClientToScreen(&screen);
+    CWnd* main = AfxGetMainWnd();
+    m_menuOpen = true;
+    const UINT command = (UINT)::TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x,
+                                                screen.y, 0, main ? main->m_hWnd : m_hWnd, nullptr);
+    m_menuOpen = false;
+    // Also 0 when dismissed: it goes the usual way and nothing handles it.
+    SendMessage(WM_COMMAND, command, 0);
+    delete menu;
+    CScrollView::OnRButtonUp(flags, point);
+}
+
+// ---------------------------------------------------------------- commands
+
+void CVemolyView::OnGoBack()
+{
+    g_navigator.Back();
+}
+
+void CVemolyView::OnUpdateGoBack(CCmdUI* ui)
+{
+    ui->Enable(g_navigator.CanGoBack());
+}
+
+void CVemolyView::OnGoForward()
+{
+    g_navigator.Forward();
+}
+
+void CVemolyView::OnUpdateGoForward(CCmdUI* ui)
+{
+    ui->Enable(g_navigator.CanGoForward());
+}
+
+void CVemolyView::OnGoHome()
+{
+    g_navigator.Home();
+}

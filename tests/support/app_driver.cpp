@@ -1,0 +1,178 @@
+#include "app_driver.h"
+
+#include <cstdlib>
+#include <fstream>
+
+std::string WindowsPath(const std::string& path)
+{
+    std::string result = path;
+    if (!result.empty() && result[0] == '/')
+        result = "Z:" + result;  // Wine's drive for the Unix root
+    for (char& c : result) {
+        if (c == '/')
+            c = '\\';
+    }
+    return result;
+}
+
+std::string TestSetting(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+bool Capture::SaveBmp(const std::string& path) const
+{
+    const int stride = (width * 3 + 3) & ~3;
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = -height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biSizeImage = (DWORD)(stride * height);
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + info.biSizeImage;
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof file);
+    out.write(reinterpret_cast<const char*>(&info), sizeof info);
+    std::vector<char> row((size_t)stride, 0);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const DWORD p = At(x, y);
+            row[(size_t)x * 3] = (char)(p & 0xFF);
+            row[(size_t)x * 3 + 1] = (char)((p >> 8) & 0xFF);
+            row[(size_t)x * 3 + 2] = (char)((p >> 16) & 0xFF);
+        }
+        out.write(row.data(), stride);
+    }
+    return out.good();
+}
+
+Capture CaptureClient(HWND window)
+{
+    Capture capture;
+    RECT client;
+    ::GetClientRect(window, &client);
+    capture.width = client.right;
+    capture.height = client.bottom;
+    if (capture.width <= 0 || capture.height <= 0)
+        return capture;
+
+    HDC source = ::GetDC(window);
+    HDC memory = ::CreateCompatibleDC(source);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = capture.width;
+    info.bmiHeader.biHeight = -capture.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = ::CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, capture.width, capture.height, source, 0, 0, SRCCOPY);
+    ::GdiFlush();
+    const DWORD* pixels = static_cast<const DWORD*>(bits);
+    capture.pixels.assign(pixels, pixels + (size_t)capture.width * capture.height);
+    for (DWORD& p : capture.pixels)
+        p &= 0xFFFFFF;
+    ::SelectObject(memory, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(window, source);
+    return capture;
+}
+
+AppUnderTest::~AppUnderTest()
+{
+    if (m_process.hProcess) {
+        if (IsRunning()) {
+            ::TerminateProcess(m_process.hProcess, 99);
+            ::WaitForSingleObject(m_process.hProcess, 5000);
+        }
+        ::CloseHandle(m_process.hProcess);
+        ::CloseHandle(m_process.hThread);
+    }
+}
+
+bool AppUnderTest::Start(const std::string& exePath, const std::string& arguments)
+{
+    std::string commandLine = "\"" + exePath + "\"" + (arguments.empty() ? "" : " " + arguments);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    return ::CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                            nullptr, &startup, &m_process) != FALSE;
+}
+
+namespace {
+struct Search {
+    DWORD processId;
+    std::string caption;
+    HWND found;
+};
+
+BOOL CALLBACK FindWindowOf(HWND window, LPARAM lParam)
+{
+    auto* search = reinterpret_cast<Search*>(lParam);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId || !::IsWindowVisible(window) || ::GetParent(window))
+        return TRUE;
+    char text[512] = "";
+    ::GetWindowTextA(window, text, sizeof text);
+    if (search->caption == text) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+} // namespace
+
+HWND AppUnderTest::WaitForMainWindow(const std::string& caption, DWORD timeoutMs)
+{
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < timeoutMs) {
+        Search search{m_process.dwProcessId, caption, nullptr};
+        ::EnumWindows(&FindWindowOf, reinterpret_cast<LPARAM>(&search));
+        if (search.found)
+            return m_main = search.found;
+        if (!IsRunning())
+            return nullptr;
+        ::Sleep(50);
+    }
+    return nullptr;
+}
+
+HWND AppUnderTest::View() const
+{
+    return ::GetDlgItem(m_main, 0xE900);
+}
+
+std::string AppUnderTest::Caption() const
+{
+    char text[512] = "";
+    ::GetWindowTextA(m_main, text, sizeof text);
+    return text;
+}
+
+void AppUnderTest::Command(UINT id)
+{
+    ::SendMessageA(m_main, WM_COMMAND, id, 0);
+}
+
+bool AppUnderTest::IsRunning() const
+{
+    return m_process.hProcess && ::WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+int AppUnderTest::Close(DWORD timeoutMs)
+{
+    ::PostMessageA(m_main, WM_CLOSE, 0, 0);
+    if (::WaitForSingleObject(m_process.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        return -1;
+    DWORD code = 0;
+    ::GetExitCodeProcess(m_process.hProcess, &code);
+    return (int)code;
+}

@@ -1,0 +1,30 @@
+// A folder of its own for one test, removed with everything in it.
+#pragma once
+
+#include <string>
+
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::string& Path() const { return m_path; }
+    // Path of name inside the folder.
+    std::string operator/(const std::string& name) const { return m_path + "\\" + name; }
+
+    // Creates a subfolder (and its parents) and returns its path.
+    std::string MakeFolder(const std::string& relative) const;
+    // Writes bytes to a file and returns its path.
+    std::string WriteFile(const std::string& relative, const std::string& bytes) const;
+
+private:
+    std::string m_path;
+};
+
+// Deletes a folder and everything below it; false if anything stayed.
+bool RemoveTree(const std::string& path);
+bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
+std::string ReadWholeFile(const std::string& path);
