@@ -5,6 +5,7 @@
 #include "cmdtarget.h"
 #include "dc.h"
 #include "doc.h"
+#include "filefind.h"
 #include "frame.h"
 #include "menu.h"
 #include "print.h"

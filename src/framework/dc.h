@@ -17,7 +17,7 @@ public:
     CDC& operator=(const CDC&) = delete;
     virtual ~CDC();
 
-    HDC GetSafeHdc() const { return this ? m_hDC : nullptr; }
+    HDC GetSafeHdc() const { return m_hDC; }
     BOOL IsPrinting() const { return m_bPrinting; }
 
     // Borrows hDC: the destructor does not delete it.

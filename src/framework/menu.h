@@ -18,7 +18,7 @@ public:
     HMENU Detach();
     BOOL DestroyMenu();
 
-    HMENU GetSafeHmenu() const { return this ? m_hMenu : nullptr; }
+    HMENU GetSafeHmenu() const { return m_hMenu; }
     // The popup at position, owned by this menu (not by the caller).
     HMENU GetSubMenu(int position) const { return ::GetSubMenu(m_hMenu, position); }
     int GetMenuItemCount() const { return ::GetMenuItemCount(m_hMenu); }

@@ -19,6 +19,10 @@ CWinApp* AfxGetApp()
     return g_app;
 }
 
+BEGIN_COMMAND_MAP(CWinApp, CCmdTarget)
+    ON_COMMAND(ID_APP_EXIT, OnAppExit)
+END_COMMAND_MAP()
+
 CWinApp::CWinApp()
 {
     g_app = this;
@@ -113,10 +117,12 @@ void CWinApp::LoadStdProfileSettings(UINT maxRecentFiles)
     m_recentFiles.clear();
     if (m_pszRegistryKey.empty())
         return;
+    // The profile's keys are made on first use, as reading a profile section does.
     const std::string path = "Software\\" + m_pszRegistryKey + "\\" + m_pszProfileName
                            + "\\Recent File List";
     HKEY key;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_READ | KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return;
     for (UINT i = 1; i <= maxRecentFiles; ++i) {
         char value[MAX_PATH] = "";
@@ -160,6 +166,12 @@ BOOL CWinApp::ProcessShellCommand(CCommandLineInfo& info)
     default:
         return TRUE;
     }
+}
+
+void CWinApp::OnAppExit()
+{
+    if (m_pMainWnd && m_pMainWnd->m_hWnd)
+        m_pMainWnd->SendMessage(WM_CLOSE);
 }
 
 void CWinApp::OnFileNew()

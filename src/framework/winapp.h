@@ -39,6 +39,7 @@ public:
     void ParseCommandLine(CCommandLineInfo& info);
     BOOL ProcessShellCommand(CCommandLineInfo& info);
 
+    void OnAppExit();
     void OnFileNew();
     void OnFileOpen();
     void OnFilePrintSetup();
@@ -51,6 +52,8 @@ public:
 
     // The application object of the process.
     static CWinApp* Current();
+
+    DECLARE_COMMAND_MAP()
 
 private:
     bool FindDefaultPrinter();

@@ -16,7 +16,7 @@ public:
     // Destroys a window that is still attached.
     ~CWnd() override;
 
-    HWND GetSafeHwnd() const { return this ? m_hWnd : nullptr; }
+    HWND GetSafeHwnd() const { return m_hWnd; }
     // The object attached to hWnd, or null.
     static CWnd* FromHandlePermanent(HWND hWnd);
 

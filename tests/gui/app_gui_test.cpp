@@ -35,6 +35,12 @@ TEST(AppGui, FirstRunShowsTheHomePageNavigatesAndSavesItsSettings)
     AppUnderTest app;
     ASSERT_TRUE(app.Start(WindowsPath(TestSetting("ORLIVANE_EXE"))));
     ASSERT_NE(app.WaitForMainWindow("Home Page - Orlivane"), nullptr);
+    HKEY key;
+    ASSERT_EQ(::RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Vemoly", 0, KEY_READ, &key), ERROR_SUCCESS)
+        << "start-up makes the key";
+    ::RegCloseKey(key);
+    for (const char* folder : {"", "\\History", "\\Favorites", "\\Cache"})
+        EXPECT_TRUE(FolderExists(AppDataVemoly() + folder)) << folder;
     HWND view = app.View();
     ASSERT_NE(view, nullptr);
     ::UpdateWindow(view);
@@ -70,8 +76,18 @@ TEST(AppGui, FirstRunShowsTheHomePageNavigatesAndSavesItsSettings)
     EXPECT_EQ(StoredDword("UserInit", &type), 1u);
     EXPECT_EQ(StoredDword("Delay", &type), 2000u);
     EXPECT_EQ(StoredDword("HistoryCount", &type), 10u);
-    for (const char* folder : {"", "\\History", "\\Favorites", "\\Cache"})
-        EXPECT_TRUE(FolderExists(AppDataVemoly() + folder)) << folder;
+}
+
+TEST(AppGui, FileExitEndsTheProgramLikeClosingTheWindow)
+{
+    AppUnderTest app;
+    ASSERT_TRUE(app.Start(WindowsPath(TestSetting("ORLIVANE_EXE"))));
+    ASSERT_NE(app.WaitForMainWindow("Home Page - Orlivane"), nullptr);
+    ::RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Vemoly", "Delay");
+    ::PostMessageA(app.MainWindow(), WM_COMMAND, ID_APP_EXIT, 0);
+    EXPECT_EQ(app.Wait(), 0);
+    DWORD type;
+    EXPECT_EQ(StoredDword("Delay", &type), 2000u) << "the settings are written at exit";
 }
 
 } // namespace

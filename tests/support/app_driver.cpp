@@ -170,6 +170,11 @@ bool AppUnderTest::IsRunning() const
 int AppUnderTest::Close(DWORD timeoutMs)
 {
     ::PostMessageA(m_main, WM_CLOSE, 0, 0);
+    return Wait(timeoutMs);
+}
+
+int AppUnderTest::Wait(DWORD timeoutMs)
+{
     if (::WaitForSingleObject(m_process.hProcess, timeoutMs) != WAIT_OBJECT_0)
         return -1;
     DWORD code = 0;

@@ -44,6 +44,8 @@ public:
     bool IsRunning() const;
     // Closes the main window and waits for the process; returns its exit code, or -1.
     int Close(DWORD timeoutMs = 10000);
+    // Waits for the process to end by itself; returns its exit code, or -1.
+    int Wait(DWORD timeoutMs = 10000);
     DWORD ProcessId() const { return m_process.dwProcessId; }
 
 private:

@@ -40,6 +40,13 @@ start)
         "$runner" wineboot </dev/null >/dev/null 2>&1
         "$wineserver" -w
     fi
+    # Drive R: is an optical drive whose medium is absent: tests of offline
+    # targets reach it. Wine reads its drives when its services start.
+    if [ "$(readlink "$WINEPREFIX/dosdevices/r:" 2>/dev/null)" != /nonexistent-orlivane-medium ]; then
+        ln -sfn /nonexistent-orlivane-medium "$WINEPREFIX/dosdevices/r:"
+        "$runner" reg add 'HKLM\Software\Wine\Drives' /v r: /t REG_SZ /d cdrom /f </dev/null >/dev/null 2>&1
+        "$wineserver" -w
+    fi
     "$wineserver" -p </dev/null >/dev/null 2>&1 || true
     "$runner" wineboot </dev/null >/dev/null 2>&1
     echo "testenv: display :$(cat "$testenv/display"), prefix $WINEPREFIX"

@@ -1,0 +1,93 @@
+// One listed folder, picture or shortcut, and the thumbnail shown for it.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+class CFolderCatalog;
+
+// Kind flags: the low four bits say what the entry is, the high bits how it was reached.
+enum : unsigned {
+    EntryFile = 0x01,
+    EntryFolder = 0x02,
+    EntryMissing = 0x04,
+    EntryShortcut = 0x10,
+    EntryOffline = 0x20,
+    EntryKindMask = 0x0F,
+};
+
+class CThumbnail {
+public:
+    CThumbnail() = default;
+    virtual ~CThumbnail() { DiscardBitmap(); }
+    CThumbnail(const CThumbnail&) = delete;
+    CThumbnail& operator=(const CThumbnail&) = delete;
+
+    void DiscardBitmap() { ReplaceBitmap(nullptr); }
+    void ReplaceBitmap(HBITMAP bitmap)
+    {
+        if (m_bitmap)
+            ::DeleteObject(m_bitmap);
+        m_bitmap = bitmap;
+    }
+    HBITMAP Bitmap() const { return m_bitmap; }
+
+    RECT m_cell{0, 0, 0, 0};  // page coordinates, empty until laid out
+    int m_width = 90;
+    int m_height = 90;
+
+private:
+    HBITMAP m_bitmap = nullptr;  // owned
+};
+
+class CFolderEntry {
+public:
+    // An unclassified entry for path; the display name comes from the path.
+    CFolderEntry(const std::string& path, const FILETIME* time, CFolderCatalog* owner);
+    virtual ~CFolderEntry() = default;
+    // A copy has no thumbnail and does not know yet whether it holds pictures.
+    CFolderEntry(const CFolderEntry& other);
+    CFolderEntry& operator=(const CFolderEntry& other);
+    CFolderEntry(CFolderEntry&&) = default;
+    CFolderEntry& operator=(CFolderEntry&&) = default;
+
+    // Resolves a shortcut and decides kind, listed and picture path. A
+    // listing passes the attributes it found, which stand for the entry's
+    // own file (not a shortcut's target) and save asking the file system.
+    void Classify(const DWORD* listedAttributes = nullptr);
+    // For a folder without a picture: the first picture within two levels,
+    // whose time becomes the entry's.
+    void FindFolderPicture();
+    // Whether the folder itself holds a "*.jpg"; asked once.
+    bool HasPictures();
+
+    unsigned Kind() const { return m_kind & EntryKindMask; }
+    bool IsFile() const { return Kind() == EntryFile; }
+    bool IsFolder() const { return Kind() == EntryFolder; }
+    ULONGLONG Time() const { return ((ULONGLONG)m_time.dwHighDateTime << 32) | m_time.dwLowDateTime; }
+
+    unsigned m_kind = 0;
+    std::string m_path;         // for a resolved shortcut, the target
+    std::string m_linkPath;     // the .lnk file the entry came from, else empty
+    std::string m_picturePath;  // the picture its thumbnail is made from
+    std::string m_displayName;  // the caption
+    bool m_listed = false;
+    std::unique_ptr<CThumbnail> m_thumbnail;
+    bool m_present = true;      // mark used while refreshing
+    FILETIME m_time{0, 0};
+    CFolderCatalog* m_owner = nullptr;  // whose sort order comparisons use
+    int m_picturePresence = -1; // -1 unknown, 0 holds pictures, 1 holds none
+};
+
+CFolderEntry MakeEntry(const std::string& path, const FILETIME* time, CFolderCatalog* owner);
+
+// The first "*.jpg" in folder, in enumeration order, looking depth levels
+// deep (depth 2: the folder and its immediate subfolders); empty when none.
+std::string FindFirstPicture(const std::string& folder, int depth);
+
+// Whether the extension of path is ext, ignoring case.
+bool HasExtension(const std::string& path, const char* ext);
+// folder with a separator before a pattern, unless it ends with one.
+std::string JoinPattern(const std::string& folder, const char* pattern);

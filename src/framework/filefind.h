@@ -1,0 +1,36 @@
+// Enumerates the names matching a pattern. FindFile starts the search;
+// each FindNextFile makes the next match current and returns FALSE when the
+// match it made current is the last one.
+#pragma once
+
+#include "afxbase.h"
+
+class CFileFind {
+public:
+    CFileFind() = default;
+    ~CFileFind() { Close(); }
+    CFileFind(const CFileFind&) = delete;
+    CFileFind& operator=(const CFileFind&) = delete;
+
+    BOOL FindFile(const char* pattern = "*.*");
+    BOOL FindNextFile();
+    void Close();
+
+    std::string GetFileName() const { return m_current.cFileName; }
+    std::string GetFilePath() const { return m_root + m_current.cFileName; }
+    BOOL GetLastWriteTime(FILETIME* time) const
+    {
+        *time = m_current.ftLastWriteTime;
+        return TRUE;
+    }
+    DWORD GetAttributes() const { return m_current.dwFileAttributes; }
+    BOOL IsDirectory() const { return (m_current.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+    BOOL IsDots() const;
+
+private:
+    HANDLE m_find = INVALID_HANDLE_VALUE;
+    std::string m_root;          // the pattern's folder, with its separator
+    WIN32_FIND_DATAA m_current{};
+    WIN32_FIND_DATAA m_next{};
+    bool m_hasNext = false;
+};

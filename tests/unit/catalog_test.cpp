@@ -1,0 +1,364 @@
+// Listing real folders: what a catalog shows, in which order, and what a
+// refresh keeps.
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "catalog/foldercatalog.h"
+#include "favorites/shortcutlink.h"
+#include "file_times.h"
+#include "temp_folder.h"
+
+namespace {
+
+struct ComApartment {
+    ComApartment() { ::CoInitialize(nullptr); }
+    ~ComApartment() { ::CoUninitialize(); }
+};
+
+class CatalogTest : public testing::Test {
+protected:
+    std::string Picture(const std::string& relative) { return temp.WriteFile(relative, "\xFF\xD8 not decoded here"); }
+
+    std::string Shortcut(const std::string& linkPath, const std::string& target)
+    {
+        CShortcutLink link;
+        link.m_targetPath = target;
+        link.SaveLink(linkPath);
+        EXPECT_TRUE(link.m_valid) << linkPath;
+        return linkPath;
+    }
+
+    static std::vector<std::string> Names(const CFolderCatalog& catalog)
+    {
+        std::vector<std::string> names;
+        for (const CFolderEntry& entry : catalog.m_entries)
+            names.push_back(entry.m_displayName);
+        return names;
+    }
+
+    static CFolderEntry FolderEntryOf(const std::string& path)
+    {
+        CFolderEntry entry = MakeEntry(path, nullptr, nullptr);
+        entry.Classify();
+        return entry;
+    }
+
+    static void GiveBitmaps(CFolderCatalog& catalog)
+    {
+        for (CFolderEntry& entry : catalog.m_entries) {
+            entry.m_thumbnail = std::make_unique<CThumbnail>();
+            entry.m_thumbnail->ReplaceBitmap(::CreateBitmap(2, 2, 1, 32, nullptr));
+        }
+    }
+
+    ComApartment com;
+    TempFolder temp;
+};
+
+TEST_F(CatalogTest, FoldersFirstThenPicturesByPathOtherFilesLeftOut)
+{
+    Picture("b.jpg");
+    Picture("A.JPG");
+    temp.MakeFolder("sub");
+    temp.WriteFile("notes.txt", "text");
+    temp.WriteFile("broken.lnk", "not a shortcut");
+
+    CFolderCatalog catalog(FolderEntryOf(temp.Path()));
+    EXPECT_TRUE(catalog.Refresh());
+    EXPECT_EQ(Names(catalog), (std::vector<std::string>{"sub", "A", "b"}));
+    auto it = catalog.m_entries.begin();
+    EXPECT_EQ(it->m_kind, (unsigned)EntryFolder);
+    EXPECT_TRUE(it->m_picturePath.empty());
+    ++it;
+    EXPECT_EQ(it->m_kind, (unsigned)EntryFile);
+    EXPECT_EQ(it->m_picturePath, temp / "A.JPG");
+    EXPECT_EQ(it->m_owner, &catalog);
+}
+
+TEST_F(CatalogTest, DisplayNamesCutOnlyARealExtension)
+{
+    temp.MakeFolder("Trip.2002");
+    temp.MakeFolder("Notes. draft");
+    Picture("IMG_0001.JPG");
+    CFolderCatalog catalog(FolderEntryOf(temp.Path()));
+    catalog.Refresh();
+    EXPECT_EQ(Names(catalog), (std::vector<std::string>{"Notes. draft", "Trip", "IMG_0001"}));
+}
+
+TEST_F(CatalogTest, ShortcutToAPictureIsListedUnderItsOwnNameUntilTheTargetGoes)
+{
+    TempFolder elsewhere;
+    const std::string target = elsewhere.WriteFile("x.jpg", "jpeg");
+    const std::string link = Shortcut(temp / "Holiday.lnk", target);
+
+    CFolderCatalog catalog(FolderEntryOf(temp.Path()));
+    catalog.Refresh();
+    ASSERT_EQ(catalog.m_entries.size(), 1u);
+    const CFolderEntry& entry = catalog.m_entries.front();
+    EXPECT_EQ(entry.m_kind, (unsigned)(EntryShortcut | EntryFile));
+    EXPECT_EQ(entry.m_path, target);
+    EXPECT_EQ(entry.m_linkPath, link);
+    EXPECT_EQ(entry.m_picturePath, target);
+    EXPECT_EQ(entry.m_displayName, "Holiday");
+
+    ASSERT_TRUE(::DeleteFileA(target.c_str()));
+    EXPECT_TRUE(catalog.Refresh());
+    EXPECT_TRUE(catalog.m_entries.empty()) << "a missing target on a fixed disk is not listed";
+}
+
+TEST_F(CatalogTest, TargetsOnAnAbsentMediumAreOffline)
+{
+    ASSERT_EQ(::GetDriveTypeA("R:\\"), (UINT)DRIVE_CDROM) << "the test environment maps R: to an empty drive";
+    Shortcut(temp / "Photo.lnk", "R:\\Photos\\x.jpg");
+    Shortcut(temp / "Album.lnk", "R:\\Photos");
+    Shortcut(temp / "Notes.lnk", "R:\\Photos\\notes.txt");
+    TempFolder gone;
+    Shortcut(temp / "Gone.lnk", gone / "missing.jpg");
+
+    CFolderCatalog catalog(FolderEntryOf(temp.Path()));
+    catalog.Refresh();
+    ASSERT_EQ(Names(catalog), (std::vector<std::string>{"Album", "Photo"}));
+    EXPECT_EQ(catalog.m_entries.front().m_kind, 0x32u);
+    EXPECT_EQ(catalog.m_entries.back().m_kind, 0x31u);
+    EXPECT_TRUE(catalog.m_entries.back().m_picturePath.empty());
+
+    CFolderEntry notes = FolderEntryOf(temp / "Notes.lnk");
+    EXPECT_EQ(notes.m_kind, 0x31u);
+    EXPECT_FALSE(notes.m_listed);
+    CFolderEntry missing = FolderEntryOf(temp / "Gone.lnk");
+    EXPECT_EQ(missing.m_kind, 0x14u);
+    EXPECT_FALSE(missing.m_listed);
+}
+
+TEST_F(CatalogTest, RefreshKeepsBitmapsOfUnchangedEntriesOnly)
+{
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+        SetWriteTime(Picture(name), TimeAt(1));
+    CFolderCatalog catalog(FolderEntryOf(temp.Path()));
+    catalog.Refresh();
+    GiveBitmaps(catalog);
+
+    EXPECT_FALSE(catalog.Refresh());
+    for (const CFolderEntry& entry : catalog.m_entries)
+        EXPECT_NE(entry.m_thumbnail->Bitmap(), nullptr) << entry.m_path;
+
+    SetWriteTime(temp / "b.jpg", TimeAt(2));
+    EXPECT_TRUE(catalog.Refresh());
+    for (const CFolderEntry& entry : catalog.m_entries) {
+        ASSERT_NE(entry.m_thumbnail, nullptr) << "the thumbnail object stays";
+        EXPECT_EQ(entry.m_thumbnail->Bitmap() == nullptr, entry.m_displayName == "b") << entry.m_path;
+    }
+    EXPECT_EQ(catalog.m_entries.size(), 3u);
+}
+
+TEST_F(CatalogTest, RefreshAddsAndRemovesEntries)
+{
+    Picture("a.jpg");
+    Picture("c.jpg");
+    CFolderCatalog catalog(FolderEntryOf(temp.Path()));
+    catalog.Refresh();
+    GiveBitmaps(catalog);
+
+    Picture("b.jpg");
+    ::DeleteFileA((temp / "c.jpg").c_str());
+    temp.MakeFolder("z");
+    EXPECT_TRUE(catalog.Refresh());
+    EXPECT_EQ(Names(catalog), (std::vector<std::string>{"z", "a", "b"}));
+    EXPECT_NE(std::next(catalog.m_entries.begin())->m_thumbnail->Bitmap(), nullptr) << "a kept its bitmap";
+    EXPECT_EQ(catalog.m_entries.back().m_thumbnail, nullptr) << "b is new";
+}
+
+TEST_F(CatalogTest, OrderAndMatchingAgreeWithCaseInsensitiveComparison)
+{
+    const char* const names[] = {"a.jpg", "B.jpg", "co-op.jpg", "coop.jpg", "co'op.jpg", "É.jpg",
+                                 "e.jpg", "f.jpg", "Z.jpg", "_x.jpg", "ä.jpg", "ß.jpg", "10.jpg",
+                                 "9.jpg", "Ærø.jpg", "東京.jpg", "ｆ.jpg"};
+    for (const char* name : names)
+        Picture(name);
+    temp.MakeFolder("Ö");
+    temp.MakeFolder("o");
+
+    CFolderCatalog catalog(FolderEntryOf(temp.Path()));
+    catalog.Refresh();
+    GiveBitmaps(catalog);
+
+    // The reference: the listing sorted by comparing the paths themselves.
+    std::vector<const CFolderEntry*> expected;
+    for (const CFolderEntry& entry : catalog.m_entries)
+        expected.push_back(&entry);
+    std::stable_sort(expected.begin(), expected.end(), [](const CFolderEntry* x, const CFolderEntry* y) {
+        if (x->IsFolder() != y->IsFolder())
+            return x->IsFolder();
+        return ::lstrcmpiA(x->m_path.c_str(), y->m_path.c_str()) < 0;
+    });
+    std::vector<const CFolderEntry*> actual;
+    for (const CFolderEntry& entry : catalog.m_entries)
+        actual.push_back(&entry);
+    EXPECT_EQ(actual, expected);
+    EXPECT_EQ(catalog.m_entries.size(), std::size(names) + 2);
+
+    EXPECT_FALSE(catalog.Refresh()) << "every entry is found again";
+    for (const CFolderEntry& entry : catalog.m_entries)
+        EXPECT_NE(entry.m_thumbnail->Bitmap(), nullptr) << entry.m_path;
+}
+
+TEST_F(CatalogTest, NamesTheComparisonFindsEqualAreOneEntry)
+{
+    ASSERT_EQ(::lstrcmpiA((temp / "ß.jpg").c_str(), (temp / "ss.jpg").c_str()), 0)
+        << "the comparison expands the sharp s";
+    Picture("ß.jpg");
+    Picture("ss.jpg");
+    Picture("t.jpg");
+    CFolderCatalog catalog(FolderEntryOf(temp.Path()));
+    catalog.Refresh();
+    EXPECT_EQ(catalog.m_entries.size(), 2u);
+}
+
+TEST_F(CatalogTest, AFolderThatCannotBeListedEmptiesTheCatalog)
+{
+    const std::string folder = temp.MakeFolder("gone");
+    temp.WriteFile("gone\\a.jpg", "jpeg");
+    CFolderCatalog catalog(FolderEntryOf(folder));
+    catalog.Refresh();
+    ASSERT_EQ(catalog.m_entries.size(), 1u);
+    RemoveTree(folder);
+    EXPECT_TRUE(catalog.Refresh());
+    EXPECT_TRUE(catalog.m_entries.empty());
+    EXPECT_FALSE(catalog.Refresh());
+}
+
+TEST_F(CatalogTest, NewestFirstKeepsTheNewestUpToTheMaximum)
+{
+    TempFolder targets;
+    for (int i = 0; i < 25; ++i) {
+        const std::string target = targets.MakeFolder("folder" + std::to_string(i));
+        // Written in a scrambled order so that listing order is not time order.
+        const int minute = (i * 7) % 25;
+        SetWriteTime(Shortcut(temp / ("folder" + std::to_string(i) + ".lnk"), target), TimeAt(minute));
+    }
+    CFolderCatalog catalog(FolderEntryOf(temp.Path()));
+    catalog.m_sortOrder = SortNewestFirst;
+    catalog.m_maxCount = 10;
+    catalog.Refresh();
+
+    auto expectNewestTen = [&] {
+        ASSERT_EQ(catalog.m_entries.size(), 10u);
+        int minute = 24;
+        for (const CFolderEntry& entry : catalog.m_entries) {
+            const FILETIME expected = TimeAt(minute--);
+            EXPECT_EQ(entry.Time(), (ULONGLONG)expected.dwHighDateTime << 32 | expected.dwLowDateTime);
+        }
+    };
+    expectNewestTen();
+    // The shortcuts cut off are listed again (and cut again) by every refresh.
+    catalog.Refresh();
+    expectNewestTen();
+}
+
+TEST(HasExtension, AgreesWithTheCaseInsensitiveComparison)
+{
+    // Every printable character in every place of ".jpg", and a few beyond ASCII.
+    std::vector<std::string> extensions = {".jpg", ".JPG", ".jpeg", ".jp", "", ".jpg.", ".ｊｐｇ",
+                                           ".jpǵ", ".JPĞ", ".jpg\xC2\xA0"};
+    for (size_t place = 0; place < 4; ++place) {
+        for (char c = 0x20; c < 0x7F; ++c) {
+            std::string ext = ".jpg";
+            ext[place] = c;
+            extensions.push_back(ext);
+        }
+    }
+    for (const std::string& ext : extensions) {
+        const std::string path = "C:\\photos\\picture" + ext;
+        EXPECT_EQ(HasExtension(path, ".jpg"), ::lstrcmpiA(::PathFindExtensionA(path.c_str()), ".jpg") == 0)
+            << path;
+    }
+}
+
+TEST(CompareEntries, NamesNumbersKindsAndTimes)
+{
+    CFolderCatalog byName(MakeEntry("C:\\x", nullptr, nullptr));
+    auto entry = [&](const char* path, unsigned kind, ULONGLONG time, CFolderCatalog* owner) {
+        FILETIME ft{(DWORD)time, (DWORD)(time >> 32)};
+        CFolderEntry e = MakeEntry(path, &ft, owner);
+        e.m_kind = kind;
+        return e;
+    };
+    const CFolderEntry folder = entry("C:\\b", EntryFolder, 0, &byName);
+    const CFolderEntry picture = entry("C:\\a.jpg", EntryFile, 0, &byName);
+    EXPECT_GT(CompareEntries(folder, picture), 0) << "folders first";
+    EXPECT_LT(CompareEntries(picture, folder), 0);
+    EXPECT_EQ(CompareEntries(entry("C:\\A.JPG", EntryFile, 1, &byName), picture), 0) << "case is ignored";
+    EXPECT_GT(CompareEntries(entry("9 b", EntryFile, 0, &byName), entry("10 a", EntryFile, 0, &byName)), 0)
+        << "leading numbers compare as numbers";
+    EXPECT_EQ(CompareEntries(entry("7a", EntryFile, 0, &byName), entry("7b", EntryFile, 0, &byName)), 0);
+    EXPECT_EQ(CompareEntries(entry("", EntryFile, 0, &byName), picture), 0);
+
+    CFolderCatalog byTime(MakeEntry("C:\\x", nullptr, nullptr));
+    byTime.m_sortOrder = SortNewestFirst;
+    const CFolderEntry old = entry("C:\\z", EntryFolder, 5, &byTime);
+    const CFolderEntry recent = entry("C:\\a", EntryFile, 0x8000000000000000ULL, &byTime);
+    EXPECT_GT(CompareEntries(recent, old), 0) << "times compare unsigned, whatever the kind";
+    EXPECT_LT(CompareEntries(old, recent), 0);
+}
+
+TEST_F(CatalogTest, FolderPictureIsFoundTwoLevelsDownButNotThree)
+{
+    const std::string shallow = temp.MakeFolder("near\\sub");
+    SetWriteTime(Picture("near\\sub\\p.jpg"), TimeAt(42));
+    temp.MakeFolder("far\\a\\b");
+    Picture("far\\a\\b\\p.jpg");
+
+    CFolderEntry nearEntry = FolderEntryOf(temp / "near");
+    nearEntry.FindFolderPicture();
+    EXPECT_EQ(nearEntry.m_picturePath, shallow + "\\p.jpg");
+    EXPECT_EQ(nearEntry.Time(), (ULONGLONG)TimeAt(42).dwHighDateTime << 32 | TimeAt(42).dwLowDateTime);
+
+    CFolderEntry farEntry = FolderEntryOf(temp / "far");
+    farEntry.FindFolderPicture();
+    EXPECT_TRUE(farEntry.m_picturePath.empty());
+}
+
+TEST_F(CatalogTest, PictureFolderDecisionIsCachedAndNotCopied)
+{
+    const std::string folder = temp.MakeFolder("album");
+    CFolderEntry entry = FolderEntryOf(folder);
+    entry.m_thumbnail = std::make_unique<CThumbnail>();
+    EXPECT_FALSE(entry.HasPictures());
+    Picture("album\\new.jpg");
+    EXPECT_FALSE(entry.HasPictures()) << "asked once";
+
+    CFolderEntry copy(entry);
+    EXPECT_EQ(copy.m_thumbnail, nullptr);
+    EXPECT_EQ(copy.m_picturePresence, -1);
+    EXPECT_TRUE(copy.HasPictures());
+    EXPECT_EQ(copy.m_path, entry.m_path);
+    EXPECT_EQ(copy.m_kind, entry.m_kind);
+}
+
+TEST_F(CatalogTest, NamesBeyondTheOldCodePageKeepEveryCharacter)
+{
+    ASSERT_EQ(::GetACP(), 65001u) << "the program runs with the UTF-8 code page";
+    const std::string folder = temp.MakeFolder("Tōkyō 東京");
+    Picture("Tōkyō 東京\\夏.jpg");
+    Shortcut(temp / "写真.lnk", folder + "\\夏.jpg");
+
+    CFolderCatalog catalog(FolderEntryOf(temp.Path()));
+    catalog.Refresh();
+    ASSERT_EQ(Names(catalog), (std::vector<std::string>{"Tōkyō 東京", "写真"}));
+    EXPECT_EQ(catalog.m_entries.back().m_path, folder + "\\夏.jpg");
+    EXPECT_EQ(catalog.m_entries.back().m_kind, (unsigned)(EntryShortcut | EntryFile));
+
+    CFolderCatalog inside(FolderEntryOf(folder));
+    inside.Refresh();
+    EXPECT_EQ(Names(inside), (std::vector<std::string>{"夏"}));
+    CFolderEntry tokyo = FolderEntryOf(folder);
+    tokyo.FindFolderPicture();
+    EXPECT_EQ(tokyo.m_picturePath, folder + "\\夏.jpg");
+}
+
+} // namespace
