@@ -30,23 +30,6 @@ int CompareByName(const CFolderEntry& a, const CFolderEntry& b)
     return ::lstrcmpiA(b.m_path.c_str(), a.m_path.c_str());
 }
 
-// A case-insensitive sort key of path: two keys are equal exactly when the
-// case-insensitive comparison finds the paths equal, and order the same way.
-// The path is widened first with the program's code page, as that
-// comparison does; the narrow form may assume another code page.
-std::string SortKey(const std::string& path)
-{
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-    std::wstring wide((size_t)std::max(length, 1), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), length);
-    const DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE;
-    const int size = ::LCMapStringW(LOCALE_USER_DEFAULT, flags, wide.c_str(), -1, nullptr, 0);
-    std::string key((size_t)std::max(size, 0), '\0');
-    if (size > 0)
-        ::LCMapStringW(LOCALE_USER_DEFAULT, flags, wide.c_str(), -1, reinterpret_cast<LPWSTR>(key.data()), size);
-    return key;
-}
-
 // Paths that compare by other rules than their text: empty ones, and ones
 // starting with a digit (compared by their leading number).
 bool Irregular(const CFolderEntry& entry)
@@ -88,7 +71,10 @@ public:
     }
 
 private:
-    static std::string Key(const CFolderEntry& entry) { return (char)entry.Kind() + SortKey(entry.m_path); }
+    static std::string Key(const CFolderEntry& entry)
+    {
+        return (char)entry.Kind() + CaseInsensitiveSortKey(entry.m_path);
+    }
 
     std::list<CFolderEntry>& m_entries;
     std::unordered_map<std::string, std::list<CFolderEntry>::iterator> m_map;
@@ -96,6 +82,21 @@ private:
 };
 
 } // namespace
+
+// The path is widened first with the program's code page, as that
+// comparison does; the narrow form may assume another code page.
+std::string CaseInsensitiveSortKey(const std::string& path)
+{
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+    std::wstring wide((size_t)std::max(length, 1), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), length);
+    const DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE;
+    const int size = ::LCMapStringW(LOCALE_USER_DEFAULT, flags, wide.c_str(), -1, nullptr, 0);
+    std::string key((size_t)std::max(size, 0), '\0');
+    if (size > 0)
+        ::LCMapStringW(LOCALE_USER_DEFAULT, flags, wide.c_str(), -1, reinterpret_cast<LPWSTR>(key.data()), size);
+    return key;
+}
 
 int CompareEntries(const CFolderEntry& a, const CFolderEntry& b)
 {
@@ -174,7 +175,7 @@ void CFolderCatalog::Sort()
     std::vector<Keyed> keyed;
     keyed.reserve(m_entries.size());
     for (auto it = m_entries.begin(); it != m_entries.end(); ++it)
-        keyed.emplace_back((it->IsFolder() ? '\0' : '\1') + SortKey(it->m_path), it);
+        keyed.emplace_back((it->IsFolder() ? '\0' : '\1') + CaseInsensitiveSortKey(it->m_path), it);
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const Keyed& x, const Keyed& y) { return x.first < y.first; });
     for (Keyed& item : keyed)

@@ -30,6 +30,10 @@ private:
     void Truncate();
 };
 
+// A key of text for the case-insensitive comparison (lstrcmpiA): two keys are
+// equal exactly when the comparison finds the texts equal, and order the same way.
+std::string CaseInsensitiveSortKey(const std::string& text);
+
 // Three-way comparison under the sort order of b's owner: positive when a
 // comes before b, 0 when they are the same entry.
 int CompareEntries(const CFolderEntry& a, const CFolderEntry& b);

@@ -1,0 +1,375 @@
+// Thumbnail cache files: what is written, byte for byte, and what is taken
+// back, also from damaged files.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <fstream>
+#include <random>
+
+#include "app/globals.h"
+#include "file_times.h"
+#include "imaging/picture.h"
+#include "imaging/thumbnailcache.h"
+#include "jpeg_maker.h"
+#include "temp_folder.h"
+
+namespace {
+
+unsigned Word(const std::string& bytes, size_t offset)
+{
+    unsigned value;
+    std::memcpy(&value, bytes.data() + offset, 4);
+    return value;
+}
+
+void PutWord(std::string& bytes, size_t offset, unsigned value)
+{
+    std::memcpy(bytes.data() + offset, &value, 4);
+}
+
+// A thumbnail bitmap of the given size, filled with one colour (blue, green, red bytes).
+HBITMAP Thumbnail(int width, int height, unsigned char b, unsigned char g, unsigned char r)
+{
+    HBITMAP bitmap = CreatePictureDib(width, height);
+    DIBSECTION section;
+    ::GetObject(bitmap, sizeof section, &section);
+    auto* bits = static_cast<unsigned char*>(section.dsBm.bmBits);
+    const int stride = (int)section.dsBmih.biSizeImage / height;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            bits[y * stride + x * 3] = b;
+            bits[y * stride + x * 3 + 1] = g;
+            bits[y * stride + x * 3 + 2] = r;
+        }
+    }
+    return bitmap;
+}
+
+// The first pixel of a thumbnail's bitmap: blue, green, red.
+std::array<int, 3> FirstPixel(const CThumbnail& thumbnail)
+{
+    DIBSECTION section;
+    ::GetObject(thumbnail.Bitmap(), sizeof section, &section);
+    const auto* bits = static_cast<const unsigned char*>(section.dsBm.bmBits);
+    return {bits[0], bits[1], bits[2]};
+}
+
+class CacheTest : public testing::Test {
+protected:
+    CacheTest() { g_settings.CacheFolder = cacheFolder.Path(); }
+    ~CacheTest() override { g_settings.CacheFolder.clear(); }
+
+    std::string Picture(const std::string& name, int minute)
+    {
+        const std::string path = pictures.WriteFile(name, "\xFF\xD8 not decoded here");
+        SetWriteTime(path, TimeAt(minute));
+        return path;
+    }
+
+    // A listed catalog of the pictures folder with a thumbnail object for each entry.
+    std::unique_ptr<CCachedCatalog> Listed()
+    {
+        CFolderEntry folder = MakeEntry(pictures.Path(), nullptr, nullptr);
+        folder.Classify();
+        auto catalog = std::make_unique<CCachedCatalog>(folder);
+        catalog->Refresh();
+        for (CFolderEntry& entry : catalog->m_entries)
+            entry.m_thumbnail = std::make_unique<CThumbnail>();
+        return catalog;
+    }
+
+    CFolderEntry& Entry(CCachedCatalog& catalog, const std::string& name)
+    {
+        for (CFolderEntry& entry : catalog.m_entries) {
+            if (entry.m_displayName == name)
+                return entry;
+        }
+        throw std::runtime_error("no entry " + name);
+    }
+
+    std::string CacheFile() { return CacheFileName(pictures.Path()); }
+
+    // Writes thumbnails for a.jpg (red, 90x60) and b.jpg (green, 45x90).
+    void WriteTwo()
+    {
+        auto catalog = Listed();
+        Entry(*catalog, "a").m_thumbnail->ReplaceBitmap(Thumbnail(90, 60, 0, 0, 255));
+        Entry(*catalog, "b").m_thumbnail->ReplaceBitmap(Thumbnail(45, 90, 0, 255, 0));
+        catalog->m_cacheDirty = true;
+        catalog->SaveThumbnails();
+        EXPECT_FALSE(catalog->m_cacheDirty);
+    }
+
+    TempFolder pictures;
+    TempFolder cacheFolder;
+};
+
+TEST_F(CacheTest, ThumbnailsComeBackWithTheirSizesAndByteOrder)
+{
+    Picture("a.jpg", 1);
+    Picture("b.jpg", 2);
+    WriteTwo();
+
+    auto catalog = Listed();
+    catalog->m_cacheDirty = true;
+    catalog->PrepareThumbnails();
+    EXPECT_FALSE(catalog->m_cacheDirty);
+    const CThumbnail& a = *Entry(*catalog, "a").m_thumbnail;
+    const CThumbnail& b = *Entry(*catalog, "b").m_thumbnail;
+    ASSERT_NE(a.Bitmap(), nullptr);
+    ASSERT_NE(b.Bitmap(), nullptr);
+    EXPECT_EQ(a.m_width, 90);
+    EXPECT_EQ(a.m_height, 60);
+    EXPECT_EQ(b.m_width, 45);
+    EXPECT_EQ(b.m_height, 90);
+    const auto red = FirstPixel(a);
+    EXPECT_LT(red[0], 16);
+    EXPECT_GT(red[2], 240) << "blue, green, red bytes come back in their own order";
+    const auto green = FirstPixel(b);
+    EXPECT_GT(green[1], 240);
+    EXPECT_LT(green[2], 16);
+}
+
+TEST_F(CacheTest, WrittenFileFollowsTheLayout)
+{
+    Picture("a.jpg", 1);
+    Picture("b.jpg", 2);
+    Picture("c.jpg", 3);
+    auto catalog = Listed();
+    Entry(*catalog, "a").m_thumbnail->ReplaceBitmap(Thumbnail(90, 60, 0, 0, 255));
+    Entry(*catalog, "c").m_thumbnail.reset();  // no thumbnail object at all
+    catalog->m_cacheDirty = true;
+    catalog->SaveThumbnails();
+
+    const std::string bytes = ReadWholeFile(CacheFile());
+    ASSERT_GE(bytes.size(), 64u + 3 * 256);
+    EXPECT_EQ(bytes.substr(0, 4), "QVLM");
+    EXPECT_EQ(Word(bytes, 4), 0x01000000u);
+    EXPECT_EQ(Word(bytes, 8), 3u * 256);
+    EXPECT_EQ(Word(bytes, 12), 64u);
+    EXPECT_EQ(bytes.substr(16, 48), std::string(48, '\0'));
+
+    const size_t data = 64 + 3 * 256;
+    // a: a stream right after the directory.
+    EXPECT_EQ(Word(bytes, 64 + 4), data);
+    const unsigned aLength = Word(bytes, 64);
+    EXPECT_GT(aLength, 100u);
+    EXPECT_EQ(bytes.substr(data, 2), "\xFF\xD8");
+    EXPECT_EQ(Word(bytes, 64 + 8), TimeAt(1).dwLowDateTime);
+    EXPECT_EQ(Word(bytes, 64 + 12), TimeAt(1).dwHighDateTime);
+    const std::string path = pictures / "a.jpg";
+    EXPECT_EQ(bytes.substr(64 + 16, path.size()), path);
+    EXPECT_EQ(bytes.substr(64 + 16 + path.size(), 240 - path.size()), std::string(240 - path.size(), '\0'));
+    // b: a thumbnail object without a bitmap: an empty stream where it would start.
+    EXPECT_EQ(Word(bytes, 320), 0u);
+    EXPECT_EQ(Word(bytes, 320 + 4), data + aLength);
+    // c: no thumbnail object: no stream at all.
+    EXPECT_EQ(Word(bytes, 576), 0u);
+    EXPECT_EQ(Word(bytes, 576 + 4), 0u);
+    EXPECT_EQ(bytes.size(), data + aLength);
+}
+
+TEST_F(CacheTest, ChangedAndRenamedPicturesAreMadeAgain)
+{
+    Picture("a.jpg", 1);
+    Picture("b.jpg", 2);
+    WriteTwo();
+
+    SetWriteTime(pictures / "a.jpg", TimeAt(5));
+    ASSERT_TRUE(::MoveFileA((pictures / "b.jpg").c_str(), (pictures / "renamed.jpg").c_str()));
+    auto catalog = Listed();
+    catalog->PrepareThumbnails();
+    EXPECT_EQ(Entry(*catalog, "a").m_thumbnail->Bitmap(), nullptr) << "a newer picture is made again";
+    EXPECT_EQ(Entry(*catalog, "renamed").m_thumbnail->Bitmap(), nullptr);
+
+    // The next write drops the old record; paths match whatever their case.
+    catalog->m_cacheDirty = true;
+    catalog->SaveThumbnails();
+    const std::string bytes = ReadWholeFile(CacheFile());
+    EXPECT_EQ(Word(bytes, 8), 2u * 256);
+    EXPECT_EQ(bytes.find("b.jpg"), std::string::npos);
+}
+
+TEST_F(CacheTest, PathsMatchIgnoringCase)
+{
+    Picture("a.jpg", 1);
+    Picture("b.jpg", 2);
+    WriteTwo();
+    // The same folder named in capitals reads the same file and matches every record.
+    std::string bytes = ReadWholeFile(CacheFile());
+    CharUpperBuffA(bytes.data() + 64 + 16, 200);
+    cacheFolder.WriteFile(CacheFile().substr(cacheFolder.Path().size() + 1), bytes);
+    auto catalog = Listed();
+    catalog->PrepareThumbnails();
+    EXPECT_NE(Entry(*catalog, "a").m_thumbnail->Bitmap(), nullptr);
+}
+
+TEST_F(CacheTest, OfflineEntriesTakeTheirThumbnailWhateverItsTime)
+{
+    Picture("a.jpg", 1);
+    Picture("b.jpg", 2);
+    WriteTwo();
+    auto catalog = Listed();
+    CFolderEntry& a = Entry(*catalog, "a");
+    a.m_kind |= EntryOffline;
+    a.m_time = TimeAt(99);
+    CFolderEntry& b = Entry(*catalog, "b");
+    b.m_time = TimeAt(99);
+    catalog->PrepareThumbnails();
+    EXPECT_NE(a.m_thumbnail->Bitmap(), nullptr);
+    EXPECT_EQ(b.m_thumbnail->Bitmap(), nullptr);
+}
+
+TEST_F(CacheTest, LongPathsAreStoredCutAndNeverFoundAgain)
+{
+    const std::string deep = pictures.MakeFolder(std::string(120, 'd') + "\\" + std::string(80, 'e'));
+    std::string name(250 - deep.size() - 1 - 4, 'p');
+    const std::string picture = deep + "\\" + name + ".jpg";
+    ASSERT_EQ(picture.size(), 250u);
+    std::ofstream(picture) << "jpeg";
+
+    CFolderEntry folder = MakeEntry(deep, nullptr, nullptr);
+    folder.Classify();
+    CCachedCatalog catalog(folder);
+    catalog.Refresh();
+    ASSERT_EQ(catalog.m_entries.size(), 1u);
+    catalog.m_entries.front().m_thumbnail = std::make_unique<CThumbnail>();
+    catalog.m_entries.front().m_thumbnail->ReplaceBitmap(Thumbnail(10, 10, 1, 2, 3));
+    catalog.m_cacheDirty = true;
+    catalog.SaveThumbnails();
+    const std::string bytes = ReadWholeFile(CacheFileName(deep));
+    EXPECT_EQ(bytes.substr(64 + 16, 240), picture.substr(0, 239) + '\0');
+
+    catalog.m_entries.front().m_thumbnail->DiscardBitmap();
+    catalog.PrepareThumbnails();
+    EXPECT_EQ(catalog.m_entries.front().m_thumbnail->Bitmap(), nullptr);
+}
+
+TEST_F(CacheTest, DamagedHeadersGiveNothing)
+{
+    Picture("a.jpg", 1);
+    Picture("b.jpg", 2);
+    WriteTwo();
+    const std::string good = ReadWholeFile(CacheFile());
+    const std::string name = CacheFile().substr(cacheFolder.Path().size() + 1);
+
+    std::string magic = good;
+    magic[0] = 'X';
+    std::string version = good;
+    PutWord(version, 4, 0x01000001);
+    std::string empty = good;
+    PutWord(empty, 8, 0);
+    std::string huge = good;
+    PutWord(huge, 8, 0x7FFFFF00);
+    std::string offset = good;
+    PutWord(offset, 12, 0xFFFFFF00);
+    for (const std::string& bad : {magic, version, empty, huge, offset, good.substr(0, 40), std::string()}) {
+        cacheFolder.WriteFile(name, bad);
+        auto catalog = Listed();
+        catalog->PrepareThumbnails();
+        for (const CFolderEntry& entry : catalog->m_entries)
+            EXPECT_EQ(entry.m_thumbnail->Bitmap(), nullptr);
+    }
+}
+
+TEST_F(CacheTest, StreamsOutsideTheFileOrLargerThanAThumbnailAreRefused)
+{
+    Picture("a.jpg", 1);
+    Picture("b.jpg", 2);
+    WriteTwo();
+    const std::string name = CacheFile().substr(cacheFolder.Path().size() + 1);
+    std::string bytes = ReadWholeFile(CacheFile());
+    PutWord(bytes, 64 + 4, (unsigned)bytes.size() + 10);  // a's stream beyond the end
+
+    // b's stream replaced by a picture of 400 by 300.
+    JpegRecipe big;
+    big.width = 400;
+    big.height = 300;
+    const std::string large = MakeJpeg(big);
+    PutWord(bytes, 320 + 4, (unsigned)bytes.size());
+    PutWord(bytes, 320, (unsigned)large.size());
+    bytes += large;
+    cacheFolder.WriteFile(name, bytes);
+
+    auto catalog = Listed();
+    catalog->PrepareThumbnails();
+    EXPECT_EQ(Entry(*catalog, "a").m_thumbnail->Bitmap(), nullptr);
+    EXPECT_EQ(Entry(*catalog, "b").m_thumbnail->Bitmap(), nullptr);
+}
+
+TEST_F(CacheTest, MutatedFilesNeverCrashOrHang)
+{
+    for (int i = 0; i < 6; ++i)
+        Picture("p" + std::to_string(i) + ".jpg", i);
+    auto writer = Listed();
+    int n = 0;
+    for (CFolderEntry& entry : writer->m_entries)
+        entry.m_thumbnail->ReplaceBitmap(Thumbnail(90, 30 + 10 * n++, 10, 20, 30));
+    writer->m_cacheDirty = true;
+    writer->SaveThumbnails();
+    const std::string good = ReadWholeFile(CacheFile());
+    const std::string name = CacheFile().substr(cacheFolder.Path().size() + 1);
+
+    std::mt19937 random(20261207);
+    const DWORD start = ::GetTickCount();
+    int rounds = 0;
+    while (::GetTickCount() - start < 3000) {
+        std::string bytes = good;
+        const int flips = 1 + (int)(random() % 8);
+        for (int f = 0; f < flips; ++f)
+            bytes[random() % bytes.size()] = (char)random();
+        if (random() % 4 == 0)
+            bytes.resize(random() % bytes.size());
+        cacheFolder.WriteFile(name, bytes);
+        auto catalog = Listed();
+        catalog->PrepareThumbnails();
+        for (const CFolderEntry& entry : catalog->m_entries) {
+            if (entry.m_thumbnail->Bitmap()) {
+                EXPECT_LE(entry.m_thumbnail->m_width, 90);
+                EXPECT_LE(entry.m_thumbnail->m_height, 90);
+            }
+        }
+        ++rounds;
+    }
+    EXPECT_GT(rounds, 10);
+}
+
+TEST_F(CacheTest, FileNamesCarryTheVolumeSerial)
+{
+    DWORD serial = 0;
+    ASSERT_TRUE(::GetVolumeInformationA("C:\\", nullptr, 0, &serial, nullptr, nullptr, nullptr, 0));
+    char prefix[16];
+    std::snprintf(prefix, sizeof prefix, "%8.8lx_", (unsigned long)serial);
+    EXPECT_EQ(CacheFileName("C:\\Photos\\2002"), cacheFolder / (std::string(prefix) + "Photos_2002.tnc"));
+    EXPECT_EQ(CacheFileName("\\\\server\\share\\pics"), cacheFolder / "__server_share_pics.tnc");
+    // A drive letter with no volume behind it keeps its letter.
+    char missing = 0;
+    const DWORD drives = ::GetLogicalDrives();
+    for (char letter = 'Q'; letter >= 'D' && !missing; --letter) {
+        if (!(drives & (1u << (letter - 'A'))))
+            missing = letter;
+    }
+    ASSERT_NE(missing, 0);
+    EXPECT_EQ(CacheFileName(std::string(1, missing) + ":\\Trip/2002"),
+              cacheFolder / (std::string(1, missing) + "__Trip_2002.tnc"));
+}
+
+TEST_F(CacheTest, ClearCacheDeletesOnlyCacheFiles)
+{
+    Picture("a.jpg", 1);
+    Picture("b.jpg", 2);
+    WriteTwo();
+    cacheFolder.WriteFile("other.txt", "keep");
+    cacheFolder.MakeFolder("folder.tnc");
+    ClearCache();
+    EXPECT_FALSE(FileExists(CacheFile()));
+    EXPECT_TRUE(FileExists(cacheFolder / "other.txt"));
+    EXPECT_TRUE(FolderExists(cacheFolder / "folder.tnc"));
+
+    auto catalog = Listed();
+    catalog->PrepareThumbnails();
+    EXPECT_EQ(Entry(*catalog, "a").m_thumbnail->Bitmap(), nullptr);
+}
+
+} // namespace
