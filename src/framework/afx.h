@@ -9,6 +9,7 @@
 #include "frame.h"
 #include "menu.h"
 #include "print.h"
+#include "thread.h"
 #include "view.h"
 #include "winapp.h"
 #include "wnd.h"
