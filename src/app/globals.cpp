@@ -2,8 +2,10 @@
 
 #include "app/vemolyapp.h"
 #include "core/navigator.h"
+#include "res/drawing_resources.h"
 
 // One translation unit fixes the order of construction.
 CSettings g_settings;
 CVemolyApp theApp;
+CDrawingResources g_resources;
 CNavigator g_navigator;

@@ -7,7 +7,9 @@
 
 class CVemolyApp;
 class CNavigator;
+class CDrawingResources;
 
 extern CSettings g_settings;
 extern CVemolyApp theApp;
+extern CDrawingResources g_resources;
 extern CNavigator g_navigator;

@@ -6,6 +6,7 @@
 #include "core/homepage.h"
 #include "core/navigator.h"
 #include "frame/mainframe.h"
+#include "res/drawing_resources.h"
 #include "res/resource.h"
 #include "view/vemolydoc.h"
 #include "view/vemolyview.h"
@@ -30,6 +31,9 @@ BOOL CVemolyApp::InitInstance()
 
     SetRegistryKey("Vemoly");
     LoadStdProfileSettings(4);
+
+    if (!g_resources.Create())
+        return FALSE;
 
     g_settings.Load();
 

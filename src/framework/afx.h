@@ -7,6 +7,7 @@
 #include "doc.h"
 #include "filefind.h"
 #include "frame.h"
+#include "gdi.h"
 #include "menu.h"
 #include "print.h"
 #include "thread.h"
