@@ -25,6 +25,7 @@ void CPage::Activate(bool active)
         UpdateLayout();
     } else {
         SaveScrollPosition();
+        ++m_deactivations;
     }
     m_active = active;
 }

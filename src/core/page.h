@@ -3,6 +3,7 @@
 // page only through these operations.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "afx.h"
@@ -36,7 +37,10 @@ public:
     // The printable sheet in page coordinates on a printer, else the bounds.
     RECT GetDrawArea(CDC* dc) const;
 
-    bool IsActive() const { return m_active; }
+    // Read by worker threads too.
+    bool IsActive() const { return m_active.load(); }
+    // Counts deactivations, so that a worker can tell that its page was left.
+    unsigned Deactivations() const { return m_deactivations.load(); }
     bool IsTicking() const { return m_ticking; }
     void SetTicking(bool ticking) { m_ticking = ticking; }
     POINT GetSavedScroll() const { return m_scroll; }
@@ -45,6 +49,7 @@ public:
 protected:
     POINT m_scroll{0, 0};
     RECT m_bounds{0, 0, 0, 0};
-    bool m_active = false;
+    std::atomic<bool> m_active{false};
+    std::atomic<unsigned> m_deactivations{0};
     bool m_ticking = true;
 };

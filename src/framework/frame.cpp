@@ -197,8 +197,9 @@ void CFrameWnd::OnSize(UINT type, int, int)
 
 void CFrameWnd::OnSetFocus(HWND oldWnd)
 {
-    if (m_pViewActive && m_pViewActive->m_hWnd && !m_pClientOverride)
-        ::SetFocus(m_pViewActive->m_hWnd);
+    CWnd* pane = m_pClientOverride ? m_pClientOverride : m_pViewActive;
+    if (pane && pane->m_hWnd)
+        ::SetFocus(pane->m_hWnd);
     else
         CWnd::OnSetFocus(oldWnd);
 }

@@ -93,7 +93,9 @@ BOOL CView::DoPreparePrinting(CPrintInfo* info)
     pd.lStructSize = sizeof pd;
     const CWnd* frame = GetParentFrame();
     pd.hwndOwner = frame ? frame->m_hWnd : m_hWnd;
-    pd.Flags |= PD_RETURNDC | PD_NOPAGENUMS | PD_NOSELECTION | PD_USEDEVMODECOPIESANDCOLLATE;
+    // Printing to a file would need a file name the job never asks for.
+    pd.Flags |= PD_RETURNDC | PD_NOPAGENUMS | PD_NOSELECTION | PD_USEDEVMODECOPIESANDCOLLATE
+              | PD_HIDEPRINTTOFILE;
     pd.hDevMode = CopyGlobal(devMode);
     pd.hDevNames = CopyGlobal(devNames);
     if (!::PrintDlgA(&pd)) {

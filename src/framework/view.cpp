@@ -129,6 +129,7 @@ void CScrollView::ScrollToPosition(POINT position)
     const int dx = m_scroll.x - target.x;
     const int dy = m_scroll.y - target.y;
     m_scroll = target;
+    OnScrollPositionChanged();
     if (!m_hWnd)
         return;
     ::SetScrollPos(m_hWnd, SB_HORZ, m_scroll.x, TRUE);
@@ -185,6 +186,7 @@ void CScrollView::ApplyBars()
         ::ScrollWindowEx(m_hWnd, m_scroll.x - target.x, m_scroll.y - target.y, nullptr, nullptr,
                          nullptr, nullptr, SW_INVALIDATE | SW_ERASE);
         m_scroll = target;
+        OnScrollPositionChanged();
     }
 
     SCROLLINFO info{};

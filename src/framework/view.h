@@ -56,6 +56,9 @@ public:
     void OnPrepareDC(CDC* dc, CPrintInfo* info = nullptr) override;
 
 protected:
+    // Called whenever the scroll position has changed.
+    virtual void OnScrollPositionChanged() {}
+
     void OnSize(UINT type, int cx, int cy) override;
     void OnHScroll(UINT code, UINT pos, HWND scrollBar) override;
     void OnVScroll(UINT code, UINT pos, HWND scrollBar) override;

@@ -6,6 +6,8 @@
 #include "res/resource.h"
 
 std::atomic<HWND> CVemolyView::s_redrawTarget{nullptr};
+std::atomic<LONG> CVemolyView::s_scrollX{0};
+std::atomic<LONG> CVemolyView::s_scrollY{0};
 
 BEGIN_COMMAND_MAP(CVemolyView, CScrollView)
     ON_COMMAND(ID_GO_BACK, OnGoBack)
@@ -31,19 +33,34 @@ CVemolyView* CVemolyView::GetActive()
 void CVemolyView::RedrawPage(const RECT* pageRect)
 {
     HWND hWnd = s_redrawTarget.load();
-    auto* view = dynamic_cast<CVemolyView*>(FromHandlePermanent(hWnd));
-    if (!view)
+    if (!hWnd)
         return;
-    if (pageRect) {
-        const RECT client = view->PageToClient(*pageRect);
-        ::InvalidateRect(hWnd, &client, TRUE);
-    } else {
+    if (pageRect)
+        InvalidatePageRect(*pageRect);
+    else
         ::InvalidateRect(hWnd, nullptr, TRUE);
-    }
     // A worker must not wait for the window's thread, which may be waiting
     // for the worker: from other threads the repaint follows asynchronously.
     if (::GetWindowThreadProcessId(hWnd, nullptr) == ::GetCurrentThreadId())
         ::UpdateWindow(hWnd);
+}
+
+void CVemolyView::InvalidatePageRect(const RECT& pageRect)
+{
+    HWND hWnd = s_redrawTarget.load();
+    if (!hWnd)
+        return;
+    // On screen, page coordinates are client coordinates moved by the scroll position.
+    RECT client = pageRect;
+    ::OffsetRect(&client, -s_scrollX.load(), -s_scrollY.load());
+    ::InvalidateRect(hWnd, &client, TRUE);
+}
+
+void CVemolyView::OnScrollPositionChanged()
+{
+    const CPoint scroll = GetScrollPosition();
+    s_scrollX = scroll.x;
+    s_scrollY = scroll.y;
 }
 
 bool CVemolyView::GetViewClientRect(RECT* rect)
@@ -164,6 +181,7 @@ int CVemolyView::OnCreate(LPCREATESTRUCTA cs)
     if (CScrollView::OnCreate(cs) == -1)
         return -1;
     s_redrawTarget = m_hWnd;
+    OnScrollPositionChanged();
     return 0;
 }
 

@@ -17,8 +17,12 @@ public:
 
     // The active view of the main window, or null.
     static CVemolyView* GetActive();
-    // Repaints pageRect (or everything) at once; safe from any thread.
+    // Repaints pageRect (or everything) at once. From another thread (a
+    // thumbnail worker) it only invalidates: the worker never waits for the
+    // window, and never touches the view object, which may be going away.
     static void RedrawPage(const RECT* pageRect);
+    // Invalidates pageRect, erasing it; safe from any thread.
+    static void InvalidatePageRect(const RECT& pageRect);
     static bool GetViewClientRect(RECT* rect);
 
     POINT ClientToPage(POINT point);
@@ -48,6 +52,7 @@ protected:
     void OnTimer(UINT_PTR id) override;
     void OnRButtonDown(UINT flags, CPoint point) override;
     void OnRButtonUp(UINT flags, CPoint point) override;
+    void OnScrollPositionChanged() override;
 
     void OnGoBack();
     void OnUpdateGoBack(CCmdUI* ui);
@@ -63,6 +68,9 @@ private:
     int m_tickInterval = 0;   // 0: the timer has not been started
     int m_releaseGuard = 4;   // 0 while a left-button press in the view awaits its release
 
-    // The window that RedrawPage reaches from worker threads.
+    // What RedrawPage and InvalidatePageRect need from worker threads: the
+    // view's window and its scroll position.
     static std::atomic<HWND> s_redrawTarget;
+    static std::atomic<LONG> s_scrollX;
+    static std::atomic<LONG> s_scrollY;
 };

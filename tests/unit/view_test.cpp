@@ -152,6 +152,28 @@ TEST_F(ViewTest, ScrollPositionIsKeptPerPage)
     EXPECT_EQ(view->GetScrollPosition().y, 700);
 }
 
+TEST_F(ViewTest, ScrollBarArrowsMoveFivePixelsAndTheWheelMoreButAtMostAPage)
+{
+    Open(CSize(0, 5000));
+    view->ScrollToPosition(CPoint(0, 0));
+    view->SendMessage(WM_VSCROLL, SB_LINEDOWN);
+    EXPECT_EQ(view->GetScrollPosition().y, 5);
+    view->SendMessage(WM_VSCROLL, SB_LINEUP);
+    EXPECT_EQ(view->GetScrollPosition().y, 0);
+    view->SendMessage(WM_VSCROLL, SB_PAGEDOWN);
+    CRect client;
+    view->GetClientRect(&client);
+    EXPECT_EQ(view->GetScrollPosition().y, client.Height());
+
+    view->ScrollToPosition(CPoint(0, 0));
+    view->SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, (WORD)-WHEEL_DELTA), 0);
+    const int step = view->GetScrollPosition().y;
+    EXPECT_GT(step, 0);
+    EXPECT_LE(step, client.Height());
+    view->SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
+    EXPECT_EQ(view->GetScrollPosition().y, 0);
+}
+
 TEST_F(ViewTest, TickIntervalSwitchesBetweenDelayAndHalfASecond)
 {
     Open(CSize(0, 100));
