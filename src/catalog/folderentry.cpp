@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include <cctype>
+#include <mutex>
 
 #include "favorites/shortcutlink.h"
 #include "filefind.h"
@@ -17,6 +18,36 @@ std::string DisplayNameOf(const std::string& path)
 }
 
 } // namespace
+
+CCriticalSection& CThumbnail::BitmapLock()
+{
+    static CCriticalSection lock;
+    return lock;
+}
+
+void CThumbnail::ReplaceBitmap(HBITMAP bitmap)
+{
+    HBITMAP old;
+    {
+        std::lock_guard guard(BitmapLock());
+        old = m_bitmap.exchange(bitmap);
+    }
+    if (old)
+        ::DeleteObject(old);
+}
+
+void CThumbnail::ReplaceBitmap(HBITMAP bitmap, int width, int height)
+{
+    HBITMAP old;
+    {
+        std::lock_guard guard(BitmapLock());
+        old = m_bitmap.exchange(bitmap);
+        m_width = width;
+        m_height = height;
+    }
+    if (old)
+        ::DeleteObject(old);
+}
 
 bool HasExtension(const std::string& path, const char* ext)
 {

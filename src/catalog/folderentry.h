@@ -3,10 +3,14 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 
+#include "thread.h"
+
 class CFolderCatalog;
+class CFolderEntry;
 
 // Kind flags: the low four bits say what the entry is, the high bits how it was reached.
 enum : unsigned {
@@ -18,6 +22,9 @@ enum : unsigned {
     EntryKindMask = 0x0F,
 };
 
+// The thumbnail of a shown entry. Its bitmap is made on a worker thread while
+// the user-interface thread paints it: a bitmap changes, and is drawn, only
+// under BitmapLock(), so a painted bitmap is never deleted under the painter.
 class CThumbnail {
 public:
     CThumbnail() = default;
@@ -25,21 +32,25 @@ public:
     CThumbnail(const CThumbnail&) = delete;
     CThumbnail& operator=(const CThumbnail&) = delete;
 
+    static CCriticalSection& BitmapLock();
+
     void DiscardBitmap() { ReplaceBitmap(nullptr); }
-    void ReplaceBitmap(HBITMAP bitmap)
-    {
-        if (m_bitmap)
-            ::DeleteObject(m_bitmap);
-        m_bitmap = bitmap;
-    }
+    // Takes bitmap (complete, selected into no DC); with a size, sets it too.
+    void ReplaceBitmap(HBITMAP bitmap);
+    void ReplaceBitmap(HBITMAP bitmap, int width, int height);
     HBITMAP Bitmap() const { return m_bitmap; }
+
+    // Makes the bitmap from the entry's picture, fitted into 90 by 90, unless
+    // there is one already. Throws the Win32 error code of a picture file
+    // that cannot be opened. Defined with the picture code.
+    void LoadBitmap(const CFolderEntry& entry);
 
     RECT m_cell{0, 0, 0, 0};  // page coordinates, empty until laid out
     int m_width = 90;
     int m_height = 90;
 
 private:
-    HBITMAP m_bitmap = nullptr;  // owned
+    std::atomic<HBITMAP> m_bitmap{nullptr};  // owned
 };
 
 class CFolderEntry {

@@ -63,10 +63,10 @@ CFrameWnd* CDocTemplate::CreateNewFrame(CDocument* doc)
     if (app && !app->m_pMainWnd)
         app->m_pMainWnd = frame;
     if (!frame->LoadFrame(m_nIDResource, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE, nullptr, &context)) {
-        // The window never existed, so nothing else deletes the object.
         if (app && app->m_pMainWnd == frame)
             app->m_pMainWnd = nullptr;
-        delete frame;
+        if (!CWnd::LastCreateDestroyedObject())
+            delete frame;  // the window never existed, so nothing else deletes the object
         return nullptr;
     }
     return frame;

@@ -45,15 +45,17 @@ BOOL CFrameWnd::LoadFrame(UINT resourceId, DWORD style, CWnd* parent, CCreateCon
     m_hAccelTable = ::LoadAcceleratorsA(instance, MAKEINTRESOURCEA(resourceId));
 
     m_pCreateContext = context;
-    BOOL created = CreateEx(0, className, m_strTitle.c_str(), style & ~FWS_ADDTOTITLE,
-                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent,
-                            (UINT_PTR)menu, nullptr);
-    m_pCreateContext = nullptr;
-    if (!created) {
-        if (menu)
-            ::DestroyMenu(menu);
+    if (!CreateEx(0, className, m_strTitle.c_str(), style & ~FWS_ADDTOTITLE, CW_USEDEFAULT,
+                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent, (UINT_PTR)menu, nullptr)) {
+        // A window that existed took its menu along, and maybe this object.
+        if (!LastCreateDestroyedObject()) {
+            m_pCreateContext = nullptr;
+            if (menu)
+                ::DestroyMenu(menu);
+        }
         return FALSE;
     }
+    m_pCreateContext = nullptr;
     return TRUE;
 }
 
@@ -84,11 +86,11 @@ CView* CFrameWnd::CreateView(CCreateContext* context, UINT id)
     CView* view = context->m_newView();
     if (context->m_pCurrentDoc)
         context->m_pCurrentDoc->AddView(view);
-    // The view deletes itself when its window goes.
+    // The view deletes itself when its window goes, also when creating it
+    // failed after the window existed.
     if (!view->Create(this, id)) {
-        if (context->m_pCurrentDoc)
-            context->m_pCurrentDoc->RemoveView(view);
-        delete view;
+        if (!LastCreateDestroyedObject())
+            delete view;  // its destructor leaves the document
         return nullptr;
     }
     return view;

@@ -10,6 +10,10 @@ const char kObjectProp[] = "Orlivane.CWnd";
 // The object whose window is being created on this thread: it is attached at
 // the first message the framework's window procedure sees for the new window.
 thread_local CWnd* t_creating = nullptr;
+// Whether the object of the last failed CreateEx on this thread was already
+// deleted by its own PostNcDestroy (its window got as far as WM_NCCREATE).
+thread_local bool t_creatingDestroyed = false;
+thread_local bool t_lastCreateDestroyed = false;
 thread_local MSG t_current{};
 
 } // namespace
@@ -84,14 +88,25 @@ BOOL CWnd::CreateEx(DWORD exStyle, const char* className, const char* windowName
         return FALSE;
 
     CWnd* outer = t_creating;
+    const bool outerDestroyed = t_creatingDestroyed;
     t_creating = this;
+    t_creatingDestroyed = false;
     HWND hWnd = ::CreateWindowExA(cs.dwExStyle, cs.lpszClass, cs.lpszName, cs.style, cs.x, cs.y,
                                   cs.cx, cs.cy, cs.hwndParent, cs.hMenu, cs.hInstance,
                                   cs.lpCreateParams);
+    t_lastCreateDestroyed = !hWnd && t_creatingDestroyed;
     t_creating = outer;
-    if (hWnd && !m_hWnd)
+    t_creatingDestroyed = outerDestroyed;
+    if (!hWnd)
+        return FALSE;  // 'this' may be gone: see LastCreateDestroyedObject
+    if (!m_hWnd)
         SubclassWindow(hWnd);  // a system class: its procedure never saw t_creating
-    return hWnd != nullptr;
+    return TRUE;
+}
+
+bool CWnd::LastCreateDestroyedObject()
+{
+    return t_lastCreateDestroyed;
 }
 
 BOOL CWnd::DestroyWindow()
@@ -137,6 +152,8 @@ LRESULT CALLBACK CWnd::AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM
     t_current = outer;
 
     if (message == WM_NCDESTROY) {
+        if (wnd == t_creating)
+            t_creatingDestroyed = true;
         wnd->Detach();
         wnd->PostNcDestroy();
     }

@@ -27,6 +27,9 @@ public:
                   int x, int y, int cx, int cy, CWnd* parent, UINT_PTR idOrMenu,
                   void* param = nullptr);
     virtual BOOL PreCreateWindow(CREATESTRUCTA& cs);
+    // After a CreateEx that failed: whether its window existed long enough for
+    // the object to delete itself in PostNcDestroy, so the caller must not.
+    static bool LastCreateDestroyedObject();
     virtual BOOL DestroyWindow();
     // Called after the last message; owners that live on the heap delete themselves here.
     virtual void PostNcDestroy() {}

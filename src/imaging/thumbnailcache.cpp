@@ -162,7 +162,9 @@ bool CThumbnailCache::ReadRecords(const CFolderEntry&)
                            && record.timeHigh == entry.m_time.dwHighDateTime;
         if (!sameTime && !(entry.m_kind & EntryOffline))
             continue;
-        if (record.length == 0 || !entry.m_thumbnail)
+        // An entry that kept its bitmap through a refresh already shows what
+        // its record holds.
+        if (record.length == 0 || !entry.m_thumbnail || entry.m_thumbnail->Bitmap())
             continue;
         if ((long long)record.offset + record.length > length || record.offset < kHeaderSize)
             continue;
@@ -175,13 +177,11 @@ bool CThumbnailCache::ReadRecords(const CFolderEntry&)
             continue;
         if (_fseeki64(m_file, record.offset, SEEK_SET) != 0)
             return false;
-        entry.m_thumbnail->DiscardBitmap();
         HBITMAP bitmap = DecodeJpeg(m_file, false, &size);
-        entry.m_thumbnail->ReplaceBitmap(bitmap);
-        if (bitmap) {
-            entry.m_thumbnail->m_width = size.cx;
-            entry.m_thumbnail->m_height = size.cy;
-        }
+        if (bitmap)
+            entry.m_thumbnail->ReplaceBitmap(bitmap, size.cx, size.cy);
+        else
+            entry.m_thumbnail->DiscardBitmap();
     }
     return true;
 }

@@ -9,6 +9,7 @@
 #include "core/navigator.h"
 #include "core/page.h"
 #include "res/resource.h"
+#include "running_app.h"
 #include "view/vemolyview.h"
 
 namespace {
@@ -55,32 +56,6 @@ public:
 
 private:
     CSize m_extent;
-};
-
-void PumpMessages()
-{
-    MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
-}
-
-class RunningApp : public testing::Environment {
-public:
-    void SetUp() override
-    {
-        ASSERT_TRUE(theApp.InitInstance());
-        ::SetForegroundWindow(theApp.m_pMainWnd->m_hWnd);
-        PumpMessages();
-    }
-    void TearDown() override
-    {
-        if (theApp.m_pMainWnd)
-            theApp.m_pMainWnd->DestroyWindow();
-        theApp.ExitInstance();
-        PumpMessages();
-    }
 };
 
 const auto* const g_environment = testing::AddGlobalTestEnvironment(new RunningApp);

@@ -1,0 +1,167 @@
+// Decode-and-fit throughput of the thumbnail path (LoadFromFile, then the
+// picture drawn into a 90 by 90 fitted DIB with StretchBlt COLORONCOLOR)
+// beside a plain libjpeg-turbo decode loop into one row buffer, on the same
+// 12-megapixel pictures made here.
+//
+// decode_bench [pictures [passes]]
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "jpeglib.h"
+
+#include "dc.h"
+#include "imaging/drawing.h"
+#include "imaging/picture.h"
+#include "jpeg_maker.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Milliseconds(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+struct DeleteBitmap {
+    void operator()(HBITMAP bitmap) const { ::DeleteObject(bitmap); }
+};
+using BitmapPtr = std::unique_ptr<std::remove_pointer_t<HBITMAP>, DeleteBitmap>;
+
+struct CloseFile {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<FILE, CloseFile>;
+
+// What a thumbnail maker does with one picture; returns the time spent
+// in LoadFromFile.
+Clock::duration MakeThumbnail(const std::string& path)
+{
+    const Clock::time_point start = Clock::now();
+    CPictureBitmap picture;
+    picture.LoadFromFile(path);
+    const Clock::duration decoding = Clock::now() - start;
+    const SIZE fit = FitPictureInBox(picture, 90, 90);
+    BitmapPtr thumbnail(CreatePictureDib(fit.cx, fit.cy));
+    if (!picture.m_hBitmap || !thumbnail)
+        throw std::string("no thumbnail of ") + path;
+    CDC memory;
+    memory.CreateCompatibleDC(nullptr);
+    CSelectObject select(&memory, thumbnail.get());
+    DrawPictureFitted(&memory, RECT{0, 0, fit.cx, fit.cy}, picture, fit.cx, fit.cy);
+    ::GdiFlush();
+    return decoding;
+}
+
+// The library's own loop: the same defaults, one reused row buffer.
+void PlainDecode(const std::string& path)
+{
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    if (!file)
+        throw std::string("cannot open ") + path;
+    jpeg_decompress_struct info{};
+    jpeg_error_mgr error{};
+    info.err = jpeg_std_error(&error);  // exits on a library error
+    jpeg_create_decompress(&info);
+    jpeg_stdio_src(&info, file.get());
+    jpeg_read_header(&info, TRUE);
+    info.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&info);
+    std::vector<JSAMPLE> row((size_t)info.output_width * info.output_components);
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW pointer = row.data();
+        jpeg_read_scanlines(&info, &pointer, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+}
+
+void RemoveFolder(const std::string& folder, const std::vector<std::string>& files)
+{
+    for (const std::string& file : files)
+        ::DeleteFileA(file.c_str());
+    ::RemoveDirectoryA(folder.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+    const int passes = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    const int width = 4000, height = 3000;
+
+    char temp[MAX_PATH] = "";
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string folder =
+        std::string(temp) + "orlivane-decode-bench-" + std::to_string(::GetCurrentProcessId());
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+
+    std::vector<std::string> files;
+    size_t bytes = 0;
+    const Clock::time_point making = Clock::now();
+    for (int i = 0; i < count; ++i) {
+        JpegRecipe recipe;
+        recipe.width = width;
+        recipe.height = height;
+        recipe.pattern = JpegPattern::Photo;
+        recipe.seed = (unsigned)i + 1;
+        recipe.quality = 90;
+        const std::string jpeg = MakeJpeg(recipe);
+        bytes += jpeg.size();
+        files.push_back(folder + "\\picture" + std::to_string(i) + ".jpg");
+        std::ofstream(files.back(), std::ios::binary) << jpeg;
+    }
+    std::printf("pictures: %d of %dx%d (%.1f megapixels), 4:2:0, quality 90, %.1f MB in all, "
+                "made in %.1f s\n",
+                count, width, height, width * height / 1e6, bytes / 1e6,
+                Milliseconds(Clock::now() - making) / 1000);
+
+    int status = 0;
+    try {
+        for (const std::string& file : files)  // into the file cache
+            PlainDecode(file);
+
+        // The best pass of each: the least disturbed by the rest of the machine.
+        double thumbnailBest = 1e300, loadBest = 1e300, plainBest = 1e300;
+        for (int pass = 0; pass < passes; ++pass) {
+            Clock::duration loading{};
+            Clock::time_point start = Clock::now();
+            for (const std::string& file : files)
+                loading += MakeThumbnail(file);
+            thumbnailBest = std::min(thumbnailBest, Milliseconds(Clock::now() - start) / count);
+            loadBest = std::min(loadBest, Milliseconds(loading) / count);
+
+            start = Clock::now();
+            for (const std::string& file : files)
+                PlainDecode(file);
+            plainBest = std::min(plainBest, Milliseconds(Clock::now() - start) / count);
+        }
+        std::printf("passes: %d, best pass of each shown\n", passes);
+        std::printf("thumbnail path (LoadFromFile, fit, StretchBlt into 90x90): %.1f ms a picture, "
+                    "%.1f pictures/s\n",
+                    thumbnailBest, 1000 / thumbnailBest);
+        std::printf("  of which LoadFromFile: %.1f ms a picture\n", loadBest);
+        std::printf("plain libjpeg-turbo decode (jpeg_read_scanlines into one row): %.1f ms a "
+                    "picture, %.1f pictures/s\n",
+                    plainBest, 1000 / plainBest);
+        std::printf("ratio thumbnail path / plain decode: %.2f\n", thumbnailBest / plainBest);
+    } catch (const std::string& problem) {
+        std::printf("failed: %s\n", problem.c_str());
+        status = 1;
+    } catch (DWORD error) {
+        std::printf("failed: Win32 error %lu\n", error);
+        status = 1;
+    }
+    RemoveFolder(folder, files);
+    return status;
+}

@@ -1,0 +1,202 @@
+#include "folderpage/folderpage.h"
+
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <mutex>
+
+#include "folderpage/folderpeek.h"
+#include "imaging/drawing.h"
+#include "res/drawing_resources.h"
+#include "view/vemolyview.h"
+
+namespace {
+constexpr UINT kCaptionFormat = DT_CENTER | DT_BOTTOM | DT_SINGLELINE | DT_PATH_ELLIPSIS;  // 0x4029
+}
+
+RECT CellPart(const RECT& cell, int part)
+{
+    switch (part) {
+    case PartBadge:   return RECT{cell.right - 24, cell.top + 12, cell.right, cell.top + 36};
+    case PartCell:    return cell;
+    case PartCaption: return RECT{cell.left, cell.bottom - 20, cell.right, cell.bottom};
+    default:          return RECT{0, 0, 0, 0};
+    }
+}
+
+CFolderPage::CFolderPage(const CFolderEntry& folder, HICON pageIcon)
+    : m_catalog(folder), m_pageIcon(pageIcon)
+{
+}
+
+CFolderPage::~CFolderPage()
+{
+    StopWorker();
+    m_peek.reset();
+    // The catalog's destructor then stops and joins the watcher.
+}
+
+void CFolderPage::Load()
+{
+    m_hover.Reset();
+    m_catalog.Refresh();
+    EnsureThumbnails();
+}
+
+void CFolderPage::EnsureThumbnails()
+{
+    for (CFolderEntry& entry : m_catalog.m_entries) {
+        if (!entry.m_thumbnail)
+            entry.m_thumbnail = std::make_unique<CThumbnail>();
+    }
+}
+
+std::string CFolderPage::GetTitle()
+{
+    return ::PathFindFileNameA(m_catalog.m_folder.m_path.c_str());
+}
+
+void CFolderPage::Activate(bool active)
+{
+    CPage::Activate(active);
+    ClearHover();
+    RemovePeek();
+}
+
+CSize CFolderPage::Layout(const RECT* area)
+{
+    m_bounds = *area;
+    const int width = area->right - area->left;
+    const int columns = std::max(1, (width - 2 * kGap) / (kCellWidth + kGap));
+    int index = 0;
+    int lastTop = -1;
+    for (CFolderEntry& entry : m_catalog.m_entries) {
+        if (!entry.m_thumbnail)
+            continue;
+        const int left = area->left + kGap + (kCellWidth + kGap) * (index % columns);
+        const int top = area->top + kTitleHeight + (kCellHeight + kGap) * (index / columns);
+        entry.m_thumbnail->m_cell = RECT{left, top, left + kCellWidth, top + kCellHeight};
+        lastTop = top;
+        ++index;
+    }
+    if (index == 0)
+        return CSize(width, area->bottom - area->top);
+    return CSize(width, lastTop + kCellHeight + kGap - area->top);
+}
+
+void CFolderPage::Draw(CDC* dc, const RECT* clip)
+{
+    HGDIOBJ oldFont = dc->SelectObject(g_resources.GetTitleFont());
+    dc->SetTextColor(TextColorFor(dc));
+    dc->SetBkMode(TRANSPARENT);
+
+    CRect title(m_bounds.left + 52, m_bounds.top + 5, m_bounds.right - 10, m_bounds.top + 37);
+    dc->DrawText(GetTitle(), &title, DT_SINGLELINE | DT_BOTTOM | DT_PATH_ELLIPSIS);
+
+    dc->SelectObject(g_resources.GetCellFont());
+    DrawIconOnOutput(dc, m_pageIcon, m_bounds.left + 10, m_bounds.top + 8);
+
+    int hoverPart = PartNone;
+    const EntryIt hovered = HitTest(m_hover.Point(), &hoverPart);
+    for (auto it = m_catalog.m_entries.begin(); it != m_catalog.m_entries.end(); ++it) {
+        if (!it->m_thumbnail)
+            continue;
+        RECT overlap;
+        if (::IntersectRect(&overlap, &it->m_thumbnail->m_cell, clip))
+            DrawCell(dc, *it, *it->m_thumbnail, it == hovered ? hoverPart : PartNone);
+    }
+    dc->SelectObject(oldFont);
+}
+
+void CFolderPage::DrawCell(CDC* dc, CFolderEntry& entry, const CThumbnail& thumbnail, int part)
+{
+    const RECT& cell = thumbnail.m_cell;
+    const bool printing = dc->IsPrinting();
+    const bool folder = entry.IsFolder();
+    HICON background = printing ? (folder ? g_resources.GetPrintFolderIcon() : g_resources.GetPrintPictureIcon())
+                                : (folder ? g_resources.GetFolderIcon() : g_resources.GetPictureIcon());
+    DrawIconOnOutput(dc, background, cell.left, cell.top);
+
+    {
+        // The worker may be replacing bitmaps meanwhile.
+        std::lock_guard guard(CThumbnail::BitmapLock());
+        if (HBITMAP bitmap = thumbnail.Bitmap()) {
+            CDC memory;
+            if (memory.CreateCompatibleDC(dc)) {
+                CSelectObject select(&memory, bitmap);
+                const int x = cell.left + (kCellWidth - thumbnail.m_width) / 2;
+                const int y = cell.top + 12 + (108 - thumbnail.m_height) / 2;
+                dc->BitBlt(x, y, thumbnail.m_width, thumbnail.m_height, &memory, 0, 0, SRCCOPY);
+            }
+        }
+    }
+
+    if (!printing) {
+        if (entry.m_kind & EntryOffline)
+            DrawIconOnOutput(dc, g_resources.GetOfflineIcon(), cell.left, cell.top);
+        if (entry.m_kind & EntryShortcut)
+            DrawIconOnOutput(dc, g_resources.GetShortcutIcon(), cell.left, cell.top);
+    }
+
+    if (part != PartNone && folder) {
+        const int image = !entry.HasPictures() ? CDrawingResources::BadgeNoPictures
+                        : part == PartBadge    ? CDrawingResources::BadgePlayHot
+                                               : CDrawingResources::BadgePlay;
+        g_resources.GetBadges().Draw(dc, image, POINT{cell.right - 24, cell.top + 12}, ILD_NORMAL);
+    }
+
+    const COLORREF color = dc->GetTextColor();
+    RECT caption = CellPart(cell, PartCaption);
+    dc->DrawText(entry.m_displayName, &caption, kCaptionFormat);
+    dc->SetTextColor(color);
+}
+
+void CFolderPage::InvalidateCellPart(const CThumbnail* thumbnail, int part)
+{
+    if (!thumbnail)
+        return;
+    if (part == -1) {
+        CVemolyView::InvalidatePageRect(CellPart(thumbnail->m_cell, PartBadge));
+        CVemolyView::InvalidatePageRect(CellPart(thumbnail->m_cell, PartCaption));
+    } else {
+        CVemolyView::InvalidatePageRect(CellPart(thumbnail->m_cell, part));
+    }
+}
+
+CFolderPage::EntryIt CFolderPage::HitTest(const POINT& point, int* part)
+{
+    for (auto it = m_catalog.m_entries.begin(); it != m_catalog.m_entries.end(); ++it) {
+        if (!it->m_thumbnail)
+            continue;
+        const RECT& cell = it->m_thumbnail->m_cell;
+        if (!::PtInRect(&cell, point))
+            continue;
+        const RECT badge = CellPart(cell, PartBadge);
+        *part = ::PtInRect(&badge, point) ? PartBadge : PartCell;
+        return it;
+    }
+    *part = PartNone;
+    return m_catalog.m_entries.end();
+}
+
+void CFolderPage::ClearHover()
+{
+    int part;
+    const EntryIt hovered = HitTest(m_hover.Point(), &part);
+    if (hovered != m_catalog.m_entries.end())
+        InvalidateCellPart(hovered->m_thumbnail.get(), PartCell);
+    m_hover.Reset();
+}
+
+void CFolderPage::RemovePeek()
+{
+    if (!m_peek)
+        return;
+    // Repainting at once restores the folder's own cell.
+    CVemolyView::RedrawPage(&m_peek->Cell());
+    m_peek.reset();
+}
+
+void CFolderPage::OnClick(const POINT&, bool)
+{
+}

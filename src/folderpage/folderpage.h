@@ -1,0 +1,94 @@
+// A folder shown as a page of thumbnails under a title line. The grid shows
+// at once; a worker thread fills in the thumbnails, first from the folder's
+// cache file, then by decoding the pictures.
+#pragma once
+
+#include <atomic>
+#include <list>
+#include <memory>
+
+#include "core/page.h"
+#include "core/watchedcatalog.h"
+
+class CFolderPeek;
+
+// What a point hits in the grid.
+enum HitPart { PartNone = 0, PartBadge = 1, PartCell = 2, PartCaption = 3 };
+
+// Where the pointer rests, and for how long.
+struct HoverState {
+    int x = -1;
+    int y = -1;
+    int part = PartNone;
+    DWORD tick = 0;
+    bool fired = false;
+
+    void Reset() { *this = HoverState(); }
+    void Set(int px, int py, int newPart)
+    {
+        x = px;
+        y = py;
+        part = newPart;
+        tick = ::GetTickCount();
+        fired = false;
+    }
+    POINT Point() const { return POINT{x, y}; }
+};
+
+class CFolderPage : public CPage {
+public:
+    using EntryIt = std::list<CFolderEntry>::iterator;
+
+    static constexpr int kCellWidth = 120;
+    static constexpr int kCellHeight = 140;
+    static constexpr int kGap = 10;
+    static constexpr int kTitleHeight = 42;
+
+    CFolderPage(const CFolderEntry& folder, HICON pageIcon);
+    // Waits for the worker, then stops the watcher.
+    ~CFolderPage() override;
+
+    void Load() override;
+    void Start() override;
+    bool Refresh() override;
+    CSize Layout(const RECT* area) override;
+    void Draw(CDC* dc, const RECT* clip) override;
+    void OnClick(const POINT& point, bool buttonUp) override;
+    void OnTick() override;
+    void MarkStale() override;
+    std::string GetTitle() override;
+    void Activate(bool active) override;
+
+    // Paints one cell: icon, thumbnail, overlays, badge and caption.
+    void DrawCell(CDC* dc, CFolderEntry& entry, const CThumbnail& thumbnail, int part);
+    // Invalidates a part of a cell (-1: its badge and caption); any thread.
+    static void InvalidateCellPart(const CThumbnail* thumbnail, int part);
+    // Gives every entry without a thumbnail an empty one.
+    void EnsureThumbnails();
+    // The entry and part under point; the list's end and PartNone when none.
+    EntryIt HitTest(const POINT& point, int* part);
+    void ClearHover();
+    void RemovePeek();
+
+    CWatchedCatalog& Catalog() { return m_catalog; }
+    const HoverState& Hover() const { return m_hover; }
+
+protected:
+    HoverState m_hover;
+    CWatchedCatalog m_catalog;
+    std::unique_ptr<CFolderPeek> m_peek;
+    HICON m_pageIcon;  // shared, not owned
+
+private:
+    static UINT WorkerProcedure(LPVOID param);
+    void MakeThumbnails(unsigned deactivations);
+    // Asks the worker to stop after its current picture and waits for it.
+    void StopWorker();
+
+    std::unique_ptr<CWinThread> m_worker;  // not auto-deleted: joined here
+    std::atomic<bool> m_stopWorker{false};
+    unsigned m_workerDeactivations = 0;    // written before the worker starts
+};
+
+// The rectangle of part within cell (empty for an unknown part).
+RECT CellPart(const RECT& cell, int part);

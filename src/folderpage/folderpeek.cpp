@@ -1,0 +1,16 @@
+#include "folderpage/folderpeek.h"
+
+CFolderPeek::CFolderPeek(const CFolderEntry& folder, const RECT& cell)
+    : m_catalog(folder), m_current(m_catalog.m_entries.end()), m_nextTime(::GetTickCount()), m_cell(cell)
+{
+}
+
+void CFolderPeek::Load()
+{
+    m_catalog.Refresh();
+    m_current = m_catalog.m_entries.begin();
+    for (CFolderEntry& entry : m_catalog.m_entries) {
+        entry.m_thumbnail = std::make_unique<CThumbnail>();
+        entry.m_thumbnail->m_cell = m_cell;
+    }
+}

@@ -1,0 +1,76 @@
+#include "imaging/drawing.h"
+
+#include <algorithm>
+#include <memory>
+#include <type_traits>
+
+namespace {
+
+struct DeleteBitmap {
+    void operator()(HBITMAP bitmap) const { ::DeleteObject(bitmap); }
+};
+using BitmapPtr = std::unique_ptr<std::remove_pointer_t<HBITMAP>, DeleteBitmap>;
+
+}  // namespace
+
+void DrawPictureFitted(CDC* dc, const RECT& area, const CPictureBitmap& picture, int width,
+                       int height)
+{
+    if (!dc->IsPrinting())
+        dc->FillSolidRect(&area, RGB(0, 0, 0));
+
+    const int areaWidth = area.right - area.left;
+    const int areaHeight = area.bottom - area.top;
+    if (width == 0 || height == 0) {
+        width = picture.m_width;
+        height = picture.m_height;
+        if ((width > areaWidth || height > areaHeight) && width > 0 && height > 0) {
+            const double scale = std::min((double)areaWidth / width,
+                                          (double)((float)areaHeight / (float)height));
+            width = (int)(picture.m_width * scale);
+            height = (int)(picture.m_height * scale);
+        }
+    }
+    const int x = area.left + (areaWidth - width) / 2;
+    const int y = area.top + (areaHeight - height) / 2;
+    if (!picture.m_hBitmap)
+        return;
+
+    CDC memory;
+    if (!memory.CreateCompatibleDC(dc))
+        return;
+    CSelectObject select(&memory, picture.m_hBitmap);
+    dc->SetStretchBltMode(COLORONCOLOR);
+    dc->StretchBlt(x, y, width, height, &memory, 0, 0, picture.m_width, picture.m_height, SRCCOPY);
+}
+
+void DrawIconOnOutput(CDC* dc, HICON icon, int x, int y)
+{
+    if (!dc->IsPrinting()) {
+        ::DrawIconEx(dc->m_hDC, x, y, icon, 0, 0, 0, nullptr, DI_NORMAL);
+        return;
+    }
+
+    ICONINFO info{};
+    if (!::GetIconInfo(icon, &info))
+        return;
+    BitmapPtr mask(info.hbmMask);
+    BitmapPtr color(info.hbmColor);
+    BITMAP size{};
+    if (!color) {
+        // A monochrome icon has its image in the lower half of the mask.
+        ::GetObjectA(mask.get(), sizeof size, &size);
+        color.reset(CreatePictureDib(size.bmWidth, size.bmHeight / 2));
+        if (!color)
+            return;
+    }
+    ::GetObjectA(color.get(), sizeof size, &size);
+
+    CDC memory;
+    if (!memory.CreateCompatibleDC(nullptr))
+        return;
+    CSelectObject select(&memory, color.get());
+    ::DrawIconEx(memory.m_hDC, 0, 0, icon, 0, 0, 0, (HBRUSH)::GetStockObject(WHITE_BRUSH),
+                 DI_NORMAL);
+    dc->BitBlt(x, y, size.bmWidth, size.bmHeight, &memory, 0, 0, SRCCOPY);
+}

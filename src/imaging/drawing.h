@@ -1,0 +1,15 @@
+// Drawing pictures and icons on the screen and on paper.
+#pragma once
+
+#include "dc.h"
+#include "imaging/picture.h"
+
+// Paints picture centred in area, at width by height, or with 0 and 0 at its
+// own size shrunk to fit (never enlarged). On screen the rest of the area is
+// black; on a printer it is left as it is.
+void DrawPictureFitted(CDC* dc, const RECT& area, const CPictureBitmap& picture, int width,
+                       int height);
+
+// Draws icon with its top-left corner at (x, y). A printer gets the icon
+// flattened onto white, without a mask.
+void DrawIconOnOutput(CDC* dc, HICON icon, int x, int y);

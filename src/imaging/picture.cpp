@@ -1,0 +1,346 @@
+#include "imaging/picture.h"
+
+#include <cstdint>
+#include <memory>
+#include <type_traits>
+#include <utility>
+
+#include "jpeglib.h"
+extern "C" {
+#include "transupp.h"
+}
+
+#include "dc.h"
+
+namespace {
+
+// A damaged header can announce a picture of 65500 by 65500; past this the
+// library fails cleanly instead of claiming all memory.
+constexpr long kJpegMemoryLimit = 0x7FFFFFFF;
+
+struct CloseFile {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<FILE, CloseFile>;
+
+struct DeleteBitmap {
+    void operator()(HBITMAP bitmap) const { ::DeleteObject(bitmap); }
+};
+using BitmapPtr = std::unique_ptr<std::remove_pointer_t<HBITMAP>, DeleteBitmap>;
+
+DWORD LastError()
+{
+    const DWORD error = ::GetLastError();
+    return error ? error : ERROR_GEN_FAILURE;
+}
+
+// jpeg_destroy_* may run twice: it does nothing on a destroyed object.
+class JpegDecompressor {
+public:
+    jpeg_decompress_struct info{};
+    jpeg_error_mgr error{};
+
+    JpegDecompressor()
+    {
+        info.err = jpeg_std_error(&error);
+        error.error_exit = ThrowingErrorExit;
+        jpeg_create_decompress(&info);
+        info.mem->max_memory_to_use = kJpegMemoryLimit;
+    }
+    ~JpegDecompressor() { jpeg_destroy_decompress(&info); }
+    JpegDecompressor(const JpegDecompressor&) = delete;
+    JpegDecompressor& operator=(const JpegDecompressor&) = delete;
+};
+
+class JpegCompressor {
+public:
+    jpeg_compress_struct info{};
+    jpeg_error_mgr error{};
+
+    JpegCompressor()
+    {
+        info.err = jpeg_std_error(&error);
+        error.error_exit = ThrowingErrorExit;
+        jpeg_create_compress(&info);
+        info.mem->max_memory_to_use = kJpegMemoryLimit;
+    }
+    ~JpegCompressor() { jpeg_destroy_compress(&info); }
+    JpegCompressor(const JpegCompressor&) = delete;
+    JpegCompressor& operator=(const JpegCompressor&) = delete;
+};
+
+// A file that is deleted with its guard unless it was moved away.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(std::string path) : m_path(std::move(path)) {}
+    ~TemporaryFile()
+    {
+        if (!m_path.empty())
+            ::DeleteFileA(m_path.c_str());
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    const char* Path() const { return m_path.c_str(); }
+    void Keep() { m_path.clear(); }
+
+private:
+    std::string m_path;
+};
+
+// A new empty file with a unique name in folder.
+std::string CreateTemporaryFile(const std::string& folder)
+{
+    char name[MAX_PATH] = "";
+    if (!::GetTempFileNameA(folder.c_str(), "JPG", 0, name))
+        throw LastError();
+    return name;
+}
+
+bool MoveOver(const char* replacement, const std::string& path)
+{
+    return ::MoveFileExA(replacement, path.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+// Puts the complete turned copy in place of the picture in one rename.
+void ReplacePicture(TemporaryFile& turned, const std::string& path)
+{
+    // Windows refuses to replace a read-only file; Wine's MoveFileEx does not.
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        throw (DWORD)ERROR_ACCESS_DENIED;
+    if (MoveOver(turned.Path(), path)) {
+        turned.Keep();
+        return;
+    }
+    const DWORD error = LastError();
+    if (error != ERROR_NOT_SAME_DEVICE)
+        throw error;
+
+    // A move across volumes copies over the picture and could leave it half
+    // written: stage the copy on the picture's own volume and rename that.
+    const size_t slash = path.find_last_of("\\/");
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    TemporaryFile staged(CreateTemporaryFile(folder));
+    if (!::CopyFileA(turned.Path(), staged.Path(), FALSE) || !MoveOver(staged.Path(), path))
+        throw LastError();
+    staged.Keep();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- CPictureBitmap
+
+CPictureBitmap::~CPictureBitmap()
+{
+    if (m_hBitmap)
+        ::DeleteObject(m_hBitmap);
+}
+
+void CPictureBitmap::LoadFromFile(const std::string& path)
+{
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    if (!file)
+        throw LastError();
+    if (m_hBitmap) {
+        ::DeleteObject(m_hBitmap);
+        m_hBitmap = nullptr;
+    }
+    SIZE size{m_width, m_height};
+    m_hBitmap = DecodeJpeg(file.get(), true, &size);
+    m_width = size.cx;
+    m_height = size.cy;
+}
+
+// ---------------------------------------------------------------- bitmaps
+
+HBITMAP CreatePictureDib(int width, int height)
+{
+    if (width <= 0 || height <= 0)
+        return nullptr;
+    // A damaged header can ask for 65500 by 65500; GDI would grant up to
+    // 4 GB. No photograph needs more than 2 GB.
+    const int64_t stride = ((int64_t)width * 3 + 3) & ~(int64_t)3;
+    if (stride * height > 0x7FFFFFFF)
+        return nullptr;
+
+    CDC screen;
+    if (!screen.CreateCompatibleDC(nullptr))
+        return nullptr;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    info.bmiHeader.biXPelsPerMeter = screen.GetDeviceCaps(LOGPIXELSX);
+    info.bmiHeader.biYPelsPerMeter = screen.GetDeviceCaps(LOGPIXELSY);
+    void* bits = nullptr;
+    return ::CreateDIBSection(screen.m_hDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+}
+
+namespace {
+
+// The rows of a picture section, top row first as CreatePictureDib makes it.
+struct DibRows {
+    BYTE* bits = nullptr;
+    ptrdiff_t stride = 0;
+    int width = 0;
+    int height = 0;
+
+    BYTE* Row(JDIMENSION y) const { return bits + stride * (ptrdiff_t)y; }
+};
+
+bool GetPictureRows(HBITMAP bitmap, DibRows& rows)
+{
+    DIBSECTION section{};
+    if (::GetObjectA(bitmap, sizeof section, &section) != sizeof section)
+        return false;
+    if (!section.dsBm.bmBits || section.dsBmih.biBitCount != 24 || section.dsBm.bmHeight <= 0)
+        return false;
+    const ptrdiff_t stride = (ptrdiff_t)(section.dsBmih.biSizeImage / section.dsBm.bmHeight);
+    if (stride < (ptrdiff_t)section.dsBm.bmWidth * 3)
+        return false;
+    rows.width = section.dsBm.bmWidth;
+    rows.height = section.dsBm.bmHeight;
+    rows.bits = static_cast<BYTE*>(section.dsBm.bmBits);
+    rows.stride = stride;
+    return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- libjpeg
+
+void ThrowingErrorExit(jpeg_common_struct* info)
+{
+    (*info->err->output_message)(info);
+    throw (int)info->err->msg_code;
+}
+
+HBITMAP DecodeJpeg(FILE* file, bool exchangeRedBlue, SIZE* size)
+{
+    try {
+        JpegDecompressor decoder;
+        jpeg_decompress_struct& info = decoder.info;
+        jpeg_stdio_src(&info, file);
+        jpeg_read_header(&info, TRUE);
+        if (size) {
+            size->cx = (LONG)info.image_width;
+            size->cy = (LONG)info.image_height;
+        }
+        // libjpeg-turbo can give the exchanged order itself, the same bytes
+        // without a second pass over every row.
+        info.out_color_space = exchangeRedBlue ? JCS_EXT_BGR : JCS_RGB;
+
+        BitmapPtr bitmap(CreatePictureDib((int)info.image_width, (int)info.image_height));
+        DibRows rows;
+        if (!bitmap || !GetPictureRows(bitmap.get(), rows))
+            return nullptr;
+
+        jpeg_start_decompress(&info);
+        while (info.output_scanline < info.output_height) {
+            JSAMPROW row = rows.Row(info.output_scanline);
+            jpeg_read_scanlines(&info, &row, 1);
+        }
+        jpeg_finish_decompress(&info);
+        return bitmap.release();
+    } catch (int) {
+        return nullptr;
+    }
+}
+
+void EncodeJpeg(HBITMAP bitmap, FILE* file)
+{
+    DibRows rows;
+    if (!GetPictureRows(bitmap, rows))
+        return;
+    ::GdiFlush();  // drawing into the section may still be queued
+
+    JpegCompressor encoder;
+    jpeg_compress_struct& info = encoder.info;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    info.image_width = (JDIMENSION)rows.width;
+    info.image_height = (JDIMENSION)rows.height;
+    info.input_components = 3;
+    info.data_precision = 8;
+    jpeg_stdio_dest(&info, file);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row = rows.Row(info.next_scanline);
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+}
+
+void TransformJpeg(FILE* inFile, FILE* outFile, int turn)
+{
+    jpeg_transform_info options{};
+    switch (turn) {
+    case Turn90: options.transform = JXFORM_ROT_90; break;
+    case Turn180: options.transform = JXFORM_ROT_180; break;
+    case Turn270: options.transform = JXFORM_ROT_270; break;
+    default: options.transform = JXFORM_NONE; break;
+    }
+    options.trim = TRUE;
+    options.force_grayscale = FALSE;
+
+    JpegDecompressor source;
+    JpegCompressor destination;
+    jpeg_stdio_src(&source.info, inFile);
+    jcopy_markers_setup(&source.info, JCOPYOPT_ALL);
+    jpeg_read_header(&source.info, TRUE);
+
+    jtransform_request_workspace(&source.info, &options);
+    jvirt_barray_ptr* coefficients = jpeg_read_coefficients(&source.info);
+    jpeg_copy_critical_parameters(&source.info, &destination.info);
+    jvirt_barray_ptr* turned =
+        jtransform_adjust_parameters(&source.info, &destination.info, coefficients, &options);
+
+    jpeg_stdio_dest(&destination.info, outFile);
+    jpeg_write_coefficients(&destination.info, turned);
+    jcopy_markers_execute(&source.info, &destination.info, JCOPYOPT_ALL);
+    jtransform_execute_transformation(&source.info, &destination.info, coefficients, &options);
+
+    jpeg_finish_compress(&destination.info);
+    jpeg_destroy_compress(&destination.info);
+    jpeg_finish_decompress(&source.info);
+    jpeg_destroy_decompress(&source.info);
+}
+
+void RotatePictureFile(const std::string& path, int turn)
+{
+    char folder[MAX_PATH] = "";
+    if (!::GetTempPathA(MAX_PATH, folder))
+        throw LastError();
+    TemporaryFile turned(CreateTemporaryFile(folder));
+    {
+        FilePtr picture(std::fopen(path.c_str(), "rb"));
+        if (!picture)
+            throw LastError();
+        FilePtr output(std::fopen(turned.Path(), "wb"));
+        if (!output)
+            throw LastError();
+        TransformJpeg(picture.get(), output.get(), turn);
+        // Only a copy that reached the disk whole may replace the picture.
+        if (std::fclose(output.release()) != 0)
+            throw (DWORD)ERROR_WRITE_FAULT;
+    }
+    ReplacePicture(turned, path);
+}
+
+// ---------------------------------------------------------------- fitting
+
+SIZE FitPictureInBox(const CPictureBitmap& picture, int boxWidth, int boxHeight)
+{
+    const int width = picture.m_width;
+    const int height = picture.m_height;
+    if (width <= 0 || height <= 0)
+        return SIZE{0, 0};
+    if (width < height)
+        return SIZE{boxWidth * width / height, boxHeight};
+    return SIZE{boxWidth, boxHeight * height / width};
+}

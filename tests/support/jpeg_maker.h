@@ -1,0 +1,60 @@
+// Real JPEG files made with the library itself, and a reader that takes
+// them apart again (size, sampling, pixels, markers, coefficients) for
+// assertions. Library errors are thrown as std::runtime_error.
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum class JpegKind { Rgb, Gray, Cmyk };
+enum class JpegPattern {
+    Gradient,  // red across, green down, blue in 8-pixel squares: shows any turn
+    Photo,     // smooth shapes with grain: compresses like a photograph
+    Solid,     // one colour
+};
+
+struct JpegRecipe {
+    int width = 64;
+    int height = 48;
+    JpegKind kind = JpegKind::Rgb;
+    int hSampling = 2;  // of the first component: 2x2 halves the colour both ways
+    int vSampling = 2;
+    int quality = 90;
+    bool progressive = false;
+    JpegPattern pattern = JpegPattern::Gradient;
+    unsigned char solid[3] = {0, 0, 0};  // red, green, blue of the Solid pattern
+    unsigned seed = 1;                   // varies the Photo pattern
+    std::string comment;                 // a COM marker when not empty
+    int appMarker = 1;                   // APPn written with appData
+    std::string appData;                 // no APP marker when empty
+};
+
+// The bytes of a JPEG file made to the recipe.
+std::string MakeJpeg(const JpegRecipe& recipe);
+// The recipe's own pixel at (x, y): red, green, blue (grey in all three).
+void RecipePixel(const JpegRecipe& recipe, int x, int y, unsigned char rgb[3]);
+
+struct JpegMarker {
+    int code = 0;  // 0xE0 + n for APPn, 0xFE for COM
+    std::string data;
+};
+
+struct JpegContent {
+    int width = 0;
+    int height = 0;
+    int components = 0;
+    int hSampling = 0;  // of the first component
+    int vSampling = 0;
+    int lumaQuant0 = 0;    // first entry of quantisation table 0
+    int chromaQuant0 = 0;  // of table 1, 0 when absent
+    std::vector<JpegMarker> markers;
+    std::vector<unsigned char> rgb;  // top-down rows, 3 bytes a pixel, no padding
+
+    const JpegMarker* Find(int code) const;
+};
+
+// Reads the header and markers and, when pixels is set, decodes to RGB the
+// way DecodeJpeg is meant to (full scale, the library's defaults).
+JpegContent ReadJpeg(const std::string& bytes, bool pixels = true);
+// Every DCT coefficient, component after component, in stored order.
+std::vector<short> ReadCoefficients(const std::string& bytes);

@@ -1,0 +1,399 @@
+// The folder page: its grid, its painting on screen and paper, and the
+// worker that fills its thumbnails, inside the running application.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+#include "app/globals.h"
+#include "app/vemolyapp.h"
+#include "core/navigator.h"
+#include "dc.h"
+#include "file_times.h"
+#include "folderpage/folderpage.h"
+#include "imaging/picture.h"
+#include "imaging/thumbnailcache.h"
+#include "jpeg_maker.h"
+#include "res/drawing_resources.h"
+#include "running_app.h"
+#include "temp_folder.h"
+#include "view/vemolyview.h"
+
+namespace {
+
+const auto* const g_environment = testing::AddGlobalTestEnvironment(new RunningApp);
+
+CFolderEntry FolderEntryOf(const std::string& path)
+{
+    CFolderEntry entry = MakeEntry(path, nullptr, nullptr);
+    entry.Classify();
+    return entry;
+}
+
+std::string WriteJpeg(const TempFolder& folder, const std::string& name, const JpegRecipe& recipe)
+{
+    return folder.WriteFile(name, MakeJpeg(recipe));
+}
+
+// A 24-bit canvas to paint cells on, filled with one colour.
+class Canvas {
+public:
+    Canvas(int width, int height, COLORREF fill) : m_bitmap(CreatePictureDib(width, height))
+    {
+        m_dc.CreateCompatibleDC(nullptr);
+        m_old = m_dc.SelectObject(m_bitmap);
+        CRect all(0, 0, width, height);
+        m_dc.FillSolidRect(&all, fill);
+    }
+    ~Canvas()
+    {
+        m_dc.SelectObject(m_old);
+        ::DeleteObject(m_bitmap);
+    }
+    CDC& Dc() { return m_dc; }
+    COLORREF At(int x, int y) { return ::GetPixel(m_dc.m_hDC, x, y); }
+    // Every pixel of a rectangle, row by row.
+    std::vector<COLORREF> Area(const RECT& r)
+    {
+        std::vector<COLORREF> pixels;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x)
+                pixels.push_back(At(x, y));
+        return pixels;
+    }
+
+private:
+    CDC m_dc;
+    HBITMAP m_bitmap;
+    HGDIOBJ m_old;
+};
+
+HBITMAP SolidThumbnail(int width, int height, COLORREF color)
+{
+    HBITMAP bitmap = CreatePictureDib(width, height);
+    CDC dc;
+    dc.CreateCompatibleDC(nullptr);
+    HGDIOBJ old = dc.SelectObject(bitmap);
+    CRect all(0, 0, width, height);
+    dc.FillSolidRect(&all, color);
+    dc.SelectObject(old);
+    return bitmap;
+}
+
+size_t BitmapCount(CFolderPage& page)
+{
+    size_t count = 0;
+    for (const CFolderEntry& entry : page.Catalog().m_entries)
+        count += entry.m_thumbnail && entry.m_thumbnail->Bitmap();
+    return count;
+}
+
+// ---------------------------------------------------------------- layout
+
+class FolderLayout : public testing::Test {
+protected:
+    std::unique_ptr<CFolderPage> PageWith(int pictures)
+    {
+        for (int i = 0; i < pictures; ++i)
+            temp.WriteFile("p" + std::to_string(i) + ".jpg", "jpeg");
+        auto page = std::make_unique<CFolderPage>(FolderEntryOf(temp.Path()), nullptr);
+        page->Load();
+        return page;
+    }
+    TempFolder temp;
+};
+
+TEST_F(FolderLayout, ColumnsFollowTheWidthButNeverDropBelowOne)
+{
+    auto page = PageWith(3);
+    const std::map<int, int> expected = {{149, 1}, {150, 1}, {279, 1}, {280, 2}, {800, 6}};
+    for (const auto& [width, columns] : expected) {
+        const CRect area(0, 0, width, 600);
+        page->Layout(&area);
+        int onFirstRow = 0;
+        for (const CFolderEntry& entry : page->Catalog().m_entries)
+            onFirstRow += entry.m_thumbnail->m_cell.top == 42;
+        EXPECT_EQ(onFirstRow, std::min(columns, 3)) << width;
+    }
+}
+
+TEST_F(FolderLayout, CellsAndExtentOfAFullGrid)
+{
+    auto page = PageWith(13);
+    const CRect area(0, 0, 800, 300);
+    const CSize extent = page->Layout(&area);
+    EXPECT_EQ(extent.cx, 800);
+    EXPECT_EQ(extent.cy, 492);
+    const CFolderEntry& last = page->Catalog().m_entries.back();
+    EXPECT_EQ(CRect(last.m_thumbnail->m_cell), CRect(10, 342, 130, 482)) << "13th cell: row 2, column 0";
+    const CFolderEntry& seventh = *std::next(page->Catalog().m_entries.begin(), 5);
+    EXPECT_EQ(CRect(seventh.m_thumbnail->m_cell), CRect(660, 42, 780, 182));
+}
+
+TEST_F(FolderLayout, EmptyFolderReturnsTheAreaItself)
+{
+    auto page = PageWith(0);
+    const CRect area(0, 0, 640, 480);
+    EXPECT_EQ(page->Layout(&area), CSize(640, 480));
+    EXPECT_EQ(page->GetTitle(), temp.Path().substr(temp.Path().rfind('\\') + 1));
+}
+
+TEST(FolderPageLifetime, AMissingFolderHasNoWatcherAndGoesAtOnce)
+{
+    TempFolder temp;
+    const DWORD start = ::GetTickCount();
+    {
+        CFolderPage page(FolderEntryOf(temp / "missing"), nullptr);
+        page.Load();
+        page.Start();
+        EXPECT_TRUE(page.Catalog().m_entries.empty());
+    }
+    EXPECT_LT(::GetTickCount() - start, 1000u);
+}
+
+// ---------------------------------------------------------------- painting
+
+class FolderPainting : public testing::Test {
+protected:
+    FolderPainting()
+    {
+        temp.WriteFile("a.jpg", "jpeg");
+        withPictures = temp.MakeFolder("album");
+        temp.WriteFile("album\\x.jpg", "jpeg");
+        temp.MakeFolder("empty");
+        page = std::make_unique<CFolderPage>(FolderEntryOf(temp.Path()), g_resources.GetFolderPageIcon());
+        page->Load();
+        const CRect area(0, 0, 800, 600);
+        page->Layout(&area);
+    }
+
+    CFolderEntry& Entry(const std::string& name)
+    {
+        for (CFolderEntry& entry : page->Catalog().m_entries)
+            if (entry.m_displayName == name)
+                return entry;
+        throw std::runtime_error(name);
+    }
+
+    // The cell of the entry painted at (0, 0) of a fresh canvas.
+    std::vector<COLORREF> Paint(CFolderEntry& entry, int part, bool printing, RECT region)
+    {
+        Canvas canvas(130, 150, printing ? RGB(255, 255, 255) : RGB(0, 0, 0));
+        canvas.Dc().m_bPrinting = printing;
+        HGDIOBJ font = canvas.Dc().SelectObject(g_resources.GetCellFont());
+        canvas.Dc().SetTextColor(TextColorFor(&canvas.Dc()));
+        canvas.Dc().SetBkMode(TRANSPARENT);
+        entry.m_thumbnail->m_cell = CRect(0, 0, 120, 140);
+        page->DrawCell(&canvas.Dc(), entry, *entry.m_thumbnail, part);
+        canvas.Dc().SelectObject(font);
+        return canvas.Area(region);
+    }
+
+    TempFolder temp;
+    std::string withPictures;
+    std::unique_ptr<CFolderPage> page;
+};
+
+TEST_F(FolderPainting, ThumbnailIsCentredBelowTheCellTop)
+{
+    CFolderEntry& a = Entry("a");
+    a.m_thumbnail->ReplaceBitmap(SolidThumbnail(90, 60, RGB(255, 0, 255)), 90, 60);
+    ASSERT_EQ(CRect(a.m_thumbnail->m_cell).TopLeft(), CPoint(10 + 130 * 2, 42)) << "after two folders";
+    a.m_thumbnail->m_cell = CRect(10, 42, 130, 182);
+    Canvas canvas(300, 300, RGB(0, 0, 0));
+    page->DrawCell(&canvas.Dc(), a, *a.m_thumbnail, PartNone);
+    EXPECT_EQ(canvas.At(25, 78), RGB(255, 0, 255));
+    EXPECT_EQ(canvas.At(114, 137), RGB(255, 0, 255));
+    EXPECT_NE(canvas.At(24, 78), RGB(255, 0, 255));
+    EXPECT_NE(canvas.At(25, 77), RGB(255, 0, 255));
+    EXPECT_NE(canvas.At(115, 138), RGB(255, 0, 255));
+}
+
+TEST_F(FolderPainting, PaperGetsPrintIconsBlackTextAndNoOverlays)
+{
+    CFolderEntry& a = Entry("a");
+    const CRect whole(0, 0, 120, 140);
+    const std::vector<COLORREF> plainScreen = Paint(a, PartNone, false, whole);
+    const std::vector<COLORREF> plainPaper = Paint(a, PartNone, true, whole);
+    a.m_kind = EntryShortcut | EntryOffline | EntryFile;
+    EXPECT_NE(Paint(a, PartNone, false, whole), plainScreen) << "overlays on screen";
+    EXPECT_EQ(Paint(a, PartNone, true, whole), plainPaper) << "none on paper";
+    EXPECT_NE(plainScreen, plainPaper);
+
+    const CRect caption(0, 120, 120, 140);
+    const std::vector<COLORREF> paperText = Paint(a, PartNone, true, caption);
+    const std::vector<COLORREF> screenText = Paint(a, PartNone, false, caption);
+    EXPECT_NE(std::count(paperText.begin(), paperText.end(), RGB(0, 0, 0)), 0);
+    EXPECT_EQ(std::count(paperText.begin(), paperText.end(), RGB(192, 192, 192)), 0);
+    EXPECT_NE(std::count(screenText.begin(), screenText.end(), RGB(192, 192, 192)), 0);
+}
+
+TEST_F(FolderPainting, BadgeFollowsTheHoverPartAndThePictures)
+{
+    const CRect badge(96, 12, 120, 36);
+    CFolderEntry& album = Entry("album");
+    const std::vector<COLORREF> none = Paint(album, PartNone, false, badge);
+    const std::vector<COLORREF> cell = Paint(album, PartCell, false, badge);
+    const std::vector<COLORREF> onBadge = Paint(album, PartBadge, false, badge);
+    EXPECT_NE(cell, none);
+    EXPECT_NE(onBadge, cell);
+    EXPECT_NE(onBadge, none);
+
+    CFolderEntry& empty = Entry("empty");
+    const std::vector<COLORREF> emptyCell = Paint(empty, PartCell, false, badge);
+    EXPECT_EQ(Paint(empty, PartBadge, false, badge), emptyCell) << "no pictures: image 2 either way";
+    EXPECT_NE(emptyCell, cell);
+
+    CFolderEntry& picture = Entry("a");
+    EXPECT_EQ(Paint(picture, PartBadge, false, badge), Paint(picture, PartNone, false, badge))
+        << "pictures never show a badge";
+}
+
+// ---------------------------------------------------------------- the worker
+
+class FolderWorker : public testing::Test {
+protected:
+    ~FolderWorker() override
+    {
+        g_navigator.Home();
+        g_navigator.DiscardFrom(1);
+    }
+
+    CFolderPage* Open(const std::string& folder)
+    {
+        auto* page = new CFolderPage(FolderEntryOf(folder), g_resources.GetFolderPageIcon());
+        g_navigator.Navigate(page);
+        return page;
+    }
+
+    void MakePictures(int count, int width, int height)
+    {
+        JpegRecipe recipe;
+        recipe.width = width;
+        recipe.height = height;
+        recipe.pattern = JpegPattern::Photo;
+        for (int i = 0; i < count; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "IMG_%03d.jpg", i);
+            recipe.seed = (unsigned)i + 1;
+            WriteJpeg(temp, name, recipe);
+        }
+    }
+
+    TempFolder temp;
+};
+
+TEST_F(FolderWorker, ShowsEveryCellAtOnceThenFillsThemAllAndComesBackFromTheCache)
+{
+    MakePictures(200, 64, 48);
+    CFolderPage* page = Open(temp.Path());
+    ASSERT_EQ(page->Catalog().m_entries.size(), 200u);
+    for (const CFolderEntry& entry : page->Catalog().m_entries) {
+        ASSERT_NE(entry.m_thumbnail, nullptr);
+        EXPECT_FALSE(CRect(entry.m_thumbnail->m_cell).IsRectEmpty()) << "laid out before any decode";
+    }
+    ASSERT_TRUE(WaitUntil([&] { return BitmapCount(*page) == 200; }));
+    const std::string cacheFile = CacheFileName(temp.Path());
+    ASSERT_TRUE(WaitUntil([&] { return FileExists(cacheFile) && ReadWholeFile(cacheFile).size() > 64 + 200 * 256; }));
+    for (const CFolderEntry& entry : page->Catalog().m_entries) {
+        EXPECT_EQ(entry.m_thumbnail->m_width, 90);
+        EXPECT_EQ(entry.m_thumbnail->m_height, 67);
+    }
+
+    // A new page for the folder, as after a restart, with every picture
+    // locked away: whatever it shows can only come from the cache.
+    g_navigator.Home();
+    g_navigator.DiscardFrom(1);
+    std::vector<HANDLE> locks;
+    for (int i = 0; i < 200; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "IMG_%03d.jpg", i);
+        locks.push_back(::CreateFileA((temp / name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_NE(locks.back(), INVALID_HANDLE_VALUE);
+    }
+    CFolderPage* again = Open(temp.Path());
+    const bool allCached = WaitUntil([&] { return BitmapCount(*again) == 200; }, 5000);
+    for (HANDLE lock : locks)
+        ::CloseHandle(lock);
+    EXPECT_TRUE(allCached) << BitmapCount(*again) << " of 200 from the cache";
+}
+
+TEST_F(FolderWorker, LeavingThePageStopsTheWorkerAndComingBackFinishesIt)
+{
+    MakePictures(60, 2000, 1500);
+    CFolderPage* page = Open(temp.Path());
+    ASSERT_TRUE(WaitUntil([&] { return BitmapCount(*page) >= 5; }, 30000));
+    g_navigator.Home();
+    const size_t atLeave = BitmapCount(*page);
+    ::Sleep(1500);
+    const size_t afterLeave = BitmapCount(*page);
+    EXPECT_LE(afterLeave, atLeave + 1) << "only the picture under way is finished";
+    EXPECT_LT(afterLeave, 60u);
+    EXPECT_TRUE(page->Catalog().m_needsRefresh);
+
+    g_navigator.Forward();
+    EXPECT_TRUE(WaitUntil([&] { return BitmapCount(*page) == 60; }, 60000));
+}
+
+TEST_F(FolderWorker, APictureCopiedInAppearsAtTheNextTickOthersKeepTheirBitmaps)
+{
+    MakePictures(5, 64, 48);
+    CFolderPage* page = Open(temp.Path());
+    ASSERT_TRUE(WaitUntil([&] { return BitmapCount(*page) == 5; }));
+    std::map<std::string, HBITMAP> before;
+    for (const CFolderEntry& entry : page->Catalog().m_entries)
+        before[entry.m_path] = entry.m_thumbnail->Bitmap();
+
+    JpegRecipe recipe;
+    WriteJpeg(temp, "IMG_new.jpg", recipe);
+    ASSERT_TRUE(WaitUntil([&] { return page->Catalog().m_needsRefresh.load(); }, 2000)) << "the watcher saw it";
+    CVemolyView* view = CVemolyView::GetActive();
+    ::SetForegroundWindow(theApp.m_pMainWnd->m_hWnd);
+    view->SendMessage(WM_TIMER, CVemolyView::kTickTimer);
+    ASSERT_EQ(page->Catalog().m_entries.size(), 6u);
+    ASSERT_TRUE(WaitUntil([&] { return BitmapCount(*page) == 6; }));
+    for (const CFolderEntry& entry : page->Catalog().m_entries) {
+        if (before.count(entry.m_path)) {
+            EXPECT_EQ(entry.m_thumbnail->Bitmap(), before[entry.m_path]) << entry.m_path;
+        }
+    }
+}
+
+TEST_F(FolderWorker, ThumbnailSizesAndAPictureTheLibraryCannotShow)
+{
+    JpegRecipe small;
+    small.width = 45;
+    small.height = 30;
+    WriteJpeg(temp, "a_small.jpg", small);
+    JpegRecipe tall;
+    tall.width = 600;
+    tall.height = 800;
+    WriteJpeg(temp, "b_tall.jpg", tall);
+    JpegRecipe cmyk;
+    cmyk.kind = JpegKind::Cmyk;
+    cmyk.width = 80;
+    cmyk.height = 40;
+    WriteJpeg(temp, "c_cmyk.jpg", cmyk);
+    temp.WriteFile("d_broken.jpg", "not a picture at all");
+
+    CFolderPage* page = Open(temp.Path());
+    ASSERT_TRUE(WaitUntil([&] { return BitmapCount(*page) == 3; }));
+    ::Sleep(200);
+    std::map<std::string, const CThumbnail*> byName;
+    for (const CFolderEntry& entry : page->Catalog().m_entries)
+        byName[entry.m_displayName] = entry.m_thumbnail.get();
+    EXPECT_EQ(CSize(byName["a_small"]->m_width, byName["a_small"]->m_height), CSize(90, 60));
+    EXPECT_EQ(CSize(byName["b_tall"]->m_width, byName["b_tall"]->m_height), CSize(67, 90));
+    const CThumbnail* black = byName["c_cmyk"];
+    ASSERT_NE(black->Bitmap(), nullptr);
+    EXPECT_EQ(CSize(black->m_width, black->m_height), CSize(90, 45));
+    BITMAP info;
+    ::GetObject(black->Bitmap(), sizeof info, &info);
+    const auto* bits = static_cast<const BYTE*>(info.bmBits);
+    EXPECT_EQ(std::count(bits, bits + info.bmWidthBytes * info.bmHeight, 0),
+              (long)info.bmWidthBytes * info.bmHeight) << "a black thumbnail";
+    EXPECT_EQ(byName["d_broken"]->Bitmap(), nullptr) << "no header, no thumbnail";
+    EXPECT_EQ(BitmapCount(*page), 3u);
+}
+
+} // namespace

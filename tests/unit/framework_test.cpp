@@ -1,0 +1,137 @@
+// The application framework's own rules: command routing through command
+// maps, command-UI updates, and window objects that own themselves.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "afx.h"
+
+namespace {
+
+class Target : public CCmdTarget {
+public:
+    std::vector<UINT> ran;
+    bool enable = true;
+
+    void OnOne() { ran.push_back(1); }
+    void OnRange(UINT id) { ran.push_back(id); }
+    void OnUpdateOne(CCmdUI* ui) { ui->Enable(enable); }
+    DECLARE_COMMAND_MAP()
+};
+
+BEGIN_COMMAND_MAP(Target, CCmdTarget)
+    ON_COMMAND(100, OnOne)
+    ON_UPDATE_COMMAND_UI(100, OnUpdateOne)
+    ON_COMMAND_RANGE(200, 210, OnRange)
+END_COMMAND_MAP()
+
+class Derived : public Target {
+public:
+    void OnOverride() { ran.push_back(1000); }
+    DECLARE_COMMAND_MAP()
+};
+
+BEGIN_COMMAND_MAP(Derived, Target)
+    ON_COMMAND(200, OnOverride)
+END_COMMAND_MAP()
+
+struct ProbeUI : CCmdUI {
+    int enabled = -1;
+    void Enable(BOOL on) override
+    {
+        enabled = on ? 1 : 0;
+        m_bEnableChanged = TRUE;
+    }
+};
+
+TEST(CommandMaps, SingleIdsRangesAndBaseMaps)
+{
+    Derived target;
+    EXPECT_TRUE(target.OnCmdMsg(100, CN_COMMAND, nullptr, nullptr));
+    EXPECT_TRUE(target.OnCmdMsg(205, CN_COMMAND, nullptr, nullptr));
+    EXPECT_TRUE(target.OnCmdMsg(200, CN_COMMAND, nullptr, nullptr)) << "the derived map comes first";
+    EXPECT_FALSE(target.OnCmdMsg(211, CN_COMMAND, nullptr, nullptr));
+    EXPECT_EQ(target.ran, (std::vector<UINT>{1, 205, 1000}));
+
+    AFX_CMDHANDLERINFO info;
+    EXPECT_TRUE(target.OnCmdMsg(210, CN_COMMAND, nullptr, &info));
+    EXPECT_EQ(info.pTarget, &target);
+    EXPECT_EQ(target.ran.size(), 3u) << "asking for a handler runs nothing";
+}
+
+TEST(CommandMaps, UpdatesEnableByHandlerOrByTheHandlersPresence)
+{
+    Target target;
+    ProbeUI withHandler;
+    withHandler.m_nID = 100;
+    target.enable = false;
+    withHandler.DoUpdate(&target, TRUE);
+    EXPECT_EQ(withHandler.enabled, 0);
+
+    ProbeUI commandOnly;
+    commandOnly.m_nID = 203;
+    commandOnly.DoUpdate(&target, TRUE);
+    EXPECT_EQ(commandOnly.enabled, 1);
+
+    ProbeUI nothing;
+    nothing.m_nID = 999;
+    nothing.DoUpdate(&target, TRUE);
+    EXPECT_EQ(nothing.enabled, 0) << "no handler: disabled";
+    ProbeUI leftAlone;
+    leftAlone.m_nID = 999;
+    leftAlone.DoUpdate(&target, FALSE);
+    EXPECT_EQ(leftAlone.enabled, -1);
+}
+
+// A window object on the heap that deletes itself when its window goes.
+class SelfOwned : public CWnd {
+public:
+    explicit SelfOwned(int* deleted, bool failCreate) : m_deleted(deleted), m_failCreate(failCreate) {}
+    ~SelfOwned() override { ++*m_deleted; }
+
+protected:
+    int OnCreate(LPCREATESTRUCTA cs) override { return m_failCreate ? -1 : CWnd::OnCreate(cs); }
+    void PostNcDestroy() override { delete this; }
+
+private:
+    int* m_deleted;
+    bool m_failCreate;
+};
+
+TEST(Windows, AFailedCreationTellsWhetherTheObjectIsGone)
+{
+    const char* cls = AfxRegisterWndClass(0);
+    int deleted = 0;
+    auto* failing = new SelfOwned(&deleted, true);
+    EXPECT_FALSE(failing->CreateEx(0, cls, "", WS_POPUP, CRect(0, 0, 10, 10), nullptr, 0));
+    EXPECT_TRUE(CWnd::LastCreateDestroyedObject());
+    EXPECT_EQ(deleted, 1) << "deleted once, by itself";
+
+    auto* unknownClass = new SelfOwned(&deleted, false);
+    EXPECT_FALSE(unknownClass->CreateEx(0, "NoSuchClass", "", WS_POPUP, CRect(0, 0, 10, 10), nullptr, 0));
+    EXPECT_FALSE(CWnd::LastCreateDestroyedObject());
+    EXPECT_EQ(deleted, 1) << "never had a window: the caller still owns it";
+    delete unknownClass;
+
+    auto* fine = new SelfOwned(&deleted, false);
+    ASSERT_TRUE(fine->CreateEx(0, cls, "", WS_POPUP, CRect(0, 0, 10, 10), nullptr, 0));
+    HWND hWnd = fine->m_hWnd;
+    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), fine);
+    ::DestroyWindow(hWnd);
+    EXPECT_EQ(deleted, 3);
+    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), nullptr);
+}
+
+TEST(Windows, AnObjectDestroysAWindowItStillHas)
+{
+    const char* cls = AfxRegisterWndClass(0);
+    HWND hWnd;
+    {
+        CWnd wnd;
+        ASSERT_TRUE(wnd.CreateEx(0, cls, "", WS_POPUP, CRect(0, 0, 10, 10), nullptr, 0));
+        hWnd = wnd.m_hWnd;
+    }
+    EXPECT_FALSE(::IsWindow(hWnd));
+}
+
+} // namespace

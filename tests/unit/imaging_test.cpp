@@ -1,0 +1,956 @@
+// Decoding, encoding, fitting, drawing and turning of pictures, on JPEG
+// files made with the library, under Wine.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <set>
+#include <type_traits>
+
+#include "jpeglib.h"
+#include "jerror.h"
+
+#include "app_driver.h"
+#include "dc.h"
+#include "imaging/drawing.h"
+#include "imaging/picture.h"
+#include "jpeg_maker.h"
+#include "temp_folder.h"
+
+namespace {
+
+struct CloseFile {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<FILE, CloseFile>;
+
+struct DeleteBitmap {
+    void operator()(HBITMAP bitmap) const { ::DeleteObject(bitmap); }
+};
+using BitmapPtr = std::unique_ptr<std::remove_pointer_t<HBITMAP>, DeleteBitmap>;
+
+struct CloseHandle {
+    void operator()(HANDLE handle) const { ::CloseHandle(handle); }
+};
+using HandlePtr = std::unique_ptr<std::remove_pointer_t<HANDLE>, CloseHandle>;
+
+// The rows of a 24-bit DIB section as they lie in memory.
+struct DibView {
+    int width = 0;
+    int height = 0;
+    ptrdiff_t stride = 0;
+    const BYTE* bits = nullptr;
+
+    const BYTE* At(int x, int y) const { return bits + stride * y + 3 * x; }
+    COLORREF Color(int x, int y) const
+    {
+        const BYTE* p = At(x, y);
+        return RGB(p[2], p[1], p[0]);
+    }
+};
+
+DibView ViewDib(HBITMAP bitmap)
+{
+    ::GdiFlush();
+    DIBSECTION section{};
+    DibView view;
+    if (::GetObjectA(bitmap, sizeof section, &section) != sizeof section || !section.dsBm.bmHeight)
+        return view;
+    view.width = section.dsBm.bmWidth;
+    view.height = section.dsBm.bmHeight;
+    view.stride = (ptrdiff_t)(section.dsBmih.biSizeImage / section.dsBm.bmHeight);
+    view.bits = static_cast<const BYTE*>(section.dsBm.bmBits);
+    return view;
+}
+
+std::string WriteJpeg(const TempFolder& folder, const std::string& name, const JpegRecipe& recipe)
+{
+    return folder.WriteFile(name, MakeJpeg(recipe));
+}
+
+HBITMAP DecodeFile(const std::string& path, bool exchangeRedBlue, SIZE* size)
+{
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    return file ? DecodeJpeg(file.get(), exchangeRedBlue, size) : nullptr;
+}
+
+// Mean absolute difference over all samples.
+double MeanDifference(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b)
+{
+    if (a.size() != b.size() || a.empty())
+        return 1e9;
+    double sum = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        sum += std::abs((int)a[i] - (int)b[i]);
+    return sum / (double)a.size();
+}
+
+bool Near(COLORREF a, COLORREF b, int tolerance)
+{
+    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance
+        && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance
+        && std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+}
+
+// The names of the turning's temporary files now in the temporary folder.
+std::set<std::string> TurnTemporaries(const std::string& folder = "")
+{
+    char temp[MAX_PATH] = "";
+    ::GetTempPathA(MAX_PATH, temp);
+    std::set<std::string> names;
+    WIN32_FIND_DATAA data;
+    const std::string pattern = (folder.empty() ? temp : folder + "\\") + "JPG*.tmp";
+    HANDLE find = ::FindFirstFileA(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        names.insert(data.cFileName);
+    } while (::FindNextFileA(find, &data));
+    ::FindClose(find);
+    return names;
+}
+
+// A memory DC drawing into a picture DIB pre-filled with a colour no
+// drawing here produces.
+constexpr COLORREF kSentinel = RGB(255, 0, 255);
+
+class Canvas {
+public:
+    CDC dc;
+
+    Canvas(int width, int height) : m_bitmap(CreatePictureDib(width, height))
+    {
+        dc.CreateCompatibleDC(nullptr);
+        m_old = dc.SelectObject(m_bitmap);
+        const RECT all{0, 0, width, height};
+        dc.FillSolidRect(&all, kSentinel);
+    }
+    ~Canvas()
+    {
+        dc.SelectObject(m_old);
+        ::DeleteObject(m_bitmap);
+    }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+
+    COLORREF Pixel(int x, int y) const { return ViewDib(m_bitmap).Color(x, y); }
+
+private:
+    HBITMAP m_bitmap;
+    HGDIOBJ m_old;
+};
+
+JpegRecipe SolidRecipe(int width, int height, unsigned char r, unsigned char g, unsigned char b)
+{
+    JpegRecipe recipe;
+    recipe.width = width;
+    recipe.height = height;
+    recipe.pattern = JpegPattern::Solid;
+    recipe.solid[0] = r;
+    recipe.solid[1] = g;
+    recipe.solid[2] = b;
+    return recipe;
+}
+
+// ---------------------------------------------------------------- bitmaps
+
+TEST(PictureDib, IsTopDown24BitWithPaddedRowsAndScreenResolution)
+{
+    BitmapPtr bitmap(CreatePictureDib(33, 7));
+    ASSERT_TRUE(bitmap);
+    DIBSECTION section{};
+    ASSERT_EQ(::GetObjectA(bitmap.get(), sizeof section, &section), (int)sizeof section);
+    EXPECT_EQ(section.dsBmih.biBitCount, 24);
+    EXPECT_EQ(section.dsBmih.biCompression, (DWORD)BI_RGB);
+    EXPECT_EQ(section.dsBmih.biPlanes, 1);
+    EXPECT_EQ(section.dsBm.bmWidth, 33);
+    EXPECT_EQ(section.dsBm.bmHeight, 7);
+    EXPECT_EQ(section.dsBmih.biSizeImage / 7, 100u);  // 99 bytes padded to 4
+
+    // Top-down: the first row in memory is the top row on the DC.
+    BYTE* bits = static_cast<BYTE*>(section.dsBm.bmBits);
+    bits[0] = 0x30;  // blue, green, red
+    bits[1] = 0x20;
+    bits[2] = 0x10;
+    CDC dc;
+    ASSERT_TRUE(dc.CreateCompatibleDC(nullptr));
+    CSelectObject select(&dc, bitmap.get());
+    EXPECT_EQ(::GetPixel(dc.m_hDC, 0, 0), RGB(0x10, 0x20, 0x30));
+    EXPECT_EQ(::GetPixel(dc.m_hDC, 0, 6), RGB(0, 0, 0));
+
+    CDC screen;
+    ASSERT_TRUE(screen.CreateCompatibleDC(nullptr));
+    EXPECT_EQ(section.dsBmih.biXPelsPerMeter, screen.GetDeviceCaps(LOGPIXELSX));
+    EXPECT_EQ(section.dsBmih.biYPelsPerMeter, screen.GetDeviceCaps(LOGPIXELSY));
+}
+
+TEST(PictureDib, RefusesEmptyAndOversizedPictures)
+{
+    EXPECT_EQ(CreatePictureDib(0, 10), nullptr);
+    EXPECT_EQ(CreatePictureDib(10, 0), nullptr);
+    EXPECT_EQ(CreatePictureDib(-5, 10), nullptr);
+    // Over 2 GB, as a damaged header can ask: Wine would grant 2.7 GB.
+    EXPECT_EQ(CreatePictureDib(30000, 30000), nullptr);
+    EXPECT_EQ(CreatePictureDib(65500, 65500), nullptr);
+}
+
+// ---------------------------------------------------------------- decoding
+
+TEST(Decoding, GivesTheLibraryPixelsInBitmapOrderRowByRow)
+{
+    TempFolder folder;
+    JpegRecipe recipe;
+    recipe.width = 33;  // rows padded by 1 byte
+    recipe.height = 21;
+    recipe.hSampling = 2;
+    recipe.vSampling = 1;
+    const std::string path = WriteJpeg(folder, "odd.jpg", recipe);
+    const JpegContent expected = ReadJpeg(ReadWholeFile(path));
+
+    for (bool exchange : {true, false}) {
+        SCOPED_TRACE(exchange ? "exchanged" : "as stored");
+        SIZE size{};
+        BitmapPtr bitmap(DecodeFile(path, exchange, &size));
+        ASSERT_TRUE(bitmap);
+        EXPECT_EQ(size.cx, 33);
+        EXPECT_EQ(size.cy, 21);
+        const DibView view = ViewDib(bitmap.get());
+        ASSERT_EQ(view.width, 33);
+        ASSERT_EQ(view.height, 21);
+        int mismatches = 0;
+        for (int y = 0; y < 21; ++y) {
+            for (int x = 0; x < 33; ++x) {
+                const unsigned char* rgb = &expected.rgb[(size_t)(y * 33 + x) * 3];
+                const BYTE* p = view.At(x, y);
+                const bool same = exchange
+                    ? p[0] == rgb[2] && p[1] == rgb[1] && p[2] == rgb[0]
+                    : p[0] == rgb[0] && p[1] == rgb[1] && p[2] == rgb[2];
+                mismatches += !same;
+            }
+        }
+        EXPECT_EQ(mismatches, 0);
+    }
+}
+
+TEST(Decoding, GrayscaleBecomesGreyPictureOfTheRightSize)
+{
+    TempFolder folder;
+    JpegRecipe recipe;
+    recipe.kind = JpegKind::Gray;
+    recipe.width = 40;
+    recipe.height = 30;
+    CPictureBitmap picture;
+    picture.LoadFromFile(WriteJpeg(folder, "gray.jpg", recipe));
+    ASSERT_TRUE(picture.m_hBitmap);
+    EXPECT_EQ(picture.m_width, 40);
+    EXPECT_EQ(picture.m_height, 30);
+    const DibView view = ViewDib(picture.m_hBitmap);
+    for (int y = 0; y < 30; ++y) {
+        for (int x = 0; x < 40; ++x) {
+            const BYTE* p = view.At(x, y);
+            unsigned char grey[3];
+            RecipePixel(recipe, x, y, grey);
+            ASSERT_TRUE(p[0] == p[1] && p[1] == p[2]) << x << "," << y;
+            ASSERT_NEAR(p[0], grey[0], 12) << x << "," << y;
+        }
+    }
+}
+
+TEST(Decoding, RejectedPictureKeepsHeaderSizeButNoBitmap)
+{
+    TempFolder folder;
+    JpegRecipe cmyk;
+    cmyk.kind = JpegKind::Cmyk;
+    cmyk.width = 48;
+    cmyk.height = 40;
+    const std::string cmykPath = WriteJpeg(folder, "cmyk.jpg", cmyk);
+
+    SIZE size{};
+    EXPECT_EQ(DecodeFile(cmykPath, true, &size), nullptr);
+    EXPECT_EQ(size.cx, 48);
+    EXPECT_EQ(size.cy, 40);
+
+    // The previous picture goes; the header's size stays.
+    CPictureBitmap picture;
+    picture.LoadFromFile(WriteJpeg(folder, "good.jpg", JpegRecipe{}));
+    ASSERT_TRUE(picture.m_hBitmap);
+    picture.LoadFromFile(cmykPath);
+    EXPECT_EQ(picture.m_hBitmap, nullptr);
+    EXPECT_EQ(picture.m_width, 48);
+    EXPECT_EQ(picture.m_height, 40);
+    EXPECT_TRUE(::DeleteFileA(cmykPath.c_str())) << "the file stays open";
+}
+
+TEST(Decoding, UnreadableHeaderKeepsThePreviousSize)
+{
+    TempFolder folder;
+    const std::string garbage = folder.WriteFile("garbage.jpg", "GIF89a not a picture at all");
+    const std::string empty = folder.WriteFile("empty.jpg", "");
+
+    CPictureBitmap fresh;
+    fresh.LoadFromFile(garbage);
+    EXPECT_EQ(fresh.m_hBitmap, nullptr);
+    EXPECT_EQ(fresh.m_width, 0);
+    EXPECT_EQ(fresh.m_height, 0);
+
+    CPictureBitmap picture;
+    picture.LoadFromFile(WriteJpeg(folder, "good.jpg", JpegRecipe{}));
+    for (const std::string& path : {garbage, empty}) {
+        picture.LoadFromFile(path);
+        EXPECT_EQ(picture.m_hBitmap, nullptr);
+        EXPECT_EQ(picture.m_width, 64);
+        EXPECT_EQ(picture.m_height, 48);
+    }
+}
+
+TEST(Decoding, MissingFileThrowsWin32CodeAndKeepsThePicture)
+{
+    TempFolder folder;
+    CPictureBitmap picture;
+    picture.LoadFromFile(WriteJpeg(folder, "good.jpg", JpegRecipe{}));
+    const HBITMAP before = picture.m_hBitmap;
+
+    DWORD thrown = 0;
+    try {
+        picture.LoadFromFile(folder / "missing.jpg");
+    } catch (DWORD error) {
+        thrown = error;
+    }
+    EXPECT_EQ(thrown, (DWORD)ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(picture.m_hBitmap, before);
+    EXPECT_EQ(picture.m_width, 64);
+    EXPECT_EQ(picture.m_height, 48);
+    BITMAP still{};
+    EXPECT_EQ(::GetObjectA(picture.m_hBitmap, sizeof still, &still), (int)sizeof still);
+}
+
+TEST(Decoding, FileThatEndsEarlyStillShowsWithTheRestFilledIn)
+{
+    TempFolder folder;
+    JpegRecipe recipe;
+    recipe.width = 64;
+    recipe.height = 64;
+    recipe.hSampling = recipe.vSampling = 1;
+    const std::string whole = MakeJpeg(recipe);
+    const JpegContent expected = ReadJpeg(whole);
+
+    CPictureBitmap picture;
+    picture.LoadFromFile(folder.WriteFile("cut.jpg", whole.substr(0, whole.size() * 6 / 10)));
+    ASSERT_TRUE(picture.m_hBitmap);
+    ASSERT_EQ(picture.m_width, 64);
+    ASSERT_EQ(picture.m_height, 64);
+    const DibView view = ViewDib(picture.m_hBitmap);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const unsigned char* rgb = &expected.rgb[(size_t)(y * 64 + x) * 3];
+            ASSERT_EQ(view.Color(x, y), RGB(rgb[0], rgb[1], rgb[2])) << x << "," << y;
+        }
+    }
+    // The library fills what is missing with flat grey.
+    for (int x = 0; x < 64; ++x)
+        ASSERT_TRUE(Near(view.Color(x, 63), RGB(128, 128, 128), 2)) << x;
+}
+
+// ---------------------------------------------------------------- encoding
+
+TEST(Encoding, RoundTripKeepsByteOrderAndExchangeSwapsRedAndBlue)
+{
+    TempFolder folder;
+    BitmapPtr original(CreatePictureDib(48, 32));
+    ASSERT_TRUE(original);
+    DibView source = ViewDib(original.get());
+    for (int y = 0; y < 32; ++y) {
+        BYTE* row = const_cast<BYTE*>(source.At(0, y));
+        for (int x = 0; x < 48; ++x) {
+            row[3 * x] = (BYTE)(200 - x * 2);  // high first byte
+            row[3 * x + 1] = (BYTE)(100 + y);
+            row[3 * x + 2] = (BYTE)(20 + x);  // low third byte
+        }
+    }
+    const std::string path = folder / "thumb.jpg";
+    {
+        FilePtr file(std::fopen(path.c_str(), "wb"));
+        ASSERT_TRUE(file);
+        EncodeJpeg(original.get(), file.get());
+    }
+
+    // Library defaults: quality 75 tables, colour halved both ways.
+    const JpegContent stream = ReadJpeg(ReadWholeFile(path));
+    EXPECT_EQ(stream.width, 48);
+    EXPECT_EQ(stream.height, 32);
+    EXPECT_EQ(stream.lumaQuant0, 8);
+    EXPECT_EQ(stream.chromaQuant0, 9);
+    EXPECT_EQ(stream.hSampling, 2);
+    EXPECT_EQ(stream.vSampling, 2);
+    // Other readers see the bitmap's first byte as red.
+    EXPECT_NEAR(stream.rgb[0], 200, 6);
+    EXPECT_NEAR(stream.rgb[2], 20, 6);
+
+    for (bool exchange : {false, true}) {
+        SCOPED_TRACE(exchange ? "exchanged" : "as stored");
+        SIZE size{};
+        BitmapPtr decoded(DecodeFile(path, exchange, &size));
+        ASSERT_TRUE(decoded);
+        const DibView back = ViewDib(decoded.get());
+        double error = 0;
+        for (int y = 0; y < 32; ++y) {
+            for (int x = 0; x < 48; ++x) {
+                const BYTE* a = source.At(x, y);
+                const BYTE* b = back.At(x, y);
+                for (int c = 0; c < 3; ++c)
+                    error += std::abs(a[exchange ? 2 - c : c] - b[c]);
+            }
+        }
+        EXPECT_LT(error / (48 * 32 * 3), 3.0);
+    }
+}
+
+TEST(Encoding, WritesNothingForAnythingButA24BitSection)
+{
+    TempFolder folder;
+    BitmapPtr device(::CreateBitmap(8, 8, 1, 32, nullptr));
+    BITMAPINFO header{};
+    header.bmiHeader.biSize = sizeof header.bmiHeader;
+    header.bmiHeader.biWidth = 8;
+    header.bmiHeader.biHeight = -8;
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 1;  // rows of 1 byte: 3 bytes a pixel would overrun
+    void* bits = nullptr;
+    BitmapPtr mono(::CreateDIBSection(nullptr, &header, DIB_RGB_COLORS, &bits, nullptr, 0));
+    ASSERT_TRUE(device && mono);
+
+    for (HBITMAP bitmap : {device.get(), mono.get()}) {
+        FilePtr file(std::fopen((folder / "none.jpg").c_str(), "wb"));
+        ASSERT_TRUE(file);
+        EncodeJpeg(bitmap, file.get());
+        EXPECT_EQ(std::ftell(file.get()), 0L);
+    }
+}
+
+TEST(Encoding, LibraryErrorsAreThrownAsTheirMessageCode)
+{
+    TempFolder folder;
+    BitmapPtr bitmap(CreatePictureDib(16, 16));
+    const std::string path = folder.WriteFile("existing.jpg", "x");
+    FilePtr readOnly(std::fopen(path.c_str(), "rb"));
+    ASSERT_TRUE(readOnly);
+    int code = -1;
+    try {
+        EncodeJpeg(bitmap.get(), readOnly.get());
+    } catch (int thrown) {
+        code = thrown;
+    }
+    EXPECT_EQ(code, JERR_FILE_WRITE);
+
+    FilePtr garbage(std::fopen(path.c_str(), "rb"));
+    FilePtr out(std::fopen((folder / "out.jpg").c_str(), "wb"));
+    code = -1;
+    try {
+        TransformJpeg(garbage.get(), out.get(), Turn90);
+    } catch (int thrown) {
+        code = thrown;
+    }
+    EXPECT_EQ(code, JERR_NO_SOI);
+}
+
+// ---------------------------------------------------------------- fitting
+
+TEST(Fitting, ThumbnailKeepsTheAspectAndFillsTheLongerSide)
+{
+    struct Case {
+        int width, height, fitWidth, fitHeight;
+    } cases[] = {
+        {100, 50, 90, 45}, {50, 100, 45, 90}, {64, 64, 90, 90},
+        {4000, 3000, 90, 67}, {7, 1000, 0, 90},  // truncated toward zero
+        {0, 0, 0, 0},                            // header never read: no thumbnail
+    };
+    for (const Case& c : cases) {
+        CPictureBitmap picture;
+        picture.m_width = c.width;
+        picture.m_height = c.height;
+        const SIZE fit = FitPictureInBox(picture, 90, 90);
+        EXPECT_EQ(fit.cx, c.fitWidth) << c.width << "x" << c.height;
+        EXPECT_EQ(fit.cy, c.fitHeight) << c.width << "x" << c.height;
+    }
+}
+
+// Expects the picture colour just inside the edges of drawn and the colour
+// outside just beyond them, within area.
+void ExpectDrawnAt(const Canvas& canvas, const RECT& area, const RECT& drawn, COLORREF color,
+                   COLORREF outside)
+{
+    struct Probe {
+        int x, y;
+        bool inside;
+    } probes[] = {
+        {drawn.left, drawn.top, true},          {drawn.right - 1, drawn.bottom - 1, true},
+        {drawn.left, drawn.bottom - 1, true},   {drawn.right - 1, drawn.top, true},
+        {drawn.left - 1, drawn.top, false},     {drawn.left, drawn.top - 1, false},
+        {drawn.right, drawn.bottom - 1, false}, {drawn.right - 1, drawn.bottom, false},
+    };
+    for (const Probe& p : probes) {
+        if (!::PtInRect(&area, POINT{p.x, p.y}))
+            continue;
+        const COLORREF pixel = canvas.Pixel(p.x, p.y);
+        if (p.inside)
+            EXPECT_TRUE(Near(pixel, color, 6)) << p.x << "," << p.y << " " << std::hex << pixel;
+        else
+            EXPECT_EQ(pixel, outside) << p.x << "," << p.y;
+    }
+}
+
+TEST(Fitting, LargePictureShrinksToTheAreaAndIsCentred)
+{
+    TempFolder folder;
+    CPictureBitmap picture;
+    picture.LoadFromFile(WriteJpeg(folder, "big.jpg", SolidRecipe(1600, 1200, 200, 60, 20)));
+    ASSERT_TRUE(picture.m_hBitmap);
+    Canvas canvas(800, 800);
+    DrawPictureFitted(&canvas.dc, RECT{0, 0, 800, 800}, picture, 0, 0);
+    // Red stays red on screen: pictures are decoded into blue, green, red.
+    ExpectDrawnAt(canvas, RECT{0, 0, 800, 800}, RECT{0, 100, 800, 700}, RGB(200, 60, 20),
+                  RGB(0, 0, 0));
+    EXPECT_EQ(canvas.Pixel(400, 50), RGB(0, 0, 0));
+    EXPECT_EQ(canvas.Pixel(400, 750), RGB(0, 0, 0));
+}
+
+TEST(Fitting, SmallPictureIsDrawnAtItsOwnSizeInTheMiddle)
+{
+    TempFolder folder;
+    CPictureBitmap picture;
+    picture.LoadFromFile(WriteJpeg(folder, "small.jpg", SolidRecipe(300, 200, 30, 90, 210)));
+    Canvas canvas(800, 800);
+    DrawPictureFitted(&canvas.dc, RECT{0, 0, 800, 800}, picture, 0, 0);
+    ExpectDrawnAt(canvas, RECT{0, 0, 800, 800}, RECT{250, 300, 550, 500}, RGB(30, 90, 210),
+                  RGB(0, 0, 0));
+    EXPECT_EQ(canvas.Pixel(0, 0), RGB(0, 0, 0));
+    EXPECT_EQ(canvas.Pixel(799, 799), RGB(0, 0, 0));
+}
+
+TEST(Fitting, GivenSizePrinterAndMissingBitmap)
+{
+    TempFolder folder;
+    CPictureBitmap picture;
+    picture.LoadFromFile(WriteJpeg(folder, "wide.jpg", SolidRecipe(100, 50, 20, 200, 60)));
+
+    {  // a thumbnail: stretched to the size asked for
+        Canvas canvas(800, 800);
+        DrawPictureFitted(&canvas.dc, RECT{0, 0, 90, 90}, picture, 90, 45);
+        ExpectDrawnAt(canvas, RECT{0, 0, 90, 90}, RECT{0, 22, 90, 67}, RGB(20, 200, 60),
+                      RGB(0, 0, 0));
+        EXPECT_EQ(canvas.Pixel(90, 0), kSentinel);  // nothing outside the area
+    }
+    {  // paper keeps its own background
+        Canvas canvas(800, 800);
+        canvas.dc.m_bPrinting = TRUE;
+        DrawPictureFitted(&canvas.dc, RECT{0, 0, 800, 800}, picture, 0, 0);
+        ExpectDrawnAt(canvas, RECT{0, 0, 800, 800}, RECT{350, 375, 450, 425}, RGB(20, 200, 60),
+                      kSentinel);
+    }
+    {  // a picture libjpeg rejected: only the black background
+        CPictureBitmap rejected;
+        rejected.m_width = 300;
+        rejected.m_height = 200;
+        Canvas canvas(800, 800);
+        DrawPictureFitted(&canvas.dc, RECT{0, 0, 800, 800}, rejected, 0, 0);
+        EXPECT_EQ(canvas.Pixel(400, 400), RGB(0, 0, 0));
+        EXPECT_EQ(canvas.Pixel(0, 0), RGB(0, 0, 0));
+    }
+}
+
+// A 16 by 16 blue icon whose right half is transparent.
+HICON MakeHalfIcon()
+{
+    BitmapPtr color(CreatePictureDib(16, 16));
+    BitmapPtr mask(::CreateBitmap(16, 16, 1, 1, nullptr));
+    if (!color || !mask)
+        return nullptr;
+    CDC dc;
+    dc.CreateCompatibleDC(nullptr);
+    HGDIOBJ old = dc.SelectObject(color.get());
+    const RECT left{0, 0, 8, 16}, right{8, 0, 16, 16};
+    dc.FillSolidRect(&left, RGB(0, 0, 255));
+    dc.FillSolidRect(&right, RGB(0, 0, 0));
+    dc.SelectObject(mask.get());
+    dc.FillSolidRect(&left, RGB(0, 0, 0));
+    dc.FillSolidRect(&right, RGB(255, 255, 255));
+    dc.SelectObject(old);
+    ICONINFO info{TRUE, 0, 0, mask.get(), color.get()};
+    return ::CreateIconIndirect(&info);
+}
+
+TEST(IconOutput, PrinterGetsTheIconFlattenedOnWhiteWithoutMask)
+{
+    struct DestroyIcon {
+        void operator()(HICON icon) const { ::DestroyIcon(icon); }
+    };
+    std::unique_ptr<std::remove_pointer_t<HICON>, DestroyIcon> icon(MakeHalfIcon());
+    ASSERT_TRUE(icon);
+    for (bool printing : {false, true}) {
+        SCOPED_TRACE(printing ? "printer" : "screen");
+        Canvas canvas(64, 64);
+        canvas.dc.m_bPrinting = printing;
+        DrawIconOnOutput(&canvas.dc, icon.get(), 10, 20);
+        EXPECT_EQ(canvas.Pixel(10, 20), RGB(0, 0, 255));
+        EXPECT_EQ(canvas.Pixel(17, 35), RGB(0, 0, 255));
+        EXPECT_EQ(canvas.Pixel(18, 20), printing ? RGB(255, 255, 255) : kSentinel);
+        EXPECT_EQ(canvas.Pixel(25, 35), printing ? RGB(255, 255, 255) : kSentinel);
+        EXPECT_EQ(canvas.Pixel(26, 20), kSentinel);
+        EXPECT_EQ(canvas.Pixel(10, 36), kSentinel);
+    }
+}
+
+// ---------------------------------------------------------------- turning
+
+JpegRecipe MarkedRecipe(int width, int height, int hSampling, int vSampling)
+{
+    JpegRecipe recipe;
+    recipe.width = width;
+    recipe.height = height;
+    recipe.hSampling = hSampling;
+    recipe.vSampling = vSampling;
+    recipe.comment = "Orlivane comment";
+    recipe.appMarker = 1;
+    recipe.appData = std::string("Exif\0\0MM\0*\0\0\0\x08\xff\xd9 tail", 22);
+    return recipe;
+}
+
+// dest(x, y) taken from the source pixel a clockwise turn brings there.
+std::vector<unsigned char> TurnPixels(const JpegContent& source, int turn, int width, int height)
+{
+    std::vector<unsigned char> out((size_t)width * height * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            int sx = x, sy = y;
+            switch (turn) {
+            case Turn90: sx = y; sy = width - 1 - x; break;
+            case Turn180: sx = width - 1 - x; sy = height - 1 - y; break;
+            case Turn270: sx = height - 1 - y; sy = x; break;
+            }
+            const unsigned char* p = &source.rgb[(size_t)(sy * source.width + sx) * 3];
+            std::copy(p, p + 3, &out[(size_t)(y * width + x) * 3]);
+        }
+    }
+    return out;
+}
+
+TEST(Turning, TurnsClockwiseAndTrimsPartialBlocks)
+{
+    struct Case {
+        int turn, hSampling, vSampling, width, height;
+    } cases[] = {
+        {Turn90, 2, 2, 64, 100},  // the bottom 11 rows fill no 16-row block
+        {Turn90, 2, 1, 72, 100},  {Turn90, 1, 1, 72, 100},
+        {Turn180, 2, 2, 96, 64},  {Turn270, 2, 2, 75, 96},
+        {7, 2, 2, 100, 75},       // not a turn
+    };
+    TempFolder folder;
+    const std::set<std::string> temporaries = TurnTemporaries();
+    for (const Case& c : cases) {
+        SCOPED_TRACE("turn " + std::to_string(c.turn) + " sampling " + std::to_string(c.hSampling)
+                     + "x" + std::to_string(c.vSampling));
+        const std::string original = MakeJpeg(MarkedRecipe(100, 75, c.hSampling, c.vSampling));
+        const std::string path = folder.WriteFile("turn.jpg", original);
+        RotatePictureFile(path, c.turn);
+        const JpegContent turned = ReadJpeg(ReadWholeFile(path));
+        EXPECT_EQ(turned.width, c.width);
+        EXPECT_EQ(turned.height, c.height);
+        if (turned.width != c.width || turned.height != c.height)
+            continue;
+        const std::vector<unsigned char> expected =
+            TurnPixels(ReadJpeg(original), c.turn, c.width, c.height);
+        EXPECT_LT(MeanDifference(turned.rgb, expected), 4.0);
+    }
+    EXPECT_EQ(TurnTemporaries(), temporaries);
+}
+
+TEST(Turning, KeepsEveryMarker)
+{
+    TempFolder folder;
+    JpegRecipe recipe = MarkedRecipe(64, 48, 2, 2);
+    const std::string path = WriteJpeg(folder, "marked.jpg", recipe);
+    RotatePictureFile(path, Turn270);
+    const JpegContent turned = ReadJpeg(ReadWholeFile(path), false);
+    const JpegMarker* comment = turned.Find(JPEG_COM);
+    const JpegMarker* app = turned.Find(JPEG_APP0 + 1);
+    ASSERT_TRUE(comment);
+    ASSERT_TRUE(app);
+    EXPECT_EQ(comment->data, recipe.comment);
+    EXPECT_EQ(app->data, recipe.appData);
+}
+
+TEST(Turning, HalfTurnTwiceRestoresTheCoefficientsExactly)
+{
+    TempFolder folder;
+    for (bool progressive : {false, true}) {
+        JpegRecipe recipe = MarkedRecipe(64, 48, 2, 2);
+        recipe.progressive = progressive;
+        const std::string original = MakeJpeg(recipe);
+        const std::string path = folder.WriteFile("half.jpg", original);
+        RotatePictureFile(path, Turn180);
+        const std::string once = ReadWholeFile(path);
+        RotatePictureFile(path, Turn180);
+        EXPECT_NE(ReadCoefficients(once), ReadCoefficients(original));
+        EXPECT_EQ(ReadCoefficients(ReadWholeFile(path)), ReadCoefficients(original));
+    }
+}
+
+// Runs a program and waits for it; returns its exit code, or -1.
+int RunProgram(const std::string& commandLine)
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string line = commandLine;
+    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                          nullptr, &startup, &process))
+        return -1;
+    HandlePtr processHandle(process.hProcess), thread(process.hThread);
+    if (::WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0)
+        return -1;
+    DWORD code = 0;
+    ::GetExitCodeProcess(process.hProcess, &code);
+    return (int)code;
+}
+
+TEST(Turning, IsIdenticalToJpegtranOfTheSameLibrary)
+{
+    const std::string jpegtran = WindowsPath(TestSetting("ORLIVANE_JPEGTRAN"));
+    ASSERT_FALSE(jpegtran.empty()) << "ORLIVANE_JPEGTRAN is not set";
+    ASSERT_TRUE(FileExists(jpegtran)) << jpegtran;
+    TempFolder folder;
+    struct Case {
+        int turn;
+        const char* option;
+        bool progressive;
+    } cases[] = {{Turn90, "90", false}, {Turn180, "180", false}, {Turn270, "270", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.option);
+        JpegRecipe recipe = MarkedRecipe(100, 75, 2, 2);
+        recipe.progressive = c.progressive;
+        const std::string path = WriteJpeg(folder, "ours.jpg", recipe);
+        const std::string theirs = folder / "theirs.jpg";
+        const std::string command = "\"" + jpegtran + "\" -rotate " + c.option
+                                  + " -trim -copy all -outfile \"" + theirs + "\" \"" + path + "\"";
+        ASSERT_EQ(RunProgram(command), 0) << command;
+        RotatePictureFile(path, c.turn);
+        const std::string ours = ReadWholeFile(path);
+        EXPECT_GT(ours.size(), 500u);
+        EXPECT_TRUE(ours == ReadWholeFile(theirs));
+    }
+}
+
+// Every failure of a turn: the picture byte for byte as it was, no
+// temporary file left behind.
+class FailedTurn : public ::testing::Test {
+protected:
+    TempFolder folder;
+    std::string path;
+    std::string original;
+    std::set<std::string> temporaries;
+
+    void SetUp() override
+    {
+        original = MakeJpeg(MarkedRecipe(100, 75, 2, 2));
+        path = folder.WriteFile("picture.jpg", original);
+        temporaries = TurnTemporaries();
+    }
+    void ExpectUntouched()
+    {
+        EXPECT_TRUE(ReadWholeFile(path) == original);
+        EXPECT_EQ(TurnTemporaries(), temporaries);
+    }
+};
+
+TEST_F(FailedTurn, ReadOnlyPicture)
+{
+    ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_THROW(RotatePictureFile(path, Turn90), DWORD);
+    ExpectUntouched();
+    EXPECT_TRUE(::GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY);
+}
+
+TEST_F(FailedTurn, MissingPicture)
+{
+    const std::string missing = folder / "missing.jpg";
+    DWORD thrown = 0;
+    try {
+        RotatePictureFile(missing, Turn90);
+    } catch (DWORD error) {
+        thrown = error;
+    }
+    EXPECT_EQ(thrown, (DWORD)ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(FileExists(missing));
+    ExpectUntouched();
+}
+
+TEST_F(FailedTurn, PictureHeldOpenWithoutDeleteSharing)
+{
+    HandlePtr held(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_NE(held.get(), INVALID_HANDLE_VALUE);
+    EXPECT_THROW(RotatePictureFile(path, Turn90), DWORD);
+    held.reset();
+    ExpectUntouched();
+}
+
+TEST_F(FailedTurn, LibraryErrorOnDamagedPicture)
+{
+    for (const std::string& damaged :
+         {std::string("GIF89a, not a JPEG"), original.substr(0, 120), std::string()}) {
+        original = damaged;
+        folder.WriteFile("picture.jpg", damaged);
+        EXPECT_THROW(RotatePictureFile(path, Turn90), int);
+        ExpectUntouched();
+        EXPECT_TRUE(::DeleteFileA(path.c_str())) << "the picture stays open";
+    }
+}
+
+// A picture on another volume than the temporary folder: a plain move would
+// copy over the picture, so the copy is staged beside it.
+TEST(Turning, PictureOnAnotherVolume)
+{
+    const std::string folder =
+        "Z:\\dev\\shm\\orlivane-imaging-" + std::to_string(::GetCurrentProcessId());
+    if (!::CreateDirectoryA(folder.c_str(), nullptr))
+        GTEST_SKIP() << "no second volume at " << folder;
+    struct Remove {
+        std::string path;
+        ~Remove() { RemoveTree(path); }
+    } remove{folder};
+    {
+        TempFolder temp;
+        const std::string probe = temp.WriteFile("probe", "x");
+        if (::MoveFileExA(probe.c_str(), (folder + "\\probe").c_str(), 0)
+            || ::GetLastError() != ERROR_NOT_SAME_DEVICE)
+            GTEST_SKIP() << folder << " is on the temporary folder's volume";
+    }
+    const std::string path = folder + "\\picture.jpg";
+    std::ofstream(path, std::ios::binary) << MakeJpeg(MarkedRecipe(100, 75, 2, 2));
+    const std::set<std::string> before = TurnTemporaries();
+
+    RotatePictureFile(path, Turn90);
+    const JpegContent turned = ReadJpeg(ReadWholeFile(path), false);
+    EXPECT_EQ(turned.width, 64);
+    EXPECT_EQ(turned.height, 100);
+    EXPECT_EQ(TurnTemporaries(), before);
+    EXPECT_TRUE(TurnTemporaries(folder).empty());
+}
+
+// ---------------------------------------------------------------- damaged input
+
+// Keeps libjpeg's messages about thousands of damaged files off the log.
+class QuietStderr {
+public:
+    QuietStderr()
+    {
+        std::fflush(stderr);
+        m_saved = _dup(2);
+        const int nul = _open("NUL", _O_WRONLY);
+        if (nul >= 0) {
+            _dup2(nul, 2);
+            _close(nul);
+        }
+    }
+    ~QuietStderr()
+    {
+        std::fflush(stderr);
+        if (m_saved >= 0) {
+            _dup2(m_saved, 2);
+            _close(m_saved);
+        }
+    }
+    QuietStderr(const QuietStderr&) = delete;
+    QuietStderr& operator=(const QuietStderr&) = delete;
+
+private:
+    int m_saved = -1;
+};
+
+TEST(DamagedInput, SeededMutationsNeverCrashOrHang)
+{
+    TempFolder folder;
+    std::vector<std::string> bases;
+    {
+        JpegRecipe marked = MarkedRecipe(48, 40, 2, 2);
+        bases.push_back(MakeJpeg(marked));
+        JpegRecipe gray;
+        gray.kind = JpegKind::Gray;
+        gray.width = 33;
+        gray.height = 17;
+        bases.push_back(MakeJpeg(gray));
+        JpegRecipe progressive;
+        progressive.width = progressive.height = 40;
+        progressive.hSampling = progressive.vSampling = 1;
+        progressive.progressive = true;
+        bases.push_back(MakeJpeg(progressive));
+        JpegRecipe cmyk;
+        cmyk.kind = JpegKind::Cmyk;
+        cmyk.width = cmyk.height = 24;
+        bases.push_back(MakeJpeg(cmyk));
+    }
+    const std::string path = folder / "mutant.jpg";
+    const std::string turnedPath = folder / "turned.jpg";
+
+    const unsigned seed = 20240611;
+    std::mt19937 random(seed);
+    const auto start = std::chrono::steady_clock::now();
+    const auto budget = std::chrono::seconds(3);
+    int iterations = 0, decoded = 0;
+    {
+        QuietStderr quiet;
+        for (; iterations < 20000 && std::chrono::steady_clock::now() - start < budget;
+             ++iterations) {
+            std::string bytes = bases[random() % bases.size()];
+            const int flips = 1 + (int)(random() % 6);
+            for (int i = 0; i < flips; ++i) {
+                const size_t at = random() % bytes.size();
+                if (random() % 2)
+                    bytes[at] = (char)(bytes[at] ^ (1 << (random() % 8)));
+                else
+                    bytes[at] = (char)random();
+            }
+            if (random() % 4 == 0)
+                bytes.resize(random() % bytes.size());
+            folder.WriteFile("mutant.jpg", bytes);
+
+            const auto caseStart = std::chrono::steady_clock::now();
+            SIZE size{};
+            BitmapPtr bitmap(DecodeFile(path, random() % 2 != 0, &size));
+            if (bitmap) {
+                ++decoded;
+                const DibView view = ViewDib(bitmap.get());
+                ASSERT_EQ(view.width, size.cx) << "mutation " << iterations;
+                ASSERT_EQ(view.height, size.cy) << "mutation " << iterations;
+            }
+            CPictureBitmap picture;
+            picture.LoadFromFile(path);
+            FitPictureInBox(picture, 90, 90);
+            {
+                FilePtr in(std::fopen(path.c_str(), "rb"));
+                FilePtr out(std::fopen(turnedPath.c_str(), "wb"));
+                ASSERT_TRUE(in && out);
+                try {
+                    TransformJpeg(in.get(), out.get(), iterations % 4);
+                } catch (int) {
+                }
+            }
+            // A hang runs into the test's time limit; a crawl fails here.
+            const auto elapsed = std::chrono::steady_clock::now() - caseStart;
+            ASSERT_LT(elapsed, std::chrono::seconds(2)) << "mutation " << iterations;
+        }
+    }
+    std::printf("%d mutations of seed %u, %d decoded to a bitmap\n", iterations, seed, decoded);
+    EXPECT_GT(iterations, 200);
+    EXPECT_GT(decoded, 0);
+}
+
+}  // namespace
