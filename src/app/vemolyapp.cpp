@@ -37,7 +37,11 @@ BOOL CVemolyApp::InitInstance()
 
     g_settings.Load();
 
-    auto* home = new CHomePage();
+    CFolderEntry history = MakeEntry(g_settings.HistoryFolder, nullptr, nullptr);
+    history.Classify();
+    CFolderEntry favorites = MakeEntry(g_settings.FavoritesFolder, nullptr, nullptr);
+    favorites.Classify();
+    auto* home = new CHomePage(history, favorites);
     home->Load();
     g_navigator.Push(home);
 

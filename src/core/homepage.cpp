@@ -1,8 +1,151 @@
 #include "core/homepage.h"
 
+#include <algorithm>
+
+#include "app/globals.h"
+#include "res/drawing_resources.h"
 #include "res/resource.h"
+#include "view/vemolyview.h"
+
+BEGIN_COMMAND_MAP(CHomePage, CPage)
+    ON_UPDATE_COMMAND_UI(ID_PLAY, OnUpdateDisable)
+    ON_UPDATE_COMMAND_UI(ID_ADD_FAVORITE, OnUpdateDisable)
+END_COMMAND_MAP()
+
+CHomePage::CHomePage(const CFolderEntry& history, const CFolderEntry& favorites)
+    : m_history(history, g_resources.GetHistoryIcon()), m_favorites(favorites, g_resources.GetFavoritesIcon())
+{
+    m_history.Catalog().m_sortOrder = SortNewestFirst;
+    m_history.Catalog().m_maxCount = g_settings.HistoryCount;
+}
+
+void CHomePage::Load()
+{
+    m_history.Catalog().m_maxCount = g_settings.HistoryCount;
+    m_history.Load();
+    m_favorites.Load();
+}
+
+void CHomePage::Start()
+{
+    m_history.Catalog().m_maxCount = g_settings.HistoryCount;
+    m_history.Start();
+    m_favorites.Start();
+}
+
+bool CHomePage::Refresh()
+{
+    CWatchedCatalog& history = m_history.Catalog();
+    if (history.m_maxCount != g_settings.HistoryCount) {
+        history.m_needsRefresh = true;
+        history.m_maxCount = g_settings.HistoryCount;
+    }
+    const bool historyChanged = m_history.Refresh();
+    const bool favoritesChanged = m_favorites.Refresh();
+    return historyChanged || favoritesChanged;
+}
+
+CSize CHomePage::Layout(const RECT* area)
+{
+    CPage::Layout(area);
+    int split = (area->right - area->left) * 2 / 3;
+    if (split <= 150)
+        split = 150;
+    m_historyArea = RECT{area->left + split, area->top, area->right, area->bottom};
+    m_favoritesArea = RECT{area->left, area->top, area->left + split, area->bottom};
+    const CSize history = m_history.Layout(&m_historyArea);
+    const CSize favorites = m_favorites.Layout(&m_favoritesArea);
+    const int height = std::max(history.cy, favorites.cy);
+    // The columns reach as far down as the longer pane: a page scrolled
+    // below the first screen still paints and answers the pointer there.
+    m_historyArea.bottom = std::max((int)m_historyArea.bottom, (int)area->top + height);
+    m_favoritesArea.bottom = m_historyArea.bottom;
+    return CSize(area->right - area->left, height);
+}
+
+void CHomePage::Draw(CDC* dc, const RECT* clip)
+{
+    HGDIOBJ oldFont = dc->SelectObject(g_resources.GetTitleFont());
+    dc->SetTextColor(TextColorFor(dc));
+    dc->SetBkMode(TRANSPARENT);
+    RECT part;
+    if (::IntersectRect(&part, &m_historyArea, clip))
+        m_history.Draw(dc, &part);
+    if (::IntersectRect(&part, &m_favoritesArea, clip))
+        m_favorites.Draw(dc, &part);
+    dc->SelectObject(oldFont);
+}
+
+void CHomePage::OnClick(const POINT& point, bool buttonUp)
+{
+    if (::PtInRect(&m_historyArea, point))
+        m_history.OnClick(point, buttonUp);
+    if (::PtInRect(&m_favoritesArea, point))
+        m_favorites.OnClick(point, buttonUp);
+}
+
+void CHomePage::OnHover(const POINT& point)
+{
+    m_history.OnHover(point);
+    m_favorites.OnHover(point);
+}
+
+void CHomePage::OnTick()
+{
+    m_history.OnTick();
+    m_favorites.OnTick();
+}
+
+void CHomePage::MarkStale()
+{
+    m_history.MarkStale();
+    m_favorites.MarkStale();
+}
+
+CMenu* CHomePage::GetContextMenu(const POINT& point)
+{
+    if (::PtInRect(&m_historyArea, point)) {
+        CMenu* menu = m_history.GetContextMenu(point);
+        if (menu)
+            menu->LoadMenu(IDR_MENU_HISTORY);  // in place of the pane's own
+        return menu;
+    }
+    if (::PtInRect(&m_favoritesArea, point))
+        return m_favorites.GetContextMenu(point);
+    return nullptr;
+}
 
 std::string CHomePage::GetTitle()
 {
     return AfxLoadString(IDS_HOME_PAGE);
+}
+
+void CHomePage::Activate(bool active)
+{
+    // The panes set their own titles and layouts first; the Home page's win.
+    m_history.Activate(active);
+    m_favorites.Activate(active);
+    CPage::Activate(active);
+}
+
+BOOL CHomePage::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo)
+{
+    if (CPage::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo))
+        return TRUE;
+    // Other commands go to the pane under the pointer, as a context menu's do.
+    CVemolyView* view = CVemolyView::GetActive();
+    if (!view)
+        return FALSE;
+    POINT cursor;
+    ::GetCursorPos(&cursor);
+    view->ScreenToClient(&cursor);
+    const POINT point = view->ClientToPage(cursor);
+    if (::PtInRect(&m_historyArea, point) && m_history.OnCmdMsg(nID, nCode, pExtra, pHandlerInfo))
+        return TRUE;
+    return ::PtInRect(&m_favoritesArea, point) && m_favorites.OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
+}
+
+void CHomePage::OnUpdateDisable(CCmdUI* ui)
+{
+    ui->Enable(FALSE);
 }

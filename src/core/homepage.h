@@ -1,14 +1,40 @@
-// The page shown at start and by the Home command: entry 0 of the navigator.
+// The page shown at start and by Home: the Favorites on the left and the
+// History on the right, each a complete folder page of shortcuts.
 #pragma once
 
-#include "core/page.h"
+#include "folderpage/folderpage.h"
 
 class CHomePage : public CPage {
 public:
-    CHomePage() = default;
+    CHomePage(const CFolderEntry& history, const CFolderEntry& favorites);
 
-    void Load() override {}
-    void Draw(CDC*, const RECT*) override {}
-    void OnClick(const POINT&, bool) override {}
+    void Load() override;
+    void Start() override;
+    bool Refresh() override;
+    CSize Layout(const RECT* area) override;
+    void Draw(CDC* dc, const RECT* clip) override;
+    void OnClick(const POINT& point, bool buttonUp) override;
+    void OnHover(const POINT& point) override;
+    void OnTick() override;
+    CMenu* GetContextMenu(const POINT& point) override;
+    void MarkStale() override;
     std::string GetTitle() override;
+    void Activate(bool active) override;
+    void SeekTo(int) override {}
+    BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
+
+    CFolderPage& HistoryPane() { return m_history; }
+    CFolderPage& FavoritesPane() { return m_favorites; }
+    const RECT& HistoryArea() const { return m_historyArea; }
+    const RECT& FavoritesArea() const { return m_favoritesArea; }
+
+protected:
+    void OnUpdateDisable(CCmdUI* ui);
+    DECLARE_COMMAND_MAP()
+
+private:
+    RECT m_historyArea{0, 0, 0, 0};
+    RECT m_favoritesArea{0, 0, 0, 0};
+    CFolderPage m_history;
+    CFolderPage m_favorites;
 };

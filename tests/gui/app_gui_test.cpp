@@ -43,19 +43,31 @@ TEST(AppGui, FirstRunShowsTheHomePageNavigatesAndSavesItsSettings)
         EXPECT_TRUE(FolderExists(AppDataVemoly() + folder)) << folder;
     HWND view = app.View();
     ASSERT_NE(view, nullptr);
-    ::UpdateWindow(view);
-    ::Sleep(300);
+    ::Sleep(500);
 
-    const Capture shot = CaptureClient(view);
-    ASSERT_GT(shot.width, 100);
-    ASSERT_GT(shot.height, 100);
-    size_t black = 0;
-    for (DWORD p : shot.pixels)
-        black += p == 0;
-    EXPECT_EQ(black, shot.pixels.size()) << "the Home page stand-in leaves the view black";
+    // The Home page: Favorites on the left two thirds, History on the right,
+    // silver on black.
+    const Capture shot = CaptureClient(app.MainWindow());
+    RECT client;
+    ::GetClientRect(view, &client);
+    POINT origin{0, 0};
+    ::MapWindowPoints(view, app.MainWindow(), &origin, 1);
+    auto litIn = [&](int left, int top, int right, int bottom) {
+        int lit = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x)
+                lit += shot.At(origin.x + x, origin.y + y) != 0;
+        return lit;
+    };
+    const int split = client.right * 2 / 3;
+    EXPECT_GT(litIn(10, 8, 200, 40), 50) << "the Favorites title and icon";
+    EXPECT_GT(litIn(split + 10, 8, split + 200, 40), 50) << "the History title and icon";
+    EXPECT_GT(litIn(10, 42, 130, 182), 1000) << "a default favorite's cell";
+    EXPECT_EQ(litIn(split + 10, 42, split + 130, 182), 0) << "no History yet";
+    EXPECT_EQ(shot.At(origin.x + client.right - 3, origin.y + client.bottom - 3), 0u) << "black where nothing is";
     const std::string artifacts = WindowsPath(TestSetting("ORLIVANE_ARTIFACTS"));
     ::CreateDirectoryA(artifacts.c_str(), nullptr);
-    EXPECT_TRUE(CaptureClient(app.MainWindow()).SaveBmp(artifacts + "\\home-page.bmp"));
+    EXPECT_TRUE(shot.SaveBmp(artifacts + "\\home-page.bmp"));
 
     for (UINT id : {ID_GO_BACK, ID_GO_FORWARD, ID_GO_HOME}) {
         app.Command(id);
