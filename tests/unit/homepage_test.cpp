@@ -1,0 +1,141 @@
+// The Home page: how it divides the view between Favorites and History, and
+// what it passes on to them.
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+
+#include "app/globals.h"
+#include "core/homepage.h"
+#include "favorites/shortcutlink.h"
+#include "file_times.h"
+#include "res/resource.h"
+#include "temp_folder.h"
+
+namespace {
+
+CFolderEntry FolderEntryOf(const std::string& path)
+{
+    CFolderEntry entry = MakeEntry(path, nullptr, nullptr);
+    entry.Classify();
+    return entry;
+}
+
+int FolderFilesCount(const std::string& folder)
+{
+    int count = 0;
+    WIN32_FIND_DATAA data;
+    HANDLE find = ::FindFirstFileA((folder + "\\*.lnk").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return 0;
+    do
+        ++count;
+    while (::FindNextFileA(find, &data));
+    ::FindClose(find);
+    return count;
+}
+
+class HomePageTest : public testing::Test {
+protected:
+    HomePageTest() : history(temp.MakeFolder("History")), favorites(temp.MakeFolder("Favorites"))
+    {
+        ::CoInitialize(nullptr);
+        savedCount = g_settings.HistoryCount;
+    }
+    ~HomePageTest() override
+    {
+        g_settings.HistoryCount = savedCount;
+        ::CoUninitialize();
+    }
+
+    // History shortcuts to folders visited at minutes 0..count-1.
+    void Visit(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            CShortcutLink link;
+            link.m_targetPath = temp.MakeFolder("place" + std::to_string(i));
+            link.SaveLink(history + "\\place" + std::to_string(i) + ".lnk");
+            SetWriteTime(history + "\\place" + std::to_string(i) + ".lnk", TimeAt(i));
+        }
+    }
+
+    std::vector<std::string> HistoryNames(CHomePage& home)
+    {
+        std::vector<std::string> names;
+        for (const CFolderEntry& entry : home.HistoryPane().Catalog().m_entries)
+            names.push_back(entry.m_displayName);
+        return names;
+    }
+
+    TempFolder temp;
+    std::string history;
+    std::string favorites;
+    int savedCount;
+};
+
+TEST_F(HomePageTest, FavoritesTakeTwoThirdsAndAtLeast150Pixels)
+{
+    CHomePage home(FolderEntryOf(history), FolderEntryOf(favorites));
+    home.Load();
+    const struct {
+        int width, favoritesRight;
+    } cases[] = {{600, 400}, {200, 150}, {100, 150}};
+    for (const auto& c : cases) {
+        const CRect area(0, 0, c.width, 300);
+        const CSize extent = home.Layout(&area);
+        EXPECT_EQ(CRect(home.FavoritesArea()), CRect(0, 0, c.favoritesRight, 300)) << c.width;
+        EXPECT_EQ(CRect(home.HistoryArea()), CRect(c.favoritesRight, 0, c.width, 300)) << c.width;
+        EXPECT_EQ(extent, CSize(c.width, 300));
+    }
+}
+
+TEST_F(HomePageTest, ColumnsReachAsFarAsTheLongerPane)
+{
+    for (int i = 0; i < 20; ++i)
+        temp.WriteFile("Favorites\\p" + std::to_string(i) + ".jpg", "jpeg");
+    CHomePage home(FolderEntryOf(history), FolderEntryOf(favorites));
+    home.Load();
+    const CRect area(0, 0, 600, 300);
+    const CSize extent = home.Layout(&area);
+    // 400 wide: 2 columns of cells, 10 rows.
+    EXPECT_EQ(extent.cy, 42 + 150 * 10);
+    EXPECT_EQ(home.FavoritesArea().bottom, extent.cy);
+    EXPECT_EQ(home.HistoryArea().bottom, extent.cy);
+}
+
+TEST_F(HomePageTest, HistoryShowsTheNewestUpToTheCountAndFollowsItsChange)
+{
+    Visit(12);
+    g_settings.HistoryCount = 10;
+    CHomePage home(FolderEntryOf(history), FolderEntryOf(favorites));
+    home.Load();
+    ASSERT_EQ(HistoryNames(home).size(), 10u);
+    EXPECT_EQ(HistoryNames(home).front(), "place11");
+    EXPECT_EQ(HistoryNames(home).back(), "place2");
+
+    g_settings.HistoryCount = 5;
+    EXPECT_TRUE(home.Refresh());
+    EXPECT_EQ(HistoryNames(home), (std::vector<std::string>{"place11", "place10", "place9", "place8", "place7"}));
+    EXPECT_EQ(FolderFilesCount(history), 12) << "the shortcuts themselves stay";
+}
+
+TEST_F(HomePageTest, PlayAndAddFavoriteAreGreyedTitleIsHomePage)
+{
+    CHomePage home(FolderEntryOf(history), FolderEntryOf(favorites));
+    struct Probe : CCmdUI {
+        int enabled = -1;
+        void Enable(BOOL on) override
+        {
+            enabled = on;
+            m_bEnableChanged = TRUE;
+        }
+    };
+    for (UINT id : {ID_PLAY, ID_ADD_FAVORITE}) {
+        Probe ui;
+        ui.m_nID = id;
+        EXPECT_TRUE(home.OnCmdMsg(id, CN_UPDATE_COMMAND_UI, &ui, nullptr));
+        EXPECT_EQ(ui.enabled, 0) << id;
+    }
+    EXPECT_EQ(home.GetTitle(), "Home Page");
+}
+
+} // namespace
