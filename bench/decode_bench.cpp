@@ -16,12 +16,11 @@
 #include <type_traits>
 #include <vector>
 
-#include "jpeglib.h"
-
 #include "dc.h"
 #include "imaging/drawing.h"
 #include "imaging/picture.h"
 #include "jpeg_maker.h"
+#include "plain_decode.h"
 
 namespace {
 
@@ -36,11 +35,6 @@ struct DeleteBitmap {
     void operator()(HBITMAP bitmap) const { ::DeleteObject(bitmap); }
 };
 using BitmapPtr = std::unique_ptr<std::remove_pointer_t<HBITMAP>, DeleteBitmap>;
-
-struct CloseFile {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<FILE, CloseFile>;
 
 // What a thumbnail maker does with one picture; returns the time spent
 // in LoadFromFile.
@@ -60,29 +54,6 @@ Clock::duration MakeThumbnail(const std::string& path)
     DrawPictureFitted(&memory, RECT{0, 0, fit.cx, fit.cy}, picture, fit.cx, fit.cy);
     ::GdiFlush();
     return decoding;
-}
-
-// The library's own loop: the same defaults, one reused row buffer.
-void PlainDecode(const std::string& path)
-{
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        throw std::string("cannot open ") + path;
-    jpeg_decompress_struct info{};
-    jpeg_error_mgr error{};
-    info.err = jpeg_std_error(&error);  // exits on a library error
-    jpeg_create_decompress(&info);
-    jpeg_stdio_src(&info, file.get());
-    jpeg_read_header(&info, TRUE);
-    info.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&info);
-    std::vector<JSAMPLE> row((size_t)info.output_width * info.output_components);
-    while (info.output_scanline < info.output_height) {
-        JSAMPROW pointer = row.data();
-        jpeg_read_scanlines(&info, &pointer, 1);
-    }
-    jpeg_finish_decompress(&info);
-    jpeg_destroy_decompress(&info);
 }
 
 void RemoveFolder(const std::string& folder, const std::vector<std::string>& files)

@@ -16,14 +16,13 @@
 #include <thread>
 #include <vector>
 
-#include "jpeglib.h"
-
 #include "app/globals.h"
 #include "app/vemolyapp.h"
 #include "core/navigator.h"
 #include "folderpage/folderpage.h"
 #include "imaging/thumbnailcache.h"
 #include "jpeg_maker.h"
+#include "plain_decode.h"
 #include "res/drawing_resources.h"
 
 namespace {
@@ -33,27 +32,6 @@ using Clock = std::chrono::steady_clock;
 double Milliseconds(Clock::duration d)
 {
     return std::chrono::duration<double, std::milli>(d).count();
-}
-
-void PlainDecode(const std::string& path)
-{
-    FILE* file = std::fopen(path.c_str(), "rb");
-    jpeg_decompress_struct info{};
-    jpeg_error_mgr error{};
-    info.err = jpeg_std_error(&error);
-    jpeg_create_decompress(&info);
-    jpeg_stdio_src(&info, file);
-    jpeg_read_header(&info, TRUE);
-    info.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&info);
-    std::vector<JSAMPLE> row((size_t)info.output_width * info.output_components);
-    while (info.output_scanline < info.output_height) {
-        JSAMPROW pointer = row.data();
-        jpeg_read_scanlines(&info, &pointer, 1);
-    }
-    jpeg_finish_decompress(&info);
-    jpeg_destroy_decompress(&info);
-    std::fclose(file);
 }
 
 // Posts stamped messages to the user-interface thread and records the

@@ -196,7 +196,3 @@ void CFolderPage::RemovePeek()
     CVemolyView::RedrawPage(&m_peek->Cell());
     m_peek.reset();
 }
-
-void CFolderPage::OnClick(const POINT&, bool)
-{
-}

@@ -33,6 +33,10 @@ struct HoverState {
         fired = false;
     }
     POINT Point() const { return POINT{x, y}; }
+    // True once per hover, 250 ms after the pointer came to rest.
+    bool DelayElapsed();
+    // Whether the pointer has rested for ms.
+    bool Elapsed(DWORD ms) const;
 };
 
 class CFolderPage : public CPage {
@@ -54,7 +58,9 @@ public:
     CSize Layout(const RECT* area) override;
     void Draw(CDC* dc, const RECT* clip) override;
     void OnClick(const POINT& point, bool buttonUp) override;
+    void OnHover(const POINT& point) override;
     void OnTick() override;
+    CMenu* GetContextMenu(const POINT& point) override;
     void MarkStale() override;
     std::string GetTitle() override;
     void Activate(bool active) override;
@@ -72,14 +78,36 @@ public:
 
     CWatchedCatalog& Catalog() { return m_catalog; }
     const HoverState& Hover() const { return m_hover; }
+    CFolderPeek* Peek() const { return m_peek.get(); }
 
 protected:
+    void OnOpen();
+    void OnPlay();
+    void OnPlaySlideshow();
+    void OnExplore();
+    void OnAddFavorite();
+    void OnAddToFavorites();
+    void OnRemove();
+    void OnUpdateOnEntry(CCmdUI* ui);
+    void OnUpdatePlay(CCmdUI* ui);
+    void OnUpdateOnFolder(CCmdUI* ui);
+    void OnUpdateRemove(CCmdUI* ui);
+    void OnUpdateAlways(CCmdUI* ui);
+    DECLARE_COMMAND_MAP()
+
     HoverState m_hover;
     CWatchedCatalog m_catalog;
     std::unique_ptr<CFolderPeek> m_peek;
     HICON m_pageIcon;  // shared, not owned
 
 private:
+    // The entry under the pointer (the list's end when none) and its part.
+    EntryIt Hovered(int* part);
+    void CreatePeek(const CFolderEntry& folder);
+    void AdvancePeek();
+    // The refresh step of each tick: re-list the folder if it changed.
+    void RefreshStep();
+
     static UINT WorkerProcedure(LPVOID param);
     void MakeThumbnails(unsigned deactivations);
     // Asks the worker to stop after its current picture and waits for it.

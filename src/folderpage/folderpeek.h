@@ -14,7 +14,13 @@ public:
     // Lists the folder; every entry gets a thumbnail in the peeked cell.
     virtual void Load();
 
+    // At most every 500 ms: moves on to the next entry and makes its
+    // thumbnail; returns it when there is one to show this tick.
+    CThumbnail* Advance();
+
     const RECT& Cell() const { return m_cell; }
+    // The peeked folder: its icon, overlays and caption frame the pictures.
+    CFolderEntry& Folder() { return m_catalog.m_folder; }
 
 protected:
     CFolderCatalog m_catalog;

@@ -93,7 +93,7 @@ void CFolderPage::MarkStale()
     m_catalog.m_needsRefresh = true;
 }
 
-void CFolderPage::OnTick()
+void CFolderPage::RefreshStep()
 {
     if (m_catalog.m_needsRefresh) {
         m_hover.Reset();

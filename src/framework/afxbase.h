@@ -53,49 +53,12 @@ struct CRect : RECT {
 
 // ---------------------------------------------------------------- standard ids
 
-#define AFX_IDW_CONTROLBAR_FIRST 0xE800
-#define AFX_IDW_CONTROLBAR_LAST  0xE8FF
-#define AFX_IDW_TOOLBAR          0xE800
-#define AFX_IDW_STATUS_BAR       0xE801
-#define AFX_IDW_REBAR            0xE804
-#define AFX_IDW_DIALOGBAR        0xE805
-#define AFX_IDW_PANE_FIRST       0xE900
+#include "afxres.h"
 
 #define WM_SETMESSAGESTRING   0x0362
 #define WM_IDLEUPDATECMDUI    0x0363
 
 #define FWS_ADDTOTITLE  0x00008000L
-
-#ifndef ID_FILE_NEW
-#define ID_FILE_NEW           57600
-#endif
-#ifndef ID_FILE_OPEN
-#define ID_FILE_OPEN          57601
-#endif
-#ifndef ID_FILE_PRINT_SETUP
-#define ID_FILE_PRINT_SETUP   57606
-#endif
-#ifndef ID_FILE_PRINT
-#define ID_FILE_PRINT         57607
-#endif
-#ifndef ID_FILE_PRINT_DIRECT
-#define ID_FILE_PRINT_DIRECT  57608
-#endif
-#ifndef ID_FILE_PRINT_PREVIEW
-#define ID_FILE_PRINT_PREVIEW 57609
-#endif
-#ifndef ID_APP_ABOUT
-#define ID_APP_ABOUT          57664
-#endif
-#ifndef ID_APP_EXIT
-#define ID_APP_EXIT           57665
-#endif
-#ifndef AFX_IDS_APP_TITLE
-#define AFX_IDS_APP_TITLE     57344
-#endif
-#ifndef AFX_IDS_IDLEMESSAGE
-#define AFX_IDS_IDLEMESSAGE   57345
-#endif
 
 // ---------------------------------------------------------------- helpers
 

@@ -3,6 +3,12 @@
 #include "app/globals.h"
 #include "core/navigator.h"
 #include "core/page.h"
+#include "favorites/preferencesdlg.h"
+#include "folderpage/folderpage.h"
+#include "frame/favoritesmenu.h"
+#include "frame/mainframe.h"
+#include "pages/picturepage.h"
+#include "res/drawing_resources.h"
 #include "res/resource.h"
 
 std::atomic<HWND> CVemolyView::s_redrawTarget{nullptr};
@@ -15,6 +21,8 @@ BEGIN_COMMAND_MAP(CVemolyView, CScrollView)
     ON_COMMAND(ID_GO_FORWARD, OnGoForward)
     ON_UPDATE_COMMAND_UI(ID_GO_FORWARD, OnUpdateGoForward)
     ON_COMMAND(ID_GO_HOME, OnGoHome)
+    ON_COMMAND_RANGE(ID_FAVORITE_FIRST, ID_FAVORITE_LAST, OnFavorite)
+    ON_COMMAND(ID_PREFERENCES, OnPreferences)
     ON_COMMAND(ID_FILE_PRINT, OnFilePrint)
     ON_COMMAND(ID_FILE_PRINT_DIRECT, OnFilePrint)
     ON_COMMAND(ID_FILE_PRINT_PREVIEW, OnFilePrintPreview)
@@ -310,4 +318,26 @@ void CVemolyView::OnUpdateGoForward(CCmdUI* ui)
 void CVemolyView::OnGoHome()
 {
     g_navigator.Home();
+}
+
+void CVemolyView::OnFavorite(UINT id)
+{
+    CMainFrame* frame = CMainFrame::Get();
+    CFavoritesMenu* menu = frame ? frame->GetFavoritesMenu() : nullptr;
+    const CFolderEntry* entry = menu ? menu->LookupItem(id) : nullptr;
+    if (!entry)
+        return;
+    CPage* page = nullptr;
+    if (entry->IsFile())
+        page = new CPicturePage(*entry);
+    else if (entry->IsFolder())
+        page = new CFolderPage(*entry, g_resources.GetFolderPageIcon());
+    if (page)
+        g_navigator.Navigate(page);
+}
+
+void CVemolyView::OnPreferences()
+{
+    CPreferencesDlg dialog;
+    dialog.DoModal();
 }

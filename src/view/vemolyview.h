@@ -59,6 +59,8 @@ protected:
     void OnGoForward();
     void OnUpdateGoForward(CCmdUI* ui);
     void OnGoHome();
+    void OnFavorite(UINT id);
+    void OnPreferences();
     DECLARE_COMMAND_MAP()
 
 private:

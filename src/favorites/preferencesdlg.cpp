@@ -1,0 +1,42 @@
+#include "favorites/preferencesdlg.h"
+
+#include "app/globals.h"
+#include "core/navigator.h"
+#include "core/page.h"
+#include "imaging/thumbnailcache.h"
+#include "res/resource.h"
+#include "view/vemolyview.h"
+
+BEGIN_COMMAND_MAP(CPreferencesDlg, CHelpDialog)
+    ON_COMMAND(IDC_CLEAR_CACHE, OnClearCache)
+END_COMMAND_MAP()
+
+CPreferencesDlg::CPreferencesDlg() : CHelpDialog(IDD_PREFERENCES, nullptr), m_historyCount(g_settings.HistoryCount)
+{
+}
+
+void CPreferencesDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CHelpDialog::DoDataExchange(pDX);
+    DDX_Text(pDX, IDC_HISTORY_COUNT, m_historyCount);
+    DDV_MinMaxInt(pDX, m_historyCount, 1, 100);
+}
+
+void CPreferencesDlg::OnOK()
+{
+    if (!UpdateData(TRUE))
+        return;  // the message was shown; the dialog stays open
+    g_settings.HistoryCount = m_historyCount;
+    if (CPage* page = g_navigator.GetCurrentPage()) {
+        page->Refresh();
+        RECT client;
+        if (AfxGetMainWnd() && CVemolyView::GetViewClientRect(&client))
+            page->Layout(&client);
+    }
+    EndDialog(IDOK);
+}
+
+void CPreferencesDlg::OnClearCache()
+{
+    ClearCache();
+}

@@ -1,0 +1,254 @@
+// How a folder page follows the pointer, what a click opens, its context
+// menus and commands, and the folder peek. Every command acts on the entry
+// under the pointer; a click opens it, like a link.
+#include <cstdio>
+#include <cstring>
+
+#include "app/globals.h"
+#include "core/navigator.h"
+#include "favorites/addfavoritedlg.h"
+#include "favorites/shortcutlink.h"
+#include "folderpage/folderpage.h"
+#include "folderpage/folderpeek.h"
+#include "pages/picturepage.h"
+#include "pages/slideshowpage.h"
+#include "res/drawing_resources.h"
+#include "res/resource.h"
+#include "view/vemolyview.h"
+
+BEGIN_COMMAND_MAP(CFolderPage, CPage)
+    ON_COMMAND(ID_OPEN, OnOpen)
+    ON_UPDATE_COMMAND_UI(ID_OPEN, OnUpdateOnEntry)
+    ON_COMMAND(ID_PLAY, OnPlay)
+    ON_UPDATE_COMMAND_UI(ID_PLAY, OnUpdatePlay)
+    ON_COMMAND(ID_PLAY_SLIDESHOW, OnPlaySlideshow)
+    ON_UPDATE_COMMAND_UI(ID_PLAY_SLIDESHOW, OnUpdateOnFolder)
+    ON_COMMAND(ID_EXPLORE, OnExplore)
+    ON_UPDATE_COMMAND_UI(ID_EXPLORE, OnUpdateOnFolder)
+    ON_COMMAND(ID_ADD_FAVORITE, OnAddFavorite)
+    ON_UPDATE_COMMAND_UI(ID_ADD_FAVORITE, OnUpdateAlways)
+    ON_COMMAND(ID_ADD_TO_FAVORITES, OnAddToFavorites)
+    ON_UPDATE_COMMAND_UI(ID_ADD_TO_FAVORITES, OnUpdateOnEntry)
+    ON_COMMAND(ID_REMOVE, OnRemove)
+    ON_UPDATE_COMMAND_UI(ID_REMOVE, OnUpdateRemove)
+END_COMMAND_MAP()
+
+namespace {
+
+// Whether needle occurs in text, comparing at character starts only, so
+// that no match begins inside a multibyte character.
+bool ContainsText(const std::string& text, const std::string& needle)
+{
+    if (needle.empty())
+        return true;
+    for (const char* p = text.c_str(); *p; p = ::CharNextA(p)) {
+        if (std::strncmp(p, needle.c_str(), needle.size()) == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- pointer
+
+bool HoverState::DelayElapsed()
+{
+    if (::GetTickCount() - tick < 250 || fired)
+        return false;
+    fired = true;
+    return true;
+}
+
+bool HoverState::Elapsed(DWORD ms) const
+{
+    return ::GetTickCount() - tick >= ms;
+}
+
+CFolderPage::EntryIt CFolderPage::Hovered(int* part)
+{
+    return HitTest(m_hover.Point(), part);
+}
+
+void CFolderPage::OnHover(const POINT& point)
+{
+    const int oldPart = m_hover.part;
+    int ignored;
+    const EntryIt oldEntry = Hovered(&ignored);
+    int newPart;
+    const EntryIt newEntry = HitTest(point, &newPart);
+    const EntryIt end = m_catalog.m_entries.end();
+
+    if (newEntry != oldEntry) {
+        m_hover.Set(point.x, point.y, newPart);
+        RemovePeek();
+        if (oldEntry != end)
+            InvalidateCellPart(oldEntry->m_thumbnail.get(), -1);
+    } else if (newPart != oldPart) {
+        m_hover.Set(point.x, point.y, newPart);
+        RemovePeek();
+    } else {
+        if (m_hover.DelayElapsed() && newEntry != end)
+            InvalidateCellPart(newEntry->m_thumbnail.get(), -1);
+        if (newPart == PartBadge && newEntry != end && newEntry->IsFolder() && m_hover.Elapsed(500) && !m_peek)
+            CreatePeek(*newEntry);
+    }
+}
+
+void CFolderPage::OnClick(const POINT& point, bool buttonUp)
+{
+    OnHover(point);
+    if (buttonUp)
+        OnOpen();
+}
+
+void CFolderPage::OnTick()
+{
+    RefreshStep();
+    if (m_peek)
+        AdvancePeek();
+}
+
+CMenu* CFolderPage::GetContextMenu(const POINT&)
+{
+    int part;
+    const EntryIt entry = Hovered(&part);
+    if (entry == m_catalog.m_entries.end())
+        return nullptr;
+    UINT id;
+    if (entry->IsFile()) {
+        id = IDR_MENU_PICTURE;
+    } else if (entry->IsFolder()) {
+        const std::string& favorites = g_settings.FavoritesFolder;
+        const bool inFavorites = ContainsText(entry->m_path, favorites) || ContainsText(entry->m_linkPath, favorites);
+        id = inFavorites ? IDR_MENU_FAVORITE_FOLDER : IDR_MENU_FOLDER;
+    } else {
+        return nullptr;
+    }
+    auto* menu = new CMenu;
+    menu->LoadMenu(id);
+    return menu;
+}
+
+// ---------------------------------------------------------------- commands
+
+void CFolderPage::OnOpen()
+{
+    int part;
+    const EntryIt entry = Hovered(&part);
+    if (entry == m_catalog.m_entries.end() || !entry->m_thumbnail || (entry->m_kind & EntryOffline))
+        return;
+    CPage* page = nullptr;
+    if (entry->IsFile())
+        page = new CPicturePage(*entry);
+    else if (entry->IsFolder() && part == PartBadge)
+        page = new CSlideshowPage(*entry);
+    else if (entry->IsFolder())
+        page = new CFolderPage(*entry, g_resources.GetFolderPageIcon());
+    if (page)
+        g_navigator.Navigate(page);
+}
+
+void CFolderPage::OnPlay()
+{
+    g_navigator.Navigate(new CSlideshowPage(m_catalog.m_folder));
+}
+
+void CFolderPage::OnPlaySlideshow()
+{
+    int part;
+    const EntryIt entry = Hovered(&part);
+    if (entry != m_catalog.m_entries.end())
+        g_navigator.Navigate(new CSlideshowPage(*entry));
+}
+
+void CFolderPage::OnExplore()
+{
+    int part;
+    const EntryIt entry = Hovered(&part);
+    if (entry != m_catalog.m_entries.end())
+        ::WinExec(("explorer.exe " + entry->m_path).c_str(), SW_SHOW);
+}
+
+void CFolderPage::OnAddFavorite()
+{
+    CAddFavoriteDlg dialog(m_catalog.m_folder, AfxGetMainWnd());
+    dialog.DoModal();
+}
+
+void CFolderPage::OnAddToFavorites()
+{
+    int part;
+    const EntryIt entry = Hovered(&part);
+    if (entry == m_catalog.m_entries.end())
+        return;
+    CShortcutLink link;
+    link.m_targetPath = entry->m_path;
+    AddToFavorites(link);
+}
+
+void CFolderPage::OnRemove()
+{
+    int part;
+    const EntryIt entry = Hovered(&part);
+    if (entry != m_catalog.m_entries.end())
+        std::remove(entry->m_linkPath.c_str());  // the watcher brings the change
+}
+
+void CFolderPage::OnUpdateOnEntry(CCmdUI* ui)
+{
+    ui->Enable(m_hover.part != PartNone);
+}
+
+void CFolderPage::OnUpdatePlay(CCmdUI* ui)
+{
+    bool pictures = false;
+    for (const CFolderEntry& entry : m_catalog.m_entries)
+        pictures |= entry.IsFile() && entry.m_listed;
+    ui->Enable(pictures);
+}
+
+void CFolderPage::OnUpdateOnFolder(CCmdUI* ui)
+{
+    int part;
+    const EntryIt entry = Hovered(&part);
+    ui->Enable(entry != m_catalog.m_entries.end() && entry->IsFolder());
+}
+
+void CFolderPage::OnUpdateRemove(CCmdUI* ui)
+{
+    int part;
+    const EntryIt entry = Hovered(&part);
+    ui->Enable(entry != m_catalog.m_entries.end() && (entry->m_kind & EntryShortcut));
+}
+
+void CFolderPage::OnUpdateAlways(CCmdUI* ui)
+{
+    ui->Enable(TRUE);
+}
+
+// ---------------------------------------------------------------- the peek
+
+void CFolderPage::CreatePeek(const CFolderEntry& folder)
+{
+    RemovePeek();
+    m_peek = std::make_unique<CFolderPeek>(folder, folder.m_thumbnail->m_cell);
+    m_peek->Load();
+}
+
+void CFolderPage::AdvancePeek()
+{
+    CThumbnail* thumbnail = m_peek->Advance();
+    if (!thumbnail || !thumbnail->Bitmap())
+        return;
+    CVemolyView* view = CVemolyView::GetActive();
+    if (!view)
+        return;
+    // Drawn straight into the view, between repaints.
+    CClientDC dc(view);
+    view->OnPrepareDC(&dc);
+    CSelectObject font(&dc, g_resources.GetCellFont());
+    dc.SetTextColor(TextColorFor(&dc));
+    dc.SetBkMode(TRANSPARENT);
+    DrawCell(&dc, m_peek->Folder(), *thumbnail, PartBadge);
+}

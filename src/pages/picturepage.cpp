@@ -1,0 +1,79 @@
+#include "pages/picturepage.h"
+
+#include <shlwapi.h>
+
+#include "favorites/addfavoritedlg.h"
+#include "imaging/drawing.h"
+#include "res/resource.h"
+#include "view/vemolyview.h"
+
+BEGIN_COMMAND_MAP(CPicturePage, CPage)
+    ON_COMMAND(ID_ADD_FAVORITE, OnAddFavorite)
+    ON_COMMAND(ID_ADD_TO_FAVORITES, OnAddFavorite)
+    ON_COMMAND(ID_ROTATE_90, OnRotate90)
+    ON_COMMAND(ID_ROTATE_180, OnRotate180)
+    ON_COMMAND(ID_ROTATE_270, OnRotate270)
+END_COMMAND_MAP()
+
+CPicturePage::CPicturePage(const CFolderEntry& entry) : m_entry(entry)
+{
+}
+
+void CPicturePage::Start()
+{
+    try {
+        m_picture.LoadFromFile(m_entry.m_path);
+        CVemolyView::RedrawPage(nullptr);
+    } catch (...) {
+        // A picture that cannot be opened leaves the page black.
+    }
+}
+
+void CPicturePage::Draw(CDC* dc, const RECT*)
+{
+    DrawPictureFitted(dc, GetDrawArea(dc), m_picture, 0, 0);
+}
+
+CMenu* CPicturePage::GetContextMenu(const POINT&)
+{
+    auto* menu = new CMenu;
+    menu->LoadMenu(IDR_MENU_PICTURE);
+    return menu;
+}
+
+std::string CPicturePage::GetTitle()
+{
+    return ::PathFindFileNameA(m_entry.m_path.c_str());
+}
+
+void CPicturePage::Turn(int turn)
+{
+    try {
+        RotatePictureFile(m_entry.m_path, turn);
+        m_picture.LoadFromFile(m_entry.m_path);
+        CVemolyView::RedrawPage(nullptr);
+    } catch (...) {
+        // The file and the shown picture stay as they were.
+    }
+}
+
+void CPicturePage::OnRotate90()
+{
+    Turn(Turn90);
+}
+
+void CPicturePage::OnRotate180()
+{
+    Turn(Turn180);
+}
+
+void CPicturePage::OnRotate270()
+{
+    Turn(Turn270);
+}
+
+void CPicturePage::OnAddFavorite()
+{
+    CAddFavoriteDlg dialog(m_entry, AfxGetMainWnd());
+    dialog.DoModal();
+}
