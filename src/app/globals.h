@@ -8,8 +8,11 @@
 class CVemolyApp;
 class CNavigator;
 class CDrawingResources;
+class CCriticalSection;
 
 extern CSettings g_settings;
 extern CVemolyApp theApp;
 extern CDrawingResources g_resources;
+// Guards thumbnail bitmaps between the painter and the thumbnail workers.
+extern CCriticalSection g_thumbnailLock;
 extern CNavigator g_navigator;

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <mutex>
 
+#include "app/globals.h"
 #include "favorites/shortcutlink.h"
 #include "filefind.h"
 
@@ -21,8 +22,9 @@ std::string DisplayNameOf(const std::string& path)
 
 CCriticalSection& CThumbnail::BitmapLock()
 {
-    static CCriticalSection lock;
-    return lock;
+    // A process-wide object that outlives the navigator, whose pages still
+    // release thumbnails while the program's objects are torn down.
+    return g_thumbnailLock;
 }
 
 void CThumbnail::ReplaceBitmap(HBITMAP bitmap)
