@@ -2,6 +2,7 @@
 
 #include <shlwapi.h>
 
+#include "app/aboutdlg.h"
 #include "app/globals.h"
 #include "core/homepage.h"
 #include "core/navigator.h"
@@ -14,6 +15,7 @@
 BEGIN_COMMAND_MAP(CVemolyApp, CWinApp)
     ON_COMMAND(ID_FILE_NEW, OnCmdFileNew)
     ON_COMMAND(ID_FILE_PRINT_SETUP, OnCmdFilePrintSetup)
+    ON_COMMAND(ID_APP_ABOUT, OnAppAbout)
 END_COMMAND_MAP()
 
 BOOL CVemolyApp::InitInstance()
@@ -77,4 +79,10 @@ void CVemolyApp::OnCmdFileNew()
 void CVemolyApp::OnCmdFilePrintSetup()
 {
     OnFilePrintSetup();
+}
+
+void CVemolyApp::OnAppAbout()
+{
+    CAboutDlg about;
+    about.DoModal();
 }

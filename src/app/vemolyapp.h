@@ -17,5 +17,6 @@ public:
 protected:
     void OnCmdFileNew();
     void OnCmdFilePrintSetup();
+    void OnAppAbout();
     DECLARE_COMMAND_MAP()
 };

@@ -1,0 +1,25 @@
+#include "app/aboutdlg.h"
+
+#include "app/version.h"
+#include "res/resource.h"
+
+CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX, nullptr)
+{
+}
+
+void CAboutDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    // The template's text is the format; once filled in it has no %s left.
+    HWND version = pDX->PrepareCtrl(IDC_VERSION);
+    char text[256] = "";
+    ::GetWindowTextA(version, text, sizeof text);
+    ::SetWindowTextA(version, AfxFormatOneString(text, GetVersionString()).c_str());
+}
+
+HBRUSH CAboutDlg::OnCtlColor(CDC* dc, HWND control, UINT ctlColor)
+{
+    if (ctlColor == CTLCOLOR_STATIC)
+        return (HBRUSH)::GetStockObject(WHITE_BRUSH);
+    return CDialog::OnCtlColor(dc, control, ctlColor);
+}

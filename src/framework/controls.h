@@ -1,0 +1,47 @@
+// Thin objects for common controls, attached to a dialog's controls with
+// DDX_Control or SubclassDlgItem.
+#pragma once
+
+#include <string>
+
+#include "wnd.h"
+
+class CImageList;
+
+class CStatic : public CWnd {
+public:
+    // For SS_BITMAP statics; returns the bitmap shown before (not owned by the control).
+    HBITMAP SetBitmap(HBITMAP bitmap)
+    {
+        return (HBITMAP)SendMessage(STM_SETIMAGE, IMAGE_BITMAP, (LPARAM)bitmap);
+    }
+    HBITMAP GetBitmap() const
+    {
+        return (HBITMAP)::SendMessageA(m_hWnd, STM_GETIMAGE, IMAGE_BITMAP, 0);
+    }
+};
+
+class CTreeCtrl : public CWnd {
+public:
+    HTREEITEM InsertItem(const char* text, int image, int selectedImage,
+                         HTREEITEM parent = TVI_ROOT, HTREEITEM after = TVI_LAST);
+    BOOL SetItemState(HTREEITEM item, UINT state, UINT stateMask);
+    UINT GetItemState(HTREEITEM item, UINT stateMask) const;
+    BOOL SelectItem(HTREEITEM item);
+    HTREEITEM GetSelectedItem() const;
+    HTREEITEM GetRootItem() const;
+    HTREEITEM GetChildItem(HTREEITEM item) const;
+    HTREEITEM GetNextSiblingItem(HTREEITEM item) const;
+    std::string GetItemText(HTREEITEM item) const;
+    DWORD_PTR GetItemData(HTREEITEM item) const;
+    BOOL SetItemData(HTREEITEM item, DWORD_PTR data);
+    BOOL DeleteAllItems();
+    // The list stays owned by its CImageList; returns the handle of the list set before.
+    HIMAGELIST SetImageList(CImageList* list, int kind);
+
+private:
+    HTREEITEM NextItem(HTREEITEM item, UINT code) const
+    {
+        return (HTREEITEM)::SendMessageA(m_hWnd, TVM_GETNEXTITEM, code, (LPARAM)item);
+    }
+};

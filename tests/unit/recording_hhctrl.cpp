@@ -1,0 +1,39 @@
+#include "recording_hhctrl.h"
+
+#include <cstring>
+
+namespace {
+RecordedHelpCall g_last;
+HWND g_result = nullptr;
+}
+
+extern "C" HWND WINAPI HtmlHelpA(HWND owner, LPCSTR file, UINT command, DWORD_PTR data)
+{
+    const int count = g_last.count + 1;
+    g_last = RecordedHelpCall{};
+    g_last.count = count;
+    g_last.owner = owner;
+    if (file)
+        lstrcpynA(g_last.file, file, sizeof g_last.file);
+    g_last.command = command;
+    if (command == HH_DISPLAY_TEXT_POPUP && data) {
+        std::memcpy(&g_last.popup, reinterpret_cast<const void*>(data), sizeof g_last.popup);
+        g_last.textGiven = g_last.popup.pszText != nullptr;
+        if (g_last.textGiven)
+            lstrcpynA(g_last.text, g_last.popup.pszText, sizeof g_last.text);
+        g_last.fontGiven = g_last.popup.pszFont != nullptr;
+        g_last.popup.pszText = nullptr;
+        g_last.popup.pszFont = nullptr;
+    }
+    return g_result;
+}
+
+extern "C" const RecordedHelpCall* RecordedHelp()
+{
+    return &g_last;
+}
+
+extern "C" void SetHelpResult(HWND result)
+{
+    g_result = result;
+}
