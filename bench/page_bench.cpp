@@ -1,0 +1,240 @@
+// The picture page and the slideshow in the running program: the time from
+// Navigate to the first paint of a 24-megapixel picture, beside a plain
+// libjpeg-turbo decode of the same file; and the interval a slideshow of
+// 12-megapixel pictures achieves at the fastest Delay, 100 ms, in the
+// program's message loop.
+//
+// ORLIVANE_BENCH_RUNS sets the number of picture-page navigations (5),
+// ORLIVANE_BENCH_ADVANCES the number of slideshow advances timed (20). The
+// program's own command line must stay empty: it would name a document to open.
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/globals.h"
+#include "app/vemolyapp.h"
+#include "core/navigator.h"
+#include "jpeg_maker.h"
+#include "pages/picturepage.h"
+#include "pages/slideshowpage.h"
+#include "plain_decode.h"
+#include "view/vemolyview.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Milliseconds(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+int Setting(const char* name, int fallback)
+{
+    const char* value = std::getenv(name);
+    return value ? std::max(1, std::atoi(value)) : fallback;
+}
+
+CFolderEntry EntryOf(const std::string& path)
+{
+    CFolderEntry entry = MakeEntry(path, nullptr, nullptr);
+    entry.Classify();
+    return entry;
+}
+
+// Made once and kept in the temporary folder for later runs.
+std::string Picture(const std::string& folder, const char* name, int width, int height, unsigned seed)
+{
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string path = folder + "\\" + name;
+    if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        JpegRecipe recipe;
+        recipe.width = width;
+        recipe.height = height;
+        recipe.pattern = JpegPattern::Photo;
+        recipe.seed = seed;
+        std::ofstream(path, std::ios::binary) << MakeJpeg(recipe);
+    }
+    return path;
+}
+
+// The first WM_PAINT of the view that finishes while the page holds its
+// picture: what the user sees first.
+Clock::time_point g_firstPaint;
+bool g_watching = false;
+const CPicturePage* g_page = nullptr;
+
+LRESULT CALLBACK AfterCall(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (code == HC_ACTION && g_watching && call->message == WM_PAINT && CVemolyView::GetActive()
+        && call->hwnd == CVemolyView::GetActive()->m_hWnd && g_page && g_page->Picture().m_hBitmap) {
+        g_firstPaint = Clock::now();
+        g_watching = false;
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+struct Stats {
+    double median = 0, low = 0, high = 0, mean = 0;
+};
+
+Stats Summarise(std::vector<double> values)
+{
+    Stats stats;
+    if (values.empty())
+        return stats;
+    std::sort(values.begin(), values.end());
+    stats.median = values[values.size() / 2];
+    stats.low = values.front();
+    stats.high = values.back();
+    for (double v : values)
+        stats.mean += v;
+    stats.mean /= (double)values.size();
+    return stats;
+}
+
+void Pump()
+{
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+}
+
+} // namespace
+
+int main()
+{
+    const int runs = Setting("ORLIVANE_BENCH_RUNS", 5);
+    const int advances = Setting("ORLIVANE_BENCH_ADVANCES", 20);
+    if (!theApp.InitInstance()) {
+        std::printf("page: the program did not start\n");
+        return 1;
+    }
+    ::SetForegroundWindow(theApp.m_pMainWnd->m_hWnd);
+    Pump();
+
+    char temp[MAX_PATH] = "";
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "orlivane-page-bench";
+    const std::string big = Picture(folder, "24mp.jpg", 6000, 4000, 7);
+    const std::string slides = folder + "\\slides";
+    std::vector<std::string> slideFiles;
+    for (unsigned i = 0; i < 5; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "12mp_%u.jpg", i);
+        slideFiles.push_back(Picture(slides, name, 4000, 3000, 11 + i));
+    }
+
+    // ---------------------------------------------------------------- picture page
+    PlainDecode(big);  // into the file cache
+    std::vector<double> plain;
+    for (int i = 0; i < runs; ++i) {
+        const Clock::time_point start = Clock::now();
+        PlainDecode(big);
+        plain.push_back(Milliseconds(Clock::now() - start));
+    }
+
+    HHOOK hook = ::SetWindowsHookExA(WH_CALLWNDPROCRET, &AfterCall, nullptr, ::GetCurrentThreadId());
+    std::vector<double> firstPaint, navigate;
+    for (int i = 0; i < runs; ++i) {
+        auto* page = new CPicturePage(EntryOf(big));
+        g_page = page;
+        g_watching = true;
+        const Clock::time_point start = Clock::now();
+        g_navigator.Navigate(page);
+        const Clock::time_point returned = Clock::now();
+        Pump();
+        if (!g_watching)
+            firstPaint.push_back(Milliseconds(g_firstPaint - start));
+        navigate.push_back(Milliseconds(returned - start));
+        g_watching = false;
+        g_page = nullptr;
+        g_navigator.Home();
+        g_navigator.DiscardFrom(1);
+        Pump();
+    }
+    if (hook)
+        ::UnhookWindowsHookEx(hook);
+
+    const Stats plainStats = Summarise(plain);
+    const Stats paintStats = Summarise(firstPaint);
+    const Stats navigateStats = Summarise(navigate);
+    std::printf("page: picture of 6000x4000 (24 MP), %d runs, median (min..max)\n", runs);
+    std::printf("page: plain libjpeg-turbo decode           %8.0f ms (%.0f..%.0f)\n", plainStats.median,
+                plainStats.low, plainStats.high);
+    if (firstPaint.size() == (size_t)runs)
+        std::printf("page: Navigate to first painted picture    %8.0f ms (%.0f..%.0f)  %.2fx the plain decode\n",
+                    paintStats.median, paintStats.low, paintStats.high, paintStats.median / plainStats.median);
+    else
+        std::printf("page: Navigate to first painted picture    not seen in %d of %d runs\n",
+                    runs - (int)firstPaint.size(), runs);
+    std::printf("page: Navigate returned                    %8.0f ms (%.0f..%.0f)\n", navigateStats.median,
+                navigateStats.low, navigateStats.high);
+
+    // ---------------------------------------------------------------- slideshow
+    std::vector<double> plainSlides;
+    for (const std::string& file : slideFiles)
+        PlainDecode(file);
+    for (const std::string& file : slideFiles) {
+        const Clock::time_point start = Clock::now();
+        PlainDecode(file);
+        plainSlides.push_back(Milliseconds(Clock::now() - start));
+    }
+
+    g_settings.Delay = 100;
+    ::SetForegroundWindow(theApp.m_pMainWnd->m_hWnd);
+    auto* show = new CSlideshowPage(EntryOf(slides));
+    g_navigator.Navigate(show);
+    // The program's own loop, as CWinApp::Run turns it, watching for each advance.
+    std::vector<Clock::time_point> moments;
+    int index = show->Index();
+    bool idle = true;
+    LONG idleCount = 0;
+    MSG msg;
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(120);
+    while ((int)moments.size() <= advances && Clock::now() < deadline) {
+        while (idle && !::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+            if (!theApp.OnIdle(idleCount++))
+                idle = false;
+        }
+        if (::GetMessageA(&msg, nullptr, 0, 0) <= 0)
+            break;
+        if (!theApp.PreTranslateMessage(&msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        if (msg.message != WM_TIMER && msg.message != WM_MOUSEMOVE) {
+            idle = true;
+            idleCount = 0;
+        }
+        if (show->Index() != index) {
+            index = show->Index();
+            moments.push_back(Clock::now());
+        }
+    }
+    std::vector<double> intervals;
+    for (size_t i = 1; i < moments.size(); ++i)
+        intervals.push_back(Milliseconds(moments[i] - moments[i - 1]));
+    const Stats slideStats = Summarise(intervals);
+    const Stats plainSlideStats = Summarise(plainSlides);
+    std::printf("page: slideshow of 4000x3000 (12 MP) at Delay 100 ms, %zu intervals\n", intervals.size());
+    std::printf("page: plain libjpeg-turbo decode of one    %8.0f ms (%.0f..%.0f)\n", plainSlideStats.median,
+                plainSlideStats.low, plainSlideStats.high);
+    std::printf("page: achieved interval                    %8.0f ms median, %.0f mean (%.0f..%.0f)\n",
+                slideStats.median, slideStats.mean, slideStats.low, slideStats.high);
+
+    g_navigator.Home();
+    g_navigator.DiscardFrom(1);
+    theApp.m_pMainWnd->DestroyWindow();
+    theApp.ExitInstance();
+    return 0;
+}

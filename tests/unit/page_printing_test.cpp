@@ -1,0 +1,273 @@
+// Printing the picture page and a scrolled folder page through the view's
+// print command, on Wine's PostScript driver writing to a file.
+#include <gtest/gtest.h>
+
+#include <list>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/globals.h"
+#include "app/vemolyapp.h"
+#include "core/navigator.h"
+#include "favorites/shortcutlink.h"
+#include "folderpage/folderpage.h"
+#include "jpeg_maker.h"
+#include "pages/picturepage.h"
+#include "res/drawing_resources.h"
+#include "running_app.h"
+#include "temp_folder.h"
+#include "test_printer.h"
+#include "view/vemolyview.h"
+
+namespace {
+
+const auto* const g_environment = testing::AddGlobalTestEnvironment(new RunningApp);
+
+CFolderEntry EntryOf(const std::string& path)
+{
+    CFolderEntry entry = MakeEntry(path, nullptr, nullptr);
+    entry.Classify();
+    return entry;
+}
+
+CVemolyView* View()
+{
+    return CVemolyView::GetActive();
+}
+
+// An image of the job: where the driver put it and how big, in device
+// pixels, and the size of the bitmap it came from.
+struct Placed {
+    int x = 0, y = 0, width = 0, height = 0;
+    int bitmapWidth = 0, bitmapHeight = 0;
+};
+
+struct Sheet {
+    std::vector<Placed> images;
+    std::vector<std::string> texts;      // one per text output, in order
+    std::set<std::string> colours;       // every setrgbcolor operand
+    int fills = 0;
+};
+
+// Reads the one page of a job: Wine's driver places an image with
+// "x y translate" and "w h scale" before its dictionary, and shows each
+// glyph of a text by name ("/P glyphshow") after a moveto.
+Sheet ReadSheet(const std::string& postScript)
+{
+    static const std::map<std::string, char> names = {
+        {"zero", '0'}, {"one", '1'}, {"two", '2'}, {"three", '3'}, {"four", '4'},
+        {"five", '5'}, {"six", '6'}, {"seven", '7'}, {"eight", '8'}, {"nine", '9'},
+        {"underscore", '_'}, {"hyphen", '-'}, {"period", '.'}, {"space", ' '}};
+    Sheet sheet;
+    std::istringstream lines(postScript.substr(postScript.find("%%EndPageSetup")));
+    std::string line;
+    Placed next;
+    std::string text;
+    auto endText = [&] {
+        if (!text.empty())
+            sheet.texts.push_back(text);
+        text.clear();
+    };
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        std::string a, b, c, d;
+        words >> a >> b >> c >> d;
+        if (c == "translate") {
+            next.x = std::stoi(a);
+            next.y = std::stoi(b);
+        } else if (c == "scale" && a != "72") {
+            next.width = std::stoi(a);
+            next.height = std::stoi(b);
+        } else if (a == "/Width") {
+            next.bitmapWidth = std::stoi(b);
+        } else if (a == "/Height") {
+            next.bitmapHeight = std::stoi(b);
+            sheet.images.push_back(next);
+        } else if (d == "setrgbcolor") {
+            sheet.colours.insert(a + " " + b + " " + c);
+        } else if (a == "fill" || a == "eofill" || a == "rectfill") {
+            ++sheet.fills;
+        } else if (c == "moveto") {
+            endText();
+        } else if (b == "glyphshow" && a.size() > 1 && a[0] == '/') {
+            const std::string name = a.substr(1);
+            text += name.size() == 1 ? name[0] : names.count(name) ? names.at(name) : '?';
+        }
+    }
+    endText();
+    return sheet;
+}
+
+bool Printed(const Sheet& sheet, const std::string& text)
+{
+    for (const std::string& t : sheet.texts)
+        if (t == text)
+            return true;
+    return false;
+}
+
+class PagePrinting : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        output = new TempFolder;
+        installed = InstallTestPrinter(Job());
+        HDC printer = ::CreateDCA("WINSPOOL", kTestPrinterName, nullptr, nullptr);
+        if (printer) {
+            horzRes = ::GetDeviceCaps(printer, HORZRES);
+            vertRes = ::GetDeviceCaps(printer, VERTRES);
+            ::DeleteDC(printer);
+        }
+    }
+    static void TearDownTestSuite() { delete output; }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(installed) << "no test printer";
+        ASSERT_GT(horzRes, 1000);
+        ::DeleteFileA(Job().c_str());
+    }
+    void TearDown() override
+    {
+        g_navigator.Home();
+        g_navigator.DiscardFrom(1);
+    }
+
+    static std::string Job() { return *output / "job.ps"; }
+    // Prints the current page as the File menu's Print without a dialog does.
+    static std::string Print()
+    {
+        View()->SendMessage(WM_COMMAND, ID_FILE_PRINT_DIRECT);
+        return ReadWholeFile(Job());
+    }
+    // Device pixels per page unit: the view's client width spans the printable width.
+    static double Scale()
+    {
+        CRect client;
+        View()->GetClientRect(&client);
+        return (double)horzRes / client.Width();
+    }
+
+    static inline TempFolder* output = nullptr;
+    static inline bool installed = false;
+    static inline int horzRes = 0;
+    static inline int vertRes = 0;
+    TempFolder temp;
+};
+
+TEST_F(PagePrinting, APictureIsCentredOnTheSheetAtItsSizeOnScreenOrShrunkToTheWidth)
+{
+    JpegRecipe recipe;
+    recipe.pattern = JpegPattern::Solid;
+    recipe.width = 200;
+    recipe.height = 100;
+    g_navigator.Navigate(new CPicturePage(EntryOf(temp.WriteFile("small.jpg", MakeJpeg(recipe)))));
+    std::string job = Print();
+    ASSERT_FALSE(job.empty()) << "nothing printed";
+    EXPECT_NE(job.find("%%Title: small.jpg\n"), std::string::npos);
+    EXPECT_NE(job.find("%%Pages: 1\n"), std::string::npos);
+    Sheet sheet = ReadSheet(job);
+    ASSERT_EQ(sheet.images.size(), 1u);
+    Placed picture = sheet.images[0];
+    EXPECT_EQ(picture.bitmapWidth, 200);
+    const double scale = Scale();
+    const double unit = scale + 1;  // rounding to whole page units
+    EXPECT_NEAR(picture.width, 200 * scale, unit);
+    EXPECT_NEAR(picture.height, 100 * scale, unit);
+    EXPECT_NEAR(picture.x, (horzRes - picture.width) / 2, unit);
+    EXPECT_NEAR(picture.y, (vertRes - picture.height) / 2, unit);
+    EXPECT_EQ(sheet.fills, 0) << "paper is not blackened";
+
+    // Wider than the view: it takes the whole printable width.
+    CRect client;
+    View()->GetClientRect(&client);
+    recipe.width = client.Width() * 2;
+    recipe.height = client.Width() / 2;
+    g_navigator.Navigate(new CPicturePage(EntryOf(temp.WriteFile("wide.jpg", MakeJpeg(recipe)))));
+    ::DeleteFileA(Job().c_str());
+    sheet = ReadSheet(Print());
+    ASSERT_EQ(sheet.images.size(), 1u);
+    picture = sheet.images[0];
+    EXPECT_NEAR(picture.x, 0, unit);
+    EXPECT_NEAR(picture.width, horzRes, unit);
+    EXPECT_NEAR(picture.height, horzRes / 4.0, unit);
+    EXPECT_NEAR(picture.y, (vertRes - picture.height) / 2, unit);
+}
+
+TEST_F(PagePrinting, AFolderScrolledToItsMiddlePrintsItsTopInBlackWithoutOverlays)
+{
+    // Shortcuts to a folder and to a folder on an absent medium come first;
+    // on screen both carry overlays.
+    TempFolder target;
+    CShortcutLink here;
+    here.m_targetPath = target.Path();
+    here.SaveLink(temp / "AAA_here.lnk");
+    CShortcutLink gone;
+    gone.m_targetPath = "R:\\absent";
+    gone.SaveLink(temp / "AAB_gone.lnk");
+    for (int i = 0; i < 150; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "IMG_%03d.jpg", i);
+        temp.WriteFile(name, "jpeg");
+    }
+    auto* page = new CFolderPage(EntryOf(temp.Path()), g_resources.GetFolderPageIcon());
+    g_navigator.Navigate(page);
+    const std::list<CFolderEntry>& entries = page->Catalog().m_entries;
+    ASSERT_EQ(entries.size(), 152u);
+    ASSERT_EQ(entries.front().m_displayName, "AAA_here");
+    ASSERT_TRUE(entries.front().m_kind & EntryShortcut);
+    ASSERT_TRUE(std::next(entries.begin())->m_kind & EntryOffline);
+
+    int mode;
+    SIZE total, pageSize, line;
+    View()->GetDeviceScrollSizes(mode, total, pageSize, line);
+    View()->ScrollToPosition(CPoint(0, total.cy / 2));
+    ASSERT_GT(View()->GetScrollPosition().y, 1000);
+
+    const std::string job = Print();
+    ASSERT_FALSE(job.empty()) << "nothing printed";
+    EXPECT_NE(job.find("%%Pages: 1\n"), std::string::npos);
+    const Sheet sheet = ReadSheet(job);
+    const std::string folderName = temp.Path().substr(temp.Path().rfind('\\') + 1);
+    ASSERT_FALSE(sheet.texts.empty());
+    EXPECT_EQ(sheet.texts[0], folderName) << "the title first";
+    EXPECT_TRUE(Printed(sheet, "AAA_here"));
+    EXPECT_TRUE(Printed(sheet, "IMG_000"));
+    // What lies beyond one sheet, and what the view was scrolled to, stays off it.
+    const double scale = Scale();
+    CRect client;
+    View()->GetClientRect(&client);
+    const int rowsOnSheet = (int)((vertRes / scale - 42) / 150) + 1;
+    const int columns = (client.Width() - 20) / 130;
+    const int firstOff = rowsOnSheet * columns - 2;  // the two shortcuts come before IMG_000
+    char name[32];
+    std::snprintf(name, sizeof name, "IMG_%03d", firstOff - 1);
+    EXPECT_TRUE(Printed(sheet, name)) << "the last cell on the sheet";
+    std::snprintf(name, sizeof name, "IMG_%03d", firstOff);
+    EXPECT_FALSE(Printed(sheet, name)) << "the first cell below it";
+    EXPECT_FALSE(Printed(sheet, "IMG_149"));
+
+    EXPECT_EQ(sheet.colours, std::set<std::string>{"0.00 0.00 0.00"}) << "black text";
+    EXPECT_EQ(sheet.fills, 0) << "white paper";
+
+    // The first cell's icon at page (10, 42), 120 wide, scaled to the sheet;
+    // no second image (an overlay) on any cell's icon.
+    std::set<std::pair<int, int>> corners;
+    const Placed* firstIcon = nullptr;
+    for (const Placed& image : sheet.images) {
+        EXPECT_TRUE(corners.insert({image.x, image.y}).second) << image.x << "," << image.y;
+        if (!firstIcon && image.bitmapWidth == 120)
+            firstIcon = &image;
+    }
+    ASSERT_NE(firstIcon, nullptr);
+    const double unit = scale + 1;
+    EXPECT_NEAR(firstIcon->x, 10 * scale, unit);
+    EXPECT_NEAR(firstIcon->y, 42 * scale, unit);
+    EXPECT_NEAR(firstIcon->width, 120 * scale, unit);
+    EXPECT_EQ(View()->GetScrollPosition().y, total.cy / 2) << "printing leaves the view where it was";
+}
+
+} // namespace

@@ -1,0 +1,645 @@
+// The picture page and the slideshow page inside the running application:
+// what the view shows, what a turn does to the file, and how the show moves.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/globals.h"
+#include "app/vemolyapp.h"
+#include "app_driver.h"
+#include "core/navigator.h"
+#include "folderpage/folderpage.h"
+#include "frame/mainframe.h"
+#include "imaging/picture.h"
+#include "imaging/thumbnailcache.h"
+#include "jpeg_maker.h"
+#include "pages/picturepage.h"
+#include "pages/slideshowpage.h"
+#include "res/drawing_resources.h"
+#include "res/resource.h"
+#include "running_app.h"
+#include "temp_folder.h"
+#include "view/vemolyview.h"
+
+namespace {
+
+const auto* const g_environment = testing::AddGlobalTestEnvironment(new RunningApp);
+
+CFolderEntry EntryOf(const std::string& path)
+{
+    CFolderEntry entry = MakeEntry(path, nullptr, nullptr);
+    entry.Classify();
+    return entry;
+}
+
+JpegRecipe Solid(int width, int height, unsigned char r, unsigned char g, unsigned char b)
+{
+    JpegRecipe recipe;
+    recipe.width = width;
+    recipe.height = height;
+    recipe.pattern = JpegPattern::Solid;
+    recipe.solid[0] = r;
+    recipe.solid[1] = g;
+    recipe.solid[2] = b;
+    return recipe;
+}
+
+CVemolyView* View()
+{
+    return CVemolyView::GetActive();
+}
+
+CRect Client()
+{
+    CRect client;
+    View()->GetClientRect(&client);
+    return client;
+}
+
+// What the view shows on the screen, after any pending paint.
+Capture Shown()
+{
+    View()->UpdateWindow();
+    return CaptureClient(View()->m_hWnd);
+}
+
+bool Lit(DWORD pixel)
+{
+    return ((pixel >> 16) & 0xFF) > 64 || ((pixel >> 8) & 0xFF) > 64 || (pixel & 0xFF) > 64;
+}
+
+// The smallest rectangle holding every pixel that is not (nearly) black.
+CRect LitBox(const Capture& shot)
+{
+    CRect box(shot.width, shot.height, 0, 0);
+    for (int y = 0; y < shot.height; ++y)
+        for (int x = 0; x < shot.width; ++x)
+            if (Lit(shot.At(x, y)))
+                box = CRect(std::min<int>(box.left, x), std::min<int>(box.top, y),
+                            std::max<int>(box.right, x + 1), std::max<int>(box.bottom, y + 1));
+    return box.left < box.right ? box : CRect();
+}
+
+bool Near(DWORD pixel, DWORD rgb, int tolerance = 12)
+{
+    for (int shift = 0; shift <= 16; shift += 8) {
+        const int a = (int)((pixel >> shift) & 0xFF);
+        const int b = (int)((rgb >> shift) & 0xFF);
+        if (std::abs(a - b) > tolerance)
+            return false;
+    }
+    return true;
+}
+
+// The view painted afresh from what the page holds.
+Capture Repainted()
+{
+    View()->Invalidate();
+    return Shown();
+}
+
+DWORD Centre(const Capture& shot = Shown())
+{
+    return shot.At(shot.width / 2, shot.height / 2);
+}
+
+void Command(UINT id)
+{
+    View()->SendMessage(WM_COMMAND, id);
+}
+
+// Whether the main frame's command routing enables id, as it does for menus and bars.
+bool Enabled(UINT id)
+{
+    struct Probe : CCmdUI {
+        BOOL enabled = TRUE;
+        void Enable(BOOL on) override
+        {
+            enabled = on;
+            m_bEnableChanged = TRUE;
+        }
+    };
+    Probe ui;
+    ui.m_nID = id;
+    ui.DoUpdate(theApp.m_pMainWnd, TRUE);
+    return ui.enabled != FALSE;
+}
+
+std::string Caption()
+{
+    return theApp.m_pMainWnd->GetWindowText();
+}
+
+size_t TurnLeftovers()
+{
+    char temp[MAX_PATH] = "";
+    ::GetTempPathA(MAX_PATH, temp);
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((std::string(temp) + "JPG*.tmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    size_t count = 0;
+    do
+        ++count;
+    while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+    return count;
+}
+
+class PageTest : public testing::Test {
+protected:
+    void TearDown() override
+    {
+        g_navigator.Home();
+        g_navigator.DiscardFrom(1);
+    }
+
+    CPicturePage* OpenPicture(const std::string& path)
+    {
+        auto* page = new CPicturePage(EntryOf(path));
+        g_navigator.Navigate(page);
+        ::SetForegroundWindow(theApp.m_pMainWnd->m_hWnd);
+        return page;
+    }
+
+    TempFolder temp;
+};
+
+// ---------------------------------------------------------------- the picture page
+
+using PicturePage = PageTest;
+
+TEST_F(PicturePage, ASmallPictureKeepsItsSizeLargeOnesShrinkWithTheirProportions)
+{
+    const CRect client = Client();
+    ASSERT_GT(client.Width(), 300);
+    ASSERT_GT(client.Height(), 200);
+
+    OpenPicture(temp.WriteFile("small.jpg", MakeJpeg(Solid(160, 96, 255, 0, 0))));
+    CRect box = LitBox(Shown());
+    EXPECT_EQ(box.Size(), CSize(160, 96));
+    EXPECT_EQ(box.left, (client.Width() - 160) / 2);
+    EXPECT_EQ(box.top, (client.Height() - 96) / 2);
+    EXPECT_TRUE(Near(Centre(), 0xFF0000));
+
+    // One too wide and one too tall for the view: each fills it one way.
+    struct Case {
+        int width, height;
+    };
+    for (const Case& c : {Case{client.Width() * 3, client.Width()}, Case{client.Height(), client.Height() * 4}}) {
+        const std::string name = std::to_string(c.width) + "x" + std::to_string(c.height) + ".jpg";
+        OpenPicture(temp.WriteFile(name, MakeJpeg(Solid(c.width, c.height, 0, 255, 0))));
+        box = LitBox(Shown());
+        const double scale = std::min((double)client.Width() / c.width, (double)client.Height() / c.height);
+        EXPECT_NEAR(box.Width(), c.width * scale, 1) << name;
+        EXPECT_NEAR(box.Height(), c.height * scale, 1) << name;
+        EXPECT_NEAR(box.left, client.Width() - box.right, 1) << name << ": centred across";
+        EXPECT_NEAR(box.top, client.Height() - box.bottom, 1) << name << ": centred down";
+    }
+
+    // A narrower window fits the last picture anew.
+    CRect frame;
+    theApp.m_pMainWnd->GetWindowRect(&frame);
+    ::SetWindowPos(theApp.m_pMainWnd->m_hWnd, nullptr, 0, 0, frame.Width(), frame.Height() - 120,
+                   SWP_NOMOVE | SWP_NOZORDER);
+    const CRect smaller = Client();
+    box = LitBox(Shown());
+    ::SetWindowPos(theApp.m_pMainWnd->m_hWnd, nullptr, 0, 0, frame.Width(), frame.Height(),
+                   SWP_NOMOVE | SWP_NOZORDER);
+    ASSERT_EQ(smaller.Height(), client.Height() - 120);
+    EXPECT_NEAR(box.Height(), smaller.Height(), 1);
+    EXPECT_NEAR(box.Width(), smaller.Height() / 4.0, 1);
+}
+
+TEST_F(PicturePage, EachTurnRewritesTheFileLosslesslyAndShowsTheResultUnderTheSameTitle)
+{
+    JpegRecipe recipe;  // a 4:2:0 gradient that shows any turn
+    recipe.width = 100;
+    recipe.height = 75;
+    const std::string original = MakeJpeg(recipe);
+    const std::string path = temp.WriteFile("turn me.jpg", original);
+    TempFolder elsewhere;
+    const std::string reference = elsewhere.WriteFile("reference.jpg", original);
+
+    CPicturePage* page = OpenPicture(path);
+    const std::string caption = Caption();
+    EXPECT_EQ(caption, "turn me.jpg - Orlivane");
+
+    struct Step {
+        UINT command;
+        int turn;
+        CSize size;
+    };
+    for (const Step& step : {Step{ID_ROTATE_90, Turn90, CSize(64, 100)}, Step{ID_ROTATE_180, Turn180, CSize(64, 96)},
+                             Step{ID_ROTATE_270, Turn270, CSize(96, 64)}}) {
+        Command(step.command);
+        RotatePictureFile(reference, step.turn);
+        const std::string turned = ReadWholeFile(path);
+        EXPECT_EQ(turned, ReadWholeFile(reference)) << step.command;
+        const JpegContent content = ReadJpeg(turned);
+        EXPECT_EQ(CSize(content.width, content.height), step.size) << step.command;
+        EXPECT_EQ(CSize(page->Picture().m_width, page->Picture().m_height), step.size) << step.command;
+
+        // On screen, pixel for pixel what the turned file holds.
+        const Capture shot = Shown();
+        const CRect client = Client();
+        const int left = (client.Width() - content.width) / 2;
+        const int top = (client.Height() - content.height) / 2;
+        int differing = 0;
+        for (int y = 0; y < content.height; ++y) {
+            for (int x = 0; x < content.width; ++x) {
+                const unsigned char* rgb = &content.rgb[((size_t)y * content.width + x) * 3];
+                differing += !Near(shot.At(left + x, top + y), (DWORD)rgb[0] << 16 | rgb[1] << 8 | rgb[2], 3);
+            }
+        }
+        EXPECT_EQ(differing, 0) << step.command;
+        EXPECT_EQ(Caption(), caption);
+    }
+
+    // Without the library's own turn to compare with: clockwise, the new top
+    // row is the original's left column read upwards, from its last whole block row.
+    temp.WriteFile("turn me.jpg", original);
+    Command(ID_ROTATE_90);
+    const JpegContent before = ReadJpeg(original);
+    const JpegContent after = ReadJpeg(ReadWholeFile(path));
+    ASSERT_EQ(CSize(after.width, after.height), CSize(64, 100));
+    double difference = 0;
+    for (int y = 0; y < after.height; ++y)
+        for (int x = 0; x < after.width; ++x)
+            for (int c = 0; c < 3; ++c)
+                difference += std::abs(after.rgb[((size_t)y * after.width + x) * 3 + c]
+                                       - before.rgb[((size_t)(63 - x) * before.width + y) * 3 + c]);
+    EXPECT_LT(difference / (after.width * after.height * 3), 4.0);
+}
+
+TEST_F(PicturePage, ATurnedPictureGetsANewThumbnailOnTheNextVisitToItsFolder)
+{
+    JpegRecipe recipe;
+    recipe.width = 100;
+    recipe.height = 75;
+    const std::string path = temp.WriteFile("p.jpg", MakeJpeg(recipe));
+    const std::string cacheFile = CacheFileName(temp.Path());
+    ::DeleteFileA(cacheFile.c_str());
+
+    auto thumbnail = [&] {
+        auto* folder = new CFolderPage(EntryOf(temp.Path()), g_resources.GetFolderPageIcon());
+        g_navigator.Navigate(folder);
+        const CThumbnail* made = folder->Catalog().m_entries.front().m_thumbnail.get();
+        EXPECT_TRUE(WaitUntil([&] { return made->Bitmap() != nullptr; }));
+        EXPECT_TRUE(WaitUntil([&] { return FileExists(cacheFile) && ReadWholeFile(cacheFile).size() > 64 + 256; }));
+        return CSize(made->m_width, made->m_height);
+    };
+    ASSERT_EQ(thumbnail(), CSize(90, 67));
+
+    OpenPicture(path);
+    Command(ID_ROTATE_90);
+    ASSERT_EQ(ReadJpeg(ReadWholeFile(path), false).width, 64);
+    g_navigator.Home();
+    g_navigator.DiscardFrom(1);
+    EXPECT_EQ(thumbnail(), CSize(57, 90)) << "made from the turned picture, not taken from the cache";
+}
+
+TEST_F(PicturePage, ATurnThatCannotBeDoneLeavesFileAndPageAsTheyWere)
+{
+    JpegRecipe recipe;
+    recipe.width = 160;
+    recipe.height = 120;
+    const std::string bytes = MakeJpeg(recipe);
+    const std::string path = temp.WriteFile("p.jpg", bytes);
+    CPicturePage* page = OpenPicture(path);
+    const Capture before = Shown();
+    ASSERT_EQ(LitBox(before).Size(), CSize(160, 120));
+    const size_t leftovers = TurnLeftovers();
+
+    auto unchanged = [&](const char* why) {
+        EXPECT_EQ(CSize(page->Picture().m_width, page->Picture().m_height), CSize(160, 120)) << why;
+        EXPECT_EQ(Repainted().pixels, before.pixels) << why;
+        EXPECT_EQ(TurnLeftovers(), leftovers) << why << ": a temporary file stayed";
+    };
+
+    HANDLE lock = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    Command(ID_ROTATE_90);
+    ::CloseHandle(lock);
+    EXPECT_EQ(ReadWholeFile(path), bytes);
+    unchanged("locked");
+
+    ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    Command(ID_ROTATE_270);
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadWholeFile(path), bytes);
+    unchanged("read-only");
+
+    ASSERT_TRUE(::DeleteFileA(path.c_str()));
+    Command(ID_ROTATE_180);
+    EXPECT_FALSE(FileExists(path));
+    unchanged("deleted");
+}
+
+TEST_F(PicturePage, APictureThatCannotBeShownGivesABlackPage)
+{
+    OpenPicture(temp.WriteFile("lit.jpg", MakeJpeg(Solid(200, 100, 255, 255, 255))));
+    ASSERT_FALSE(LitBox(Shown()).IsRectEmpty());
+
+    JpegRecipe cmyk = Solid(200, 100, 255, 255, 0);
+    cmyk.kind = JpegKind::Cmyk;
+    OpenPicture(temp.WriteFile("cmyk.jpg", MakeJpeg(cmyk)));
+    EXPECT_TRUE(LitBox(Shown()).IsRectEmpty());
+    EXPECT_EQ(Caption(), "cmyk.jpg - Orlivane");
+
+    OpenPicture(temp.WriteFile("lit2.jpg", MakeJpeg(Solid(200, 100, 255, 255, 255))));
+    OpenPicture(temp / "missing.jpg");
+    EXPECT_TRUE(LitBox(Shown()).IsRectEmpty());
+}
+
+TEST_F(PicturePage, ContextMenuOffersAddToFavoritesButNotOpen)
+{
+    CPicturePage* page = OpenPicture(temp.WriteFile("p.jpg", MakeJpeg(Solid(32, 32, 9, 9, 9))));
+    std::unique_ptr<CMenu> menu(page->GetContextMenu(CPoint(5, 5)));
+    ASSERT_NE(menu, nullptr);
+    HMENU popup = menu->GetSubMenu(0);
+    ASSERT_NE(popup, nullptr);
+    ASSERT_EQ(::GetMenuItemCount(popup), 3);
+    EXPECT_EQ(::GetMenuItemID(popup, 0), (UINT)ID_OPEN);
+    EXPECT_EQ(::GetMenuItemID(popup, 1), 0u) << "a separator";
+    EXPECT_EQ(::GetMenuItemID(popup, 2), (UINT)ID_ADD_TO_FAVORITES);
+    char text[32] = "";
+    ::GetMenuStringA(popup, 0, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "&Open");
+
+    // As the frame prepares the popup when it opens.
+    theApp.m_pMainWnd->SendMessage(WM_INITMENUPOPUP, (WPARAM)popup, MAKELPARAM(0, FALSE));
+    EXPECT_TRUE(::GetMenuState(popup, ID_OPEN, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_FALSE(::GetMenuState(popup, ID_ADD_TO_FAVORITES, MF_BYCOMMAND) & MF_GRAYED);
+
+    EXPECT_FALSE(Enabled(ID_OPEN));
+    for (UINT id : {ID_ADD_FAVORITE, ID_ADD_TO_FAVORITES, ID_ROTATE_90, ID_ROTATE_180, ID_ROTATE_270})
+        EXPECT_TRUE(Enabled(id)) << id;
+    EXPECT_FALSE(Enabled(ID_PLAY)) << "no slideshow from a picture";
+}
+
+// ---------------------------------------------------------------- the slideshow page
+
+class Slideshow : public PageTest {
+protected:
+    void SetUp() override
+    {
+        savedDelay = g_settings.Delay;
+        // Long enough that the real timer never fires while a case runs.
+        g_settings.Delay = 9000;
+        bar = &CMainFrame::Get()->GetSlideshowBar();
+    }
+    void TearDown() override
+    {
+        PageTest::TearDown();
+        g_settings.Delay = savedDelay;
+    }
+
+    CSlideshowPage* Play(const std::string& folder)
+    {
+        auto* page = new CSlideshowPage(EntryOf(folder));
+        g_navigator.Navigate(page);
+        ::SetForegroundWindow(theApp.m_pMainWnd->m_hWnd);
+        return page;
+    }
+    // Pictures named by their colour, in this order in the catalog.
+    void Pictures(const std::vector<DWORD>& colours)
+    {
+        for (size_t i = 0; i < colours.size(); ++i) {
+            const DWORD c = colours[i];
+            temp.WriteFile(std::string(1, (char)('a' + i)) + ".jpg",
+                           MakeJpeg(Solid(160, 120, (c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF)));
+        }
+    }
+    void Tick()
+    {
+        ::SetForegroundWindow(theApp.m_pMainWnd->m_hWnd);
+        View()->SendMessage(WM_TIMER, CVemolyView::kTickTimer);
+    }
+    void Click()
+    {
+        const CRect client = Client();
+        const LPARAM at = MAKELPARAM(client.Width() / 2, client.Height() / 2);
+        View()->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, at);
+        View()->SendMessage(WM_LBUTTONUP, 0, at);
+    }
+    std::string Counter() const
+    {
+        char text[64] = "";
+        ::GetWindowTextA(::GetDlgItem(bar->m_hWnd, IDC_COUNTER), text, sizeof text);
+        return text;
+    }
+    HWND Position() const { return ::GetDlgItem(bar->m_hWnd, IDC_POSITION); }
+    // The user lets go of the position slider at number.
+    void Seek(int number)
+    {
+        ::SendMessageA(Position(), TBM_SETPOS, TRUE, number);
+        bar->SendMessage(WM_HSCROLL, SB_ENDSCROLL, (LPARAM)Position());
+    }
+    static std::string Status()
+    {
+        HWND statusBar = ::GetDlgItem(theApp.m_pMainWnd->m_hWnd, AFX_IDW_STATUS_BAR);
+        char text[MAX_PATH * 2] = "";
+        if (LOWORD(::SendMessageA(statusBar, SB_GETTEXTLENGTHA, 0, 0)) < sizeof text)
+            ::SendMessageA(statusBar, SB_GETTEXTA, 0, (LPARAM)text);
+        return text;
+    }
+
+    static constexpr DWORD kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kWhite = 0xFFFFFF;
+    CSlideshowBar* bar = nullptr;
+    int savedDelay = 0;
+};
+
+TEST_F(Slideshow, ThreePicturesFollowEachOtherAndLoopWithTheirPathsInTheStatusBar)
+{
+    Pictures({kRed, kGreen, kBlue});
+    Play(temp.Path());
+    EXPECT_EQ(Caption(), temp.Path().substr(temp.Path().rfind('\\') + 1) + " - Orlivane");
+
+    struct Expected {
+        const char* counter;
+        DWORD colour;
+        const char* name;
+    };
+    const Expected sequence[] = {{"1 of 3", kRed, "a.jpg"},
+                                 {"2 of 3", kGreen, "b.jpg"},
+                                 {"3 of 3", kBlue, "c.jpg"},
+                                 {"1 of 3", kRed, "a.jpg"},
+                                 {"2 of 3", kGreen, "b.jpg"}};
+    for (const Expected& now : sequence) {
+        EXPECT_EQ(Counter(), now.counter);
+        EXPECT_TRUE(Near(Centre(), now.colour)) << now.counter << ": " << std::hex << Centre();
+        EXPECT_EQ(Status(), temp / now.name);
+        Tick();
+    }
+}
+
+TEST_F(Slideshow, SubfoldersCountAsEntriesButShowNothing)
+{
+    temp.MakeFolder("one");
+    temp.MakeFolder("two");
+    // Pictures inside must not stand in for their folders.
+    temp.WriteFile("one\\inner.jpg", MakeJpeg(Solid(160, 120, 255, 255, 255)));
+    temp.WriteFile("two\\inner.jpg", MakeJpeg(Solid(160, 120, 255, 255, 255)));
+    Pictures({kRed, kGreen, kBlue});
+    Play(temp.Path());
+
+    EXPECT_EQ(Counter(), "1 of 5");
+    EXPECT_EQ(Status(), temp / "one");
+    EXPECT_TRUE(LitBox(Shown()).IsRectEmpty());
+    Tick();
+    EXPECT_EQ(Counter(), "2 of 5");
+    EXPECT_EQ(Status(), temp / "two");
+    EXPECT_TRUE(LitBox(Shown()).IsRectEmpty());
+    Tick();
+    EXPECT_EQ(Counter(), "3 of 5");
+    EXPECT_TRUE(Near(Centre(), kRed));
+    Tick();
+    Tick();
+    Tick();
+    // Back at the first folder: the last picture stays.
+    EXPECT_EQ(Counter(), "1 of 5");
+    EXPECT_EQ(Status(), temp / "one");
+    EXPECT_TRUE(Near(Centre(Repainted()), kBlue));
+}
+
+TEST_F(Slideshow, AnEmptyFolderReadsOneOfZeroAndStaysBlack)
+{
+    CSlideshowPage* page = Play(temp.Path());
+    EXPECT_EQ(Counter(), "1 of 0");
+    Tick();
+    Click();
+    EXPECT_EQ(Counter(), "1 of 0");
+    EXPECT_EQ(page->Index(), 0);
+    EXPECT_TRUE(LitBox(Shown()).IsRectEmpty());
+}
+
+TEST_F(Slideshow, AClickMovesOnTwoWhilePlayingAndNotAtAllWhilePaused)
+{
+    Pictures({kRed, kGreen, kBlue, kWhite});
+    CSlideshowPage* page = Play(temp.Path());
+    Click();
+    EXPECT_EQ(Counter(), "3 of 4");
+    EXPECT_EQ(page->Index(), 2);
+    EXPECT_TRUE(Near(Centre(), kBlue));
+
+    Command(ID_PAUSE);
+    Click();
+    Tick();
+    EXPECT_EQ(Counter(), "3 of 4");
+    EXPECT_TRUE(Near(Centre(), kBlue));
+}
+
+TEST_F(Slideshow, SeekingWhilePausedShowsTheEntryAndPlayGoesOnFromThere)
+{
+    Pictures({kRed, kGreen, kBlue, kWhite});
+    CSlideshowPage* page = Play(temp.Path());
+    ASSERT_TRUE(::IsWindowEnabled(Position()));
+    Command(ID_PAUSE);
+
+    Seek(3);
+    EXPECT_EQ(Counter(), "3 of 4");
+    EXPECT_EQ(page->Index(), 2);
+    EXPECT_TRUE(Near(Centre(), kBlue));
+    EXPECT_EQ(Status(), temp / "c.jpg");
+    EXPECT_FALSE(page->IsPlaying());
+    Tick();
+    EXPECT_EQ(Counter(), "3 of 4") << "still paused";
+
+    Seek(1);
+    EXPECT_EQ(Counter(), "1 of 4");
+    EXPECT_TRUE(Near(Centre(), kRed));
+    Seek(4);
+    EXPECT_EQ(Counter(), "4 of 4");
+
+    Command(ID_PLAY);
+    Tick();
+    EXPECT_EQ(Counter(), "1 of 4");
+    EXPECT_TRUE(Near(Centre(), kRed));
+}
+
+TEST_F(Slideshow, BackThenForwardResumesAtTheSameEntryInTheSameState)
+{
+    Pictures({kRed, kGreen, kBlue, kWhite});
+    CSlideshowPage* page = Play(temp.Path());
+    EXPECT_EQ(View()->GetTickInterval(), 9000);
+    Tick();
+
+    for (bool playing : {true, false}) {
+        if (!playing)
+            Command(ID_PAUSE);
+        const std::string counter = Counter();
+        const DWORD colour = Centre();
+        Command(ID_GO_BACK);
+        EXPECT_EQ(View()->GetTickInterval(), 500);
+        EXPECT_FALSE(::IsWindowEnabled(Position()));
+        Command(ID_GO_FORWARD);
+        ASSERT_EQ(g_navigator.GetCurrentPage(), page);
+        EXPECT_EQ(View()->GetTickInterval(), 9000);
+        EXPECT_TRUE(::IsWindowEnabled(Position()));
+        EXPECT_EQ(Counter(), counter);
+        EXPECT_EQ(Centre(), colour);
+        EXPECT_EQ(page->IsPlaying(), playing);
+        EXPECT_EQ(Enabled(ID_PAUSE), playing);
+        EXPECT_EQ(Enabled(ID_PLAY), !playing);
+        Tick();
+        EXPECT_EQ(Counter() != counter, playing) << counter;
+    }
+}
+
+// The toolbar of the main frame, found among its descendants.
+HWND ToolBar()
+{
+    HWND found = nullptr;
+    ::EnumChildWindows(
+        theApp.m_pMainWnd->m_hWnd,
+        [](HWND wnd, LPARAM result) -> BOOL {
+            char name[32] = "";
+            ::GetClassNameA(wnd, name, sizeof name);
+            if (::GetDlgCtrlID(wnd) != AFX_IDW_TOOLBAR || std::string(name) != TOOLBARCLASSNAMEA)
+                return TRUE;
+            *reinterpret_cast<HWND*>(result) = wnd;
+            return FALSE;
+        },
+        (LPARAM)&found);
+    return found;
+}
+
+TEST_F(Slideshow, PlayAndPauseFollowThePlayingFlagOnTheToolbarAtOnce)
+{
+    Pictures({kRed});
+    HWND toolBar = ToolBar();
+    ASSERT_NE(toolBar, nullptr);
+    auto button = [&](UINT id) { return ::SendMessageA(toolBar, TB_ISBUTTONENABLED, id, 0) != 0; };
+
+    theApp.OnIdle(0);
+    ASSERT_FALSE(button(ID_PAUSE)) << "nothing to pause on the Home page";
+    Play(temp.Path());
+    EXPECT_FALSE(Enabled(ID_PLAY));
+    EXPECT_TRUE(Enabled(ID_PAUSE));
+    // No idle time has passed: the page updated the buttons itself.
+    EXPECT_TRUE(button(ID_PAUSE));
+    EXPECT_FALSE(button(ID_PLAY));
+
+    Command(ID_PAUSE);
+    EXPECT_TRUE(Enabled(ID_PLAY));
+    EXPECT_FALSE(Enabled(ID_PAUSE));
+    Command(ID_GO_BACK);
+    theApp.OnIdle(0);
+    ASSERT_FALSE(button(ID_PLAY)) << "the Home page disables Play";
+    Command(ID_GO_FORWARD);
+    EXPECT_TRUE(button(ID_PLAY));
+    EXPECT_FALSE(button(ID_PAUSE));
+
+    Command(ID_PLAY);
+    EXPECT_FALSE(Enabled(ID_PLAY));
+    EXPECT_TRUE(Enabled(ID_PAUSE));
+}
+
+} // namespace
