@@ -1,0 +1,86 @@
+; Per-user installer of Orlivane. scripts/package builds it:
+;   makensis -DVERSION=x.y.z -DBINDIR=<build>/bin -DOUTFILE=<setup.exe> orlivane.nsi
+; BINDIR holds Orlivane.exe and Orlivane.chm; without the help file the
+; installer carries the program alone.
+
+!ifndef VERSION | BINDIR | OUTFILE
+    !error "define VERSION, BINDIR and OUTFILE"
+!endif
+
+; The 32-bit stub does nothing under wine64 and still exits 0.
+Target amd64-unicode
+SetCompressor /SOLID lzma
+
+!define APP "Orlivane"
+!define PUBLISHER "Vemoly"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${APP}"
+
+Name "${APP}"
+OutFile "${OUTFILE}"
+; No administrator: everything goes to the user's own folders and HKCU.
+RequestExecutionLevel user
+InstallDir "$LOCALAPPDATA\Programs\${APP}"
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
+BrandingText "${APP} ${VERSION}"
+
+VIProductVersion "${VERSION}.0"
+VIFileVersion "${VERSION}.0"
+VIAddVersionKey "ProductName" "${APP}"
+VIAddVersionKey "ProductVersion" "${VERSION}"
+VIAddVersionKey "FileVersion" "${VERSION}"
+VIAddVersionKey "CompanyName" "${PUBLISHER}"
+VIAddVersionKey "FileDescription" "${APP} Setup"
+VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
+
+!include "MUI2.nsh"
+!include "FileFunc.nsh"
+
+; Relative to this script: makensis works in its folder.
+!define MUI_ICON "../src/res/art/app.ico"
+!define MUI_UNICON "../src/res/art/app.ico"
+!define MUI_ABORTWARNING
+!define MUI_FINISHPAGE_RUN "$INSTDIR\Orlivane.exe"
+
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+Section "Install"
+    SetShellVarContext current
+    SetOutPath "$INSTDIR"
+    File "${BINDIR}/Orlivane.exe"
+!if /FileExists "${BINDIR}/Orlivane.chm"
+    File "${BINDIR}/Orlivane.chm"
+!endif
+    WriteUninstaller "$INSTDIR\uninstall.exe"
+
+    CreateShortcut "$SMPROGRAMS\${APP}.lnk" "$INSTDIR\Orlivane.exe" "" "$INSTDIR\Orlivane.exe" 0
+
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${APP}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Orlivane.exe"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+    ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
+SectionEnd
+
+; Only what the installer put there: History, Favorites and the cache under
+; %APPDATA%\Vemoly and the settings under HKCU\Software\Vemoly belong to the user.
+Section "Uninstall"
+    SetShellVarContext current
+    Delete "$SMPROGRAMS\${APP}.lnk"
+    Delete "$INSTDIR\Orlivane.exe"
+    Delete "$INSTDIR\Orlivane.chm"
+    Delete "$INSTDIR\uninstall.exe"
+    ; Not /r: files the user put there stay.
+    RMDir "$INSTDIR"
+    DeleteRegKey HKCU "${UNINSTALL_KEY}"
+SectionEnd
