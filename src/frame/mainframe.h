@@ -1,9 +1,52 @@
-// The main window: the frame of the single-document template, hosting the view.
+// The main window: the frame of the single-document template, hosting the
+// view, with the toolbar and the slideshow bar as rebar bands, the status
+// bar and the Favorites menu. It keeps its placement in the settings.
 #pragma once
 
+#include <memory>
+
 #include "afx.h"
+#include "bars.h"
+#include "frame/slideshowbar.h"
+
+class CFavoritesMenu;
 
 class CMainFrame : public CFrameWnd {
 public:
-    CMainFrame() = default;
+    CMainFrame();
+    // The Favorites menu goes first, then the bars.
+    ~CMainFrame() override;
+
+    // The application's main window, when it is this kind of frame.
+    static CMainFrame* Get();
+
+    CSlideshowBar& GetSlideshowBar() { return m_wndSlideshowBar; }
+    CFavoritesMenu* GetFavoritesMenu() const { return m_favoritesMenu.get(); }
+
+    BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
+    void WinHelp(DWORD_PTR data, UINT command = HELP_CONTEXT) override;
+
+protected:
+    int OnCreate(LPCREATESTRUCTA cs) override;
+    void OnInitMenuPopup(HMENU popup, UINT index, BOOL sysMenu) override;
+    void OnClose() override;
+    BOOL OnDeviceChange(UINT event, DWORD_PTR data) override;
+
+    void OnFileOpen();
+    void OnManageFavorites();
+    void OnEmailSupport();
+    void OnViewToolBar();
+    void OnUpdateViewToolBar(CCmdUI* ui);
+    void OnViewStatusBar();
+    void OnUpdateViewStatusBar(CCmdUI* ui);
+    DECLARE_COMMAND_MAP()
+
+private:
+    void SetToolBarCaptionsAndSizes();
+
+    CStatusBar m_wndStatusBar;
+    CToolBar m_wndToolBar;
+    CReBar m_wndReBar;
+    CSlideshowBar m_wndSlideshowBar;
+    std::unique_ptr<CFavoritesMenu> m_favoritesMenu;
 };

@@ -27,6 +27,29 @@ void CControlBar::OnIdleUpdateCmdUI()
         OnUpdateCmdUI(frame, TRUE);
 }
 
+void CControlBar::JoinFrameLayout(CWnd* parent)
+{
+    if (parent && parent->IsFrameWnd()) {
+        m_pDockSite = static_cast<CFrameWnd*>(parent);
+        m_pDockSite->AddControlBar(this);
+    }
+}
+
+void CControlBar::LeaveFrameLayout()
+{
+    if (m_pDockSite) {
+        m_pDockSite->RemoveControlBar(this);
+        m_pDockSite = nullptr;
+    }
+}
+
+void CControlBar::OnDestroy()
+{
+    // The frame outlives its bars' windows, so it can still forget this one.
+    LeaveFrameLayout();
+    CWnd::OnDestroy();
+}
+
 // ---------------------------------------------------------------- CFrameWnd
 
 CFrameWnd::~CFrameWnd() = default;
@@ -173,7 +196,8 @@ void CFrameWnd::RecalcLayout()
     CRect client;
     GetClientRect(&client);
     for (CControlBar* bar : m_bars) {
-        if (!bar->m_hWnd || !bar->IsWindowVisible())
+        // The style, not IsWindowVisible: the frame itself may still be hidden.
+        if (!bar->m_hWnd || !(bar->GetStyle() & WS_VISIBLE))
             continue;
         const CSize size = bar->CalcFixedLayout(TRUE, TRUE);
         if (bar->GetBarStyle() & CBRS_ALIGN_BOTTOM) {
@@ -258,4 +282,42 @@ void CFrameWnd::OnInitMenuPopup(HMENU popup, UINT, BOOL sysMenu)
 
 void CFrameWnd::OnIdleUpdateCmdUI()
 {
+}
+
+std::string CFrameWnd::GetMessageString(UINT id) const
+{
+    const std::string text = AfxLoadString(id);
+    return text.substr(0, text.find('\n'));
+}
+
+CWnd* CFrameWnd::GetMessageBar() const
+{
+    return FromHandlePermanent(::GetDlgItem(m_hWnd, AFX_IDW_STATUS_BAR));
+}
+
+LRESULT CFrameWnd::OnSetMessageString(WPARAM wParam, LPARAM lParam)
+{
+    if (CWnd* bar = GetMessageBar()) {
+        if (lParam)
+            bar->SetWindowText(reinterpret_cast<const char*>(lParam));
+        else
+            bar->SetWindowText(GetMessageString(wParam ? (UINT)wParam : AFX_IDS_IDLEMESSAGE));
+    }
+    return 0;
+}
+
+void CFrameWnd::OnHelpFinder()
+{
+    WinHelp(0, HELP_FINDER);
+}
+
+void CFrameWnd::OnHelp()
+{
+    WinHelp(0, HELP_CONTENTS);
+}
+
+void CFrameWnd::OnContextHelp()
+{
+    // No pick-a-window help mode here: the request goes straight to WinHelp.
+    WinHelp(0, HELP_CONTEXTPOPUP);
 }

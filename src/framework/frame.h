@@ -9,6 +9,7 @@
 class CView;
 class CDocument;
 class CDocTemplate;
+class CFrameWnd;
 
 // Bar styles (the low bits of a control bar's bar style).
 #define CBRS_ALIGN_LEFT     0x1000L
@@ -37,6 +38,8 @@ struct CCreateContext {
 // A bar docked at the top or bottom of its frame.
 class CControlBar : public CWnd {
 public:
+    ~CControlBar() override { LeaveFrameLayout(); }
+
     DWORD GetBarStyle() const { return m_dwStyle; }
     void SetBarStyle(DWORD style) { m_dwStyle = style; }
     // The bar's size when laid out across a frame of the given width.
@@ -44,10 +47,17 @@ public:
     // Updates the state of the bar's items from target (idle time).
     virtual void OnUpdateCmdUI(CWnd* target, BOOL disableIfNoHandler);
 
+    // Another window (a rebar) lays the bar out from now on, not the frame.
+    void LeaveFrameLayout();
+
 protected:
+    // Joins the layout of parent, when it is a frame; called once the window exists.
+    void JoinFrameLayout(CWnd* parent);
     void OnIdleUpdateCmdUI() override;
+    void OnDestroy() override;
 
     DWORD m_dwStyle = 0;
+    CFrameWnd* m_pDockSite = nullptr;  // the frame that lays the bar out, if any
 };
 
 class CFrameWnd : public CWnd {
@@ -80,7 +90,19 @@ public:
     BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
     BOOL PreTranslateMessage(MSG* msg) override;
 
+    // The status prompt of a command: its string resource up to the first "\n".
+    virtual std::string GetMessageString(UINT id) const;
+    // The bar whose text shows prompts (the status bar), or null.
+    CWnd* GetMessageBar() const;
+
 protected:
+    // The framework's help commands; each ends in WinHelp.
+    void OnHelpFinder();
+    void OnHelp();
+    void OnContextHelp();
+
+    // wParam a prompt's string id (0: the idle message) or lParam a text.
+    LRESULT OnSetMessageString(WPARAM wParam, LPARAM lParam) override;
     virtual BOOL OnCreateClient(LPCREATESTRUCTA cs, CCreateContext* context);
     CView* CreateView(CCreateContext* context, UINT id = AFX_IDW_PANE_FIRST);
 

@@ -331,6 +331,13 @@ void CWnd::OnContextMenu(HWND, CPoint) { Default(); }
 LRESULT CWnd::OnSetMessageString(WPARAM, LPARAM) { return Default(); }
 void CWnd::OnIdleUpdateCmdUI() {}
 
+void CWnd::WinHelp(DWORD_PTR data, UINT command)
+{
+    CWnd* main = AfxGetMainWnd();
+    if (main && main != this)
+        main->WinHelp(data, command);
+}
+
 CWnd* CWnd::GetParent() const
 {
     return FromHandlePermanent(::GetParent(m_hWnd));

@@ -74,6 +74,9 @@ public:
     virtual LRESULT OnSetMessageString(WPARAM wParam, LPARAM lParam);
     virtual void OnIdleUpdateCmdUI();
 
+    // A help request; by default the application's main window answers it.
+    virtual void WinHelp(DWORD_PTR data, UINT command = HELP_CONTEXT);
+
     // ---- thin wrappers
     CWnd* GetParent() const;
     CWnd* GetParentFrame() const;

@@ -51,17 +51,17 @@ bool Capture::SaveBmp(const std::string& path) const
     return out.good();
 }
 
-Capture CaptureClient(HWND window)
+namespace {
+
+Capture CaptureFrom(HWND window, int width, int height, bool whole)
 {
     Capture capture;
-    RECT client;
-    ::GetClientRect(window, &client);
-    capture.width = client.right;
-    capture.height = client.bottom;
+    capture.width = width;
+    capture.height = height;
     if (capture.width <= 0 || capture.height <= 0)
         return capture;
 
-    HDC source = ::GetDC(window);
+    HDC source = whole ? ::GetWindowDC(window) : ::GetDC(window);
     HDC memory = ::CreateCompatibleDC(source);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -83,6 +83,98 @@ Capture CaptureClient(HWND window)
     ::DeleteDC(memory);
     ::ReleaseDC(window, source);
     return capture;
+}
+
+} // namespace
+
+Capture CaptureClient(HWND window)
+{
+    RECT client;
+    ::GetClientRect(window, &client);
+    return CaptureFrom(window, client.right, client.bottom, false);
+}
+
+Capture CaptureWindow(HWND window)
+{
+    RECT rect;
+    ::GetWindowRect(window, &rect);
+    return CaptureFrom(window, rect.right - rect.left, rect.bottom - rect.top, true);
+}
+
+namespace {
+struct WindowQuery {
+    DWORD processId;
+    const char* className;
+    HWND except;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam)
+{
+    auto* query = reinterpret_cast<WindowQuery*>(lParam);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner != query->processId || window == query->except || !::IsWindowVisible(window))
+        return TRUE;
+    char name[256] = "";
+    ::GetClassNameA(window, name, sizeof name);
+    if (query->className && lstrcmpiA(name, query->className) != 0)
+        return TRUE;
+    query->found = window;
+    return FALSE;
+}
+} // namespace
+
+HWND FindProcessWindow(DWORD processId, const char* className, HWND except)
+{
+    WindowQuery query{processId, className, except, nullptr};
+    ::EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
+HWND WaitForProcessWindow(DWORD processId, const char* className, HWND except, DWORD timeoutMs)
+{
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        if (HWND found = FindProcessWindow(processId, className, except))
+            return found;
+        if (::GetTickCount() - start >= timeoutMs)
+            return nullptr;
+        ::Sleep(50);
+    }
+}
+
+RemoteBuffer::RemoteBuffer(DWORD processId, size_t size) : m_size(size)
+{
+    m_process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
+                              processId);
+    if (m_process)
+        m_address = ::VirtualAllocEx(m_process, nullptr, size, MEM_COMMIT | MEM_RESERVE,
+                                     PAGE_READWRITE);
+}
+
+RemoteBuffer::~RemoteBuffer()
+{
+    if (m_address)
+        ::VirtualFreeEx(m_process, m_address, 0, MEM_RELEASE);
+    if (m_process)
+        ::CloseHandle(m_process);
+}
+
+bool RemoteBuffer::Write(const void* data, size_t size, size_t offset)
+{
+    SIZE_T done = 0;
+    return m_address && offset + size <= m_size
+        && ::WriteProcessMemory(m_process, static_cast<char*>(m_address) + offset, data, size, &done)
+        && done == size;
+}
+
+bool RemoteBuffer::Read(void* data, size_t size, size_t offset) const
+{
+    SIZE_T done = 0;
+    return m_address && offset + size <= m_size
+        && ::ReadProcessMemory(m_process, static_cast<char*>(m_address) + offset, data, size, &done)
+        && done == size;
 }
 
 AppUnderTest::~AppUnderTest()

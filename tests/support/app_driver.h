@@ -25,6 +25,36 @@ struct Capture {
 
 // Captures a window's client area from the screen.
 Capture CaptureClient(HWND window);
+// Captures a whole window, frame and menu bar included.
+Capture CaptureWindow(HWND window);
+
+// A visible top-level window of the process with that class (any class when
+// null), other than except; null when there is none.
+HWND FindProcessWindow(DWORD processId, const char* className, HWND except = nullptr);
+// Waits for such a window to appear; returns it or null.
+HWND WaitForProcessWindow(DWORD processId, const char* className, HWND except = nullptr,
+                          DWORD timeoutMs = 10000);
+
+// Memory inside another process, for control messages that pass pointers
+// (the system copies only standard messages' data between processes).
+class RemoteBuffer {
+public:
+    RemoteBuffer(DWORD processId, size_t size);
+    ~RemoteBuffer();
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+    bool Valid() const { return m_address != nullptr; }
+    // The address as the other process sees it, offset bytes in.
+    LPARAM At(size_t offset = 0) const { return (LPARAM)(static_cast<char*>(m_address) + offset); }
+    bool Write(const void* data, size_t size, size_t offset = 0);
+    bool Read(void* data, size_t size, size_t offset = 0) const;
+
+private:
+    HANDLE m_process = nullptr;
+    void* m_address = nullptr;
+    size_t m_size = 0;
+};
 
 class AppUnderTest {
 public:

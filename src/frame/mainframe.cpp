@@ -1,0 +1,335 @@
+#include "frame/mainframe.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstdio>
+
+#include "app/globals.h"
+#include "app/settings.h"
+#include "app/version.h"
+#include "catalog/folderentry.h"
+#include "comptr.h"
+#include "core/navigator.h"
+#include "favorites/shortcutlink.h"
+#include "folderpage/folderpage.h"
+#include "frame/favoritesmenu.h"
+#include "htmlhelp.h"
+#include "res/drawing_resources.h"
+#include "res/resource.h"
+
+namespace {
+
+const char kSupportAddress[] = "support@orlivane.example";
+
+const UINT kIndicators[] = {ID_SEPARATOR, ID_INDICATOR_CAPS, ID_INDICATOR_NUM, ID_INDICATOR_SCRL};
+
+// The toolbar captions are set by the first frame of the process only.
+bool g_toolBarCaptionsSet = false;
+
+// An item identifier list from the shell, freed with the shell's allocator.
+struct ShellFree {
+    void operator()(ITEMIDLIST* list) const
+    {
+        CComPtr<IMalloc> allocator;
+        if (SUCCEEDED(::SHGetMalloc(&allocator)))
+            allocator->Free(list);
+    }
+};
+using ItemIdList = std::unique_ptr<ITEMIDLIST, ShellFree>;
+
+// The wait cursor for the lifetime of the object.
+class WaitCursor {
+public:
+    WaitCursor() : m_old(::SetCursor(::LoadCursorA(nullptr, IDC_WAIT))) {}
+    ~WaitCursor() { ::SetCursor(m_old); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    HCURSOR m_old;
+};
+
+BOOL CALLBACK CancelModeOf(HWND wnd, LPARAM)
+{
+    ::SendMessageA(wnd, WM_CANCELMODE, 0, 0);
+    return TRUE;
+}
+
+// WM_CANCELMODE to wnd and every window below it.
+void CancelModes(HWND wnd)
+{
+    ::SendMessageA(wnd, WM_CANCELMODE, 0, 0);
+    ::EnumChildWindows(wnd, &CancelModeOf, 0);
+}
+
+int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data)
+{
+    const char* start = reinterpret_cast<const char*>(data);
+    if (message == BFFM_INITIALIZED && start && *start)
+        ::SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, (LPARAM)start);
+    return 0;
+}
+
+// The show command of the first showing: those that would start the
+// program hidden, minimised or in the background start it normally.
+int FirstShowCommand(int stored)
+{
+    switch (stored) {
+    case SW_HIDE:
+    case SW_SHOWMINIMIZED:
+    case SW_SHOWNOACTIVATE:
+    case SW_MINIMIZE:
+    case SW_SHOWMINNOACTIVE:
+    case SW_SHOWNA:
+        return SW_SHOWDEFAULT;
+    default:
+        return stored;
+    }
+}
+
+} // namespace
+
+BEGIN_COMMAND_MAP(CMainFrame, CFrameWnd)
+    ON_COMMAND(ID_FILE_OPEN, OnFileOpen)
+    ON_COMMAND(ID_MANAGE_FAVORITES, OnManageFavorites)
+    ON_COMMAND(ID_HELP_FINDER, OnHelpFinder)
+    ON_COMMAND(ID_DEFAULT_HELP, OnHelpFinder)
+    ON_COMMAND(ID_HELP, OnHelp)
+    ON_COMMAND(ID_CONTEXT_HELP, OnContextHelp)
+    ON_COMMAND(ID_EMAIL_SUPPORT, OnEmailSupport)
+    ON_COMMAND(ID_VIEW_TOOLBAR, OnViewToolBar)
+    ON_UPDATE_COMMAND_UI(ID_VIEW_TOOLBAR, OnUpdateViewToolBar)
+    ON_COMMAND(ID_VIEW_STATUS_BAR, OnViewStatusBar)
+    ON_UPDATE_COMMAND_UI(ID_VIEW_STATUS_BAR, OnUpdateViewStatusBar)
+END_COMMAND_MAP()
+
+CMainFrame::CMainFrame() = default;
+
+// The members go in reverse order: the Favorites menu (and its watcher)
+// first, then the slideshow bar, the rebar, the toolbar and the status bar.
+CMainFrame::~CMainFrame() = default;
+
+CMainFrame* CMainFrame::Get()
+{
+    return dynamic_cast<CMainFrame*>(AfxGetMainWnd());
+}
+
+BOOL CMainFrame::PreCreateWindow(CREATESTRUCTA& cs)
+{
+    if (CWinApp* app = AfxGetApp())
+        app->m_nCmdShow = FirstShowCommand(g_settings.CmdShow);
+
+    // The stored rectangle counts only when all of it lies on the screen.
+    const int width = ::GetSystemMetrics(SM_CXFULLSCREEN);
+    const int height = ::GetSystemMetrics(SM_CYFULLSCREEN);
+    const int left = g_settings.MainWndLeft;
+    const int top = g_settings.MainWndTop;
+    const int right = g_settings.MainWndRight;
+    const int bottom = g_settings.MainWndBottom;
+    if (0 <= left && left < width && left < right && right <= width
+        && 0 <= top && top < height && top < bottom && bottom <= height) {
+        cs.x = left;
+        cs.y = top;
+        cs.cx = right - left;
+        cs.cy = bottom - top;
+    }
+    return CFrameWnd::PreCreateWindow(cs);
+}
+
+int CMainFrame::OnCreate(LPCREATESTRUCTA cs)
+{
+    if (CFrameWnd::OnCreate(cs) == -1)
+        return -1;
+
+    if (!m_wndToolBar.CreateEx(this, TBSTYLE_FLAT, WS_CHILD | WS_VISIBLE | CBRS_ALIGN_TOP,
+                               CRect(0, 0, 0, 0), AFX_IDW_TOOLBAR)
+        || !m_wndToolBar.LoadToolBar(IDR_MAINFRAME))
+        return -1;
+    m_wndToolBar.SetBarStyle(m_wndToolBar.GetBarStyle() & ~CBRS_HIDE_INPLACE);
+
+    if (!m_wndSlideshowBar.Create(this, IDD_SLIDESHOW_BAR, CBRS_ALIGN_TOP, AFX_IDW_DIALOGBAR))
+        return -1;
+
+    SetToolBarCaptionsAndSizes();
+
+    CFolderEntry favorites = MakeEntry(g_settings.FavoritesFolder, nullptr, nullptr);
+    favorites.Classify();
+    auto menu = std::make_unique<CFavoritesMenu>(favorites, ID_FAVORITE_FIRST, ID_FAVORITE_LAST);
+    if (HMENU bar = ::GetMenu(m_hWnd); bar && menu->Attach(::GetSubMenu(bar, 2)))
+        menu->BuildMenu();
+    m_favoritesMenu = std::move(menu);
+
+    if (!m_wndReBar.Create(this, RBS_BANDBORDERS,
+                           WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | CBRS_TOP,
+                           AFX_IDW_REBAR)
+        || !m_wndReBar.AddBar(&m_wndToolBar, nullptr, RBBS_GRIPPERALWAYS | RBBS_FIXEDBMP)
+        || !m_wndReBar.AddBar(&m_wndSlideshowBar, "Slideshow", RBBS_GRIPPERALWAYS | RBBS_FIXEDBMP))
+        return -1;
+    m_wndReBar.SetBarStyle(m_wndReBar.GetBarStyle() & ~CBRS_HIDE_INPLACE);
+    m_wndReBar.MaximizeBand(0);
+
+    if (!m_wndStatusBar.Create(this)
+        || !m_wndStatusBar.SetIndicators(kIndicators, (int)(sizeof kIndicators / sizeof kIndicators[0])))
+        return -1;
+
+    m_wndToolBar.SetBarStyle(m_wndToolBar.GetBarStyle() | CBRS_TOOLTIPS | CBRS_FLYBY);
+    return 0;
+}
+
+void CMainFrame::SetToolBarCaptionsAndSizes()
+{
+    m_wndToolBar.SetBarStyle(m_wndToolBar.GetBarStyle() & ~CBRS_TOOLTIPS);
+    if (!g_toolBarCaptionsSet) {
+        for (int i = 0; i < m_wndToolBar.GetCount(); ++i) {
+            const UINT id = m_wndToolBar.GetItemID(i);
+            if (id == ID_SEPARATOR)
+                continue;
+            // The caption is the second line of the command's string.
+            const std::string text = AfxLoadString(id);
+            const size_t start = text.find('\n');
+            const std::string caption =
+                start == std::string::npos ? std::string()
+                                           : text.substr(start + 1, text.find('\n', start + 1) - start - 1);
+            m_wndToolBar.SetButtonText(i, caption.c_str());
+        }
+        g_toolBarCaptionsSet = true;
+    }
+    m_wndToolBar.SetHeight(36);
+    m_wndToolBar.SetSizes(CSize(55, 36), CSize(16, 16));
+    m_wndToolBar.SendMessage(TB_AUTOSIZE);
+}
+
+void CMainFrame::OnClose()
+{
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    if (::GetWindowPlacement(m_hWnd, &placement)) {
+        g_settings.CmdShow = (int)placement.showCmd;
+        g_settings.MainWndLeft = placement.rcNormalPosition.left;
+        g_settings.MainWndTop = placement.rcNormalPosition.top;
+        g_settings.MainWndRight = placement.rcNormalPosition.right;
+        g_settings.MainWndBottom = placement.rcNormalPosition.bottom;
+    }
+    CFrameWnd::OnClose();
+}
+
+void CMainFrame::OnInitMenuPopup(HMENU popup, UINT index, BOOL sysMenu)
+{
+    CFrameWnd::OnInitMenuPopup(popup, index, sysMenu);
+    if (!sysMenu && m_favoritesMenu && popup == m_favoritesMenu->GetSafeHmenu())
+        m_favoritesMenu->RefreshIfChanged();
+}
+
+BOOL CMainFrame::OnDeviceChange(UINT, DWORD_PTR)
+{
+    // Drives and media that came or went show correctly at the pages' next refresh.
+    g_navigator.MarkAllStale();
+    return TRUE;
+}
+
+void CMainFrame::OnFileOpen()
+{
+    const std::string start = ReadString("SlideShowDir", "");
+    const std::string title = AfxLoadString(IDS_OPEN_FOLDER_TITLE);
+    char displayName[MAX_PATH] = "";
+    BROWSEINFOA browse{};
+    browse.hwndOwner = m_hWnd;
+    browse.pszDisplayName = displayName;
+    browse.lpszTitle = title.c_str();
+    browse.ulFlags = BIF_RETURNONLYFSDIRS;
+    browse.lpfn = &BrowseCallback;
+    browse.lParam = reinterpret_cast<LPARAM>(start.c_str());
+    const ItemIdList chosen(::SHBrowseForFolderA(&browse));
+
+    char path[MAX_PATH] = "";
+    if (!chosen || !::SHGetPathFromIDListA(chosen.get(), path))
+        return;  // cancelled, or a folder outside the file system
+    try {
+        WriteString("SlideShowDir", path);
+        CFolderEntry entry = MakeEntry(path, nullptr, nullptr);
+        entry.Classify();
+        g_navigator.Navigate(new CFolderPage(entry, g_resources.GetFolderPageIcon()));
+        CShortcutLink link;
+        link.m_targetPath = path;
+        AddToHistory(link);
+    } catch (...) {
+        // Failures are quiet; whatever was done stays.
+    }
+}
+
+void CMainFrame::OnManageFavorites()
+{
+    const std::string command = "explorer.exe \"" + g_settings.FavoritesFolder + "\"";
+    ::WinExec(command.c_str(), SW_SHOW);
+}
+
+void CMainFrame::OnEmailSupport()
+{
+    OSVERSIONINFOA os{};
+    os.dwOSVersionInfoSize = sizeof os;
+    ::GetVersionExA(&os);
+    const char* family;
+    switch (os.dwPlatformId) {
+    case 0:  family = "Win32s"; break;
+    case 1:  family = "Win 95/98/ME"; break;
+    case 2:  family = "Win NT/2000/XP"; break;
+    default: family = "Unknown"; break;
+    }
+    const std::string format = std::string("mailto:") + kSupportAddress
+        + "?subject=Support for Orlivane %s&body=Essential Support Information: OS: %s %d.%d.%d %s";
+    const std::string version = GetVersionString();
+    const int length = std::snprintf(nullptr, 0, format.c_str(), version.c_str(), family,
+                                     (int)os.dwMajorVersion, (int)os.dwMinorVersion,
+                                     (int)os.dwBuildNumber, os.szCSDVersion);
+    if (length < 0)
+        return;
+    std::string link((size_t)length + 1, '\0');
+    std::snprintf(link.data(), link.size(), format.c_str(), version.c_str(), family,
+                  (int)os.dwMajorVersion, (int)os.dwMinorVersion, (int)os.dwBuildNumber,
+                  os.szCSDVersion);
+    link.resize((size_t)length);
+    ::ShellExecuteA(m_hWnd, nullptr, link.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void CMainFrame::WinHelp(DWORD_PTR, UINT)
+{
+    WaitCursor wait;
+    // This framework has no context-help mode, so there is none to leave.
+    HWND top = ::GetAncestor(m_hWnd, GA_ROOT);
+    CancelModes(m_hWnd);
+    if (top && top != m_hWnd)
+        CancelModes(top);
+    if (HWND capture = ::GetCapture())
+        ::SendMessageA(capture, WM_CANCELMODE, 0, 0);
+
+    CWinApp* app = AfxGetApp();
+    const std::string file = app ? app->m_pszHelpFilePath : std::string();
+    if (!AfxHtmlHelp(top ? top : m_hWnd, file.c_str(), HH_DISPLAY_TOC, 0))
+        AfxMessageBox(AFX_IDP_FAILED_TO_LAUNCH_HELP);
+}
+
+void CMainFrame::OnViewToolBar()
+{
+    const int band = m_wndReBar.IdToIndex(AFX_IDW_TOOLBAR);
+    if (band < 0)
+        return;
+    m_wndReBar.ShowBand((UINT)band, !(m_wndToolBar.GetStyle() & WS_VISIBLE));
+    RecalcLayout();
+}
+
+void CMainFrame::OnUpdateViewToolBar(CCmdUI* ui)
+{
+    ui->SetCheck((m_wndToolBar.GetStyle() & WS_VISIBLE) != 0);
+}
+
+void CMainFrame::OnViewStatusBar()
+{
+    m_wndStatusBar.ShowWindow((m_wndStatusBar.GetStyle() & WS_VISIBLE) ? SW_HIDE : SW_SHOWNA);
+    RecalcLayout();
+}
+
+void CMainFrame::OnUpdateViewStatusBar(CCmdUI* ui)
+{
+    ui->SetCheck((m_wndStatusBar.GetStyle() & WS_VISIBLE) != 0);
+}

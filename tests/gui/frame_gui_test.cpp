@@ -1,0 +1,584 @@
+// The main frame of the real program, driven from outside: its bars, its
+// placement across runs, File Open through the real folder browser, the
+// slideshow speed, help and device changes.
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app_driver.h"
+#include "jpeg_maker.h"
+#include "res/resource.h"
+#include "temp_folder.h"
+
+namespace {
+
+const char kKey[] = "Software\\Vemoly";
+const char kHome[] = "Home Page - Orlivane";
+
+void SetDword(const char* name, int value)
+{
+    const DWORD data = (DWORD)value;
+    ::RegSetKeyValueA(HKEY_CURRENT_USER, kKey, name, REG_DWORD, &data, sizeof data);
+}
+
+int GetDword(const char* name)
+{
+    DWORD value = 0xDEADBEEF, size = sizeof value;
+    ::RegGetValueA(HKEY_CURRENT_USER, kKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+    return (int)value;
+}
+
+void SetString(const char* name, const std::string& value)
+{
+    ::RegSetKeyValueA(HKEY_CURRENT_USER, kKey, name, REG_SZ, value.c_str(), (DWORD)value.size() + 1);
+}
+
+std::string GetString(const char* name)
+{
+    char value[MAX_PATH] = "";
+    DWORD size = sizeof value;
+    if (::RegGetValueA(HKEY_CURRENT_USER, kKey, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+        return "<missing>";
+    return value;
+}
+
+void StorePlacement(int cmdShow, const RECT& rect)
+{
+    SetDword("CmdShow", cmdShow);
+    SetDword("MainWndLeft", rect.left);
+    SetDword("MainWndTop", rect.top);
+    SetDword("MainWndRight", rect.right);
+    SetDword("MainWndBottom", rect.bottom);
+}
+
+RECT StoredRect()
+{
+    return RECT{GetDword("MainWndLeft"), GetDword("MainWndTop"), GetDword("MainWndRight"),
+                GetDword("MainWndBottom")};
+}
+
+RECT WindowRect(HWND window)
+{
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    return rect;
+}
+
+std::string RectText(const RECT& r)
+{
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + ","
+         + std::to_string(r.bottom);
+}
+
+std::string HistoryFolder()
+{
+    char path[MAX_PATH] = "";
+    ::SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, path);
+    return std::string(path) + "\\Vemoly\\History";
+}
+
+// Asked with the message: GetWindowText of another process's window only
+// reads its caption, not what a control answers to WM_GETTEXT.
+std::string WindowText(HWND window)
+{
+    char text[512] = "";
+    DWORD_PTR copied = 0;
+    ::SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, (LPARAM)text, SMTO_ABORTIFHUNG, 5000, &copied);
+    return text;
+}
+
+bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = 10000)
+{
+    const DWORD start = ::GetTickCount();
+    while (!done()) {
+        if (::GetTickCount() - start > timeoutMs)
+            return false;
+        ::Sleep(50);
+    }
+    return true;
+}
+
+std::string Lower(std::string text)
+{
+    for (char& c : text)
+        c = (char)::tolower((unsigned char)c);
+    return text;
+}
+
+struct Button {
+    int id;
+    bool separator;
+    std::string text;
+};
+
+std::vector<Button> ReadToolBar(DWORD processId, HWND toolbar)
+{
+    std::vector<Button> buttons;
+    RemoteBuffer remote(processId, 1024);
+    if (!remote.Valid())
+        return buttons;
+    const int count = (int)::SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0);
+    for (int i = 0; i < count; ++i) {
+        TBBUTTON tb{};
+        if (!::SendMessageA(toolbar, TB_GETBUTTON, i, remote.At()) || !remote.Read(&tb, sizeof tb))
+            break;
+        Button button{tb.idCommand, (tb.fsStyle & TBSTYLE_SEP) != 0, {}};
+        if (!button.separator) {
+            char text[256] = "";
+            remote.Write(text, sizeof text, 512);
+            ::SendMessageA(toolbar, TB_GETBUTTONTEXTA, tb.idCommand, remote.At(512));
+            remote.Read(text, sizeof text - 1, 512);
+            button.text = text;
+        }
+        buttons.push_back(button);
+    }
+    return buttons;
+}
+
+struct Band {
+    HWND child;
+    UINT id;
+    std::string text;
+};
+
+std::vector<Band> ReadBands(DWORD processId, HWND rebar)
+{
+    std::vector<Band> bands;
+    RemoteBuffer remote(processId, 1024);
+    const int count = (int)::SendMessageA(rebar, RB_GETBANDCOUNT, 0, 0);
+    for (int i = 0; i < count; ++i) {
+        const char empty[256] = "";
+        remote.Write(empty, sizeof empty, 512);
+        REBARBANDINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = RBBIM_CHILD | RBBIM_ID | RBBIM_TEXT;
+        info.lpText = reinterpret_cast<char*>(remote.At(512));
+        info.cch = 255;
+        remote.Write(&info, sizeof info);
+        if (!::SendMessageA(rebar, RB_GETBANDINFOA, i, remote.At()))
+            break;
+        remote.Read(&info, sizeof info);
+        char text[256] = "";
+        remote.Read(text, 255, 512);
+        bands.push_back(Band{info.hwndChild, info.wID, text});
+    }
+    return bands;
+}
+
+class FrameGui : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        StorePlacement(10, RECT{0, 0, 0, 0});
+        SetDword("Delay", 2000);
+    }
+
+    HWND Start(const std::string& exe = WindowsPath(TestSetting("ORLIVANE_EXE")))
+    {
+        if (!app.Start(exe))
+            return nullptr;
+        return app.WaitForMainWindow(kHome);
+    }
+
+    HWND ReBar() const { return ::GetDlgItem(app.MainWindow(), 0xE804); }
+    HWND ToolBar() const { return ::GetDlgItem(ReBar(), 0xE800); }
+    HWND SlideshowBar() const { return ::GetDlgItem(ReBar(), 0xE805); }
+    HWND StatusBar() const { return ::GetDlgItem(app.MainWindow(), 0xE801); }
+
+    // The placement a run with the given stored values comes up with.
+    RECT RectOfRunWith(int cmdShow, const RECT& stored)
+    {
+        StorePlacement(cmdShow, stored);
+        AppUnderTest run;
+        EXPECT_TRUE(run.Start(WindowsPath(TestSetting("ORLIVANE_EXE"))));
+        HWND main = run.WaitForMainWindow(kHome);
+        EXPECT_NE(main, nullptr);
+        const RECT rect = WindowRect(main);
+        EXPECT_EQ(run.Close(), 0);
+        return rect;
+    }
+
+    AppUnderTest app;
+};
+
+TEST_F(FrameGui, ShowsTheToolBarRebarStatusBarAndSlideshowBar)
+{
+    ASSERT_NE(Start(), nullptr);
+    HWND main = app.MainWindow();
+
+    const std::vector<Button> buttons = ReadToolBar(app.ProcessId(), ToolBar());
+    const int ids[] = {ID_GO_BACK, ID_GO_FORWARD, 0, ID_GO_HOME, 0, ID_ADD_FAVORITE, 0,
+                       ID_PLAY, ID_PAUSE, 0, ID_ROTATE_90};
+    const char* const captions[] = {"Back", "Forward", "", "Home", "", "Add Favorite", "",
+                                    "Play", "Pause", "", "Rotate"};
+    ASSERT_EQ(buttons.size(), std::size(ids));
+    for (size_t i = 0; i < buttons.size(); ++i) {
+        EXPECT_EQ(buttons[i].separator, ids[i] == 0) << i;
+        if (ids[i]) {
+            EXPECT_EQ(buttons[i].id, ids[i]) << i;
+            EXPECT_EQ(buttons[i].text, captions[i]) << i;
+        }
+    }
+    // The Home page can go nowhere back or forward; Home itself always works.
+    // The first idle time after start-up sets that.
+    HWND toolbar = ToolBar();
+    EXPECT_TRUE(WaitFor([&] { return !::SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_GO_BACK, 0); }));
+    EXPECT_FALSE(::SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_GO_FORWARD, 0));
+    EXPECT_TRUE(::SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_GO_HOME, 0));
+
+    const std::vector<Band> bands = ReadBands(app.ProcessId(), ReBar());
+    ASSERT_EQ(bands.size(), 2u);
+    EXPECT_EQ(bands[0].child, ToolBar());
+    EXPECT_EQ(bands[0].text, "");
+    EXPECT_EQ(bands[1].child, SlideshowBar());
+    EXPECT_EQ(bands[1].text, "Slideshow");
+
+    HWND status = StatusBar();
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(::SendMessageA(status, SB_GETPARTS, 0, 0), 4);
+    EXPECT_EQ(WindowText(status), "Ready");
+
+    // Bars above the view, the status bar below it.
+    const RECT rebar = WindowRect(ReBar()), view = WindowRect(app.View()), bar = WindowRect(status);
+    EXPECT_GE(rebar.bottom - rebar.top, 36);
+    EXPECT_EQ(view.top, rebar.bottom);
+    EXPECT_EQ(view.bottom, bar.top);
+
+    HWND speed = ::GetDlgItem(SlideshowBar(), IDC_SPEED);
+    HWND position = ::GetDlgItem(SlideshowBar(), IDC_POSITION);
+    HWND counter = ::GetDlgItem(SlideshowBar(), IDC_COUNTER);
+    EXPECT_EQ(::SendMessageA(speed, TBM_GETRANGEMIN, 0, 0), 100);
+    EXPECT_EQ(::SendMessageA(speed, TBM_GETRANGEMAX, 0, 0), 10000);
+    EXPECT_EQ(::SendMessageA(speed, TBM_GETPOS, 0, 0), 2000);
+    EXPECT_TRUE(::IsWindowEnabled(speed));
+    EXPECT_FALSE(::IsWindowEnabled(position));
+    EXPECT_FALSE(::IsWindowEnabled(counter));
+    EXPECT_EQ(WindowText(counter), "1 of 1");
+
+    const std::string artifacts = WindowsPath(TestSetting("ORLIVANE_ARTIFACTS"));
+    ::CreateDirectoryA(artifacts.c_str(), nullptr);
+    const Capture shot = CaptureWindow(main);
+    ASSERT_GT(shot.width, 0);
+    EXPECT_TRUE(shot.SaveBmp(artifacts + "\\main-frame.bmp"));
+    // The toolbar row is drawn (not the view's black).
+    POINT toolbarCentre{(rebar.left + rebar.right) / 2, (rebar.top + rebar.bottom) / 2};
+    RECT window = WindowRect(main);
+    EXPECT_NE(shot.At(toolbarCentre.x - window.left, toolbarCentre.y - window.top), 0u);
+
+    EXPECT_EQ(app.Close(), 0);
+}
+
+TEST_F(FrameGui, PointerOverAButtonShowsItsPromptAndTooltip)
+{
+    ASSERT_NE(Start(), nullptr);
+    ::SetForegroundWindow(app.MainWindow());
+    RemoteBuffer remote(app.ProcessId(), sizeof(RECT));
+    ASSERT_TRUE(::SendMessageA(ToolBar(), TB_GETITEMRECT, 3, remote.At()));  // Home
+    RECT home{};
+    remote.Read(&home, sizeof home);
+    ::MapWindowPoints(ToolBar(), nullptr, reinterpret_cast<POINT*>(&home), 2);
+
+    const auto moveTo = [](int x, int y) {
+        ::SetCursorPos(x, y);
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dx = (x * 65535) / (::GetSystemMetrics(SM_CXSCREEN) - 1);
+        input.mi.dy = (y * 65535) / (::GetSystemMetrics(SM_CYSCREEN) - 1);
+        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        ::SendInput(1, &input, sizeof input);
+    };
+    moveTo((home.left + home.right) / 2, (home.top + home.bottom) / 2);
+    EXPECT_TRUE(WaitFor([&] { return WindowText(StatusBar()) == "Go to the home page."; }))
+        << WindowText(StatusBar());
+    HWND tip = WaitForProcessWindow(app.ProcessId(), TOOLTIPS_CLASSA);
+    ASSERT_NE(tip, nullptr);
+    EXPECT_TRUE(WaitFor([&] { return WindowText(tip) == "Home"; })) << WindowText(tip);
+
+    const RECT view = WindowRect(app.View());
+    moveTo((view.left + view.right) / 2, (view.top + view.bottom) / 2);
+    EXPECT_TRUE(WaitFor([&] { return WindowText(StatusBar()) == "Ready"; })) << WindowText(StatusBar());
+    EXPECT_EQ(app.Close(), 0);
+}
+
+TEST_F(FrameGui, AValidStoredRectangleIsUsedAndTheNewOneWrittenBack)
+{
+    StorePlacement(1, RECT{120, 90, 760, 570});
+    ASSERT_NE(Start(), nullptr);
+    HWND main = app.MainWindow();
+    EXPECT_EQ(RectText(WindowRect(main)), "120,90,760,570");
+    EXPECT_FALSE(::IsZoomed(main));
+
+    ::SetWindowPos(main, nullptr, 150, 100, 650, 450, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kKey, "CmdShow");
+    EXPECT_EQ(app.Close(), 0);
+    EXPECT_EQ(GetDword("CmdShow"), SW_SHOWNORMAL);
+    EXPECT_EQ(RectText(StoredRect()), "150,100,800,550");
+}
+
+TEST_F(FrameGui, AnInvalidStoredRectangleIsIgnoredWhole)
+{
+    const int width = ::GetSystemMetrics(SM_CXFULLSCREEN);
+    const int height = ::GetSystemMetrics(SM_CYFULLSCREEN);
+    const RECT byDefault = RectOfRunWith(1, RECT{0, 0, 0, 0});
+    ASSERT_NE(RectText(byDefault), "0,0,0,0");
+
+    const RECT invalid[] = {
+        {300, 100, 300, 500},              // right = left
+        {300, 100, 200, 500},              // right < left
+        {-5, 100, 600, 500},               // negative left
+        {100, -1, 600, 500},               // negative top
+        {100, 100, width + 1, 500},        // beyond the right
+        {100, 100, 600, height + 1},       // beyond the bottom
+    };
+    for (const RECT& stored : invalid)
+        EXPECT_EQ(RectText(RectOfRunWith(1, stored)), RectText(byDefault)) << RectText(stored);
+    // The largest valid rectangle is the full-screen client area itself.
+    EXPECT_EQ(RectText(RectOfRunWith(1, RECT{0, 0, width, height})),
+              "0,0," + std::to_string(width) + "," + std::to_string(height));
+}
+
+TEST_F(FrameGui, StoredMaximisedStartsMaximisedAndIsStoredWithItsRestoredRectangle)
+{
+    StorePlacement(3, RECT{100, 80, 700, 520});
+    ASSERT_NE(Start(), nullptr);
+    EXPECT_TRUE(::IsZoomed(app.MainWindow()));
+    StorePlacement(10, RECT{0, 0, 0, 0});
+    EXPECT_EQ(app.Close(), 0);
+    EXPECT_EQ(GetDword("CmdShow"), SW_SHOWMAXIMIZED);
+    EXPECT_EQ(RectText(StoredRect()), "100,80,700,520");
+}
+
+TEST_F(FrameGui, HiddenOrMinimisedShowCommandsStartNormally)
+{
+    for (int cmdShow : {SW_HIDE, SW_SHOWMINIMIZED, SW_SHOWMINNOACTIVE}) {
+        StorePlacement(cmdShow, RECT{100, 80, 700, 520});
+        AppUnderTest run;
+        ASSERT_TRUE(run.Start(WindowsPath(TestSetting("ORLIVANE_EXE"))));
+        HWND main = run.WaitForMainWindow(kHome);
+        ASSERT_NE(main, nullptr) << cmdShow;
+        EXPECT_TRUE(::IsWindowVisible(main)) << cmdShow;
+        EXPECT_FALSE(::IsIconic(main)) << cmdShow;
+        EXPECT_FALSE(::IsZoomed(main)) << cmdShow;
+        EXPECT_EQ(RectText(WindowRect(main)), "100,80,700,520") << cmdShow;
+        EXPECT_EQ(run.Close(), 0);
+        EXPECT_EQ(GetDword("CmdShow"), SW_SHOWNORMAL) << cmdShow;
+    }
+}
+
+class FileOpenGui : public FrameGui {
+protected:
+    // Runs File Open and presses button in the folder browser.
+    void BrowseAndPress(int button)
+    {
+        HWND main = app.MainWindow();
+        ::PostMessageA(main, WM_COMMAND, ID_FILE_OPEN, 0);
+        HWND browser = WaitForProcessWindow(app.ProcessId(), "#32770");
+        ASSERT_NE(browser, nullptr);
+        EXPECT_EQ(::GetWindow(browser, GW_OWNER), main);
+        ::PostMessageA(browser, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                       (LPARAM)::GetDlgItem(browser, button));
+        EXPECT_TRUE(WaitFor([&] { return !::IsWindow(browser) || !::IsWindowVisible(browser); }));
+    }
+};
+
+TEST_F(FileOpenGui, OpensTheChosenFolderAndRecordsItInHistory)
+{
+    TempFolder temp;
+    const std::string folder = temp.MakeFolder("Frame Trip");
+    temp.WriteFile("Frame Trip\\IMG_0001.jpg", MakeJpeg(JpegRecipe{}));
+    const std::string shortcut = HistoryFolder() + "\\Frame Trip.lnk";
+    ::DeleteFileA(shortcut.c_str());
+    SetString("SlideShowDir", folder);
+    ASSERT_NE(Start(), nullptr);
+
+    // Cancel changes nothing.
+    SetString("SlideShowDir", folder);
+    BrowseAndPress(IDCANCEL);
+    EXPECT_EQ(app.Caption(), kHome);
+    EXPECT_FALSE(FileExists(shortcut));
+
+    // OK takes the preselected folder.
+    BrowseAndPress(IDOK);
+    EXPECT_TRUE(WaitFor([&] { return app.Caption() == "Frame Trip - Orlivane"; })) << app.Caption();
+    EXPECT_EQ(Lower(GetString("SlideShowDir")), Lower(folder));
+    // History comes after the page is shown.
+    EXPECT_TRUE(WaitFor([&] { return FileExists(shortcut); }));
+
+    // A drive root goes to History under the drive's name.
+    const std::string drive = HistoryFolder() + "\\Drive C.lnk";
+    ::DeleteFileA(drive.c_str());
+    SetString("SlideShowDir", "C:\\");
+    BrowseAndPress(IDOK);
+    EXPECT_TRUE(WaitFor([&] { return FileExists(drive); }));
+    EXPECT_EQ(GetString("SlideShowDir"), "C:\\");
+    EXPECT_NE(app.Caption(), "Frame Trip - Orlivane");
+
+    EXPECT_EQ(app.Close(), 0);
+    ::DeleteFileA(shortcut.c_str());
+    ::DeleteFileA(drive.c_str());
+}
+
+TEST_F(FrameGui, TheSpeedSliderSetsTheDelayKeptAtExit)
+{
+    ASSERT_NE(Start(), nullptr);
+    HWND speed = ::GetDlgItem(SlideshowBar(), IDC_SPEED);
+    ASSERT_NE(speed, nullptr);
+    ::SendMessageA(speed, WM_KEYDOWN, VK_HOME, 0);
+    ::SendMessageA(speed, WM_KEYUP, VK_HOME, 0);
+    EXPECT_EQ(::SendMessageA(speed, TBM_GETPOS, 0, 0), 100);
+    EXPECT_EQ(app.Close(), 0);
+    EXPECT_EQ(GetDword("Delay"), 100);
+}
+
+TEST_F(FrameGui, DeviceChangesAreAnsweredWithTrue)
+{
+    ASSERT_NE(Start(), nullptr);
+    DWORD_PTR result = 0;
+    ASSERT_TRUE(::SendMessageTimeoutA(app.MainWindow(), WM_DEVICECHANGE, 0x0007 /* DBT_DEVNODES_CHANGED */,
+                                      0, SMTO_ABORTIFHUNG, 5000, &result));
+    EXPECT_EQ(result, (DWORD_PTR)TRUE);
+    EXPECT_EQ(app.Close(), 0);
+}
+
+struct TitledWindow {
+    DWORD exceptProcess;
+    const char* title;
+    HWND found;
+};
+
+BOOL CALLBACK MatchTitle(HWND window, LPARAM lParam)
+{
+    auto* query = reinterpret_cast<TitledWindow*>(lParam);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    char text[256] = "";
+    ::GetWindowTextA(window, text, sizeof text);
+    if (owner != query->exceptProcess && ::IsWindowVisible(window) && lstrcmpA(text, query->title) == 0) {
+        query->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+TEST_F(FrameGui, ManageFavoritesShowsTheFavoritesFolderInTheFileBrowser)
+{
+    ASSERT_NE(Start(), nullptr);
+    TitledWindow query{app.ProcessId(), "Favorites", nullptr};
+    ::EnumWindows(&MatchTitle, reinterpret_cast<LPARAM>(&query));
+    ASSERT_EQ(query.found, nullptr);
+    ::PostMessageA(app.MainWindow(), WM_COMMAND, ID_MANAGE_FAVORITES, 0);
+    EXPECT_TRUE(WaitFor([&] {
+        ::EnumWindows(&MatchTitle, reinterpret_cast<LPARAM>(&query));
+        return query.found != nullptr;
+    }));
+    if (query.found)
+        ::PostMessageA(query.found, WM_CLOSE, 0, 0);
+    EXPECT_EQ(app.Close(), 0);
+}
+
+// The program that opens one kind of link, replaced for the life of the object.
+class LinkHandler {
+public:
+    LinkHandler(const std::string& protocol, const std::string& command)
+        : m_key(protocol + "\\shell\\open\\command")
+    {
+        char old[1024] = "";
+        DWORD size = sizeof old;
+        m_had = ::RegGetValueA(HKEY_CLASSES_ROOT, m_key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, old,
+                               &size) == ERROR_SUCCESS;
+        m_old = old;
+        Set(command);
+    }
+    ~LinkHandler()
+    {
+        if (m_had)
+            Set(m_old);
+        else
+            ::RegDeleteKeyValueA(HKEY_CLASSES_ROOT, m_key.c_str(), nullptr);
+    }
+    LinkHandler(const LinkHandler&) = delete;
+    LinkHandler& operator=(const LinkHandler&) = delete;
+
+private:
+    void Set(const std::string& command)
+    {
+        ::RegSetKeyValueA(HKEY_CLASSES_ROOT, m_key.c_str(), nullptr, REG_SZ, command.c_str(),
+                          (DWORD)command.size() + 1);
+    }
+
+    std::string m_key;
+    bool m_had = false;
+    std::string m_old;
+};
+
+TEST_F(FrameGui, EmailSupportOpensTheSupportMailLink)
+{
+    TempFolder temp;
+    const std::string recorded = temp / "mailto.txt";
+    LinkHandler handler("mailto", "\"" + WindowsPath(TestSetting("ORLIVANE_COMMAND_RECORDER")) + "\" \""
+                                      + recorded + "\" \"%1\"");
+    ASSERT_NE(Start(), nullptr);
+    ::PostMessageA(app.MainWindow(), WM_COMMAND, ID_EMAIL_SUPPORT, 0);
+    ASSERT_TRUE(WaitFor([&] { return !ReadWholeFile(recorded).empty(); }));
+
+    OSVERSIONINFOA os{};
+    os.dwOSVersionInfoSize = sizeof os;
+    ::GetVersionExA(&os);
+    ASSERT_EQ(os.dwPlatformId, (DWORD)VER_PLATFORM_WIN32_NT);
+    const std::string system = std::to_string(os.dwMajorVersion) + "." + std::to_string(os.dwMinorVersion)
+                             + "." + std::to_string((int)os.dwBuildNumber) + " " + os.szCSDVersion;
+    EXPECT_EQ(ReadWholeFile(recorded),
+              "mailto:support@orlivane.example?subject=Support for Orlivane 1.00 build 1"
+              "&body=Essential Support Information: OS: Win NT/2000/XP " + system);
+    EXPECT_EQ(app.Close(), 0);
+}
+
+// Each help command ends in the table of contents or, without the help
+// file, in the framework's message.
+void ExpectHelpMessage(AppUnderTest& app, UINT command)
+{
+    ::PostMessageA(app.MainWindow(), WM_COMMAND, command, 0);
+    HWND box = WaitForProcessWindow(app.ProcessId(), "#32770");
+    ASSERT_NE(box, nullptr) << command;
+    EXPECT_EQ(WindowText(box), "Orlivane");
+    EXPECT_EQ(WindowText(::GetDlgItem(box, 0xFFFF)), "Failed to launch help.") << command;
+    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitFor([&] { return !::IsWindow(box) || !::IsWindowVisible(box); }));
+}
+
+TEST_F(FrameGui, HelpWithoutTheHelpFileSaysSo)
+{
+    TempFolder temp;
+    const std::string exe = temp / "Orlivane.exe";
+    ASSERT_TRUE(::CopyFileA(WindowsPath(TestSetting("ORLIVANE_EXE")).c_str(), exe.c_str(), FALSE));
+    ASSERT_NE(Start(exe), nullptr);
+    for (UINT command : {ID_HELP_FINDER, ID_DEFAULT_HELP, ID_HELP, ID_CONTEXT_HELP})
+        ExpectHelpMessage(app, command);
+    EXPECT_TRUE(app.IsRunning());
+    EXPECT_EQ(app.Close(), 0);
+}
+
+TEST_F(FrameGui, HelpTopicsOpensTheHelpFileBesideTheProgram)
+{
+    const std::string exe = WindowsPath(TestSetting("ORLIVANE_EXE"));
+    const std::string chm = exe.substr(0, exe.size() - 4) + ".chm";
+    ASSERT_NE(Start(), nullptr);
+    if (!FileExists(chm)) {
+        ExpectHelpMessage(app, ID_HELP_FINDER);
+    } else {
+        ::PostMessageA(app.MainWindow(), WM_COMMAND, ID_HELP_FINDER, 0);
+        HWND help = WaitForProcessWindow(app.ProcessId(), nullptr, app.MainWindow());
+        ASSERT_NE(help, nullptr);
+        char name[64] = "";
+        ::GetClassNameA(help, name, sizeof name);
+        EXPECT_STRNE(name, "#32770") << "a help window, not a message";
+        ::PostMessageA(help, WM_CLOSE, 0, 0);
+    }
+    EXPECT_EQ(app.Close(), 0);
+}
+
+} // namespace
