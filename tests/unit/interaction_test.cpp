@@ -1,0 +1,737 @@
+// Following the pointer on folder pages and the Home page inside the running
+// application: repaints, clicks, the peek, context menus and their commands,
+// all through the real view, the real pointer and real files.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/globals.h"
+#include "app/vemolyapp.h"
+#include "app_driver.h"
+#include "core/homepage.h"
+#include "core/navigator.h"
+#include "favorites/shortcutlink.h"
+#include "folderpage/folderpage.h"
+#include "folderpage/folderpeek.h"
+#include "imaging/thumbnailcache.h"
+#include "jpeg_maker.h"
+#include "pages/picturepage.h"
+#include "pages/slideshowpage.h"
+#include "res/drawing_resources.h"
+#include "res/resource.h"
+#include "running_app.h"
+#include "temp_folder.h"
+#include "view/vemolyview.h"
+
+namespace {
+
+const auto* const g_environment = testing::AddGlobalTestEnvironment(new RunningApp);
+
+const char kAbsentMedium[] = "R:\\Photos";  // R: is an optical drive without a medium
+
+std::string SolidJpeg(unsigned char red, unsigned char green, unsigned char blue)
+{
+    JpegRecipe recipe;
+    recipe.pattern = JpegPattern::Solid;
+    recipe.solid[0] = red;
+    recipe.solid[1] = green;
+    recipe.solid[2] = blue;
+    return MakeJpeg(recipe);
+}
+
+bool IsBlue(COLORREF c) { return GetBValue(c) > 200 && GetRValue(c) < 60 && GetGValue(c) < 60; }
+bool IsYellow(COLORREF c) { return GetRValue(c) > 200 && GetGValue(c) > 200 && GetBValue(c) < 60; }
+
+void SaveShortcut(const std::string& link, const std::string& target)
+{
+    CShortcutLink shortcut;
+    shortcut.m_targetPath = target;
+    shortcut.SaveLink(link);
+}
+
+std::string TargetOf(const std::string& link)
+{
+    CShortcutLink read(link);
+    read.ResolveLink();
+    return read.m_targetPath;
+}
+
+CVemolyView* View()
+{
+    return CVemolyView::GetActive();
+}
+
+std::string Caption()
+{
+    return theApp.m_pMainWnd->GetWindowText();
+}
+
+// Points of a cell in page coordinates.
+POINT OnBadge(const CFolderEntry& entry)
+{
+    const RECT& cell = entry.m_thumbnail->m_cell;
+    return POINT{cell.right - 12, cell.top + 24};
+}
+POINT OnCell(const CFolderEntry& entry)
+{
+    const RECT& cell = entry.m_thumbnail->m_cell;
+    return POINT{cell.left + 30, cell.top + 100};
+}
+POINT OnCaption(const CFolderEntry& entry)
+{
+    const RECT& cell = entry.m_thumbnail->m_cell;
+    return POINT{cell.left + 60, cell.bottom - 10};
+}
+POINT OnThumbnail(const CFolderEntry& entry)
+{
+    const RECT& cell = entry.m_thumbnail->m_cell;
+    return POINT{cell.left + 60, cell.top + 66};
+}
+// In the gap right of the cell: no cell there.
+POINT BesideCell(const CFolderEntry& entry)
+{
+    const RECT& cell = entry.m_thumbnail->m_cell;
+    return POINT{cell.right + CFolderPage::kGap / 2, cell.top + 60};
+}
+
+POINT ToClient(POINT page)
+{
+    const RECT client = View()->PageToClient(RECT{page.x, page.y, page.x + 1, page.y + 1});
+    return POINT{client.left, client.top};
+}
+
+LPARAM ClientParam(POINT page)
+{
+    const POINT client = ToClient(page);
+    return MAKELPARAM(client.x, client.y);
+}
+
+// The real pointer goes there too, so that the view's ticks, which hover at
+// the pointer's position, agree with the moves sent here.
+void Move(POINT page)
+{
+    POINT screen = ToClient(page);
+    ::ClientToScreen(View()->m_hWnd, &screen);
+    ::SetCursorPos(screen.x, screen.y);
+    View()->SendMessage(WM_MOUSEMOVE, 0, ClientParam(page));
+}
+
+void Press(POINT page)
+{
+    Move(page);
+    View()->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, ClientParam(page));
+}
+
+void Release(POINT page)
+{
+    Move(page);
+    View()->SendMessage(WM_LBUTTONUP, 0, ClientParam(page));
+}
+
+void Click(POINT page)
+{
+    Press(page);
+    Release(page);
+}
+
+bool Invalid(POINT page)
+{
+    HRGN region = ::CreateRectRgn(0, 0, 0, 0);
+    ::GetUpdateRgn(View()->m_hWnd, region, FALSE);
+    const POINT client = ToClient(page);
+    const bool inside = ::PtInRegion(region, client.x, client.y) != FALSE;
+    ::DeleteObject(region);
+    return inside;
+}
+
+bool NothingInvalid()
+{
+    return !::GetUpdateRect(View()->m_hWnd, nullptr, FALSE);
+}
+
+COLORREF ScreenPixel(POINT page)
+{
+    const POINT client = ToClient(page);
+    HDC dc = ::GetDC(View()->m_hWnd);
+    const COLORREF color = ::GetPixel(dc, client.x, client.y);
+    ::ReleaseDC(View()->m_hWnd, dc);
+    return color;
+}
+
+// The pixels of a page rectangle as the screen shows them.
+std::vector<COLORREF> ScreenArea(const RECT& page)
+{
+    std::vector<COLORREF> pixels;
+    const RECT client = View()->PageToClient(page);
+    HDC dc = ::GetDC(View()->m_hWnd);
+    for (int y = client.top; y < client.bottom; ++y)
+        for (int x = client.left; x < client.right; ++x)
+            pixels.push_back(::GetPixel(dc, x, y));
+    ::ReleaseDC(View()->m_hWnd, dc);
+    return pixels;
+}
+
+bool Enabled(UINT id)
+{
+    struct Probe : CCmdUI {
+        BOOL enabled = TRUE;
+        void Enable(BOOL on) override
+        {
+            enabled = on;
+            m_bEnableChanged = TRUE;
+        }
+    };
+    Probe ui;
+    ui.m_nID = id;
+    ui.DoUpdate(theApp.m_pMainWnd, TRUE);
+    return ui.enabled != FALSE;
+}
+
+// ---------------------------------------------------------------- context menus as shown
+
+struct MenuRun {
+    char choose = 0;  // mnemonic to type; 0 dismisses
+    int waited = 0;
+    bool shown = false;
+    std::vector<std::string> items;
+    UINT defaultItem = 0;
+};
+MenuRun* g_menuRun = nullptr;
+
+HWND ShownMenuWindow()
+{
+    HWND found = nullptr;
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM lParam) -> BOOL {
+            char name[16] = "";
+            ::GetClassNameA(window, name, sizeof name);
+            if (std::string(name) == "#32768" && ::IsWindowVisible(window)) {
+                *reinterpret_cast<HWND*>(lParam) = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        (LPARAM)&found);
+    return found;
+}
+
+// Runs inside the menu's own loop: reads the popup, then types or dismisses;
+// a menu still open a second later is dismissed, so no test hangs in it.
+void CALLBACK WorkMenu(HWND, UINT, UINT_PTR id, DWORD)
+{
+    MenuRun& run = *g_menuRun;
+    HWND window = ShownMenuWindow();
+    if (run.shown || !window) {
+        if (++run.waited > 10) {
+            ::KillTimer(nullptr, id);
+            ::EndMenu();
+        }
+        return;
+    }
+    run.shown = true;
+    HMENU menu = (HMENU)::SendMessageA(window, MN_GETHMENU, 0, 0);
+    for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
+        char text[128] = "";
+        ::GetMenuStringA(menu, (UINT)i, text, sizeof text, MF_BYPOSITION);
+        run.items.push_back(text);
+    }
+    run.defaultItem = ::GetMenuDefaultItem(menu, FALSE, 0);
+    if (run.choose)
+        ::PostMessageA(window, WM_CHAR, (WPARAM)run.choose, 0);
+    else
+        ::EndMenu();
+}
+
+// Right-clicks a page point; returns the items of the menu shown (none when
+// no menu came), after typing choose's mnemonic or dismissing it.
+MenuRun RightClick(POINT page, char choose = 0)
+{
+    Move(page);
+    MenuRun run;
+    run.choose = choose;
+    g_menuRun = &run;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &WorkMenu);
+    View()->SendMessage(WM_RBUTTONUP, 0, ClientParam(page));
+    ::KillTimer(nullptr, timer);
+    g_menuRun = nullptr;
+    return run;
+}
+
+bool Has(const std::vector<std::string>& items, const std::string& text)
+{
+    return std::find(items.begin(), items.end(), text) != items.end();
+}
+
+// ---------------------------------------------------------------- fixture
+
+// A folder of small solid pictures: "a" red, "b" green; "album" with a blue
+// and a yellow picture; "empty" without pictures; a shortcut to an absent medium.
+class FolderInteraction : public testing::Test {
+protected:
+    FolderInteraction()
+    {
+        temp.WriteFile("a.jpg", SolidJpeg(255, 0, 0));
+        temp.WriteFile("b.jpg", SolidJpeg(0, 255, 0));
+        album = temp.MakeFolder("album");
+        temp.WriteFile("album\\x.jpg", SolidJpeg(0, 0, 255));
+        temp.WriteFile("album\\y.jpg", SolidJpeg(255, 255, 0));
+        temp.MakeFolder("empty");
+        SaveShortcut(temp / "offline.lnk", kAbsentMedium);
+        ::DeleteFileA(CacheFileName(temp.Path()).c_str());  // a leftover would look finished
+    }
+    ~FolderInteraction() override
+    {
+        g_navigator.Home();
+        g_navigator.DiscardFrom(1);
+        PumpMessages();
+    }
+
+    void SetUp() override
+    {
+        CWnd* main = theApp.m_pMainWnd;
+        ::ShowWindow(main->m_hWnd, SW_RESTORE);
+        ::SetWindowPos(main->m_hWnd, HWND_TOP, 0, 0, 900, 700, SWP_SHOWWINDOW);
+        ::SetForegroundWindow(main->m_hWnd);
+        // The pointer starts on the view's title line, over no cell.
+        POINT rest{5, 5};
+        ::ClientToScreen(View()->m_hWnd, &rest);
+        ::SetCursorPos(rest.x, rest.y);
+        PumpMessages();
+    }
+
+    CFolderPage* Open(const std::string& folder)
+    {
+        CFolderEntry entry = MakeEntry(folder, nullptr, nullptr);
+        entry.Classify();
+        auto* page = new CFolderPage(entry, g_resources.GetFolderPageIcon());
+        g_navigator.Navigate(page);
+        ::SetForegroundWindow(theApp.m_pMainWnd->m_hWnd);
+        return page;
+    }
+
+    // The temp folder's page once its worker has made every thumbnail.
+    CFolderPage* OpenFinished()
+    {
+        CFolderPage* page = Open(temp.Path());
+        const std::string cache = CacheFileName(temp.Path());
+        EXPECT_TRUE(WaitUntil([&] { return FileExists(cache); })) << "the worker wrote its cache";
+        ::Sleep(100);
+        PumpMessages();
+        return page;
+    }
+
+    static CFolderEntry& Entry(CFolderPage& page, const std::string& name)
+    {
+        for (CFolderEntry& entry : page.Catalog().m_entries)
+            if (entry.m_displayName == name)
+                return entry;
+        throw std::runtime_error("no entry " + name);
+    }
+
+    static std::string Hovered(CFolderPage& page)
+    {
+        int part;
+        auto it = page.HitTest(page.Hover().Point(), &part);
+        return it == page.Catalog().m_entries.end() ? "" : it->m_displayName;
+    }
+
+    TempFolder temp;
+    std::string album;
+};
+
+// ---------------------------------------------------------------- hover and click
+
+TEST_F(FolderInteraction, LeavingACellRepaintsItAtOnceTheNewCellAQuarterSecondLater)
+{
+    CFolderPage* page = OpenFinished();
+    CFolderEntry& a = Entry(*page, "album");
+    CFolderEntry& b = Entry(*page, "empty");
+    HWND view = View()->m_hWnd;
+    const RECT badgeA = CellPart(a.m_thumbnail->m_cell, PartBadge);
+    const RECT badgeB = CellPart(b.m_thumbnail->m_cell, PartBadge);
+    const std::vector<COLORREF> plainA = ScreenArea(badgeA);
+    const std::vector<COLORREF> plainB = ScreenArea(badgeB);
+
+    Move(OnCell(a));
+    ::Sleep(300);
+    Move(OnCell(a));
+    ::UpdateWindow(view);
+    ASSERT_TRUE(NothingInvalid());
+    EXPECT_NE(ScreenArea(badgeA), plainA) << "A shows its badge";
+
+    Move(OnCell(b));
+    const DWORD entered = ::GetTickCount();
+    EXPECT_EQ(Hovered(*page), "empty");
+    EXPECT_EQ(page->Hover().part, PartCell);
+    EXPECT_TRUE(Invalid(OnBadge(a)));
+    EXPECT_TRUE(Invalid(OnCaption(a)));
+    EXPECT_FALSE(Invalid(OnThumbnail(a))) << "only the badge and the caption";
+    EXPECT_FALSE(Invalid(OnBadge(b)));
+    EXPECT_FALSE(Invalid(OnCaption(b)));
+    ::UpdateWindow(view);
+    EXPECT_EQ(ScreenArea(badgeA), plainA) << "A's badge went at once";
+    EXPECT_EQ(ScreenArea(badgeB), plainB) << "B's badge is not there yet";
+
+    ::Sleep(150);
+    Move(POINT{OnCell(b).x + 3, OnCell(b).y});
+    if (::GetTickCount() - entered < 240) {
+        EXPECT_TRUE(NothingInvalid()) << "still within the quarter second";
+    }
+    ::Sleep(120);
+    Move(POINT{OnCell(b).x + 6, OnCell(b).y});
+    EXPECT_TRUE(Invalid(OnBadge(b)));
+    EXPECT_TRUE(Invalid(OnCaption(b)));
+    EXPECT_FALSE(Invalid(OnBadge(a)));
+    ::UpdateWindow(view);
+    EXPECT_NE(ScreenArea(badgeB), plainB) << "B shows its badge";
+
+    ::Sleep(260);
+    Move(POINT{OnCell(b).x + 9, OnCell(b).y});
+    EXPECT_TRUE(NothingInvalid()) << "once per hover";
+}
+
+TEST_F(FolderInteraction, ReleaseOpensWhatIsUnderThePointer)
+{
+    CFolderPage* page = OpenFinished();
+    const int index = g_navigator.GetCurrentIndex();
+    const std::string title = Caption();
+    CFolderEntry& picture = Entry(*page, "a");
+    CFolderEntry& folder = Entry(*page, "album");
+    CFolderEntry& offline = Entry(*page, "offline");
+    ASSERT_TRUE(offline.m_kind & EntryOffline);
+
+    Press(OnCell(picture));
+    Release(BesideCell(picture));
+    EXPECT_EQ(g_navigator.GetCurrentIndex(), index) << "released beside the picture";
+    Press(OnCell(offline));
+    Release(OnCell(offline));
+    Press(OnBadge(offline));
+    Release(OnBadge(offline));
+    EXPECT_EQ(g_navigator.GetCurrentIndex(), index) << "an offline folder does not open";
+    EXPECT_EQ(Caption(), title);
+
+    Click(OnCell(picture));
+    ASSERT_EQ(g_navigator.GetCurrentIndex(), index + 1);
+    EXPECT_NE(dynamic_cast<CPicturePage*>(g_navigator.GetCurrentPage()), nullptr);
+    EXPECT_EQ(Caption(), "a.jpg - Orlivane");
+    g_navigator.Back();
+
+    Click(OnBadge(folder));
+    ASSERT_EQ(g_navigator.GetCurrentIndex(), index + 1);
+    EXPECT_NE(dynamic_cast<CSlideshowPage*>(g_navigator.GetCurrentPage()), nullptr) << "the badge plays";
+    EXPECT_EQ(Caption(), "album - Orlivane");
+    g_navigator.Back();
+
+    Click(OnCell(folder));
+    ASSERT_EQ(g_navigator.GetCurrentIndex(), index + 1);
+    auto* opened = dynamic_cast<CFolderPage*>(g_navigator.GetCurrentPage());
+    ASSERT_NE(opened, nullptr);
+    EXPECT_EQ(opened->Catalog().m_entries.size(), 2u);
+    EXPECT_EQ(Caption(), "album - Orlivane");
+}
+
+TEST_F(FolderInteraction, RestingOnAFoldersBadgeShowsItsPicturesInTurnUntilThePointerMovesOff)
+{
+    CFolderPage* page = OpenFinished();
+    CFolderEntry& folder = Entry(*page, "album");
+    const POINT middle = OnThumbnail(folder);
+    const COLORREF own = ScreenPixel(middle);
+    ASSERT_TRUE(IsBlue(own) || IsYellow(own)) << std::hex << own;
+
+    Move(OnBadge(folder));
+    ::Sleep(300);
+    Move(OnBadge(folder));
+    EXPECT_EQ(page->Peek(), nullptr) << "not before half a second";
+    ::Sleep(220);
+    Move(OnBadge(folder));
+    ASSERT_NE(page->Peek(), nullptr);
+    EXPECT_EQ(CRect(page->Peek()->Cell()), CRect(folder.m_thumbnail->m_cell));
+
+    // The ticks show the folder's pictures one after another in its cell.
+    bool blue = false, yellow = false;
+    EXPECT_TRUE(WaitUntil([&] {
+        const COLORREF shown = ScreenPixel(middle);
+        blue |= IsBlue(shown);
+        yellow |= IsYellow(shown);
+        return blue && yellow;
+    }, 5000)) << "blue " << blue << ", yellow " << yellow;
+    ASSERT_NE(page->Peek(), nullptr) << "still resting on the badge";
+
+    Move(OnCell(folder));
+    EXPECT_EQ(page->Peek(), nullptr);
+    EXPECT_EQ(ScreenPixel(middle), own) << "the folder's own cell again";
+}
+
+TEST_F(FolderInteraction, PlayNeedsAPictureOnThePageItself)
+{
+    OpenFinished();
+    EXPECT_TRUE(Enabled(ID_PLAY));
+    Open(album);
+    EXPECT_TRUE(Enabled(ID_PLAY));
+
+    TempFolder outer;
+    outer.MakeFolder("inner");
+    outer.WriteFile("inner\\z.jpg", SolidJpeg(0, 0, 255));
+    outer.WriteFile("notes.txt", "not a picture");
+    CFolderPage* page = Open(outer.Path());
+    ASSERT_EQ(page->Catalog().m_entries.size(), 1u) << "the subfolder only";
+    EXPECT_FALSE(Enabled(ID_PLAY));
+    g_navigator.Home();
+    g_navigator.DiscardFrom(1);
+}
+
+// ---------------------------------------------------------------- context menus
+
+// The same folder, with the Favorites folder moved to a folder of the test.
+class ContextMenus : public FolderInteraction {
+protected:
+    ContextMenus() : favorites(temp.MakeFolder("Favs")), m_saved(g_settings.FavoritesFolder)
+    {
+        g_settings.FavoritesFolder = favorites;
+    }
+    ~ContextMenus() override { g_settings.FavoritesFolder = m_saved; }
+
+    std::string favorites;
+
+private:
+    std::string m_saved;
+};
+
+TEST_F(ContextMenus, EmptySpaceGivesNoneAFolderAddToFavoritesAPictureItsOwnMenu)
+{
+    CFolderPage* page = Open(temp.Path());
+    CFolderEntry& picture = Entry(*page, "a");
+    CFolderEntry& folder = Entry(*page, "album");
+
+    const MenuRun none = RightClick(BesideCell(picture));
+    EXPECT_FALSE(none.shown);
+    EXPECT_EQ(none.waited, 0) << "the click came back without a menu loop";
+
+    const MenuRun onFolder = RightClick(OnCell(folder));
+    EXPECT_EQ(onFolder.items, (std::vector<std::string>{"&Open", "&Play Slideshow", "&Explore", "",
+                                                         "&Add to Favorites"}));
+    EXPECT_EQ(onFolder.defaultItem, (UINT)ID_OPEN);
+    const MenuRun onPicture = RightClick(OnCell(picture));
+    EXPECT_EQ(onPicture.items, (std::vector<std::string>{"&Open", "", "&Add to Favorites"}));
+    EXPECT_EQ(g_navigator.GetCurrentPage(), page) << "dismissed menus do nothing";
+}
+
+TEST_F(ContextMenus, FoldersUnderTheFavoritesFolderOfferRemoveWhichDeletesTheShortcut)
+{
+    SaveShortcut(favorites + "\\album.lnk", album);
+    temp.MakeFolder("Favs\\inside");
+    CFolderPage* page = Open(favorites);
+    ASSERT_EQ(page->Catalog().m_entries.size(), 2u);
+
+    const MenuRun inside = RightClick(OnCell(Entry(*page, "inside")));
+    EXPECT_TRUE(Has(inside.items, "&Remove from Favorites")) << "its path is under Favorites";
+    EXPECT_FALSE(Has(inside.items, "&Add to Favorites"));
+
+    const MenuRun remove = RightClick(OnCell(Entry(*page, "album")), 'r');
+    EXPECT_TRUE(Has(remove.items, "&Remove from Favorites")) << "its shortcut is under Favorites";
+    EXPECT_FALSE(FileExists(favorites + "\\album.lnk"));
+    EXPECT_TRUE(FileExists(temp / "album\\x.jpg")) << "the shortcut only";
+
+    EXPECT_TRUE(WaitUntil([&] { return page->Catalog().m_entries.size() == 1u; }, 5000))
+        << "the page follows at a tick";
+    EXPECT_EQ(page->Catalog().m_entries.front().m_displayName, "inside");
+}
+
+TEST_F(ContextMenus, AddToFavoritesWritesTheHoveredEntrysShortcutWithItsDefaultName)
+{
+    CFolderPage* page = Open(temp.Path());
+    const MenuRun chosen = RightClick(OnCell(Entry(*page, "album")), 'a');
+    ASSERT_TRUE(chosen.shown);
+    EXPECT_EQ(TargetOf(favorites + "\\album.lnk"), album);
+
+    Move(OnCell(Entry(*page, "a")));
+    theApp.m_pMainWnd->SendMessage(WM_COMMAND, ID_ADD_TO_FAVORITES);
+    EXPECT_EQ(TargetOf(favorites + "\\a.jpg.lnk"), temp / "a.jpg");
+
+    Move(BesideCell(Entry(*page, "a")));
+    theApp.m_pMainWnd->SendMessage(WM_COMMAND, ID_ADD_TO_FAVORITES);
+    WIN32_FIND_DATAA data;
+    HANDLE find = ::FindFirstFileA((favorites + "\\*.lnk").c_str(), &data);
+    int count = 0;
+    if (find != INVALID_HANDLE_VALUE) {
+        do
+            ++count;
+        while (::FindNextFileA(find, &data));
+        ::FindClose(find);
+    }
+    EXPECT_EQ(count, 2) << "nothing hovered, nothing added";
+}
+
+std::set<DWORD> ExplorerProcesses()
+{
+    std::set<DWORD> ids;
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32First(snapshot, &entry); more; more = ::Process32Next(snapshot, &entry)) {
+        if (::lstrcmpiA(entry.szExeFile, "explorer.exe") == 0)
+            ids.insert(entry.th32ProcessID);
+    }
+    ::CloseHandle(snapshot);
+    return ids;
+}
+
+// Ends the processes a test caused to start, by their ids.
+struct EndProcesses {
+    std::set<DWORD> ids;
+    ~EndProcesses()
+    {
+        for (DWORD id : ids) {
+            if (HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
+                ::TerminateProcess(process, 0);
+                ::WaitForSingleObject(process, 5000);
+                ::CloseHandle(process);
+            }
+        }
+    }
+};
+
+TEST_F(ContextMenus, ExploreStartsExplorerOnTheFolder)
+{
+    CFolderPage* page = Open(temp.Path());
+    const std::set<DWORD> before = ExplorerProcesses();
+    const MenuRun chosen = RightClick(OnCell(Entry(*page, "album")), 'e');
+    ASSERT_TRUE(chosen.shown);
+    EndProcesses started;
+    WaitUntil([&] {
+        for (DWORD id : ExplorerProcesses())
+            if (!before.count(id))
+                started.ids.insert(id);
+        return !started.ids.empty();
+    }, 10000);
+    ASSERT_EQ(started.ids.size(), 1u) << "one explorer.exe more";
+    // Wine's explorer names its window after the folder it shows.
+    EXPECT_TRUE(WaitUntil([&] {
+        HWND window = FindProcessWindow(*started.ids.begin(), nullptr);
+        char text[MAX_PATH] = "";
+        if (window)
+            ::GetWindowTextA(window, text, sizeof text);
+        return std::string(text) == "album";
+    }, 10000));
+}
+
+// ---------------------------------------------------------------- the Home page
+
+class HomeInteraction : public FolderInteraction {
+protected:
+    ~HomeInteraction() override
+    {
+        for (const std::string& link : m_links)
+            ::DeleteFileA(link.c_str());
+    }
+
+    // A shortcut of the test in the prefix's own History or Favorites folder.
+    std::string Keep(const std::string& folder, const std::string& target)
+    {
+        const std::string link = folder + "\\orlivane-test-" + std::to_string(::GetCurrentProcessId()) + "-"
+                               + std::to_string(m_links.size()) + ".lnk";
+        SaveShortcut(link, target);
+        m_links.push_back(link);
+        return link;
+    }
+
+    static CFolderEntry* Find(CFolderPage& pane, const std::string& link)
+    {
+        for (CFolderEntry& entry : pane.Catalog().m_entries)
+            if (entry.m_linkPath == link)
+                return &entry;
+        return nullptr;
+    }
+
+    static HWND ToolBar()
+    {
+        HWND found = nullptr;
+        ::EnumChildWindows(
+            theApp.m_pMainWnd->m_hWnd,
+            [](HWND window, LPARAM lParam) -> BOOL {
+                char name[32] = "";
+                ::GetClassNameA(window, name, sizeof name);
+                if (std::string(name) == TOOLBARCLASSNAMEA
+                    && ::SendMessageA(window, TB_COMMANDTOINDEX, ID_PLAY, 0) >= 0) {
+                    *reinterpret_cast<HWND*>(lParam) = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            (LPARAM)&found);
+        return found;
+    }
+
+private:
+    std::vector<std::string> m_links;
+};
+
+TEST_F(HomeInteraction, PlayAndAddFavoriteAreGreyAndTheCaptionSaysHomeWheneverHomeIsCurrent)
+{
+    HWND toolbar = ToolBar();
+    ASSERT_NE(toolbar, nullptr);
+    auto buttonEnabled = [&](UINT id) {
+        theApp.OnIdle(0);
+        return ::SendMessageA(toolbar, TB_ISBUTTONENABLED, id, 0) != 0;
+    };
+
+    g_navigator.Home();
+    EXPECT_EQ(Caption(), "Home Page - Orlivane");
+    EXPECT_FALSE(buttonEnabled(ID_PLAY));
+    EXPECT_FALSE(buttonEnabled(ID_ADD_FAVORITE));
+    EXPECT_FALSE(Enabled(ID_PLAY));
+    EXPECT_FALSE(Enabled(ID_ADD_FAVORITE));
+
+    Open(temp.Path());
+    EXPECT_NE(Caption(), "Home Page - Orlivane");
+    EXPECT_TRUE(buttonEnabled(ID_PLAY));
+    EXPECT_TRUE(buttonEnabled(ID_ADD_FAVORITE));
+
+    theApp.m_pMainWnd->SendMessage(WM_COMMAND, ID_GO_HOME);
+    EXPECT_EQ(Caption(), "Home Page - Orlivane");
+    EXPECT_FALSE(buttonEnabled(ID_PLAY));
+    EXPECT_FALSE(buttonEnabled(ID_ADD_FAVORITE));
+
+    theApp.m_pMainWnd->SendMessage(WM_COMMAND, ID_GO_FORWARD);
+    Open(album);
+    theApp.m_pMainWnd->SendMessage(WM_COMMAND, ID_GO_BACK);
+    theApp.m_pMainWnd->SendMessage(WM_COMMAND, ID_GO_BACK);
+    EXPECT_EQ(g_navigator.GetCurrentIndex(), 0);
+    EXPECT_EQ(Caption(), "Home Page - Orlivane") << "back to Home";
+}
+
+TEST_F(HomeInteraction, AHistoryEntryOffersRemoveFromHistoryAFavoriteItsPanesMenu)
+{
+    auto* home = dynamic_cast<CHomePage*>(g_navigator.GetPage(0));
+    ASSERT_NE(home, nullptr);
+    g_navigator.Home();
+    ::SetForegroundWindow(theApp.m_pMainWnd->m_hWnd);
+    const std::string visited = Keep(g_settings.HistoryFolder, album);
+    const std::string favorite = Keep(g_settings.FavoritesFolder, temp / "empty");
+    ASSERT_TRUE(WaitUntil([&] {
+        return Find(home->HistoryPane(), visited) && Find(home->FavoritesPane(), favorite);
+    })) << "both panes follow their folders";
+
+    const CFolderEntry& inHistory = *Find(home->HistoryPane(), visited);
+    ASSERT_TRUE(::PtInRect(&home->HistoryArea(), OnCell(inHistory)));
+    const MenuRun history = RightClick(OnCell(inHistory));
+    EXPECT_EQ(history.items, (std::vector<std::string>{"&Open", "&Play Slideshow", "&Explore", "",
+                                                        "&Add to Favorites", "&Remove from History"}));
+
+    const CFolderEntry& inFavorites = *Find(home->FavoritesPane(), favorite);
+    ASSERT_TRUE(::PtInRect(&home->FavoritesArea(), OnCell(inFavorites)));
+    const MenuRun favorites = RightClick(OnCell(inFavorites));
+    EXPECT_TRUE(Has(favorites.items, "&Remove from Favorites"));
+    EXPECT_FALSE(Has(favorites.items, "&Remove from History"));
+    EXPECT_EQ(g_navigator.GetCurrentIndex(), 0);
+}
+
+} // namespace
