@@ -235,7 +235,8 @@ TEST_F(Preferences, RefusedCountsKeepTheDialogOpenAndThreeShowsTheThreeNewestVis
     for (const CFolderEntry& entry : home->HistoryPane().Catalog().m_entries)
         if (entry.m_linkPath == visits[1])
             fourth = entry.m_thumbnail->m_cell;
-    ASSERT_GT(LitPixels(fourth), 100) << "shown before";
+    // The list may change a moment before the view has painted it.
+    ASSERT_TRUE(WaitUntil([&] { return LitPixels(fourth) > 100; }, 5000)) << "shown before";
 
     std::string loaded;
     std::vector<std::string> said;
