@@ -21,6 +21,7 @@
 #include "res/resource.h"
 #include "running_app.h"
 #include "temp_folder.h"
+#include "window_driving.h"
 #include "view/vemolyview.h"
 
 namespace {
@@ -28,75 +29,6 @@ namespace {
 const auto* const g_environment = testing::AddGlobalTestEnvironment(new RunningApp);
 
 // ---------------------------------------------------------------- driving windows from the second thread
-
-bool Eventually(const std::function<bool()>& done, DWORD timeoutMs = 10000)
-{
-    const DWORD start = ::GetTickCount();
-    while (!done()) {
-        if (::GetTickCount() - start > timeoutMs)
-            return false;
-        ::Sleep(10);
-    }
-    return true;
-}
-
-std::string Text(HWND window)
-{
-    char text[1024] = "";
-    ::SendMessageA(window, WM_GETTEXT, sizeof text, (LPARAM)text);
-    return text;
-}
-
-std::string ClassOf(HWND window)
-{
-    char name[64] = "";
-    ::GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-// A shown top-level window of the thread with that class and caption (any caption when empty).
-HWND FindShown(DWORD thread, const std::string& className, const std::string& caption)
-{
-    struct Query {
-        std::string className, caption;
-        HWND found = nullptr;
-    } query{className, caption};
-    ::EnumThreadWindows(
-        thread,
-        [](HWND window, LPARAM lParam) -> BOOL {
-            auto* q = reinterpret_cast<Query*>(lParam);
-            if (::IsWindowVisible(window) && ClassOf(window) == q->className
-                && (q->caption.empty() || Text(window) == q->caption)) {
-                q->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        (LPARAM)&query);
-    return query.found;
-}
-
-HWND WaitForShown(DWORD thread, const std::string& className, const std::string& caption)
-{
-    HWND found = nullptr;
-    Eventually([&] { return (found = FindShown(thread, className, caption)) != nullptr; });
-    return found;
-}
-
-// What the message box of the thread says; it is then closed.
-std::string AnswerMessageBox(DWORD thread)
-{
-    HWND box = WaitForShown(thread, "#32770", "Orlivane");
-    if (!box)
-        return "(no message box)";
-    std::string said;
-    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
-        if (ClassOf(child) == "Static" && !Text(child).empty())
-            said += Text(child);
-    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
-    Eventually([&] { return !::IsWindow(box); });
-    return said;
-}
 
 void SetText(HWND dialog, int id, const std::string& text)
 {

@@ -1,0 +1,18 @@
+// Driving a test thread's windows (dialogs, message boxes) from a second
+// thread while the first one runs them modally.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+// Waits (without pumping messages) until done() holds; returns done().
+bool Eventually(const std::function<bool()>& done, DWORD timeoutMs = 10000);
+std::string Text(HWND window);
+std::string ClassOf(HWND window);
+// A shown top-level window of thread with that class and caption (any caption when empty).
+HWND FindShown(DWORD thread, const std::string& className, const std::string& caption);
+HWND WaitForShown(DWORD thread, const std::string& className, const std::string& caption);
+// What the message box of thread says; it is then closed.
+std::string AnswerMessageBox(DWORD thread);
