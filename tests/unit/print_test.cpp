@@ -157,7 +157,7 @@ struct DcDeleter {
 };
 using PrinterDC = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
 
-// One frame for all cases: hiding a window costs Wine two seconds without a window manager.
+// One frame for all cases: where Wine waits for a window manager, hiding a window costs it two seconds.
 class PrintTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
