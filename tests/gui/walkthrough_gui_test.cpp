@@ -6,8 +6,11 @@
 
 #include <shlobj.h>
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -99,6 +102,62 @@ std::string WindowText(HWND window)
     DWORD_PTR copied = 0;
     ::SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, (LPARAM)text, SMTO_ABORTIFHUNG, 5000, &copied);
     return text;
+}
+
+// The text of the item selected in a tree view of another process.
+std::string SelectedTreeItem(DWORD processId, HWND tree)
+{
+    const LPARAM item = ::SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    RemoteBuffer remote(processId, sizeof(TVITEMA) + MAX_PATH);
+    if (!item || !remote.Valid())
+        return "";
+    TVITEMA query{};
+    query.mask = TVIF_TEXT;
+    query.hItem = (HTREEITEM)item;
+    query.pszText = (LPSTR)remote.At(sizeof query);
+    query.cchTextMax = MAX_PATH;
+    char text[MAX_PATH] = "";
+    if (!remote.Write(&query, sizeof query) || !::SendMessageA(tree, TVM_GETITEMA, 0, remote.At())
+        || !remote.Read(text, sizeof text, sizeof query))
+        return "";
+    text[MAX_PATH - 1] = '\0';
+    return text;
+}
+
+// The target of a shortcut file, empty when it cannot be read.
+std::string LinkTarget(const std::string& path)
+{
+    ::CoInitialize(nullptr);
+    CShortcutLink link(path);
+    const std::string target = link.ResolveLink() ? link.m_targetPath : "";
+    ::CoUninitialize();
+    return target;
+}
+
+// The thumbnail a cache file holds for path, empty when it holds none. The
+// file: a 64-byte header (magic, version, directory size and offset), then
+// JPEG streams and a directory of 256-byte records (length, offset, time,
+// path).
+std::string CachedThumbnail(const std::string& cacheFile, const std::string& path)
+{
+    const std::string bytes = ReadWholeFile(cacheFile);
+    if (bytes.size() < 64)
+        return "";
+    auto word = [&](size_t at) {
+        unsigned value = 0;
+        if (at + 4 <= bytes.size())
+            std::memcpy(&value, bytes.data() + at, 4);
+        return value;
+    };
+    const size_t directorySize = word(8), directoryOffset = word(12);
+    if (directoryOffset + directorySize > bytes.size())
+        return "";
+    for (size_t record = directoryOffset; record + 256 <= directoryOffset + directorySize; record += 256) {
+        const char* recordPath = bytes.data() + record + 16;
+        if (std::string(recordPath, strnlen(recordPath, 240)) == path && word(record + 4) + word(record) <= bytes.size())
+            return bytes.substr(word(record + 4), word(record));
+    }
+    return "";
 }
 
 // A user's session: the program's registry values and application-data
@@ -311,6 +370,121 @@ TEST_F(Walkthrough, HomeFolderPictureTurnBackSlideshowPauseHome)
     EXPECT_EQ(app.Caption(), "Home Page - Orlivane");
     EXPECT_TRUE(WaitFor([&] { return ViewPixel(favorite) != 0; }));
 
+    EXPECT_EQ(app.Close(), 0);
+}
+
+// Names beyond any old code page, through the window: File Open, the
+// thumbnail and its cache record, the picture turned, Favorites and History.
+TEST_F(Walkthrough, AFolderNamedInJapaneseFromFileOpenToFavoritesAndHistory)
+{
+    const std::string tokyo = temp.MakeFolder("Tōkyō 東京");
+    const std::string summer = temp.WriteFile("Tōkyō 東京\\夏.jpg", SolidJpeg(255, 0, 0));
+    ::RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "SlideShowDir", REG_SZ, tokyo.c_str(), (DWORD)tokyo.size() + 1);
+    ASSERT_TRUE(app.Start(WindowsPath(TestSetting("ORLIVANE_EXE"))));
+    ASSERT_NE(app.WaitForMainWindow("Home Page - Orlivane"), nullptr);
+    ::SetForegroundWindow(app.MainWindow());
+    PointAt(POINT{5, 5});
+
+    // Wine's folder browser matches folders by identifiers that include their
+    // last access time: the first listing of a new folder, made while it
+    // looks for the start folder, can make it miss. A user's folders have
+    // been listed before.
+    const std::string systemTemp = temp.Path().substr(0, temp.Path().rfind('\\'));
+    for (const std::string& folder : {systemTemp, temp.Path(), tokyo}) {
+        WIN32_FIND_DATAA data;
+        HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &data);
+        if (find != INVALID_HANDLE_VALUE)
+            ::FindClose(find);
+    }
+    // File Open: the folder browser starts at the folder last opened; OK opens it.
+    ::PostMessageA(app.MainWindow(), WM_COMMAND, ID_FILE_OPEN, 0);
+    HWND browser = WaitForProcessWindow(app.ProcessId(), "#32770");
+    ASSERT_NE(browser, nullptr);
+    HWND tree = ::FindWindowExA(browser, nullptr, WC_TREEVIEWA, nullptr);
+    EXPECT_TRUE(WaitFor([&] { return SelectedTreeItem(app.ProcessId(), tree) == "Tōkyō 東京"; }))
+        << SelectedTreeItem(app.ProcessId(), tree);
+    ::PostMessageA(browser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)::GetDlgItem(browser, IDOK));
+    EXPECT_TRUE(WaitFor([&] { return app.Caption() == "Tōkyō 東京 - Orlivane"; })) << app.Caption();
+    EXPECT_TRUE(WaitFor([&] { return LinkTarget(AppDataVemoly() + "\\History\\Tōkyō 東京.lnk") == tokyo; }));
+
+    // The picture's thumbnail, and its record in the folder's cache file.
+    const RECT cell = Cell(0);
+    EXPECT_TRUE(WaitFor([&] { return IsRed(ViewPixel(ThumbnailMiddle(cell))); })) << "the thumbnail";
+    // Its cache file is named after the folder's path.
+    std::string cacheFile;
+    EXPECT_TRUE(WaitFor([&] {
+        WIN32_FIND_DATAA found{};
+        HANDLE find = ::FindFirstFileA((AppDataVemoly() + "\\Cache\\*_Tōkyō 東京.tnc").c_str(), &found);
+        if (find == INVALID_HANDLE_VALUE)
+            return false;
+        ::FindClose(find);
+        cacheFile = AppDataVemoly() + "\\Cache\\" + found.cFileName;
+        return !CachedThumbnail(cacheFile, summer).empty();
+    })) << "a cache record of " << summer;
+    const JpegContent thumbnail = ReadJpeg(CachedThumbnail(cacheFile, summer), false);
+    EXPECT_EQ(thumbnail.width, 90);
+    EXPECT_EQ(thumbnail.height, 67);
+
+    // Add to Favorites from the picture's context menu (its second item's key).
+    PointAt(POINT{cell.left + 30, cell.top + 100});
+    INPUT click[2]{};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+    ::SendInput(2, click, sizeof(INPUT));
+    ASSERT_NE(WaitForProcessWindow(app.ProcessId(), "#32768"), nullptr) << "the context menu";
+    INPUT key[2]{};
+    key[0].type = key[1].type = INPUT_KEYBOARD;
+    key[0].ki.wVk = key[1].ki.wVk = 'A';
+    key[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(2, key, sizeof(INPUT));
+    EXPECT_TRUE(WaitFor([&] { return LinkTarget(AppDataVemoly() + "\\Favorites\\夏.jpg.lnk") == summer; }));
+
+    // The folder itself through Add Favorite, named after it.
+    ::PostMessageA(app.MainWindow(), WM_COMMAND, ID_ADD_FAVORITE, 0);
+    HWND dialog = WaitForProcessWindow(app.ProcessId(), "#32770");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(WindowText(::GetDlgItem(dialog, IDC_NAME)), "Tōkyō 東京");
+    ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)::GetDlgItem(dialog, IDOK));
+    EXPECT_TRUE(WaitFor([&] { return LinkTarget(AppDataVemoly() + "\\Favorites\\Tōkyō 東京.lnk") == tokyo; }));
+
+    // The picture, opened and turned a quarter.
+    ClickAt(POINT{cell.left + 30, cell.top + 100});
+    EXPECT_TRUE(WaitFor([&] { return app.Caption() == "夏.jpg - Orlivane"; })) << app.Caption();
+    PointAt(POINT{5, 5});
+    RECT shown{};
+    EXPECT_TRUE(WaitFor([&] {
+        shown = LitBounds(ViewShot());
+        return shown.right - shown.left == 320 && shown.bottom - shown.top == 240;
+    }));
+    app.Command(ID_ROTATE_90);
+    const JpegContent turned = ReadJpeg(ReadWholeFile(summer), false);
+    EXPECT_EQ(turned.width, 240);
+    EXPECT_EQ(turned.height, 320);
+    EXPECT_TRUE(WaitFor([&] {
+        shown = LitBounds(ViewShot());
+        return shown.right - shown.left == 240 && shown.bottom - shown.top == 320;
+    }));
+
+    // Back on the folder page, the cache comes to hold the turned thumbnail.
+    app.Command(ID_GO_BACK);
+    EXPECT_EQ(app.Caption(), "Tōkyō 東京 - Orlivane");
+    EXPECT_TRUE(WaitFor([&] {
+        const std::string record = CachedThumbnail(cacheFile, summer);
+        return !record.empty() && ReadJpeg(record, false).height == 90;
+    })) << "the turned thumbnail cached";
+
+    // Home: History, the right third, shows the folder by its picture.
+    app.Command(ID_GO_HOME);
+    EXPECT_EQ(app.Caption(), "Home Page - Orlivane");
+    EXPECT_TRUE(WaitFor([&] {
+        const Capture shot = ViewShot();
+        for (int y = 0; y < shot.height; ++y)
+            for (int x = shot.width * 2 / 3; x < shot.width; ++x)
+                if (IsRed(shot.At(x, y)))
+                    return true;
+        return false;
+    })) << "the History pane's thumbnail";
     EXPECT_EQ(app.Close(), 0);
 }
 
