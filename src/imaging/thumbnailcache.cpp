@@ -57,6 +57,14 @@ bool PeekJpegSize(FILE* file, SIZE* size)
     return ok;
 }
 
+// The folder's cache file, or null. Names past MAX_PATH are refused: some
+// systems would write them, but Clear Cache could never delete them.
+FILE* OpenCacheFile(const CFolderEntry& folder, const char* mode)
+{
+    const std::string name = CacheFileName(folder.m_path);
+    return name.size() < MAX_PATH ? std::fopen(name.c_str(), mode) : nullptr;
+}
+
 // A record's path as a string of at most its field's size.
 std::string RecordPath(const CacheRecord& record)
 {
@@ -118,7 +126,7 @@ void CThumbnailCache::Close()
 
 void CThumbnailCache::ReadCache(const CFolderEntry& folder)
 {
-    m_file = std::fopen(CacheFileName(folder.m_path).c_str(), "rb");
+    m_file = OpenCacheFile(folder, "rb");
     if (m_file)
         ReadRecords(folder);
     Close();
@@ -188,7 +196,7 @@ bool CThumbnailCache::ReadRecords(const CFolderEntry&)
 
 void CThumbnailCache::WriteCache(const CFolderEntry& folder)
 {
-    m_file = std::fopen(CacheFileName(folder.m_path).c_str(), "wb");
+    m_file = OpenCacheFile(folder, "wb");
     if (m_file) {
         try {
             WriteRecords(folder);

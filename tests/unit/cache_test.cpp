@@ -223,10 +223,12 @@ TEST_F(CacheTest, OfflineEntriesTakeTheirThumbnailWhateverItsTime)
 
 TEST_F(CacheTest, LongPathsAreStoredCutAndNeverFoundAgain)
 {
-    const std::string deep = pictures.MakeFolder(std::string(120, 'd') + "\\" + std::string(80, 'e'));
+    // A 250-character picture path in a folder whose cache file name still fits.
+    const std::string deep = pictures.MakeFolder(std::string(90, 'd') + "\\" + std::string(60, 'e'));
     std::string name(250 - deep.size() - 1 - 4, 'p');
     const std::string picture = deep + "\\" + name + ".jpg";
     ASSERT_EQ(picture.size(), 250u);
+    ASSERT_LT(CacheFileName(deep).size(), (size_t)MAX_PATH);
     std::ofstream(picture) << "jpeg";
 
     CFolderEntry folder = MakeEntry(deep, nullptr, nullptr);
@@ -241,6 +243,32 @@ TEST_F(CacheTest, LongPathsAreStoredCutAndNeverFoundAgain)
     const std::string bytes = ReadWholeFile(CacheFileName(deep));
     EXPECT_EQ(bytes.substr(64 + 16, 240), picture.substr(0, 239) + '\0');
 
+    catalog.m_entries.front().m_thumbnail->DiscardBitmap();
+    catalog.PrepareThumbnails();
+    EXPECT_EQ(catalog.m_entries.front().m_thumbnail->Bitmap(), nullptr);
+}
+
+TEST_F(CacheTest, AFolderWhoseCacheNameWouldPassMaxPathGetsNoCacheFile)
+{
+    const std::string deep = pictures.MakeFolder(std::string(100, 'd') + "\\" + std::string(80, 'e'));
+    ASSERT_GE(CacheFileName(deep).size(), (size_t)MAX_PATH);
+    std::ofstream(deep + "\\a.jpg") << "jpeg";
+
+    CFolderEntry folder = MakeEntry(deep, nullptr, nullptr);
+    folder.Classify();
+    CCachedCatalog catalog(folder);
+    catalog.Refresh();
+    ASSERT_EQ(catalog.m_entries.size(), 1u);
+    catalog.m_entries.front().m_thumbnail = std::make_unique<CThumbnail>();
+    catalog.m_entries.front().m_thumbnail->ReplaceBitmap(Thumbnail(10, 10, 1, 2, 3));
+    catalog.m_cacheDirty = true;
+    catalog.SaveThumbnails();
+    // Nothing that Clear Cache could not remove again.
+    WIN32_FIND_DATAA data;
+    HANDLE find = ::FindFirstFileA((cacheFolder / "*.tnc").c_str(), &data);
+    EXPECT_EQ(find, INVALID_HANDLE_VALUE) << data.cFileName;
+    if (find != INVALID_HANDLE_VALUE)
+        ::FindClose(find);
     catalog.m_entries.front().m_thumbnail->DiscardBitmap();
     catalog.PrepareThumbnails();
     EXPECT_EQ(catalog.m_entries.front().m_thumbnail->Bitmap(), nullptr);
