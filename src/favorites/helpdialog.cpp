@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "htmlhelp.h"
+#include "afxhtmlhelp.h"
 #include "winapp.h"
 
 namespace {

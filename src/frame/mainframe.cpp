@@ -14,7 +14,7 @@
 #include "favorites/shortcutlink.h"
 #include "folderpage/folderpage.h"
 #include "frame/favoritesmenu.h"
-#include "htmlhelp.h"
+#include "afxhtmlhelp.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
 

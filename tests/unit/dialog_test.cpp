@@ -17,7 +17,7 @@
 #include "favorites/addfavoritedlg.h"
 #include "favorites/newfolderdlg.h"
 #include "favorites/shortcutlink.h"
-#include "htmlhelp.h"
+#include "afxhtmlhelp.h"
 #include "recording_hhctrl.h"
 #include "res/resource.h"
 #include "app_driver.h"

@@ -1,6 +1,4 @@
-// Found through the include path (not beside this file), so that the system
-// header of the same name it wraps comes next.
-#include <htmlhelp.h>
+#include "afxhtmlhelp.h"
 
 #include <objbase.h>
 

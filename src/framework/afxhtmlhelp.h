@@ -6,8 +6,7 @@
 
 #include "afxbase.h"
 
-// The system header of this name (HH_ commands, HH_POPUP), which this one shadows.
-#include_next <htmlhelp.h>
+#include <htmlhelp.h>
 
 // HtmlHelpA of the library registered for the HTML Help control (else
 // "hhctrl.ocx"). Null when it shows nothing, and at once for the rest of the
