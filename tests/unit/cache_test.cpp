@@ -67,10 +67,11 @@ protected:
         return path;
     }
 
-    // A listed catalog of the pictures folder with a thumbnail object for each entry.
-    std::unique_ptr<CCachedCatalog> Listed()
+    // A listed catalog of a folder (the pictures folder unless told) with a
+    // thumbnail object for each entry.
+    std::unique_ptr<CCachedCatalog> Listed(const std::string& path = "")
     {
-        CFolderEntry folder = MakeEntry(pictures.Path(), nullptr, nullptr);
+        CFolderEntry folder = MakeEntry(path.empty() ? pictures.Path() : path, nullptr, nullptr);
         folder.Classify();
         auto catalog = std::make_unique<CCachedCatalog>(folder);
         catalog->Refresh();
@@ -231,21 +232,17 @@ TEST_F(CacheTest, LongPathsAreStoredCutAndNeverFoundAgain)
     ASSERT_LT(CacheFileName(deep).size(), (size_t)MAX_PATH);
     std::ofstream(picture) << "jpeg";
 
-    CFolderEntry folder = MakeEntry(deep, nullptr, nullptr);
-    folder.Classify();
-    CCachedCatalog catalog(folder);
-    catalog.Refresh();
-    ASSERT_EQ(catalog.m_entries.size(), 1u);
-    catalog.m_entries.front().m_thumbnail = std::make_unique<CThumbnail>();
-    catalog.m_entries.front().m_thumbnail->ReplaceBitmap(Thumbnail(10, 10, 1, 2, 3));
-    catalog.m_cacheDirty = true;
-    catalog.SaveThumbnails();
+    const auto catalog = Listed(deep);
+    ASSERT_EQ(catalog->m_entries.size(), 1u);
+    catalog->m_entries.front().m_thumbnail->ReplaceBitmap(Thumbnail(10, 10, 1, 2, 3));
+    catalog->m_cacheDirty = true;
+    catalog->SaveThumbnails();
     const std::string bytes = ReadWholeFile(CacheFileName(deep));
     EXPECT_EQ(bytes.substr(64 + 16, 240), picture.substr(0, 239) + '\0');
 
-    catalog.m_entries.front().m_thumbnail->DiscardBitmap();
-    catalog.PrepareThumbnails();
-    EXPECT_EQ(catalog.m_entries.front().m_thumbnail->Bitmap(), nullptr);
+    catalog->m_entries.front().m_thumbnail->DiscardBitmap();
+    catalog->PrepareThumbnails();
+    EXPECT_EQ(catalog->m_entries.front().m_thumbnail->Bitmap(), nullptr);
 }
 
 TEST_F(CacheTest, AFolderWhoseCacheNameWouldPassMaxPathGetsNoCacheFile)
@@ -254,24 +251,20 @@ TEST_F(CacheTest, AFolderWhoseCacheNameWouldPassMaxPathGetsNoCacheFile)
     ASSERT_GE(CacheFileName(deep).size(), (size_t)MAX_PATH);
     std::ofstream(deep + "\\a.jpg") << "jpeg";
 
-    CFolderEntry folder = MakeEntry(deep, nullptr, nullptr);
-    folder.Classify();
-    CCachedCatalog catalog(folder);
-    catalog.Refresh();
-    ASSERT_EQ(catalog.m_entries.size(), 1u);
-    catalog.m_entries.front().m_thumbnail = std::make_unique<CThumbnail>();
-    catalog.m_entries.front().m_thumbnail->ReplaceBitmap(Thumbnail(10, 10, 1, 2, 3));
-    catalog.m_cacheDirty = true;
-    catalog.SaveThumbnails();
+    const auto catalog = Listed(deep);
+    ASSERT_EQ(catalog->m_entries.size(), 1u);
+    catalog->m_entries.front().m_thumbnail->ReplaceBitmap(Thumbnail(10, 10, 1, 2, 3));
+    catalog->m_cacheDirty = true;
+    catalog->SaveThumbnails();
     // Nothing that Clear Cache could not remove again.
     WIN32_FIND_DATAA data;
     HANDLE find = ::FindFirstFileA((cacheFolder / "*.tnc").c_str(), &data);
     EXPECT_EQ(find, INVALID_HANDLE_VALUE) << data.cFileName;
     if (find != INVALID_HANDLE_VALUE)
         ::FindClose(find);
-    catalog.m_entries.front().m_thumbnail->DiscardBitmap();
-    catalog.PrepareThumbnails();
-    EXPECT_EQ(catalog.m_entries.front().m_thumbnail->Bitmap(), nullptr);
+    catalog->m_entries.front().m_thumbnail->DiscardBitmap();
+    catalog->PrepareThumbnails();
+    EXPECT_EQ(catalog->m_entries.front().m_thumbnail->Bitmap(), nullptr);
 }
 
 TEST_F(CacheTest, DamagedHeadersGiveNothing)
