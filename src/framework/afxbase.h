@@ -42,11 +42,9 @@ struct CRect : RECT {
     int Height() const { return bottom - top; }
     CSize Size() const { return CSize(Width(), Height()); }
     CPoint TopLeft() const { return CPoint(left, top); }
-    CPoint BottomRight() const { return CPoint(right, bottom); }
     bool IsRectEmpty() const { return ::IsRectEmpty(this) != FALSE; }
     bool PtInRect(POINT p) const { return ::PtInRect(this, p) != FALSE; }
     void SetRect(int l, int t, int r, int b) { left = l; top = t; right = r; bottom = b; }
-    void SetRectEmpty() { SetRect(0, 0, 0, 0); }
     void OffsetRect(int dx, int dy) { ::OffsetRect(this, dx, dy); }
     bool operator==(const RECT& o) const { return ::EqualRect(this, &o) != FALSE; }
 };

@@ -137,8 +137,6 @@ public:
         SendMessage(TBM_SETRANGEMIN, FALSE, minimum);
         SendMessage(TBM_SETRANGEMAX, redraw, maximum);
     }
-    void SetRangeMin(int minimum, BOOL redraw = FALSE) { SendMessage(TBM_SETRANGEMIN, redraw, minimum); }
-    void SetRangeMax(int maximum, BOOL redraw = FALSE) { SendMessage(TBM_SETRANGEMAX, redraw, maximum); }
     int GetRangeMin() const { return (int)::SendMessageA(m_hWnd, TBM_GETRANGEMIN, 0, 0); }
     int GetRangeMax() const { return (int)::SendMessageA(m_hWnd, TBM_GETRANGEMAX, 0, 0); }
     void SetPos(int pos) { SendMessage(TBM_SETPOS, TRUE, pos); }

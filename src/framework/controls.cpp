@@ -25,11 +25,6 @@ BOOL CTreeCtrl::SetItemState(HTREEITEM item, UINT state, UINT stateMask)
     return (BOOL)SendMessage(TVM_SETITEMA, 0, (LPARAM)&tv);
 }
 
-UINT CTreeCtrl::GetItemState(HTREEITEM item, UINT stateMask) const
-{
-    return (UINT)::SendMessageA(m_hWnd, TVM_GETITEMSTATE, (WPARAM)item, stateMask);
-}
-
 BOOL CTreeCtrl::SelectItem(HTREEITEM item)
 {
     return (BOOL)SendMessage(TVM_SELECTITEM, TVGN_CARET, (LPARAM)item);
@@ -43,29 +38,6 @@ HTREEITEM CTreeCtrl::GetSelectedItem() const
 HTREEITEM CTreeCtrl::GetRootItem() const
 {
     return NextItem(nullptr, TVGN_ROOT);
-}
-
-HTREEITEM CTreeCtrl::GetChildItem(HTREEITEM item) const
-{
-    return NextItem(item, TVGN_CHILD);
-}
-
-HTREEITEM CTreeCtrl::GetNextSiblingItem(HTREEITEM item) const
-{
-    return NextItem(item, TVGN_NEXT);
-}
-
-std::string CTreeCtrl::GetItemText(HTREEITEM item) const
-{
-    char text[MAX_PATH] = "";
-    TVITEMA tv{};
-    tv.mask = TVIF_TEXT;
-    tv.hItem = item;
-    tv.pszText = text;
-    tv.cchTextMax = MAX_PATH;
-    if (!::SendMessageA(m_hWnd, TVM_GETITEMA, 0, (LPARAM)&tv))
-        return {};
-    return text;
 }
 
 DWORD_PTR CTreeCtrl::GetItemData(HTREEITEM item) const

@@ -10,11 +10,6 @@ class CImageList;
 
 class CStatic : public CWnd {
 public:
-    // For SS_BITMAP statics; returns the bitmap shown before (not owned by the control).
-    HBITMAP SetBitmap(HBITMAP bitmap)
-    {
-        return (HBITMAP)SendMessage(STM_SETIMAGE, IMAGE_BITMAP, (LPARAM)bitmap);
-    }
     HBITMAP GetBitmap() const
     {
         return (HBITMAP)::SendMessageA(m_hWnd, STM_GETIMAGE, IMAGE_BITMAP, 0);
@@ -26,13 +21,9 @@ public:
     HTREEITEM InsertItem(const char* text, int image, int selectedImage,
                          HTREEITEM parent = TVI_ROOT, HTREEITEM after = TVI_LAST);
     BOOL SetItemState(HTREEITEM item, UINT state, UINT stateMask);
-    UINT GetItemState(HTREEITEM item, UINT stateMask) const;
     BOOL SelectItem(HTREEITEM item);
     HTREEITEM GetSelectedItem() const;
     HTREEITEM GetRootItem() const;
-    HTREEITEM GetChildItem(HTREEITEM item) const;
-    HTREEITEM GetNextSiblingItem(HTREEITEM item) const;
-    std::string GetItemText(HTREEITEM item) const;
     DWORD_PTR GetItemData(HTREEITEM item) const;
     BOOL SetItemData(HTREEITEM item, DWORD_PTR data);
     BOOL DeleteAllItems();

@@ -76,13 +76,6 @@ CPoint CDC::SetViewportOrg(int x, int y)
     return old;
 }
 
-CPoint CDC::GetViewportOrg() const
-{
-    POINT org{};
-    ::GetViewportOrgEx(m_hDC, &org);
-    return org;
-}
-
 CClientDC::CClientDC(CWnd* wnd) : m_hWnd(wnd ? wnd->m_hWnd : nullptr)
 {
     SetOwned(::GetDC(m_hWnd));

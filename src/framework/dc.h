@@ -54,7 +54,6 @@ public:
     CSize SetViewportExt(int cx, int cy);
     CPoint SetViewportOrg(int x, int y);
     CPoint SetViewportOrg(POINT p) { return SetViewportOrg(p.x, p.y); }
-    CPoint GetViewportOrg() const;
     void DPtoLP(POINT* points, int count = 1) const { ::DPtoLP(m_hDC, points, count); }
     void DPtoLP(RECT* rect) const { ::DPtoLP(m_hDC, reinterpret_cast<POINT*>(rect), 2); }
     void LPtoDP(POINT* points, int count = 1) const { ::LPtoDP(m_hDC, points, count); }

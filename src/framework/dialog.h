@@ -54,7 +54,6 @@ public:
     // Exchanges all data; FALSE when a value was refused (the dialog stays).
     BOOL UpdateData(BOOL saveAndValidate = TRUE);
 
-    UINT GetTemplateId() const { return m_nIDTemplate; }
 
 protected:
     virtual BOOL OnInitDialog();

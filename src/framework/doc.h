@@ -52,7 +52,6 @@ public:
     // null: this program's documents hold no data of their own.
     virtual CDocument* OpenDocumentFile(const char* path) = 0;
     void SetContainerInfo(UINT resourceId) { m_nContainerResource = resourceId; }
-    UINT GetResourceId() const { return m_nIDResource; }
 
 protected:
     CDocTemplate(UINT resourceId, std::function<CDocument*()> newDocument,

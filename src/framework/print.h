@@ -13,8 +13,6 @@ public:
     CPrintInfo(const CPrintInfo&) = delete;
     CPrintInfo& operator=(const CPrintInfo&) = delete;
 
-    void SetMinPage(UINT page) { m_nMinPage = page; }
-    void SetMaxPage(UINT page) { m_nMaxPage = page; }
     UINT GetMinPage() const { return m_nMinPage; }
     UINT GetMaxPage() const { return m_nMaxPage; }
 

@@ -50,7 +50,6 @@ public:
     void SetScrollSizes(int mapMode, SIZE total, SIZE page = {0, 0}, SIZE line = {0, 0});
     void GetDeviceScrollSizes(int& mapMode, SIZE& total, SIZE& page, SIZE& line) const;
     CPoint GetScrollPosition() const { return m_scroll; }
-    CPoint GetDeviceScrollPosition() const { return m_scroll; }
     void ScrollToPosition(POINT position);
 
     void OnPrepareDC(CDC* dc, CPrintInfo* info = nullptr) override;

@@ -9,11 +9,6 @@ namespace {
 CWinApp* g_app = nullptr;
 }
 
-CWinApp* CWinApp::Current()
-{
-    return g_app;
-}
-
 CWinApp* AfxGetApp()
 {
     return g_app;

@@ -51,7 +51,6 @@ public:
     void SetPrinterSettings(HGLOBAL devMode, HGLOBAL devNames);
 
     // The application object of the process.
-    static CWinApp* Current();
 
     DECLARE_COMMAND_MAP()
 

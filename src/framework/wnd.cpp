@@ -129,13 +129,6 @@ BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent)
     return item ? SubclassWindow(item) : FALSE;
 }
 
-HWND CWnd::UnsubclassWindow()
-{
-    HWND hWnd = m_hWnd;
-    Detach();
-    return hWnd;
-}
-
 LRESULT CALLBACK CWnd::AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     CWnd* wnd = FromHandlePermanent(hWnd);

@@ -16,7 +16,6 @@ public:
     // Destroys a window that is still attached.
     ~CWnd() override;
 
-    HWND GetSafeHwnd() const { return m_hWnd; }
     // The object attached to hWnd, or null.
     static CWnd* FromHandlePermanent(HWND hWnd);
 
@@ -37,7 +36,6 @@ public:
     // Attaches this object to an existing window and routes its messages here.
     BOOL SubclassWindow(HWND hWnd);
     BOOL SubclassDlgItem(UINT id, CWnd* parent);
-    HWND UnsubclassWindow();
 
     // ---- message processing (overridable)
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
