@@ -11,12 +11,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <memory>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "dc.h"
+#include "gdi.h"
 #include "imaging/drawing.h"
 #include "imaging/picture.h"
 #include "jpeg_maker.h"
@@ -31,11 +30,6 @@ double Milliseconds(Clock::duration d)
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-struct DeleteBitmap {
-    void operator()(HBITMAP bitmap) const { ::DeleteObject(bitmap); }
-};
-using BitmapPtr = std::unique_ptr<std::remove_pointer_t<HBITMAP>, DeleteBitmap>;
-
 // What a thumbnail maker does with one picture; returns the time spent
 // in LoadFromFile.
 Clock::duration MakeThumbnail(const std::string& path)
@@ -45,12 +39,12 @@ Clock::duration MakeThumbnail(const std::string& path)
     picture.LoadFromFile(path);
     const Clock::duration decoding = Clock::now() - start;
     const SIZE fit = FitPictureInBox(picture, 90, 90);
-    BitmapPtr thumbnail(CreatePictureDib(fit.cx, fit.cy));
-    if (!picture.m_hBitmap || !thumbnail)
+    CBitmap thumbnail;
+    if (!picture.m_hBitmap || !thumbnail.Attach(CreatePictureDib(fit.cx, fit.cy)))
         throw std::string("no thumbnail of ") + path;
     CDC memory;
     memory.CreateCompatibleDC(nullptr);
-    CSelectObject select(&memory, thumbnail.get());
+    CSelectObject select(&memory, thumbnail);
     DrawPictureFitted(&memory, RECT{0, 0, fit.cx, fit.cy}, picture, fit.cx, fit.cy);
     ::GdiFlush();
     return decoding;

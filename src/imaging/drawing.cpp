@@ -1,17 +1,8 @@
 #include "imaging/drawing.h"
 
 #include <algorithm>
-#include <memory>
-#include <type_traits>
 
-namespace {
-
-struct DeleteBitmap {
-    void operator()(HBITMAP bitmap) const { ::DeleteObject(bitmap); }
-};
-using BitmapPtr = std::unique_ptr<std::remove_pointer_t<HBITMAP>, DeleteBitmap>;
-
-}  // namespace
+#include "gdi.h"
 
 void DrawPictureFitted(CDC* dc, const RECT& area, const CPictureBitmap& picture, int width,
                        int height)
@@ -54,22 +45,22 @@ void DrawIconOnOutput(CDC* dc, HICON icon, int x, int y)
     ICONINFO info{};
     if (!::GetIconInfo(icon, &info))
         return;
-    BitmapPtr mask(info.hbmMask);
-    BitmapPtr color(info.hbmColor);
+    CBitmap mask, color;
+    mask.Attach(info.hbmMask);
+    color.Attach(info.hbmColor);
     BITMAP size{};
-    if (!color) {
+    if (!color.m_hObject) {
         // A monochrome icon has its image in the lower half of the mask.
-        ::GetObjectA(mask.get(), sizeof size, &size);
-        color.reset(CreatePictureDib(size.bmWidth, size.bmHeight / 2));
-        if (!color)
+        mask.GetBitmap(&size);
+        if (!color.Attach(CreatePictureDib(size.bmWidth, size.bmHeight / 2)))
             return;
     }
-    ::GetObjectA(color.get(), sizeof size, &size);
+    color.GetBitmap(&size);
 
     CDC memory;
     if (!memory.CreateCompatibleDC(nullptr))
         return;
-    CSelectObject select(&memory, color.get());
+    CSelectObject select(&memory, color);
     ::DrawIconEx(memory.m_hDC, 0, 0, icon, 0, 0, 0, (HBRUSH)::GetStockObject(WHITE_BRUSH),
                  DI_NORMAL);
     dc->BitBlt(x, y, size.bmWidth, size.bmHeight, &memory, 0, 0, SRCCOPY);

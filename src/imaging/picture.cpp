@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <type_traits>
 #include <utility>
 
 #include "jpeglib.h"
@@ -11,6 +10,7 @@ extern "C" {
 }
 
 #include "dc.h"
+#include "gdi.h"
 
 namespace {
 
@@ -22,11 +22,6 @@ struct CloseFile {
     void operator()(FILE* file) const { std::fclose(file); }
 };
 using FilePtr = std::unique_ptr<FILE, CloseFile>;
-
-struct DeleteBitmap {
-    void operator()(HBITMAP bitmap) const { ::DeleteObject(bitmap); }
-};
-using BitmapPtr = std::unique_ptr<std::remove_pointer_t<HBITMAP>, DeleteBitmap>;
 
 DWORD LastError()
 {
@@ -235,9 +230,10 @@ HBITMAP DecodeJpeg(FILE* file, bool exchangeRedBlue, SIZE* size)
         // without a second pass over every row.
         info.out_color_space = exchangeRedBlue ? JCS_EXT_BGR : JCS_RGB;
 
-        BitmapPtr bitmap(CreatePictureDib((int)info.image_width, (int)info.image_height));
+        CBitmap bitmap;
         DibRows rows;
-        if (!bitmap || !GetPictureRows(bitmap.get(), rows))
+        if (!bitmap.Attach(CreatePictureDib((int)info.image_width, (int)info.image_height))
+            || !GetPictureRows(bitmap, rows))
             return nullptr;
 
         jpeg_start_decompress(&info);
@@ -246,7 +242,7 @@ HBITMAP DecodeJpeg(FILE* file, bool exchangeRedBlue, SIZE* size)
             jpeg_read_scanlines(&info, &row, 1);
         }
         jpeg_finish_decompress(&info);
-        return bitmap.release();
+        return static_cast<HBITMAP>(bitmap.Detach());
     } catch (int) {
         return nullptr;
     }
