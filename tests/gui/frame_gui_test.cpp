@@ -5,7 +5,6 @@
 
 #include <shlobj.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +12,7 @@
 #include "jpeg_maker.h"
 #include "res/resource.h"
 #include "temp_folder.h"
+#include "window_driving.h"
 
 namespace {
 
@@ -79,27 +79,6 @@ std::string HistoryFolder()
     char path[MAX_PATH] = "";
     ::SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, path);
     return std::string(path) + "\\Vemoly\\History";
-}
-
-// Asked with the message: GetWindowText of another process's window only
-// reads its caption, not what a control answers to WM_GETTEXT.
-std::string WindowText(HWND window)
-{
-    char text[512] = "";
-    DWORD_PTR copied = 0;
-    ::SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, (LPARAM)text, SMTO_ABORTIFHUNG, 5000, &copied);
-    return text;
-}
-
-bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = 10000)
-{
-    const DWORD start = ::GetTickCount();
-    while (!done()) {
-        if (::GetTickCount() - start > timeoutMs)
-            return false;
-        ::Sleep(50);
-    }
-    return true;
 }
 
 std::string Lower(std::string text)
@@ -226,7 +205,7 @@ TEST_F(FrameGui, ShowsTheToolBarRebarStatusBarAndSlideshowBar)
     // The Home page can go nowhere back or forward; Home itself always works.
     // The first idle time after start-up sets that.
     HWND toolbar = ToolBar();
-    EXPECT_TRUE(WaitFor([&] { return !::SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_GO_BACK, 0); }));
+    EXPECT_TRUE(Eventually([&] { return !::SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_GO_BACK, 0); }));
     EXPECT_FALSE(::SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_GO_FORWARD, 0));
     EXPECT_TRUE(::SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_GO_HOME, 0));
 
@@ -240,7 +219,7 @@ TEST_F(FrameGui, ShowsTheToolBarRebarStatusBarAndSlideshowBar)
     HWND status = StatusBar();
     ASSERT_NE(status, nullptr);
     EXPECT_EQ(::SendMessageA(status, SB_GETPARTS, 0, 0), 4);
-    EXPECT_EQ(WindowText(status), "Ready");
+    EXPECT_EQ(Text(status), "Ready");
 
     // Bars above the view, the status bar below it.
     const RECT rebar = WindowRect(ReBar()), view = WindowRect(app.View()), bar = WindowRect(status);
@@ -257,7 +236,7 @@ TEST_F(FrameGui, ShowsTheToolBarRebarStatusBarAndSlideshowBar)
     EXPECT_TRUE(::IsWindowEnabled(speed));
     EXPECT_FALSE(::IsWindowEnabled(position));
     EXPECT_FALSE(::IsWindowEnabled(counter));
-    EXPECT_EQ(WindowText(counter), "1 of 1");
+    EXPECT_EQ(Text(counter), "1 of 1");
 
     const std::string artifacts = WindowsPath(TestSetting("ORLIVANE_ARTIFACTS"));
     ::CreateDirectoryA(artifacts.c_str(), nullptr);
@@ -292,15 +271,15 @@ TEST_F(FrameGui, PointerOverAButtonShowsItsPromptAndTooltip)
         ::SendInput(1, &input, sizeof input);
     };
     moveTo((home.left + home.right) / 2, (home.top + home.bottom) / 2);
-    EXPECT_TRUE(WaitFor([&] { return WindowText(StatusBar()) == "Go to the home page."; }))
-        << WindowText(StatusBar());
+    EXPECT_TRUE(Eventually([&] { return Text(StatusBar()) == "Go to the home page."; }))
+        << Text(StatusBar());
     HWND tip = WaitForProcessWindow(app.ProcessId(), TOOLTIPS_CLASSA);
     ASSERT_NE(tip, nullptr);
-    EXPECT_TRUE(WaitFor([&] { return WindowText(tip) == "Home"; })) << WindowText(tip);
+    EXPECT_TRUE(Eventually([&] { return Text(tip) == "Home"; })) << Text(tip);
 
     const RECT view = WindowRect(app.View());
     moveTo((view.left + view.right) / 2, (view.top + view.bottom) / 2);
-    EXPECT_TRUE(WaitFor([&] { return WindowText(StatusBar()) == "Ready"; })) << WindowText(StatusBar());
+    EXPECT_TRUE(Eventually([&] { return Text(StatusBar()) == "Ready"; })) << Text(StatusBar());
     EXPECT_EQ(app.Close(), 0);
 }
 
@@ -381,7 +360,7 @@ protected:
         EXPECT_EQ(::GetWindow(browser, GW_OWNER), main);
         ::PostMessageA(browser, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                        (LPARAM)::GetDlgItem(browser, button));
-        EXPECT_TRUE(WaitFor([&] { return !::IsWindow(browser) || !::IsWindowVisible(browser); }));
+        EXPECT_TRUE(Eventually([&] { return !::IsWindow(browser) || !::IsWindowVisible(browser); }));
     }
 };
 
@@ -403,17 +382,17 @@ TEST_F(FileOpenGui, OpensTheChosenFolderAndRecordsItInHistory)
 
     // OK takes the preselected folder.
     BrowseAndPress(IDOK);
-    EXPECT_TRUE(WaitFor([&] { return app.Caption() == "Frame Trip - Orlivane"; })) << app.Caption();
+    EXPECT_TRUE(Eventually([&] { return app.Caption() == "Frame Trip - Orlivane"; })) << app.Caption();
     EXPECT_EQ(Lower(GetString("SlideShowDir")), Lower(folder));
     // History comes after the page is shown.
-    EXPECT_TRUE(WaitFor([&] { return FileExists(shortcut); }));
+    EXPECT_TRUE(Eventually([&] { return FileExists(shortcut); }));
 
     // A drive root goes to History under the drive's name.
     const std::string drive = HistoryFolder() + "\\Drive C.lnk";
     ::DeleteFileA(drive.c_str());
     SetString("SlideShowDir", "C:\\");
     BrowseAndPress(IDOK);
-    EXPECT_TRUE(WaitFor([&] { return FileExists(drive); }));
+    EXPECT_TRUE(Eventually([&] { return FileExists(drive); }));
     EXPECT_EQ(GetString("SlideShowDir"), "C:\\");
     EXPECT_NE(app.Caption(), "Frame Trip - Orlivane");
 
@@ -471,7 +450,7 @@ TEST_F(FrameGui, ManageFavoritesShowsTheFavoritesFolderInTheFileBrowser)
     ::EnumWindows(&MatchTitle, reinterpret_cast<LPARAM>(&query));
     ASSERT_EQ(query.found, nullptr);
     ::PostMessageA(app.MainWindow(), WM_COMMAND, ID_MANAGE_FAVORITES, 0);
-    EXPECT_TRUE(WaitFor([&] {
+    EXPECT_TRUE(Eventually([&] {
         ::EnumWindows(&MatchTitle, reinterpret_cast<LPARAM>(&query));
         return query.found != nullptr;
     }));
@@ -523,7 +502,7 @@ TEST_F(FrameGui, EmailSupportOpensTheSupportMailLink)
                                       + recorded + "\" \"%1\"");
     ASSERT_NE(Start(), nullptr);
     ::PostMessageA(app.MainWindow(), WM_COMMAND, ID_EMAIL_SUPPORT, 0);
-    ASSERT_TRUE(WaitFor([&] { return !ReadWholeFile(recorded).empty(); }));
+    ASSERT_TRUE(Eventually([&] { return !ReadWholeFile(recorded).empty(); }));
 
     OSVERSIONINFOA os{};
     os.dwOSVersionInfoSize = sizeof os;
@@ -544,10 +523,10 @@ void ExpectHelpMessage(AppUnderTest& app, UINT command)
     ::PostMessageA(app.MainWindow(), WM_COMMAND, command, 0);
     HWND box = WaitForProcessWindow(app.ProcessId(), "#32770");
     ASSERT_NE(box, nullptr) << command;
-    EXPECT_EQ(WindowText(box), "Orlivane");
-    EXPECT_EQ(WindowText(::GetDlgItem(box, 0xFFFF)), "Failed to launch help.") << command;
+    EXPECT_EQ(Text(box), "Orlivane");
+    EXPECT_EQ(Text(::GetDlgItem(box, 0xFFFF)), "Failed to launch help.") << command;
     ::PostMessageA(box, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(WaitFor([&] { return !::IsWindow(box) || !::IsWindowVisible(box); }));
+    EXPECT_TRUE(Eventually([&] { return !::IsWindow(box) || !::IsWindowVisible(box); }));
 }
 
 TEST_F(FrameGui, HelpWithoutTheHelpFileSaysSo)

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <string>
 
 #include "app_driver.h"
@@ -19,6 +18,7 @@
 #include "jpeg_maker.h"
 #include "res/resource.h"
 #include "temp_folder.h"
+#include "window_driving.h"
 
 namespace {
 
@@ -35,29 +35,6 @@ std::string AppDataVemoly()
     char path[MAX_PATH] = "";
     ::SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, path);
     return std::string(path) + "\\Vemoly";
-}
-
-std::string SolidJpeg(unsigned char red, unsigned char green, unsigned char blue)
-{
-    JpegRecipe recipe;
-    recipe.width = 320;
-    recipe.height = 240;
-    recipe.pattern = JpegPattern::Solid;
-    recipe.solid[0] = red;
-    recipe.solid[1] = green;
-    recipe.solid[2] = blue;
-    return MakeJpeg(recipe);
-}
-
-bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = 10000)
-{
-    const DWORD start = ::GetTickCount();
-    while (!done()) {
-        if (::GetTickCount() - start > timeoutMs)
-            return false;
-        ::Sleep(50);
-    }
-    return true;
 }
 
 // Colours as a solid JPEG decodes: near the pure ones.
@@ -94,14 +71,6 @@ std::vector<DWORD> Area(const Capture& shot, const RECT& r)
         for (int x = r.left; x < r.right; ++x)
             pixels.push_back(shot.At(x, y));
     return pixels;
-}
-
-std::string WindowText(HWND window)
-{
-    char text[256] = "";
-    DWORD_PTR copied = 0;
-    ::SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, (LPARAM)text, SMTO_ABORTIFHUNG, 5000, &copied);
-    return text;
 }
 
 // The text of the item selected in a tree view of another process.
@@ -179,12 +148,12 @@ protected:
             ::CreateDirectoryA((AppDataVemoly() + folder).c_str(), nullptr);
 
         holiday = temp.MakeFolder("Holiday");
-        temp.WriteFile("Holiday\\a-red.jpg", SolidJpeg(255, 0, 0));
-        temp.WriteFile("Holiday\\b-green.jpg", SolidJpeg(0, 255, 0));
-        temp.WriteFile("Holiday\\c-blue.jpg", SolidJpeg(0, 0, 255));
+        temp.WriteFile("Holiday\\a-red.jpg", MakeJpeg(SolidRecipe(320, 240, 255, 0, 0)));
+        temp.WriteFile("Holiday\\b-green.jpg", MakeJpeg(SolidRecipe(320, 240, 0, 255, 0)));
+        temp.WriteFile("Holiday\\c-blue.jpg", MakeJpeg(SolidRecipe(320, 240, 0, 0, 255)));
         temp.MakeFolder("Holiday\\Trip");
-        temp.WriteFile("Holiday\\Trip\\p.jpg", SolidJpeg(255, 255, 0));
-        temp.WriteFile("Holiday\\Trip\\q.jpg", SolidJpeg(255, 0, 255));
+        temp.WriteFile("Holiday\\Trip\\p.jpg", MakeJpeg(SolidRecipe(320, 240, 255, 255, 0)));
+        temp.WriteFile("Holiday\\Trip\\q.jpg", MakeJpeg(SolidRecipe(320, 240, 255, 0, 255)));
         ::CoInitialize(nullptr);
         CShortcutLink link;
         link.m_targetPath = holiday;
@@ -278,7 +247,7 @@ TEST_F(Walkthrough, HomeFolderPictureTurnBackSlideshowPauseHome)
 
     // Home: the one favorite's cell shows the folder's picture.
     const POINT favorite = ThumbnailMiddle(Cell(0));
-    EXPECT_TRUE(WaitFor([&] { return ViewPixel(favorite) != 0; })) << "the favorite's thumbnail";
+    EXPECT_TRUE(Eventually([&] { return ViewPixel(favorite) != 0; })) << "the favorite's thumbnail";
     Screenshot("home.bmp");
 
     // The folder, through the Favorites menu's first entry.
@@ -286,7 +255,7 @@ TEST_F(Walkthrough, HomeFolderPictureTurnBackSlideshowPauseHome)
     EXPECT_EQ(app.Caption(), "Holiday - Orlivane");
     // Trip first (folders first), then the pictures by name.
     const RECT trip = Cell(0), red = Cell(1), green = Cell(2), blue = Cell(3);
-    EXPECT_TRUE(WaitFor([&] {
+    EXPECT_TRUE(Eventually([&] {
         const Capture shot = ViewShot();
         auto at = [&](const RECT& cell) { return shot.At(cell.left + 60, cell.top + 66); };
         return IsRed(at(red)) && IsGreen(at(green)) && IsBlue(at(blue))
@@ -297,11 +266,11 @@ TEST_F(Walkthrough, HomeFolderPictureTurnBackSlideshowPauseHome)
     // Hovering Trip shows its badge; resting on the badge shows its pictures in turn.
     const std::vector<DWORD> plainBadge = Area(ViewShot(), Badge(trip));
     PointAt(POINT{trip.left + 30, trip.top + 100});
-    EXPECT_TRUE(WaitFor([&] { return Area(ViewShot(), Badge(trip)) != plainBadge; }, 3000))
+    EXPECT_TRUE(Eventually([&] { return Area(ViewShot(), Badge(trip)) != plainBadge; }, 3000))
         << "the badge on hover";
     PointAt(POINT{trip.right - 12, trip.top + 24});
     bool yellow = false, magenta = false;
-    EXPECT_TRUE(WaitFor([&] {
+    EXPECT_TRUE(Eventually([&] {
         const DWORD shown = ViewPixel(ThumbnailMiddle(trip));
         yellow |= IsYellow(shown);
         magenta |= IsMagenta(shown);
@@ -310,10 +279,10 @@ TEST_F(Walkthrough, HomeFolderPictureTurnBackSlideshowPauseHome)
 
     // A click opens the red picture, shown whole and landscape.
     ClickAt(POINT{red.left + 30, red.top + 100});
-    EXPECT_TRUE(WaitFor([&] { return app.Caption() == "a-red.jpg - Orlivane"; }));
+    EXPECT_TRUE(Eventually([&] { return app.Caption() == "a-red.jpg - Orlivane"; }));
     PointAt(POINT{5, 5});
     RECT before{};
-    EXPECT_TRUE(WaitFor([&] {
+    EXPECT_TRUE(Eventually([&] {
         const Capture shot = ViewShot();
         before = LitBounds(shot);
         return IsRed(shot.At(shot.width / 2, shot.height / 2)) && before.right - before.left == 320;
@@ -327,7 +296,7 @@ TEST_F(Walkthrough, HomeFolderPictureTurnBackSlideshowPauseHome)
     EXPECT_EQ(turned.width, 240);
     EXPECT_EQ(turned.height, 320);
     RECT after{};
-    EXPECT_TRUE(WaitFor([&] {
+    EXPECT_TRUE(Eventually([&] {
         after = LitBounds(ViewShot());
         return after.right - after.left == 240 && after.bottom - after.top == 320;
     })) << after.left << "," << after.top << "," << after.right << "," << after.bottom;
@@ -342,33 +311,33 @@ TEST_F(Walkthrough, HomeFolderPictureTurnBackSlideshowPauseHome)
     RECT client;
     ::GetClientRect(View(), &client);
     const POINT middle{client.right / 2, client.bottom / 2};
-    EXPECT_TRUE(WaitFor([&] {
+    EXPECT_TRUE(Eventually([&] {
         const DWORD shown = ViewPixel(middle);
         sawRed |= IsRed(shown);
         sawGreen |= IsGreen(shown);
         sawBlue |= IsBlue(shown);
         return sawRed && sawGreen && sawBlue;
     })) << "red " << sawRed << ", green " << sawGreen << ", blue " << sawBlue;
-    EXPECT_TRUE(WaitFor([&] { return ViewPixel(middle) != 0; }));
+    EXPECT_TRUE(Eventually([&] { return ViewPixel(middle) != 0; }));
     Screenshot("slideshow.bmp");
-    EXPECT_NE(WindowText(Counter()).find(" of 4"), std::string::npos) << WindowText(Counter());
+    EXPECT_NE(Text(Counter()).find(" of 4"), std::string::npos) << Text(Counter());
 
     // Paused as from the toolbar: Play comes back, the picture and counter stay.
     ::PostMessageA(app.MainWindow(), WM_COMMAND, ID_PAUSE, 0);
     HWND toolbar = ToolBar();
-    EXPECT_TRUE(WaitFor([&] {
+    EXPECT_TRUE(Eventually([&] {
         return ::SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_PLAY, 0)
             && !::SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_PAUSE, 0);
     }));
     const DWORD paused = ViewPixel(middle);
-    const std::string counter = WindowText(Counter());
+    const std::string counter = Text(Counter());
     ::Sleep(1300);
     EXPECT_EQ(ViewPixel(middle), paused) << "three delays later";
-    EXPECT_EQ(WindowText(Counter()), counter);
+    EXPECT_EQ(Text(Counter()), counter);
 
     app.Command(ID_GO_HOME);
     EXPECT_EQ(app.Caption(), "Home Page - Orlivane");
-    EXPECT_TRUE(WaitFor([&] { return ViewPixel(favorite) != 0; }));
+    EXPECT_TRUE(Eventually([&] { return ViewPixel(favorite) != 0; }));
 
     EXPECT_EQ(app.Close(), 0);
 }
@@ -378,7 +347,7 @@ TEST_F(Walkthrough, HomeFolderPictureTurnBackSlideshowPauseHome)
 TEST_F(Walkthrough, AFolderNamedInJapaneseFromFileOpenToFavoritesAndHistory)
 {
     const std::string tokyo = temp.MakeFolder("Tōkyō 東京");
-    const std::string summer = temp.WriteFile("Tōkyō 東京\\夏.jpg", SolidJpeg(255, 0, 0));
+    const std::string summer = temp.WriteFile("Tōkyō 東京\\夏.jpg", MakeJpeg(SolidRecipe(320, 240, 255, 0, 0)));
     ::RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "SlideShowDir", REG_SZ, tokyo.c_str(), (DWORD)tokyo.size() + 1);
     ASSERT_TRUE(app.Start(WindowsPath(TestSetting("ORLIVANE_EXE"))));
     ASSERT_NE(app.WaitForMainWindow("Home Page - Orlivane"), nullptr);
@@ -401,18 +370,18 @@ TEST_F(Walkthrough, AFolderNamedInJapaneseFromFileOpenToFavoritesAndHistory)
     HWND browser = WaitForProcessWindow(app.ProcessId(), "#32770");
     ASSERT_NE(browser, nullptr);
     HWND tree = ::FindWindowExA(browser, nullptr, WC_TREEVIEWA, nullptr);
-    EXPECT_TRUE(WaitFor([&] { return SelectedTreeItem(app.ProcessId(), tree) == "Tōkyō 東京"; }))
+    EXPECT_TRUE(Eventually([&] { return SelectedTreeItem(app.ProcessId(), tree) == "Tōkyō 東京"; }))
         << SelectedTreeItem(app.ProcessId(), tree);
     ::PostMessageA(browser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)::GetDlgItem(browser, IDOK));
-    EXPECT_TRUE(WaitFor([&] { return app.Caption() == "Tōkyō 東京 - Orlivane"; })) << app.Caption();
-    EXPECT_TRUE(WaitFor([&] { return LinkTarget(AppDataVemoly() + "\\History\\Tōkyō 東京.lnk") == tokyo; }));
+    EXPECT_TRUE(Eventually([&] { return app.Caption() == "Tōkyō 東京 - Orlivane"; })) << app.Caption();
+    EXPECT_TRUE(Eventually([&] { return LinkTarget(AppDataVemoly() + "\\History\\Tōkyō 東京.lnk") == tokyo; }));
 
     // The picture's thumbnail, and its record in the folder's cache file.
     const RECT cell = Cell(0);
-    EXPECT_TRUE(WaitFor([&] { return IsRed(ViewPixel(ThumbnailMiddle(cell))); })) << "the thumbnail";
+    EXPECT_TRUE(Eventually([&] { return IsRed(ViewPixel(ThumbnailMiddle(cell))); })) << "the thumbnail";
     // Its cache file is named after the folder's path.
     std::string cacheFile;
-    EXPECT_TRUE(WaitFor([&] {
+    EXPECT_TRUE(Eventually([&] {
         WIN32_FIND_DATAA found{};
         HANDLE find = ::FindFirstFileA((AppDataVemoly() + "\\Cache\\*_Tōkyō 東京.tnc").c_str(), &found);
         if (find == INVALID_HANDLE_VALUE)
@@ -438,22 +407,22 @@ TEST_F(Walkthrough, AFolderNamedInJapaneseFromFileOpenToFavoritesAndHistory)
     key[0].ki.wVk = key[1].ki.wVk = 'A';
     key[1].ki.dwFlags = KEYEVENTF_KEYUP;
     ::SendInput(2, key, sizeof(INPUT));
-    EXPECT_TRUE(WaitFor([&] { return LinkTarget(AppDataVemoly() + "\\Favorites\\夏.jpg.lnk") == summer; }));
+    EXPECT_TRUE(Eventually([&] { return LinkTarget(AppDataVemoly() + "\\Favorites\\夏.jpg.lnk") == summer; }));
 
     // The folder itself through Add Favorite, named after it.
     ::PostMessageA(app.MainWindow(), WM_COMMAND, ID_ADD_FAVORITE, 0);
     HWND dialog = WaitForProcessWindow(app.ProcessId(), "#32770");
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(WindowText(::GetDlgItem(dialog, IDC_NAME)), "Tōkyō 東京");
+    EXPECT_EQ(Text(::GetDlgItem(dialog, IDC_NAME)), "Tōkyō 東京");
     ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)::GetDlgItem(dialog, IDOK));
-    EXPECT_TRUE(WaitFor([&] { return LinkTarget(AppDataVemoly() + "\\Favorites\\Tōkyō 東京.lnk") == tokyo; }));
+    EXPECT_TRUE(Eventually([&] { return LinkTarget(AppDataVemoly() + "\\Favorites\\Tōkyō 東京.lnk") == tokyo; }));
 
     // The picture, opened and turned a quarter.
     ClickAt(POINT{cell.left + 30, cell.top + 100});
-    EXPECT_TRUE(WaitFor([&] { return app.Caption() == "夏.jpg - Orlivane"; })) << app.Caption();
+    EXPECT_TRUE(Eventually([&] { return app.Caption() == "夏.jpg - Orlivane"; })) << app.Caption();
     PointAt(POINT{5, 5});
     RECT shown{};
-    EXPECT_TRUE(WaitFor([&] {
+    EXPECT_TRUE(Eventually([&] {
         shown = LitBounds(ViewShot());
         return shown.right - shown.left == 320 && shown.bottom - shown.top == 240;
     }));
@@ -461,7 +430,7 @@ TEST_F(Walkthrough, AFolderNamedInJapaneseFromFileOpenToFavoritesAndHistory)
     const JpegContent turned = ReadJpeg(ReadWholeFile(summer), false);
     EXPECT_EQ(turned.width, 240);
     EXPECT_EQ(turned.height, 320);
-    EXPECT_TRUE(WaitFor([&] {
+    EXPECT_TRUE(Eventually([&] {
         shown = LitBounds(ViewShot());
         return shown.right - shown.left == 240 && shown.bottom - shown.top == 320;
     }));
@@ -469,7 +438,7 @@ TEST_F(Walkthrough, AFolderNamedInJapaneseFromFileOpenToFavoritesAndHistory)
     // Back on the folder page, the cache comes to hold the turned thumbnail.
     app.Command(ID_GO_BACK);
     EXPECT_EQ(app.Caption(), "Tōkyō 東京 - Orlivane");
-    EXPECT_TRUE(WaitFor([&] {
+    EXPECT_TRUE(Eventually([&] {
         const std::string record = CachedThumbnail(cacheFile, summer);
         return !record.empty() && ReadJpeg(record, false).height == 90;
     })) << "the turned thumbnail cached";
@@ -477,7 +446,7 @@ TEST_F(Walkthrough, AFolderNamedInJapaneseFromFileOpenToFavoritesAndHistory)
     // Home: History, the right third, shows the folder by its picture.
     app.Command(ID_GO_HOME);
     EXPECT_EQ(app.Caption(), "Home Page - Orlivane");
-    EXPECT_TRUE(WaitFor([&] {
+    EXPECT_TRUE(Eventually([&] {
         const Capture shot = ViewShot();
         for (int y = 0; y < shot.height; ++y)
             for (int x = shot.width * 2 / 3; x < shot.width; ++x)

@@ -137,6 +137,18 @@ void RecipePixel(const JpegRecipe& recipe, int x, int y, unsigned char rgb[3])
         rgb[0] = rgb[1] = rgb[2] = (unsigned char)((rgb[0] * 77 + rgb[1] * 150 + rgb[2] * 29) >> 8);
 }
 
+JpegRecipe SolidRecipe(int width, int height, unsigned char red, unsigned char green, unsigned char blue)
+{
+    JpegRecipe recipe;
+    recipe.width = width;
+    recipe.height = height;
+    recipe.pattern = JpegPattern::Solid;
+    recipe.solid[0] = red;
+    recipe.solid[1] = green;
+    recipe.solid[2] = blue;
+    return recipe;
+}
+
 std::string MakeJpeg(const JpegRecipe& recipe)
 {
     std::string bytes;

@@ -29,6 +29,8 @@ struct JpegRecipe {
     std::string appData;                 // no APP marker when empty
 };
 
+// A width by height picture of one colour, otherwise the defaults.
+JpegRecipe SolidRecipe(int width, int height, unsigned char red, unsigned char green, unsigned char blue);
 // The bytes of a JPEG file made to the recipe.
 std::string MakeJpeg(const JpegRecipe& recipe);
 // The recipe's own pixel at (x, y): red, green, blue (grey in all three).

@@ -24,6 +24,22 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs)
     return true;
 }
 
+bool CommandEnabled(UINT id)
+{
+    struct Probe : CCmdUI {
+        BOOL enabled = TRUE;
+        void Enable(BOOL on) override
+        {
+            enabled = on;
+            m_bEnableChanged = TRUE;
+        }
+    };
+    Probe ui;
+    ui.m_nID = id;
+    ui.DoUpdate(theApp.m_pMainWnd, TRUE);
+    return ui.enabled != FALSE;
+}
+
 void RunningApp::SetUp()
 {
     ASSERT_TRUE(theApp.InitInstance());

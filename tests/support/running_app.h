@@ -12,6 +12,8 @@
 void PumpMessages();
 // Pumps messages until done() holds or the time is up; returns done().
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
+// Whether the main frame's command routing enables id, as it does for menus and bars.
+bool CommandEnabled(UINT id);
 
 // Runs InitInstance once for the whole test program and shuts down at its end.
 class RunningApp : public testing::Environment {

@@ -1,5 +1,7 @@
 #include "window_driving.h"
 
+#include <thread>
+
 bool Eventually(const std::function<bool()>& done, DWORD timeoutMs)
 {
     const DWORD start = ::GetTickCount();
@@ -14,7 +16,8 @@ bool Eventually(const std::function<bool()>& done, DWORD timeoutMs)
 std::string Text(HWND window)
 {
     char text[1024] = "";
-    ::SendMessageA(window, WM_GETTEXT, sizeof text, (LPARAM)text);
+    DWORD_PTR copied = 0;
+    ::SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, (LPARAM)text, SMTO_ABORTIFHUNG, 5000, &copied);
     return text;
 }
 
@@ -65,4 +68,19 @@ std::string AnswerMessageBox(DWORD thread)
     ::PostMessageA(box, WM_COMMAND, IDOK, 0);
     Eventually([&] { return !::IsWindow(box); });
     return said;
+}
+
+INT_PTR RunModal(const std::function<INT_PTR()>& modal, const std::function<void(DWORD)>& script)
+{
+    const DWORD self = ::GetCurrentThreadId();
+    std::thread driver([&] {
+        script(self);
+        while (HWND left = FindShown(self, "#32770", "")) {
+            ::PostMessageA(left, WM_COMMAND, IDCANCEL, 0);
+            Eventually([&] { return !::IsWindow(left); }, 5000);
+        }
+    });
+    const INT_PTR result = modal();
+    driver.join();
+    return result;
 }

@@ -9,6 +9,7 @@
 
 #include "app/globals.h"
 #include "file_times.h"
+#include "folder_entries.h"
 #include "imaging/picture.h"
 #include "imaging/thumbnailcache.h"
 #include "jpeg_maker.h"
@@ -71,9 +72,7 @@ protected:
     // thumbnail object for each entry.
     std::unique_ptr<CCachedCatalog> Listed(const std::string& path = "")
     {
-        CFolderEntry folder = MakeEntry(path.empty() ? pictures.Path() : path, nullptr, nullptr);
-        folder.Classify();
-        auto catalog = std::make_unique<CCachedCatalog>(folder);
+        auto catalog = std::make_unique<CCachedCatalog>(EntryOf(path.empty() ? pictures.Path() : path));
         catalog->Refresh();
         for (CFolderEntry& entry : catalog->m_entries)
             entry.m_thumbnail = std::make_unique<CThumbnail>();

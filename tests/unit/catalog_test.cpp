@@ -11,6 +11,7 @@
 #include "catalog/foldercatalog.h"
 #include "favorites/shortcutlink.h"
 #include "file_times.h"
+#include "folder_entries.h"
 #include "temp_folder.h"
 
 namespace {
@@ -41,13 +42,6 @@ protected:
         return names;
     }
 
-    static CFolderEntry FolderEntryOf(const std::string& path)
-    {
-        CFolderEntry entry = MakeEntry(path, nullptr, nullptr);
-        entry.Classify();
-        return entry;
-    }
-
     static void GiveBitmaps(CFolderCatalog& catalog)
     {
         for (CFolderEntry& entry : catalog.m_entries) {
@@ -68,7 +62,7 @@ TEST_F(CatalogTest, FoldersFirstThenPicturesByPathOtherFilesLeftOut)
     temp.WriteFile("notes.txt", "text");
     temp.WriteFile("broken.lnk", "not a shortcut");
 
-    CFolderCatalog catalog(FolderEntryOf(temp.Path()));
+    CFolderCatalog catalog(EntryOf(temp.Path()));
     EXPECT_TRUE(catalog.Refresh());
     EXPECT_EQ(Names(catalog), (std::vector<std::string>{"sub", "A", "b"}));
     auto it = catalog.m_entries.begin();
@@ -85,7 +79,7 @@ TEST_F(CatalogTest, DisplayNamesCutOnlyARealExtension)
     temp.MakeFolder("Trip.2002");
     temp.MakeFolder("Notes. draft");
     Picture("IMG_0001.JPG");
-    CFolderCatalog catalog(FolderEntryOf(temp.Path()));
+    CFolderCatalog catalog(EntryOf(temp.Path()));
     catalog.Refresh();
     EXPECT_EQ(Names(catalog), (std::vector<std::string>{"Notes. draft", "Trip", "IMG_0001"}));
 }
@@ -96,7 +90,7 @@ TEST_F(CatalogTest, ShortcutToAPictureIsListedUnderItsOwnNameUntilTheTargetGoes)
     const std::string target = elsewhere.WriteFile("x.jpg", "jpeg");
     const std::string link = Shortcut(temp / "Holiday.lnk", target);
 
-    CFolderCatalog catalog(FolderEntryOf(temp.Path()));
+    CFolderCatalog catalog(EntryOf(temp.Path()));
     catalog.Refresh();
     ASSERT_EQ(catalog.m_entries.size(), 1u);
     const CFolderEntry& entry = catalog.m_entries.front();
@@ -120,17 +114,17 @@ TEST_F(CatalogTest, TargetsOnAnAbsentMediumAreOffline)
     TempFolder gone;
     Shortcut(temp / "Gone.lnk", gone / "missing.jpg");
 
-    CFolderCatalog catalog(FolderEntryOf(temp.Path()));
+    CFolderCatalog catalog(EntryOf(temp.Path()));
     catalog.Refresh();
     ASSERT_EQ(Names(catalog), (std::vector<std::string>{"Album", "Photo"}));
     EXPECT_EQ(catalog.m_entries.front().m_kind, 0x32u);
     EXPECT_EQ(catalog.m_entries.back().m_kind, 0x31u);
     EXPECT_TRUE(catalog.m_entries.back().m_picturePath.empty());
 
-    CFolderEntry notes = FolderEntryOf(temp / "Notes.lnk");
+    CFolderEntry notes = EntryOf(temp / "Notes.lnk");
     EXPECT_EQ(notes.m_kind, 0x31u);
     EXPECT_FALSE(notes.m_listed);
-    CFolderEntry missing = FolderEntryOf(temp / "Gone.lnk");
+    CFolderEntry missing = EntryOf(temp / "Gone.lnk");
     EXPECT_EQ(missing.m_kind, 0x14u);
     EXPECT_FALSE(missing.m_listed);
 }
@@ -139,7 +133,7 @@ TEST_F(CatalogTest, RefreshKeepsBitmapsOfUnchangedEntriesOnly)
 {
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
         SetWriteTime(Picture(name), TimeAt(1));
-    CFolderCatalog catalog(FolderEntryOf(temp.Path()));
+    CFolderCatalog catalog(EntryOf(temp.Path()));
     catalog.Refresh();
     GiveBitmaps(catalog);
 
@@ -160,7 +154,7 @@ TEST_F(CatalogTest, RefreshAddsAndRemovesEntries)
 {
     Picture("a.jpg");
     Picture("c.jpg");
-    CFolderCatalog catalog(FolderEntryOf(temp.Path()));
+    CFolderCatalog catalog(EntryOf(temp.Path()));
     catalog.Refresh();
     GiveBitmaps(catalog);
 
@@ -183,7 +177,7 @@ TEST_F(CatalogTest, OrderAndMatchingAgreeWithCaseInsensitiveComparison)
     temp.MakeFolder("Ö");
     temp.MakeFolder("o");
 
-    CFolderCatalog catalog(FolderEntryOf(temp.Path()));
+    CFolderCatalog catalog(EntryOf(temp.Path()));
     catalog.Refresh();
     GiveBitmaps(catalog);
 
@@ -214,7 +208,7 @@ TEST_F(CatalogTest, NamesTheComparisonFindsEqualAreOneEntry)
     Picture("ß.jpg");
     Picture("ss.jpg");
     Picture("t.jpg");
-    CFolderCatalog catalog(FolderEntryOf(temp.Path()));
+    CFolderCatalog catalog(EntryOf(temp.Path()));
     catalog.Refresh();
     EXPECT_EQ(catalog.m_entries.size(), 2u);
 }
@@ -223,7 +217,7 @@ TEST_F(CatalogTest, AFolderThatCannotBeListedEmptiesTheCatalog)
 {
     const std::string folder = temp.MakeFolder("gone");
     temp.WriteFile("gone\\a.jpg", "jpeg");
-    CFolderCatalog catalog(FolderEntryOf(folder));
+    CFolderCatalog catalog(EntryOf(folder));
     catalog.Refresh();
     ASSERT_EQ(catalog.m_entries.size(), 1u);
     RemoveTree(folder);
@@ -241,7 +235,7 @@ TEST_F(CatalogTest, NewestFirstKeepsTheNewestUpToTheMaximum)
         const int minute = (i * 7) % 25;
         SetWriteTime(Shortcut(temp / ("folder" + std::to_string(i) + ".lnk"), target), TimeAt(minute));
     }
-    CFolderCatalog catalog(FolderEntryOf(temp.Path()));
+    CFolderCatalog catalog(EntryOf(temp.Path()));
     catalog.m_sortOrder = SortNewestFirst;
     catalog.m_maxCount = 10;
     catalog.Refresh();
@@ -313,12 +307,12 @@ TEST_F(CatalogTest, FolderPictureIsFoundTwoLevelsDownButNotThree)
     temp.MakeFolder("far\\a\\b");
     Picture("far\\a\\b\\p.jpg");
 
-    CFolderEntry nearEntry = FolderEntryOf(temp / "near");
+    CFolderEntry nearEntry = EntryOf(temp / "near");
     nearEntry.FindFolderPicture();
     EXPECT_EQ(nearEntry.m_picturePath, shallow + "\\p.jpg");
     EXPECT_EQ(nearEntry.Time(), (ULONGLONG)TimeAt(42).dwHighDateTime << 32 | TimeAt(42).dwLowDateTime);
 
-    CFolderEntry farEntry = FolderEntryOf(temp / "far");
+    CFolderEntry farEntry = EntryOf(temp / "far");
     farEntry.FindFolderPicture();
     EXPECT_TRUE(farEntry.m_picturePath.empty());
 }
@@ -326,7 +320,7 @@ TEST_F(CatalogTest, FolderPictureIsFoundTwoLevelsDownButNotThree)
 TEST_F(CatalogTest, PictureFolderDecisionIsCachedAndNotCopied)
 {
     const std::string folder = temp.MakeFolder("album");
-    CFolderEntry entry = FolderEntryOf(folder);
+    CFolderEntry entry = EntryOf(folder);
     entry.m_thumbnail = std::make_unique<CThumbnail>();
     EXPECT_FALSE(entry.HasPictures());
     Picture("album\\new.jpg");
@@ -347,16 +341,16 @@ TEST_F(CatalogTest, NamesBeyondTheOldCodePageKeepEveryCharacter)
     Picture("Tōkyō 東京\\夏.jpg");
     Shortcut(temp / "写真.lnk", folder + "\\夏.jpg");
 
-    CFolderCatalog catalog(FolderEntryOf(temp.Path()));
+    CFolderCatalog catalog(EntryOf(temp.Path()));
     catalog.Refresh();
     ASSERT_EQ(Names(catalog), (std::vector<std::string>{"Tōkyō 東京", "写真"}));
     EXPECT_EQ(catalog.m_entries.back().m_path, folder + "\\夏.jpg");
     EXPECT_EQ(catalog.m_entries.back().m_kind, (unsigned)(EntryShortcut | EntryFile));
 
-    CFolderCatalog inside(FolderEntryOf(folder));
+    CFolderCatalog inside(EntryOf(folder));
     inside.Refresh();
     EXPECT_EQ(Names(inside), (std::vector<std::string>{"夏"}));
-    CFolderEntry tokyo = FolderEntryOf(folder);
+    CFolderEntry tokyo = EntryOf(folder);
     tokyo.FindFolderPicture();
     EXPECT_EQ(tokyo.m_picturePath, folder + "\\夏.jpg");
 }

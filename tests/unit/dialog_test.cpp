@@ -3,9 +3,7 @@
 // pressing F1 and reading what they show.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "afx.h"
@@ -117,23 +115,6 @@ void ClickAt(POINT point)
     input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
     ::SendInput(2, input, sizeof(INPUT));
-}
-
-// Runs script on a second thread while modal() runs here; whatever the script
-// leaves open is cancelled, so a failing script cannot hang the test.
-INT_PTR RunModal(const std::function<INT_PTR()>& modal, const std::function<void(DWORD)>& script)
-{
-    const DWORD self = ::GetCurrentThreadId();
-    std::thread driver([&] {
-        script(self);
-        while (HWND left = FindShown(self, "#32770", "")) {
-            ::PostMessageA(left, WM_COMMAND, IDCANCEL, 0);
-            Eventually([&] { return !::IsWindow(left); }, 5000);
-        }
-    });
-    const INT_PTR result = modal();
-    driver.join();
-    return result;
 }
 
 // ---------------------------------------------------------------- tree items as the user sees them

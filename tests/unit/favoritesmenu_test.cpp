@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "favorites/shortcutlink.h"
+#include "folder_entries.h"
 #include "frame/favoritesmenu.h"
 #include "res/resource.h"
 #include "temp_folder.h"
@@ -56,9 +57,7 @@ protected:
 
     std::unique_ptr<CFavoritesMenu> Build(UINT last = 20000)
     {
-        CFolderEntry folder = MakeEntry(favorites, nullptr, nullptr);
-        folder.Classify();
-        auto menu = std::make_unique<CFavoritesMenu>(folder, 10000, last);
+        auto menu = std::make_unique<CFavoritesMenu>(EntryOf(favorites), 10000, last);
         // The popup belongs to the menu bar until the Favorites menu takes it over.
         menu->Attach(::GetSubMenu(bar.m_hMenu, 2));
         ::RemoveMenu(bar.m_hMenu, 2, MF_BYPOSITION);

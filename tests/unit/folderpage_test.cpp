@@ -10,6 +10,7 @@
 #include "core/navigator.h"
 #include "dc.h"
 #include "file_times.h"
+#include "folder_entries.h"
 #include "folderpage/folderpage.h"
 #include "imaging/picture.h"
 #include "imaging/thumbnailcache.h"
@@ -22,13 +23,6 @@
 namespace {
 
 const auto* const g_environment = testing::AddGlobalTestEnvironment(new RunningApp);
-
-CFolderEntry FolderEntryOf(const std::string& path)
-{
-    CFolderEntry entry = MakeEntry(path, nullptr, nullptr);
-    entry.Classify();
-    return entry;
-}
 
 std::string WriteJpeg(const TempFolder& folder, const std::string& name, const JpegRecipe& recipe)
 {
@@ -96,7 +90,7 @@ protected:
     {
         for (int i = 0; i < pictures; ++i)
             temp.WriteFile("p" + std::to_string(i) + ".jpg", "jpeg");
-        auto page = std::make_unique<CFolderPage>(FolderEntryOf(temp.Path()), nullptr);
+        auto page = std::make_unique<CFolderPage>(EntryOf(temp.Path()), nullptr);
         page->Load();
         return page;
     }
@@ -143,7 +137,7 @@ TEST(FolderPageLifetime, AMissingFolderHasNoWatcherAndGoesAtOnce)
     TempFolder temp;
     const DWORD start = ::GetTickCount();
     {
-        CFolderPage page(FolderEntryOf(temp / "missing"), nullptr);
+        CFolderPage page(EntryOf(temp / "missing"), nullptr);
         page.Load();
         page.Start();
         EXPECT_TRUE(page.Catalog().m_entries.empty());
@@ -161,7 +155,7 @@ protected:
         withPictures = temp.MakeFolder("album");
         temp.WriteFile("album\\x.jpg", "jpeg");
         temp.MakeFolder("empty");
-        page = std::make_unique<CFolderPage>(FolderEntryOf(temp.Path()), g_resources.GetFolderPageIcon());
+        page = std::make_unique<CFolderPage>(EntryOf(temp.Path()), g_resources.GetFolderPageIcon());
         page->Load();
         const CRect area(0, 0, 800, 600);
         page->Layout(&area);
@@ -261,7 +255,7 @@ protected:
 
     CFolderPage* Open(const std::string& folder)
     {
-        auto* page = new CFolderPage(FolderEntryOf(folder), g_resources.GetFolderPageIcon());
+        auto* page = new CFolderPage(EntryOf(folder), g_resources.GetFolderPageIcon());
         g_navigator.Navigate(page);
         return page;
     }

@@ -8,17 +8,11 @@
 #include "core/homepage.h"
 #include "favorites/shortcutlink.h"
 #include "file_times.h"
+#include "folder_entries.h"
 #include "res/resource.h"
 #include "temp_folder.h"
 
 namespace {
-
-CFolderEntry FolderEntryOf(const std::string& path)
-{
-    CFolderEntry entry = MakeEntry(path, nullptr, nullptr);
-    entry.Classify();
-    return entry;
-}
 
 int FolderFilesCount(const std::string& folder)
 {
@@ -74,7 +68,7 @@ protected:
 
 TEST_F(HomePageTest, FavoritesTakeTwoThirdsAndAtLeast150Pixels)
 {
-    CHomePage home(FolderEntryOf(history), FolderEntryOf(favorites));
+    CHomePage home(EntryOf(history), EntryOf(favorites));
     home.Load();
     const struct {
         int width, favoritesRight;
@@ -92,7 +86,7 @@ TEST_F(HomePageTest, ColumnsReachAsFarAsTheLongerPane)
 {
     for (int i = 0; i < 20; ++i)
         temp.WriteFile("Favorites\\p" + std::to_string(i) + ".jpg", "jpeg");
-    CHomePage home(FolderEntryOf(history), FolderEntryOf(favorites));
+    CHomePage home(EntryOf(history), EntryOf(favorites));
     home.Load();
     const CRect area(0, 0, 600, 300);
     const CSize extent = home.Layout(&area);
@@ -106,7 +100,7 @@ TEST_F(HomePageTest, HistoryShowsTheNewestUpToTheCountAndFollowsItsChange)
 {
     Visit(12);
     g_settings.HistoryCount = 10;
-    CHomePage home(FolderEntryOf(history), FolderEntryOf(favorites));
+    CHomePage home(EntryOf(history), EntryOf(favorites));
     home.Load();
     ASSERT_EQ(HistoryNames(home).size(), 10u);
     EXPECT_EQ(HistoryNames(home).front(), "place11");
@@ -120,7 +114,7 @@ TEST_F(HomePageTest, HistoryShowsTheNewestUpToTheCountAndFollowsItsChange)
 
 TEST_F(HomePageTest, PlayAndAddFavoriteAreGreyedTitleIsHomePage)
 {
-    CHomePage home(FolderEntryOf(history), FolderEntryOf(favorites));
+    CHomePage home(EntryOf(history), EntryOf(favorites));
     struct Probe : CCmdUI {
         int enabled = -1;
         void Enable(BOOL on) override

@@ -148,18 +148,6 @@ private:
     HGDIOBJ m_old;
 };
 
-JpegRecipe SolidRecipe(int width, int height, unsigned char r, unsigned char g, unsigned char b)
-{
-    JpegRecipe recipe;
-    recipe.width = width;
-    recipe.height = height;
-    recipe.pattern = JpegPattern::Solid;
-    recipe.solid[0] = r;
-    recipe.solid[1] = g;
-    recipe.solid[2] = b;
-    return recipe;
-}
-
 // ---------------------------------------------------------------- bitmaps
 
 TEST(PictureDib, IsTopDown24BitWithPaddedRowsAndScreenResolution)

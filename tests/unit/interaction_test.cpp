@@ -18,6 +18,7 @@
 #include "core/homepage.h"
 #include "core/navigator.h"
 #include "favorites/shortcutlink.h"
+#include "folder_entries.h"
 #include "folderpage/folderpage.h"
 #include "folderpage/folderpeek.h"
 #include "imaging/thumbnailcache.h"
@@ -35,16 +36,6 @@ namespace {
 const auto* const g_environment = testing::AddGlobalTestEnvironment(new RunningApp);
 
 const char kAbsentMedium[] = "R:\\Photos";  // R: is an optical drive without a medium
-
-std::string SolidJpeg(unsigned char red, unsigned char green, unsigned char blue)
-{
-    JpegRecipe recipe;
-    recipe.pattern = JpegPattern::Solid;
-    recipe.solid[0] = red;
-    recipe.solid[1] = green;
-    recipe.solid[2] = blue;
-    return MakeJpeg(recipe);
-}
 
 bool IsBlue(COLORREF c) { return GetBValue(c) > 200 && GetRValue(c) < 60 && GetGValue(c) < 60; }
 bool IsYellow(COLORREF c) { return GetRValue(c) > 200 && GetGValue(c) > 200 && GetBValue(c) < 60; }
@@ -178,22 +169,6 @@ std::vector<COLORREF> ScreenArea(const RECT& page)
     return pixels;
 }
 
-bool Enabled(UINT id)
-{
-    struct Probe : CCmdUI {
-        BOOL enabled = TRUE;
-        void Enable(BOOL on) override
-        {
-            enabled = on;
-            m_bEnableChanged = TRUE;
-        }
-    };
-    Probe ui;
-    ui.m_nID = id;
-    ui.DoUpdate(theApp.m_pMainWnd, TRUE);
-    return ui.enabled != FALSE;
-}
-
 // ---------------------------------------------------------------- context menus as shown
 
 struct MenuRun {
@@ -278,11 +253,11 @@ class FolderInteraction : public testing::Test {
 protected:
     FolderInteraction()
     {
-        temp.WriteFile("a.jpg", SolidJpeg(255, 0, 0));
-        temp.WriteFile("b.jpg", SolidJpeg(0, 255, 0));
+        temp.WriteFile("a.jpg", MakeJpeg(SolidRecipe(64, 48, 255, 0, 0)));
+        temp.WriteFile("b.jpg", MakeJpeg(SolidRecipe(64, 48, 0, 255, 0)));
         album = temp.MakeFolder("album");
-        temp.WriteFile("album\\x.jpg", SolidJpeg(0, 0, 255));
-        temp.WriteFile("album\\y.jpg", SolidJpeg(255, 255, 0));
+        temp.WriteFile("album\\x.jpg", MakeJpeg(SolidRecipe(64, 48, 0, 0, 255)));
+        temp.WriteFile("album\\y.jpg", MakeJpeg(SolidRecipe(64, 48, 255, 255, 0)));
         temp.MakeFolder("empty");
         SaveShortcut(temp / "offline.lnk", kAbsentMedium);
         ::DeleteFileA(CacheFileName(temp.Path()).c_str());  // a leftover would look finished
@@ -309,9 +284,7 @@ protected:
 
     CFolderPage* Open(const std::string& folder)
     {
-        CFolderEntry entry = MakeEntry(folder, nullptr, nullptr);
-        entry.Classify();
-        auto* page = new CFolderPage(entry, g_resources.GetFolderPageIcon());
+        auto* page = new CFolderPage(EntryOf(folder), g_resources.GetFolderPageIcon());
         g_navigator.Navigate(page);
         ::SetForegroundWindow(theApp.m_pMainWnd->m_hWnd);
         return page;
@@ -473,17 +446,17 @@ TEST_F(FolderInteraction, RestingOnAFoldersBadgeShowsItsPicturesInTurnUntilThePo
 TEST_F(FolderInteraction, PlayNeedsAPictureOnThePageItself)
 {
     OpenFinished();
-    EXPECT_TRUE(Enabled(ID_PLAY));
+    EXPECT_TRUE(CommandEnabled(ID_PLAY));
     Open(album);
-    EXPECT_TRUE(Enabled(ID_PLAY));
+    EXPECT_TRUE(CommandEnabled(ID_PLAY));
 
     TempFolder outer;
     outer.MakeFolder("inner");
-    outer.WriteFile("inner\\z.jpg", SolidJpeg(0, 0, 255));
+    outer.WriteFile("inner\\z.jpg", MakeJpeg(SolidRecipe(64, 48, 0, 0, 255)));
     outer.WriteFile("notes.txt", "not a picture");
     CFolderPage* page = Open(outer.Path());
     ASSERT_EQ(page->Catalog().m_entries.size(), 1u) << "the subfolder only";
-    EXPECT_FALSE(Enabled(ID_PLAY));
+    EXPECT_FALSE(CommandEnabled(ID_PLAY));
     g_navigator.Home();
     g_navigator.DiscardFrom(1);
 }
@@ -687,8 +660,8 @@ TEST_F(HomeInteraction, PlayAndAddFavoriteAreGreyAndTheCaptionSaysHomeWheneverHo
     EXPECT_EQ(Caption(), "Home Page - Orlivane");
     EXPECT_FALSE(buttonEnabled(ID_PLAY));
     EXPECT_FALSE(buttonEnabled(ID_ADD_FAVORITE));
-    EXPECT_FALSE(Enabled(ID_PLAY));
-    EXPECT_FALSE(Enabled(ID_ADD_FAVORITE));
+    EXPECT_FALSE(CommandEnabled(ID_PLAY));
+    EXPECT_FALSE(CommandEnabled(ID_ADD_FAVORITE));
 
     Open(temp.Path());
     EXPECT_NE(Caption(), "Home Page - Orlivane");

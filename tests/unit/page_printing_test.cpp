@@ -13,6 +13,7 @@
 #include "app/vemolyapp.h"
 #include "core/navigator.h"
 #include "favorites/shortcutlink.h"
+#include "folder_entries.h"
 #include "folderpage/folderpage.h"
 #include "jpeg_maker.h"
 #include "pages/picturepage.h"
@@ -25,13 +26,6 @@
 namespace {
 
 const auto* const g_environment = testing::AddGlobalTestEnvironment(new RunningApp);
-
-CFolderEntry EntryOf(const std::string& path)
-{
-    CFolderEntry entry = MakeEntry(path, nullptr, nullptr);
-    entry.Classify();
-    return entry;
-}
 
 CVemolyView* View()
 {
@@ -160,10 +154,7 @@ protected:
 
 TEST_F(PagePrinting, APictureIsCentredOnTheSheetAtItsSizeOnScreenOrShrunkToTheWidth)
 {
-    JpegRecipe recipe;
-    recipe.pattern = JpegPattern::Solid;
-    recipe.width = 200;
-    recipe.height = 100;
+    JpegRecipe recipe = SolidRecipe(200, 100, 0, 0, 0);
     g_navigator.Navigate(new CPicturePage(EntryOf(temp.WriteFile("small.jpg", MakeJpeg(recipe)))));
     std::string job = Print();
     ASSERT_FALSE(job.empty()) << "nothing printed";

@@ -14,6 +14,7 @@
 #include "app/vemolyapp.h"
 #include "app_driver.h"
 #include "core/navigator.h"
+#include "folder_entries.h"
 #include "folderpage/folderpage.h"
 #include "frame/mainframe.h"
 #include "imaging/picture.h"
@@ -30,25 +31,6 @@
 namespace {
 
 const auto* const g_environment = testing::AddGlobalTestEnvironment(new RunningApp);
-
-CFolderEntry EntryOf(const std::string& path)
-{
-    CFolderEntry entry = MakeEntry(path, nullptr, nullptr);
-    entry.Classify();
-    return entry;
-}
-
-JpegRecipe Solid(int width, int height, unsigned char r, unsigned char g, unsigned char b)
-{
-    JpegRecipe recipe;
-    recipe.width = width;
-    recipe.height = height;
-    recipe.pattern = JpegPattern::Solid;
-    recipe.solid[0] = r;
-    recipe.solid[1] = g;
-    recipe.solid[2] = b;
-    return recipe;
-}
 
 CVemolyView* View()
 {
@@ -114,23 +96,6 @@ void Command(UINT id)
     View()->SendMessage(WM_COMMAND, id);
 }
 
-// Whether the main frame's command routing enables id, as it does for menus and bars.
-bool Enabled(UINT id)
-{
-    struct Probe : CCmdUI {
-        BOOL enabled = TRUE;
-        void Enable(BOOL on) override
-        {
-            enabled = on;
-            m_bEnableChanged = TRUE;
-        }
-    };
-    Probe ui;
-    ui.m_nID = id;
-    ui.DoUpdate(theApp.m_pMainWnd, TRUE);
-    return ui.enabled != FALSE;
-}
-
 std::string Caption()
 {
     return theApp.m_pMainWnd->GetWindowText();
@@ -181,7 +146,7 @@ TEST_F(PicturePage, ASmallPictureKeepsItsSizeLargeOnesShrinkWithTheirProportions
     ASSERT_GT(client.Width(), 300);
     ASSERT_GT(client.Height(), 200);
 
-    OpenPicture(temp.WriteFile("small.jpg", MakeJpeg(Solid(160, 96, 255, 0, 0))));
+    OpenPicture(temp.WriteFile("small.jpg", MakeJpeg(SolidRecipe(160, 96, 255, 0, 0))));
     CRect box = LitBox(Shown());
     EXPECT_EQ(box.Size(), CSize(160, 96));
     EXPECT_EQ(box.left, (client.Width() - 160) / 2);
@@ -194,7 +159,7 @@ TEST_F(PicturePage, ASmallPictureKeepsItsSizeLargeOnesShrinkWithTheirProportions
     };
     for (const Case& c : {Case{client.Width() * 3, client.Width()}, Case{client.Height(), client.Height() * 4}}) {
         const std::string name = std::to_string(c.width) + "x" + std::to_string(c.height) + ".jpg";
-        OpenPicture(temp.WriteFile(name, MakeJpeg(Solid(c.width, c.height, 0, 255, 0))));
+        OpenPicture(temp.WriteFile(name, MakeJpeg(SolidRecipe(c.width, c.height, 0, 255, 0))));
         box = LitBox(Shown());
         const double scale = std::min((double)client.Width() / c.width, (double)client.Height() / c.height);
         EXPECT_NEAR(box.Width(), c.width * scale, 1) << name;
@@ -344,23 +309,23 @@ TEST_F(PicturePage, ATurnThatCannotBeDoneLeavesFileAndPageAsTheyWere)
 
 TEST_F(PicturePage, APictureThatCannotBeShownGivesABlackPage)
 {
-    OpenPicture(temp.WriteFile("lit.jpg", MakeJpeg(Solid(200, 100, 255, 255, 255))));
+    OpenPicture(temp.WriteFile("lit.jpg", MakeJpeg(SolidRecipe(200, 100, 255, 255, 255))));
     ASSERT_FALSE(LitBox(Shown()).IsRectEmpty());
 
-    JpegRecipe cmyk = Solid(200, 100, 255, 255, 0);
+    JpegRecipe cmyk = SolidRecipe(200, 100, 255, 255, 0);
     cmyk.kind = JpegKind::Cmyk;
     OpenPicture(temp.WriteFile("cmyk.jpg", MakeJpeg(cmyk)));
     EXPECT_TRUE(LitBox(Shown()).IsRectEmpty());
     EXPECT_EQ(Caption(), "cmyk.jpg - Orlivane");
 
-    OpenPicture(temp.WriteFile("lit2.jpg", MakeJpeg(Solid(200, 100, 255, 255, 255))));
+    OpenPicture(temp.WriteFile("lit2.jpg", MakeJpeg(SolidRecipe(200, 100, 255, 255, 255))));
     OpenPicture(temp / "missing.jpg");
     EXPECT_TRUE(LitBox(Shown()).IsRectEmpty());
 }
 
 TEST_F(PicturePage, ContextMenuOffersAddToFavoritesButNotOpen)
 {
-    CPicturePage* page = OpenPicture(temp.WriteFile("p.jpg", MakeJpeg(Solid(32, 32, 9, 9, 9))));
+    CPicturePage* page = OpenPicture(temp.WriteFile("p.jpg", MakeJpeg(SolidRecipe(32, 32, 9, 9, 9))));
     std::unique_ptr<CMenu> menu(page->GetContextMenu(CPoint(5, 5)));
     ASSERT_NE(menu, nullptr);
     HMENU popup = menu->GetSubMenu(0);
@@ -378,10 +343,10 @@ TEST_F(PicturePage, ContextMenuOffersAddToFavoritesButNotOpen)
     EXPECT_TRUE(::GetMenuState(popup, ID_OPEN, MF_BYCOMMAND) & MF_GRAYED);
     EXPECT_FALSE(::GetMenuState(popup, ID_ADD_TO_FAVORITES, MF_BYCOMMAND) & MF_GRAYED);
 
-    EXPECT_FALSE(Enabled(ID_OPEN));
+    EXPECT_FALSE(CommandEnabled(ID_OPEN));
     for (UINT id : {ID_ADD_FAVORITE, ID_ADD_TO_FAVORITES, ID_ROTATE_90, ID_ROTATE_180, ID_ROTATE_270})
-        EXPECT_TRUE(Enabled(id)) << id;
-    EXPECT_FALSE(Enabled(ID_PLAY)) << "no slideshow from a picture";
+        EXPECT_TRUE(CommandEnabled(id)) << id;
+    EXPECT_FALSE(CommandEnabled(ID_PLAY)) << "no slideshow from a picture";
 }
 
 // ---------------------------------------------------------------- the slideshow page
@@ -414,7 +379,7 @@ protected:
         for (size_t i = 0; i < colours.size(); ++i) {
             const DWORD c = colours[i];
             temp.WriteFile(std::string(1, (char)('a' + i)) + ".jpg",
-                           MakeJpeg(Solid(160, 120, (c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF)));
+                           MakeJpeg(SolidRecipe(160, 120, (c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF)));
         }
     }
     void Tick()
@@ -485,8 +450,8 @@ TEST_F(Slideshow, SubfoldersCountAsEntriesButShowNothing)
     temp.MakeFolder("one");
     temp.MakeFolder("two");
     // Pictures inside must not stand in for their folders.
-    temp.WriteFile("one\\inner.jpg", MakeJpeg(Solid(160, 120, 255, 255, 255)));
-    temp.WriteFile("two\\inner.jpg", MakeJpeg(Solid(160, 120, 255, 255, 255)));
+    temp.WriteFile("one\\inner.jpg", MakeJpeg(SolidRecipe(160, 120, 255, 255, 255)));
+    temp.WriteFile("two\\inner.jpg", MakeJpeg(SolidRecipe(160, 120, 255, 255, 255)));
     Pictures({kRed, kGreen, kBlue});
     Play(temp.Path());
 
@@ -586,8 +551,8 @@ TEST_F(Slideshow, BackThenForwardResumesAtTheSameEntryInTheSameState)
         EXPECT_EQ(Counter(), counter);
         EXPECT_EQ(Centre(), colour);
         EXPECT_EQ(page->IsPlaying(), playing);
-        EXPECT_EQ(Enabled(ID_PAUSE), playing);
-        EXPECT_EQ(Enabled(ID_PLAY), !playing);
+        EXPECT_EQ(CommandEnabled(ID_PAUSE), playing);
+        EXPECT_EQ(CommandEnabled(ID_PLAY), !playing);
         Tick();
         EXPECT_EQ(Counter() != counter, playing) << counter;
     }
@@ -621,15 +586,15 @@ TEST_F(Slideshow, PlayAndPauseFollowThePlayingFlagOnTheToolbarAtOnce)
     theApp.OnIdle(0);
     ASSERT_FALSE(button(ID_PAUSE)) << "nothing to pause on the Home page";
     Play(temp.Path());
-    EXPECT_FALSE(Enabled(ID_PLAY));
-    EXPECT_TRUE(Enabled(ID_PAUSE));
+    EXPECT_FALSE(CommandEnabled(ID_PLAY));
+    EXPECT_TRUE(CommandEnabled(ID_PAUSE));
     // No idle time has passed: the page updated the buttons itself.
     EXPECT_TRUE(button(ID_PAUSE));
     EXPECT_FALSE(button(ID_PLAY));
 
     Command(ID_PAUSE);
-    EXPECT_TRUE(Enabled(ID_PLAY));
-    EXPECT_FALSE(Enabled(ID_PAUSE));
+    EXPECT_TRUE(CommandEnabled(ID_PLAY));
+    EXPECT_FALSE(CommandEnabled(ID_PAUSE));
     Command(ID_GO_BACK);
     theApp.OnIdle(0);
     ASSERT_FALSE(button(ID_PLAY)) << "the Home page disables Play";
@@ -638,8 +603,8 @@ TEST_F(Slideshow, PlayAndPauseFollowThePlayingFlagOnTheToolbarAtOnce)
     EXPECT_FALSE(button(ID_PAUSE));
 
     Command(ID_PLAY);
-    EXPECT_FALSE(Enabled(ID_PLAY));
-    EXPECT_TRUE(Enabled(ID_PAUSE));
+    EXPECT_FALSE(CommandEnabled(ID_PLAY));
+    EXPECT_TRUE(CommandEnabled(ID_PAUSE));
 }
 
 } // namespace

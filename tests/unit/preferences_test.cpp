@@ -6,7 +6,6 @@
 #include <fstream>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/globals.h"
@@ -14,6 +13,7 @@
 #include "core/homepage.h"
 #include "core/navigator.h"
 #include "favorites/shortcutlink.h"
+#include "folder_entries.h"
 #include "folderpage/folderpage.h"
 #include "imaging/thumbnailcache.h"
 #include "jpeg_maker.h"
@@ -41,21 +41,11 @@ void Click(HWND dialog, int id)
     ::PostMessageA(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
-// Chooses View > Preferences (the view's command, so the dialog runs modally
-// here) while script works it from a second thread; whatever the script
-// leaves open is cancelled, so a failing script cannot hang the test.
+// Chooses View > Preferences through the view's command, so that the dialog
+// runs modally here while script works it.
 void RunPreferences(const std::function<void(DWORD)>& script)
 {
-    const DWORD self = ::GetCurrentThreadId();
-    std::thread driver([&] {
-        script(self);
-        while (HWND left = FindShown(self, "#32770", "")) {
-            ::PostMessageA(left, WM_COMMAND, IDCANCEL, 0);
-            Eventually([&] { return !::IsWindow(left); }, 5000);
-        }
-    });
-    CVemolyView::GetActive()->SendMessage(WM_COMMAND, ID_PREFERENCES);
-    driver.join();
+    RunModal([] { return (INT_PTR)CVemolyView::GetActive()->SendMessage(WM_COMMAND, ID_PREFERENCES); }, script);
 }
 
 std::vector<std::string> CacheFiles()
@@ -212,9 +202,7 @@ TEST_F(Preferences, ClearCacheEmptiesTheCacheAtOnceAndCancelKeepsTheCount)
     temp.WriteFile("p1.jpg", MakeJpeg(recipe));
     temp.WriteFile("p2.jpg", MakeJpeg(recipe));
     const std::string visitedCache = CacheFileName(temp.Path());
-    CFolderEntry folder = MakeEntry(temp.Path(), nullptr, nullptr);
-    folder.Classify();
-    g_navigator.Navigate(new CFolderPage(folder, g_resources.GetFolderPageIcon()));
+    g_navigator.Navigate(new CFolderPage(EntryOf(temp.Path()), g_resources.GetFolderPageIcon()));
     ASSERT_TRUE(WaitUntil([&] { return FileExists(visitedCache); }));
     g_navigator.Home();
     g_navigator.DiscardFrom(1);

@@ -7,6 +7,7 @@
 
 #include "app/globals.h"
 #include "core/navigator.h"
+#include "folder_entries.h"
 #include "folderpage/folderpage.h"
 #include "jpeg_maker.h"
 #include "res/drawing_resources.h"
@@ -31,9 +32,7 @@ int ThreadCount()
 
 CFolderPage* NewPage(const std::string& folder)
 {
-    CFolderEntry entry = MakeEntry(folder, nullptr, nullptr);
-    entry.Classify();
-    return new CFolderPage(entry, g_resources.GetFolderPageIcon());
+    return new CFolderPage(EntryOf(folder), g_resources.GetFolderPageIcon());
 }
 
 TEST(Soak, FiveHundredPagesGiveBackTheirThreadsAndGdiObjects)

@@ -236,23 +236,13 @@ TEST_F(ViewTest, DismissedContextMenuSendsCommandZero)
 
 TEST_F(ViewTest, BackAndForwardAreEnabledByPosition)
 {
-    struct Probe : CCmdUI {
-        BOOL enabled = TRUE;
-        void Enable(BOOL on) override { enabled = on; m_bEnableChanged = TRUE; }
-    };
-    auto enabled = [&](UINT id) {
-        Probe ui;
-        ui.m_nID = id;
-        ui.DoUpdate(theApp.m_pMainWnd, TRUE);
-        return ui.enabled != FALSE;
-    };
-    EXPECT_FALSE(enabled(ID_GO_BACK));
+    EXPECT_FALSE(CommandEnabled(ID_GO_BACK));
     Open(CSize(0, 100));
-    EXPECT_TRUE(enabled(ID_GO_BACK));
-    EXPECT_FALSE(enabled(ID_GO_FORWARD));
+    EXPECT_TRUE(CommandEnabled(ID_GO_BACK));
+    EXPECT_FALSE(CommandEnabled(ID_GO_FORWARD));
     theApp.m_pMainWnd->SendMessage(WM_COMMAND, ID_GO_BACK);
     EXPECT_EQ(g_navigator.GetCurrentIndex(), 0);
-    EXPECT_TRUE(enabled(ID_GO_FORWARD));
+    EXPECT_TRUE(CommandEnabled(ID_GO_FORWARD));
     theApp.m_pMainWnd->SendMessage(WM_COMMAND, ID_GO_FORWARD);
     EXPECT_EQ(g_navigator.GetCurrentIndex(), 1);
     theApp.m_pMainWnd->SendMessage(WM_COMMAND, ID_GO_HOME);

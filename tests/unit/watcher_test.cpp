@@ -3,16 +3,10 @@
 
 #include "core/watchedcatalog.h"
 #include "file_times.h"
+#include "folder_entries.h"
 #include "temp_folder.h"
 
 namespace {
-
-CFolderEntry FolderEntryOf(const std::string& path)
-{
-    CFolderEntry entry = MakeEntry(path, nullptr, nullptr);
-    entry.Classify();
-    return entry;
-}
 
 // Waits up to a second for the flag; clears it when it came.
 bool FlagRaised(CWatchedCatalog& catalog, DWORD timeoutMs = 1000)
@@ -28,7 +22,7 @@ bool FlagRaised(CWatchedCatalog& catalog, DWORD timeoutMs = 1000)
 
 class WatcherTest : public testing::Test {
 protected:
-    WatcherTest() : folder(temp.MakeFolder("watched")), catalog(FolderEntryOf(folder))
+    WatcherTest() : folder(temp.MakeFolder("watched")), catalog(EntryOf(folder))
     {
         ::Sleep(100);  // let the watcher arm itself
     }
@@ -80,21 +74,21 @@ TEST(Watcher, StopsPromptlyAlsoWhenTheFolderCannotBeWatched)
     for (const std::string& path : {temp.Path(), temp / "missing", std::string()}) {
         const DWORD start = ::GetTickCount();
         {
-            CWatchedCatalog catalog(FolderEntryOf(path));
+            CWatchedCatalog catalog(EntryOf(path));
             ::Sleep(20);
         }
         EXPECT_LT(::GetTickCount() - start, 1000u) << path;
     }
     // Made and destroyed at once, before the watcher could arm itself.
     for (int i = 0; i < 50; ++i)
-        CWatchedCatalog catalog(FolderEntryOf(temp.Path()));
+        CWatchedCatalog catalog(EntryOf(temp.Path()));
 }
 
 TEST(Watcher, AFolderThatGoesEndsTheWatchQuietly)
 {
     TempFolder temp;
     const std::string folder = temp.MakeFolder("doomed");
-    CWatchedCatalog catalog(FolderEntryOf(folder));
+    CWatchedCatalog catalog(EntryOf(folder));
     ::Sleep(100);
     ASSERT_TRUE(RemoveTree(folder));
     ::Sleep(200);
