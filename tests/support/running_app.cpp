@@ -1,5 +1,6 @@
 #include "running_app.h"
 
+#include "afxres.h"
 #include "app/globals.h"
 #include "app/vemolyapp.h"
 
@@ -38,6 +39,11 @@ bool CommandEnabled(UINT id)
     ui.m_nID = id;
     ui.DoUpdate(theApp.m_pMainWnd, TRUE);
     return ui.enabled != FALSE;
+}
+
+HWND MainToolBar()
+{
+    return ::GetDlgItem(::GetDlgItem(theApp.m_pMainWnd->m_hWnd, AFX_IDW_REBAR), AFX_IDW_TOOLBAR);
 }
 
 void RunningApp::SetUp()

@@ -14,6 +14,8 @@ void PumpMessages();
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
 // Whether the main frame's command routing enables id, as it does for menus and bars.
 bool CommandEnabled(UINT id);
+// The main frame's toolbar, in its band of the rebar; null without one.
+HWND MainToolBar();
 
 // Runs InitInstance once for the whole test program and shuts down at its end.
 class RunningApp : public testing::Environment {

@@ -624,32 +624,13 @@ protected:
         return nullptr;
     }
 
-    static HWND ToolBar()
-    {
-        HWND found = nullptr;
-        ::EnumChildWindows(
-            theApp.m_pMainWnd->m_hWnd,
-            [](HWND window, LPARAM lParam) -> BOOL {
-                char name[32] = "";
-                ::GetClassNameA(window, name, sizeof name);
-                if (std::string(name) == TOOLBARCLASSNAMEA
-                    && ::SendMessageA(window, TB_COMMANDTOINDEX, ID_PLAY, 0) >= 0) {
-                    *reinterpret_cast<HWND*>(lParam) = window;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            (LPARAM)&found);
-        return found;
-    }
-
 private:
     std::vector<std::string> m_links;
 };
 
 TEST_F(HomeInteraction, PlayAndAddFavoriteAreGreyAndTheCaptionSaysHomeWheneverHomeIsCurrent)
 {
-    HWND toolbar = ToolBar();
+    HWND toolbar = MainToolBar();
     ASSERT_NE(toolbar, nullptr);
     auto buttonEnabled = [&](UINT id) {
         theApp.OnIdle(0);

@@ -558,28 +558,10 @@ TEST_F(Slideshow, BackThenForwardResumesAtTheSameEntryInTheSameState)
     }
 }
 
-// The toolbar of the main frame, found among its descendants.
-HWND ToolBar()
-{
-    HWND found = nullptr;
-    ::EnumChildWindows(
-        theApp.m_pMainWnd->m_hWnd,
-        [](HWND wnd, LPARAM result) -> BOOL {
-            char name[32] = "";
-            ::GetClassNameA(wnd, name, sizeof name);
-            if (::GetDlgCtrlID(wnd) != AFX_IDW_TOOLBAR || std::string(name) != TOOLBARCLASSNAMEA)
-                return TRUE;
-            *reinterpret_cast<HWND*>(result) = wnd;
-            return FALSE;
-        },
-        (LPARAM)&found);
-    return found;
-}
-
 TEST_F(Slideshow, PlayAndPauseFollowThePlayingFlagOnTheToolbarAtOnce)
 {
     Pictures({kRed});
-    HWND toolBar = ToolBar();
+    HWND toolBar = MainToolBar();
     ASSERT_NE(toolBar, nullptr);
     auto button = [&](UINT id) { return ::SendMessageA(toolBar, TB_ISBUTTONENABLED, id, 0) != 0; };
 
