@@ -12,9 +12,8 @@ void CAboutDlg::DoDataExchange(CDataExchange* pDX)
     CDialog::DoDataExchange(pDX);
     // The template's text is the format; once filled in it has no %s left.
     HWND version = pDX->PrepareCtrl(IDC_VERSION);
-    char text[256] = "";
-    ::GetWindowTextA(version, text, sizeof text);
-    ::SetWindowTextA(version, AfxFormatOneString(text, GetVersionString()).c_str());
+    AfxSetWindowText(version, AfxFormatOneString(AfxGetWindowText(version), GetVersionString()));
+    AfxSetWindowText(pDX->PrepareCtrl(IDC_COPYRIGHT), GetLegalCopyright());
 }
 
 HBRUSH CAboutDlg::OnCtlColor(CDC* dc, HWND control, UINT ctlColor)

@@ -11,3 +11,7 @@ std::string FormatVersion(const VS_FIXEDFILEINFO& info);
 
 // The version of the running program's module; empty when it has no version resource.
 std::string GetVersionString();
+
+// The maker's legal notice (LegalCopyright) of the running program's module, as UTF-8;
+// empty when it has none.
+std::string GetLegalCopyright();

@@ -46,10 +46,10 @@ void CFavoritesMenu::RefreshIfChanged()
 
 const CFolderEntry* CFavoritesMenu::LookupItem(UINT command) const
 {
-    MENUITEMINFOA info{};
+    MENUITEMINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = MIIM_DATA;
-    if (!::GetMenuItemInfoA(m_hMenu, command, FALSE, &info) || !info.dwItemData)
+    if (!::GetMenuItemInfoW(m_hMenu, command, FALSE, &info) || !info.dwItemData)
         return nullptr;
     const auto* entry = reinterpret_cast<const CFolderEntry*>(info.dwItemData);
     return m_copies.count(entry) ? entry : nullptr;
@@ -58,10 +58,10 @@ const CFolderEntry* CFavoritesMenu::LookupItem(UINT command) const
 void CFavoritesMenu::ClearItems(HMENU menu)
 {
     for (int position = ::GetMenuItemCount(menu) - 1; position >= 0; --position) {
-        MENUITEMINFOA info{};
+        MENUITEMINFOW info{};
         info.cbSize = sizeof info;
         info.fMask = MIIM_ID | MIIM_SUBMENU | MIIM_DATA;
-        if (!::GetMenuItemInfoA(menu, (UINT)position, TRUE, &info))
+        if (!::GetMenuItemInfoW(menu, (UINT)position, TRUE, &info))
             continue;
         if (info.hSubMenu) {
             ClearItems(info.hSubMenu);
@@ -99,17 +99,16 @@ UINT CFavoritesMenu::AppendCatalog(HMENU menu, const CFolderCatalog& catalog, UI
 void CFavoritesMenu::AppendCommand(HMENU menu, UINT id, const CFolderEntry& item)
 {
     auto copy = std::make_unique<CFolderEntry>(item);
-    MENUITEMINFOA info{};
+    MENUITEMINFOW info{};
     info.cbSize = sizeof info;
-    info.fMask = MIIM_STATE | MIIM_ID | MIIM_CHECKMARKS | MIIM_DATA | MIIM_STRING;
+    info.fMask = MIIM_STATE | MIIM_ID | MIIM_CHECKMARKS | MIIM_DATA;
     info.fType = MFT_STRING;
     info.fState = copy->IsFolder() ? MFS_CHECKED : MFS_UNCHECKED;
     info.wID = id;
     info.hbmpChecked = m_folderGlyph;
     info.hbmpUnchecked = m_pictureGlyph;
     info.dwItemData = reinterpret_cast<ULONG_PTR>(copy.get());
-    info.dwTypeData = const_cast<char*>(copy->m_displayName.c_str());
-    if (::InsertMenuItemA(menu, (UINT)::GetMenuItemCount(menu), TRUE, &info)) {
+    if (AfxAppendMenuItem(menu, info, copy->m_displayName)) {
         const CFolderEntry* key = copy.get();
         m_copies.emplace(key, std::move(copy));
     }
@@ -122,15 +121,14 @@ UINT CFavoritesMenu::AppendSubmenu(HMENU parent, UINT next, const CFolderEntry& 
     HMENU popup = ::CreatePopupMenu();
     if (!popup)
         return next;
-    MENUITEMINFOA info{};
+    MENUITEMINFOW info{};
     info.cbSize = sizeof info;
-    info.fMask = MIIM_STRING | MIIM_CHECKMARKS | MIIM_SUBMENU | MIIM_STATE;
+    info.fMask = MIIM_CHECKMARKS | MIIM_SUBMENU | MIIM_STATE;
     info.fState = MFS_CHECKED;
     info.hSubMenu = popup;
     info.hbmpChecked = m_folderGlyph;
     info.hbmpUnchecked = m_pictureGlyph;
-    info.dwTypeData = const_cast<char*>(folder.m_displayName.c_str());
-    if (!::InsertMenuItemA(parent, (UINT)::GetMenuItemCount(parent), TRUE, &info)) {
+    if (!AfxAppendMenuItem(parent, info, folder.m_displayName)) {
         ::DestroyMenu(popup);  // never owned by a parent
         return next;
     }

@@ -137,7 +137,7 @@ BOOL CMainFrame::PreCreateWindow(CREATESTRUCTA& cs)
     return CFrameWnd::PreCreateWindow(cs);
 }
 
-int CMainFrame::OnCreate(LPCREATESTRUCTA cs)
+int CMainFrame::OnCreate(LPCREATESTRUCTW cs)
 {
     if (CFrameWnd::OnCreate(cs) == -1)
         return -1;

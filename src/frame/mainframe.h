@@ -27,7 +27,7 @@ public:
     void WinHelp(DWORD_PTR data, UINT command = HELP_CONTEXT) override;
 
 protected:
-    int OnCreate(LPCREATESTRUCTA cs) override;
+    int OnCreate(LPCREATESTRUCTW cs) override;
     void OnInitMenuPopup(HMENU popup, UINT index, BOOL sysMenu) override;
     void OnClose() override;
     BOOL OnDeviceChange(UINT event, DWORD_PTR data) override;

@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <ole2.h>
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <mutex>
@@ -28,6 +29,39 @@ HINSTANCE AfxGetResourceHandle()
     return AfxGetInstanceHandle();
 }
 
+std::wstring AfxWide(std::string_view utf8)
+{
+    if (utf8.empty())
+        return {};
+    const int size = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), nullptr, 0);
+    std::wstring wide((size_t)std::max(size, 0), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), wide.data(), size);
+    return wide;
+}
+
+std::string AfxUtf8(std::wstring_view wide)
+{
+    if (wide.empty())
+        return {};
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string utf8((size_t)std::max(size, 0), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), utf8.data(), size, nullptr, nullptr);
+    return utf8;
+}
+
+std::string AfxGetWindowText(HWND hWnd)
+{
+    std::wstring text((size_t)::GetWindowTextLengthW(hWnd) + 1, L'\0');
+    text.resize((size_t)std::max(::GetWindowTextW(hWnd, text.data(), (int)text.size()), 0));
+    return AfxUtf8(text);
+}
+
+BOOL AfxSetWindowText(HWND hWnd, const std::string& text)
+{
+    return ::SetWindowTextW(hWnd, AfxWide(text).c_str());
+}
+
 std::string AfxLoadString(UINT id)
 {
     // LoadStringW with a zero buffer length yields a pointer into the resource.
@@ -35,10 +69,7 @@ std::string AfxLoadString(UINT id)
     const int length = ::LoadStringW(AfxGetResourceHandle(), id, reinterpret_cast<LPWSTR>(&text), 0);
     if (length <= 0 || !text)
         return {};
-    const int size = ::WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string result((size_t)size, '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text, length, result.data(), size, nullptr, nullptr);
-    return result;
+    return AfxUtf8(std::wstring_view(text, (size_t)length));
 }
 
 int AfxMessageBox(const char* text, UINT type, UINT)
@@ -48,7 +79,7 @@ int AfxMessageBox(const char* text, UINT type, UINT)
     if (owner)
         owner = ::GetLastActivePopup(owner);
     const std::string caption = AfxLoadString(AFX_IDS_APP_TITLE);
-    return ::MessageBoxA(owner, text, caption.c_str(), type);
+    return ::MessageBoxW(owner, AfxWide(text).c_str(), AfxWide(caption).c_str(), type);
 }
 
 int AfxMessageBox(UINT stringId, UINT type, UINT)
@@ -67,15 +98,16 @@ const char* AfxRegisterWndClass(UINT classStyle, HCURSOR cursor, HBRUSH backgrou
         return found->second.c_str();
 
     std::string name = "Afx:" + std::to_string(classes.size()) + ":" + std::to_string(classStyle);
-    WNDCLASSA wc{};
+    const std::wstring wideName = AfxWide(name);
+    WNDCLASSW wc{};
     wc.style = classStyle;
     wc.lpfnWndProc = &CWnd::AfxWndProc;
     wc.hInstance = AfxGetInstanceHandle();
     wc.hCursor = cursor;
     wc.hbrBackground = background;
     wc.hIcon = icon;
-    wc.lpszClassName = name.c_str();
-    if (!::RegisterClassA(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+    wc.lpszClassName = wideName.c_str();
+    if (!::RegisterClassW(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
         return nullptr;
     return classes.emplace(key, std::move(name)).first->second.c_str();
 }

@@ -12,6 +12,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <string_view>
 
 // ---------------------------------------------------------------- geometry
 
@@ -67,6 +68,13 @@ CWinApp* AfxGetApp();
 CWnd* AfxGetMainWnd();
 HINSTANCE AfxGetInstanceHandle();
 HINSTANCE AfxGetResourceHandle();
+
+// Text crosses into Windows here: the program keeps UTF-8, every window is a
+// Unicode window and GDI draws UTF-16, so no code page ever re-encodes a name.
+std::wstring AfxWide(std::string_view utf8);
+std::string AfxUtf8(std::wstring_view wide);
+std::string AfxGetWindowText(HWND hWnd);
+BOOL AfxSetWindowText(HWND hWnd, const std::string& text);
 
 // The text of a string resource, empty when there is none.
 std::string AfxLoadString(UINT id);

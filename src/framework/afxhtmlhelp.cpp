@@ -149,14 +149,15 @@ public:
     BOOL Create(HWND owner, const std::string& text, POINT topCentre)
     {
         static const bool registered = [] {
-            WNDCLASSA wc{};
+            WNDCLASSW wc{};
             wc.style = CS_SAVEBITS | CS_DROPSHADOW;
             wc.lpfnWndProc = &CWnd::AfxWndProc;
             wc.hInstance = AfxGetInstanceHandle();
             wc.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
             wc.hbrBackground = (HBRUSH)(COLOR_INFOBK + 1);
-            wc.lpszClassName = kTextPopupClass;
-            return ::RegisterClassA(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+            const std::wstring className = AfxWide(kTextPopupClass);
+            wc.lpszClassName = className.c_str();
+            return ::RegisterClassW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
         }();
         if (!registered)
             return FALSE;
@@ -223,7 +224,8 @@ private:
         CRect textRect(0, 0, kTextWidth, 0);
         HDC screen = ::GetDC(nullptr);
         HGDIOBJ old = ::SelectObject(screen, ::GetStockObject(DEFAULT_GUI_FONT));
-        ::DrawTextA(screen, text.c_str(), (int)text.size(), &textRect,
+        const std::wstring wide = AfxWide(text);
+        ::DrawTextW(screen, wide.c_str(), (int)wide.size(), &textRect,
                     DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
         ::SelectObject(screen, old);
         ::ReleaseDC(nullptr, screen);
@@ -237,7 +239,7 @@ private:
 
         MONITORINFO monitor{};
         monitor.cbSize = sizeof monitor;
-        if (::GetMonitorInfoA(::MonitorFromPoint(topCentre, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        if (::GetMonitorInfoW(::MonitorFromPoint(topCentre, MONITOR_DEFAULTTONEAREST), &monitor)) {
             const RECT& work = monitor.rcWork;
             if (box.right > work.right)
                 box.OffsetRect(work.right - box.right, 0);

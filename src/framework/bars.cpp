@@ -27,8 +27,8 @@ int TextHeight(HWND wnd, HFONT font)
 {
     HDC dc = ::GetDC(wnd);
     HGDIOBJ old = ::SelectObject(dc, font);
-    TEXTMETRICA metrics{};
-    ::GetTextMetricsA(dc, &metrics);
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(dc, &metrics);
     ::SelectObject(dc, old);
     ::ReleaseDC(wnd, dc);
     return metrics.tmHeight;
@@ -39,7 +39,8 @@ int TextWidth(HWND wnd, HFONT font, const std::string& text)
     HDC dc = ::GetDC(wnd);
     HGDIOBJ old = ::SelectObject(dc, font);
     SIZE size{0, 0};
-    ::GetTextExtentPoint32A(dc, text.c_str(), (int)text.size(), &size);
+    const std::wstring wide = AfxWide(text);
+    ::GetTextExtentPoint32W(dc, wide.c_str(), (int)wide.size(), &size);
     ::SelectObject(dc, old);
     ::ReleaseDC(wnd, dc);
     return size.cx;
@@ -52,16 +53,16 @@ public:
     {
         m_bEnableChanged = TRUE;
         HWND bar = m_pOther->m_hWnd;
-        const bool enabled = ::SendMessageA(bar, TB_ISBUTTONENABLED, m_nID, 0) != 0;
+        const bool enabled = ::SendMessageW(bar, TB_ISBUTTONENABLED, m_nID, 0) != 0;
         if (enabled != (on != FALSE))
-            ::SendMessageA(bar, TB_ENABLEBUTTON, m_nID, MAKELPARAM(on ? TRUE : FALSE, 0));
+            ::SendMessageW(bar, TB_ENABLEBUTTON, m_nID, MAKELPARAM(on ? TRUE : FALSE, 0));
     }
     void SetCheck(int check) override
     {
         HWND bar = m_pOther->m_hWnd;
-        const bool checked = ::SendMessageA(bar, TB_ISBUTTONCHECKED, m_nID, 0) != 0;
+        const bool checked = ::SendMessageW(bar, TB_ISBUTTONCHECKED, m_nID, 0) != 0;
         if (checked != (check != 0))
-            ::SendMessageA(bar, TB_CHECKBUTTON, m_nID, MAKELPARAM(check ? TRUE : FALSE, 0));
+            ::SendMessageW(bar, TB_CHECKBUTTON, m_nID, MAKELPARAM(check ? TRUE : FALSE, 0));
     }
     void SetText(const char*) override {}
 };
@@ -172,16 +173,17 @@ BOOL CToolBar::SetButtons(const UINT* ids, int count)
             b.iBitmap = image++;
         }
     }
-    return count == 0 || SendMessage(TB_ADDBUTTONSA, (WPARAM)count, (LPARAM)buttons.data()) != 0;
+    return count == 0 || SendMessage(TB_ADDBUTTONSW, (WPARAM)count, (LPARAM)buttons.data()) != 0;
 }
 
 BOOL CToolBar::SetButtonText(int index, const char* text)
 {
-    TBBUTTONINFOA info{};
+    std::wstring wide = AfxWide(text ? text : "");
+    TBBUTTONINFOW info{};
     info.cbSize = sizeof info;
     info.dwMask = TBIF_TEXT | TBIF_BYINDEX;
-    info.pszText = const_cast<char*>(text);
-    return SendMessage(TB_SETBUTTONINFOA, (WPARAM)index, (LPARAM)&info) != 0;
+    info.pszText = wide.data();
+    return SendMessage(TB_SETBUTTONINFOW, (WPARAM)index, (LPARAM)&info) != 0;
 }
 
 void CToolBar::SetSizes(SIZE button, SIZE image)
@@ -198,7 +200,7 @@ void CToolBar::SetSizes(SIZE button, SIZE image)
 UINT CToolBar::GetItemID(int index) const
 {
     TBBUTTON button{};
-    if (!::SendMessageA(m_hWnd, TB_GETBUTTON, (WPARAM)index, (LPARAM)&button))
+    if (!::SendMessageW(m_hWnd, TB_GETBUTTON, (WPARAM)index, (LPARAM)&button))
         return ID_SEPARATOR;
     return (button.fsStyle & TBSTYLE_SEP) ? ID_SEPARATOR : (UINT)button.idCommand;
 }
@@ -237,7 +239,7 @@ bool CToolBar::FillToolTip(NMHDR* header)
 {
     if (header->code != TTN_GETDISPINFOA && header->code != TTN_GETDISPINFOW)
         return false;
-    if (header->hwndFrom != (HWND)::SendMessageA(m_hWnd, TB_GETTOOLTIPS, 0, 0))
+    if (header->hwndFrom != (HWND)::SendMessageW(m_hWnd, TB_GETTOOLTIPS, 0, 0))
         return false;
     // The tip is the text after the first "\n" of the command's string.
     std::string tip;
@@ -255,9 +257,7 @@ bool CToolBar::FillToolTip(NMHDR* header)
     } else {
         auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
         const int capacity = (int)(sizeof info->szText / sizeof info->szText[0]);
-        info->szText[0] = 0;
-        if (!tip.empty() && !::MultiByteToWideChar(CP_ACP, 0, tip.c_str(), -1, info->szText, capacity))
-            info->szText[capacity - 1] = 0;
+        ::lstrcpynW(info->szText, AfxWide(tip).c_str(), capacity);
         info->lpszText = info->szText;
         info->hinst = nullptr;
     }
@@ -329,7 +329,8 @@ BOOL CReBar::AddBar(CWnd* bar, const char* text, DWORD style)
         bar->GetWindowRect(&rect);
         size = rect.Size();
     }
-    REBARBANDINFOA band{};
+    std::wstring wideText = AfxWide(text ? text : "");
+    REBARBANDINFOW band{};
     band.cbSize = sizeof band;
     band.fMask = RBBIM_STYLE | RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_SIZE | RBBIM_IDEALSIZE | RBBIM_ID;
     band.fStyle = style;
@@ -340,12 +341,18 @@ BOOL CReBar::AddBar(CWnd* bar, const char* text, DWORD style)
     band.cx = band.cxIdeal = (UINT)size.cx;
     if (text) {
         band.fMask |= RBBIM_TEXT;
-        band.lpText = const_cast<char*>(text);
+        band.lpText = wideText.data();
     }
-    if (!SendMessage(RB_INSERTBANDA, (WPARAM)-1, (LPARAM)&band))
-        return FALSE;
+    // The bar leaves the frame's layout before it becomes a band: inserting
+    // it can change the rebar's height, which lays out the frame at once.
+    CFrameWnd* site = controlBar ? controlBar->GetDockingFrame() : nullptr;
     if (controlBar)
         controlBar->LeaveFrameLayout();
+    if (!SendMessage(RB_INSERTBANDW, (WPARAM)-1, (LPARAM)&band)) {
+        if (site)
+            controlBar->JoinFrameLayout(site);
+        return FALSE;
+    }
     return TRUE;
 }
 
@@ -407,7 +414,7 @@ BOOL CStatusBar::Create(CWnd* parent, DWORD style, UINT id)
 
 HFONT CStatusBar::Font() const
 {
-    HFONT font = (HFONT)::SendMessageA(m_hWnd, WM_GETFONT, 0, 0);
+    HFONT font = (HFONT)::SendMessageW(m_hWnd, WM_GETFONT, 0, 0);
     return font ? font : (HFONT)::GetStockObject(DEFAULT_GUI_FONT);
 }
 
@@ -457,7 +464,7 @@ void CStatusBar::ShowPane(int index)
 {
     const Pane& pane = m_panes[(size_t)index];
     const WPARAM style = index == 0 && pane.id == ID_SEPARATOR ? SBT_NOBORDERS : 0;
-    SendMessage(SB_SETTEXTA, (WPARAM)index | style, (LPARAM)(pane.enabled ? pane.text.c_str() : ""));
+    SendMessage(SB_SETTEXTW, (WPARAM)index | style, (LPARAM)(pane.enabled ? AfxWide(pane.text).c_str() : L""));
 }
 
 BOOL CStatusBar::SetPaneText(int index, const char* text)
@@ -521,7 +528,7 @@ LRESULT CStatusBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     // The window text is the message pane, as the frame's prompts expect.
     if (message == WM_SETTEXT && !m_panes.empty()) {
-        SetPaneText(0, reinterpret_cast<const char*>(lParam));
+        SetPaneText(0, AfxUtf8(lParam ? reinterpret_cast<const wchar_t*>(lParam) : L"").c_str());
         return TRUE;
     }
     return CControlBar::WindowProc(message, wParam, lParam);
@@ -542,15 +549,15 @@ BOOL CDialogBar::Create(CWnd* parent, UINT templateId, UINT style, UINT id)
 {
     InitBarControls();
     m_dwStyle = style & CBRS_ALL;
-    HWND hWnd = ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(templateId),
+    HWND hWnd = ::CreateDialogParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(templateId),
                                      parent ? parent->m_hWnd : nullptr, &DialogProc, (LPARAM)this);
     if (!hWnd || m_hWnd != hWnd) {
         if (hWnd)
             ::DestroyWindow(hWnd);
         return FALSE;
     }
-    ::SetWindowLongPtrA(m_hWnd, GWLP_ID, (LONG_PTR)id);
-    ::SetWindowLongPtrA(m_hWnd, GWL_STYLE, (LONG_PTR)(GetStyle() | WS_CLIPSIBLINGS));
+    ::SetWindowLongPtrW(m_hWnd, GWLP_ID, (LONG_PTR)id);
+    ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, (LONG_PTR)(GetStyle() | WS_CLIPSIBLINGS));
     CRect rect;
     GetWindowRect(&rect);
     m_sizeDefault = rect.Size();

@@ -39,7 +39,7 @@ public:
     void SetSizes(SIZE button, SIZE image);
     void SetHeight(int cy) { m_cyHeight = cy; }
     UINT GetItemID(int index) const;
-    int GetCount() const { return (int)::SendMessageA(m_hWnd, TB_BUTTONCOUNT, 0, 0); }
+    int GetCount() const { return (int)::SendMessageW(m_hWnd, TB_BUTTONCOUNT, 0, 0); }
 
     CSize CalcFixedLayout(BOOL stretch, BOOL horizontal) override;
     void OnUpdateCmdUI(CWnd* target, BOOL disableIfNoHandler) override;
@@ -69,7 +69,7 @@ public:
                 DWORD style = RBBS_GRIPPERALWAYS | RBBS_FIXEDBMP);
     void MaximizeBand(UINT band, BOOL ideal = FALSE);
     BOOL ShowBand(UINT band, BOOL show = TRUE);
-    int IdToIndex(UINT id) const { return (int)::SendMessageA(m_hWnd, RB_IDTOINDEX, id, 0); }
+    int IdToIndex(UINT id) const { return (int)::SendMessageW(m_hWnd, RB_IDTOINDEX, id, 0); }
 
     CSize CalcFixedLayout(BOOL stretch, BOOL horizontal) override;
 
@@ -137,10 +137,10 @@ public:
         SendMessage(TBM_SETRANGEMIN, FALSE, minimum);
         SendMessage(TBM_SETRANGEMAX, redraw, maximum);
     }
-    int GetRangeMin() const { return (int)::SendMessageA(m_hWnd, TBM_GETRANGEMIN, 0, 0); }
-    int GetRangeMax() const { return (int)::SendMessageA(m_hWnd, TBM_GETRANGEMAX, 0, 0); }
+    int GetRangeMin() const { return (int)::SendMessageW(m_hWnd, TBM_GETRANGEMIN, 0, 0); }
+    int GetRangeMax() const { return (int)::SendMessageW(m_hWnd, TBM_GETRANGEMAX, 0, 0); }
     void SetPos(int pos) { SendMessage(TBM_SETPOS, TRUE, pos); }
-    int GetPos() const { return (int)::SendMessageA(m_hWnd, TBM_GETPOS, 0, 0); }
+    int GetPos() const { return (int)::SendMessageW(m_hWnd, TBM_GETPOS, 0, 0); }
     int SetPageSize(int size) { return (int)SendMessage(TBM_SETPAGESIZE, 0, size); }
     // leftOrTop FALSE puts the buddy to the right of (or below) the slider.
     HWND SetBuddy(CWnd* buddy, BOOL leftOrTop = TRUE)

@@ -62,13 +62,14 @@ void CCmdUI::SetCheck(int nCheck)
 void CCmdUI::SetText(const char* text)
 {
     if (m_hMenu) {
-        MENUITEMINFOA info{};
+        std::wstring wide = AfxWide(text ? text : "");
+        MENUITEMINFOW info{};
         info.cbSize = sizeof info;
         info.fMask = MIIM_STRING;
-        info.dwTypeData = const_cast<char*>(text);
-        ::SetMenuItemInfoA(m_hMenu, m_nIndex, TRUE, &info);
+        info.dwTypeData = wide.data();
+        ::SetMenuItemInfoW(m_hMenu, m_nIndex, TRUE, &info);
     } else if (m_pOther && m_pOther->m_hWnd) {
-        ::SetWindowTextA(m_pOther->m_hWnd, text);
+        AfxSetWindowText(m_pOther->m_hWnd, text ? text : "");
     }
 }
 

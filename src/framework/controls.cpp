@@ -5,24 +5,25 @@
 HTREEITEM CTreeCtrl::InsertItem(const char* text, int image, int selectedImage, HTREEITEM parent,
                                 HTREEITEM after)
 {
-    TVINSERTSTRUCTA insert{};
+    std::wstring wide = AfxWide(text ? text : "");
+    TVINSERTSTRUCTW insert{};
     insert.hParent = parent;
     insert.hInsertAfter = after;
     insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-    insert.item.pszText = const_cast<char*>(text);
+    insert.item.pszText = wide.data();
     insert.item.iImage = image;
     insert.item.iSelectedImage = selectedImage;
-    return (HTREEITEM)SendMessage(TVM_INSERTITEMA, 0, (LPARAM)&insert);
+    return (HTREEITEM)SendMessage(TVM_INSERTITEMW, 0, (LPARAM)&insert);
 }
 
 BOOL CTreeCtrl::SetItemState(HTREEITEM item, UINT state, UINT stateMask)
 {
-    TVITEMA tv{};
+    TVITEMW tv{};
     tv.mask = TVIF_STATE;
     tv.hItem = item;
     tv.state = state;
     tv.stateMask = stateMask;
-    return (BOOL)SendMessage(TVM_SETITEMA, 0, (LPARAM)&tv);
+    return (BOOL)SendMessage(TVM_SETITEMW, 0, (LPARAM)&tv);
 }
 
 BOOL CTreeCtrl::SelectItem(HTREEITEM item)
@@ -42,21 +43,21 @@ HTREEITEM CTreeCtrl::GetRootItem() const
 
 DWORD_PTR CTreeCtrl::GetItemData(HTREEITEM item) const
 {
-    TVITEMA tv{};
+    TVITEMW tv{};
     tv.mask = TVIF_PARAM;
     tv.hItem = item;
-    if (!item || !::SendMessageA(m_hWnd, TVM_GETITEMA, 0, (LPARAM)&tv))
+    if (!item || !::SendMessageW(m_hWnd, TVM_GETITEMW, 0, (LPARAM)&tv))
         return 0;
     return (DWORD_PTR)tv.lParam;
 }
 
 BOOL CTreeCtrl::SetItemData(HTREEITEM item, DWORD_PTR data)
 {
-    TVITEMA tv{};
+    TVITEMW tv{};
     tv.mask = TVIF_PARAM;
     tv.hItem = item;
     tv.lParam = (LPARAM)data;
-    return (BOOL)SendMessage(TVM_SETITEMA, 0, (LPARAM)&tv);
+    return (BOOL)SendMessage(TVM_SETITEMW, 0, (LPARAM)&tv);
 }
 
 BOOL CTreeCtrl::DeleteAllItems()

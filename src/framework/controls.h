@@ -12,7 +12,7 @@ class CStatic : public CWnd {
 public:
     HBITMAP GetBitmap() const
     {
-        return (HBITMAP)::SendMessageA(m_hWnd, STM_GETIMAGE, IMAGE_BITMAP, 0);
+        return (HBITMAP)::SendMessageW(m_hWnd, STM_GETIMAGE, IMAGE_BITMAP, 0);
     }
 };
 
@@ -33,6 +33,6 @@ public:
 private:
     HTREEITEM NextItem(HTREEITEM item, UINT code) const
     {
-        return (HTREEITEM)::SendMessageA(m_hWnd, TVM_GETNEXTITEM, code, (LPARAM)item);
+        return (HTREEITEM)::SendMessageW(m_hWnd, TVM_GETNEXTITEM, code, (LPARAM)item);
     }
 };

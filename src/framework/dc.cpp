@@ -51,7 +51,7 @@ BOOL CDC::DeleteDC()
 void CDC::FillSolidRect(const RECT* rect, COLORREF color)
 {
     COLORREF old = ::SetBkColor(m_hDC, color);
-    ::ExtTextOutA(m_hDC, 0, 0, ETO_OPAQUE, rect, nullptr, 0, nullptr);
+    ::ExtTextOutW(m_hDC, 0, 0, ETO_OPAQUE, rect, nullptr, 0, nullptr);
     ::SetBkColor(m_hDC, old);
 }
 

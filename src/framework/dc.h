@@ -32,9 +32,11 @@ public:
     COLORREF SetBkColor(COLORREF color) { return ::SetBkColor(m_hDC, color); }
     int SetBkMode(int mode) { return ::SetBkMode(m_hDC, mode); }
     int SetStretchBltMode(int mode) { return ::SetStretchBltMode(m_hDC, mode); }
+    // text is UTF-8; GDI gets it as UTF-16, whatever the font's code page.
     int DrawText(const std::string& text, RECT* rect, UINT format)
     {
-        return ::DrawTextA(m_hDC, text.c_str(), (int)text.size(), rect, format);
+        const std::wstring wide = AfxWide(text);
+        return ::DrawTextW(m_hDC, wide.c_str(), (int)wide.size(), rect, format);
     }
     BOOL BitBlt(int x, int y, int w, int h, CDC* src, int xSrc, int ySrc, DWORD rop)
     {

@@ -72,16 +72,9 @@ void CDataExchange::Fail()
     if (m_bSaveAndValidate && m_hWndLastControl) {
         ::SetFocus(m_hWndLastControl);
         if (m_bEditLastControl)
-            ::SendMessageA(m_hWndLastControl, EM_SETSEL, 0, -1);
+            ::SendMessageW(m_hWndLastControl, EM_SETSEL, 0, -1);
     }
     throw DataExchangeFailure{};
-}
-
-static std::string ControlText(HWND control)
-{
-    std::string text((size_t)::GetWindowTextLengthA(control) + 1, '\0');
-    text.resize((size_t)::GetWindowTextA(control, text.data(), (int)text.size()));
-    return text;
 }
 
 // A whole decimal integer with optional blanks around it and an optional sign.
@@ -109,12 +102,12 @@ void DDX_Text(CDataExchange* pDX, int id, int& value)
 {
     HWND control = pDX->PrepareEditCtrl(id);
     if (pDX->m_bSaveAndValidate) {
-        if (!ParseInt(ControlText(control), value)) {
+        if (!ParseInt(AfxGetWindowText(control), value)) {
             AfxMessageBox(AFX_IDP_PARSE_INT);
             pDX->Fail();
         }
     } else {
-        ::SetWindowTextA(control, std::to_string(value).c_str());
+        AfxSetWindowText(control, std::to_string(value));
     }
 }
 
@@ -122,9 +115,9 @@ void DDX_Text(CDataExchange* pDX, int id, std::string& value)
 {
     HWND control = pDX->PrepareEditCtrl(id);
     if (pDX->m_bSaveAndValidate)
-        value = ControlText(control);
+        value = AfxGetWindowText(control);
     else
-        ::SetWindowTextA(control, value.c_str());
+        AfxSetWindowText(control, value);
 }
 
 void DDV_MinMaxInt(CDataExchange* pDX, int value, int minValue, int maxValue)
@@ -142,10 +135,11 @@ void DDV_MaxChars(CDataExchange* pDX, const std::string& value, int count)
 {
     if (!pDX->m_bSaveAndValidate) {
         if (pDX->m_hWndLastControl && pDX->m_bEditLastControl)
-            ::SendMessageA(pDX->m_hWndLastControl, EM_LIMITTEXT, (WPARAM)count, 0);
+            ::SendMessageW(pDX->m_hWndLastControl, EM_LIMITTEXT, (WPARAM)count, 0);
         return;
     }
-    if ((int)value.size() > count) {
+    // Counted as the edit control counts: UTF-16 units, not bytes.
+    if ((int)AfxWide(value).size() > count) {
         const std::string limit = std::to_string(count);
         AfxMessageBox(AfxFormatString(AFX_IDP_PARSE_STRING_SIZE, limit.c_str()).c_str(),
                       MB_ICONEXCLAMATION, AFX_IDP_PARSE_STRING_SIZE);
@@ -181,7 +175,7 @@ static HWND ModalOwner(CWnd* parent)
         CWnd* main = AfxGetMainWnd();
         owner = main && main->m_hWnd ? ::GetLastActivePopup(main->m_hWnd) : ::GetActiveWindow();
     }
-    while (owner && (::GetWindowLongPtrA(owner, GWL_STYLE) & WS_CHILD))
+    while (owner && (::GetWindowLongPtrW(owner, GWL_STYLE) & WS_CHILD))
         owner = ::GetParent(owner);
     return owner;
 }
@@ -194,7 +188,8 @@ INT_PTR CDialog::DoModal()
     }();
     (void)controlsRegistered;
 
-    return ::DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate),
+    // A Unicode dialog: its controls show and return any name exactly.
+    return ::DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(m_nIDTemplate),
                              ModalOwner(m_pParentWnd), &CDialog::DialogProc, (LPARAM)this);
 }
 
@@ -233,7 +228,7 @@ static void CenterOverOwner(HWND dialog)
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
     HWND owner = ::GetWindow(dialog, GW_OWNER);
-    ::GetMonitorInfoA(::MonitorFromWindow(owner ? owner : dialog, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    ::GetMonitorInfoW(::MonitorFromWindow(owner ? owner : dialog, MONITOR_DEFAULTTOPRIMARY), &monitor);
     const CRect work(monitor.rcWork);
     CRect around = work;
     if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner))

@@ -64,8 +64,8 @@ BOOL CFrameWnd::LoadFrame(UINT resourceId, DWORD style, CWnd* parent, CCreateCon
     HICON icon = ::LoadIconA(instance, MAKEINTRESOURCEA(resourceId));
     const char* className = AfxRegisterWndClass(CS_DBLCLKS, ::LoadCursorA(nullptr, IDC_ARROW),
                                                 (HBRUSH)(COLOR_WINDOW + 1), icon);
-    HMENU menu = ::LoadMenuA(instance, MAKEINTRESOURCEA(resourceId));
-    m_hAccelTable = ::LoadAcceleratorsA(instance, MAKEINTRESOURCEA(resourceId));
+    HMENU menu = ::LoadMenuW(instance, MAKEINTRESOURCEW(resourceId));
+    m_hAccelTable = ::LoadAcceleratorsW(instance, MAKEINTRESOURCEW(resourceId));
 
     m_pCreateContext = context;
     if (!CreateEx(0, className, m_strTitle.c_str(), style & ~FWS_ADDTOTITLE, CW_USEDEFAULT,
@@ -88,7 +88,7 @@ BOOL CFrameWnd::PreCreateWindow(CREATESTRUCTA& cs)
     return TRUE;
 }
 
-int CFrameWnd::OnCreate(LPCREATESTRUCTA cs)
+int CFrameWnd::OnCreate(LPCREATESTRUCTW cs)
 {
     if (Default() == -1)
         return -1;
@@ -97,7 +97,7 @@ int CFrameWnd::OnCreate(LPCREATESTRUCTA cs)
     return 0;
 }
 
-BOOL CFrameWnd::OnCreateClient(LPCREATESTRUCTA, CCreateContext* context)
+BOOL CFrameWnd::OnCreateClient(LPCREATESTRUCTW, CCreateContext* context)
 {
     if (context && context->m_newView)
         return CreateView(context) != nullptr;
@@ -230,6 +230,34 @@ void CFrameWnd::OnSetFocus(HWND oldWnd)
         CWnd::OnSetFocus(oldWnd);
 }
 
+LRESULT CFrameWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_MENUSELECT:
+        OnMenuSelect(LOWORD(wParam), HIWORD(wParam), (HMENU)lParam);
+        return 0;
+    case WM_EXITMENULOOP:
+        SendMessage(WM_SETMESSAGESTRING, AFX_IDS_IDLEMESSAGE);
+        return Default();
+    default:
+        return CWnd::WindowProc(message, wParam, lParam);
+    }
+}
+
+void CFrameWnd::OnMenuSelect(UINT itemId, UINT flags, HMENU menu)
+{
+    if (flags == 0xFFFF && !menu) {
+        SendMessage(WM_SETMESSAGESTRING, AFX_IDS_IDLEMESSAGE);  // the menu closed
+    } else if (flags & (MF_POPUP | MF_SEPARATOR | MF_SYSMENU)) {
+        if (CWnd* bar = GetMessageBar())
+            bar->SetWindowText("");
+    } else {
+        // A command without a prompt (a Favorites entry) shows nothing.
+        if (CWnd* bar = GetMessageBar())
+            bar->SetWindowText(GetMessageString(itemId));
+    }
+}
+
 void CFrameWnd::OnClose()
 {
     DestroyWindow();
@@ -259,7 +287,7 @@ BOOL CFrameWnd::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* 
 BOOL CFrameWnd::PreTranslateMessage(MSG* msg)
 {
     if (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST && m_hAccelTable)
-        return ::TranslateAcceleratorA(m_hWnd, m_hAccelTable, msg);
+        return ::TranslateAcceleratorW(m_hWnd, m_hAccelTable, msg);
     return FALSE;
 }
 

@@ -49,10 +49,11 @@ public:
 
     // Another window (a rebar) lays the bar out from now on, not the frame.
     void LeaveFrameLayout();
-
-protected:
     // Joins the layout of parent, when it is a frame; called once the window exists.
     void JoinFrameLayout(CWnd* parent);
+    CFrameWnd* GetDockingFrame() const { return m_pDockSite; }
+
+protected:
     void OnIdleUpdateCmdUI() override;
     void OnDestroy() override;
 
@@ -103,11 +104,14 @@ protected:
 
     // wParam a prompt's string id (0: the idle message) or lParam a text.
     LRESULT OnSetMessageString(WPARAM wParam, LPARAM lParam) override;
-    virtual BOOL OnCreateClient(LPCREATESTRUCTA cs, CCreateContext* context);
+    virtual BOOL OnCreateClient(LPCREATESTRUCTW cs, CCreateContext* context);
     CView* CreateView(CCreateContext* context, UINT id = AFX_IDW_PANE_FIRST);
 
     BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
-    int OnCreate(LPCREATESTRUCTA cs) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    int OnCreate(LPCREATESTRUCTW cs) override;
+    // The highlighted menu item's prompt in the status bar, as for the toolbar.
+    virtual void OnMenuSelect(UINT itemId, UINT flags, HMENU menu);
     void OnClose() override;
     void OnSize(UINT type, int cx, int cy) override;
     void OnSetFocus(HWND oldWnd) override;

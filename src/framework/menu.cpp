@@ -1,8 +1,19 @@
 #include "menu.h"
 
+#include <string>
+
+BOOL AfxAppendMenuItem(HMENU menu, MENUITEMINFOW info, const std::string& text)
+{
+    std::wstring caption = AfxWide(text);
+    info.cbSize = sizeof info;
+    info.fMask |= MIIM_STRING;
+    info.dwTypeData = caption.data();
+    return ::InsertMenuItemW(menu, (UINT)::GetMenuItemCount(menu), TRUE, &info);
+}
+
 BOOL CMenu::LoadMenu(UINT id)
 {
-    return Attach(::LoadMenuA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id)));
+    return Attach(::LoadMenuW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id)));
 }
 
 BOOL CMenu::CreatePopupMenu()

@@ -3,6 +3,9 @@
 
 #include "afxbase.h"
 
+// Appends an item described by info (all but its text) with a UTF-8 caption.
+BOOL AfxAppendMenuItem(HMENU menu, MENUITEMINFOW info, const std::string& text);
+
 class CMenu {
 public:
     HMENU m_hMenu = nullptr;

@@ -26,7 +26,7 @@ constexpr COLORREF kPaper = RGB(255, 255, 255);
 class CMetaFileRecorder {
 public:
     CMetaFileRecorder(HDC reference, const RECT& frame)
-        : m_hDC(::CreateEnhMetaFileA(reference, nullptr, &frame, nullptr)) {}
+        : m_hDC(::CreateEnhMetaFileW(reference, nullptr, &frame, nullptr)) {}
     ~CMetaFileRecorder()
     {
         if (m_hDC)
@@ -141,7 +141,7 @@ bool CPrintPreviewWnd::Record(CView* view)
     return m_sheet != nullptr;
 }
 
-int CPrintPreviewWnd::OnCreate(LPCREATESTRUCTA cs)
+int CPrintPreviewWnd::OnCreate(LPCREATESTRUCTW cs)
 {
     if (CWnd::OnCreate(cs) == -1)
         return -1;

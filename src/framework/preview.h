@@ -33,7 +33,7 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL PreTranslateMessage(MSG* msg) override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
-    int OnCreate(LPCREATESTRUCTA cs) override;
+    int OnCreate(LPCREATESTRUCTW cs) override;
     void OnDestroy() override;
     void OnClose() override;
     void OnPaint() override;

@@ -128,10 +128,11 @@ void CView::OnFilePrint()
     OnBeginPrinting(&dc, &info);
 
     const std::string name = JobName(*this);
-    DOCINFOA doc{};
+    const std::wstring wideName = AfxWide(name);
+    DOCINFOW doc{};
     doc.cbSize = sizeof doc;
-    doc.lpszDocName = name.c_str();
-    bool ok = ::StartDocA(dc.m_hDC, &doc) > 0;
+    doc.lpszDocName = wideName.c_str();
+    bool ok = ::StartDocW(dc.m_hDC, &doc) > 0;
     if (ok) {
         for (info.m_nCurPage = info.GetMinPage(); info.m_nCurPage <= info.GetMaxPage();
              ++info.m_nCurPage) {

@@ -5,7 +5,7 @@
 
 namespace {
 
-const char kObjectProp[] = "Orlivane.CWnd";
+const wchar_t kObjectProp[] = L"Orlivane.CWnd";
 
 // The object whose window is being created on this thread: it is attached at
 // the first message the framework's window procedure sees for the new window.
@@ -35,22 +35,22 @@ CWnd::~CWnd()
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd)
 {
-    return hWnd ? static_cast<CWnd*>(::GetPropA(hWnd, kObjectProp)) : nullptr;
+    return hWnd ? static_cast<CWnd*>(::GetPropW(hWnd, kObjectProp)) : nullptr;
 }
 
 void CWnd::Attach(HWND hWnd)
 {
     m_hWnd = hWnd;
-    ::SetPropA(hWnd, kObjectProp, this);
+    ::SetPropW(hWnd, kObjectProp, this);
 }
 
 void CWnd::Detach()
 {
     if (!m_hWnd)
         return;
-    ::RemovePropA(m_hWnd, kObjectProp);
+    ::RemovePropW(m_hWnd, kObjectProp);
     if (m_pfnSuper) {
-        ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, (LONG_PTR)m_pfnSuper);
+        ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, (LONG_PTR)m_pfnSuper);
         m_pfnSuper = nullptr;
     }
     m_hWnd = nullptr;
@@ -91,7 +91,12 @@ BOOL CWnd::CreateEx(DWORD exStyle, const char* className, const char* windowName
     const bool outerDestroyed = t_creatingDestroyed;
     t_creating = this;
     t_creatingDestroyed = false;
-    HWND hWnd = ::CreateWindowExA(cs.dwExStyle, cs.lpszClass, cs.lpszName, cs.style, cs.x, cs.y,
+    // A class given as an atom stays one.
+    const bool atom = IS_INTRESOURCE(cs.lpszClass);
+    const std::wstring wideClass = atom ? std::wstring() : AfxWide(cs.lpszClass ? cs.lpszClass : "");
+    const std::wstring wideName = AfxWide(cs.lpszName ? cs.lpszName : "");
+    HWND hWnd = ::CreateWindowExW(cs.dwExStyle, atom ? (LPCWSTR)cs.lpszClass : wideClass.c_str(),
+                                  cs.lpszName ? wideName.c_str() : nullptr, cs.style, cs.x, cs.y,
                                   cs.cx, cs.cy, cs.hwndParent, cs.hMenu, cs.hInstance,
                                   cs.lpCreateParams);
     t_lastCreateDestroyed = !hWnd && t_creatingDestroyed;
@@ -117,7 +122,7 @@ BOOL CWnd::DestroyWindow()
 BOOL CWnd::SubclassWindow(HWND hWnd)
 {
     Attach(hWnd);
-    m_pfnSuper = (WNDPROC)::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, (LONG_PTR)&CWnd::AfxWndProc);
+    m_pfnSuper = (WNDPROC)::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, (LONG_PTR)&CWnd::AfxWndProc);
     if (m_pfnSuper == &CWnd::AfxWndProc)
         m_pfnSuper = nullptr;
     return TRUE;
@@ -137,7 +142,7 @@ LRESULT CALLBACK CWnd::AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM
         wnd->Attach(hWnd);
     }
     if (!wnd)
-        return ::DefWindowProcA(hWnd, message, wParam, lParam);
+        return ::DefWindowProcW(hWnd, message, wParam, lParam);
 
     MSG outer = t_current;
     t_current = MSG{hWnd, message, wParam, lParam, 0, {0, 0}};
@@ -157,8 +162,8 @@ LRESULT CWnd::Default()
 {
     const MSG& m = t_current;
     if (m_pfnSuper)
-        return ::CallWindowProcA(m_pfnSuper, m.hwnd, m.message, m.wParam, m.lParam);
-    return ::DefWindowProcA(m.hwnd, m.message, m.wParam, m.lParam);
+        return ::CallWindowProcW(m_pfnSuper, m.hwnd, m.message, m.wParam, m.lParam);
+    return ::DefWindowProcW(m.hwnd, m.message, m.wParam, m.lParam);
 }
 
 BOOL CWnd::PreTranslateMessage(MSG*)
@@ -170,7 +175,7 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_CREATE:
-        return OnCreate(reinterpret_cast<LPCREATESTRUCTA>(lParam));
+        return OnCreate(reinterpret_cast<LPCREATESTRUCTW>(lParam));
     case WM_DESTROY:
         OnDestroy();
         return 0;
@@ -300,7 +305,7 @@ BOOL CWnd::OnChildNotify(NMHDR*, LRESULT*)
     return FALSE;
 }
 
-int CWnd::OnCreate(LPCREATESTRUCTA) { return (int)Default(); }
+int CWnd::OnCreate(LPCREATESTRUCTW) { return (int)Default(); }
 void CWnd::OnDestroy() { Default(); }
 void CWnd::OnClose() { Default(); }
 void CWnd::OnSize(UINT, int, int) { Default(); }
@@ -346,13 +351,6 @@ CWnd* CWnd::GetParentFrame() const
     return nullptr;
 }
 
-std::string CWnd::GetWindowText() const
-{
-    std::string text((size_t)::GetWindowTextLengthA(m_hWnd) + 1, '\0');
-    text.resize((size_t)::GetWindowTextA(m_hWnd, text.data(), (int)text.size()));
-    return text;
-}
-
 CWnd* CWnd::GetDlgItem(UINT id) const
 {
     return FromHandlePermanent(::GetDlgItem(m_hWnd, (int)id));
@@ -362,7 +360,7 @@ static void SendToDescendants(HWND parent, UINT msg, WPARAM wp, LPARAM lp, BOOL 
 {
     for (HWND child = ::GetTopWindow(parent); child; child = ::GetNextWindow(child, GW_HWNDNEXT)) {
         if (CWnd::FromHandlePermanent(child))
-            ::SendMessageA(child, msg, wp, lp);
+            ::SendMessageW(child, msg, wp, lp);
         if (deep)
             SendToDescendants(child, msg, wp, lp, deep);
     }

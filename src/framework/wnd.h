@@ -19,7 +19,7 @@ public:
     // The object attached to hWnd, or null.
     static CWnd* FromHandlePermanent(HWND hWnd);
 
-    // ---- creation and destruction (overridable)
+    // ---- creation and destruction (overridable); names are UTF-8
     BOOL CreateEx(DWORD exStyle, const char* className, const char* windowName, DWORD style,
                   const RECT& rect, CWnd* parent, UINT_PTR idOrMenu, void* param = nullptr);
     BOOL CreateEx(DWORD exStyle, const char* className, const char* windowName, DWORD style,
@@ -48,7 +48,7 @@ public:
     LRESULT Default();
 
     // ---- message handlers; each default is Default()
-    virtual int OnCreate(LPCREATESTRUCTA cs);
+    virtual int OnCreate(LPCREATESTRUCTW cs);
     virtual void OnDestroy();
     virtual void OnClose();
     virtual void OnSize(UINT type, int cx, int cy);
@@ -90,11 +90,11 @@ public:
     {
         ::MoveWindow(m_hWnd, r.left, r.top, r.right - r.left, r.bottom - r.top, repaint);
     }
-    LRESULT SendMessage(UINT msg, WPARAM wp = 0, LPARAM lp = 0) { return ::SendMessageA(m_hWnd, msg, wp, lp); }
-    BOOL PostMessage(UINT msg, WPARAM wp = 0, LPARAM lp = 0) { return ::PostMessageA(m_hWnd, msg, wp, lp); }
-    DWORD GetStyle() const { return (DWORD)::GetWindowLongPtrA(m_hWnd, GWL_STYLE); }
-    void SetWindowText(const std::string& text) { ::SetWindowTextA(m_hWnd, text.c_str()); }
-    std::string GetWindowText() const;
+    LRESULT SendMessage(UINT msg, WPARAM wp = 0, LPARAM lp = 0) { return ::SendMessageW(m_hWnd, msg, wp, lp); }
+    BOOL PostMessage(UINT msg, WPARAM wp = 0, LPARAM lp = 0) { return ::PostMessageW(m_hWnd, msg, wp, lp); }
+    DWORD GetStyle() const { return (DWORD)::GetWindowLongPtrW(m_hWnd, GWL_STYLE); }
+    void SetWindowText(const std::string& text) { AfxSetWindowText(m_hWnd, text); }
+    std::string GetWindowText() const { return AfxGetWindowText(m_hWnd); }
     UINT GetDlgCtrlID() const { return (UINT)::GetDlgCtrlID(m_hWnd); }
     CWnd* GetDlgItem(UINT id) const;
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse) { return ::SetTimer(m_hWnd, id, elapse, nullptr); }

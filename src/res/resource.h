@@ -88,6 +88,7 @@
 #define IDC_POSITION                    1003
 #define IDC_COUNTER                     1005
 #define IDC_VERSION                     1006
+#define IDC_COPYRIGHT                   1007
 #define IDC_NAME                        1012
 #define IDC_FOLDER_TREE                 1013
 #define IDC_NEW_FOLDER                  1014

@@ -184,7 +184,7 @@ void CVemolyView::OnPrint(CDC* dc, CPrintInfo*)
 
 // ---------------------------------------------------------------- messages
 
-int CVemolyView::OnCreate(LPCREATESTRUCTA cs)
+int CVemolyView::OnCreate(LPCREATESTRUCTW cs)
 {
     if (CScrollView::OnCreate(cs) == -1)
         return -1;

@@ -43,7 +43,7 @@ protected:
     BOOL OnPreparePrinting(CPrintInfo* info) override;
     void OnPrint(CDC* dc, CPrintInfo* info) override;
 
-    int OnCreate(LPCREATESTRUCTA cs) override;
+    int OnCreate(LPCREATESTRUCTW cs) override;
     void OnDestroy() override;
     void OnSize(UINT type, int cx, int cy) override;
     void OnLButtonDown(UINT flags, CPoint point) override;

@@ -5,6 +5,7 @@
 
 #include <shlobj.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -281,6 +282,57 @@ TEST_F(FrameGui, PointerOverAButtonShowsItsPromptAndTooltip)
     moveTo((view.left + view.right) / 2, (view.top + view.bottom) / 2);
     EXPECT_TRUE(Eventually([&] { return Text(StatusBar()) == "Ready"; })) << Text(StatusBar());
     EXPECT_EQ(app.Close(), 0);
+}
+
+// Keys pressed and released in turn, as the keyboard sends them.
+void PressKeys(std::initializer_list<WORD> keys)
+{
+    for (WORD key : keys) {
+        INPUT input[2]{};
+        input[0].type = input[1].type = INPUT_KEYBOARD;
+        input[0].ki.wVk = input[1].ki.wVk = key;
+        input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        ::SendInput(2, input, sizeof(INPUT));
+    }
+}
+
+TEST_F(FrameGui, AHighlightedMenuItemShowsItsPromptUntilTheMenuCloses)
+{
+    ASSERT_NE(Start(), nullptr);
+    ::SetForegroundWindow(app.MainWindow());
+    // F10 enters the menu bar, Down opens File on its first item, Open.
+    PressKeys({VK_F10, VK_DOWN});
+    EXPECT_TRUE(Eventually([&] { return Text(StatusBar()) == "Open a directory for browsing"; }))
+        << Text(StatusBar());
+    PressKeys({VK_DOWN});
+    EXPECT_TRUE(Eventually([&] { return Text(StatusBar()) == "Print the current page"; }))
+        << Text(StatusBar());
+    PressKeys({VK_ESCAPE, VK_ESCAPE, VK_ESCAPE});
+    EXPECT_TRUE(Eventually([&] { return Text(StatusBar()) == "Ready"; })) << Text(StatusBar());
+    EXPECT_EQ(app.Close(), 0);
+}
+
+// However narrow the window, the slideshow bar gets a row of its own below
+// the toolbar instead of being laid out behind it.
+TEST_F(FrameGui, TheSlideshowBandWrapsToASecondRowInNarrowWindows)
+{
+    for (int width : {700, 800, 850}) {
+        StorePlacement(SW_SHOWNORMAL, RECT{0, 0, width, 600});
+        ASSERT_NE(Start(), nullptr) << width;
+        EXPECT_TRUE(Eventually([&] { return ::SendMessageA(ReBar(), RB_GETROWCOUNT, 0, 0) == 2; }))
+            << width << ": " << ::SendMessageA(ReBar(), RB_GETROWCOUNT, 0, 0) << " rows";
+        const RECT toolbar = WindowRect(ToolBar()), rebar = WindowRect(ReBar());
+        for (UINT id : {IDC_POSITION, IDC_COUNTER}) {
+            const RECT part = WindowRect(::GetDlgItem(SlideshowBar(), id));
+            RECT overlap{};
+            EXPECT_FALSE(::IntersectRect(&overlap, &part, &toolbar)) << width << ": " << RectText(part);
+            EXPECT_GE(part.top, toolbar.bottom) << width << ": " << RectText(part);
+            EXPECT_LE(part.bottom, rebar.bottom) << width << ": " << RectText(part);
+            EXPECT_GE(part.left, rebar.left) << width;
+            EXPECT_LE(part.right, rebar.right) << width << ": " << RectText(part);
+        }
+        EXPECT_EQ(app.Close(), 0);
+    }
 }
 
 TEST_F(FrameGui, AValidStoredRectangleIsUsedAndTheNewOneWrittenBack)

@@ -15,6 +15,7 @@
 
 #include "app_driver.h"
 #include "favorites/shortcutlink.h"
+#include "res/drawing_resources.h"
 #include "jpeg_maker.h"
 #include "res/resource.h"
 #include "temp_folder.h"
@@ -71,6 +72,58 @@ std::vector<DWORD> Area(const Capture& shot, const RECT& r)
         for (int x = r.left; x < r.right; ++x)
             pixels.push_back(shot.At(x, y));
     return pixels;
+}
+
+// What GDI paints of text given as UTF-16: silver on black in a box the
+// size of rect, in a bitmap like the screen's. Pixels as Capture holds them.
+std::vector<DWORD> Drawn(HFONT font, const RECT& rect, UINT format, const std::wstring* wide,
+                         const std::string* bytes = nullptr)
+{
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    HDC screen = ::GetDC(nullptr);
+    HDC dc = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ oldBitmap = ::SelectObject(dc, bitmap);
+    HGDIOBJ oldFont = ::SelectObject(dc, font);
+    RECT box{0, 0, width, height};
+    ::FillRect(dc, &box, (HBRUSH)::GetStockObject(BLACK_BRUSH));
+    ::SetTextColor(dc, RGB(192, 192, 192));
+    ::SetBkMode(dc, TRANSPARENT);
+    if (wide)
+        ::DrawTextW(dc, wide->c_str(), (int)wide->size(), &box, format);
+    else
+        ::DrawTextA(dc, bytes->c_str(), (int)bytes->size(), &box, format);
+    ::SelectObject(dc, oldFont);
+    ::SelectObject(dc, oldBitmap);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<DWORD> pixels((size_t)width * height);
+    ::GetDIBits(dc, bitmap, 0, (UINT)height, pixels.data(), &info, DIB_RGB_COLORS);
+    for (DWORD& pixel : pixels)
+        pixel &= 0xFFFFFF;
+    ::DeleteObject(bitmap);
+    ::DeleteDC(dc);
+    ::ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// Types text as the keyboard does for characters it has no key for, one
+// UTF-16 unit at a time (so a character beyond the BMP comes as two).
+void Type(const std::wstring& text)
+{
+    for (wchar_t unit : text) {
+        INPUT input[2]{};
+        input[0].type = input[1].type = INPUT_KEYBOARD;
+        input[0].ki.wScan = input[1].ki.wScan = unit;
+        input[0].ki.dwFlags = KEYEVENTF_UNICODE;
+        input[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+        ::SendInput(2, input, sizeof(INPUT));
+    }
+}
+
+bool Exists(const std::string& path)
+{
+    return ::GetFileAttributesW(AfxWide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // The text of the item selected in a tree view of another process.
@@ -454,6 +507,101 @@ TEST_F(Walkthrough, AFolderNamedInJapaneseFromFileOpenToFavoritesAndHistory)
                     return true;
         return false;
     })) << "the History pane's thumbnail";
+    EXPECT_EQ(app.Close(), 0);
+}
+
+// What the user reads: the Home page's caption of a favorite, a folder
+// page's title and its cells' captions, each pixel for pixel the text
+// drawn as Unicode in the program's fonts.
+TEST_F(Walkthrough, NamesInAnyScriptArePaintedAsTheyAreWritten)
+{
+    const std::string tokyo = temp.MakeFolder("Tōkyō 東京");
+    temp.MakeFolder("Tōkyō 東京\\Ünïcödé");
+    for (const char* name : {"夏.jpg", "Straße.jpg", "Café.jpg"})
+        temp.WriteFile(std::string("Tōkyō 東京\\") + name, MakeJpeg(SolidRecipe(160, 120, 0, 0, 255)));
+    ::CoInitialize(nullptr);
+    CShortcutLink link;
+    link.m_targetPath = tokyo;
+    link.SaveLink(AppDataVemoly() + "\\Favorites\\Tōkyō 東京.lnk");
+    ::CoUninitialize();
+    CDrawingResources fonts;
+    ASSERT_TRUE(fonts.Create());
+    const HFONT cellFont = (HFONT)fonts.GetCellFont().GetSafeHandle();
+    const HFONT titleFont = (HFONT)fonts.GetTitleFont().GetSafeHandle();
+    const UINT captionFormat = DT_CENTER | DT_BOTTOM | DT_SINGLELINE | DT_PATH_ELLIPSIS;
+    const auto caption = [](const RECT& cell) { return RECT{cell.left, cell.bottom - 20, cell.right, cell.bottom}; };
+
+    ASSERT_TRUE(app.Start(WindowsPath(TestSetting("ORLIVANE_EXE"))));
+    ASSERT_NE(app.WaitForMainWindow("Home Page - Orlivane"), nullptr);
+    PointAt(POINT{5, 5});
+
+    // The Home page: Holiday, then Tōkyō 東京 in the Favorites pane.
+    const std::wstring tokyoText = L"T\u014Dky\u014D \u6771\u4EAC";
+    const std::vector<DWORD> tokyoCaption = Drawn(cellFont, caption(Cell(1)), captionFormat, &tokyoText);
+    const std::string bytes = AfxUtf8(tokyoText);
+    ASSERT_NE(tokyoCaption, Drawn(cellFont, caption(Cell(1)), captionFormat, nullptr, &bytes))
+        << "the same bytes drawn through the code page look different";
+    EXPECT_TRUE(Eventually([&] { return Area(ViewShot(), caption(Cell(1))) == tokyoCaption; }))
+        << "the favorite's caption on the Home page";
+
+    app.Command(ID_FAVORITE_FIRST + 1);
+    ASSERT_EQ(app.Caption(), "Tōkyō 東京 - Orlivane");
+    RECT client{};
+    ::GetClientRect(View(), &client);
+    const RECT title{52, 5, client.right - 10, 37};
+    const std::vector<DWORD> titleText = Drawn(titleFont, title, DT_SINGLELINE | DT_BOTTOM | DT_PATH_ELLIPSIS, &tokyoText);
+    EXPECT_TRUE(Eventually([&] { return Area(ViewShot(), title) == titleText; })) << "the page's title";
+    // Ünïcödé first (folders first), then the pictures in the catalog's order.
+    for (const std::wstring& name : {std::wstring(L"\u00DCn\u00EFc\u00F6d\u00E9"), std::wstring(L"Caf\u00E9"),
+                                     std::wstring(L"Stra\u00DFe"), std::wstring(L"\u590F")}) {
+        EXPECT_TRUE(Eventually([&] {
+            const Capture shot = ViewShot();
+            for (int index = 0; index < 4; ++index)
+                if (Area(shot, caption(Cell(index))) == Drawn(cellFont, caption(Cell(index)), captionFormat, &name))
+                    return true;
+            return false;
+        })) << "a caption reading " << AfxUtf8(name);
+    }
+    Screenshot("names.bmp");
+    EXPECT_EQ(app.Close(), 0);
+}
+
+// Names typed with the keyboard, characters beyond the BMP included, name
+// the folder and the shortcut on disk exactly.
+TEST_F(Walkthrough, NamesTypedInAnyScriptNameTheNewFolderAndTheFavorite)
+{
+    ASSERT_TRUE(app.Start(WindowsPath(TestSetting("ORLIVANE_EXE"))));
+    ASSERT_NE(app.WaitForMainWindow("Home Page - Orlivane"), nullptr);
+    app.Command(ID_FAVORITE_FIRST);
+    ASSERT_EQ(app.Caption(), "Holiday - Orlivane");
+
+    ::PostMessageA(app.MainWindow(), WM_COMMAND, ID_ADD_FAVORITE, 0);
+    HWND dialog = WaitForProcessWindow(app.ProcessId(), "#32770");
+    ASSERT_NE(dialog, nullptr);
+    ::SetForegroundWindow(dialog);
+    HWND name = ::GetDlgItem(dialog, IDC_NAME);
+    ::SendMessageA(name, EM_SETSEL, 0, -1);
+    const std::string favorite = "Café 夏 😀";
+    Type(AfxWide(favorite));
+    EXPECT_TRUE(Eventually([&] { return Text(name) == favorite; })) << Text(name);
+
+    ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_NEW_FOLDER, BN_CLICKED), (LPARAM)::GetDlgItem(dialog, IDC_NEW_FOLDER));
+    HWND newFolder = WaitForProcessWindow(app.ProcessId(), "#32770", dialog);
+    ASSERT_NE(newFolder, nullptr);
+    ::SetForegroundWindow(newFolder);
+    const std::string folder = "Ünïcödé 東京 😀";
+    Type(AfxWide(folder));
+    HWND folderName = ::GetDlgItem(newFolder, IDC_NAME);
+    EXPECT_TRUE(Eventually([&] { return Text(folderName) == folder; })) << Text(folderName);
+    ::PostMessageA(newFolder, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)::GetDlgItem(newFolder, IDOK));
+    const std::string created = AppDataVemoly() + "\\Favorites\\" + folder;
+    EXPECT_TRUE(Eventually([&] { return Exists(created); })) << created;
+
+    // The new folder is selected: the favorite goes into it.
+    EXPECT_TRUE(Eventually([&] { return !::IsWindow(newFolder); }));
+    ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)::GetDlgItem(dialog, IDOK));
+    EXPECT_TRUE(Eventually([&] { return LinkTarget(created + "\\" + favorite + ".lnk") == holiday; }))
+        << "the shortcut " << favorite;
     EXPECT_EQ(app.Close(), 0);
 }
 

@@ -296,6 +296,10 @@ TEST(NewFolderDialog, ShowsTheLocationAndKeepsTheNameToAHundredCharacters)
 {
     CNewFolderDlg dialog;
     dialog.m_location = "Favorites\\Trips";
+    std::string accepted;
+    for (int i = 0; i < 60; ++i)
+        accepted += "é";
+    accepted += std::string(40, 'c');
     std::string caption;
     int typedLength = 0;
     std::string refused;
@@ -316,7 +320,8 @@ TEST(NewFolderDialog, ShowsTheLocationAndKeepsTheNameToAHundredCharacters)
         Click(dlg, IDOK);
         refused = AnswerMessageBox(ui);
         stayedOpen = Eventually([&] { return FocusOf(ui) == edit; }, 3000) && ::IsWindowVisible(dlg);
-        SetText(dlg, IDC_NAME, std::string(100, 'c'));
+        // The limit counts characters as the edit control does, not UTF-8 bytes.
+        SetText(dlg, IDC_NAME, accepted);
         Click(dlg, IDOK);
         Eventually([&] { return !::IsWindow(dlg); });
     });
@@ -326,7 +331,7 @@ TEST(NewFolderDialog, ShowsTheLocationAndKeepsTheNameToAHundredCharacters)
     EXPECT_EQ(refused, "Please enter no more than 100 characters.");
     EXPECT_TRUE(stayedOpen);
     EXPECT_EQ(result, IDOK);
-    EXPECT_EQ(dialog.m_name, std::string(100, 'c'));
+    EXPECT_EQ(dialog.m_name, accepted);
 }
 
 // ---------------------------------------------------------------- Add Favorite
@@ -583,10 +588,11 @@ TEST(Version, FixedFileVersionsReadAsMajorTwoDigitMinorAndBuild)
     EXPECT_EQ(GetVersionString(), "1.00 build 1") << "the program's own version resource";
 }
 
-TEST(AboutBox, ShowsTheVersionOnWhite)
+TEST(AboutBox, ShowsTheVersionAndTheMakersNoticeOnWhite)
 {
     CAboutDlg dialog;
-    std::string version;
+    std::string version, notice;
+    RECT noticeRect{}, okRect{};
     HBRUSH staticBrush = nullptr, buttonBrush = nullptr;
     Capture pixels;
     RECT versionRect{};
@@ -595,6 +601,9 @@ TEST(AboutBox, ShowsTheVersionOnWhite)
         ASSERT_TRUE(dlg);
         HWND text = Item(dlg, IDC_VERSION);
         version = Text(text);
+        notice = Text(Item(dlg, IDC_COPYRIGHT));
+        ::GetWindowRect(Item(dlg, IDC_COPYRIGHT), &noticeRect);
+        ::GetWindowRect(Item(dlg, IDOK), &okRect);
         HDC dc = ::GetDC(dlg);
         staticBrush = (HBRUSH)::SendMessageA(dlg, WM_CTLCOLORSTATIC, (WPARAM)dc, (LPARAM)text);
         buttonBrush = (HBRUSH)::SendMessageA(dlg, WM_CTLCOLORBTN, (WPARAM)dc, (LPARAM)Item(dlg, IDOK));
@@ -608,6 +617,9 @@ TEST(AboutBox, ShowsTheVersionOnWhite)
     });
 
     EXPECT_EQ(version, "Orlivane Version 1.00 build 1");
+    EXPECT_EQ(notice, "Copyright (C) 2026 Vemoly");
+    RECT overlap{};
+    EXPECT_FALSE(::IntersectRect(&overlap, &noticeRect, &okRect)) << "the notice clears the OK button";
     EXPECT_EQ(staticBrush, (HBRUSH)::GetStockObject(WHITE_BRUSH));
     EXPECT_NE(buttonBrush, (HBRUSH)::GetStockObject(WHITE_BRUSH)) << "other controls keep the dialog's colours";
     ASSERT_GT(pixels.width, versionRect.right);

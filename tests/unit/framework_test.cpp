@@ -90,7 +90,7 @@ public:
     ~SelfOwned() override { ++*m_deleted; }
 
 protected:
-    int OnCreate(LPCREATESTRUCTA cs) override { return m_failCreate ? -1 : CWnd::OnCreate(cs); }
+    int OnCreate(LPCREATESTRUCTW cs) override { return m_failCreate ? -1 : CWnd::OnCreate(cs); }
     void PostNcDestroy() override { delete this; }
 
 private:
