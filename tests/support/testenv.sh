@@ -53,6 +53,12 @@ start)
         "$runner" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
         "$wineserver" -w
     fi
+    # Wine falls back to SimSun for characters its own fonts lack; the
+    # system's CJK font stands in for it, so such names are drawn, not boxes.
+    if ! grep -q '^"SimSun"="WenQuanYi Micro Hei"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+        "$runner" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v SimSun /t REG_SZ /d 'WenQuanYi Micro Hei' /f </dev/null >/dev/null 2>&1
+        "$wineserver" -w
+    fi
     "$wineserver" -p </dev/null >/dev/null 2>&1 || true
     "$runner" wineboot </dev/null >/dev/null 2>&1
     echo "testenv: display :$(cat "$testenv/display"), prefix $WINEPREFIX"
