@@ -119,7 +119,7 @@ void CFolderPage::DrawCell(CDC* dc, CFolderEntry& entry, const CThumbnail& thumb
 
     {
         // The worker may be replacing bitmaps meanwhile.
-        std::lock_guard guard(CThumbnail::BitmapLock());
+        std::lock_guard guard(EntryLock());
         if (HBITMAP bitmap = thumbnail.Bitmap()) {
             CDC memory;
             if (memory.CreateCompatibleDC(dc)) {
