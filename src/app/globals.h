@@ -13,6 +13,6 @@ class CCriticalSection;
 extern CSettings g_settings;
 extern CVemolyApp theApp;
 extern CDrawingResources g_resources;
-// Guards thumbnail bitmaps between the painter and the thumbnail workers.
+// Guards what thumbnail workers write into entries the painter reads (EntryLock).
 extern CCriticalSection g_thumbnailLock;
 extern CNavigator g_navigator;

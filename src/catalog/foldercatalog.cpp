@@ -1,5 +1,7 @@
 #include "catalog/foldercatalog.h"
 
+#include <shlwapi.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -37,48 +39,47 @@ bool Irregular(const CFolderEntry& entry)
     return entry.m_path.empty() || StartsWithDigit(entry.m_path);
 }
 
-// Finds, for a new entry, the first listed entry that compares equal to it
-// by name, as a search from the front of the list would, without searching.
-// Paths are keyed by their sort key. Irregular paths are rare: while any
-// takes part, every lookup searches the list instead.
+std::wstring ListedNameKey(const CFolderEntry& entry)
+{
+    return NameKey(::PathFindFileNameA(entry.ListedPath().c_str()));
+}
+
+// Finds, for a newly listed file, the entry that stands for it: the one of
+// the same name. An entry stands for one file only, so a second file the
+// key cannot tell apart (on a file system that tells case apart) gets one
+// of its own; the entry spelled exactly like the file is preferred.
 class NameIndex {
 public:
-    explicit NameIndex(std::list<CFolderEntry>& entries) : m_entries(entries)
+    using It = std::list<CFolderEntry>::iterator;
+
+    explicit NameIndex(std::list<CFolderEntry>& entries) : m_end(entries.end())
     {
+        m_map.reserve(entries.size());
         for (auto it = entries.begin(); it != entries.end(); ++it)
             Add(it);
     }
 
-    std::list<CFolderEntry>::iterator Find(const CFolderEntry& entry)
+    It Find(const CFolderEntry& entry)
     {
-        if (m_irregular || Irregular(entry)) {
-            for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
-                if (CompareByName(*it, entry) == 0)
-                    return it;
-            }
-            return m_entries.end();
+        It found = m_end;
+        const auto [first, last] = m_map.equal_range(ListedNameKey(entry));
+        for (auto candidate = first; candidate != last; ++candidate) {
+            const It it = candidate->second;
+            if (it->m_present)
+                continue;  // already taken by another file of this listing
+            if (it->ListedPath() == entry.ListedPath())
+                return it;
+            if (found == m_end)
+                found = it;
         }
-        auto found = m_map.find(Key(entry));
-        return found == m_map.end() ? m_entries.end() : found->second;
+        return found;
     }
 
-    void Add(std::list<CFolderEntry>::iterator it)
-    {
-        if (Irregular(*it))
-            m_irregular = true;
-        else
-            m_map.emplace(Key(*it), it);  // keeps the first of equal keys
-    }
+    void Add(It it) { m_map.emplace(ListedNameKey(*it), it); }
 
 private:
-    static std::string Key(const CFolderEntry& entry)
-    {
-        return (char)entry.Kind() + CaseInsensitiveSortKey(entry.m_path);
-    }
-
-    std::list<CFolderEntry>& m_entries;
-    std::unordered_map<std::string, std::list<CFolderEntry>::iterator> m_map;
-    bool m_irregular = false;
+    It m_end;
+    std::unordered_multimap<std::wstring, It> m_map;
 };
 
 } // namespace
@@ -98,10 +99,33 @@ std::string CaseInsensitiveSortKey(const std::string& path)
     return key;
 }
 
+extern "C" NTSYSAPI WCHAR NTAPI RtlUpcaseUnicodeChar(WCHAR c);
+
+std::wstring NameKey(const std::string& text)
+{
+    std::wstring key(text.size(), L'\0');
+    // ASCII is itself in every code page, and its upper case is A to Z.
+    size_t i = 0;
+    for (; i < text.size() && (unsigned char)text[i] < 0x80; ++i) {
+        const char c = text[i];
+        key[i] = (wchar_t)(c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c);
+    }
+    if (i == text.size())
+        return key;
+    // The table the file system and CompareStringOrdinal use for the rest.
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), (int)text.size(), nullptr, 0);
+    key.assign((size_t)std::max(length, 0), L'\0');
+    if (length > 0)
+        ::MultiByteToWideChar(CP_ACP, 0, text.data(), (int)text.size(), key.data(), length);
+    for (wchar_t& c : key)
+        c = ::RtlUpcaseUnicodeChar(c);
+    return key;
+}
+
 int CompareEntries(const CFolderEntry& a, const CFolderEntry& b)
 {
     if (b.m_owner && b.m_owner->m_sortOrder == SortNewestFirst) {
-        const ULONGLONG x = a.Time(), y = b.Time();
+        const ULONGLONG x = a.ListedTime(), y = b.ListedTime();
         return x > y ? 1 : x < y ? -1 : 0;
     }
     return CompareByName(a, b);
@@ -117,7 +141,6 @@ bool CFolderCatalog::Refresh()
         entry.m_present = false;
     bool changed = false;
 
-    // Entries are matched by name whatever the catalog's own order.
     NameIndex index(m_entries);
 
     CFileFind find;
@@ -137,12 +160,22 @@ bool CFolderCatalog::Refresh()
         auto found = index.Find(entry);
         if (found != m_entries.end()) {
             found->m_present = true;
-            if (found->m_kind != entry.m_kind || found->Time() != entry.Time()) {
+            // What the thumbnail shows changed: it is made again.
+            if (found->m_kind != entry.m_kind || found->Time() != entry.Time() || found->m_path != entry.m_path) {
                 found->m_kind = entry.m_kind;
                 found->m_time = entry.m_time;
+                found->m_path = entry.m_path;
                 found->m_picturePath = entry.m_picturePath;
                 if (found->m_thumbnail)
                     found->m_thumbnail->DiscardBitmap();
+                changed = true;
+            }
+            // A shortcut written again, or a name whose case changed.
+            if (found->ListedTime() != entry.ListedTime() || found->m_linkPath != entry.m_linkPath
+                || found->m_displayName != entry.m_displayName) {
+                found->m_listedTime = entry.m_listedTime;
+                found->m_linkPath = entry.m_linkPath;
+                found->m_displayName = entry.m_displayName;
                 changed = true;
             }
         } else {
@@ -156,7 +189,10 @@ bool CFolderCatalog::Refresh()
     m_entries.remove_if([](const CFolderEntry& entry) { return !entry.m_present; });
     changed |= m_entries.size() != before;
 
-    Sort();
+    // A list that did not change is still in order.
+    if (changed || m_sortedBy != m_sortOrder)
+        Sort();
+    m_sortedBy = m_sortOrder;
     Truncate();
     return changed;
 }

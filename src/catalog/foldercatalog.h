@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <list>
+#include <string>
 
 #include "catalog/folderentry.h"
 
@@ -17,7 +18,9 @@ public:
     CFolderCatalog& operator=(const CFolderCatalog&) = delete;
 
     // Lists the folder again and merges: unchanged entries keep their
-    // thumbnails. True when an entry was added, removed or updated.
+    // thumbnails. An entry is the listed file of its name, names compared as
+    // the file system does (NameKey). True when an entry was added, removed
+    // or updated.
     bool Refresh();
 
     std::list<CFolderEntry> m_entries;
@@ -28,11 +31,20 @@ public:
 private:
     void Sort();
     void Truncate();
+
+    int m_sortedBy = -1;  // the order the list is in; -1 before the first sort
 };
 
 // A key of text for the case-insensitive comparison (lstrcmpiA): two keys are
 // equal exactly when the comparison finds the texts equal, and order the same way.
 std::string CaseInsensitiveSortKey(const std::string& text);
+
+// A key of a file name or path for the file system's own comparison
+// (CompareStringOrdinal ignoring case): each UTF-16 unit upper-cased by the
+// system's table, nothing folded or expanded. Two keys are equal exactly
+// when that comparison finds the texts equal, so "Straße" and "Strasse",
+// "æble" and "aeble" stay apart.
+std::wstring NameKey(const std::string& text);
 
 // Three-way comparison under the sort order of b's owner: positive when a
 // comes before b, 0 when they are the same entry.

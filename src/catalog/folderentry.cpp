@@ -20,10 +20,8 @@ std::string DisplayNameOf(const std::string& path)
 
 } // namespace
 
-CCriticalSection& CThumbnail::BitmapLock()
+CCriticalSection& EntryLock()
 {
-    // A process-wide object that outlives the navigator, whose pages still
-    // release thumbnails while the program's objects are torn down.
     return g_thumbnailLock;
 }
 
@@ -31,7 +29,7 @@ void CThumbnail::ReplaceBitmap(HBITMAP bitmap)
 {
     HBITMAP old;
     {
-        std::lock_guard guard(BitmapLock());
+        std::lock_guard guard(EntryLock());
         old = m_bitmap.exchange(bitmap);
     }
     if (old)
@@ -42,7 +40,7 @@ void CThumbnail::ReplaceBitmap(HBITMAP bitmap, int width, int height)
 {
     HBITMAP old;
     {
-        std::lock_guard guard(BitmapLock());
+        std::lock_guard guard(EntryLock());
         old = m_bitmap.exchange(bitmap);
         m_width = width;
         m_height = height;
@@ -82,14 +80,14 @@ CFolderEntry::CFolderEntry(const std::string& path, const FILETIME* time, CFolde
     : m_path(path), m_displayName(DisplayNameOf(path)), m_owner(owner)
 {
     if (time)
-        m_time = *time;
+        m_time = m_listedTime = *time;
 }
 
 CFolderEntry::CFolderEntry(const CFolderEntry& other)
     : m_kind(other.m_kind), m_path(other.m_path), m_linkPath(other.m_linkPath),
       m_picturePath(other.m_picturePath), m_displayName(other.m_displayName),
       m_listed(other.m_listed), m_present(other.m_present), m_time(other.m_time),
-      m_owner(other.m_owner)
+      m_listedTime(other.m_listedTime), m_owner(other.m_owner)
 {
 }
 
@@ -121,8 +119,17 @@ void CFolderEntry::Classify(const DWORD* listedAttributes)
     }
     const unsigned high = m_kind & 0xF0;
 
-    const DWORD attributes = listedAttributes && !shortcut ? *listedAttributes
-                                                           : ::GetFileAttributesA(m_path.c_str());
+    DWORD attributes;
+    if (listedAttributes && !shortcut) {
+        attributes = *listedAttributes;
+    } else {
+        // A shortcut's thumbnail follows its target: the target's time is the entry's.
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        attributes = ::GetFileAttributesExA(m_path.c_str(), GetFileExInfoStandard, &data)
+                         ? data.dwFileAttributes : INVALID_FILE_ATTRIBUTES;
+        if (shortcut && attributes != INVALID_FILE_ATTRIBUTES)
+            m_time = data.ftLastWriteTime;
+    }
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
             m_kind = EntryFolder;
@@ -177,10 +184,13 @@ void CFolderEntry::FindFolderPicture()
 {
     if (!m_picturePath.empty() || Kind() != EntryFolder)
         return;
-    m_picturePath = FindFirstPicture(m_path, 2);
+    const std::string picture = FindFirstPicture(m_path, 2);
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!m_picturePath.empty()
-        && ::GetFileAttributesExA(m_picturePath.c_str(), GetFileExInfoStandard, &data))
+    const bool timed = !picture.empty()
+                    && ::GetFileAttributesExA(picture.c_str(), GetFileExInfoStandard, &data);
+    std::lock_guard guard(EntryLock());
+    m_picturePath = picture;
+    if (timed)
         m_time = data.ftLastWriteTime;
 }
 

@@ -22,17 +22,21 @@ enum : unsigned {
     EntryKindMask = 0x0F,
 };
 
+// Guards what a thumbnail worker writes into entries that the user-interface
+// thread reads meanwhile: thumbnail bitmaps, sizes and cells, and the picture
+// paths and times of folder entries. Process-wide, so that it outlives every
+// page whose thumbnails are released while the program is torn down.
+CCriticalSection& EntryLock();
+
 // The thumbnail of a shown entry. Its bitmap is made on a worker thread while
 // the user-interface thread paints it: a bitmap changes, and is drawn, only
-// under BitmapLock(), so a painted bitmap is never deleted under the painter.
+// under EntryLock(), so a painted bitmap is never deleted under the painter.
 class CThumbnail {
 public:
     CThumbnail() = default;
     virtual ~CThumbnail() { DiscardBitmap(); }
     CThumbnail(const CThumbnail&) = delete;
     CThumbnail& operator=(const CThumbnail&) = delete;
-
-    static CCriticalSection& BitmapLock();
 
     void DiscardBitmap() { ReplaceBitmap(nullptr); }
     // Takes bitmap (complete, selected into no DC); with a size, sets it too.
@@ -69,7 +73,7 @@ public:
     // own file (not a shortcut's target) and save asking the file system.
     void Classify(const DWORD* listedAttributes = nullptr);
     // For a folder without a picture: the first picture within two levels,
-    // whose time becomes the entry's.
+    // whose time becomes the entry's. Both are written under EntryLock().
     void FindFolderPicture();
     // Whether the folder itself holds a "*.jpg"; asked once.
     bool HasPictures();
@@ -78,6 +82,12 @@ public:
     bool IsFile() const { return Kind() == EntryFile; }
     bool IsFolder() const { return Kind() == EntryFolder; }
     ULONGLONG Time() const { return ((ULONGLONG)m_time.dwHighDateTime << 32) | m_time.dwLowDateTime; }
+    ULONGLONG ListedTime() const
+    {
+        return ((ULONGLONG)m_listedTime.dwHighDateTime << 32) | m_listedTime.dwLowDateTime;
+    }
+    // The file the folder listing found: the shortcut itself for a shortcut.
+    const std::string& ListedPath() const { return m_linkPath.empty() ? m_path : m_linkPath; }
 
     unsigned m_kind = 0;
     std::string m_path;         // for a resolved shortcut, the target
@@ -87,7 +97,10 @@ public:
     bool m_listed = false;
     std::unique_ptr<CThumbnail> m_thumbnail;
     bool m_present = true;      // mark used while refreshing
+    // What the thumbnail shows was last written then: the picture, a
+    // reachable shortcut's target, a folder's picture once found.
     FILETIME m_time{0, 0};
+    FILETIME m_listedTime{0, 0};  // the listed file's own time; orders newest first
     CFolderCatalog* m_owner = nullptr;  // whose sort order comparisons use
     int m_picturePresence = -1; // -1 unknown, 0 holds pictures, 1 holds none
 };

@@ -86,6 +86,7 @@ void CHomePage::OnClick(const POINT& point, bool buttonUp)
 
 void CHomePage::OnHover(const POINT& point)
 {
+    m_menuPane = nullptr;
     m_history.OnHover(point);
     m_favorites.OnHover(point);
 }
@@ -104,15 +105,20 @@ void CHomePage::MarkStale()
 
 CMenu* CHomePage::GetContextMenu(const POINT& point)
 {
+    m_menuPane = nullptr;
+    CMenu* menu = nullptr;
     if (::PtInRect(&m_historyArea, point)) {
-        CMenu* menu = m_history.GetContextMenu(point);
-        if (menu)
+        menu = m_history.GetContextMenu(point);
+        if (menu) {
             menu->LoadMenu(IDR_MENU_HISTORY);  // in place of the pane's own
-        return menu;
+            m_menuPane = &m_history;
+        }
+    } else if (::PtInRect(&m_favoritesArea, point)) {
+        menu = m_favorites.GetContextMenu(point);
+        if (menu)
+            m_menuPane = &m_favorites;
     }
-    if (::PtInRect(&m_favoritesArea, point))
-        return m_favorites.GetContextMenu(point);
-    return nullptr;
+    return menu;
 }
 
 std::string CHomePage::GetTitle()
@@ -122,6 +128,7 @@ std::string CHomePage::GetTitle()
 
 void CHomePage::Activate(bool active)
 {
+    m_menuPane = nullptr;
     // The panes set their own titles and layouts first; the Home page's win.
     m_history.Activate(active);
     m_favorites.Activate(active);
@@ -132,7 +139,12 @@ BOOL CHomePage::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* 
 {
     if (CPage::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo))
         return TRUE;
-    // Other commands go to the pane under the pointer, as a context menu's do.
+    // A context menu's command acts on the entry that was right-clicked,
+    // which its pane still holds under the pointer; the pointer itself is
+    // now on the menu item, possibly over the other pane.
+    if (m_menuPane)
+        return m_menuPane->OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
+    // Other commands go to the pane under the pointer.
     CVemolyView* view = CVemolyView::GetActive();
     if (!view)
         return FALSE;

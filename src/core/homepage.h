@@ -37,4 +37,7 @@ private:
     RECT m_favoritesArea{0, 0, 0, 0};
     CFolderPage m_history;
     CFolderPage m_favorites;
+    // The pane whose context menu was shown last, until the pointer moves
+    // again: its commands go there wherever the menu item lay on the screen.
+    CFolderPage* m_menuPane = nullptr;
 };

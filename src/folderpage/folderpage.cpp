@@ -70,6 +70,7 @@ CSize CFolderPage::Layout(const RECT* area)
     const int columns = std::max(1, (width - 2 * kGap) / (kCellWidth + kGap));
     int index = 0;
     int lastTop = -1;
+    std::lock_guard guard(EntryLock());  // a worker may be invalidating cells
     for (CFolderEntry& entry : m_catalog.m_entries) {
         if (!entry.m_thumbnail)
             continue;
@@ -119,7 +120,7 @@ void CFolderPage::DrawCell(CDC* dc, CFolderEntry& entry, const CThumbnail& thumb
 
     {
         // The worker may be replacing bitmaps meanwhile.
-        std::lock_guard guard(CThumbnail::BitmapLock());
+        std::lock_guard guard(EntryLock());
         if (HBITMAP bitmap = thumbnail.Bitmap()) {
             CDC memory;
             if (memory.CreateCompatibleDC(dc)) {
@@ -161,6 +162,16 @@ void CFolderPage::InvalidateCellPart(const CThumbnail* thumbnail, int part)
     } else {
         CVemolyView::InvalidatePageRect(CellPart(thumbnail->m_cell, part));
     }
+}
+
+void CFolderPage::InvalidateCell(const CThumbnail& thumbnail)
+{
+    RECT cell;
+    {
+        std::lock_guard guard(EntryLock());
+        cell = thumbnail.m_cell;
+    }
+    CVemolyView::InvalidatePageRect(cell);
 }
 
 CFolderPage::EntryIt CFolderPage::HitTest(const POINT& point, int* part)

@@ -67,8 +67,10 @@ public:
 
     // Paints one cell: icon, thumbnail, overlays, badge and caption.
     void DrawCell(CDC* dc, CFolderEntry& entry, const CThumbnail& thumbnail, int part);
-    // Invalidates a part of a cell (-1: its badge and caption); any thread.
+    // Invalidates a part of a cell (-1: its badge and caption).
     static void InvalidateCellPart(const CThumbnail* thumbnail, int part);
+    // Invalidates a whole cell; from the worker, while cells may be laid out.
+    static void InvalidateCell(const CThumbnail& thumbnail);
     // Gives every entry without a thumbnail an empty one.
     void EnsureThumbnails();
     // The entry and part under point; the list's end and PartNone when none.

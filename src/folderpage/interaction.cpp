@@ -3,6 +3,7 @@
 // under the pointer; a click opens it, like a link.
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "app/globals.h"
 #include "core/navigator.h"
@@ -46,6 +47,14 @@ bool ContainsText(const std::string& text, const std::string& needle)
             return true;
     }
     return false;
+}
+
+// Entries leave the page as copies taken under the entry lock: the worker
+// may be writing a folder's picture path and time meanwhile.
+CFolderEntry Snapshot(const CFolderEntry& entry)
+{
+    std::lock_guard guard(EntryLock());
+    return entry;
 }
 
 } // namespace
@@ -138,13 +147,14 @@ void CFolderPage::OnOpen()
     const EntryIt entry = Hovered(&part);
     if (entry == m_catalog.m_entries.end() || !entry->m_thumbnail || (entry->m_kind & EntryOffline))
         return;
+    const CFolderEntry chosen = Snapshot(*entry);
     CPage* page = nullptr;
-    if (entry->IsFile())
-        page = new CPicturePage(*entry);
-    else if (entry->IsFolder() && part == PartBadge)
-        page = new CSlideshowPage(*entry);
-    else if (entry->IsFolder())
-        page = new CFolderPage(*entry, g_resources.GetFolderPageIcon());
+    if (chosen.IsFile())
+        page = new CPicturePage(chosen);
+    else if (chosen.IsFolder() && part == PartBadge)
+        page = new CSlideshowPage(chosen);
+    else if (chosen.IsFolder())
+        page = new CFolderPage(chosen, g_resources.GetFolderPageIcon());
     if (page)
         g_navigator.Navigate(page);
 }
@@ -159,7 +169,7 @@ void CFolderPage::OnPlaySlideshow()
     int part;
     const EntryIt entry = Hovered(&part);
     if (entry != m_catalog.m_entries.end())
-        g_navigator.Navigate(new CSlideshowPage(*entry));
+        g_navigator.Navigate(new CSlideshowPage(Snapshot(*entry)));
 }
 
 void CFolderPage::OnExplore()
@@ -232,7 +242,7 @@ void CFolderPage::OnUpdateAlways(CCmdUI* ui)
 void CFolderPage::CreatePeek(const CFolderEntry& folder)
 {
     RemovePeek();
-    m_peek = std::make_unique<CFolderPeek>(folder, folder.m_thumbnail->m_cell);
+    m_peek = std::make_unique<CFolderPeek>(Snapshot(folder), folder.m_thumbnail->m_cell);
     m_peek->Load();
 }
 

@@ -1,12 +1,25 @@
 // Background thumbnail production for a folder page, and the refresh cycle
 // that keeps the page in step with its folder.
 //
-// The worker walks the catalog's list while the user-interface thread paints
-// it; the list itself (entries added, removed, reordered) changes only while
-// no worker runs: Refresh stops and joins the worker before it re-lists the
-// folder, and Start joins any previous worker before making a new one. The
-// worker changes only what belongs to single entries (picture paths, times,
-// thumbnail bitmaps, the latter under the thumbnail lock).
+// Who writes what, while a worker runs:
+// - The user-interface thread owns the catalog's list (entries added,
+//   removed, reordered) and what the listing sets in entries (kind, paths,
+//   link path, display name, times). It changes them only while no worker
+//   runs: Refresh stops and joins the worker before it re-lists the folder,
+//   and Start joins any previous worker before making a new one, so the
+//   worker reads them without a lock. The user-interface thread also writes
+//   the thumbnails' cells (Layout) under EntryLock(), which the worker reads
+//   under it to invalidate them, and alone uses the hover, the peek, the
+//   bounds and the entries' picture presence.
+// - The worker writes folder entries' picture paths and times
+//   (FindFolderPicture) and thumbnail bitmaps and sizes, each under
+//   EntryLock(); the user-interface thread paints bitmaps and copies
+//   entries (to open one, play it, peek into it) under that lock. The
+//   cache-dirty flag is the worker's alone.
+// - The needs-refresh flag is atomic: set by the watcher, by the worker when
+//   its page was left, and by owners; cleared by the user-interface thread.
+//   The worker reads the page's deactivation count, its stop request and the
+//   application's exiting flag, all atomic.
 #include <mutex>
 
 #include "app/globals.h"
@@ -65,7 +78,7 @@ void CFolderPage::MakeThumbnails(unsigned deactivations)
             continue;  // a picture that cannot be opened keeps an empty cell
         }
         if (!had && thumbnail->Bitmap()) {
-            InvalidateCellPart(thumbnail, PartCell);
+            InvalidateCell(*thumbnail);
             m_catalog.m_cacheDirty = true;
         }
     }
@@ -97,7 +110,14 @@ void CFolderPage::RefreshStep()
 {
     if (m_catalog.m_needsRefresh) {
         m_hover.Reset();
+        const size_t cells = m_catalog.m_entries.size();
         Refresh();
         Layout(&m_bounds);
+        // New rows must be reachable at once, on this page or the Home page
+        // it is a pane of, not only after the window is resized.
+        if (m_catalog.m_entries.size() != cells) {
+            if (CVemolyView* view = CVemolyView::GetActive())
+                view->UpdatePageExtent();
+        }
     }
 }

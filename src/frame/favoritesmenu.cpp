@@ -36,12 +36,12 @@ void CFavoritesMenu::BuildMenu()
 
 void CFavoritesMenu::RefreshIfChanged()
 {
-    if (!m_catalog.m_needsRefresh)
+    // Cleared before re-listing, so that a change made meanwhile is seen next time.
+    if (!m_catalog.m_needsRefresh.exchange(false))
         return;
     m_catalog.Refresh();
     ClearItems(m_hMenu);
     AppendItems();
-    m_catalog.m_needsRefresh = false;
 }
 
 const CFolderEntry* CFavoritesMenu::LookupItem(UINT command) const

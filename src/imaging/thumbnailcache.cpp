@@ -155,14 +155,15 @@ bool CThumbnailCache::ReadRecords(const CFolderEntry&)
         return false;
     const auto* records = reinterpret_cast<const CacheRecord*>(m_directory.data());
 
-    // Each entry takes the first record of its path; an index finds it
-    // without comparing the path with every record.
-    std::unordered_map<std::string, size_t> firstRecord;
+    // Each entry takes the first record of its path, compared as the file
+    // system compares names; an index finds it without comparing the path
+    // with every record.
+    std::unordered_map<std::wstring, size_t> firstRecord;
     for (size_t i = 0; i < count; ++i)
-        firstRecord.emplace(CaseInsensitiveSortKey(RecordPath(records[i])), i);
+        firstRecord.emplace(NameKey(RecordPath(records[i])), i);
 
     for (CFolderEntry& entry : m_owner->m_entries) {
-        const auto found = firstRecord.find(CaseInsensitiveSortKey(entry.m_path));
+        const auto found = firstRecord.find(NameKey(entry.m_path));
         if (found == firstRecord.end())
             continue;
         const CacheRecord& record = records[found->second];

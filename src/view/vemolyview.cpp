@@ -98,6 +98,20 @@ RECT CVemolyView::PageToClient(RECT rect)
     return rect;
 }
 
+void CVemolyView::UpdatePageExtent()
+{
+    CPage* page = g_navigator.GetCurrentPage();
+    if (!page)
+        return;
+    CRect client;
+    GetClientRect(&client);
+    const CSize extent = page->Layout(&client);
+    int mapMode;
+    SIZE total, pageStep, line;
+    GetDeviceScrollSizes(mapMode, total, pageStep, line);
+    SetScrollSizes(MM_TEXT, extent, pageStep, line);
+}
+
 void CVemolyView::SetTickInterval(int ms)
 {
     if (ms == m_tickInterval)

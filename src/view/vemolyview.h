@@ -27,6 +27,9 @@ public:
 
     POINT ClientToPage(POINT point);
     RECT PageToClient(RECT rect);
+    // Lays the current page out again and lets the scroll bars follow its
+    // extent at once, keeping the scroll position where the content allows.
+    void UpdatePageExtent();
     // Restarts the tick timer when ms differs from its current interval.
     void SetTickInterval(int ms);
     int GetTickInterval() const { return m_tickInterval; }

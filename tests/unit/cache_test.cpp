@@ -191,7 +191,7 @@ TEST_F(CacheTest, ChangedAndRenamedPicturesAreMadeAgain)
     EXPECT_EQ(bytes.find("b.jpg"), std::string::npos);
 }
 
-TEST_F(CacheTest, PathsMatchIgnoringCase)
+TEST_F(CacheTest, PathsMatchIgnoringCaseAsTheFileSystemComparesNames)
 {
     Picture("a.jpg", 1);
     Picture("b.jpg", 2);
@@ -203,6 +203,18 @@ TEST_F(CacheTest, PathsMatchIgnoringCase)
     auto catalog = Listed();
     catalog->PrepareThumbnails();
     EXPECT_NE(Entry(*catalog, "a").m_thumbnail->Bitmap(), nullptr);
+
+    // A name only a linguistic comparison finds equal takes no other's record.
+    Picture("Strasse.jpg", 3);
+    catalog = Listed();
+    Entry(*catalog, "Strasse").m_thumbnail->ReplaceBitmap(Thumbnail(90, 60, 0, 0, 255));
+    catalog->m_cacheDirty = true;
+    catalog->SaveThumbnails();
+    Picture("Straße.jpg", 3);
+    catalog = Listed();
+    catalog->PrepareThumbnails();
+    EXPECT_NE(Entry(*catalog, "Strasse").m_thumbnail->Bitmap(), nullptr);
+    EXPECT_EQ(Entry(*catalog, "Straße").m_thumbnail->Bitmap(), nullptr);
 }
 
 TEST_F(CacheTest, OfflineEntriesTakeTheirThumbnailWhateverItsTime)

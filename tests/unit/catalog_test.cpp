@@ -16,6 +16,18 @@
 
 namespace {
 
+ULONGLONG Ticks(const FILETIME& time)
+{
+    return (ULONGLONG)time.dwHighDateTime << 32 | time.dwLowDateTime;
+}
+
+std::string DisplayNameOf(const std::string& path)
+{
+    const char* name = ::PathFindFileNameA(path.c_str());
+    const char* extension = ::PathFindExtensionA(name);
+    return std::string(name, extension);
+}
+
 struct ComApartment {
     ComApartment() { ::CoInitialize(nullptr); }
     ~ComApartment() { ::CoUninitialize(); }
@@ -88,7 +100,9 @@ TEST_F(CatalogTest, ShortcutToAPictureIsListedUnderItsOwnNameUntilTheTargetGoes)
 {
     TempFolder elsewhere;
     const std::string target = elsewhere.WriteFile("x.jpg", "jpeg");
+    SetWriteTime(target, TimeAt(5));
     const std::string link = Shortcut(temp / "Holiday.lnk", target);
+    SetWriteTime(link, TimeAt(1));
 
     CFolderCatalog catalog(EntryOf(temp.Path()));
     catalog.Refresh();
@@ -99,6 +113,14 @@ TEST_F(CatalogTest, ShortcutToAPictureIsListedUnderItsOwnNameUntilTheTargetGoes)
     EXPECT_EQ(entry.m_linkPath, link);
     EXPECT_EQ(entry.m_picturePath, target);
     EXPECT_EQ(entry.m_displayName, "Holiday");
+    EXPECT_EQ(entry.Time(), Ticks(TimeAt(5))) << "the target's time";
+
+    // A replaced target is made again, though the shortcut itself is unchanged.
+    GiveBitmaps(catalog);
+    ASSERT_TRUE(SetWriteTime(target, TimeAt(6)));
+    EXPECT_TRUE(catalog.Refresh());
+    EXPECT_EQ(catalog.m_entries.front().Time(), Ticks(TimeAt(6)));
+    EXPECT_EQ(catalog.m_entries.front().m_thumbnail->Bitmap(), nullptr);
 
     ASSERT_TRUE(::DeleteFileA(target.c_str()));
     EXPECT_TRUE(catalog.Refresh());
@@ -201,16 +223,56 @@ TEST_F(CatalogTest, OrderAndMatchingAgreeWithCaseInsensitiveComparison)
         EXPECT_NE(entry.m_thumbnail->Bitmap(), nullptr) << entry.m_path;
 }
 
-TEST_F(CatalogTest, NamesTheComparisonFindsEqualAreOneEntry)
+TEST_F(CatalogTest, EveryFileAndEveryShortcutHasItsOwnEntry)
 {
-    ASSERT_EQ(::lstrcmpiA((temp / "ß.jpg").c_str(), (temp / "ss.jpg").c_str()), 0)
-        << "the comparison expands the sharp s";
-    Picture("ß.jpg");
-    Picture("ss.jpg");
-    Picture("t.jpg");
+    ASSERT_EQ(::lstrcmpiA("Straße.jpg", "Strasse.jpg"), 0) << "the sorting comparison finds these equal";
+    const char* const names[] = {"Straße.jpg", "Strasse.jpg", "æble.jpg", "aeble.jpg", "co\xC2\xADop.jpg",
+                                 "coop.jpg"};
+    for (const char* name : names)
+        Picture(name);
+    const std::string target = Picture("p.jpg");
+    Shortcut(temp / "x.lnk", target);
+    Shortcut(temp / "y.lnk", target);
+
     CFolderCatalog catalog(EntryOf(temp.Path()));
     catalog.Refresh();
-    EXPECT_EQ(catalog.m_entries.size(), 2u);
+    std::vector<std::string> listed = Names(catalog);
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (std::vector<std::string>{"Strasse", "Straße", "aeble", "coop", "co\xC2\xADop", "p", "x",
+                                                "y", "æble"}));
+    GiveBitmaps(catalog);
+    EXPECT_FALSE(catalog.Refresh()) << "each file finds its own entry again";
+    for (const CFolderEntry& entry : catalog.m_entries) {
+        EXPECT_NE(entry.m_thumbnail->Bitmap(), nullptr) << entry.m_displayName;
+        EXPECT_EQ(entry.m_displayName, DisplayNameOf(entry.ListedPath()));
+    }
+}
+
+TEST(NameKey, EqualExactlyWhenTheFileSystemComparisonIsEqual)
+{
+    // Every character against its upper and lower case, as the locale sees them.
+    auto utf8 = [](wchar_t c) {
+        char text[8] = "";
+        const int n = ::WideCharToMultiByte(CP_UTF8, 0, &c, 1, text, sizeof text, nullptr, nullptr);
+        return std::string(text, (size_t)std::max(n, 0));
+    };
+    int checked = 0;
+    for (unsigned code = 1; code <= 0xFFFF; ++code) {
+        const wchar_t c = (wchar_t)code;
+        if (c >= 0xD800 && c <= 0xDFFF)
+            continue;
+        for (const wchar_t other : {(wchar_t)(ULONG_PTR)::CharUpperW((LPWSTR)(ULONG_PTR)c),
+                                    (wchar_t)(ULONG_PTR)::CharLowerW((LPWSTR)(ULONG_PTR)c)}) {
+            if (other >= 0xD800 && other <= 0xDFFF)
+                continue;
+            const bool same = ::CompareStringOrdinal(&c, 1, &other, 1, TRUE) == CSTR_EQUAL;
+            EXPECT_EQ(NameKey(utf8(c)) == NameKey(utf8(other)), same) << std::hex << code << " " << (int)other;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 100000);
+    EXPECT_NE(NameKey("Straße.jpg"), NameKey("STRASSE.JPG"));
+    EXPECT_EQ(NameKey("C:\\Fotos\\Ærø.JPG"), NameKey("c:\\fotos\\ærø.jpg"));
 }
 
 TEST_F(CatalogTest, AFolderThatCannotBeListedEmptiesTheCatalog)
@@ -245,7 +307,8 @@ TEST_F(CatalogTest, NewestFirstKeepsTheNewestUpToTheMaximum)
         int minute = 24;
         for (const CFolderEntry& entry : catalog.m_entries) {
             const FILETIME expected = TimeAt(minute--);
-            EXPECT_EQ(entry.Time(), (ULONGLONG)expected.dwHighDateTime << 32 | expected.dwLowDateTime);
+            EXPECT_EQ(entry.ListedTime(), (ULONGLONG)expected.dwHighDateTime << 32 | expected.dwLowDateTime)
+                << "the shortcuts' own times order them, not their targets'";
         }
     };
     expectNewestTen();

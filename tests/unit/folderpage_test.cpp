@@ -2,7 +2,9 @@
 // worker that fills its thumbnails, inside the running application.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
+#include <thread>
 #include <vector>
 
 #include "app/globals.h"
@@ -351,6 +353,43 @@ TEST_F(FolderWorker, APictureCopiedInAppearsAtTheNextTickOthersKeepTheirBitmaps)
             EXPECT_EQ(entry.m_thumbnail->Bitmap(), before[entry.m_path]) << entry.m_path;
         }
     }
+}
+
+TEST_F(FolderWorker, AnotherProgramCanRenameAPictureWhileItsThumbnailIsMade)
+{
+    MakePictures(1, 2000, 1500);
+    const std::string path = temp / "IMG_000.jpg";
+    const std::string moved = temp / "moved.jpg";
+    const CFolderEntry entry = EntryOf(path);
+    std::atomic<bool> stop{false};
+    std::atomic<int> made{0};
+    std::thread decoder([&] {
+        while (!stop) {
+            CThumbnail thumbnail;
+            try {
+                thumbnail.LoadBitmap(entry);
+                made += thumbnail.Bitmap() != nullptr;
+            } catch (DWORD) {
+                // renamed away just then
+            }
+        }
+    });
+    ASSERT_TRUE(WaitUntil([&] { return made > 0; }));
+    int renames = 0, refused = 0;
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < 1000) {
+        if (::MoveFileA(path.c_str(), moved.c_str())) {
+            ++renames;
+            ::MoveFileA(moved.c_str(), path.c_str());
+        } else {
+            refused += ::GetLastError() == ERROR_SHARING_VIOLATION;
+        }
+    }
+    stop = true;
+    decoder.join();
+    EXPECT_EQ(refused, 0) << renames << " renames went through";
+    EXPECT_GT(renames, 10);
+    EXPECT_TRUE(::DeleteFileA(FileExists(path) ? path.c_str() : moved.c_str()));
 }
 
 TEST_F(FolderWorker, ThumbnailSizesAndAPictureTheLibraryCannotShow)

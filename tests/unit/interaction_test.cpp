@@ -173,6 +173,7 @@ std::vector<COLORREF> ScreenArea(const RECT& page)
 
 struct MenuRun {
     char choose = 0;  // mnemonic to type; 0 dismisses
+    const POINT* pointerTo = nullptr;  // where the pointer goes before choosing (screen)
     int waited = 0;
     bool shown = false;
     std::vector<std::string> items;
@@ -219,6 +220,8 @@ void CALLBACK WorkMenu(HWND, UINT, UINT_PTR id, DWORD)
         run.items.push_back(text);
     }
     run.defaultItem = ::GetMenuDefaultItem(menu, FALSE, 0);
+    if (run.pointerTo)
+        ::SetCursorPos(run.pointerTo->x, run.pointerTo->y);
     if (run.choose)
         ::PostMessageA(window, WM_CHAR, (WPARAM)run.choose, 0);
     else
@@ -226,12 +229,19 @@ void CALLBACK WorkMenu(HWND, UINT, UINT_PTR id, DWORD)
 }
 
 // Right-clicks a page point; returns the items of the menu shown (none when
-// no menu came), after typing choose's mnemonic or dismissing it.
-MenuRun RightClick(POINT page, char choose = 0)
+// no menu came), after typing choose's mnemonic (with the pointer moved to
+// the page point pointerTo first, if given) or dismissing it.
+MenuRun RightClick(POINT page, char choose = 0, const POINT* pointerTo = nullptr)
 {
     Move(page);
     MenuRun run;
     run.choose = choose;
+    POINT screen{};
+    if (pointerTo) {
+        screen = ToClient(*pointerTo);
+        ::ClientToScreen(View()->m_hWnd, &screen);
+        run.pointerTo = &screen;
+    }
     g_menuRun = &run;
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, &WorkMenu);
     View()->SendMessage(WM_RBUTTONUP, 0, ClientParam(page));
@@ -409,6 +419,29 @@ TEST_F(FolderInteraction, ReleaseOpensWhatIsUnderThePointer)
     ASSERT_NE(opened, nullptr);
     EXPECT_EQ(opened->Catalog().m_entries.size(), 2u);
     EXPECT_EQ(Caption(), "album - Orlivane");
+}
+
+TEST_F(FolderInteraction, SixtyPicturesAddedMeanwhileCanBeScrolledToAndOpened)
+{
+    CFolderPage* page = OpenFinished();
+    const size_t before = page->Catalog().m_entries.size();
+    for (int i = 0; i < 60; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "new_%02d.jpg", i);
+        temp.WriteFile(name, MakeJpeg(SolidRecipe(32, 24, 0, 0, 255)));
+    }
+    // The page follows at its ticks, with the window in front as a user has it.
+    ASSERT_TRUE(WaitUntil([&] { return page->Catalog().m_entries.size() == before + 60; }));
+    const CFolderEntry& last = page->Catalog().m_entries.back();
+    ASSERT_EQ(last.m_displayName, "new_59");
+
+    CRect client;
+    View()->GetClientRect(&client);
+    for (int turn = 0; turn < 100 && ToClient(OnThumbnail(last)).y >= client.bottom; ++turn)
+        View()->SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, (WORD)-WHEEL_DELTA), 0);
+    ASSERT_LT(ToClient(OnThumbnail(last)).y, client.bottom) << "the wheel reaches the new rows";
+    Click(OnThumbnail(last));
+    EXPECT_EQ(Caption(), "new_59.jpg - Orlivane");
 }
 
 TEST_F(FolderInteraction, RestingOnAFoldersBadgeShowsItsPicturesInTurnUntilThePointerMovesOff)
@@ -686,6 +719,46 @@ TEST_F(HomeInteraction, AHistoryEntryOffersRemoveFromHistoryAFavoriteItsPanesMen
     EXPECT_TRUE(Has(favorites.items, "&Remove from Favorites"));
     EXPECT_FALSE(Has(favorites.items, "&Remove from History"));
     EXPECT_EQ(g_navigator.GetCurrentIndex(), 0);
+}
+
+TEST_F(HomeInteraction, AContextCommandActsOnTheEntryRightClickedWhereverTheItemLies)
+{
+    auto* home = dynamic_cast<CHomePage*>(g_navigator.GetPage(0));
+    ASSERT_NE(home, nullptr);
+    g_navigator.Home();
+    ::SetForegroundWindow(theApp.m_pMainWnd->m_hWnd);
+    const std::string visited = Keep(g_settings.HistoryFolder, album);
+    const std::string favorite = Keep(g_settings.FavoritesFolder, temp / "empty");
+    ASSERT_TRUE(WaitUntil([&] {
+        return Find(home->HistoryPane(), visited) && Find(home->FavoritesPane(), favorite);
+    }));
+
+    // "Remove from History" chosen while the pointer is over the Favorites pane.
+    const POINT overFavorites = OnCell(*Find(home->FavoritesPane(), favorite));
+    const MenuRun run = RightClick(OnCell(*Find(home->HistoryPane(), visited)), 'r', &overFavorites);
+    ASSERT_TRUE(Has(run.items, "&Remove from History"));
+    EXPECT_FALSE(FileExists(visited)) << "the History entry right-clicked is removed";
+    EXPECT_TRUE(FileExists(favorite));
+}
+
+TEST_F(HomeInteraction, NewFavoritesRowsAreReachableAtOnce)
+{
+    auto* home = dynamic_cast<CHomePage*>(g_navigator.GetPage(0));
+    ASSERT_NE(home, nullptr);
+    g_navigator.Home();
+    ::SetForegroundWindow(theApp.m_pMainWnd->m_hWnd);
+    std::string lastLink;
+    for (int i = 0; i < 30; ++i)
+        lastLink = Keep(g_settings.FavoritesFolder, temp / "empty");
+    ASSERT_TRUE(WaitUntil([&] { return Find(home->FavoritesPane(), lastLink) != nullptr; }));
+    int bottom = 0;
+    for (const CFolderEntry& entry : home->FavoritesPane().Catalog().m_entries)
+        bottom = std::max(bottom, (int)entry.m_thumbnail->m_cell.bottom);
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_RANGE;
+    ASSERT_TRUE(::GetScrollInfo(View()->m_hWnd, SB_VERT, &info));
+    EXPECT_GE(info.nMax, bottom) << "the scroll range takes in the last row";
 }
 
 } // namespace

@@ -3,16 +3,26 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlwapi.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
+#include <atomic>
+#include <set>
+#include <thread>
+
 #include "app/globals.h"
+#include "app/vemolyapp.h"
 #include "core/navigator.h"
+#include "file_times.h"
 #include "folder_entries.h"
 #include "folderpage/folderpage.h"
 #include "jpeg_maker.h"
 #include "res/drawing_resources.h"
+#include "res/resource.h"
 #include "running_app.h"
 #include "temp_folder.h"
+#include "view/vemolyview.h"
 
 namespace {
 
@@ -81,6 +91,142 @@ TEST(Soak, FiveHundredPagesGiveBackTheirThreadsAndGdiObjects)
     // Where the system counts GDI objects (Wine does not), they come back too.
     const DWORD gdiAfter = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
     EXPECT_EQ(gdiAfter, gdi) << "every thumbnail bitmap and DC released";
+}
+
+// The names a listing of folder shows: subfolders and pictures.
+std::set<std::string> NamesOnDisk(const std::string& folder)
+{
+    std::set<std::string> names;
+    WIN32_FIND_DATAA data;
+    HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        const std::string name = data.cFileName;
+        const bool folderEntry = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." && name != "..";
+        if (folderEntry || (name.size() > 4 && name.substr(name.size() - 4) == ".jpg"))
+            names.insert(name);
+    } while (::FindNextFileA(find, &data));
+    ::FindClose(find);
+    return names;
+}
+
+std::set<std::string> NamesShown(CFolderPage& page)
+{
+    std::set<std::string> names;
+    for (const CFolderEntry& entry : page.Catalog().m_entries)
+        names.insert(::PathFindFileNameA(entry.ListedPath().c_str()));
+    return names;
+}
+
+// Clicks the middle of the first entry that passes test; false when none does.
+template <class Test>
+bool ClickFirst(CFolderPage& page, Test test, bool onBadge = false)
+{
+    for (const CFolderEntry& entry : page.Catalog().m_entries) {
+        if (!entry.m_thumbnail || !test(entry))
+            continue;
+        const RECT& cell = entry.m_thumbnail->m_cell;
+        const POINT point = onBadge ? POINT{cell.right - 12, cell.top + 24} : POINT{cell.left + 60, cell.top + 66};
+        page.OnClick(point, false);
+        page.OnClick(point, true);
+        return true;
+    }
+    return false;
+}
+
+TEST(Soak, AnotherProgramChangingTheFolderWhileThePageIsOpenedPlayedAndLeft)
+{
+    TempFolder temp;
+    JpegRecipe recipe;
+    recipe.width = 640;
+    recipe.height = 480;
+    recipe.pattern = JpegPattern::Photo;
+    const std::string picture = MakeJpeg(recipe);
+    for (int i = 0; i < 6; ++i)
+        temp.WriteFile("p" + std::to_string(i) + ".jpg", picture);
+    for (int i = 0; i < 3; ++i) {
+        temp.MakeFolder("sub" + std::to_string(i));
+        temp.WriteFile("sub" + std::to_string(i) + "\\in.jpg", picture);
+    }
+    const int threads = ThreadCount();
+
+    // Another program: adds, touches, renames and deletes pictures, here and
+    // in the subfolders whose pictures the worker looks for.
+    std::atomic<bool> stop{false};
+    std::atomic<int> refused{0};  // renames and deletes the program's open files refused
+    std::thread other([&] {
+        for (unsigned n = 0; !stop; ++n) {
+            const std::string added = temp / ("c" + std::to_string(n % 10) + ".jpg");
+            const std::string renamed = temp / ("r" + std::to_string(n % 10) + ".jpg");
+            switch (n % 5) {
+            case 0: temp.WriteFile("c" + std::to_string(n % 10) + ".jpg", picture); break;
+            case 1: SetWriteTime(temp / ("p" + std::to_string(n % 6) + ".jpg"), TimeAt((int)n)); break;
+            case 2:
+                if (!::MoveFileA(added.c_str(), renamed.c_str()))
+                    refused += ::GetLastError() == ERROR_SHARING_VIOLATION;
+                break;
+            case 3:
+                if (!::DeleteFileA(renamed.c_str()))
+                    refused += ::GetLastError() == ERROR_SHARING_VIOLATION;
+                break;
+            case 4: temp.WriteFile("sub" + std::to_string(n % 3) + "\\in.jpg", picture); break;
+            }
+            ::Sleep(3);
+        }
+    });
+
+    CVemolyView* view = CVemolyView::GetActive();
+    ASSERT_NE(view, nullptr);
+    auto ticks = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            ::SetForegroundWindow(theApp.m_pMainWnd->m_hWnd);
+            view->SendMessage(WM_TIMER, CVemolyView::kTickTimer);
+            PumpMessages();
+            ::Sleep(10);
+        }
+    };
+    auto isFolder = [](const CFolderEntry& entry) { return entry.IsFolder(); };
+    auto isPicture = [](const CFolderEntry& entry) { return entry.IsFile(); };
+    int rounds = 0;
+    for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start < 3000; ++rounds) {
+        auto* page = NewPage(temp.Path());
+        g_navigator.Navigate(page);
+        // Opened while its worker looks for the folders' pictures.
+        if (ClickFirst(*page, isFolder))
+            g_navigator.Back();
+        ticks(3);
+        if (ClickFirst(*page, isPicture)) {
+            ticks(2);
+            g_navigator.Back();
+        }
+        if (ClickFirst(*page, isFolder, true)) {  // the badge plays the folder
+            ticks(3);
+            g_navigator.Back();
+        }
+        theApp.m_pMainWnd->SendMessage(WM_COMMAND, ID_PLAY);
+        ticks(3);
+        g_navigator.Home();
+        if (rounds % 3 == 2)
+            g_navigator.DiscardFrom(1);
+    }
+    stop = true;
+    other.join();
+
+    // Once the other program stops, the page shows exactly what is there.
+    auto* page = NewPage(temp.Path());
+    g_navigator.Navigate(page);
+    const bool settled = WaitUntil([&] {
+        ticks(1);
+        return NamesShown(*page) == NamesOnDisk(temp.Path());
+    }, 5000);
+    EXPECT_TRUE(settled) << NamesShown(*page).size() << " shown, " << NamesOnDisk(temp.Path()).size() << " on disk";
+    EXPECT_GT(rounds, 3);
+    EXPECT_EQ(refused, 0) << "pictures being read can still be renamed and deleted";
+    g_navigator.Home();
+    g_navigator.DiscardFrom(1);
+    WaitUntil([] { return false; }, 300);
+    EXPECT_EQ(ThreadCount(), threads) << "every watcher and worker joined";
 }
 
 } // namespace
