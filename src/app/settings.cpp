@@ -113,6 +113,7 @@ void CSettings::Load()
     MainWndBottom = ReadDword("MainWndBottom", MainWndBottom);
     if (!UserInit)
         UserInit = true;
+    Loaded = true;
 }
 
 void CSettings::Save() const

@@ -23,6 +23,8 @@ public:
     int MainWndTop = 0;
     int MainWndRight = 0;
     int MainWndBottom = 0;
+    // Set by Load: values never read must not overwrite the stored ones.
+    bool Loaded = false;
 
     // Fixes the folder paths, creates the folders (filling a new Favorites
     // folder with the default favorites) and reads the stored values.

@@ -67,7 +67,10 @@ BOOL CVemolyApp::InitInstance()
 int CVemolyApp::ExitInstance()
 {
     m_exiting = 1;
-    g_settings.Save();
+    // A start-up that failed before reading the settings must not replace
+    // the user's values with the defaults.
+    if (g_settings.Loaded)
+        g_settings.Save();
     return CWinApp::ExitInstance();
 }
 

@@ -54,7 +54,12 @@ void CFolderPage::StopWorker()
 UINT CFolderPage::WorkerProcedure(LPVOID param)
 {
     auto* page = static_cast<CFolderPage*>(param);
-    page->MakeThumbnails(page->m_workerDeactivations);
+    try {
+        page->MakeThumbnails(page->m_workerDeactivations);
+    } catch (...) {
+        // Memory running short, say: the thumbnails made so far stay, the
+        // rest stay empty until the folder is listed again.
+    }
     return 0;
 }
 

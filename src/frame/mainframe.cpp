@@ -15,6 +15,7 @@
 #include "folderpage/folderpage.h"
 #include "frame/favoritesmenu.h"
 #include "afxhtmlhelp.h"
+#include "preview.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
 
@@ -105,6 +106,39 @@ BEGIN_COMMAND_MAP(CMainFrame, CFrameWnd)
 END_COMMAND_MAP()
 
 CMainFrame::CMainFrame() = default;
+
+namespace {
+
+// Commands after which the current page, or what it shows, is another.
+bool ChangesThePage(UINT id)
+{
+    switch (id) {
+    case ID_GO_BACK:
+    case ID_GO_FORWARD:
+    case ID_GO_HOME:
+    case ID_FILE_OPEN:
+    case ID_OPEN:
+    case ID_PLAY:
+    case ID_PLAY_SLIDESHOW:
+    case ID_ROTATE_90:
+    case ID_ROTATE_180:
+    case ID_ROTATE_270:
+        return true;
+    default:
+        return id >= ID_FAVORITE_FIRST && id <= ID_FAVORITE_LAST;
+    }
+}
+
+}  // namespace
+
+BOOL CMainFrame::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo)
+{
+    if (nCode == CN_COMMAND && !pHandlerInfo && ChangesThePage(nID)) {
+        if (CPrintPreviewWnd* preview = CPrintPreviewWnd::FromFrame(this))
+            preview->Close();
+    }
+    return CFrameWnd::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
+}
 
 // The members go in reverse order: the Favorites menu (and its watcher)
 // first, then the slideshow bar, the rebar, the toolbar and the status bar.

@@ -25,6 +25,9 @@ public:
 
     BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
     void WinHelp(DWORD_PTR data, UINT command = HELP_CONTEXT) override;
+    // A command that changes the page or the picture closes print preview
+    // first, so that the sheet shown always belongs to the current page.
+    BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
 
 protected:
     int OnCreate(LPCREATESTRUCTW cs) override;

@@ -11,7 +11,14 @@ CWinThread::~CWinThread()
 unsigned __stdcall CWinThread::Entry(void* self)
 {
     auto* thread = static_cast<CWinThread*>(self);
-    const UINT result = thread->m_proc(thread->m_param);
+    UINT result = 0;
+    try {
+        result = thread->m_proc(thread->m_param);
+    } catch (...) {
+        // A value thrown out of a thread would end the process: the thread
+        // ends quietly instead.
+        result = (UINT)-1;
+    }
     if (thread->m_bAutoDelete)
         delete thread;
     return result;

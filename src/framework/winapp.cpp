@@ -75,6 +75,26 @@ BOOL CWinApp::OnIdle(LONG count)
     return TRUE;
 }
 
+// The loop's own calls into the program; the window procedure guards the rest.
+// Whatever they throw ends only that step.
+BOOL CWinApp::IdleQuietly(LONG count)
+{
+    try {
+        return OnIdle(count);
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+BOOL CWinApp::PreTranslateQuietly(MSG* msg)
+{
+    try {
+        return PreTranslateMessage(msg);
+    } catch (...) {
+        return TRUE;  // the message is dropped
+    }
+}
+
 int CWinApp::Run()
 {
     MSG msg;
@@ -82,13 +102,13 @@ int CWinApp::Run()
     LONG idleCount = 0;
     for (;;) {
         while (idle && !::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
-            if (!OnIdle(idleCount++))
+            if (!IdleQuietly(idleCount++))
                 idle = false;
         }
         const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0 || got == -1)
             break;
-        if (!PreTranslateMessage(&msg)) {
+        if (!PreTranslateQuietly(&msg)) {
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
         }
@@ -241,7 +261,13 @@ int AfxWinMain(CWinApp* app, HINSTANCE instance, int cmdShow)
 {
     app->m_hInstance = instance;
     app->m_nCmdShow = cmdShow;
-    if (!app->InitInstance()) {
+    BOOL started = FALSE;
+    try {
+        started = app->InitInstance();
+    } catch (...) {
+        started = FALSE;  // a start-up that threw ends like one that failed
+    }
+    if (!started) {
         // Tear down whatever start-up made; the exit code is that of ExitInstance.
         if (app->m_pMainWnd && app->m_pMainWnd->m_hWnd)
             ::DestroyWindow(app->m_pMainWnd->m_hWnd);

@@ -56,6 +56,8 @@ public:
 
 private:
     bool FindDefaultPrinter();
+    BOOL IdleQuietly(LONG count);
+    BOOL PreTranslateQuietly(MSG* msg);
 
     std::vector<std::unique_ptr<CDocTemplate>> m_templates;
     std::vector<std::string> m_recentFiles;

@@ -146,7 +146,14 @@ LRESULT CALLBACK CWnd::AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM
 
     MSG outer = t_current;
     t_current = MSG{hWnd, message, wParam, lParam, 0, {0, 0}};
-    LRESULT result = wnd->WindowProc(message, wParam, lParam);
+    LRESULT result = 0;
+    try {
+        result = wnd->WindowProc(message, wParam, lParam);
+    } catch (...) {
+        // Nothing thrown may pass the system's frames back to the message
+        // loop: the message counts as handled, a creation as failed.
+        result = message == WM_CREATE ? -1 : 0;
+    }
     t_current = outer;
 
     if (message == WM_NCDESTROY) {

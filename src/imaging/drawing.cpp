@@ -18,8 +18,9 @@ void DrawPictureFitted(CDC* dc, const RECT& area, const CPictureBitmap& picture,
         if ((width > areaWidth || height > areaHeight) && width > 0 && height > 0) {
             const double scale = std::min((double)areaWidth / width,
                                           (double)((float)areaHeight / (float)height));
-            width = (int)(picture.m_width * scale);
-            height = (int)(picture.m_height * scale);
+            // A sliver of a picture still shows as one pixel across.
+            width = std::max(1, (int)(picture.m_width * scale));
+            height = std::max(1, (int)(picture.m_height * scale));
         }
     }
     const int x = area.left + (areaWidth - width) / 2;

@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -108,6 +110,28 @@ private:
     std::string m_path;
 };
 
+// Writes what the system still holds of file to the disk, so that a rename
+// that follows can never leave an empty or partial picture after a power cut.
+void FlushToDisk(FILE* file)
+{
+    if (std::fflush(file) != 0)
+        throw (DWORD)ERROR_WRITE_FAULT;
+    if (!::FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))))
+        throw LastError();
+}
+
+void FlushToDisk(const char* path)
+{
+    const HANDLE file = ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw LastError();
+    const BOOL flushed = ::FlushFileBuffers(file);
+    const DWORD error = LastError();
+    ::CloseHandle(file);
+    if (!flushed)
+        throw error;
+}
+
 // A new empty file with a unique name in folder.
 std::string CreateTemporaryFile(const std::string& folder)
 {
@@ -143,9 +167,70 @@ void ReplacePicture(TemporaryFile& turned, const std::string& path)
     const size_t slash = path.find_last_of("\\/");
     const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
     TemporaryFile staged(CreateTemporaryFile(folder));
-    if (!::CopyFileA(turned.Path(), staged.Path(), FALSE) || !MoveOver(staged.Path(), path))
+    if (!::CopyFileA(turned.Path(), staged.Path(), FALSE))
+        throw LastError();
+    FlushToDisk(staged.Path());
+    if (!MoveOver(staged.Path(), path))
         throw LastError();
     staged.Keep();
+}
+
+// The EXIF Orientation tag of the primary image: turned pixels stand as the
+// user saw them, so every reader must show them as they are (1, normal).
+// Markers that are not EXIF, or whose structure runs out of the segment,
+// stay as they are.
+void SetExifOrientationNormal(jpeg_saved_marker_ptr markers)
+{
+    constexpr unsigned kOrientationTag = 0x0112;
+    constexpr unsigned kShortType = 3;
+    for (jpeg_saved_marker_ptr marker = markers; marker; marker = marker->next) {
+        if (marker->marker != JPEG_APP0 + 1 || marker->data_length < 14
+            || std::memcmp(marker->data, "Exif\0\0", 6) != 0)
+            continue;
+        BYTE* tiff = marker->data + 6;
+        const size_t size = marker->data_length - 6;
+        const bool motorola = tiff[0] == 'M' && tiff[1] == 'M';
+        if (!motorola && !(tiff[0] == 'I' && tiff[1] == 'I'))
+            continue;
+        auto read = [&](size_t at, int bytes) {
+            unsigned value = 0;
+            for (int i = 0; i < bytes; ++i)
+                value |= (unsigned)tiff[at + i] << 8 * (motorola ? bytes - 1 - i : i);
+            return value;
+        };
+        const size_t directory = read(4, 4);
+        if (directory > size - 2)
+            continue;
+        const size_t count = read(directory, 2);
+        for (size_t i = 0; i < count; ++i) {
+            const size_t entry = directory + 2 + 12 * i;
+            if (entry + 12 > size)
+                break;
+            if (read(entry, 2) == kOrientationTag && read(entry + 2, 2) == kShortType
+                && read(entry + 4, 4) == 1) {
+                tiff[entry + 8] = motorola ? 0 : 1;
+                tiff[entry + 9] = motorola ? 1 : 0;
+            }
+        }
+    }
+}
+
+// Copies what follows the stream's end-of-image marker in inFile (the video
+// of a motion photo, say) to the end of outFile unchanged. The library has
+// read the input up to the marker and buffered some bytes beyond it.
+void CopyTrailingBytes(jpeg_decompress_struct& source, FILE* inFile, FILE* outFile)
+{
+    const long long end = _ftelli64(inFile) - (long long)source.src->bytes_in_buffer;
+    if (end < 0 || _fseeki64(inFile, end, SEEK_SET) != 0)
+        throw (DWORD)ERROR_READ_FAULT;
+    char buffer[65536];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, inFile)) > 0) {
+        if (std::fwrite(buffer, 1, got, outFile) != got)
+            throw (DWORD)ERROR_WRITE_FAULT;
+    }
+    if (std::ferror(inFile))
+        throw (DWORD)ERROR_READ_FAULT;
 }
 
 }  // namespace
@@ -317,9 +402,15 @@ void TransformJpeg(FILE* inFile, FILE* outFile, int turn)
 
     jtransform_request_workspace(&source.info, &options);
     jvirt_barray_ptr* coefficients = jpeg_read_coefficients(&source.info);
+    // Damaged data reads with the gaps filled in grey: a turn would make
+    // that damage permanent, so the picture is left as it is.
+    if (source.error.num_warnings > 0)
+        throw (int)source.error.msg_code;
     jpeg_copy_critical_parameters(&source.info, &destination.info);
     jvirt_barray_ptr* turned =
         jtransform_adjust_parameters(&source.info, &destination.info, coefficients, &options);
+    if (options.transform != JXFORM_NONE)
+        SetExifOrientationNormal(source.info.marker_list);
 
     jpeg_stdio_dest(&destination.info, outFile);
     jpeg_write_coefficients(&destination.info, turned);
@@ -329,6 +420,9 @@ void TransformJpeg(FILE* inFile, FILE* outFile, int turn)
     jpeg_finish_compress(&destination.info);
     jpeg_destroy_compress(&destination.info);
     jpeg_finish_decompress(&source.info);
+    if (source.error.num_warnings > 0)
+        throw (int)source.error.msg_code;
+    CopyTrailingBytes(source.info, inFile, outFile);
     jpeg_destroy_decompress(&source.info);
 }
 
@@ -347,6 +441,7 @@ void RotatePictureFile(const std::string& path, int turn)
             throw LastError();
         TransformJpeg(picture.get(), output.get(), turn);
         // Only a copy that reached the disk whole may replace the picture.
+        FlushToDisk(output.get());
         if (std::fclose(output.release()) != 0)
             throw (DWORD)ERROR_WRITE_FAULT;
     }
@@ -361,7 +456,8 @@ SIZE FitPictureInBox(const CPictureBitmap& picture, int boxWidth, int boxHeight)
     const int height = picture.m_height;
     if (width <= 0 || height <= 0)
         return SIZE{0, 0};
+    // A sliver of a picture still gets a pixel, or it would get no thumbnail.
     if (width < height)
-        return SIZE{boxWidth * width / height, boxHeight};
-    return SIZE{boxWidth, boxHeight * height / width};
+        return SIZE{std::max(1, boxWidth * width / height), boxHeight};
+    return SIZE{boxWidth, std::max(1, boxHeight * height / width)};
 }

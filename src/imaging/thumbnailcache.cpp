@@ -17,6 +17,9 @@ constexpr unsigned kVersion = 0x01000000;
 constexpr long kHeaderSize = 64;
 constexpr size_t kPathSize = 240;
 constexpr int kLargestThumbnail = 90;
+// Records any cache may hold whatever its folder lists now (4 MB of
+// directory): room for a folder that has shrunk since the file was written.
+constexpr size_t kUsualMostRecords = 16384;
 
 struct CacheRecord {
     unsigned length;
@@ -127,8 +130,13 @@ void CThumbnailCache::Close()
 void CThumbnailCache::ReadCache(const CFolderEntry& folder)
 {
     m_file = OpenCacheFile(folder, "rb");
-    if (m_file)
-        ReadRecords(folder);
+    if (m_file) {
+        try {
+            ReadRecords(folder);
+        } catch (...) {
+            // Memory short: the thumbnails taken so far stay, the rest are made anew.
+        }
+    }
     Close();
 }
 
@@ -146,6 +154,11 @@ bool CThumbnailCache::ReadRecords(const CFolderEntry&)
     if (m_header[0] != kMagic || m_header[1] > kVersion)
         return false;
     if ((long long)directoryOffset + directorySize > length)
+        return false;
+    // The file was written with one record per entry: a directory far larger
+    // than the folder's list is damage, refused before it costs memory.
+    const size_t mostRecords = std::max(kUsualMostRecords, m_owner->m_entries.size());
+    if (directorySize > mostRecords * sizeof(CacheRecord))
         return false;
     const size_t count = directorySize / sizeof(CacheRecord);
     if (m_directory.size() < directorySize)
@@ -201,7 +214,7 @@ void CThumbnailCache::WriteCache(const CFolderEntry& folder)
     if (m_file) {
         try {
             WriteRecords(folder);
-        } catch (int) {
+        } catch (...) {
             // A library error while encoding (a full disk, say) ends the write.
         }
     }

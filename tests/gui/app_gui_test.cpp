@@ -102,4 +102,36 @@ TEST(AppGui, FileExitEndsTheProgramLikeClosingTheWindow)
     EXPECT_EQ(StoredDword("Delay", &type), 2000u) << "the settings are written at exit";
 }
 
+// A start-up that ends early, here for want of its drawing resources, has
+// read no settings and so must not write the defaults over them.
+TEST(AppGui, AFailedStartLeavesTheStoredSettingsAlone)
+{
+    TempFolder folder;
+    const std::string exe = folder / "Orlivane.exe";
+    ASSERT_TRUE(::CopyFileA(WindowsPath(TestSetting("ORLIVANE_EXE")).c_str(), exe.c_str(), FALSE));
+    // The badge strip damaged beyond loading.
+    char damaged[] = "not a bitmap";
+    HANDLE update = ::BeginUpdateResourceA(exe.c_str(), FALSE);
+    ASSERT_NE(update, nullptr);
+    ASSERT_TRUE(::UpdateResourceA(update, RT_BITMAP, MAKEINTRESOURCEA(IDB_BADGES),
+                                  MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), damaged, sizeof damaged));
+    ASSERT_TRUE(::EndUpdateResourceA(update, FALSE));
+
+    const std::pair<const char*, DWORD> stored[] = {
+        {"Delay", 700}, {"HistoryCount", 33}, {"CmdShow", 3}, {"MainWndLeft", 40}, {"MainWndRight", 640}};
+    for (const auto& [name, value] : stored)
+        ASSERT_EQ(::RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Vemoly", name, REG_DWORD, &value, sizeof value),
+                  ERROR_SUCCESS);
+
+    AppUnderTest app;
+    ASSERT_TRUE(app.Start(exe));
+    EXPECT_EQ(app.Wait(), 0) << "the program ends by itself";
+    EXPECT_EQ(app.MainWindow(), nullptr);
+    for (const auto& [name, value] : stored) {
+        DWORD type;
+        EXPECT_EQ(StoredDword(name, &type), value) << name;
+    }
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Vemoly");
+}
+
 } // namespace

@@ -305,6 +305,32 @@ TEST_F(CacheTest, DamagedHeadersGiveNothing)
     }
 }
 
+// A file really as long as its damaged header says: refused before its
+// directory costs gigabytes of memory and seconds of reading.
+TEST_F(CacheTest, AHugeDirectoryIsRefusedBeforeItIsRead)
+{
+    Picture("a.jpg", 1);
+    Picture("b.jpg", 2);
+    WriteTwo();
+    const HANDLE file = ::CreateFileA(CacheFile().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const unsigned size = 0xFFFFFF00;
+    LARGE_INTEGER at;
+    at.QuadPart = 8;
+    DWORD written = 0;
+    bool ok = ::SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && ::WriteFile(file, &size, 4, &written, nullptr);
+    at.QuadPart = 64 + (LONGLONG)size;  // sparse: no disk is spent on it
+    ok = ok && ::SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && ::SetEndOfFile(file);
+    ::CloseHandle(file);
+    ASSERT_TRUE(ok);
+
+    const DWORD start = ::GetTickCount();
+    auto catalog = Listed();
+    catalog->PrepareThumbnails();
+    EXPECT_LT(::GetTickCount() - start, 500u);
+    EXPECT_EQ(Entry(*catalog, "a").m_thumbnail->Bitmap(), nullptr);
+}
+
 TEST_F(CacheTest, StreamsOutsideTheFileOrLargerThanAThumbnailAreRefused)
 {
     Picture("a.jpg", 1);

@@ -6,6 +6,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <random>
 #include <vector>
 
 #include "catalog/foldercatalog.h"
@@ -315,6 +316,42 @@ TEST_F(CatalogTest, NewestFirstKeepsTheNewestUpToTheMaximum)
     // The shortcuts cut off are listed again (and cut again) by every refresh.
     catalog.Refresh();
     expectNewestTen();
+}
+
+// Damaged shortcuts, seeded: listing, resolving and looking into them never
+// crash or hang, and whatever is listed is a kind the pages know.
+TEST_F(CatalogTest, MutatedShortcutsNeverCrashOrHang)
+{
+    Picture("album\\a.jpg");
+    TempFolder made;
+    const std::string originals[] = {
+        ReadWholeFile(Shortcut(made / "folder.lnk", temp / "album")),
+        ReadWholeFile(Shortcut(made / "picture.lnk", temp / "album\\a.jpg")),
+        ReadWholeFile(Shortcut(made / "drive.lnk", "C:\\")),
+    };
+    const std::string listed = temp.MakeFolder("listed");
+    std::mt19937 random(20250316);
+    const DWORD start = ::GetTickCount();
+    int rounds = 0;
+    while (::GetTickCount() - start < 2000) {
+        for (int i = 0; i < 4; ++i) {
+            std::string bytes = originals[random() % 3];
+            const int flips = 1 + (int)(random() % 8);
+            for (int f = 0; f < flips; ++f)
+                bytes[random() % bytes.size()] = (char)random();
+            if (random() % 4 == 0)
+                bytes.resize(random() % bytes.size());
+            temp.WriteFile("listed\\" + std::to_string(i) + ".lnk", bytes);
+        }
+        CFolderCatalog catalog(EntryOf(listed));
+        catalog.Refresh();
+        for (CFolderEntry& entry : catalog.m_entries) {
+            entry.FindFolderPicture();
+            EXPECT_TRUE(entry.IsFile() || entry.IsFolder()) << "round " << rounds << " " << entry.m_path;
+        }
+        ++rounds;
+    }
+    EXPECT_GT(rounds, 10);
 }
 
 TEST(HasExtension, AgreesWithTheCaseInsensitiveComparison)

@@ -408,9 +408,10 @@ TEST_F(FolderWorker, ThumbnailSizesAndAPictureTheLibraryCannotShow)
     cmyk.height = 40;
     WriteJpeg(temp, "c_cmyk.jpg", cmyk);
     temp.WriteFile("d_broken.jpg", "not a picture at all");
+    WriteJpeg(temp, "e_sliver.jpg", SolidRecipe(65000, 16, 200, 200, 200));
 
     CFolderPage* page = Open(temp.Path());
-    ASSERT_TRUE(WaitUntil([&] { return BitmapCount(*page) == 3; }));
+    ASSERT_TRUE(WaitUntil([&] { return BitmapCount(*page) == 4; }));
     ::Sleep(200);
     std::map<std::string, const CThumbnail*> byName;
     for (const CFolderEntry& entry : page->Catalog().m_entries)
@@ -426,7 +427,9 @@ TEST_F(FolderWorker, ThumbnailSizesAndAPictureTheLibraryCannotShow)
     EXPECT_EQ(std::count(bits, bits + info.bmWidthBytes * info.bmHeight, 0),
               (long)info.bmWidthBytes * info.bmHeight) << "a black thumbnail";
     EXPECT_EQ(byName["d_broken"]->Bitmap(), nullptr) << "no header, no thumbnail";
-    EXPECT_EQ(BitmapCount(*page), 3u);
+    EXPECT_EQ(CSize(byName["e_sliver"]->m_width, byName["e_sliver"]->m_height), CSize(90, 1))
+        << "a sliver keeps a pixel, and so its thumbnail";
+    EXPECT_EQ(BitmapCount(*page), 4u);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // maps, command-UI updates, and window objects that own themselves.
 #include <gtest/gtest.h>
 
+#include <new>
 #include <vector>
 
 #include "afx.h"
@@ -132,6 +133,46 @@ TEST(Windows, AnObjectDestroysAWindowItStillHas)
         hWnd = wnd.m_hWnd;
     }
     EXPECT_FALSE(::IsWindow(hWnd));
+}
+
+// Whatever a handler or a thread throws ends only that message or thread.
+class Throwing : public CWnd {
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_USER)
+            throw std::bad_alloc();
+        if (message == WM_CREATE && lParam && reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams)
+            throw 42;
+        return CWnd::WindowProc(message, wParam, lParam);
+    }
+};
+
+TEST(Exceptions, EndOnlyTheMessageOrTheThreadThatThrewThem)
+{
+    const char* cls = AfxRegisterWndClass(0);
+    {
+        Throwing wnd;
+        ASSERT_TRUE(wnd.CreateEx(0, cls, "", WS_POPUP, CRect(0, 0, 10, 10), nullptr, 0));
+        EXPECT_EQ(wnd.SendMessage(WM_USER), 0);
+        EXPECT_TRUE(::IsWindow(wnd.m_hWnd));
+    }
+    {
+        Throwing wnd;
+        int marker = 1;
+        EXPECT_FALSE(wnd.CreateEx(0, cls, "", WS_POPUP, CRect(0, 0, 10, 10), nullptr, 0, &marker))
+            << "a creation that threw failed";
+    }
+    CWinThread* thread = AfxBeginThread([](LPVOID) -> UINT { throw std::bad_alloc(); }, nullptr,
+                                        THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    ASSERT_NE(thread, nullptr);
+    thread->m_bAutoDelete = FALSE;
+    thread->ResumeThread();
+    ASSERT_EQ(::WaitForSingleObject(thread->m_hThread, 5000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    ::GetExitCodeThread(thread->m_hThread, &code);
+    EXPECT_EQ(code, (DWORD)-1);
+    delete thread;
 }
 
 } // namespace

@@ -19,6 +19,7 @@
 #include "jerror.h"
 
 #include "app_driver.h"
+#include "catalog/folderentry.h"
 #include "dc.h"
 #include "imaging/drawing.h"
 #include "imaging/picture.h"
@@ -457,8 +458,8 @@ TEST(Fitting, ThumbnailKeepsTheAspectAndFillsTheLongerSide)
         int width, height, fitWidth, fitHeight;
     } cases[] = {
         {100, 50, 90, 45}, {50, 100, 45, 90}, {64, 64, 90, 90},
-        {4000, 3000, 90, 67}, {7, 1000, 0, 90},  // truncated toward zero
-        {0, 0, 0, 0},                            // header never read: no thumbnail
+        {4000, 3000, 90, 67}, {7, 1000, 1, 90},  // truncated toward zero, but never below a pixel
+        {65000, 16, 90, 1},   {0, 0, 0, 0},      // header never read: no thumbnail
     };
     for (const Case& c : cases) {
         CPictureBitmap picture;
@@ -508,6 +509,18 @@ TEST(Fitting, LargePictureShrinksToTheAreaAndIsCentred)
                   RGB(0, 0, 0));
     EXPECT_EQ(canvas.Pixel(400, 50), RGB(0, 0, 0));
     EXPECT_EQ(canvas.Pixel(400, 750), RGB(0, 0, 0));
+}
+
+TEST(Fitting, ASliverOfAPictureIsStillDrawnOnePixelHigh)
+{
+    TempFolder folder;
+    CPictureBitmap picture;
+    picture.LoadFromFile(WriteJpeg(folder, "sliver.jpg", SolidRecipe(65000, 16, 200, 60, 20)));
+    ASSERT_TRUE(picture.m_hBitmap);
+    Canvas canvas(800, 800);
+    DrawPictureFitted(&canvas.dc, RECT{0, 0, 800, 800}, picture, 0, 0);
+    ExpectDrawnAt(canvas, RECT{0, 0, 800, 800}, RECT{0, 399, 800, 400}, RGB(200, 60, 20),
+                  RGB(0, 0, 0));
 }
 
 TEST(Fitting, SmallPictureIsDrawnAtItsOwnSizeInTheMiddle)
@@ -715,16 +728,30 @@ TEST(Turning, IsIdenticalToJpegtranOfTheSameLibrary)
     ASSERT_FALSE(jpegtran.empty()) << "ORLIVANE_JPEGTRAN is not set";
     ASSERT_TRUE(FileExists(jpegtran)) << jpegtran;
     TempFolder folder;
+    // EXIF with the Orientation tag (6, turned right) and a Software tag, in
+    // both byte orders; the turn sets Orientation to 1 and changes nothing else.
+    const std::string motorolaTag("\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00", 12);
+    const std::string intelTag("\x12\x01\x03\x00\x01\x00\x00\x00\x06\x00\x00\x00", 12);
+    const std::string motorola = std::string("Exif\0\0MM\0*\0\0\0\x08\0\x02", 16) + motorolaTag
+                               + std::string("\x01\x31\x00\x02\x00\x00\x00\x04Orl\0\0\0\0\0", 16);
+    const std::string intel = std::string("Exif\0\0II*\0\x08\0\0\0\x02\0", 16) + intelTag
+                            + std::string("\x31\x01\x02\x00\x04\x00\x00\x00Orl\0\0\0\0\0", 16);
+    const std::string video = std::string("\0\0\0\x18" "ftypmp42 motion photo video \xFF\xD9", 34);
     struct Case {
         int turn;
         const char* option;
         bool progressive;
-    } cases[] = {{Turn90, "90", false}, {Turn180, "180", false}, {Turn270, "270", true}};
+        std::string exif, tag, trailing;
+    } cases[] = {{Turn90, "90", false, motorola, motorolaTag, video},
+                 {Turn180, "180", false, intel, intelTag, ""},
+                 {Turn270, "270", true, "", "", video}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.option);
         JpegRecipe recipe = MarkedRecipe(100, 75, 2, 2);
         recipe.progressive = c.progressive;
-        const std::string path = WriteJpeg(folder, "ours.jpg", recipe);
+        if (!c.exif.empty())
+            recipe.appData = c.exif;
+        const std::string path = folder.WriteFile("ours.jpg", MakeJpeg(recipe) + c.trailing);
         const std::string theirs = folder / "theirs.jpg";
         const std::string command = "\"" + jpegtran + "\" -rotate " + c.option
                                   + " -trim -copy all -outfile \"" + theirs + "\" \"" + path + "\"";
@@ -732,7 +759,16 @@ TEST(Turning, IsIdenticalToJpegtranOfTheSameLibrary)
         RotatePictureFile(path, c.turn);
         const std::string ours = ReadWholeFile(path);
         EXPECT_GT(ours.size(), 500u);
-        EXPECT_TRUE(ours == ReadWholeFile(theirs));
+
+        std::string expected = ReadWholeFile(theirs);
+        if (!c.tag.empty()) {
+            const size_t at = expected.find(c.tag);
+            ASSERT_NE(at, std::string::npos);
+            expected[at + 8] = c.tag[0] == 1 ? 0 : 1;  // Orientation 1 in either byte order
+            expected[at + 9] = c.tag[0] == 1 ? 1 : 0;
+        }
+        expected += c.trailing;
+        EXPECT_TRUE(ours == expected);
     }
 }
 
@@ -799,6 +835,20 @@ TEST_F(FailedTurn, LibraryErrorOnDamagedPicture)
         EXPECT_THROW(RotatePictureFile(path, Turn90), int);
         ExpectUntouched();
         EXPECT_TRUE(::DeleteFileA(path.c_str())) << "the picture stays open";
+    }
+}
+
+// The library reads such pictures with the gaps filled in grey; a turn
+// would make that permanent.
+TEST_F(FailedTurn, PictureReadWithCorruptDataWarnings)
+{
+    std::string extraneous = original;
+    extraneous.insert(extraneous.size() - 2, "garbage");
+    for (const std::string& damaged : {original.substr(0, original.size() * 2 / 3), extraneous}) {
+        original = damaged;
+        folder.WriteFile("picture.jpg", damaged);
+        EXPECT_THROW(RotatePictureFile(path, Turn90), int);
+        ExpectUntouched();
     }
 }
 
@@ -892,7 +942,8 @@ TEST(DamagedInput, SeededMutationsNeverCrashOrHang)
     std::mt19937 random(seed);
     const auto start = std::chrono::steady_clock::now();
     const auto budget = std::chrono::seconds(3);
-    int iterations = 0, decoded = 0;
+    int iterations = 0, decoded = 0, turned = 0;
+    const std::set<std::string> temporaries = TurnTemporaries();
     {
         QuietStderr quiet;
         for (; iterations < 20000 && std::chrono::steady_clock::now() - start < budget;
@@ -919,26 +970,33 @@ TEST(DamagedInput, SeededMutationsNeverCrashOrHang)
                 ASSERT_EQ(view.width, size.cx) << "mutation " << iterations;
                 ASSERT_EQ(view.height, size.cy) << "mutation " << iterations;
             }
-            CPictureBitmap picture;
-            picture.LoadFromFile(path);
-            FitPictureInBox(picture, 90, 90);
-            {
-                FilePtr in(std::fopen(path.c_str(), "rb"));
-                FilePtr out(std::fopen(turnedPath.c_str(), "wb"));
-                ASSERT_TRUE(in && out);
-                try {
-                    TransformJpeg(in.get(), out.get(), iterations % 4);
-                } catch (int) {
-                }
+            CFolderEntry entry(path, nullptr, nullptr);
+            entry.m_picturePath = path;
+            CThumbnail thumbnail;
+            thumbnail.LoadBitmap(entry);
+            if (thumbnail.Bitmap()) {
+                ASSERT_GE(thumbnail.m_width, 1) << "mutation " << iterations;
+                ASSERT_GE(thumbnail.m_height, 1) << "mutation " << iterations;
+            }
+            // A turn either succeeds or leaves the picture exactly as it was.
+            folder.WriteFile("turned.jpg", bytes);
+            try {
+                RotatePictureFile(turnedPath, iterations % 3);
+                ++turned;
+            } catch (int) {
+                ASSERT_TRUE(ReadWholeFile(turnedPath) == bytes) << "mutation " << iterations;
             }
             // A hang runs into the test's time limit; a crawl fails here.
             const auto elapsed = std::chrono::steady_clock::now() - caseStart;
             ASSERT_LT(elapsed, std::chrono::seconds(2)) << "mutation " << iterations;
         }
     }
-    std::printf("%d mutations of seed %u, %d decoded to a bitmap\n", iterations, seed, decoded);
+    std::printf("%d mutations of seed %u, %d decoded to a bitmap, %d turned\n", iterations, seed,
+                decoded, turned);
     EXPECT_GT(iterations, 200);
     EXPECT_GT(decoded, 0);
+    EXPECT_GT(turned, 0);
+    EXPECT_EQ(TurnTemporaries(), temporaries);
 }
 
 }  // namespace

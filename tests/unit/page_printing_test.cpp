@@ -17,6 +17,8 @@
 #include "folderpage/folderpage.h"
 #include "jpeg_maker.h"
 #include "pages/picturepage.h"
+#include "preview.h"
+#include "res/resource.h"
 #include "res/drawing_resources.h"
 #include "running_app.h"
 #include "temp_folder.h"
@@ -259,6 +261,24 @@ TEST_F(PagePrinting, AFolderScrolledToItsMiddlePrintsItsTopInBlackWithoutOverlay
     EXPECT_NEAR(firstIcon->y, 42 * scale, unit);
     EXPECT_NEAR(firstIcon->width, 120 * scale, unit);
     EXPECT_EQ(View()->GetScrollPosition().y, total.cy / 2) << "printing leaves the view where it was";
+}
+
+// The previewed sheet always belongs to the current page: a command that
+// changes the page closes the preview first, whichever way it comes.
+TEST_F(PagePrinting, ChangingThePageClosesThePrintPreviewFirst)
+{
+    auto* picture = new CPicturePage(EntryOf(temp.WriteFile("p.jpg", MakeJpeg(SolidRecipe(64, 48, 9, 9, 9)))));
+    g_navigator.Navigate(picture);
+    CWnd* frame = theApp.m_pMainWnd;
+    for (UINT id : {ID_GO_BACK, ID_GO_FORWARD, ID_GO_HOME}) {
+        SCOPED_TRACE(id);
+        View()->SendMessage(WM_COMMAND, ID_FILE_PRINT_PREVIEW);
+        ASSERT_NE(CPrintPreviewWnd::FromFrame(static_cast<CFrameWnd*>(frame)), nullptr);
+        frame->SendMessage(WM_COMMAND, id);
+        EXPECT_EQ(CPrintPreviewWnd::FromFrame(static_cast<CFrameWnd*>(frame)), nullptr);
+        EXPECT_TRUE(View()->IsWindowVisible());
+        EXPECT_EQ(g_navigator.GetCurrentPage(), id == ID_GO_FORWARD ? picture : g_navigator.GetPage(0));
+    }
 }
 
 } // namespace
