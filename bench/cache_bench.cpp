@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/globals.h"
+#include "shell/settings.h"
 #include "imaging/picture.h"
 #include "imaging/thumbnailcache.h"
 

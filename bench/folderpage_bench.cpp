@@ -16,7 +16,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/globals.h"
 #include "app/vemolyapp.h"
 #include "core/navigator.h"
 #include "folderpage/folderpage.h"

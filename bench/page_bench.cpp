@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
+#include "shell/settings.h"
 #include "app/vemolyapp.h"
 #include "core/navigator.h"
 #include "jpeg_maker.h"

@@ -1,11 +1,13 @@
-#include "app/globals.h"
-
+// The process-wide objects, each declared by the header of its class. One
+// translation unit fixes their order: constructed in this order, destroyed in
+// the reverse one, so the navigator and its pages go first.
 #include "app/vemolyapp.h"
+#include "catalog/folderentry.h"
 #include "core/navigator.h"
-#include "thread.h"
 #include "res/drawing_resources.h"
+#include "shell/settings.h"
+#include "thread.h"
 
-// One translation unit fixes the order of construction.
 CSettings g_settings;
 CVemolyApp theApp;
 CDrawingResources g_resources;

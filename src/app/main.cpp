@@ -1,4 +1,3 @@
-#include "app/globals.h"
 #include "app/vemolyapp.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int cmdShow)

@@ -2,9 +2,9 @@
 
 #include <shlwapi.h>
 
-#include "app/aboutdlg.h"
-#include "app/globals.h"
-#include "core/homepage.h"
+#include "dialogs/aboutdlg.h"
+#include "shell/settings.h"
+#include "pages/homepage.h"
 #include "core/navigator.h"
 #include "frame/mainframe.h"
 #include "res/drawing_resources.h"
@@ -66,7 +66,7 @@ BOOL CVemolyApp::InitInstance()
 
 int CVemolyApp::ExitInstance()
 {
-    m_exiting = 1;
+    g_navigator.m_exiting = 1;
     // A start-up that failed before reading the settings must not replace
     // the user's values with the defaults.
     if (g_settings.Loaded)

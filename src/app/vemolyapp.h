@@ -8,9 +8,6 @@
 
 class CVemolyApp : public CWinApp {
 public:
-    // Raised at the start of ExitInstance; thumbnail workers stop on it.
-    std::atomic<int> m_exiting{0};
-
     BOOL InitInstance() override;
     int ExitInstance() override;
 
@@ -20,3 +17,6 @@ protected:
     void OnAppAbout();
     DECLARE_COMMAND_MAP()
 };
+
+// The process-wide application object.
+extern CVemolyApp theApp;

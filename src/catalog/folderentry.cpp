@@ -5,8 +5,7 @@
 #include <cctype>
 #include <mutex>
 
-#include "app/globals.h"
-#include "favorites/shortcutlink.h"
+#include "shell/shortcutlink.h"
 #include "filefind.h"
 
 namespace {

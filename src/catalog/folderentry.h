@@ -27,6 +27,7 @@ enum : unsigned {
 // paths and times of folder entries. Process-wide, so that it outlives every
 // page whose thumbnails are released while the program is torn down.
 CCriticalSection& EntryLock();
+extern CCriticalSection g_thumbnailLock;  // EntryLock(); constructed with the other process-wide objects
 
 // The thumbnail of a shown entry. Its bitmap is made on a worker thread while
 // the user-interface thread paints it: a bitmap changes, and is drawn, only

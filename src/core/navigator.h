@@ -2,6 +2,7 @@
 // is the Home page, and only the current page is active.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <vector>
 
@@ -9,6 +10,9 @@ class CPage;
 
 class CNavigator {
 public:
+    // Raised when the program starts to exit: the pages' background work stops.
+    std::atomic<int> m_exiting{0};
+
     CNavigator() = default;
     ~CNavigator();
     CNavigator(const CNavigator&) = delete;
@@ -40,3 +44,6 @@ private:
     int m_current = -1;
     std::vector<CPage*> m_pages;  // owned
 };
+
+// The process-wide navigation history.
+extern CNavigator g_navigator;

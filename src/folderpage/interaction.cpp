@@ -5,10 +5,10 @@
 #include <cstring>
 #include <mutex>
 
-#include "app/globals.h"
+#include "shell/settings.h"
 #include "core/navigator.h"
-#include "favorites/addfavoritedlg.h"
-#include "favorites/shortcutlink.h"
+#include "dialogs/addfavoritedlg.h"
+#include "shell/shortcutlink.h"
 #include "folderpage/folderpage.h"
 #include "folderpage/folderpeek.h"
 #include "pages/picturepage.h"

@@ -22,8 +22,7 @@
 //   application's exiting flag, all atomic.
 #include <mutex>
 
-#include "app/globals.h"
-#include "app/vemolyapp.h"
+#include "core/navigator.h"
 #include "folderpage/folderpage.h"
 #include "view/vemolyview.h"
 
@@ -71,7 +70,7 @@ void CFolderPage::MakeThumbnails(unsigned deactivations)
     bool left = false;
     for (CFolderEntry& entry : m_catalog.m_entries) {
         left = Deactivations() != deactivations;
-        if (theApp.m_exiting || left || m_stopWorker)
+        if (g_navigator.m_exiting || left || m_stopWorker)
             break;
         CThumbnail* thumbnail = entry.m_thumbnail.get();
         if (!thumbnail)

@@ -5,13 +5,12 @@
 
 #include <cstdio>
 
-#include "app/globals.h"
-#include "app/settings.h"
-#include "app/version.h"
+#include "shell/settings.h"
+#include "shell/version.h"
 #include "catalog/folderentry.h"
 #include "comptr.h"
 #include "core/navigator.h"
-#include "favorites/shortcutlink.h"
+#include "shell/shortcutlink.h"
 #include "folderpage/folderpage.h"
 #include "frame/favoritesmenu.h"
 #include "afxhtmlhelp.h"

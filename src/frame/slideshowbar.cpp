@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/globals.h"
+#include "shell/settings.h"
 #include "core/navigator.h"
 #include "core/page.h"
 #include "dialog.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "app/globals.h"
+#include "shell/settings.h"
 #include "filefind.h"
 #include "imaging/picture.h"
 

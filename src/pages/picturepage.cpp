@@ -2,7 +2,7 @@
 
 #include <shlwapi.h>
 
-#include "favorites/addfavoritedlg.h"
+#include "dialogs/addfavoritedlg.h"
 #include "imaging/drawing.h"
 #include "res/resource.h"
 #include "view/vemolyview.h"

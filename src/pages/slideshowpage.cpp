@@ -2,8 +2,7 @@
 
 #include <shlwapi.h>
 
-#include "app/globals.h"
-#include "app/vemolyapp.h"
+#include "shell/settings.h"
 #include "frame/mainframe.h"
 #include "imaging/drawing.h"
 #include "res/resource.h"
@@ -120,7 +119,7 @@ void CSlideshowPage::Activate(bool active)
             view->SetTickInterval(g_settings.Delay);
     }
     // The Play and Pause buttons follow at once, not at the next idle time.
-    theApp.OnIdle(0);
+    AfxGetApp()->OnIdle(0);
 }
 
 void CSlideshowPage::OnPlay()

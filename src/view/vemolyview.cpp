@@ -1,9 +1,9 @@
 #include "view/vemolyview.h"
 
-#include "app/globals.h"
+#include "shell/settings.h"
 #include "core/navigator.h"
 #include "core/page.h"
-#include "favorites/preferencesdlg.h"
+#include "dialogs/preferencesdlg.h"
 #include "folderpage/folderpage.h"
 #include "frame/favoritesmenu.h"
 #include "frame/mainframe.h"

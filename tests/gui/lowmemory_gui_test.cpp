@@ -8,9 +8,9 @@
 
 #include <cstdlib>
 
-#include "app/globals.h"
+#include "shell/settings.h"
 #include "app_driver.h"
-#include "favorites/shortcutlink.h"
+#include "shell/shortcutlink.h"
 #include "imaging/thumbnailcache.h"
 #include "jpeg_maker.h"
 #include "temp_folder.h"

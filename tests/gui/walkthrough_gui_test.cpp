@@ -14,7 +14,7 @@
 #include <string>
 
 #include "app_driver.h"
-#include "favorites/shortcutlink.h"
+#include "shell/shortcutlink.h"
 #include "res/drawing_resources.h"
 #include "jpeg_maker.h"
 #include "res/resource.h"

@@ -1,7 +1,6 @@
 #include "running_app.h"
 
 #include "afxres.h"
-#include "app/globals.h"
 #include "app/vemolyapp.h"
 
 void PumpMessages()

@@ -5,11 +5,11 @@
 
 #include <string>
 
-#include "app/globals.h"
+#include "shell/settings.h"
 #include "app/vemolyapp.h"
 #include "core/navigator.h"
 #include "core/page.h"
-#include "favorites/shortcutlink.h"
+#include "shell/shortcutlink.h"
 #include "frame/favoritesmenu.h"
 #include "frame/mainframe.h"
 #include "res/resource.h"

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <random>
 
-#include "app/globals.h"
+#include "shell/settings.h"
 #include "file_times.h"
 #include "folder_entries.h"
 #include "imaging/picture.h"

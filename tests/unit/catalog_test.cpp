@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "catalog/foldercatalog.h"
-#include "favorites/shortcutlink.h"
+#include "shell/shortcutlink.h"
 #include "file_times.h"
 #include "folder_entries.h"
 #include "temp_folder.h"

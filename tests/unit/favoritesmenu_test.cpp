@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "favorites/shortcutlink.h"
+#include "shell/shortcutlink.h"
 #include "folder_entries.h"
 #include "frame/favoritesmenu.h"
 #include "res/resource.h"

@@ -7,7 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/globals.h"
 #include "app/vemolyapp.h"
 #include "core/navigator.h"
 #include "dc.h"

@@ -4,9 +4,9 @@
 
 #include <objbase.h>
 
-#include "app/globals.h"
-#include "core/homepage.h"
-#include "favorites/shortcutlink.h"
+#include "shell/settings.h"
+#include "pages/homepage.h"
+#include "shell/shortcutlink.h"
 #include "file_times.h"
 #include "folder_entries.h"
 #include "res/resource.h"

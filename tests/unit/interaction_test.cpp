@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
+#include "shell/settings.h"
 #include "app/vemolyapp.h"
 #include "app_driver.h"
-#include "core/homepage.h"
+#include "pages/homepage.h"
 #include "core/navigator.h"
-#include "favorites/shortcutlink.h"
+#include "shell/shortcutlink.h"
 #include "folder_entries.h"
 #include "folderpage/folderpage.h"
 #include "folderpage/folderpeek.h"

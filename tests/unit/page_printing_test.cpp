@@ -9,10 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
 #include "app/vemolyapp.h"
 #include "core/navigator.h"
-#include "favorites/shortcutlink.h"
+#include "shell/shortcutlink.h"
 #include "folder_entries.h"
 #include "folderpage/folderpage.h"
 #include "jpeg_maker.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
+#include "shell/settings.h"
 #include "app/vemolyapp.h"
 #include "app_driver.h"
 #include "core/navigator.h"

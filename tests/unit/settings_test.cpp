@@ -6,9 +6,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/globals.h"
-#include "app/settings.h"
-#include "favorites/shortcutlink.h"
+#include "shell/settings.h"
+#include "shell/shortcutlink.h"
 #include "temp_folder.h"
 
 namespace {

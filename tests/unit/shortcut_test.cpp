@@ -3,8 +3,8 @@
 
 #include <objbase.h>
 
-#include "app/globals.h"
-#include "favorites/shortcutlink.h"
+#include "shell/settings.h"
+#include "shell/shortcutlink.h"
 #include "temp_folder.h"
 
 namespace {

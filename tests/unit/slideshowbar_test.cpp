@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
+#include "shell/settings.h"
 #include "core/navigator.h"
 #include "core/page.h"
 #include "frame/mainframe.h"

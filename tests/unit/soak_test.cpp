@@ -11,7 +11,6 @@
 #include <set>
 #include <thread>
 
-#include "app/globals.h"
 #include "app/vemolyapp.h"
 #include "core/navigator.h"
 #include "file_times.h"

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/globals.h"
+#include "shell/settings.h"
 #include "app/vemolyapp.h"
 #include "core/navigator.h"
 #include "core/page.h"

@@ -1,4 +1,4 @@
-#include "app/version.h"
+#include "shell/version.h"
 
 #include "afxbase.h"
 

@@ -1,8 +1,8 @@
-#include "core/homepage.h"
+#include "pages/homepage.h"
 
 #include <algorithm>
 
-#include "app/globals.h"
+#include "shell/settings.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
 #include "view/vemolyview.h"

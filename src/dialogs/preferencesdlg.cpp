@@ -1,6 +1,6 @@
-#include "favorites/preferencesdlg.h"
+#include "dialogs/preferencesdlg.h"
 
-#include "app/globals.h"
+#include "shell/settings.h"
 #include "core/navigator.h"
 #include "core/page.h"
 #include "imaging/thumbnailcache.h"

@@ -1,4 +1,4 @@
-#include "favorites/helpdialog.h"
+#include "dialogs/helpdialog.h"
 
 #include <cstring>
 

@@ -7,7 +7,7 @@
 
 #include "catalog/folderentry.h"
 #include "controls.h"
-#include "favorites/helpdialog.h"
+#include "dialogs/helpdialog.h"
 #include "gdi.h"
 
 // The folder chosen in the last Add Favorite dialog of this run that ended with OK.

@@ -1,6 +1,6 @@
-#include "app/aboutdlg.h"
+#include "dialogs/aboutdlg.h"
 
-#include "app/version.h"
+#include "shell/version.h"
 #include "res/resource.h"
 
 CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX, nullptr)

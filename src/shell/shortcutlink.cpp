@@ -1,11 +1,11 @@
-#include "favorites/shortcutlink.h"
+#include "shell/shortcutlink.h"
 
 #include <shlobj.h>
 #include <shlwapi.h>
 
 #include "afx.h"
 #include "comptr.h"
-#include "app/globals.h"
+#include "shell/settings.h"
 #include "res/resource.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "favorites/newfolderdlg.h"
+#include "dialogs/newfolderdlg.h"
 
 #include "res/resource.h"
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <shlobj.h>
 
-#include "favorites/shortcutlink.h"
+#include "shell/shortcutlink.h"
 
 namespace {
 

@@ -44,3 +44,6 @@ LONG WriteString(const char* name, const char* text);
 // pictures folder and every drive root, in that order.
 std::vector<std::string> DefaultFavoriteTargets();
 void CreateDefaultFavorites();
+
+// The process-wide settings record.
+extern CSettings g_settings;

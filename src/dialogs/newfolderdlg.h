@@ -4,7 +4,7 @@
 #include <string>
 
 #include "controls.h"
-#include "favorites/helpdialog.h"
+#include "dialogs/helpdialog.h"
 
 class CNewFolderDlg : public CHelpDialog {
 public:

@@ -1,10 +1,10 @@
-#include "favorites/addfavoritedlg.h"
+#include "dialogs/addfavoritedlg.h"
 
 #include <shlwapi.h>
 
-#include "app/globals.h"
-#include "favorites/newfolderdlg.h"
-#include "favorites/shortcutlink.h"
+#include "shell/settings.h"
+#include "dialogs/newfolderdlg.h"
+#include "shell/shortcutlink.h"
 #include "filefind.h"
 #include "res/resource.h"
 

@@ -2,7 +2,7 @@
 // the thumbnail cache.
 #pragma once
 
-#include "favorites/helpdialog.h"
+#include "dialogs/helpdialog.h"
 
 class CPreferencesDlg : public CHelpDialog {
 public:
