@@ -1,7 +1,7 @@
 #include "core/navigator.h"
 
 #include "core/page.h"
-#include "view/vemolyview.h"
+#include "core/pagehost.h"
 
 CNavigator::~CNavigator()
 {
@@ -30,7 +30,7 @@ void CNavigator::Navigate(CPage* page)
     page->Load();
     page->Start();
     page->Activate(true);
-    CVemolyView::RedrawPage(nullptr);
+    RedrawPage(nullptr);
 }
 
 void CNavigator::MoveTo(int index)

@@ -1,6 +1,6 @@
 #include "core/page.h"
 
-#include "view/vemolyview.h"
+#include "core/pagehost.h"
 
 CSize CPage::Layout(const RECT* area)
 {
@@ -17,10 +17,9 @@ void CPage::Activate(bool active)
 {
     if (active) {
         const std::string title = GetTitle();
-        if (CVemolyView* view = CVemolyView::GetActive()) {
-            view->SetTickInterval(500);
-            if (view->GetDocument())
-                view->GetDocument()->SetTitle(title);
+        if (CPageHost* host = GetPageHost()) {
+            host->SetTickInterval(500);
+            host->SetPageTitle(title);
         }
         UpdateLayout();
     } else {
@@ -32,14 +31,10 @@ void CPage::Activate(bool active)
 
 void CPage::UpdateLayout()
 {
-    CVemolyView* view = CVemolyView::GetActive();
-    if (!view)
+    CPageHost* host = GetPageHost();
+    if (!host)
         return;
-    int mapMode;
-    SIZE total, page, line;
-    view->GetDeviceScrollSizes(mapMode, total, page, line);
-    CRect client;
-    view->GetClientRect(&client);
+    const CRect client = host->GetPageClientRect();
 
     Refresh();
     const CSize extent = Layout(&client);
@@ -49,15 +44,13 @@ void CPage::UpdateLayout()
     if (m_scroll.y >= client.top + extent.cy - client.bottom)
         m_scroll.y = client.top + extent.cy - client.bottom;
 
-    view->SetScrollSizes(MM_TEXT, extent, page, line);
-    view->ScrollToPosition(m_scroll);
-    view->Invalidate(TRUE);
+    host->SetPageExtent(extent, m_scroll);
 }
 
 void CPage::SaveScrollPosition()
 {
-    if (CVemolyView* view = CVemolyView::GetActive())
-        m_scroll = view->GetScrollPosition();
+    if (CPageHost* host = GetPageHost())
+        m_scroll = host->GetScrollPosition();
 }
 
 RECT CPage::GetDrawArea(CDC* dc) const

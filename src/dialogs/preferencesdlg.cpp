@@ -5,7 +5,7 @@
 #include "core/page.h"
 #include "imaging/thumbnailcache.h"
 #include "res/resource.h"
-#include "view/vemolyview.h"
+#include "core/pagehost.h"
 
 BEGIN_COMMAND_MAP(CPreferencesDlg, CHelpDialog)
     ON_COMMAND(IDC_CLEAR_CACHE, OnClearCache)
@@ -29,9 +29,11 @@ void CPreferencesDlg::OnOK()
     g_settings.HistoryCount = m_historyCount;
     if (CPage* page = g_navigator.GetCurrentPage()) {
         page->Refresh();
-        RECT client;
-        if (AfxGetMainWnd() && CVemolyView::GetViewClientRect(&client))
+        CPageHost* host = GetPageHost();
+        if (AfxGetMainWnd() && host) {
+            const CRect client = host->GetPageClientRect();
             page->Layout(&client);
+        }
     }
     EndDialog(IDOK);
 }

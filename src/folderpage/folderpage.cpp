@@ -8,7 +8,7 @@
 #include "folderpage/folderpeek.h"
 #include "imaging/drawing.h"
 #include "res/drawing_resources.h"
-#include "view/vemolyview.h"
+#include "core/pagehost.h"
 
 namespace {
 constexpr UINT kCaptionFormat = DT_CENTER | DT_BOTTOM | DT_SINGLELINE | DT_PATH_ELLIPSIS;  // 0x4029
@@ -157,10 +157,10 @@ void CFolderPage::InvalidateCellPart(const CThumbnail* thumbnail, int part)
     if (!thumbnail)
         return;
     if (part == -1) {
-        CVemolyView::InvalidatePageRect(CellPart(thumbnail->m_cell, PartBadge));
-        CVemolyView::InvalidatePageRect(CellPart(thumbnail->m_cell, PartCaption));
+        InvalidatePageRect(CellPart(thumbnail->m_cell, PartBadge));
+        InvalidatePageRect(CellPart(thumbnail->m_cell, PartCaption));
     } else {
-        CVemolyView::InvalidatePageRect(CellPart(thumbnail->m_cell, part));
+        InvalidatePageRect(CellPart(thumbnail->m_cell, part));
     }
 }
 
@@ -171,7 +171,7 @@ void CFolderPage::InvalidateCell(const CThumbnail& thumbnail)
         std::lock_guard guard(EntryLock());
         cell = thumbnail.m_cell;
     }
-    CVemolyView::InvalidatePageRect(cell);
+    InvalidatePageRect(cell);
 }
 
 CFolderPage::EntryIt CFolderPage::HitTest(const POINT& point, int* part)
@@ -204,6 +204,6 @@ void CFolderPage::RemovePeek()
     if (!m_peek)
         return;
     // Repainting at once restores the folder's own cell.
-    CVemolyView::RedrawPage(&m_peek->Cell());
+    RedrawPage(&m_peek->Cell());
     m_peek.reset();
 }

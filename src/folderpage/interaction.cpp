@@ -15,7 +15,7 @@
 #include "pages/slideshowpage.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
-#include "view/vemolyview.h"
+#include "core/pagehost.h"
 
 BEGIN_COMMAND_MAP(CFolderPage, CPage)
     ON_COMMAND(ID_OPEN, OnOpen)
@@ -251,12 +251,12 @@ void CFolderPage::AdvancePeek()
     CThumbnail* thumbnail = m_peek->Advance();
     if (!thumbnail || !thumbnail->Bitmap())
         return;
-    CVemolyView* view = CVemolyView::GetActive();
-    if (!view)
+    CPageHost* host = GetPageHost();
+    if (!host)
         return;
     // Drawn straight into the view, between repaints.
-    CClientDC dc(view);
-    view->OnPrepareDC(&dc);
+    CClientDC dc(host->GetPageWnd());
+    host->PreparePageDC(&dc);
     CSelectObject font(&dc, g_resources.GetCellFont());
     dc.SetTextColor(TextColorFor(&dc));
     dc.SetBkMode(TRANSPARENT);

@@ -24,7 +24,7 @@
 
 #include "core/navigator.h"
 #include "folderpage/folderpage.h"
-#include "view/vemolyview.h"
+#include "core/pagehost.h"
 
 void CFolderPage::Start()
 {
@@ -65,7 +65,7 @@ UINT CFolderPage::WorkerProcedure(LPVOID param)
 void CFolderPage::MakeThumbnails(unsigned deactivations)
 {
     m_catalog.PrepareThumbnails();
-    CVemolyView::RedrawPage(nullptr);  // cached thumbnails show at once
+    RedrawPage(nullptr);  // cached thumbnails show at once
 
     bool left = false;
     for (CFolderEntry& entry : m_catalog.m_entries) {
@@ -120,8 +120,8 @@ void CFolderPage::RefreshStep()
         // New rows must be reachable at once, on this page or the Home page
         // it is a pane of, not only after the window is resized.
         if (m_catalog.m_entries.size() != cells) {
-            if (CVemolyView* view = CVemolyView::GetActive())
-                view->UpdatePageExtent();
+            if (CPageHost* host = GetPageHost())
+                host->UpdatePageExtent();
         }
     }
 }

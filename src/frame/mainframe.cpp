@@ -12,6 +12,7 @@
 #include "core/navigator.h"
 #include "shell/shortcutlink.h"
 #include "folderpage/folderpage.h"
+#include "pages/picturepage.h"
 #include "frame/favoritesmenu.h"
 #include "afxhtmlhelp.h"
 #include "preview.h"
@@ -93,6 +94,7 @@ int FirstShowCommand(int stored)
 BEGIN_COMMAND_MAP(CMainFrame, CFrameWnd)
     ON_COMMAND(ID_FILE_OPEN, OnFileOpen)
     ON_COMMAND(ID_MANAGE_FAVORITES, OnManageFavorites)
+    ON_COMMAND_RANGE(ID_FAVORITE_FIRST, ID_FAVORITE_LAST, OnFavorite)
     ON_COMMAND(ID_HELP_FINDER, OnHelpFinder)
     ON_COMMAND(ID_DEFAULT_HELP, OnHelpFinder)
     ON_COMMAND(ID_HELP, OnHelp)
@@ -289,6 +291,20 @@ void CMainFrame::OnFileOpen()
     } catch (...) {
         // Failures are quiet; whatever was done stays.
     }
+}
+
+void CMainFrame::OnFavorite(UINT id)
+{
+    const CFolderEntry* entry = m_favoritesMenu ? m_favoritesMenu->LookupItem(id) : nullptr;
+    if (!entry)
+        return;
+    CPage* page = nullptr;
+    if (entry->IsFile())
+        page = new CPicturePage(*entry);
+    else if (entry->IsFolder())
+        page = new CFolderPage(*entry, g_resources.GetFolderPageIcon());
+    if (page)
+        g_navigator.Navigate(page);
 }
 
 void CMainFrame::OnManageFavorites()

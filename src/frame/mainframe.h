@@ -37,6 +37,8 @@ protected:
 
     void OnFileOpen();
     void OnManageFavorites();
+    // A Favorites menu entry: its picture or folder becomes the current page.
+    void OnFavorite(UINT id);
     void OnEmailSupport();
     void OnViewToolBar();
     void OnUpdateViewToolBar(CCmdUI* ui);

@@ -20,6 +20,7 @@ BOOL CSlideshowBar::Create(CWnd* parent, UINT templateId, UINT style, UINT id)
     m_position.SetBuddy(&m_counter, FALSE);
     m_speed.SetRange(kFastest, kSlowest, FALSE);
     m_speed.SetPos(g_settings.Delay);
+    RegisterSlideshowDisplay(this);
     return TRUE;
 }
 

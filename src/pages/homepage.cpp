@@ -5,7 +5,7 @@
 #include "shell/settings.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
-#include "view/vemolyview.h"
+#include "core/pagehost.h"
 
 BEGIN_COMMAND_MAP(CHomePage, CPage)
     ON_UPDATE_COMMAND_UI(ID_PLAY, OnUpdateDisable)
@@ -145,13 +145,13 @@ BOOL CHomePage::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* 
     if (m_menuPane)
         return m_menuPane->OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
     // Other commands go to the pane under the pointer.
-    CVemolyView* view = CVemolyView::GetActive();
-    if (!view)
+    CPageHost* host = GetPageHost();
+    if (!host)
         return FALSE;
     POINT cursor;
     ::GetCursorPos(&cursor);
-    view->ScreenToClient(&cursor);
-    const POINT point = view->ClientToPage(cursor);
+    host->GetPageWnd()->ScreenToClient(&cursor);
+    const POINT point = host->ClientToPage(cursor);
     if (::PtInRect(&m_historyArea, point) && m_history.OnCmdMsg(nID, nCode, pExtra, pHandlerInfo))
         return TRUE;
     return ::PtInRect(&m_favoritesArea, point) && m_favorites.OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);

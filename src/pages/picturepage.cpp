@@ -5,7 +5,7 @@
 #include "dialogs/addfavoritedlg.h"
 #include "imaging/drawing.h"
 #include "res/resource.h"
-#include "view/vemolyview.h"
+#include "core/pagehost.h"
 
 BEGIN_COMMAND_MAP(CPicturePage, CPage)
     ON_COMMAND(ID_ADD_FAVORITE, OnAddFavorite)
@@ -23,7 +23,7 @@ void CPicturePage::Start()
 {
     try {
         m_picture.LoadFromFile(m_entry.m_path);
-        CVemolyView::RedrawPage(nullptr);
+        RedrawPage(nullptr);
     } catch (...) {
         // A picture that cannot be opened leaves the page black.
     }
@@ -51,7 +51,7 @@ void CPicturePage::Turn(int turn)
     try {
         RotatePictureFile(m_entry.m_path, turn);
         m_picture.LoadFromFile(m_entry.m_path);
-        CVemolyView::RedrawPage(nullptr);
+        RedrawPage(nullptr);
     } catch (...) {
         // The file and the shown picture stay as they were.
     }

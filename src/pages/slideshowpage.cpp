@@ -3,10 +3,9 @@
 #include <shlwapi.h>
 
 #include "shell/settings.h"
-#include "frame/mainframe.h"
 #include "imaging/drawing.h"
 #include "res/resource.h"
-#include "view/vemolyview.h"
+#include "core/pagehost.h"
 
 BEGIN_COMMAND_MAP(CSlideshowPage, CPage)
     ON_COMMAND(ID_PLAY, OnPlay)
@@ -14,16 +13,6 @@ BEGIN_COMMAND_MAP(CSlideshowPage, CPage)
     ON_COMMAND(ID_PAUSE, OnPause)
     ON_UPDATE_COMMAND_UI(ID_PAUSE, OnUpdatePause)
 END_COMMAND_MAP()
-
-namespace {
-
-CSlideshowBar* Bar()
-{
-    CMainFrame* frame = CMainFrame::Get();
-    return frame ? &frame->GetSlideshowBar() : nullptr;
-}
-
-} // namespace
 
 CSlideshowPage::CSlideshowPage(const CFolderEntry& folder)
     : m_catalog(folder), m_position(m_catalog.m_entries.begin())
@@ -67,13 +56,13 @@ void CSlideshowPage::ShowCurrent()
 {
     if (m_position == m_catalog.m_entries.end())
         return;
-    if (CSlideshowBar* bar = Bar())
+    if (CSlideshowDisplay* bar = GetSlideshowDisplay())
         bar->SetPosition(-1, -1, m_index + 1);
     try {
         if (CWnd* main = AfxGetMainWnd())
             main->SendMessage(WM_SETMESSAGESTRING, 0, (LPARAM)m_position->m_path.c_str());
         m_picture.LoadFromFile(m_position->m_path);
-        CVemolyView::RedrawPage(nullptr);
+        RedrawPage(nullptr);
     } catch (...) {
         // An entry that cannot be opened (a folder, say) keeps the previous picture.
     }
@@ -110,13 +99,13 @@ void CSlideshowPage::SeekTo(int target)
 void CSlideshowPage::Activate(bool active)
 {
     CPage::Activate(active);
-    if (CSlideshowBar* bar = Bar()) {
+    if (CSlideshowDisplay* bar = GetSlideshowDisplay()) {
         bar->SetPosition(1, (int)m_catalog.m_entries.size(), m_index + 1);
         bar->EnableSeek(active);
     }
     if (active) {
-        if (CVemolyView* view = CVemolyView::GetActive())
-            view->SetTickInterval(g_settings.Delay);
+        if (CPageHost* host = GetPageHost())
+            host->SetTickInterval(g_settings.Delay);
     }
     // The Play and Pause buttons follow at once, not at the next idle time.
     AfxGetApp()->OnIdle(0);

@@ -5,15 +5,9 @@
 #include "core/page.h"
 #include "dialogs/preferencesdlg.h"
 #include "folderpage/folderpage.h"
-#include "frame/favoritesmenu.h"
-#include "frame/mainframe.h"
 #include "pages/picturepage.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
-
-std::atomic<HWND> CVemolyView::s_redrawTarget{nullptr};
-std::atomic<LONG> CVemolyView::s_scrollX{0};
-std::atomic<LONG> CVemolyView::s_scrollY{0};
 
 BEGIN_COMMAND_MAP(CVemolyView, CScrollView)
     ON_COMMAND(ID_GO_BACK, OnGoBack)
@@ -21,7 +15,6 @@ BEGIN_COMMAND_MAP(CVemolyView, CScrollView)
     ON_COMMAND(ID_GO_FORWARD, OnGoForward)
     ON_UPDATE_COMMAND_UI(ID_GO_FORWARD, OnUpdateGoForward)
     ON_COMMAND(ID_GO_HOME, OnGoHome)
-    ON_COMMAND_RANGE(ID_FAVORITE_FIRST, ID_FAVORITE_LAST, OnFavorite)
     ON_COMMAND(ID_PREFERENCES, OnPreferences)
     ON_COMMAND(ID_FILE_PRINT, OnFilePrint)
     ON_COMMAND(ID_FILE_PRINT_DIRECT, OnFilePrint)
@@ -38,48 +31,32 @@ CVemolyView* CVemolyView::GetActive()
     return dynamic_cast<CVemolyView*>(static_cast<CFrameWnd*>(main)->GetActiveView());
 }
 
-void CVemolyView::RedrawPage(const RECT* pageRect)
-{
-    HWND hWnd = s_redrawTarget.load();
-    if (!hWnd)
-        return;
-    if (pageRect)
-        InvalidatePageRect(*pageRect);
-    else
-        ::InvalidateRect(hWnd, nullptr, TRUE);
-    // A worker must not wait for the window's thread, which may be waiting
-    // for the worker: from other threads the repaint follows asynchronously.
-    if (::GetWindowThreadProcessId(hWnd, nullptr) == ::GetCurrentThreadId())
-        ::UpdateWindow(hWnd);
-}
-
-void CVemolyView::InvalidatePageRect(const RECT& pageRect)
-{
-    HWND hWnd = s_redrawTarget.load();
-    if (!hWnd)
-        return;
-    // On screen, page coordinates are client coordinates moved by the scroll position.
-    RECT client = pageRect;
-    ::OffsetRect(&client, -s_scrollX.load(), -s_scrollY.load());
-    ::InvalidateRect(hWnd, &client, TRUE);
-}
-
 void CVemolyView::OnScrollPositionChanged()
 {
-    const CPoint scroll = GetScrollPosition();
-    s_scrollX = scroll.x;
-    s_scrollY = scroll.y;
+    SetPageScrollPosition(GetScrollPosition());
 }
 
-bool CVemolyView::GetViewClientRect(RECT* rect)
+void CVemolyView::SetPageTitle(const std::string& title)
 {
-    if (!AfxGetMainWnd())
-        return false;
-    CVemolyView* view = GetActive();
-    if (!view)
-        return false;
-    view->GetClientRect(rect);
-    return true;
+    if (CDocument* document = GetDocument())
+        document->SetTitle(title);
+}
+
+CRect CVemolyView::GetPageClientRect()
+{
+    CRect client;
+    GetClientRect(&client);
+    return client;
+}
+
+void CVemolyView::SetPageExtent(SIZE extent, POINT position)
+{
+    int mapMode;
+    SIZE total, pageStep, line;
+    GetDeviceScrollSizes(mapMode, total, pageStep, line);
+    SetScrollSizes(MM_TEXT, extent, pageStep, line);
+    ScrollToPosition(position);
+    Invalidate(TRUE);
 }
 
 POINT CVemolyView::ClientToPage(POINT point)
@@ -202,24 +179,23 @@ int CVemolyView::OnCreate(LPCREATESTRUCTW cs)
 {
     if (CScrollView::OnCreate(cs) == -1)
         return -1;
-    s_redrawTarget = m_hWnd;
-    OnScrollPositionChanged();
+    RegisterPageHost(this, m_hWnd);
     return 0;
 }
 
 void CVemolyView::OnDestroy()
 {
-    HWND self = m_hWnd;
-    s_redrawTarget.compare_exchange_strong(self, nullptr);
+    UnregisterPageHost(this);
     CScrollView::OnDestroy();
 }
 
 void CVemolyView::OnSize(UINT type, int cx, int cy)
 {
     CScrollView::OnSize(type, cx, cy);
-    CRect client;
     CPage* page = g_navigator.GetCurrentPage();
-    if (page && GetViewClientRect(&client)) {
+    // Not while the frame is still being made: the page is laid out once the view is its own.
+    if (page && GetActive() == this) {
+        CRect client = GetPageClientRect();
         const CSize extent = page->Layout(&client);
         SetScrollSizes(MM_TEXT, extent, CSize(cx, cy), CSize(5, 5));
     }
@@ -332,22 +308,6 @@ void CVemolyView::OnUpdateGoForward(CCmdUI* ui)
 void CVemolyView::OnGoHome()
 {
     g_navigator.Home();
-}
-
-void CVemolyView::OnFavorite(UINT id)
-{
-    CMainFrame* frame = CMainFrame::Get();
-    CFavoritesMenu* menu = frame ? frame->GetFavoritesMenu() : nullptr;
-    const CFolderEntry* entry = menu ? menu->LookupItem(id) : nullptr;
-    if (!entry)
-        return;
-    CPage* page = nullptr;
-    if (entry->IsFile())
-        page = new CPicturePage(*entry);
-    else if (entry->IsFolder())
-        page = new CFolderPage(*entry, g_resources.GetFolderPageIcon());
-    if (page)
-        g_navigator.Navigate(page);
 }
 
 void CVemolyView::OnPreferences()

@@ -3,13 +3,12 @@
 // to that page, in page coordinates (pixels of the content, scroll included).
 #pragma once
 
-#include <atomic>
-
 #include "afx.h"
+#include "core/pagehost.h"
 
 class CVemolyDoc;
 
-class CVemolyView : public CScrollView {
+class CVemolyView : public CScrollView, public CPageHost {
 public:
     static constexpr UINT_PTR kTickTimer = 667;
 
@@ -17,21 +16,20 @@ public:
 
     // The active view of the main window, or null.
     static CVemolyView* GetActive();
-    // Repaints pageRect (or everything) at once. From another thread (a
-    // thumbnail worker) it only invalidates: the worker never waits for the
-    // window, and never touches the view object, which may be going away.
-    static void RedrawPage(const RECT* pageRect);
-    // Invalidates pageRect, erasing it; safe from any thread.
-    static void InvalidatePageRect(const RECT& pageRect);
-    static bool GetViewClientRect(RECT* rect);
 
-    POINT ClientToPage(POINT point);
+    // The page host.
+    void SetTickInterval(int ms) override;
+    void SetPageTitle(const std::string& title) override;
+    CRect GetPageClientRect() override;
+    POINT ClientToPage(POINT point) override;
+    CPoint GetScrollPosition() const override { return CScrollView::GetScrollPosition(); }
+    void SetPageExtent(SIZE extent, POINT position) override;
+    // Keeps the scroll position where the content allows.
+    void UpdatePageExtent() override;
+    CWnd* GetPageWnd() override { return this; }
+    void PreparePageDC(CDC* dc) override { OnPrepareDC(dc); }
+
     RECT PageToClient(RECT rect);
-    // Lays the current page out again and lets the scroll bars follow its
-    // extent at once, keeping the scroll position where the content allows.
-    void UpdatePageExtent();
-    // Restarts the tick timer when ms differs from its current interval.
-    void SetTickInterval(int ms);
     int GetTickInterval() const { return m_tickInterval; }
     bool IsMenuOpen() const { return m_menuOpen; }
 
@@ -62,7 +60,6 @@ protected:
     void OnGoForward();
     void OnUpdateGoForward(CCmdUI* ui);
     void OnGoHome();
-    void OnFavorite(UINT id);
     void OnPreferences();
     DECLARE_COMMAND_MAP()
 
@@ -72,10 +69,4 @@ private:
     bool m_menuOpen = false;
     int m_tickInterval = 0;   // 0: the timer has not been started
     int m_releaseGuard = 4;   // 0 while a left-button press in the view awaits its release
-
-    // What RedrawPage and InvalidatePageRect need from worker threads: the
-    // view's window and its scroll position.
-    static std::atomic<HWND> s_redrawTarget;
-    static std::atomic<LONG> s_scrollX;
-    static std::atomic<LONG> s_scrollY;
 };
