@@ -6,12 +6,14 @@
 // no worker runs: Refresh stops and joins the worker before it re-lists the
 // folder, and Start joins any previous worker before making a new one. The
 // worker changes only what belongs to single entries (picture paths, times,
-// thumbnail bitmaps, the latter under the thumbnail lock).
+// thumbnail bitmaps, the latter under the thumbnail lock). It looks at its
+// stop request often enough that joining it never keeps the window waiting.
 #include <mutex>
 
 #include "app/globals.h"
 #include "app/vemolyapp.h"
 #include "folderpage/folderpage.h"
+#include "imaging/picture.h"
 #include "view/vemolyview.h"
 
 void CFolderPage::Start()
@@ -47,20 +49,27 @@ UINT CFolderPage::WorkerProcedure(LPVOID param)
 
 void CFolderPage::MakeThumbnails(unsigned deactivations)
 {
-    m_catalog.PrepareThumbnails();
-    CVemolyView::RedrawPage(nullptr);  // cached thumbnails show at once
+    // Asked between entries and between batches of decoded rows, so that
+    // leaving, refreshing or closing the page waits only milliseconds.
+    const auto stopped = [this, deactivations] {
+        return theApp.m_exiting || m_stopWorker || Deactivations() != deactivations;
+    };
+    if (m_catalog.PrepareThumbnails(stopped))
+        CVemolyView::RedrawPage(nullptr);  // cached thumbnails show at once
 
-    bool left = false;
+    // Pictures of one folder mostly share their size: each is decoded into
+    // the section of the one before.
+    CPictureBitmap picture;
     for (CFolderEntry& entry : m_catalog.m_entries) {
-        left = Deactivations() != deactivations;
-        if (theApp.m_exiting || left || m_stopWorker)
+        if (stopped())
             break;
         CThumbnail* thumbnail = entry.m_thumbnail.get();
         if (!thumbnail)
             continue;
         const bool had = thumbnail->Bitmap() != nullptr;
         try {
-            thumbnail->LoadBitmap(entry);
+            if (!thumbnail->LoadBitmap(entry, &picture, stopped))
+                break;
         } catch (...) {
             continue;  // a picture that cannot be opened keeps an empty cell
         }
@@ -70,7 +79,7 @@ void CFolderPage::MakeThumbnails(unsigned deactivations)
         }
     }
     // Work cut short by leaving the page is taken up when it is shown again.
-    if (left || Deactivations() != deactivations)
+    if (Deactivations() != deactivations)
         m_catalog.m_needsRefresh = true;
     m_catalog.SaveThumbnails();
 }

@@ -35,6 +35,13 @@ void DrawPictureFitted(CDC* dc, const RECT& area, const CPictureBitmap& picture,
     dc->StretchBlt(x, y, width, height, &memory, 0, 0, picture.m_width, picture.m_height, SRCCOPY);
 }
 
+void DrawPixels(CDC* dc, int x, int y, const CPixels& pixels)
+{
+    const BITMAPINFO info = pixels.Info();
+    ::StretchDIBits(dc->m_hDC, x, y, pixels.Width(), pixels.Height(), 0, 0, pixels.Width(),
+                    pixels.Height(), pixels.Bits(), &info, DIB_RGB_COLORS, SRCCOPY);
+}
+
 void DrawIconOnOutput(CDC* dc, HICON icon, int x, int y)
 {
     if (!dc->IsPrinting()) {

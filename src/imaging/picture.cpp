@@ -1,6 +1,7 @@
 #include "imaging/picture.h"
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -123,6 +124,9 @@ void ReplacePicture(TemporaryFile& turned, const std::string& path)
     staged.Keep();
 }
 
+enum class Decoded { Complete, Failed, Stopped };
+Decoded DecodePicture(FILE* file, CBitmap& bitmap, SIZE* size, const StopRequest& stop);
+
 }  // namespace
 
 // ---------------------------------------------------------------- CPictureBitmap
@@ -133,19 +137,19 @@ CPictureBitmap::~CPictureBitmap()
         ::DeleteObject(m_hBitmap);
 }
 
-void CPictureBitmap::LoadFromFile(const std::string& path)
+bool CPictureBitmap::LoadFromFile(const std::string& path, const StopRequest& stop)
 {
     FilePtr file(std::fopen(path.c_str(), "rb"));
     if (!file)
         throw LastError();
-    if (m_hBitmap) {
-        ::DeleteObject(m_hBitmap);
-        m_hBitmap = nullptr;
-    }
+    CBitmap section;
+    section.Attach(std::exchange(m_hBitmap, nullptr));
     SIZE size{m_width, m_height};
-    m_hBitmap = DecodeJpeg(file.get(), true, &size);
+    const Decoded result = DecodePicture(file.get(), section, &size, stop);
     m_width = size.cx;
     m_height = size.cy;
+    m_hBitmap = static_cast<HBITMAP>(section.Detach());
+    return result != Decoded::Stopped;
 }
 
 // ---------------------------------------------------------------- bitmaps
@@ -215,7 +219,16 @@ void ThrowingErrorExit(jpeg_common_struct* info)
     throw (int)info->err->msg_code;
 }
 
-HBITMAP DecodeJpeg(FILE* file, bool exchangeRedBlue, SIZE* size)
+namespace {
+
+// Rows decoded between two looks at the stop request: some milliseconds of
+// work even for the widest pictures.
+constexpr JDIMENSION kRowsBetweenStopChecks = 32;
+
+// Decodes the stream at full scale, one row per call, into the rows that
+// target(width, height, rows) provides once the header is read.
+template <class Target>
+Decoded DecodeRows(FILE* file, bool exchangeRedBlue, SIZE* size, Target&& target, const StopRequest& stop)
 {
     try {
         JpegDecompressor decoder;
@@ -230,31 +243,100 @@ HBITMAP DecodeJpeg(FILE* file, bool exchangeRedBlue, SIZE* size)
         // without a second pass over every row.
         info.out_color_space = exchangeRedBlue ? JCS_EXT_BGR : JCS_RGB;
 
-        CBitmap bitmap;
         DibRows rows;
-        if (!bitmap.Attach(CreatePictureDib((int)info.image_width, (int)info.image_height))
-            || !GetPictureRows(bitmap, rows))
-            return nullptr;
+        if (!target((int)info.image_width, (int)info.image_height, rows))
+            return Decoded::Failed;
 
         jpeg_start_decompress(&info);
         while (info.output_scanline < info.output_height) {
+            if (stop && info.output_scanline % kRowsBetweenStopChecks == 0 && stop())
+                return Decoded::Stopped;
             JSAMPROW row = rows.Row(info.output_scanline);
             jpeg_read_scanlines(&info, &row, 1);
         }
         jpeg_finish_decompress(&info);
-        return static_cast<HBITMAP>(bitmap.Detach());
+        return Decoded::Complete;
     } catch (int) {
-        return nullptr;
+        return Decoded::Failed;
     }
 }
 
-void EncodeJpeg(HBITMAP bitmap, FILE* file)
+// A picture section for width by height in bitmap: the one it holds when
+// that has the size, else a new one.
+bool PictureSection(CBitmap& bitmap, int width, int height, DibRows& rows)
+{
+    if (bitmap.m_hObject && GetPictureRows(bitmap, rows) && rows.width == width && rows.height == height)
+        return true;
+    return bitmap.Attach(CreatePictureDib(width, height)) && GetPictureRows(bitmap, rows);
+}
+
+DibRows RowsOf(CPixels& pixels)
 {
     DibRows rows;
-    if (!GetPictureRows(bitmap, rows))
-        return;
-    ::GdiFlush();  // drawing into the section may still be queued
+    rows.bits = pixels.Row(0);
+    rows.stride = (ptrdiff_t)pixels.Stride();
+    rows.width = pixels.Width();
+    rows.height = pixels.Height();
+    return rows;
+}
 
+// Decodes a picture file into bitmap, reusing the section it holds when
+// that has the picture's size; bitmap is empty unless decoding completed.
+Decoded DecodePicture(FILE* file, CBitmap& bitmap, SIZE* size, const StopRequest& stop)
+{
+    const auto target = [&bitmap](int width, int height, DibRows& rows) {
+        return PictureSection(bitmap, width, height, rows);
+    };
+    const Decoded result = DecodeRows(file, true, size, target, stop);
+    if (result != Decoded::Complete)
+        bitmap.DeleteObject();
+    return result;
+}
+
+}  // namespace
+
+HBITMAP DecodeJpeg(FILE* file, bool exchangeRedBlue, SIZE* size)
+{
+    CBitmap bitmap;
+    const auto target = [&bitmap](int width, int height, DibRows& rows) {
+        return bitmap.Attach(CreatePictureDib(width, height)) && GetPictureRows(bitmap, rows);
+    };
+    if (DecodeRows(file, exchangeRedBlue, size, target, {}) != Decoded::Complete)
+        return nullptr;
+    return static_cast<HBITMAP>(bitmap.Detach());
+}
+
+std::unique_ptr<CPixels> DecodeJpegPixels(FILE* file, SIZE* size)
+{
+    std::unique_ptr<CPixels> pixels;
+    const auto target = [&pixels](int width, int height, DibRows& rows) {
+        if (width <= 0 || height <= 0)
+            return false;
+        pixels = std::make_unique<CPixels>(width, height);
+        rows = RowsOf(*pixels);
+        return true;
+    };
+    if (DecodeRows(file, false, size, target, {}) != Decoded::Complete)
+        pixels.reset();
+    return pixels;
+}
+
+std::unique_ptr<CPixels> CopyPixels(HBITMAP section)
+{
+    DibRows rows;
+    if (!GetPictureRows(section, rows))
+        return nullptr;
+    ::GdiFlush();  // drawing into the section may still be queued
+    auto pixels = std::make_unique<CPixels>(rows.width, rows.height);
+    for (int y = 0; y < rows.height; ++y)
+        std::memcpy(pixels->Row(y), rows.Row((JDIMENSION)y), (size_t)rows.width * 3);
+    return pixels;
+}
+
+namespace {
+
+void EncodeRows(const DibRows& rows, FILE* file)
+{
     JpegCompressor encoder;
     jpeg_compress_struct& info = encoder.info;
     info.in_color_space = JCS_RGB;
@@ -270,6 +352,24 @@ void EncodeJpeg(HBITMAP bitmap, FILE* file)
         jpeg_write_scanlines(&info, &row, 1);
     }
     jpeg_finish_compress(&info);
+}
+
+}  // namespace
+
+void EncodeJpeg(HBITMAP bitmap, FILE* file)
+{
+    DibRows rows;
+    if (!GetPictureRows(bitmap, rows))
+        return;
+    ::GdiFlush();  // drawing into the section may still be queued
+    EncodeRows(rows, file);
+}
+
+void EncodeJpeg(const CPixels& pixels, FILE* file)
+{
+    if (pixels.Width() <= 0 || pixels.Height() <= 0)
+        return;
+    EncodeRows(RowsOf(const_cast<CPixels&>(pixels)), file);
 }
 
 void TransformJpeg(FILE* inFile, FILE* outFile, int turn)
