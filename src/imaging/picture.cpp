@@ -1,8 +1,11 @@
 #include "imaging/picture.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <thread>
 #include <utility>
 
 #include "jpeglib.h"
@@ -261,13 +264,49 @@ Decoded DecodeRows(FILE* file, bool exchangeRedBlue, SIZE* size, Target&& target
     }
 }
 
+// The system hands out a new section's memory a page at a time, on first
+// touch, which costs a large picture about a third of its decoding time.
+// Touching the pages from another thread, ahead of the decoder, moves that
+// cost onto another processor. The touch is an atomic or with zero, so it
+// never changes a byte the decoder has already written.
+class PageToucher {
+public:
+    static constexpr size_t kWorthIt = 16 << 20;  // bytes; smaller ones cost less than a thread
+
+    PageToucher(BYTE* bits, size_t size) : m_thread([this, bits, size] {
+        SYSTEM_INFO system;
+        ::GetSystemInfo(&system);
+        const size_t page = system.dwPageSize;
+        BYTE* first = reinterpret_cast<BYTE*>(((uintptr_t)bits + page - 1) & ~(uintptr_t)(page - 1));
+        for (BYTE* p = first; p + sizeof(LONG) <= bits + size && !m_stop; p += page)
+            ::InterlockedOr(reinterpret_cast<volatile LONG*>(p), 0);
+    }) {}
+    ~PageToucher()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    PageToucher(const PageToucher&) = delete;
+    PageToucher& operator=(const PageToucher&) = delete;
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
 // A picture section for width by height in bitmap: the one it holds when
-// that has the size, else a new one.
-bool PictureSection(CBitmap& bitmap, int width, int height, DibRows& rows)
+// that has the size, else a new one, whose pages toucher then brings in.
+bool PictureSection(CBitmap& bitmap, int width, int height, DibRows& rows,
+                    std::optional<PageToucher>& toucher)
 {
     if (bitmap.m_hObject && GetPictureRows(bitmap, rows) && rows.width == width && rows.height == height)
         return true;
-    return bitmap.Attach(CreatePictureDib(width, height)) && GetPictureRows(bitmap, rows);
+    if (!bitmap.Attach(CreatePictureDib(width, height)) || !GetPictureRows(bitmap, rows))
+        return false;
+    const size_t size = (size_t)rows.stride * (size_t)rows.height;
+    if (size >= PageToucher::kWorthIt)
+        toucher.emplace(rows.bits, size);
+    return true;
 }
 
 DibRows RowsOf(CPixels& pixels)
@@ -284,10 +323,12 @@ DibRows RowsOf(CPixels& pixels)
 // that has the picture's size; bitmap is empty unless decoding completed.
 Decoded DecodePicture(FILE* file, CBitmap& bitmap, SIZE* size, const StopRequest& stop)
 {
-    const auto target = [&bitmap](int width, int height, DibRows& rows) {
-        return PictureSection(bitmap, width, height, rows);
+    std::optional<PageToucher> toucher;
+    const auto target = [&bitmap, &toucher](int width, int height, DibRows& rows) {
+        return PictureSection(bitmap, width, height, rows, toucher);
     };
     const Decoded result = DecodeRows(file, true, size, target, stop);
+    toucher.reset();  // done before the section may go
     if (result != Decoded::Complete)
         bitmap.DeleteObject();
     return result;

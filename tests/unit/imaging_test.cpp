@@ -513,6 +513,59 @@ TEST(Fitting, LargePictureShrinksToTheAreaAndIsCentred)
     EXPECT_EQ(canvas.Pixel(400, 750), RGB(0, 0, 0));
 }
 
+// The pixels of a bitmap of the screen's own format, read back as 32 bits.
+std::vector<DWORD> ScreenPixels(HBITMAP bitmap, int width, int height)
+{
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    std::vector<DWORD> pixels((size_t)width * height);
+    const HDC screen = ::GetDC(nullptr);
+    ::GetDIBits(screen, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+    ::ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+TEST(Fitting, ShrunkOntoTheScreenItPicksTheSamePixelsAsOneStretchBlt)
+{
+    TempFolder folder;
+    JpegRecipe recipe;
+    recipe.width = 1001;
+    recipe.height = 703;
+    recipe.pattern = JpegPattern::Photo;
+    CPictureBitmap picture;
+    picture.LoadFromFile(WriteJpeg(folder, "photo.jpg", recipe));
+    ASSERT_TRUE(picture.m_hBitmap);
+
+    const int width = 333, height = 251;
+    const HDC screen = ::GetDC(nullptr);
+    CBitmap drawn, direct;
+    drawn.Attach(::CreateCompatibleBitmap(screen, width, height));
+    direct.Attach(::CreateCompatibleBitmap(screen, width, height));
+    ::ReleaseDC(nullptr, screen);
+    {
+        CDC dc;
+        dc.CreateCompatibleDC(nullptr);
+        CSelectObject select(&dc, drawn);
+        DrawPictureFitted(&dc, RECT{0, 0, width, height}, picture, 0, 0);
+    }
+    {
+        CDC dc, source;
+        dc.CreateCompatibleDC(nullptr);
+        source.CreateCompatibleDC(nullptr);
+        CSelectObject select(&dc, direct), in(&source, picture.m_hBitmap);
+        const RECT all{0, 0, width, height};
+        dc.FillSolidRect(&all, RGB(0, 0, 0));
+        dc.SetStretchBltMode(COLORONCOLOR);
+        // 333 / 1001 is the smaller scale: 333 by 233, centred from y = 9.
+        dc.StretchBlt(0, 9, 333, 233, &source, 0, 0, 1001, 703, SRCCOPY);
+    }
+    EXPECT_TRUE(ScreenPixels(drawn, width, height) == ScreenPixels(direct, width, height));
+}
+
 TEST(Fitting, SmallPictureIsDrawnAtItsOwnSizeInTheMiddle)
 {
     TempFolder folder;
