@@ -181,10 +181,9 @@ bool CFolderCatalog::Refresh()
     changed |= m_entries.size() != before;
 
     // The list was sorted by the last refresh; the same entries in the same
-    // order sort to the same list.
-    if (!changed)
-        return false;
-    Sort();
+    // order sort to the same list. The maximum count may have changed since.
+    if (changed)
+        Sort();
     Truncate();
     return changed;
 }
