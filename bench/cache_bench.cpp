@@ -27,16 +27,12 @@ std::string TempFolder(const char* name)
 }
 
 // A thumbnail with some texture, so that its stream is of a realistic size.
-HBITMAP Thumbnail(int seed)
+std::unique_ptr<CPixels> Thumbnail(int seed)
 {
-    HBITMAP bitmap = CreatePictureDib(90, 68);
-    DIBSECTION section;
-    ::GetObject(bitmap, sizeof section, &section);
-    auto* bits = static_cast<unsigned char*>(section.dsBm.bmBits);
-    const int stride = (int)section.dsBmih.biSizeImage / 68;
+    auto bitmap = std::make_unique<CPixels>(90, 68);
     for (int y = 0; y < 68; ++y) {
         for (int x = 0; x < 90 * 3; ++x)
-            bits[y * stride + x] = (unsigned char)((x * 7 + y * 13 + seed * 31) ^ (x * y));
+            bitmap->Row(y)[x] = (unsigned char)((x * 7 + y * 13 + seed * 31) ^ (x * y));
     }
     return bitmap;
 }

@@ -7,6 +7,7 @@
 // own command line must stay empty: it would name a document to open.
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -102,6 +103,103 @@ double ShowFolder(const std::string& folder, size_t count, LatencyProbe& probe)
     return Milliseconds(Clock::now() - start);
 }
 
+// Runs the message loop for ms, recording the probe's waits.
+void PumpFor(double ms, LatencyProbe& probe)
+{
+    const Clock::time_point end = Clock::now() + std::chrono::microseconds((long long)(ms * 1000));
+    MSG msg;
+    while (Clock::now() < end) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == LatencyProbe::kProbe) {
+                probe.Seen(msg);
+                continue;
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+    }
+}
+
+CFolderPage* Open(const std::string& folder)
+{
+    CFolderEntry entry = MakeEntry(folder, nullptr, nullptr);
+    entry.Classify();
+    auto* page = new CFolderPage(entry, g_resources.GetFolderPageIcon());
+    g_navigator.Navigate(page);
+    return page;
+}
+
+// How long leaving, refreshing and closing a page keep the window waiting
+// while its worker decodes a 48-megapixel picture: each page is opened
+// without a cache file and given time to get into the picture first.
+struct StopWaits {
+    double leave = 0, refresh = 0, close = 0;
+};
+
+StopWaits MeasureStopWaits(const std::string& folder, LatencyProbe& probe)
+{
+    StopWaits worst;
+    for (int round = 0; round < 3; ++round) {
+        ::DeleteFileA(CacheFileName(folder).c_str());
+        Open(folder);
+        PumpFor(80, probe);
+        Clock::time_point start = Clock::now();
+        g_navigator.Home();
+        worst.leave = std::max(worst.leave, Milliseconds(Clock::now() - start));
+        g_navigator.DiscardFrom(1);
+
+        ::DeleteFileA(CacheFileName(folder).c_str());
+        Open(folder);
+        PumpFor(80, probe);
+        start = Clock::now();
+        g_navigator.Home();
+        g_navigator.DiscardFrom(1);  // the page goes, joining its worker
+        worst.close = std::max(worst.close, Milliseconds(Clock::now() - start));
+
+        ::DeleteFileA(CacheFileName(folder).c_str());
+        CFolderPage* page = Open(folder);
+        PumpFor(80, probe);
+        page->MarkStale();
+        start = Clock::now();
+        page->Refresh();
+        worst.refresh = std::max(worst.refresh, Milliseconds(Clock::now() - start));
+        g_navigator.Home();
+        g_navigator.DiscardFrom(1);
+    }
+    return worst;
+}
+
+// The longest wait of a posted message while another thread keeps touching
+// pictures of a shown folder, so that every tick re-lists it and restarts
+// its worker.
+double RefreshStorm(const std::string& folder, const std::vector<std::string>& files, LatencyProbe& probe)
+{
+    Open(folder);
+    PumpFor(500, probe);
+    probe.Reset();
+    std::atomic<bool> stop{false};
+    std::thread toucher([&] {
+        for (size_t i = 0; !stop; ++i) {
+            HANDLE file = ::CreateFileA(files[i % files.size()].c_str(), FILE_WRITE_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, 0, nullptr);
+            FILETIME now;
+            ::GetSystemTimeAsFileTime(&now);
+            ::SetFileTime(file, nullptr, nullptr, &now);
+            ::CloseHandle(file);
+            ::Sleep(20);
+        }
+    });
+    PumpFor(5000, probe);
+    stop = true;
+    toucher.join();
+    const double longest = probe.LongestMs();
+    g_navigator.Home();
+    g_navigator.DiscardFrom(1);
+    return longest;
+}
+
 } // namespace
 
 int main()
@@ -147,6 +245,24 @@ int main()
     const double again = ShowFolder(folder, files.size(), probe);
     const double againLatency = probe.LongestMs();
 
+    const double storm = RefreshStorm(folder, files, probe);
+
+    const std::string large = std::string(temp) + "orlivane-folderpage-bench-48mp";
+    ::CreateDirectoryA(large.c_str(), nullptr);
+    const std::string largePicture = large + "\\IMG_8000x6000.jpg";
+    if (::GetFileAttributesA(largePicture.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        JpegRecipe recipe;
+        recipe.width = 8000;
+        recipe.height = 6000;
+        recipe.pattern = JpegPattern::Photo;
+        std::ofstream(largePicture, std::ios::binary) << MakeJpeg(recipe);
+    }
+    PlainDecode(largePicture);
+    start = Clock::now();
+    PlainDecode(largePicture);
+    const double largeDecode = Milliseconds(Clock::now() - start);
+    const StopWaits waits = MeasureStopWaits(large, probe);
+
     std::printf("folderpage: %d pictures of 4000x3000\n", count);
     std::printf("folderpage: plain libjpeg-turbo decode of all   %8.0f ms\n", plain);
     std::printf("folderpage: Navigate to last thumbnail          %8.0f ms  (%.2fx the plain decode)\n",
@@ -154,6 +270,14 @@ int main()
     std::printf("folderpage: same folder again, from its cache   %8.0f ms\n", again);
     std::printf("folderpage: longest wait of a posted message    %8.1f ms first visit, %.1f ms from the cache\n",
                 firstLatency, againLatency);
+
+    std::printf("folderpage: longest wait of a posted message     %8.1f ms while pictures are touched "
+                "every 20 ms for 5 s\n", storm);
+    std::printf("folderpage: worker decoding a 48 MP picture (plain decode %.0f ms), longest of 3:\n",
+                largeDecode);
+    std::printf("folderpage:   leaving the page (Home)             %8.1f ms\n", waits.leave);
+    std::printf("folderpage:   refreshing the page                 %8.1f ms\n", waits.refresh);
+    std::printf("folderpage:   leaving and closing it (Home, the page deleted) %.1f ms\n", waits.close);
 
     g_navigator.Home();
     g_navigator.DiscardFrom(1);

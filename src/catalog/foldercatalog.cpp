@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -141,7 +143,18 @@ bool CFolderCatalog::Refresh()
         entry.m_present = false;
     bool changed = false;
 
-    NameIndex index(m_entries);
+    // A file listed again as it was, under the same name, kind and time, is
+    // the same entry: found by its exact path, it needs neither classifying
+    // nor a comparison by name, which cost several times the listing.
+    std::unordered_map<std::string_view, CFolderEntry*> asListed;
+    asListed.reserve(m_entries.size());
+    for (CFolderEntry& entry : m_entries) {
+        if (entry.m_linkPath.empty())
+            asListed.emplace(entry.m_path, &entry);
+    }
+    // Entries are matched by name whatever the catalog's own order; the
+    // index is made when the first name needs it.
+    std::optional<NameIndex> index;
 
     CFileFind find;
     BOOL more = find.FindFile(JoinPattern(m_folder.m_path, "*.*").c_str());
@@ -151,13 +164,25 @@ bool CFolderCatalog::Refresh()
             continue;
         FILETIME time;
         find.GetLastWriteTime(&time);
-        CFolderEntry entry = MakeEntry(find.GetFilePath(), &time, this);
+        std::string path = find.GetFilePath();
         const DWORD attributes = find.GetAttributes();
+        if (const auto same = asListed.find(path); same != asListed.end()) {
+            CFolderEntry& entry = *same->second;
+            const unsigned kind = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryFolder : EntryFile;
+            if (!entry.m_present && entry.m_kind == kind && entry.m_time.dwLowDateTime == time.dwLowDateTime
+                && entry.m_time.dwHighDateTime == time.dwHighDateTime) {
+                entry.m_present = true;
+                continue;
+            }
+        }
+        CFolderEntry entry = MakeEntry(path, &time, this);
         entry.Classify(&attributes);
         if (!entry.m_listed)
             continue;
 
-        auto found = index.Find(entry);
+        if (!index)
+            index.emplace(m_entries);
+        auto found = index->Find(entry);
         if (found != m_entries.end()) {
             found->m_present = true;
             // What the thumbnail shows changed: it is made again.
@@ -180,7 +205,7 @@ bool CFolderCatalog::Refresh()
             }
         } else {
             m_entries.push_back(std::move(entry));
-            index.Add(std::prev(m_entries.end()));
+            index->Add(std::prev(m_entries.end()));
             changed = true;
         }
     }

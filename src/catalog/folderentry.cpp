@@ -7,6 +7,7 @@
 
 #include "shell/shortcutlink.h"
 #include "filefind.h"
+#include "imaging/pixels.h"
 
 namespace {
 
@@ -24,28 +25,29 @@ CCriticalSection& EntryLock()
     return g_thumbnailLock;
 }
 
-void CThumbnail::ReplaceBitmap(HBITMAP bitmap)
+CThumbnail::~CThumbnail()
 {
-    HBITMAP old;
-    {
-        std::lock_guard guard(EntryLock());
-        old = m_bitmap.exchange(bitmap);
-    }
-    if (old)
-        ::DeleteObject(old);
+    DiscardBitmap();
 }
 
-void CThumbnail::ReplaceBitmap(HBITMAP bitmap, int width, int height)
+void CThumbnail::ReplaceBitmap(std::unique_ptr<CPixels> bitmap)
 {
-    HBITMAP old;
+    std::unique_ptr<CPixels> old;
     {
         std::lock_guard guard(EntryLock());
-        old = m_bitmap.exchange(bitmap);
+        old.reset(m_bitmap.exchange(bitmap.release()));
+    }
+}
+
+void CThumbnail::ReplaceBitmap(std::unique_ptr<CPixels> bitmap, int width, int height)
+{
+    std::unique_ptr<CPixels> old;
+    {
+        std::lock_guard guard(EntryLock());
+        old.reset(m_bitmap.exchange(bitmap.release()));
         m_width = width;
         m_height = height;
     }
-    if (old)
-        ::DeleteObject(old);
 }
 
 bool HasExtension(const std::string& path, const char* ext)

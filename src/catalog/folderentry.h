@@ -4,13 +4,16 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "imaging/pixels.h"
 #include "thread.h"
 
 class CFolderCatalog;
 class CFolderEntry;
+class CPictureBitmap;
 
 // Kind flags: the low four bits say what the entry is, the high bits how it was reached.
 enum : unsigned {
@@ -32,30 +35,35 @@ extern CCriticalSection g_thumbnailLock;  // EntryLock(); constructed with the o
 // The thumbnail of a shown entry. Its bitmap is made on a worker thread while
 // the user-interface thread paints it: a bitmap changes, and is drawn, only
 // under EntryLock(), so a painted bitmap is never deleted under the painter.
+// The bitmap is plain memory, not a GDI object, so that a folder of any size
+// holds no more GDI objects than an empty one.
 class CThumbnail {
 public:
     CThumbnail() = default;
-    virtual ~CThumbnail() { DiscardBitmap(); }
+    virtual ~CThumbnail();
     CThumbnail(const CThumbnail&) = delete;
     CThumbnail& operator=(const CThumbnail&) = delete;
 
     void DiscardBitmap() { ReplaceBitmap(nullptr); }
-    // Takes bitmap (complete, selected into no DC); with a size, sets it too.
-    void ReplaceBitmap(HBITMAP bitmap);
-    void ReplaceBitmap(HBITMAP bitmap, int width, int height);
-    HBITMAP Bitmap() const { return m_bitmap; }
+    // Takes bitmap; with a size, sets it too.
+    void ReplaceBitmap(std::unique_ptr<CPixels> bitmap);
+    void ReplaceBitmap(std::unique_ptr<CPixels> bitmap, int width, int height);
+    const CPixels* Bitmap() const { return m_bitmap; }
 
     // Makes the bitmap from the entry's picture, fitted into 90 by 90, unless
     // there is one already. Throws the Win32 error code of a picture file
-    // that cannot be opened. Defined with the picture code.
-    void LoadBitmap(const CFolderEntry& entry);
+    // that cannot be opened. A maker of many thumbnails passes the picture
+    // it decodes into each time, and a stop request, which leaves the
+    // thumbnail as it was and returns false. Defined with the picture code.
+    bool LoadBitmap(const CFolderEntry& entry, CPictureBitmap* scratch = nullptr,
+                    const std::function<bool()>& stop = {});
 
     RECT m_cell{0, 0, 0, 0};  // page coordinates, empty until laid out
     int m_width = 90;
     int m_height = 90;
 
 private:
-    std::atomic<HBITMAP> m_bitmap{nullptr};  // owned
+    std::atomic<CPixels*> m_bitmap{nullptr};  // owned
 };
 
 class CFolderEntry {

@@ -121,14 +121,10 @@ void CFolderPage::DrawCell(CDC* dc, CFolderEntry& entry, const CThumbnail& thumb
     {
         // The worker may be replacing bitmaps meanwhile.
         std::lock_guard guard(EntryLock());
-        if (HBITMAP bitmap = thumbnail.Bitmap()) {
-            CDC memory;
-            if (memory.CreateCompatibleDC(dc)) {
-                CSelectObject select(&memory, bitmap);
-                const int x = cell.left + (kCellWidth - thumbnail.m_width) / 2;
-                const int y = cell.top + 12 + (108 - thumbnail.m_height) / 2;
-                dc->BitBlt(x, y, thumbnail.m_width, thumbnail.m_height, &memory, 0, 0, SRCCOPY);
-            }
+        if (const CPixels* bitmap = thumbnail.Bitmap()) {
+            const int x = cell.left + (kCellWidth - thumbnail.m_width) / 2;
+            const int y = cell.top + 12 + (108 - thumbnail.m_height) / 2;
+            DrawPixels(dc, x, y, *bitmap);
         }
     }
 

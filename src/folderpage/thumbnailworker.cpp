@@ -19,12 +19,15 @@
 // - The needs-refresh flag is atomic: set by the watcher, by the worker when
 //   its page was left, and by owners; cleared by the user-interface thread.
 //   The worker reads the page's deactivation count, its stop request and the
-//   application's exiting flag, all atomic.
+//   navigator's exiting flag, all atomic.
+// The worker looks at its stop request between entries and between batches
+// of decoded rows, so that joining it never keeps the window waiting.
 #include <mutex>
 
 #include "core/navigator.h"
 #include "folderpage/folderpage.h"
 #include "core/pagehost.h"
+#include "imaging/picture.h"
 
 void CFolderPage::Start()
 {
@@ -64,20 +67,27 @@ UINT CFolderPage::WorkerProcedure(LPVOID param)
 
 void CFolderPage::MakeThumbnails(unsigned deactivations)
 {
-    m_catalog.PrepareThumbnails();
-    RedrawPage(nullptr);  // cached thumbnails show at once
+    // Asked between entries and between batches of decoded rows, so that
+    // leaving, refreshing or closing the page waits only milliseconds.
+    const auto stopped = [this, deactivations] {
+        return g_navigator.m_exiting || m_stopWorker || Deactivations() != deactivations;
+    };
+    if (m_catalog.PrepareThumbnails(stopped))
+        RedrawPage(nullptr);  // cached thumbnails show at once
 
-    bool left = false;
+    // Pictures of one folder mostly share their size: each is decoded into
+    // the section of the one before.
+    CPictureBitmap picture;
     for (CFolderEntry& entry : m_catalog.m_entries) {
-        left = Deactivations() != deactivations;
-        if (g_navigator.m_exiting || left || m_stopWorker)
+        if (stopped())
             break;
         CThumbnail* thumbnail = entry.m_thumbnail.get();
         if (!thumbnail)
             continue;
         const bool had = thumbnail->Bitmap() != nullptr;
         try {
-            thumbnail->LoadBitmap(entry);
+            if (!thumbnail->LoadBitmap(entry, &picture, stopped))
+                break;
         } catch (...) {
             continue;  // a picture that cannot be opened keeps an empty cell
         }
@@ -87,7 +97,7 @@ void CFolderPage::MakeThumbnails(unsigned deactivations)
         }
     }
     // Work cut short by leaving the page is taken up when it is shown again.
-    if (left || Deactivations() != deactivations)
+    if (Deactivations() != deactivations)
         m_catalog.m_needsRefresh = true;
     m_catalog.SaveThumbnails();
 }

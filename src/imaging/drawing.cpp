@@ -4,6 +4,27 @@
 
 #include "gdi.h"
 
+namespace {
+
+// A screen of another pixel format gets the whole picture converted before
+// it is shrunk. Shrinking into a section of the picture's own format first
+// picks the same pixels (COLORONCOLOR only picks, never blends), and only the
+// shrunk copy is converted.
+bool ShrinkThenCopy(CDC* dc, int x, int y, int width, int height, CDC& picture,
+                    const CPictureBitmap& source)
+{
+    CBitmap shrunk;
+    CDC memory;
+    if (!shrunk.Attach(CreatePictureDib(width, height)) || !memory.CreateCompatibleDC(dc))
+        return false;
+    CSelectObject select(&memory, shrunk);
+    memory.SetStretchBltMode(COLORONCOLOR);
+    return memory.StretchBlt(0, 0, width, height, &picture, 0, 0, source.m_width, source.m_height, SRCCOPY)
+        && dc->BitBlt(x, y, width, height, &memory, 0, 0, SRCCOPY);
+}
+
+}  // namespace
+
 void DrawPictureFitted(CDC* dc, const RECT& area, const CPictureBitmap& picture, int width,
                        int height)
 {
@@ -33,7 +54,17 @@ void DrawPictureFitted(CDC* dc, const RECT& area, const CPictureBitmap& picture,
         return;
     CSelectObject select(&memory, picture.m_hBitmap);
     dc->SetStretchBltMode(COLORONCOLOR);
+    if (!dc->IsPrinting() && width < picture.m_width && height < picture.m_height
+        && ShrinkThenCopy(dc, x, y, width, height, memory, picture))
+        return;
     dc->StretchBlt(x, y, width, height, &memory, 0, 0, picture.m_width, picture.m_height, SRCCOPY);
+}
+
+void DrawPixels(CDC* dc, int x, int y, const CPixels& pixels)
+{
+    const BITMAPINFO info = pixels.Info();
+    ::StretchDIBits(dc->m_hDC, x, y, pixels.Width(), pixels.Height(), 0, 0, pixels.Width(),
+                    pixels.Height(), pixels.Bits(), &info, DIB_RGB_COLORS, SRCCOPY);
 }
 
 void DrawIconOnOutput(CDC* dc, HICON icon, int x, int y)

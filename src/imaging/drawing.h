@@ -10,6 +10,10 @@
 void DrawPictureFitted(CDC* dc, const RECT& area, const CPictureBitmap& picture, int width,
                        int height);
 
+// Copies pixels with their top-left corner at (x, y), at their own size in
+// the DC's units.
+void DrawPixels(CDC* dc, int x, int y, const CPixels& pixels);
+
 // Draws icon with its top-left corner at (x, y). A printer gets the icon
 // flattened onto white, without a mask.
 void DrawIconOnOutput(CDC* dc, HICON icon, int x, int y);

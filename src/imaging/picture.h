@@ -8,9 +8,17 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <string>
 
+#include "imaging/pixels.h"
+
 struct jpeg_common_struct;
+
+// Asked between batches of rows while a picture decodes: true gives the
+// decoding up, so that a thread can be stopped within milliseconds.
+using StopRequest = std::function<bool()>;
 
 // One decoded picture. Width and height are those of the last JPEG header
 // read into the holder, also when decoding then failed.
@@ -27,7 +35,10 @@ public:
 
     // Throws the Win32 error code, holder unchanged, when path cannot be
     // opened. A picture libjpeg rejects leaves the holder without a bitmap.
-    void LoadFromFile(const std::string& path);
+    // The holder's section is decoded into again when the new picture has
+    // its size, which spares the system a fresh allocation of every page.
+    // False when stop gave the decoding up (the holder then has no bitmap).
+    bool LoadFromFile(const std::string& path, const StopRequest& stop = {});
 };
 
 // A 24-bit BI_RGB top-down DIB section, or null.
@@ -46,11 +57,17 @@ void ThrowingErrorExit(jpeg_common_struct* info);
 // byte order (thumbnails written by EncodeJpeg). Returns a new bitmap owned
 // by the caller, or null; never throws.
 HBITMAP DecodeJpeg(FILE* file, bool exchangeRedBlue, SIZE* size);
+// The same, with the stream's byte order, into memory that is no GDI object.
+std::unique_ptr<CPixels> DecodeJpegPixels(FILE* file, SIZE* size);
 
 // Writes a 24-bit DIB section as a JPEG stream (library defaults, quality 75)
 // with its bytes as they lie, so red and blue are exchanged for other
 // readers. Anything else writes nothing. libjpeg errors are thrown.
 void EncodeJpeg(HBITMAP bitmap, FILE* file);
+void EncodeJpeg(const CPixels& pixels, FILE* file);
+
+// A copy of a picture section's pixels; null for anything else.
+std::unique_ptr<CPixels> CopyPixels(HBITMAP section);
 
 // Turns a JPEG stream losslessly, trimming partial edge blocks and copying
 // every marker. libjpeg errors are thrown.

@@ -127,12 +127,12 @@ void CThumbnailCache::Close()
     }
 }
 
-void CThumbnailCache::ReadCache(const CFolderEntry& folder)
+void CThumbnailCache::ReadCache(const CFolderEntry& folder, const std::function<bool()>& stop)
 {
     m_file = OpenCacheFile(folder, "rb");
     if (m_file) {
         try {
-            ReadRecords(folder);
+            ReadRecords(folder, stop);
         } catch (...) {
             // Memory short: the thumbnails taken so far stay, the rest are made anew.
         }
@@ -140,7 +140,7 @@ void CThumbnailCache::ReadCache(const CFolderEntry& folder)
     Close();
 }
 
-bool CThumbnailCache::ReadRecords(const CFolderEntry&)
+bool CThumbnailCache::ReadRecords(const CFolderEntry&, const std::function<bool()>& stop)
 {
     // Every size and offset is checked against the file's real length, so
     // a damaged file can cost thumbnails but never memory or time.
@@ -176,6 +176,8 @@ bool CThumbnailCache::ReadRecords(const CFolderEntry&)
         firstRecord.emplace(NameKey(RecordPath(records[i])), i);
 
     for (CFolderEntry& entry : m_owner->m_entries) {
+        if (stop && stop())
+            return false;
         const auto found = firstRecord.find(NameKey(entry.m_path));
         if (found == firstRecord.end())
             continue;
@@ -199,9 +201,8 @@ bool CThumbnailCache::ReadRecords(const CFolderEntry&)
             continue;
         if (_fseeki64(m_file, record.offset, SEEK_SET) != 0)
             return false;
-        HBITMAP bitmap = DecodeJpeg(m_file, false, &size);
-        if (bitmap)
-            entry.m_thumbnail->ReplaceBitmap(bitmap, size.cx, size.cy);
+        if (std::unique_ptr<CPixels> bitmap = DecodeJpegPixels(m_file, &size))
+            entry.m_thumbnail->ReplaceBitmap(std::move(bitmap), size.cx, size.cy);
         else
             entry.m_thumbnail->DiscardBitmap();
     }
@@ -246,8 +247,8 @@ bool CThumbnailCache::WriteRecords(const CFolderEntry&)
         ::lstrcpynA(record->path, entry.m_path.c_str(), (int)kPathSize);
         if (entry.m_thumbnail) {
             record->offset = (unsigned)_ftelli64(m_file);
-            if (entry.m_thumbnail->Bitmap())
-                EncodeJpeg(entry.m_thumbnail->Bitmap(), m_file);
+            if (const CPixels* bitmap = entry.m_thumbnail->Bitmap())
+                EncodeJpeg(*bitmap, m_file);
             record->length = (unsigned)(_ftelli64(m_file) - record->offset);
         }
         ++record;
@@ -264,12 +265,17 @@ CCachedCatalog::CCachedCatalog(const CFolderEntry& folder) : CFolderCatalog(fold
 {
 }
 
-void CCachedCatalog::PrepareThumbnails()
+bool CCachedCatalog::PrepareThumbnails(const std::function<bool()>& stop)
 {
-    for (CFolderEntry& entry : m_entries)
+    // A folder of shortcuts to slow network folders takes its time here.
+    for (CFolderEntry& entry : m_entries) {
+        if (stop && stop())
+            return false;
         entry.FindFolderPicture();
-    m_cache.ReadCache(m_folder);
+    }
+    m_cache.ReadCache(m_folder, stop);
     m_cacheDirty = false;
+    return !stop || !stop();
 }
 
 void CCachedCatalog::SaveThumbnails()

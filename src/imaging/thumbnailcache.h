@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,13 +29,14 @@ public:
 
     // Gives the owner's entries whose picture is unchanged (or offline)
     // their cached thumbnails. Fails quietly.
-    void ReadCache(const CFolderEntry& folder);
+    // Gives up between entries when stop says so.
+    void ReadCache(const CFolderEntry& folder, const std::function<bool()>& stop = {});
     // Replaces the folder's cache file with the owner's thumbnails. Fails quietly.
     void WriteCache(const CFolderEntry& folder);
 
 private:
     void Close();
-    bool ReadRecords(const CFolderEntry& folder);
+    bool ReadRecords(const CFolderEntry& folder, const std::function<bool()>& stop);
     bool WriteRecords(const CFolderEntry& folder);
 
     CCachedCatalog* m_owner;           // not owned
@@ -48,8 +50,9 @@ public:
     explicit CCachedCatalog(const CFolderEntry& folder);
 
     // Before making thumbnails: find the folders' pictures, then take what
-    // the cache holds.
-    void PrepareThumbnails();
+    // the cache holds. Gives up between entries when stop says so, and then
+    // returns false.
+    bool PrepareThumbnails(const std::function<bool()>& stop = {});
     // After making thumbnails: write the cache if any was made.
     void SaveThumbnails();
 

@@ -30,18 +30,14 @@ void PutWord(std::string& bytes, size_t offset, unsigned value)
 }
 
 // A thumbnail bitmap of the given size, filled with one colour (blue, green, red bytes).
-HBITMAP Thumbnail(int width, int height, unsigned char b, unsigned char g, unsigned char r)
+std::unique_ptr<CPixels> Thumbnail(int width, int height, unsigned char b, unsigned char g, unsigned char r)
 {
-    HBITMAP bitmap = CreatePictureDib(width, height);
-    DIBSECTION section;
-    ::GetObject(bitmap, sizeof section, &section);
-    auto* bits = static_cast<unsigned char*>(section.dsBm.bmBits);
-    const int stride = (int)section.dsBmih.biSizeImage / height;
+    auto bitmap = std::make_unique<CPixels>(width, height);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            bits[y * stride + x * 3] = b;
-            bits[y * stride + x * 3 + 1] = g;
-            bits[y * stride + x * 3 + 2] = r;
+            bitmap->Row(y)[x * 3] = b;
+            bitmap->Row(y)[x * 3 + 1] = g;
+            bitmap->Row(y)[x * 3 + 2] = r;
         }
     }
     return bitmap;
@@ -50,9 +46,7 @@ HBITMAP Thumbnail(int width, int height, unsigned char b, unsigned char g, unsig
 // The first pixel of a thumbnail's bitmap: blue, green, red.
 std::array<int, 3> FirstPixel(const CThumbnail& thumbnail)
 {
-    DIBSECTION section;
-    ::GetObject(thumbnail.Bitmap(), sizeof section, &section);
-    const auto* bits = static_cast<const unsigned char*>(section.dsBm.bmBits);
+    const BYTE* bits = thumbnail.Bitmap()->Row(0);
     return {bits[0], bits[1], bits[2]};
 }
 

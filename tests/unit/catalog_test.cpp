@@ -59,7 +59,7 @@ protected:
     {
         for (CFolderEntry& entry : catalog.m_entries) {
             entry.m_thumbnail = std::make_unique<CThumbnail>();
-            entry.m_thumbnail->ReplaceBitmap(::CreateBitmap(2, 2, 1, 32, nullptr));
+            entry.m_thumbnail->ReplaceBitmap(std::make_unique<CPixels>(2, 2));
         }
     }
 

@@ -63,15 +63,16 @@ private:
     HGDIOBJ m_old;
 };
 
-HBITMAP SolidThumbnail(int width, int height, COLORREF color)
+std::unique_ptr<CPixels> SolidThumbnail(int width, int height, COLORREF color)
 {
-    HBITMAP bitmap = CreatePictureDib(width, height);
-    CDC dc;
-    dc.CreateCompatibleDC(nullptr);
-    HGDIOBJ old = dc.SelectObject(bitmap);
-    CRect all(0, 0, width, height);
-    dc.FillSolidRect(&all, color);
-    dc.SelectObject(old);
+    auto bitmap = std::make_unique<CPixels>(width, height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            bitmap->Row(y)[x * 3] = GetBValue(color);
+            bitmap->Row(y)[x * 3 + 1] = GetGValue(color);
+            bitmap->Row(y)[x * 3 + 2] = GetRValue(color);
+        }
+    }
     return bitmap;
 }
 
@@ -335,7 +336,7 @@ TEST_F(FolderWorker, APictureCopiedInAppearsAtTheNextTickOthersKeepTheirBitmaps)
     MakePictures(5, 64, 48);
     CFolderPage* page = Open(temp.Path());
     ASSERT_TRUE(WaitUntil([&] { return BitmapCount(*page) == 5; }));
-    std::map<std::string, HBITMAP> before;
+    std::map<std::string, const CPixels*> before;
     for (const CFolderEntry& entry : page->Catalog().m_entries)
         before[entry.m_path] = entry.m_thumbnail->Bitmap();
 
@@ -420,11 +421,9 @@ TEST_F(FolderWorker, ThumbnailSizesAndAPictureTheLibraryCannotShow)
     const CThumbnail* black = byName["c_cmyk"];
     ASSERT_NE(black->Bitmap(), nullptr);
     EXPECT_EQ(CSize(black->m_width, black->m_height), CSize(90, 45));
-    BITMAP info;
-    ::GetObject(black->Bitmap(), sizeof info, &info);
-    const auto* bits = static_cast<const BYTE*>(info.bmBits);
-    EXPECT_EQ(std::count(bits, bits + info.bmWidthBytes * info.bmHeight, 0),
-              (long)info.bmWidthBytes * info.bmHeight) << "a black thumbnail";
+    const CPixels& pixels = *black->Bitmap();
+    const size_t bytes = pixels.Stride() * (size_t)pixels.Height();
+    EXPECT_EQ((size_t)std::count(pixels.Bits(), pixels.Bits() + bytes, 0), bytes) << "a black thumbnail";
     EXPECT_EQ(byName["d_broken"]->Bitmap(), nullptr) << "no header, no thumbnail";
     EXPECT_EQ(CSize(byName["e_sliver"]->m_width, byName["e_sliver"]->m_height), CSize(90, 1))
         << "a sliver keeps a pixel, and so its thumbnail";

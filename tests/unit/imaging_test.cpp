@@ -13,6 +13,7 @@
 #include <memory>
 #include <random>
 #include <set>
+#include <tuple>
 #include <type_traits>
 
 #include "jpeglib.h"
@@ -21,6 +22,8 @@
 #include "app_driver.h"
 #include "catalog/folderentry.h"
 #include "dc.h"
+#include "catalog/folderentry.h"
+#include "gdi.h"
 #include "imaging/drawing.h"
 #include "imaging/picture.h"
 #include "jpeg_maker.h"
@@ -523,6 +526,59 @@ TEST(Fitting, ASliverOfAPictureIsStillDrawnOnePixelHigh)
                   RGB(0, 0, 0));
 }
 
+// The pixels of a bitmap of the screen's own format, read back as 32 bits.
+std::vector<DWORD> ScreenPixels(HBITMAP bitmap, int width, int height)
+{
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    std::vector<DWORD> pixels((size_t)width * height);
+    const HDC screen = ::GetDC(nullptr);
+    ::GetDIBits(screen, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+    ::ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+TEST(Fitting, ShrunkOntoTheScreenItPicksTheSamePixelsAsOneStretchBlt)
+{
+    TempFolder folder;
+    JpegRecipe recipe;
+    recipe.width = 1001;
+    recipe.height = 703;
+    recipe.pattern = JpegPattern::Photo;
+    CPictureBitmap picture;
+    picture.LoadFromFile(WriteJpeg(folder, "photo.jpg", recipe));
+    ASSERT_TRUE(picture.m_hBitmap);
+
+    const int width = 333, height = 251;
+    const HDC screen = ::GetDC(nullptr);
+    CBitmap drawn, direct;
+    drawn.Attach(::CreateCompatibleBitmap(screen, width, height));
+    direct.Attach(::CreateCompatibleBitmap(screen, width, height));
+    ::ReleaseDC(nullptr, screen);
+    {
+        CDC dc;
+        dc.CreateCompatibleDC(nullptr);
+        CSelectObject select(&dc, drawn);
+        DrawPictureFitted(&dc, RECT{0, 0, width, height}, picture, 0, 0);
+    }
+    {
+        CDC dc, source;
+        dc.CreateCompatibleDC(nullptr);
+        source.CreateCompatibleDC(nullptr);
+        CSelectObject select(&dc, direct), in(&source, picture.m_hBitmap);
+        const RECT all{0, 0, width, height};
+        dc.FillSolidRect(&all, RGB(0, 0, 0));
+        dc.SetStretchBltMode(COLORONCOLOR);
+        // 333 / 1001 is the smaller scale: 333 by 233, centred from y = 9.
+        dc.StretchBlt(0, 9, 333, 233, &source, 0, 0, 1001, 703, SRCCOPY);
+    }
+    EXPECT_TRUE(ScreenPixels(drawn, width, height) == ScreenPixels(direct, width, height));
+}
+
 TEST(Fitting, SmallPictureIsDrawnAtItsOwnSizeInTheMiddle)
 {
     TempFolder folder;
@@ -586,6 +642,104 @@ HICON MakeHalfIcon()
     dc.SelectObject(old);
     ICONINFO info{TRUE, 0, 0, mask.get(), color.get()};
     return ::CreateIconIndirect(&info);
+}
+
+// A thumbnail made the plain way: a fresh section for the whole picture,
+// shrunk into another with StretchBlt in COLORONCOLOR.
+std::vector<BYTE> PlainThumbnail(const std::string& path, SIZE* fitted)
+{
+    SIZE size{};
+    CBitmap picture;
+    picture.Attach(DecodeFile(path, true, &size));
+    CPictureBitmap header;
+    header.m_width = size.cx;
+    header.m_height = size.cy;
+    *fitted = FitPictureInBox(header, 90, 90);
+    CBitmap thumbnail;
+    thumbnail.Attach(CreatePictureDib(fitted->cx, fitted->cy));
+    CDC source, target;
+    source.CreateCompatibleDC(nullptr);
+    target.CreateCompatibleDC(nullptr);
+    CSelectObject in(&source, picture), out(&target, thumbnail);
+    if (picture.m_hObject) {
+        target.SetStretchBltMode(COLORONCOLOR);
+        target.StretchBlt(0, 0, fitted->cx, fitted->cy, &source, 0, 0, size.cx, size.cy, SRCCOPY);
+    }
+    const DibView view = ViewDib(thumbnail);
+    std::vector<BYTE> rows;
+    for (int y = 0; y < view.height; ++y)
+        rows.insert(rows.end(), view.At(0, y), view.At(view.width, y));
+    return rows;
+}
+
+std::vector<BYTE> RowsOf(const CPixels& pixels)
+{
+    std::vector<BYTE> rows;
+    for (int y = 0; y < pixels.Height(); ++y)
+        rows.insert(rows.end(), pixels.Row(y), pixels.Row(y) + pixels.Width() * 3);
+    return rows;
+}
+
+TEST(Thumbnails, DecodedIntoTheLastPicturesSectionTheyMatchThePlainWayExactly)
+{
+    TempFolder folder;
+    std::vector<std::string> paths;
+    JpegRecipe recipe;
+    recipe.pattern = JpegPattern::Photo;
+    for (const auto& [width, height, seed] : {std::tuple{640, 480, 1u}, {640, 480, 2u}, {480, 640, 3u},
+                                              {33, 17, 4u}, {640, 480, 5u}}) {
+        recipe.width = width;
+        recipe.height = height;
+        recipe.seed = seed;
+        paths.push_back(WriteJpeg(folder, "p" + std::to_string(seed) + ".jpg", recipe));
+    }
+    JpegRecipe cmyk;
+    cmyk.kind = JpegKind::Cmyk;
+    paths.push_back(WriteJpeg(folder, "cmyk.jpg", cmyk));
+    paths.push_back(folder.WriteFile("garbage.jpg", "not a picture"));
+
+    CPictureBitmap scratch;
+    HBITMAP first = nullptr;
+    for (const std::string& path : paths) {
+        CFolderEntry entry = MakeEntry(path, nullptr, nullptr);
+        entry.m_picturePath = path;
+        CThumbnail thumbnail;
+        ASSERT_TRUE(thumbnail.LoadBitmap(entry, &scratch, [] { return false; }));
+        if (!first)
+            first = scratch.m_hBitmap;
+        if (path == paths[1])
+            EXPECT_EQ(scratch.m_hBitmap, first) << "a picture of the same size reuses the section";
+        SIZE fitted{};
+        const std::vector<BYTE> plain = PlainThumbnail(path, &fitted);
+        if (path == paths.back()) {
+            EXPECT_EQ(thumbnail.Bitmap(), nullptr) << "no header, no thumbnail";
+            continue;
+        }
+        ASSERT_NE(thumbnail.Bitmap(), nullptr) << path;
+        EXPECT_EQ(CSize(thumbnail.m_width, thumbnail.m_height), CSize(fitted)) << path;
+        EXPECT_TRUE(RowsOf(*thumbnail.Bitmap()) == plain) << path;
+    }
+}
+
+TEST(Thumbnails, StopRequestGivesTheDecodingUpAndLeavesNoThumbnail)
+{
+    TempFolder folder;
+    JpegRecipe recipe;
+    recipe.width = 320;
+    recipe.height = 2000;
+    const std::string path = WriteJpeg(folder, "tall.jpg", recipe);
+    CFolderEntry entry = MakeEntry(path, nullptr, nullptr);
+    entry.m_picturePath = path;
+
+    int asked = 0;
+    CPictureBitmap scratch;
+    CThumbnail thumbnail;
+    EXPECT_FALSE(thumbnail.LoadBitmap(entry, &scratch, [&] { return ++asked > 3; }));
+    EXPECT_EQ(thumbnail.Bitmap(), nullptr);
+    EXPECT_EQ(scratch.m_hBitmap, nullptr);
+    EXPECT_EQ(asked, 4) << "asked between batches of rows, given up at once";
+    EXPECT_TRUE(thumbnail.LoadBitmap(entry, &scratch, [] { return false; }));
+    EXPECT_NE(thumbnail.Bitmap(), nullptr);
 }
 
 TEST(IconOutput, PrinterGetsTheIconFlattenedOnWhiteWithoutMask)

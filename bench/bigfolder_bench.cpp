@@ -1,0 +1,220 @@
+// A folder of 70,000 small pictures in the running program: the time until
+// every thumbnail is made, the peak of GDI objects and the memory it then
+// holds; then the page scrolled to its end, and whether the window still
+// paints itself, a menu and a dialog.
+//
+// ORLIVANE_BENCH_BIG_FOLDER sets the number of pictures (70000). They are
+// made once, 32x24 each, and kept in the temporary folder for later runs.
+// The program's own command line must stay empty: it would name a document.
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+#include <string>
+
+#include "dialogs/aboutdlg.h"
+#include "app/vemolyapp.h"
+#include "app_driver.h"
+#include "core/navigator.h"
+#include "folderpage/folderpage.h"
+#include "imaging/thumbnailcache.h"
+#include "jpeg_maker.h"
+#include "res/drawing_resources.h"
+#include "view/vemolyview.h"
+#include "window_driving.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
+
+struct Peaks {
+    DWORD gdi = 0;
+    DWORD user = 0;
+    void Sample()
+    {
+        gdi = std::max(gdi, ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS));
+        user = std::max(user, ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS));
+    }
+};
+
+size_t Thumbnails(CFolderPage& page)
+{
+    size_t count = 0;
+    for (const CFolderEntry& entry : page.Catalog().m_entries)
+        count += entry.m_thumbnail && entry.m_thumbnail->Bitmap();
+    return count;
+}
+
+void PumpFor(DWORD ms)
+{
+    const DWORD start = ::GetTickCount();
+    MSG msg;
+    do {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+    } while (::GetTickCount() - start < ms);
+}
+
+// Colours in a capture: a window that failed to paint shows one or two.
+size_t Colours(const Capture& capture)
+{
+    return std::set<DWORD>(capture.pixels.begin(), capture.pixels.end()).size();
+}
+
+size_t g_menuColours = 0;
+
+// Runs inside the menu's own loop: captures the open popup, then closes it.
+void CALLBACK CaptureMenu(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND found = nullptr;
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM lParam) -> BOOL {
+            char name[16] = "";
+            ::GetClassNameA(window, name, sizeof name);
+            if (std::string(name) == "#32768" && ::IsWindowVisible(window)) {
+                *reinterpret_cast<HWND*>(lParam) = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        (LPARAM)&found);
+    if (found)
+        g_menuColours = Colours(CaptureWindow(found));
+    ::KillTimer(nullptr, id);
+    ::EndMenu();
+}
+
+size_t MenuColours()
+{
+    HWND main = theApp.m_pMainWnd->m_hWnd;
+    HMENU file = ::GetSubMenu(::GetMenu(main), 0);
+    g_menuColours = 0;
+    ::SetTimer(nullptr, 0, 300, &CaptureMenu);
+    ::TrackPopupMenu(file, TPM_RETURNCMD, 100, 100, 0, main, nullptr);
+    return g_menuColours;
+}
+
+size_t DialogColours()
+{
+    size_t colours = 0;
+    RunModal(
+        [] {
+            CAboutDlg about;
+            return about.DoModal();
+        },
+        [&colours](DWORD thread) {
+            HWND dialog = WaitForShown(thread, "#32770", "");
+            if (!dialog)
+                return;
+            ::Sleep(300);  // painted
+            colours = Colours(CaptureWindow(dialog));
+            ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        });
+    return colours;
+}
+
+} // namespace
+
+int main()
+{
+    const char* setting = std::getenv("ORLIVANE_BENCH_BIG_FOLDER");
+    const int count = setting ? std::max(1, std::atoi(setting)) : 70000;
+    if (!theApp.InitInstance()) {
+        std::printf("bigfolder: the program did not start\n");
+        return 1;
+    }
+    Peaks peaks;
+    peaks.Sample();
+    const DWORD gdiAtStart = peaks.gdi;
+
+    char temp[MAX_PATH] = "";
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "orlivane-bigfolder-bench-" + std::to_string(count);
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    JpegRecipe recipe;
+    recipe.width = 32;
+    recipe.height = 24;
+    recipe.pattern = JpegPattern::Photo;
+    const std::string jpeg = MakeJpeg(recipe);
+    Clock::time_point start = Clock::now();
+    int made = 0;
+    for (int i = 0; i < count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "\\IMG_%05d.jpg", i);
+        HANDLE file = ::CreateFileA((folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            continue;  // made by an earlier run
+        DWORD written = 0;
+        ::WriteFile(file, jpeg.data(), (DWORD)jpeg.size(), &written, nullptr);
+        ::CloseHandle(file);
+        ++made;
+    }
+    if (made)
+        std::printf("bigfolder: %d pictures of 32x24 made in %.1f s\n", made, Seconds(Clock::now() - start));
+    ::DeleteFileA(CacheFileName(folder).c_str());
+
+    start = Clock::now();
+    CFolderEntry entry = MakeEntry(folder, nullptr, nullptr);
+    entry.Classify();
+    auto* page = new CFolderPage(entry, g_resources.GetFolderPageIcon());
+    g_navigator.Navigate(page);
+    const double listed = Seconds(Clock::now() - start);
+    size_t shown = 0;
+    while ((shown = Thumbnails(*page)) < page->Catalog().m_entries.size()) {
+        PumpFor(250);
+        peaks.Sample();
+        if (Seconds(Clock::now() - start) > 3600)
+            break;
+    }
+    const double filled = Seconds(Clock::now() - start);
+
+    CVemolyView* view = CVemolyView::GetActive();
+    view->SendMessageA(WM_VSCROLL, SB_BOTTOM, 0);
+    view->UpdateWindow();
+    PumpFor(200);
+    peaks.Sample();
+    const size_t viewColours = Colours(CaptureClient(view->m_hWnd));
+    const size_t menuColours = MenuColours();
+    const size_t dialogColours = DialogColours();
+    peaks.Sample();
+
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof memory;
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                           sizeof memory);
+
+    std::printf("bigfolder: %zu pictures of 32x24 listed in %.1f s (Navigate)\n",
+                page->Catalog().m_entries.size(), listed);
+    std::printf("bigfolder: every thumbnail made           %8.1f s  (%zu of %zu, %.2f ms a picture)\n",
+                filled, shown, page->Catalog().m_entries.size(), filled * 1000 / (double)std::max<size_t>(shown, 1));
+    if (peaks.gdi)
+        std::printf("bigfolder: GDI objects at start %lu, peak %lu; USER objects peak %lu\n", gdiAtStart, peaks.gdi,
+                    peaks.user);
+    else
+        std::printf("bigfolder: GDI objects: not reported by this platform (GetGuiResources gives 0)\n");
+    std::printf("bigfolder: memory: working set %.0f MB (peak %.0f MB), private %.0f MB%s\n",
+                memory.WorkingSetSize / 1048576.0, memory.PeakWorkingSetSize / 1048576.0,
+                memory.PrivateUsage / 1048576.0, memory.PrivateUsage ? "" : " (not reported)");
+    std::printf("bigfolder: scrolled to the end, colours painted: view %zu, File menu %zu, About box %zu (%s)\n",
+                viewColours, menuColours, dialogColours,
+                viewColours > 2 && menuColours > 2 && dialogColours > 2 ? "all paint" : "NOT PAINTED");
+
+    g_navigator.Home();
+    g_navigator.DiscardFrom(1);
+    theApp.m_pMainWnd->DestroyWindow();
+    theApp.ExitInstance();
+    return 0;
+}
