@@ -21,7 +21,7 @@
 #include "app_driver.h"
 #include "core/navigator.h"
 #include "folderpage/folderpage.h"
-#include "imaging/thumbnailcache.h"
+#include "catalog/thumbnailcache.h"
 #include "jpeg_maker.h"
 #include "res/drawing_resources.h"
 #include "view/vemolyview.h"

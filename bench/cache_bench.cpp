@@ -8,7 +8,7 @@
 
 #include "shell/settings.h"
 #include "imaging/picture.h"
-#include "imaging/thumbnailcache.h"
+#include "catalog/thumbnailcache.h"
 
 namespace {
 

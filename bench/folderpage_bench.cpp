@@ -20,7 +20,7 @@
 #include "app/vemolyapp.h"
 #include "core/navigator.h"
 #include "folderpage/folderpage.h"
-#include "imaging/thumbnailcache.h"
+#include "catalog/thumbnailcache.h"
 #include "jpeg_maker.h"
 #include "plain_decode.h"
 #include "res/drawing_resources.h"

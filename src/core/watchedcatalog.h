@@ -6,7 +6,7 @@
 #include <atomic>
 
 #include "afx.h"
-#include "imaging/thumbnailcache.h"
+#include "catalog/thumbnailcache.h"
 
 class CWatchedCatalog : public CCachedCatalog {
 public:

@@ -3,7 +3,7 @@
 #include "shell/settings.h"
 #include "core/navigator.h"
 #include "core/page.h"
-#include "imaging/thumbnailcache.h"
+#include "catalog/thumbnailcache.h"
 #include "res/resource.h"
 #include "core/pagehost.h"
 

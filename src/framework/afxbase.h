@@ -59,6 +59,32 @@ struct CRect : RECT {
 
 #define FWS_ADDTOTITLE  0x00008000L
 
+// ---------------------------------------------------------------- owned handles
+
+// The life of a handle owned by one object: taken over (the one held before
+// released first), given away, or released.
+template <class Handle>
+Handle AfxDetachHandle(Handle& held)
+{
+    Handle handle = held;
+    held = nullptr;
+    return handle;
+}
+
+template <class Handle, class Release>
+BOOL AfxReleaseHandle(Handle& held, Release release)
+{
+    return held ? (BOOL)release(AfxDetachHandle(held)) : FALSE;
+}
+
+template <class Handle, class Release>
+BOOL AfxAttachHandle(Handle& held, Handle handle, Release release)
+{
+    AfxReleaseHandle(held, release);
+    held = handle;
+    return handle != nullptr;
+}
+
 // ---------------------------------------------------------------- helpers
 
 class CWinApp;

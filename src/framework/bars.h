@@ -129,7 +129,6 @@ private:
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 };
 
-// A trackbar control.
 class CSliderCtrl : public CWnd {
 public:
     void SetRange(int minimum, int maximum, BOOL redraw = FALSE)

@@ -4,23 +4,17 @@
 
 BOOL CGdiObject::Attach(HGDIOBJ object)
 {
-    DeleteObject();
-    m_hObject = object;
-    return object != nullptr;
+    return AfxAttachHandle(m_hObject, object, ::DeleteObject);
 }
 
 HGDIOBJ CGdiObject::Detach()
 {
-    HGDIOBJ object = m_hObject;
-    m_hObject = nullptr;
-    return object;
+    return AfxDetachHandle(m_hObject);
 }
 
 BOOL CGdiObject::DeleteObject()
 {
-    if (!m_hObject)
-        return FALSE;
-    return ::DeleteObject(Detach());
+    return AfxReleaseHandle(m_hObject, ::DeleteObject);
 }
 
 BOOL CFont::CreateFontIndirect(const LOGFONTA* logFont)
@@ -35,18 +29,13 @@ BOOL CBitmap::LoadBitmap(UINT id)
 
 BOOL CImageList::Create(int cx, int cy, UINT flags, int initial, int grow)
 {
-    DeleteImageList();
-    m_hImageList = ::ImageList_Create(cx, cy, flags, initial, grow);
-    return m_hImageList != nullptr;
+    return AfxAttachHandle(m_hImageList, ::ImageList_Create(cx, cy, flags, initial, grow),
+                           ::ImageList_Destroy);
 }
 
 BOOL CImageList::DeleteImageList()
 {
-    if (!m_hImageList)
-        return FALSE;
-    HIMAGELIST list = m_hImageList;
-    m_hImageList = nullptr;
-    return ::ImageList_Destroy(list);
+    return AfxReleaseHandle(m_hImageList, ::ImageList_Destroy);
 }
 
 int CImageList::Add(HBITMAP bitmap, COLORREF mask)

@@ -23,21 +23,15 @@ BOOL CMenu::CreatePopupMenu()
 
 BOOL CMenu::Attach(HMENU menu)
 {
-    DestroyMenu();
-    m_hMenu = menu;
-    return menu != nullptr;
+    return AfxAttachHandle(m_hMenu, menu, ::DestroyMenu);
 }
 
 HMENU CMenu::Detach()
 {
-    HMENU menu = m_hMenu;
-    m_hMenu = nullptr;
-    return menu;
+    return AfxDetachHandle(m_hMenu);
 }
 
 BOOL CMenu::DestroyMenu()
 {
-    if (!m_hMenu)
-        return FALSE;
-    return ::DestroyMenu(Detach());
+    return AfxReleaseHandle(m_hMenu, ::DestroyMenu);
 }

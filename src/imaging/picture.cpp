@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <type_traits>
 #include <utility>
 
 #include "jpeglib.h"
@@ -59,40 +60,30 @@ FilePtr OpenSharedForReading(const std::string& path)
     return FilePtr(file);
 }
 
-// jpeg_destroy_* may run twice: it does nothing on a destroyed object.
-class JpegDecompressor {
+// A decompressor or compressor whose errors are thrown. jpeg_destroy may
+// run twice: it does nothing on a destroyed object.
+template <class Info>
+class JpegCodec {
 public:
-    jpeg_decompress_struct info{};
+    Info info{};
     jpeg_error_mgr error{};
 
-    JpegDecompressor()
+    JpegCodec()
     {
         info.err = jpeg_std_error(&error);
         error.error_exit = ThrowingErrorExit;
-        jpeg_create_decompress(&info);
+        if constexpr (std::is_same_v<Info, jpeg_decompress_struct>)
+            jpeg_create_decompress(&info);
+        else
+            jpeg_create_compress(&info);
         info.mem->max_memory_to_use = kJpegMemoryLimit;
     }
-    ~JpegDecompressor() { jpeg_destroy_decompress(&info); }
-    JpegDecompressor(const JpegDecompressor&) = delete;
-    JpegDecompressor& operator=(const JpegDecompressor&) = delete;
+    ~JpegCodec() { jpeg_destroy(reinterpret_cast<j_common_ptr>(&info)); }
+    JpegCodec(const JpegCodec&) = delete;
+    JpegCodec& operator=(const JpegCodec&) = delete;
 };
-
-class JpegCompressor {
-public:
-    jpeg_compress_struct info{};
-    jpeg_error_mgr error{};
-
-    JpegCompressor()
-    {
-        info.err = jpeg_std_error(&error);
-        error.error_exit = ThrowingErrorExit;
-        jpeg_create_compress(&info);
-        info.mem->max_memory_to_use = kJpegMemoryLimit;
-    }
-    ~JpegCompressor() { jpeg_destroy_compress(&info); }
-    JpegCompressor(const JpegCompressor&) = delete;
-    JpegCompressor& operator=(const JpegCompressor&) = delete;
-};
+using JpegDecompressor = JpegCodec<jpeg_decompress_struct>;
+using JpegCompressor = JpegCodec<jpeg_compress_struct>;
 
 // A file that is deleted with its guard unless it was moved away.
 class TemporaryFile {
@@ -279,13 +270,7 @@ HBITMAP CreatePictureDib(int width, int height)
     CDC screen;
     if (!screen.CreateCompatibleDC(nullptr))
         return nullptr;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = PictureInfo(width, height);
     info.bmiHeader.biXPelsPerMeter = screen.GetDeviceCaps(LOGPIXELSX);
     info.bmiHeader.biYPelsPerMeter = screen.GetDeviceCaps(LOGPIXELSY);
     void* bits = nullptr;

@@ -10,6 +10,19 @@
 #include <cstddef>
 #include <vector>
 
+// The header of 24-bit rows of that size, top row first.
+inline BITMAPINFO PictureInfo(int width, int height)
+{
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
 class CPixels {
 public:
     CPixels(int width, int height)
@@ -24,17 +37,7 @@ public:
     const BYTE* Row(int y) const { return m_bits.data() + Stride() * (size_t)y; }
     const BYTE* Bits() const { return m_bits.data(); }
     // The header that describes the rows to StretchDIBits.
-    BITMAPINFO Info() const
-    {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = m_width;
-        info.bmiHeader.biHeight = -m_height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 24;
-        info.bmiHeader.biCompression = BI_RGB;
-        return info;
-    }
+    BITMAPINFO Info() const { return PictureInfo(m_width, m_height); }
 
 private:
     int m_width;

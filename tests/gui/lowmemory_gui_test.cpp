@@ -11,7 +11,7 @@
 #include "shell/settings.h"
 #include "app_driver.h"
 #include "shell/shortcutlink.h"
-#include "imaging/thumbnailcache.h"
+#include "catalog/thumbnailcache.h"
 #include "jpeg_maker.h"
 #include "temp_folder.h"
 

@@ -11,7 +11,7 @@
 #include "file_times.h"
 #include "folder_entries.h"
 #include "imaging/picture.h"
-#include "imaging/thumbnailcache.h"
+#include "catalog/thumbnailcache.h"
 #include "jpeg_maker.h"
 #include "temp_folder.h"
 

@@ -14,7 +14,7 @@
 #include "folder_entries.h"
 #include "folderpage/folderpage.h"
 #include "imaging/picture.h"
-#include "imaging/thumbnailcache.h"
+#include "catalog/thumbnailcache.h"
 #include "jpeg_maker.h"
 #include "res/drawing_resources.h"
 #include "running_app.h"

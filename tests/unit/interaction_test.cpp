@@ -21,7 +21,7 @@
 #include "folder_entries.h"
 #include "folderpage/folderpage.h"
 #include "folderpage/folderpeek.h"
-#include "imaging/thumbnailcache.h"
+#include "catalog/thumbnailcache.h"
 #include "jpeg_maker.h"
 #include "pages/picturepage.h"
 #include "pages/slideshowpage.h"

@@ -18,7 +18,7 @@
 #include "folderpage/folderpage.h"
 #include "frame/mainframe.h"
 #include "imaging/picture.h"
-#include "imaging/thumbnailcache.h"
+#include "catalog/thumbnailcache.h"
 #include "jpeg_maker.h"
 #include "pages/picturepage.h"
 #include "pages/slideshowpage.h"

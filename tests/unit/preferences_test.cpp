@@ -15,7 +15,7 @@
 #include "shell/shortcutlink.h"
 #include "folder_entries.h"
 #include "folderpage/folderpage.h"
-#include "imaging/thumbnailcache.h"
+#include "catalog/thumbnailcache.h"
 #include "jpeg_maker.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"

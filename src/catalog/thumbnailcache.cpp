@@ -1,4 +1,4 @@
-#include "imaging/thumbnailcache.h"
+#include "catalog/thumbnailcache.h"
 
 #include <algorithm>
 #include <cstring>
