@@ -79,6 +79,9 @@ size_t Bitmaps(CFolderPage& page)
 }
 
 // Navigates to the folder and runs the message loop until every thumbnail is there.
+// The user-interface thread's own share: Navigate, from its call to its return.
+double g_navigateMs = 0;
+
 double ShowFolder(const std::string& folder, size_t count, LatencyProbe& probe)
 {
     probe.Reset();
@@ -87,6 +90,7 @@ double ShowFolder(const std::string& folder, size_t count, LatencyProbe& probe)
     entry.Classify();
     auto* page = new CFolderPage(entry, g_resources.GetFolderPageIcon());
     g_navigator.Navigate(page);
+    g_navigateMs = Milliseconds(Clock::now() - start);
     MSG msg;
     while (Bitmaps(*page) < count) {
         if (::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT) == WAIT_TIMEOUT)
@@ -242,10 +246,12 @@ int main()
 
     LatencyProbe probe(::GetCurrentThreadId());
     const double first = ShowFolder(folder, files.size(), probe);
+    const double firstNavigate = g_navigateMs;
     const double firstLatency = probe.LongestMs();
     g_navigator.Home();
     g_navigator.DiscardFrom(1);
     const double again = ShowFolder(folder, files.size(), probe);
+    const double againNavigate = g_navigateMs;
     const double againLatency = probe.LongestMs();
 
     const double storm = RefreshStorm(folder, files, probe);
@@ -273,6 +279,8 @@ int main()
     std::printf("folderpage: same folder again, from its cache   %8.0f ms\n", again);
     std::printf("folderpage: longest wait of a posted message    %8.1f ms first visit, %.1f ms from the cache\n",
                 firstLatency, againLatency);
+    std::printf("folderpage: of which Navigate itself             %8.1f ms first visit, %.1f ms from the cache\n",
+                firstNavigate, againNavigate);
 
     std::printf("folderpage: longest wait of a posted message     %8.1f ms while pictures are touched "
                 "every 20 ms for 5 s\n", storm);
