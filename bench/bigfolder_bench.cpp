@@ -16,12 +16,12 @@
 #include <set>
 #include <string>
 
-#include "dialogs/aboutdlg.h"
 #include "app/vemolyapp.h"
 #include "app_driver.h"
-#include "core/navigator.h"
-#include "folderpage/folderpage.h"
 #include "catalog/thumbnailcache.h"
+#include "core/navigator.h"
+#include "dialogs/aboutdlg.h"
+#include "folderpage/folderpage.h"
 #include "jpeg_maker.h"
 #include "res/drawing_resources.h"
 #include "view/vemolyview.h"
@@ -78,19 +78,7 @@ size_t g_menuColours = 0;
 // Runs inside the menu's own loop: captures the open popup, then closes it.
 void CALLBACK CaptureMenu(HWND, UINT, UINT_PTR id, DWORD)
 {
-    HWND found = nullptr;
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND window, LPARAM lParam) -> BOOL {
-            char name[16] = "";
-            ::GetClassNameA(window, name, sizeof name);
-            if (std::string(name) == "#32768" && ::IsWindowVisible(window)) {
-                *reinterpret_cast<HWND*>(lParam) = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        (LPARAM)&found);
+    HWND found = ShownMenuWindow();
     if (found)
         g_menuColours = Colours(CaptureWindow(found));
     ::KillTimer(nullptr, id);

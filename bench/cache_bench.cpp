@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <string>
 
-#include "shell/settings.h"
-#include "imaging/picture.h"
 #include "catalog/thumbnailcache.h"
+#include "imaging/picture.h"
+#include "shell/settings.h"
 
 namespace {
 

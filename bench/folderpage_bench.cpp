@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "app/vemolyapp.h"
+#include "catalog/thumbnailcache.h"
 #include "core/navigator.h"
 #include "folderpage/folderpage.h"
-#include "catalog/thumbnailcache.h"
 #include "jpeg_maker.h"
 #include "plain_decode.h"
 #include "res/drawing_resources.h"
@@ -78,6 +78,20 @@ size_t Bitmaps(CFolderPage& page)
     return count;
 }
 
+// Dispatches every waiting message, recording the probe's.
+void DispatchWaiting(LatencyProbe& probe)
+{
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == LatencyProbe::kProbe) {
+            probe.Seen(msg);
+            continue;
+        }
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+}
+
 // Navigates to the folder and runs the message loop until every thumbnail is there.
 // The user-interface thread's own share: Navigate, from its call to its return.
 double g_navigateMs = 0;
@@ -93,16 +107,8 @@ double ShowFolder(const std::string& folder, size_t count, LatencyProbe& probe)
     g_navigateMs = Milliseconds(Clock::now() - start);
     MSG msg;
     while (Bitmaps(*page) < count) {
-        if (::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT) == WAIT_TIMEOUT)
-            continue;
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == LatencyProbe::kProbe) {
-                probe.Seen(msg);
-                continue;
-            }
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        }
+        if (::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT) != WAIT_TIMEOUT)
+            DispatchWaiting(probe);
     }
     // Probes posted while Navigate itself ran (all of a visit from the cache) waited until now.
     while (::PeekMessageA(&msg, nullptr, LatencyProbe::kProbe, LatencyProbe::kProbe, PM_REMOVE))
@@ -114,17 +120,9 @@ double ShowFolder(const std::string& folder, size_t count, LatencyProbe& probe)
 void PumpFor(double ms, LatencyProbe& probe)
 {
     const Clock::time_point end = Clock::now() + std::chrono::microseconds((long long)(ms * 1000));
-    MSG msg;
     while (Clock::now() < end) {
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == LatencyProbe::kProbe) {
-                probe.Seen(msg);
-                continue;
-            }
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        }
+        DispatchWaiting(probe);
     }
 }
 

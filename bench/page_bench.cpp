@@ -17,13 +17,13 @@
 #include <string>
 #include <vector>
 
-#include "shell/settings.h"
 #include "app/vemolyapp.h"
 #include "core/navigator.h"
 #include "jpeg_maker.h"
 #include "pages/picturepage.h"
 #include "pages/slideshowpage.h"
 #include "plain_decode.h"
+#include "shell/settings.h"
 #include "view/vemolyview.h"
 
 namespace {

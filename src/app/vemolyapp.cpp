@@ -2,13 +2,13 @@
 
 #include <shlwapi.h>
 
-#include "dialogs/aboutdlg.h"
-#include "shell/settings.h"
-#include "pages/homepage.h"
 #include "core/navigator.h"
+#include "dialogs/aboutdlg.h"
 #include "frame/mainframe.h"
+#include "pages/homepage.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
+#include "shell/settings.h"
 #include "view/vemolydoc.h"
 #include "view/vemolyview.h"
 

@@ -5,9 +5,9 @@
 #include <cctype>
 #include <mutex>
 
-#include "shell/shortcutlink.h"
 #include "filefind.h"
 #include "imaging/pixels.h"
+#include "shell/shortcutlink.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "shell/settings.h"
 #include "filefind.h"
 #include "imaging/picture.h"
+#include "shell/settings.h"
 
 #include <jpeglib.h>
 

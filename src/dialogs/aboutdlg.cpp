@@ -1,7 +1,7 @@
 #include "dialogs/aboutdlg.h"
 
-#include "shell/version.h"
 #include "res/resource.h"
+#include "shell/version.h"
 
 CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX, nullptr)
 {

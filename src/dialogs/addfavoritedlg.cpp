@@ -2,11 +2,11 @@
 
 #include <shlwapi.h>
 
-#include "shell/settings.h"
 #include "dialogs/newfolderdlg.h"
-#include "shell/shortcutlink.h"
 #include "filefind.h"
 #include "res/resource.h"
+#include "shell/settings.h"
+#include "shell/shortcutlink.h"
 
 std::string lastFavoriteFolder;
 

@@ -1,11 +1,11 @@
 #include "dialogs/preferencesdlg.h"
 
-#include "shell/settings.h"
+#include "catalog/thumbnailcache.h"
 #include "core/navigator.h"
 #include "core/page.h"
-#include "catalog/thumbnailcache.h"
-#include "res/resource.h"
 #include "core/pagehost.h"
+#include "res/resource.h"
+#include "shell/settings.h"
 
 BEGIN_COMMAND_MAP(CPreferencesDlg, CHelpDialog)
     ON_COMMAND(IDC_CLEAR_CACHE, OnClearCache)

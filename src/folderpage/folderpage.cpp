@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <mutex>
 
+#include "core/pagehost.h"
 #include "folderpage/folderpeek.h"
 #include "imaging/drawing.h"
 #include "res/drawing_resources.h"
-#include "core/pagehost.h"
 
 namespace {
 constexpr UINT kCaptionFormat = DT_CENTER | DT_BOTTOM | DT_SINGLELINE | DT_PATH_ELLIPSIS;  // 0x4029

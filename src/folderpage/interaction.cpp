@@ -5,17 +5,17 @@
 #include <cstring>
 #include <mutex>
 
-#include "shell/settings.h"
 #include "core/navigator.h"
+#include "core/pagehost.h"
 #include "dialogs/addfavoritedlg.h"
-#include "shell/shortcutlink.h"
 #include "folderpage/folderpage.h"
 #include "folderpage/folderpeek.h"
 #include "pages/picturepage.h"
 #include "pages/slideshowpage.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
-#include "core/pagehost.h"
+#include "shell/settings.h"
+#include "shell/shortcutlink.h"
 
 BEGIN_COMMAND_MAP(CFolderPage, CPage)
     ON_COMMAND(ID_OPEN, OnOpen)

@@ -25,8 +25,8 @@
 #include <mutex>
 
 #include "core/navigator.h"
-#include "folderpage/folderpage.h"
 #include "core/pagehost.h"
+#include "folderpage/folderpage.h"
 #include "imaging/picture.h"
 
 void CFolderPage::Start()

@@ -5,19 +5,19 @@
 
 #include <cstdio>
 
-#include "shell/settings.h"
-#include "shell/version.h"
+#include "afxhtmlhelp.h"
 #include "catalog/folderentry.h"
 #include "comptr.h"
 #include "core/navigator.h"
-#include "shell/shortcutlink.h"
 #include "folderpage/folderpage.h"
-#include "pages/picturepage.h"
 #include "frame/favoritesmenu.h"
-#include "afxhtmlhelp.h"
+#include "pages/picturepage.h"
 #include "preview.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
+#include "shell/settings.h"
+#include "shell/shortcutlink.h"
+#include "shell/version.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 
 #include <cstdio>
 
-#include "shell/settings.h"
 #include "core/navigator.h"
 #include "core/page.h"
 #include "dialog.h"
 #include "res/resource.h"
+#include "shell/settings.h"
 #include "view/vemolyview.h"
 
 BOOL CSlideshowBar::Create(CWnd* parent, UINT templateId, UINT style, UINT id)

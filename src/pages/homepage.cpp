@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "shell/settings.h"
+#include "core/pagehost.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
-#include "core/pagehost.h"
+#include "shell/settings.h"
 
 BEGIN_COMMAND_MAP(CHomePage, CPage)
     ON_UPDATE_COMMAND_UI(ID_PLAY, OnUpdateDisable)

@@ -2,10 +2,10 @@
 
 #include <shlwapi.h>
 
+#include "core/pagehost.h"
 #include "dialogs/addfavoritedlg.h"
 #include "imaging/drawing.h"
 #include "res/resource.h"
-#include "core/pagehost.h"
 
 BEGIN_COMMAND_MAP(CPicturePage, CPage)
     ON_COMMAND(ID_ADD_FAVORITE, OnAddFavorite)

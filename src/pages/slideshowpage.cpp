@@ -2,10 +2,10 @@
 
 #include <shlwapi.h>
 
-#include "shell/settings.h"
+#include "core/pagehost.h"
 #include "imaging/drawing.h"
 #include "res/resource.h"
-#include "core/pagehost.h"
+#include "shell/settings.h"
 
 BEGIN_COMMAND_MAP(CSlideshowPage, CPage)
     ON_COMMAND(ID_PLAY, OnPlay)

@@ -5,8 +5,8 @@
 
 #include "afx.h"
 #include "comptr.h"
-#include "shell/settings.h"
 #include "res/resource.h"
+#include "shell/settings.h"
 
 namespace {
 

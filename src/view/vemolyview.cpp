@@ -1,6 +1,5 @@
 #include "view/vemolyview.h"
 
-#include "shell/settings.h"
 #include "core/navigator.h"
 #include "core/page.h"
 #include "dialogs/preferencesdlg.h"
@@ -8,6 +7,7 @@
 #include "pages/picturepage.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
+#include "shell/settings.h"
 
 BEGIN_COMMAND_MAP(CVemolyView, CScrollView)
     ON_COMMAND(ID_GO_BACK, OnGoBack)

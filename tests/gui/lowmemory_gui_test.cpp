@@ -8,11 +8,11 @@
 
 #include <cstdlib>
 
-#include "shell/settings.h"
 #include "app_driver.h"
-#include "shell/shortcutlink.h"
 #include "catalog/thumbnailcache.h"
 #include "jpeg_maker.h"
+#include "shell/settings.h"
+#include "shell/shortcutlink.h"
 #include "temp_folder.h"
 
 namespace {

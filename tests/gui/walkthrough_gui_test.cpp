@@ -14,10 +14,10 @@
 #include <string>
 
 #include "app_driver.h"
-#include "shell/shortcutlink.h"
-#include "res/drawing_resources.h"
 #include "jpeg_maker.h"
+#include "res/drawing_resources.h"
 #include "res/resource.h"
+#include "shell/shortcutlink.h"
 #include "temp_folder.h"
 #include "window_driving.h"
 

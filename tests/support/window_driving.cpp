@@ -84,3 +84,21 @@ INT_PTR RunModal(const std::function<INT_PTR()>& modal, const std::function<void
     driver.join();
     return result;
 }
+
+HWND ShownMenuWindow()
+{
+    HWND found = nullptr;
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM lParam) -> BOOL {
+            char name[16] = "";
+            ::GetClassNameA(window, name, sizeof name);
+            if (std::string(name) == "#32768" && ::IsWindowVisible(window)) {
+                *reinterpret_cast<HWND*>(lParam) = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        (LPARAM)&found);
+    return found;
+}

@@ -16,6 +16,8 @@ std::string ClassOf(HWND window);
 // A shown top-level window of thread with that class and caption (any caption when empty).
 HWND FindShown(DWORD thread, const std::string& className, const std::string& caption);
 HWND WaitForShown(DWORD thread, const std::string& className, const std::string& caption);
+// The popup menu this thread shows now, or null.
+HWND ShownMenuWindow();
 // What the message box of thread says; it is then closed.
 std::string AnswerMessageBox(DWORD thread);
 // Runs script on a second thread while modal() runs here; whatever the script

@@ -5,15 +5,15 @@
 
 #include <string>
 
-#include "shell/settings.h"
 #include "app/vemolyapp.h"
 #include "core/navigator.h"
 #include "core/page.h"
-#include "shell/shortcutlink.h"
 #include "frame/favoritesmenu.h"
 #include "frame/mainframe.h"
 #include "res/resource.h"
 #include "running_app.h"
+#include "shell/settings.h"
+#include "shell/shortcutlink.h"
 #include "temp_folder.h"
 
 namespace {

@@ -7,12 +7,12 @@
 #include <fstream>
 #include <random>
 
-#include "shell/settings.h"
+#include "catalog/thumbnailcache.h"
 #include "file_times.h"
 #include "folder_entries.h"
 #include "imaging/picture.h"
-#include "catalog/thumbnailcache.h"
 #include "jpeg_maker.h"
+#include "shell/settings.h"
 #include "temp_folder.h"
 
 namespace {

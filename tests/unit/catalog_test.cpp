@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "catalog/foldercatalog.h"
-#include "shell/shortcutlink.h"
 #include "file_times.h"
 #include "folder_entries.h"
+#include "shell/shortcutlink.h"
 #include "temp_folder.h"
 
 namespace {

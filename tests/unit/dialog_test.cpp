@@ -7,18 +7,18 @@
 #include <vector>
 
 #include "afx.h"
-#include "dialogs/aboutdlg.h"
-#include "shell/settings.h"
+#include "afxhtmlhelp.h"
 #include "app/vemolyapp.h"
-#include "shell/version.h"
+#include "app_driver.h"
 #include "dialog.h"
+#include "dialogs/aboutdlg.h"
 #include "dialogs/addfavoritedlg.h"
 #include "dialogs/newfolderdlg.h"
-#include "shell/shortcutlink.h"
-#include "afxhtmlhelp.h"
 #include "recording_hhctrl.h"
 #include "res/resource.h"
-#include "app_driver.h"
+#include "shell/settings.h"
+#include "shell/shortcutlink.h"
+#include "shell/version.h"
 #include "temp_folder.h"
 #include "window_driving.h"
 
@@ -106,15 +106,20 @@ void PressKey(WORD key)
     ::SendInput(2, input, sizeof(INPUT));
 }
 
-// Clicks the left button at a screen point.
+// Clicks the left button at a screen point. The move travels with the
+// click in one batch of input: a pointer set apart may not have arrived
+// where the button goes down.
 void ClickAt(POINT point)
 {
     ::SetCursorPos(point.x, point.y);
-    INPUT input[2]{};
-    input[0].type = input[1].type = INPUT_MOUSE;
-    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    ::SendInput(2, input, sizeof(INPUT));
+    INPUT input[3]{};
+    input[0].type = input[1].type = input[2].type = INPUT_MOUSE;
+    input[0].mi.dx = (point.x * 65535) / (::GetSystemMetrics(SM_CXSCREEN) - 1);
+    input[0].mi.dy = (point.y * 65535) / (::GetSystemMetrics(SM_CYSCREEN) - 1);
+    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ::SendInput(3, input, sizeof(INPUT));
 }
 
 // ---------------------------------------------------------------- tree items as the user sees them

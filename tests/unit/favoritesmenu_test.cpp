@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "shell/shortcutlink.h"
 #include "folder_entries.h"
 #include "frame/favoritesmenu.h"
 #include "res/resource.h"
+#include "shell/shortcutlink.h"
 #include "temp_folder.h"
 
 namespace {

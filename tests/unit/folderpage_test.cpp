@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "app/vemolyapp.h"
+#include "catalog/thumbnailcache.h"
 #include "core/navigator.h"
 #include "dc.h"
 #include "file_times.h"
 #include "folder_entries.h"
 #include "folderpage/folderpage.h"
 #include "imaging/picture.h"
-#include "catalog/thumbnailcache.h"
 #include "jpeg_maker.h"
 #include "res/drawing_resources.h"
 #include "running_app.h"

@@ -4,12 +4,12 @@
 
 #include <objbase.h>
 
-#include "shell/settings.h"
-#include "pages/homepage.h"
-#include "shell/shortcutlink.h"
 #include "file_times.h"
 #include "folder_entries.h"
+#include "pages/homepage.h"
 #include "res/resource.h"
+#include "shell/settings.h"
+#include "shell/shortcutlink.h"
 #include "temp_folder.h"
 
 namespace {

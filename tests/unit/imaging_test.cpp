@@ -16,13 +16,13 @@
 #include <tuple>
 #include <type_traits>
 
-#include "jpeglib.h"
 #include "jerror.h"
+#include "jpeglib.h"
 
 #include "app_driver.h"
 #include "catalog/folderentry.h"
-#include "dc.h"
 #include "catalog/folderentry.h"
+#include "dc.h"
 #include "gdi.h"
 #include "imaging/drawing.h"
 #include "imaging/picture.h"

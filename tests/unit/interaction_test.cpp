@@ -12,24 +12,25 @@
 #include <string>
 #include <vector>
 
-#include "shell/settings.h"
 #include "app/vemolyapp.h"
 #include "app_driver.h"
-#include "pages/homepage.h"
+#include "catalog/thumbnailcache.h"
 #include "core/navigator.h"
-#include "shell/shortcutlink.h"
 #include "folder_entries.h"
 #include "folderpage/folderpage.h"
 #include "folderpage/folderpeek.h"
-#include "catalog/thumbnailcache.h"
 #include "jpeg_maker.h"
+#include "pages/homepage.h"
 #include "pages/picturepage.h"
 #include "pages/slideshowpage.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
 #include "running_app.h"
+#include "shell/settings.h"
+#include "shell/shortcutlink.h"
 #include "temp_folder.h"
 #include "view/vemolyview.h"
+#include "window_driving.h"
 
 namespace {
 
@@ -180,24 +181,6 @@ struct MenuRun {
     UINT defaultItem = 0;
 };
 MenuRun* g_menuRun = nullptr;
-
-HWND ShownMenuWindow()
-{
-    HWND found = nullptr;
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND window, LPARAM lParam) -> BOOL {
-            char name[16] = "";
-            ::GetClassNameA(window, name, sizeof name);
-            if (std::string(name) == "#32768" && ::IsWindowVisible(window)) {
-                *reinterpret_cast<HWND*>(lParam) = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        (LPARAM)&found);
-    return found;
-}
 
 // Runs inside the menu's own loop: reads the popup, then types or dismisses;
 // a menu still open a second later is dismissed, so no test hangs in it.
@@ -649,6 +632,21 @@ protected:
         return link;
     }
 
+    // Home current, with a History shortcut to the album and a favorite,
+    // once both panes show them.
+    void ShowBothPanes()
+    {
+        home = dynamic_cast<CHomePage*>(g_navigator.GetPage(0));
+        ASSERT_NE(home, nullptr);
+        g_navigator.Home();
+        ::SetForegroundWindow(theApp.m_pMainWnd->m_hWnd);
+        visited = Keep(g_settings.HistoryFolder, album);
+        favorite = Keep(g_settings.FavoritesFolder, temp / "empty");
+        ASSERT_TRUE(WaitUntil([&] {
+            return Find(home->HistoryPane(), visited) && Find(home->FavoritesPane(), favorite);
+        })) << "both panes follow their folders";
+    }
+
     static CFolderEntry* Find(CFolderPage& pane, const std::string& link)
     {
         for (CFolderEntry& entry : pane.Catalog().m_entries)
@@ -656,6 +654,9 @@ protected:
                 return &entry;
         return nullptr;
     }
+
+    CHomePage* home = nullptr;
+    std::string visited, favorite;
 
 private:
     std::vector<std::string> m_links;
@@ -697,15 +698,7 @@ TEST_F(HomeInteraction, PlayAndAddFavoriteAreGreyAndTheCaptionSaysHomeWheneverHo
 
 TEST_F(HomeInteraction, AHistoryEntryOffersRemoveFromHistoryAFavoriteItsPanesMenu)
 {
-    auto* home = dynamic_cast<CHomePage*>(g_navigator.GetPage(0));
-    ASSERT_NE(home, nullptr);
-    g_navigator.Home();
-    ::SetForegroundWindow(theApp.m_pMainWnd->m_hWnd);
-    const std::string visited = Keep(g_settings.HistoryFolder, album);
-    const std::string favorite = Keep(g_settings.FavoritesFolder, temp / "empty");
-    ASSERT_TRUE(WaitUntil([&] {
-        return Find(home->HistoryPane(), visited) && Find(home->FavoritesPane(), favorite);
-    })) << "both panes follow their folders";
+    ASSERT_NO_FATAL_FAILURE(ShowBothPanes());
 
     const CFolderEntry& inHistory = *Find(home->HistoryPane(), visited);
     ASSERT_TRUE(::PtInRect(&home->HistoryArea(), OnCell(inHistory)));
@@ -723,15 +716,7 @@ TEST_F(HomeInteraction, AHistoryEntryOffersRemoveFromHistoryAFavoriteItsPanesMen
 
 TEST_F(HomeInteraction, AContextCommandActsOnTheEntryRightClickedWhereverTheItemLies)
 {
-    auto* home = dynamic_cast<CHomePage*>(g_navigator.GetPage(0));
-    ASSERT_NE(home, nullptr);
-    g_navigator.Home();
-    ::SetForegroundWindow(theApp.m_pMainWnd->m_hWnd);
-    const std::string visited = Keep(g_settings.HistoryFolder, album);
-    const std::string favorite = Keep(g_settings.FavoritesFolder, temp / "empty");
-    ASSERT_TRUE(WaitUntil([&] {
-        return Find(home->HistoryPane(), visited) && Find(home->FavoritesPane(), favorite);
-    }));
+    ASSERT_NO_FATAL_FAILURE(ShowBothPanes());
 
     // "Remove from History" chosen while the pointer is over the Favorites pane.
     const POINT overFavorites = OnCell(*Find(home->FavoritesPane(), favorite));

@@ -10,21 +10,21 @@
 #include <string>
 #include <vector>
 
-#include "shell/settings.h"
 #include "app/vemolyapp.h"
 #include "app_driver.h"
+#include "catalog/thumbnailcache.h"
 #include "core/navigator.h"
 #include "folder_entries.h"
 #include "folderpage/folderpage.h"
 #include "frame/mainframe.h"
 #include "imaging/picture.h"
-#include "catalog/thumbnailcache.h"
 #include "jpeg_maker.h"
 #include "pages/picturepage.h"
 #include "pages/slideshowpage.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
 #include "running_app.h"
+#include "shell/settings.h"
 #include "temp_folder.h"
 #include "view/vemolyview.h"
 

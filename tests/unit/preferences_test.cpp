@@ -8,21 +8,21 @@
 #include <string>
 #include <vector>
 
-#include "shell/settings.h"
 #include "app/vemolyapp.h"
-#include "pages/homepage.h"
+#include "catalog/thumbnailcache.h"
 #include "core/navigator.h"
-#include "shell/shortcutlink.h"
 #include "folder_entries.h"
 #include "folderpage/folderpage.h"
-#include "catalog/thumbnailcache.h"
 #include "jpeg_maker.h"
+#include "pages/homepage.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
 #include "running_app.h"
+#include "shell/settings.h"
+#include "shell/shortcutlink.h"
 #include "temp_folder.h"
-#include "window_driving.h"
 #include "view/vemolyview.h"
+#include "window_driving.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "shell/settings.h"
 #include "core/navigator.h"
 #include "core/page.h"
 #include "frame/mainframe.h"
 #include "res/resource.h"
 #include "running_app.h"
+#include "shell/settings.h"
 #include "view/vemolyview.h"
 
 namespace {

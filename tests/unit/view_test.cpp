@@ -4,12 +4,12 @@
 
 #include <vector>
 
-#include "shell/settings.h"
 #include "app/vemolyapp.h"
 #include "core/navigator.h"
 #include "core/page.h"
 #include "res/resource.h"
 #include "running_app.h"
+#include "shell/settings.h"
 #include "view/vemolyview.h"
 
 namespace {
