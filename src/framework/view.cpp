@@ -132,8 +132,11 @@ void CScrollView::ScrollToPosition(POINT position)
     OnScrollPositionChanged();
     if (!m_hWnd)
         return;
-    ::SetScrollPos(m_hWnd, SB_HORZ, m_scroll.x, TRUE);
-    ::SetScrollPos(m_hWnd, SB_VERT, m_scroll.y, TRUE);
+    // A bar is drawn again only when its thumb moves: drawing one is slow.
+    if (::GetScrollPos(m_hWnd, SB_HORZ) != m_scroll.x)
+        ::SetScrollPos(m_hWnd, SB_HORZ, m_scroll.x, TRUE);
+    if (::GetScrollPos(m_hWnd, SB_VERT) != m_scroll.y)
+        ::SetScrollPos(m_hWnd, SB_VERT, m_scroll.y, TRUE);
     if (dx || dy)
         ::ScrollWindowEx(m_hWnd, dx, dy, nullptr, nullptr, nullptr, nullptr,
                          SW_INVALIDATE | SW_ERASE);
@@ -189,20 +192,26 @@ void CScrollView::ApplyBars()
         OnScrollPositionChanged();
     }
 
+    SetBar(SB_HORZ, needH ? m_total.cx - 1 : 0, needH ? (UINT)visible.cx : 0, m_scroll.x);
+    SetBar(SB_VERT, needV ? m_total.cy - 1 : 0, needV ? (UINT)visible.cy : 0, m_scroll.y);
+    ::ShowScrollBar(m_hWnd, SB_HORZ, needH);
+    ::ShowScrollBar(m_hWnd, SB_VERT, needV);
+}
+
+void CScrollView::SetBar(int bar, int maximum, UINT page, int position)
+{
+    // Set (and drawn again) only when it changes: drawing a bar is slow.
     SCROLLINFO info{};
     info.cbSize = sizeof info;
     info.fMask = SIF_PAGE | SIF_POS | SIF_RANGE;
+    if (::GetScrollInfo(m_hWnd, bar, &info) && info.nMin == 0 && info.nMax == maximum && info.nPage == page
+        && info.nPos == position)
+        return;
     info.nMin = 0;
-    info.nMax = needH ? m_total.cx - 1 : 0;
-    info.nPage = needH ? (UINT)visible.cx : 0;
-    info.nPos = m_scroll.x;
-    ::SetScrollInfo(m_hWnd, SB_HORZ, &info, TRUE);
-    info.nMax = needV ? m_total.cy - 1 : 0;
-    info.nPage = needV ? (UINT)visible.cy : 0;
-    info.nPos = m_scroll.y;
-    ::SetScrollInfo(m_hWnd, SB_VERT, &info, TRUE);
-    ::ShowScrollBar(m_hWnd, SB_HORZ, needH);
-    ::ShowScrollBar(m_hWnd, SB_VERT, needV);
+    info.nMax = maximum;
+    info.nPage = page;
+    info.nPos = position;
+    ::SetScrollInfo(m_hWnd, bar, &info, TRUE);
 }
 
 void CScrollView::OnPrepareDC(CDC* dc, CPrintInfo* info)

@@ -66,6 +66,7 @@ protected:
 private:
     void UpdateBars();
     void ApplyBars();
+    void SetBar(int bar, int maximum, UINT page, int position);
     void ScrollBy(int bar, UINT code);
     CPoint MaxScroll() const;
 
