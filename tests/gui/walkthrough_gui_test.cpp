@@ -563,6 +563,11 @@ TEST_F(Walkthrough, NamesInAnyScriptArePaintedAsTheyAreWritten)
         })) << "a caption reading " << AfxUtf8(name);
     }
     Screenshot("names.bmp");
+
+    // Played, the status bar shows the path of the entry on screen.
+    app.Command(ID_PLAY);
+    HWND status = ::GetDlgItem(app.MainWindow(), 0xE801);
+    EXPECT_TRUE(Eventually([&] { return Text(status) == tokyo + "\\Ünïcödé"; })) << Text(status);
     EXPECT_EQ(app.Close(), 0);
 }
 
@@ -596,6 +601,9 @@ TEST_F(Walkthrough, NamesTypedInAnyScriptNameTheNewFolderAndTheFavorite)
     ::PostMessageA(newFolder, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)::GetDlgItem(newFolder, IDOK));
     const std::string created = AppDataVemoly() + "\\Favorites\\" + folder;
     EXPECT_TRUE(Eventually([&] { return Exists(created); })) << created;
+    HWND tree = ::GetDlgItem(dialog, IDC_FOLDER_TREE);
+    EXPECT_TRUE(Eventually([&] { return SelectedTreeItem(app.ProcessId(), tree) == folder; }))
+        << "the tree shows the new folder: " << SelectedTreeItem(app.ProcessId(), tree);
 
     // The new folder is selected: the favorite goes into it.
     EXPECT_TRUE(Eventually([&] { return !::IsWindow(newFolder); }));
