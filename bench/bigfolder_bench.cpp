@@ -132,10 +132,7 @@ int main()
     ::GetTempPathA(MAX_PATH, temp);
     const std::string folder = std::string(temp) + "orlivane-bigfolder-bench-" + std::to_string(count);
     ::CreateDirectoryA(folder.c_str(), nullptr);
-    JpegRecipe recipe;
-    recipe.width = 32;
-    recipe.height = 24;
-    recipe.pattern = JpegPattern::Photo;
+    const JpegRecipe recipe = PhotoRecipe(32, 24);
     const std::string jpeg = MakeJpeg(recipe);
     Clock::time_point start = Clock::now();
     int made = 0;

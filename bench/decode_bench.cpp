@@ -88,11 +88,7 @@ int main(int argc, char** argv)
     size_t bytes = 0;
     const Clock::time_point making = Clock::now();
     for (int i = 0; i < count; ++i) {
-        JpegRecipe recipe;
-        recipe.width = width;
-        recipe.height = height;
-        recipe.pattern = JpegPattern::Photo;
-        recipe.seed = (unsigned)i + 1;
+        JpegRecipe recipe = PhotoRecipe(width, height, (unsigned)i + 1);
         recipe.quality = 90;
         const std::string jpeg = MakeJpeg(recipe);
         bytes += jpeg.size();

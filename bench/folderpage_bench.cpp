@@ -226,11 +226,7 @@ int main()
         files.push_back(folder + name);
         if (::GetFileAttributesA(files.back().c_str()) != INVALID_FILE_ATTRIBUTES)
             continue;  // made by an earlier run
-        JpegRecipe recipe;
-        recipe.width = 4000;
-        recipe.height = 3000;
-        recipe.pattern = JpegPattern::Photo;
-        recipe.seed = (unsigned)i + 1;
+        const JpegRecipe recipe = PhotoRecipe(4000, 3000, (unsigned)i + 1);
         std::ofstream(files.back(), std::ios::binary) << MakeJpeg(recipe);
     }
     ::DeleteFileA(CacheFileName(folder).c_str());
@@ -258,10 +254,7 @@ int main()
     ::CreateDirectoryA(large.c_str(), nullptr);
     const std::string largePicture = large + "\\IMG_8000x6000.jpg";
     if (::GetFileAttributesA(largePicture.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        JpegRecipe recipe;
-        recipe.width = 8000;
-        recipe.height = 6000;
-        recipe.pattern = JpegPattern::Photo;
+        const JpegRecipe recipe = PhotoRecipe(8000, 6000);
         std::ofstream(largePicture, std::ios::binary) << MakeJpeg(recipe);
     }
     PlainDecode(largePicture);

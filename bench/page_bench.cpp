@@ -54,11 +54,7 @@ std::string Picture(const std::string& folder, const char* name, int width, int 
     ::CreateDirectoryA(folder.c_str(), nullptr);
     const std::string path = folder + "\\" + name;
     if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        JpegRecipe recipe;
-        recipe.width = width;
-        recipe.height = height;
-        recipe.pattern = JpegPattern::Photo;
-        recipe.seed = seed;
+        const JpegRecipe recipe = PhotoRecipe(width, height, seed);
         std::ofstream(path, std::ios::binary) << MakeJpeg(recipe);
     }
     return path;

@@ -598,12 +598,15 @@ TEST_F(Walkthrough, NamesTypedInAnyScriptNameTheNewFolderAndTheFavorite)
     Type(AfxWide(folder));
     HWND folderName = ::GetDlgItem(newFolder, IDC_NAME);
     EXPECT_TRUE(Eventually([&] { return Text(folderName) == folder; })) << Text(folderName);
+    ::Sleep(300);  // painted
+    EXPECT_TRUE(CaptureWindow(newFolder).SaveBmp(artifacts + "\\new-folder.bmp"));
     ::PostMessageA(newFolder, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)::GetDlgItem(newFolder, IDOK));
     const std::string created = AppDataVemoly() + "\\Favorites\\" + folder;
     EXPECT_TRUE(Eventually([&] { return Exists(created); })) << created;
     HWND tree = ::GetDlgItem(dialog, IDC_FOLDER_TREE);
     EXPECT_TRUE(Eventually([&] { return SelectedTreeItem(app.ProcessId(), tree) == folder; }))
         << "the tree shows the new folder: " << SelectedTreeItem(app.ProcessId(), tree);
+    EXPECT_TRUE(CaptureWindow(dialog).SaveBmp(artifacts + "\\add-favorite.bmp"));
 
     // The new folder is selected: the favorite goes into it.
     EXPECT_TRUE(Eventually([&] { return !::IsWindow(newFolder); }));

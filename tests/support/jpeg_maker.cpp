@@ -149,6 +149,16 @@ JpegRecipe SolidRecipe(int width, int height, unsigned char red, unsigned char g
     return recipe;
 }
 
+JpegRecipe PhotoRecipe(int width, int height, unsigned seed)
+{
+    JpegRecipe recipe;
+    recipe.width = width;
+    recipe.height = height;
+    recipe.pattern = JpegPattern::Photo;
+    recipe.seed = seed;
+    return recipe;
+}
+
 std::string MakeJpeg(const JpegRecipe& recipe)
 {
     std::string bytes;

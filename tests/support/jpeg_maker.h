@@ -31,6 +31,8 @@ struct JpegRecipe {
 
 // A width by height picture of one colour, otherwise the defaults.
 JpegRecipe SolidRecipe(int width, int height, unsigned char red, unsigned char green, unsigned char blue);
+// A photo-like picture of that size; seed varies its pattern.
+JpegRecipe PhotoRecipe(int width, int height, unsigned seed = 1);
 // The bytes of a JPEG file made to the recipe.
 std::string MakeJpeg(const JpegRecipe& recipe);
 // The recipe's own pixel at (x, y): red, green, blue (grey in all three).

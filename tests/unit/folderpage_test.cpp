@@ -264,15 +264,10 @@ protected:
 
     void MakePictures(int count, int width, int height)
     {
-        JpegRecipe recipe;
-        recipe.width = width;
-        recipe.height = height;
-        recipe.pattern = JpegPattern::Photo;
         for (int i = 0; i < count; ++i) {
             char name[32];
             std::snprintf(name, sizeof name, "IMG_%03d.jpg", i);
-            recipe.seed = (unsigned)i + 1;
-            WriteJpeg(temp, name, recipe);
+            WriteJpeg(temp, name, PhotoRecipe(width, height, (unsigned)i + 1));
         }
     }
 

@@ -529,11 +529,7 @@ TEST(Fitting, ASliverOfAPictureIsStillDrawnOnePixelHigh)
 // The pixels of a bitmap of the screen's own format, read back as 32 bits.
 std::vector<DWORD> ScreenPixels(HBITMAP bitmap, int width, int height)
 {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
+    BITMAPINFO info = PictureInfo(width, height);
     info.bmiHeader.biBitCount = 32;
     std::vector<DWORD> pixels((size_t)width * height);
     const HDC screen = ::GetDC(nullptr);
@@ -545,10 +541,7 @@ std::vector<DWORD> ScreenPixels(HBITMAP bitmap, int width, int height)
 TEST(Fitting, ShrunkOntoTheScreenItPicksTheSamePixelsAsOneStretchBlt)
 {
     TempFolder folder;
-    JpegRecipe recipe;
-    recipe.width = 1001;
-    recipe.height = 703;
-    recipe.pattern = JpegPattern::Photo;
+    const JpegRecipe recipe = PhotoRecipe(1001, 703);
     CPictureBitmap picture;
     picture.LoadFromFile(WriteJpeg(folder, "photo.jpg", recipe));
     ASSERT_TRUE(picture.m_hBitmap);

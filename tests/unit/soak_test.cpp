@@ -137,10 +137,7 @@ bool ClickFirst(CFolderPage& page, Test test, bool onBadge = false)
 TEST(Soak, AnotherProgramChangingTheFolderWhileThePageIsOpenedPlayedAndLeft)
 {
     TempFolder temp;
-    JpegRecipe recipe;
-    recipe.width = 640;
-    recipe.height = 480;
-    recipe.pattern = JpegPattern::Photo;
+    const JpegRecipe recipe = PhotoRecipe(640, 480);
     const std::string picture = MakeJpeg(recipe);
     for (int i = 0; i < 6; ++i)
         temp.WriteFile("p" + std::to_string(i) + ".jpg", picture);
