@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "filefind.h"
+#include "imaging/jpegio.h"
 #include "imaging/picture.h"
 #include "shell/settings.h"
 
@@ -13,7 +14,10 @@
 namespace {
 
 constexpr unsigned kMagic = 'Q' | 'V' << 8 | 'L' << 16 | 'M' << 24;
-constexpr unsigned kVersion = 0x01000000;
+// Files of earlier versions hold thumbnails shrunk by picking pixels,
+// neither upright nor colour-managed: their records serve only entries that
+// cannot be made again (offline), and the next write replaces them.
+constexpr unsigned kVersion = 0x01000001;
 constexpr long kHeaderSize = 64;
 constexpr size_t kPathSize = 240;
 constexpr int kLargestThumbnail = 90;
@@ -153,6 +157,7 @@ bool CThumbnailCache::ReadRecords(const CFolderEntry&, const std::function<bool(
     const unsigned directoryOffset = m_header[3];
     if (m_header[0] != kMagic || m_header[1] > kVersion)
         return false;
+    const bool current = m_header[1] == kVersion;
     if ((long long)directoryOffset + directorySize > length)
         return false;
     // The file was written with one record per entry: a directory far larger
@@ -184,7 +189,7 @@ bool CThumbnailCache::ReadRecords(const CFolderEntry&, const std::function<bool(
         const CacheRecord& record = records[found->second];
         const bool sameTime = record.timeLow == entry.m_time.dwLowDateTime
                            && record.timeHigh == entry.m_time.dwHighDateTime;
-        if (!sameTime && !(entry.m_kind & EntryOffline))
+        if (!(sameTime && current) && !(entry.m_kind & EntryOffline))
             continue;
         // An entry that kept its bitmap through a refresh already shows what
         // its record holds.

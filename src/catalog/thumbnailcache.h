@@ -3,7 +3,7 @@
 // the picture each was made from.
 //
 // File layout, little-endian 32-bit numbers:
-//   0   header, 64 bytes: "QVLM", version 0x01000000, directory size
+//   0   header, 64 bytes: "QVLM", version 0x01000001, directory size
 //       (records x 256), directory offset (64), zeros
 //   64  directory: one 256-byte record per catalog entry, in list order:
 //       data length, data offset, time low, time high, path (240 bytes,

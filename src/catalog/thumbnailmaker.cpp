@@ -1,31 +1,43 @@
-// Making a thumbnail: the whole picture decoded, then drawn shrunk into a
-// section of the fitted size, whose pixels the thumbnail keeps.
+// Making a thumbnail: the picture decoded at the smallest scale that still
+// fills the thumbnail, upright and in sRGB, then shrunk by averaging.
 #include "catalog/folderentry.h"
 #include "dc.h"
 #include "gdi.h"
 #include "imaging/drawing.h"
 #include "imaging/picture.h"
+#include "imaging/resample.h"
 
 bool CThumbnail::LoadBitmap(const CFolderEntry& entry, CPictureBitmap* scratch,
                             const std::function<bool()>& stop)
 {
     if (Bitmap() || entry.m_picturePath.empty())
         return true;
+    constexpr int kBox = 90;
     CPictureBitmap own;
     CPictureBitmap& picture = scratch ? *scratch : own;
     // A header that cannot be read must not leave the last picture's size.
     picture.m_width = picture.m_height = 0;
-    if (!picture.LoadFromFile(entry.m_picturePath, stop))
+    // Thumbnails are kept in the cache, so they are stored in sRGB.
+    if (!picture.LoadFromFile(entry.m_picturePath, stop, SIZE{kBox, kBox}, ColourTarget::Srgb))
         return false;
-    const SIZE size = FitPictureInBox(picture, 90, 90);
+    const SIZE size = FitPictureInBox(picture, kBox, kBox);
     if (size.cx <= 0 || size.cy <= 0)
         return true;  // not even the header could be read
+    // A picture whose data the library rejects leaves the holder without a
+    // bitmap: the thumbnail is then black, of the fitted size.
+    PixelRows rows;
+    if (picture.m_hBitmap && GetPictureRows(picture.m_hBitmap, rows) && size.cx < rows.width
+        && size.cy < rows.height) {
+        auto pixels = std::make_unique<CPixels>(size.cx, size.cy);
+        ShrinkPixels(rows, pixels->Rows());
+        ReplaceBitmap(std::move(pixels), size.cx, size.cy);
+        return true;
+    }
+    // A picture smaller than the thumbnail is enlarged as the system draws.
     CBitmap section;
     if (!section.Attach(CreatePictureDib(size.cx, size.cy)))
         return true;
     {
-        // A picture whose data the library rejects leaves the holder without
-        // a bitmap: the thumbnail is then black, of the fitted size.
         CDC memory;
         if (!memory.CreateCompatibleDC(nullptr))
             return true;

@@ -53,6 +53,15 @@ void CPage::SaveScrollPosition()
         m_scroll = host->GetScrollPosition();
 }
 
+SIZE CPage::ShownBox() const
+{
+    CPageHost* host = GetPageHost();
+    if (!host)
+        return SIZE{0, 0};
+    const CRect client = host->GetPageClientRect();
+    return SIZE{client.Width(), client.Height()};
+}
+
 RECT CPage::GetDrawArea(CDC* dc) const
 {
     if (dc && dc->IsPrinting()) {

@@ -36,6 +36,9 @@ public:
     void SaveScrollPosition();
     // The printable sheet in page coordinates on a printer, else the bounds.
     RECT GetDrawArea(CDC* dc) const;
+    // What a picture shown on the page is fitted into, in pixels: the
+    // view's client area; 0 by 0 without a view.
+    SIZE ShownBox() const;
 
     // Read by worker threads too.
     bool IsActive() const { return m_active.load(); }

@@ -1,26 +1,19 @@
 #include "imaging/drawing.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "gdi.h"
 
 namespace {
 
-// A screen of another pixel format gets the whole picture converted before
-// it is shrunk. Shrinking into a section of the picture's own format first
-// picks the same pixels (COLORONCOLOR only picks, never blends), and only the
-// shrunk copy is converted.
-bool ShrinkThenCopy(CDC* dc, int x, int y, int width, int height, CDC& picture,
-                    const CPictureBitmap& source)
+// The size in device pixels of width by height logical units at dc: what a
+// printer's mapping makes of them.
+SIZE DeviceSize(CDC* dc, int x, int y, int width, int height)
 {
-    CBitmap shrunk;
-    CDC memory;
-    if (!shrunk.Attach(CreatePictureDib(width, height)) || !memory.CreateCompatibleDC(dc))
-        return false;
-    CSelectObject select(&memory, shrunk);
-    memory.SetStretchBltMode(COLORONCOLOR);
-    return memory.StretchBlt(0, 0, width, height, &picture, 0, 0, source.m_width, source.m_height, SRCCOPY)
-        && dc->BitBlt(x, y, width, height, &memory, 0, 0, SRCCOPY);
+    RECT rect{x, y, x + width, y + height};
+    dc->LPtoDP(&rect);
+    return SIZE{std::abs(rect.right - rect.left), std::abs(rect.bottom - rect.top)};
 }
 
 }  // namespace
@@ -34,30 +27,46 @@ void DrawPictureFitted(CDC* dc, const RECT& area, const CPictureBitmap& picture,
     const int areaWidth = area.right - area.left;
     const int areaHeight = area.bottom - area.top;
     if (width == 0 || height == 0) {
-        width = picture.m_width;
-        height = picture.m_height;
-        if ((width > areaWidth || height > areaHeight) && width > 0 && height > 0) {
-            const double scale = std::min((double)areaWidth / width,
-                                          (double)((float)areaHeight / (float)height));
-            // A sliver of a picture still shows as one pixel across.
-            width = std::max(1, (int)(picture.m_width * scale));
-            height = std::max(1, (int)(picture.m_height * scale));
-        }
+        const SIZE fitted = FitSizeInBox(picture.m_width, picture.m_height, areaWidth, areaHeight);
+        width = fitted.cx;
+        height = fitted.cy;
     }
     const int x = area.left + (areaWidth - width) / 2;
     const int y = area.top + (areaHeight - height) / 2;
     if (!picture.m_hBitmap)
         return;
 
+    // Shrunk by averaging, once for every paint at that size; enlarged by
+    // repeating pixels as the system does.
+    const SIZE source = picture.BitmapSize();
+    const SIZE device = DeviceSize(dc, x, y, width, height);
+    if (device.cx < source.cx && device.cy < source.cy && device.cx > 0 && device.cy > 0) {
+        if (const CPixels* shrunk = picture.Shrunk(device.cx, device.cy)) {
+            const BITMAPINFO info = shrunk->Info();
+            ::StretchDIBits(dc->m_hDC, x, y, width, height, 0, 0, shrunk->Width(), shrunk->Height(),
+                            shrunk->Bits(), &info, DIB_RGB_COLORS, SRCCOPY);
+            return;
+        }
+    }
     CDC memory;
     if (!memory.CreateCompatibleDC(dc))
         return;
     CSelectObject select(&memory, picture.m_hBitmap);
     dc->SetStretchBltMode(COLORONCOLOR);
-    if (!dc->IsPrinting() && width < picture.m_width && height < picture.m_height
-        && ShrinkThenCopy(dc, x, y, width, height, memory, picture))
-        return;
-    dc->StretchBlt(x, y, width, height, &memory, 0, 0, picture.m_width, picture.m_height, SRCCOPY);
+    dc->StretchBlt(x, y, width, height, &memory, 0, 0, source.cx, source.cy, SRCCOPY);
+}
+
+void DrawPictureFile(CDC* dc, const RECT& area, CPictureBitmap& picture, const std::string& path)
+{
+    const SIZE box = DeviceSize(dc, area.left, area.top, area.right - area.left, area.bottom - area.top);
+    if (!picture.Covers(box) && !path.empty()) {
+        try {
+            picture.LoadFromFile(path, {}, box);
+        } catch (...) {
+            // Gone meanwhile: what was decoded before is shown.
+        }
+    }
+    DrawPictureFitted(dc, area, picture, 0, 0);
 }
 
 void DrawPixels(CDC* dc, int x, int y, const CPixels& pixels)

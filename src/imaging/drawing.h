@@ -1,6 +1,8 @@
 // Drawing pictures and icons on the screen and on paper.
 #pragma once
 
+#include <string>
+
 #include "dc.h"
 #include "imaging/picture.h"
 
@@ -9,6 +11,11 @@
 // black; on a printer it is left as it is.
 void DrawPictureFitted(CDC* dc, const RECT& area, const CPictureBitmap& picture, int width,
                        int height);
+
+// DrawPictureFitted with 0 and 0 for a picture decoded from path: first
+// decoded again, at a larger scale, when the bitmap holds too few pixels
+// for area (a larger window, a printer).
+void DrawPictureFile(CDC* dc, const RECT& area, CPictureBitmap& picture, const std::string& path);
 
 // Copies pixels with their top-left corner at (x, y), at their own size in
 // the DC's units.

@@ -1,5 +1,5 @@
-// Pictures as 24-bit top-down DIB sections: JPEG decoding into them,
-// encoding out of them and lossless quarter turns of JPEG files.
+// Pictures as 24-bit top-down DIB sections: JPEG decoding into them, upright
+// and in the colours they were taken in, and encoding out of them.
 //
 // Thrown values: a failure on a file throws its Win32 error code (DWORD);
 // a libjpeg error throws the library's message code (int).
@@ -12,19 +12,23 @@
 #include <memory>
 #include <string>
 
+#include "imaging/colour.h"
 #include "imaging/pixels.h"
-
-struct jpeg_common_struct;
 
 // Asked between batches of rows while a picture decodes: true gives the
 // decoding up, so that a thread can be stopped within milliseconds.
 using StopRequest = std::function<bool()>;
 
-// One decoded picture. Width and height are those of the last JPEG header
-// read into the holder, also when decoding then failed.
+// One decoded picture, turned upright as its EXIF Orientation says and
+// converted from its colour profile. The bitmap may hold it reduced: the
+// library decodes at 1/2, 1/4 or 1/8 scale in a fraction of the time, and
+// a picture shown in a box needs no more pixels than the box.
 class CPictureBitmap {
 public:
     HBITMAP m_hBitmap = nullptr;  // owned; null when there is no picture
+    // The picture's size as it stands upright, whatever the bitmap's size:
+    // that of the last JPEG header read into the holder, also when decoding
+    // then failed.
     int m_width = 0;
     int m_height = 0;
 
@@ -35,27 +39,36 @@ public:
 
     // Throws the Win32 error code, holder unchanged, when path cannot be
     // opened. A picture libjpeg rejects leaves the holder without a bitmap.
-    // The holder's section is decoded into again when the new picture has
-    // its size, which spares the system a fresh allocation of every page.
-    // False when stop gave the decoding up (the holder then has no bitmap).
-    bool LoadFromFile(const std::string& path, const StopRequest& stop = {});
+    // box is what the picture will be fitted into, in pixels; 0 by 0 asks
+    // for every pixel. The holder's section is decoded into again when the
+    // new picture has its size, which spares the system a fresh allocation
+    // of every page. False when stop gave the decoding up (the holder then
+    // has no bitmap).
+    bool LoadFromFile(const std::string& path, const StopRequest& stop = {}, SIZE box = {0, 0},
+                      ColourTarget target = ColourTarget::Display);
+
+    // Whether the bitmap has pixels enough for the picture fitted into box.
+    bool Covers(SIZE box) const;
+    SIZE BitmapSize() const { return m_bitmapSize; }
+    // The bitmap shrunk to width by height, both smaller than it; kept for
+    // the paints that follow. Null when there is no bitmap.
+    const CPixels* Shrunk(int width, int height) const;
+
+private:
+    SIZE m_bitmapSize{0, 0};
+    mutable std::unique_ptr<CPixels> m_shrunk;
 };
 
 // A 24-bit BI_RGB top-down DIB section, or null.
 HBITMAP CreatePictureDib(int width, int height);
+// The rows of a section CreatePictureDib made; false for anything else.
+bool GetPictureRows(HBITMAP bitmap, PixelRows& rows);
 
-// Clockwise; any other value means no turn.
-enum PictureTurn { Turn90 = 0, Turn180 = 1, Turn270 = 2 };
-
-// libjpeg's error_exit for every object of this module: reports through
-// output_message, then throws msg_code as an int.
-void ThrowingErrorExit(jpeg_common_struct* info);
-
-// Decodes the JPEG stream at the file's position at full scale. size gets the
-// header's width and height once they are read. exchangeRedBlue gives the
-// bitmap's blue, green, red order (picture files); false keeps the stream's
-// byte order (thumbnails written by EncodeJpeg). Returns a new bitmap owned
-// by the caller, or null; never throws.
+// Decodes the JPEG stream at the file's position at full scale, as it is
+// stored. size gets the header's width and height once they are read.
+// exchangeRedBlue gives the bitmap's blue, green, red order (picture files);
+// false keeps the stream's byte order (thumbnails written by EncodeJpeg).
+// Returns a new bitmap owned by the caller, or null; never throws.
 HBITMAP DecodeJpeg(FILE* file, bool exchangeRedBlue, SIZE* size);
 // The same, with the stream's byte order, into memory that is no GDI object.
 std::unique_ptr<CPixels> DecodeJpegPixels(FILE* file, SIZE* size);
@@ -69,15 +82,9 @@ void EncodeJpeg(const CPixels& pixels, FILE* file);
 // A copy of a picture section's pixels; null for anything else.
 std::unique_ptr<CPixels> CopyPixels(HBITMAP section);
 
-// Turns a JPEG stream losslessly, trimming partial edge blocks and copying
-// every marker. libjpeg errors are thrown.
-void TransformJpeg(FILE* inFile, FILE* outFile, int turn);
-
-// Turns the JPEG file at path in place. The file is replaced only by a
-// complete turned copy, in one step; on any failure it stays as it was and
-// no temporary file remains. Throws the Win32 error code or libjpeg's.
-void RotatePictureFile(const std::string& path, int turn);
-
+// width by height fitted into a box with the proportions kept, never larger
+// than it was; at least a pixel each way.
+SIZE FitSizeInBox(int width, int height, int boxWidth, int boxHeight);
 // The size of a thumbnail of picture in a box; 0 by 0 for a picture without
 // a size, which gets no thumbnail.
 SIZE FitPictureInBox(const CPictureBitmap& picture, int boxWidth, int boxHeight);

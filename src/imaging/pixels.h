@@ -23,6 +23,16 @@ inline BITMAPINFO PictureInfo(int width, int height)
     return info;
 }
 
+// Rows of 24-bit pixels that lie elsewhere: a section's, a CPixels'.
+struct PixelRows {
+    BYTE* bits = nullptr;
+    ptrdiff_t stride = 0;
+    int width = 0;
+    int height = 0;
+
+    BYTE* Row(int y) const { return bits + stride * (ptrdiff_t)y; }
+};
+
 class CPixels {
 public:
     CPixels(int width, int height)
@@ -36,6 +46,7 @@ public:
     BYTE* Row(int y) { return m_bits.data() + Stride() * (size_t)y; }
     const BYTE* Row(int y) const { return m_bits.data() + Stride() * (size_t)y; }
     const BYTE* Bits() const { return m_bits.data(); }
+    PixelRows Rows() { return PixelRows{m_bits.data(), (ptrdiff_t)Stride(), m_width, m_height}; }
     // The header that describes the rows to StretchDIBits.
     BITMAPINFO Info() const { return PictureInfo(m_width, m_height); }
 

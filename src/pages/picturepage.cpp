@@ -5,6 +5,7 @@
 #include "core/pagehost.h"
 #include "dialogs/addfavoritedlg.h"
 #include "imaging/drawing.h"
+#include "imaging/losslessturn.h"
 #include "res/resource.h"
 
 BEGIN_COMMAND_MAP(CPicturePage, CPage)
@@ -22,7 +23,7 @@ CPicturePage::CPicturePage(const CFolderEntry& entry) : m_entry(entry)
 void CPicturePage::Start()
 {
     try {
-        m_picture.LoadFromFile(m_entry.m_path);
+        m_picture.LoadFromFile(m_entry.m_path, {}, ShownBox());
         RedrawPage(nullptr);
     } catch (...) {
         // A picture that cannot be opened leaves the page black.
@@ -31,7 +32,7 @@ void CPicturePage::Start()
 
 void CPicturePage::Draw(CDC* dc, const RECT*)
 {
-    DrawPictureFitted(dc, GetDrawArea(dc), m_picture, 0, 0);
+    DrawPictureFile(dc, GetDrawArea(dc), m_picture, m_entry.m_path);
 }
 
 CMenu* CPicturePage::GetContextMenu(const POINT&)
@@ -50,7 +51,7 @@ void CPicturePage::Turn(int turn)
 {
     try {
         RotatePictureFile(m_entry.m_path, turn);
-        m_picture.LoadFromFile(m_entry.m_path);
+        m_picture.LoadFromFile(m_entry.m_path, {}, ShownBox());
         RedrawPage(nullptr);
     } catch (...) {
         // The file and the shown picture stay as they were.

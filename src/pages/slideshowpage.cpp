@@ -33,7 +33,7 @@ void CSlideshowPage::Start()
 
 void CSlideshowPage::Draw(CDC* dc, const RECT*)
 {
-    DrawPictureFitted(dc, GetDrawArea(dc), m_picture, 0, 0);
+    DrawPictureFile(dc, GetDrawArea(dc), m_picture, m_shownPath);
 }
 
 void CSlideshowPage::OnClick(const POINT&, bool)
@@ -61,7 +61,8 @@ void CSlideshowPage::ShowCurrent()
     try {
         if (CWnd* main = AfxGetMainWnd())
             main->SendMessage(WM_SETMESSAGESTRING, 0, (LPARAM)m_position->m_path.c_str());
-        m_picture.LoadFromFile(m_position->m_path);
+        m_picture.LoadFromFile(m_position->m_path, {}, ShownBox());
+        m_shownPath = m_position->m_path;
         RedrawPage(nullptr);
     } catch (...) {
         // An entry that cannot be opened (a folder, say) keeps the previous picture.

@@ -35,6 +35,7 @@ private:
     void Advance();
 
     CPictureBitmap m_picture;
+    std::string m_shownPath;  // the file m_picture was decoded from
     CFolderCatalog m_catalog;
     std::list<CFolderEntry>::iterator m_position;
     int m_index = 0;

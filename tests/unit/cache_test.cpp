@@ -139,7 +139,7 @@ TEST_F(CacheTest, WrittenFileFollowsTheLayout)
     const std::string bytes = ReadWholeFile(CacheFile());
     ASSERT_GE(bytes.size(), 64u + 3 * 256);
     EXPECT_EQ(bytes.substr(0, 4), "QVLM");
-    EXPECT_EQ(Word(bytes, 4), 0x01000000u);
+    EXPECT_EQ(Word(bytes, 4), 0x01000001u);
     EXPECT_EQ(Word(bytes, 8), 3u * 256);
     EXPECT_EQ(Word(bytes, 12), 64u);
     EXPECT_EQ(bytes.substr(16, 48), std::string(48, '\0'));
@@ -283,7 +283,7 @@ TEST_F(CacheTest, DamagedHeadersGiveNothing)
     std::string magic = good;
     magic[0] = 'X';
     std::string version = good;
-    PutWord(version, 4, 0x01000001);
+    PutWord(version, 4, 0x01000002);
     std::string empty = good;
     PutWord(empty, 8, 0);
     std::string huge = good;

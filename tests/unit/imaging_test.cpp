@@ -25,6 +25,7 @@
 #include "dc.h"
 #include "gdi.h"
 #include "imaging/drawing.h"
+#include "imaging/losslessturn.h"
 #include "imaging/picture.h"
 #include "jpeg_maker.h"
 #include "temp_folder.h"

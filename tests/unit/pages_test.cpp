@@ -17,6 +17,7 @@
 #include "folder_entries.h"
 #include "folderpage/folderpage.h"
 #include "frame/mainframe.h"
+#include "imaging/losslessturn.h"
 #include "imaging/picture.h"
 #include "jpeg_maker.h"
 #include "pages/picturepage.h"

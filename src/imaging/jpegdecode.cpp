@@ -1,0 +1,214 @@
+#include "imaging/jpegdecode.h"
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "imaging/jpegio.h"
+#include "jerror.h"
+#include "imaging/metadata.h"
+#include "imaging/resample.h"
+
+namespace {
+
+// Rows decoded between two looks at the stop request: some milliseconds of
+// work even for the widest pictures.
+constexpr JDIMENSION kRowsBetweenStopChecks = 32;
+
+// Reads every output row of a started decompressor into rows stride apart.
+Decoded ReadScanlines(jpeg_decompress_struct& info, BYTE* bits, ptrdiff_t stride, const StopRequest& stop)
+{
+    while (info.output_scanline < info.output_height) {
+        if (stop && info.output_scanline % kRowsBetweenStopChecks == 0 && stop())
+            return Decoded::Stopped;
+        JSAMPROW row = bits + stride * (ptrdiff_t)info.output_scanline;
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    return Decoded::Complete;
+}
+
+// Decodes the stream at full scale, as stored, into the rows that
+// target(width, height, rows) provides once the header is read.
+template <class Target>
+Decoded DecodeStored(FILE* file, bool exchangeRedBlue, SIZE* size, Target&& target)
+{
+    try {
+        JpegDecompressor decoder;
+        jpeg_decompress_struct& info = decoder.info;
+        jpeg_stdio_src(&info, file);
+        jpeg_read_header(&info, TRUE);
+        if (size) {
+            size->cx = (LONG)info.image_width;
+            size->cy = (LONG)info.image_height;
+        }
+        // libjpeg-turbo can give the exchanged order itself, the same bytes
+        // without a second pass over every row.
+        info.out_color_space = exchangeRedBlue ? JCS_EXT_BGR : JCS_RGB;
+        PixelRows rows;
+        if (!target((int)info.image_width, (int)info.image_height, rows))
+            return Decoded::Failed;
+        jpeg_start_decompress(&info);
+        return ReadScanlines(info, rows.bits, rows.stride, {});
+    } catch (int) {
+        return Decoded::Failed;
+    }
+}
+
+// The system hands out a new section's memory a page at a time, on first
+// touch, which costs a large picture about a third of its decoding time.
+// Touching the pages from another thread, ahead of the decoder, moves that
+// cost onto another processor. The touch is an atomic or with zero, so it
+// never changes a byte the decoder has already written.
+class PageToucher {
+public:
+    static constexpr size_t kWorthIt = 16 << 20;  // bytes; smaller ones cost less than a thread
+
+    PageToucher(BYTE* bits, size_t size) : m_thread([this, bits, size] {
+        SYSTEM_INFO system;
+        ::GetSystemInfo(&system);
+        const size_t page = system.dwPageSize;
+        BYTE* first = reinterpret_cast<BYTE*>(((uintptr_t)bits + page - 1) & ~(uintptr_t)(page - 1));
+        for (BYTE* p = first; p + sizeof(LONG) <= bits + size && !m_stop; p += page)
+            ::InterlockedOr(reinterpret_cast<volatile LONG*>(p), 0);
+    }) {}
+    ~PageToucher()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    PageToucher(const PageToucher&) = delete;
+    PageToucher& operator=(const PageToucher&) = delete;
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// A picture section for size in bitmap: the one it holds when that has the
+// size, else a new one, whose pages toucher then brings in.
+bool PictureSection(CBitmap& bitmap, SIZE size, PixelRows& rows, std::optional<PageToucher>& toucher)
+{
+    if (bitmap.m_hObject && GetPictureRows(bitmap, rows) && rows.width == size.cx && rows.height == size.cy)
+        return true;
+    if (!bitmap.Attach(CreatePictureDib(size.cx, size.cy)) || !GetPictureRows(bitmap, rows))
+        return false;
+    const size_t bytes = (size_t)rows.stride * (size_t)rows.height;
+    if (bytes >= PageToucher::kWorthIt)
+        toucher.emplace(rows.bits, bytes);
+    return true;
+}
+
+// The smallest of the library's scales (1/8, 1/4, 1/2, 1) that still gives
+// the picture fitted into box every pixel it is shown with.
+void ChooseScale(jpeg_decompress_struct& info, SIZE box, int orientation)
+{
+    info.scale_num = 1;
+    info.scale_denom = 1;
+    if (box.cx <= 0 || box.cy <= 0)
+        return;
+    const SIZE upright = OrientedSize((int)info.image_width, (int)info.image_height, orientation);
+    const SIZE shown = FitSizeInBox(upright.cx, upright.cy, box.cx, box.cy);
+    const SIZE needed = OrientedSize(shown.cx, shown.cy, orientation);  // back as stored
+    for (unsigned denominator = 8; denominator > 1; denominator /= 2) {
+        info.scale_denom = denominator;
+        jpeg_calc_output_dimensions(&info);
+        if ((int)info.output_width >= needed.cx && (int)info.output_height >= needed.cy)
+            return;
+    }
+    info.scale_denom = 1;
+}
+
+bool IsInk(J_COLOR_SPACE space)
+{
+    return space == JCS_CMYK || space == JCS_YCCK;
+}
+
+}  // namespace
+
+Decoded DecodePicture(FILE* file, CBitmap& section, const PictureRequest& request, PictureHeader& header)
+{
+    std::optional<PageToucher> toucher;
+    Decoded result = Decoded::Failed;
+    try {
+        JpegDecompressor decoder;
+        jpeg_decompress_struct& info = decoder.info;
+        jpeg_stdio_src(&info, file);
+        SaveMetadataMarkers(info);
+        jpeg_read_header(&info, TRUE);
+        header.orientation = ReadOrientation(info.marker_list);
+        header.stored = SIZE{(LONG)info.image_width, (LONG)info.image_height};
+        header.upright = OrientedSize(header.stored.cx, header.stored.cy, header.orientation);
+        const std::vector<BYTE> profile = ReadIccProfile(info.marker_list);
+
+        const bool ink = IsInk(info.jpeg_color_space);
+        info.out_color_space = ink ? JCS_CMYK : JCS_EXT_BGR;
+        ChooseScale(info, request.box, header.orientation);
+        jpeg_calc_output_dimensions(&info);
+        const int width = (int)info.output_width, height = (int)info.output_height;
+
+        PixelRows shown;
+        if (!PictureSection(section, OrientedSize(width, height, header.orientation), shown, toucher))
+            throw (int)JERR_OUT_OF_MEMORY;
+        // Upright BGR pixels go straight into the section; others first
+        // into memory of their own.
+        const bool upright = header.orientation == OrientNormal;
+        std::optional<CPixels> stored;
+        if (!upright)
+            stored.emplace(width, height);
+        const PixelRows bgr = upright ? shown : stored->Rows();
+
+        jpeg_start_decompress(&info);
+        if (ink) {
+            const size_t stride = (size_t)width * 4;
+            std::vector<BYTE> cmyk(stride * (size_t)height);
+            result = ReadScanlines(info, cmyk.data(), (ptrdiff_t)stride, request.stop);
+            if (result == Decoded::Complete) {
+                // Adobe's writers store every ink inverted; the library says
+                // whether their marker was there.
+                ConvertCmykPixels(profile, info.saw_Adobe_marker, cmyk.data(), stride, bgr.bits,
+                                  (size_t)bgr.stride, width, height, request.target);
+            }
+        } else {
+            result = ReadScanlines(info, bgr.bits, bgr.stride, request.stop);
+        }
+        if (result == Decoded::Complete && !upright)
+            OrientPixels(bgr, shown, header.orientation);
+        if (result == Decoded::Complete && !ink && !profile.empty())
+            ConvertRgbPixels(profile, shown.bits, (size_t)shown.stride, shown.width, shown.height, request.target);
+    } catch (int) {
+        result = Decoded::Failed;
+    }
+    toucher.reset();  // done before the section may go
+    if (result != Decoded::Complete)
+        section.DeleteObject();
+    return result;
+}
+
+HBITMAP DecodeJpeg(FILE* file, bool exchangeRedBlue, SIZE* size)
+{
+    CBitmap bitmap;
+    const auto target = [&bitmap](int width, int height, PixelRows& rows) {
+        return bitmap.Attach(CreatePictureDib(width, height)) && GetPictureRows(bitmap, rows);
+    };
+    if (DecodeStored(file, exchangeRedBlue, size, target) != Decoded::Complete)
+        return nullptr;
+    return static_cast<HBITMAP>(bitmap.Detach());
+}
+
+std::unique_ptr<CPixels> DecodeJpegPixels(FILE* file, SIZE* size)
+{
+    std::unique_ptr<CPixels> pixels;
+    const auto target = [&pixels](int width, int height, PixelRows& rows) {
+        if (width <= 0 || height <= 0)
+            return false;
+        pixels = std::make_unique<CPixels>(width, height);
+        rows = pixels->Rows();
+        return true;
+    };
+    if (DecodeStored(file, false, size, target) != Decoded::Complete)
+        pixels.reset();
+    return pixels;
+}

@@ -1,0 +1,25 @@
+// Decoding JPEG pictures for showing them: at the scale the shown size
+// needs, upright, in the target's colours. Used by CPictureBitmap.
+#pragma once
+
+#include "gdi.h"
+#include "imaging/picture.h"
+
+enum class Decoded { Complete, Failed, Stopped };
+
+struct PictureRequest {
+    SIZE box{0, 0};  // what the picture will be fitted into; 0 by 0 for every pixel
+    ColourTarget target = ColourTarget::Display;
+    StopRequest stop;
+};
+
+struct PictureHeader {
+    SIZE upright{0, 0};  // the picture's size once turned upright
+    SIZE stored{0, 0};   // its size as stored
+    int orientation = 1;
+};
+
+// Decodes the picture at the file's position into section, reusing the one
+// it holds when that has the size needed. header is filled in once read,
+// also when decoding then fails. section is empty unless decoding completed.
+Decoded DecodePicture(FILE* file, CBitmap& section, const PictureRequest& request, PictureHeader& header);

@@ -1,0 +1,39 @@
+#include "imaging/jpegio.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+DWORD LastError()
+{
+    const DWORD error = ::GetLastError();
+    return error ? error : ERROR_GEN_FAILURE;
+}
+
+// A picture open for reading that other programs may still delete, rename
+// or rewrite meanwhile, as they could if it were not open at all.
+FilePtr OpenSharedForReading(const std::string& path)
+{
+    HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return nullptr;
+    const int descriptor = ::_open_osfhandle((intptr_t)handle, _O_RDONLY | _O_BINARY);
+    if (descriptor == -1) {
+        ::CloseHandle(handle);
+        ::SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+        return nullptr;
+    }
+    FILE* file = ::_fdopen(descriptor, "rb");
+    if (!file) {
+        ::_close(descriptor);
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    return FilePtr(file);
+}
+
+
+void ThrowingErrorExit(jpeg_common_struct* info)
+{
+    (*info->err->output_message)(info);
+    throw (int)info->err->msg_code;
+}
