@@ -110,7 +110,7 @@ void OrientPixels(const PixelRows& source, const PixelRows& target, int orientat
     for (int y = 0; y < target.height; ++y) {
         BYTE* out = target.Row(y);
         int sx = a + by * y, sy = c + cy * y;
-        for (int x = 0; x < target.width; ++x, sx += bx, sy += cx) {
+        for (int x = 0; x < target.width; ++x, sx += bx, sy += cx, out += 3) {
             const BYTE* in = source.Row(sy) + 3 * (size_t)sx;
             out[0] = in[0];
             out[1] = in[1];

@@ -1,5 +1,6 @@
 #include "jpeg_maker.h"
 
+#include <cmath>
 #include <cstdio>
 #include <stdexcept>
 
@@ -109,9 +110,28 @@ void PhotoPixel(unsigned seed, int x, int y, unsigned char rgb[3])
     }
 }
 
+// cos(pi r^2 / size): the rings' frequency grows with the radius and
+// reaches one cycle in two pixels at the edge.
+unsigned char ZonePlatePixel(const JpegRecipe& recipe, int x, int y)
+{
+    const double dx = x - recipe.width / 2.0, dy = y - recipe.height / 2.0;
+    const double size = recipe.width > recipe.height ? recipe.width : recipe.height;
+    return (unsigned char)(127.5 + 127.0 * std::cos(3.14159265358979 * (dx * dx + dy * dy) / size));
+}
+
 void PatternPixel(const JpegRecipe& recipe, int x, int y, unsigned char rgb[3])
 {
     switch (recipe.pattern) {
+    case JpegPattern::Quadrants: {
+        const unsigned char* colour = kQuadrantColours[(y * 2 >= recipe.height) * 2 + (x * 2 >= recipe.width)];
+        rgb[0] = colour[0];
+        rgb[1] = colour[1];
+        rgb[2] = colour[2];
+        break;
+    }
+    case JpegPattern::ZonePlate:
+        rgb[0] = rgb[1] = rgb[2] = ZonePlatePixel(recipe, x, y);
+        break;
     case JpegPattern::Gradient:
         rgb[0] = (unsigned char)(recipe.width > 1 ? x * 255 / (recipe.width - 1) : 0);
         rgb[1] = (unsigned char)(recipe.height > 1 ? y * 255 / (recipe.height - 1) : 0);
@@ -128,7 +148,46 @@ void PatternPixel(const JpegRecipe& recipe, int x, int y, unsigned char rgb[3])
     }
 }
 
+// Where the upright picture's pixel (x, y) is stored under orientation, for
+// a picture of width by height as shown.
+void StoredPosition(int orientation, int width, int height, int x, int y, int* sx, int* sy)
+{
+    switch (orientation) {
+    case 2: *sx = width - 1 - x; *sy = y; break;               // mirrored
+    case 3: *sx = width - 1 - x; *sy = height - 1 - y; break;  // upside down
+    case 4: *sx = x; *sy = height - 1 - y; break;              // flipped
+    case 5: *sx = y; *sy = x; break;                           // transposed
+    case 6: *sx = y; *sy = width - 1 - x; break;               // stored a quarter anticlockwise
+    case 7: *sx = height - 1 - y; *sy = width - 1 - x; break;  // transverse
+    case 8: *sx = height - 1 - y; *sy = x; break;              // stored a quarter clockwise
+    default: *sx = x; *sy = y; break;
+    }
+}
+
 }  // namespace
+
+const unsigned char kQuadrantColours[4][3] = {{220, 30, 30}, {30, 200, 30}, {30, 30, 220}, {230, 220, 40}};
+
+std::string ExifOrientationSegment(int orientation, bool bigEndian, bool asLong)
+{
+    std::string tiff = bigEndian ? std::string("MM\0\x2A\0\0\0\x08", 8) : std::string("II\x2A\0\x08\0\0\0", 8);
+    auto put = [&](unsigned value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            tiff += (char)(value >> 8 * (bigEndian ? bytes - 1 - i : i));
+    };
+    put(1, 2);  // one entry
+    put(0x0112, 2);
+    put(asLong ? 4 : 3, 2);
+    put(1, 4);
+    if (asLong) {
+        put((unsigned)orientation, 4);
+    } else {
+        put((unsigned)orientation, 2);
+        put(0, 2);
+    }
+    put(0, 4);  // no next directory
+    return std::string("Exif\0\0", 6) + tiff;
+}
 
 void RecipePixel(const JpegRecipe& recipe, int x, int y, unsigned char rgb[3])
 {
@@ -167,8 +226,11 @@ std::string MakeJpeg(const JpegRecipe& recipe)
     StringDestination destination(&bytes);
     info.dest = &destination.manager;
 
-    info.image_width = (JDIMENSION)recipe.width;
-    info.image_height = (JDIMENSION)recipe.height;
+    const bool exchanged = recipe.orientation >= 5 && recipe.orientation <= 8;
+    const int storedWidth = exchanged ? recipe.height : recipe.width;
+    const int storedHeight = exchanged ? recipe.width : recipe.height;
+    info.image_width = (JDIMENSION)storedWidth;
+    info.image_height = (JDIMENSION)storedHeight;
     switch (recipe.kind) {
     case JpegKind::Rgb: info.in_color_space = JCS_RGB; info.input_components = 3; break;
     case JpegKind::Gray: info.in_color_space = JCS_GRAYSCALE; info.input_components = 1; break;
@@ -185,18 +247,28 @@ std::string MakeJpeg(const JpegRecipe& recipe)
     if (!recipe.comment.empty())
         jpeg_write_marker(&info, JPEG_COM, reinterpret_cast<const JOCTET*>(recipe.comment.data()),
                           (unsigned)recipe.comment.size());
+    if (recipe.orientation) {
+        const std::string exif = ExifOrientationSegment(recipe.orientation, recipe.exifBigEndian, recipe.orientationAsLong);
+        jpeg_write_marker(&info, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(exif.data()), (unsigned)exif.size());
+    }
+    if (!recipe.iccProfile.empty())
+        jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET*>(recipe.iccProfile.data()),
+                               (unsigned)recipe.iccProfile.size());
     if (!recipe.appData.empty())
         jpeg_write_marker(&info, JPEG_APP0 + recipe.appMarker,
                           reinterpret_cast<const JOCTET*>(recipe.appData.data()),
                           (unsigned)recipe.appData.size());
 
-    std::vector<JSAMPLE> row((size_t)recipe.width * info.input_components);
-    while (info.next_scanline < info.image_height) {
-        const int y = (int)info.next_scanline;
+    // The picture as shown, then stored as its orientation asks.
+    const size_t components = (size_t)info.input_components;
+    std::vector<JSAMPLE> stored((size_t)storedWidth * storedHeight * components);
+    for (int y = 0; y < recipe.height; ++y) {
         for (int x = 0; x < recipe.width; ++x) {
             unsigned char rgb[3];
             RecipePixel(recipe, x, y, rgb);
-            JSAMPLE* out = &row[(size_t)x * info.input_components];
+            int sx = 0, sy = 0;
+            StoredPosition(recipe.orientation, recipe.width, recipe.height, x, y, &sx, &sy);
+            JSAMPLE* out = &stored[((size_t)sy * storedWidth + sx) * components];
             if (recipe.kind == JpegKind::Gray) {
                 out[0] = rgb[0];
             } else {
@@ -207,7 +279,9 @@ std::string MakeJpeg(const JpegRecipe& recipe)
                     out[3] = 40;
             }
         }
-        JSAMPROW pointer = row.data();
+    }
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW pointer = &stored[(size_t)info.next_scanline * storedWidth * components];
         jpeg_write_scanlines(&info, &pointer, 1);
     }
     jpeg_finish_compress(&info);

@@ -11,7 +11,13 @@ enum class JpegPattern {
     Gradient,  // red across, green down, blue in 8-pixel squares: shows any turn
     Photo,     // smooth shapes with grain: compresses like a photograph
     Solid,     // one colour
+    Quadrants, // red, green / blue, yellow: shows any turn or mirror at a glance
+    ZonePlate, // grey rings, finer outwards, as fine as pixels at the edges
 };
+
+// Quadrant colours of the Quadrants pattern, top left, top right, bottom
+// left, bottom right, as red, green, blue.
+extern const unsigned char kQuadrantColours[4][3];
 
 struct JpegRecipe {
     int width = 64;
@@ -27,12 +33,20 @@ struct JpegRecipe {
     std::string comment;                 // a COM marker when not empty
     int appMarker = 1;                   // APPn written with appData
     std::string appData;                 // no APP marker when empty
+    // With 1 to 8, an EXIF segment with that Orientation, and the pixels
+    // stored so that the picture shows upright when it is honoured.
+    int orientation = 0;
+    bool exifBigEndian = false;
+    bool orientationAsLong = false;  // a LONG tag, as some writers store it
+    std::string iccProfile;          // written as APP2 chunks when not empty
 };
 
 // A width by height picture of one colour, otherwise the defaults.
 JpegRecipe SolidRecipe(int width, int height, unsigned char red, unsigned char green, unsigned char blue);
 // A photo-like picture of that size; seed varies its pattern.
 JpegRecipe PhotoRecipe(int width, int height, unsigned seed = 1);
+// An APP1 EXIF segment whose first directory holds only an Orientation.
+std::string ExifOrientationSegment(int orientation, bool bigEndian = false, bool asLong = false);
 // The bytes of a JPEG file made to the recipe.
 std::string MakeJpeg(const JpegRecipe& recipe);
 // The recipe's own pixel at (x, y): red, green, blue (grey in all three).

@@ -387,7 +387,7 @@ TEST_F(FolderWorker, AnotherProgramCanRenameAPictureWhileItsThumbnailIsMade)
     EXPECT_TRUE(::DeleteFileA(FileExists(path) ? path.c_str() : moved.c_str()));
 }
 
-TEST_F(FolderWorker, ThumbnailSizesAndAPictureTheLibraryCannotShow)
+TEST_F(FolderWorker, ThumbnailSizesInkAndAPictureTheLibraryCannotRead)
 {
     JpegRecipe small;
     small.width = 45;
@@ -413,12 +413,12 @@ TEST_F(FolderWorker, ThumbnailSizesAndAPictureTheLibraryCannotShow)
         byName[entry.m_displayName] = entry.m_thumbnail.get();
     EXPECT_EQ(CSize(byName["a_small"]->m_width, byName["a_small"]->m_height), CSize(90, 60));
     EXPECT_EQ(CSize(byName["b_tall"]->m_width, byName["b_tall"]->m_height), CSize(67, 90));
-    const CThumbnail* black = byName["c_cmyk"];
-    ASSERT_NE(black->Bitmap(), nullptr);
-    EXPECT_EQ(CSize(black->m_width, black->m_height), CSize(90, 45));
-    const CPixels& pixels = *black->Bitmap();
+    const CThumbnail* ink = byName["c_cmyk"];
+    ASSERT_NE(ink->Bitmap(), nullptr);
+    EXPECT_EQ(CSize(ink->m_width, ink->m_height), CSize(90, 45));
+    const CPixels& pixels = *ink->Bitmap();
     const size_t bytes = pixels.Stride() * (size_t)pixels.Height();
-    EXPECT_EQ((size_t)std::count(pixels.Bits(), pixels.Bits() + bytes, 0), bytes) << "a black thumbnail";
+    EXPECT_LT((size_t)std::count(pixels.Bits(), pixels.Bits() + bytes, 0), bytes / 2) << "ink is not black";
     EXPECT_EQ(byName["d_broken"]->Bitmap(), nullptr) << "no header, no thumbnail";
     EXPECT_EQ(CSize(byName["e_sliver"]->m_width, byName["e_sliver"]->m_height), CSize(90, 1))
         << "a sliver keeps a pixel, and so its thumbnail";
