@@ -6,7 +6,7 @@
 
 #include "jpeglib.h"
 
-void PlainDecode(const std::string& path)
+void PlainDecode(const std::string& path, unsigned denominator)
 {
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!file)
@@ -18,6 +18,7 @@ void PlainDecode(const std::string& path)
     jpeg_stdio_src(&info, file.get());
     jpeg_read_header(&info, TRUE);
     info.out_color_space = JCS_RGB;
+    info.scale_denom = denominator;
     jpeg_start_decompress(&info);
     std::vector<JSAMPLE> row((size_t)info.output_width * info.output_components);
     while (info.output_scanline < info.output_height) {

@@ -4,5 +4,6 @@
 
 #include <string>
 
-// Throws a message when the file cannot be opened.
-void PlainDecode(const std::string& path);
+// Throws a message when the file cannot be opened. denominator: the
+// library's scale 1/denominator (1, 2, 4 or 8).
+void PlainDecode(const std::string& path, unsigned denominator = 1);

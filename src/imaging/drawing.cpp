@@ -59,7 +59,8 @@ void DrawPictureFitted(CDC* dc, const RECT& area, const CPictureBitmap& picture,
 void DrawPictureFile(CDC* dc, const RECT& area, CPictureBitmap& picture, const std::string& path)
 {
     const SIZE box = DeviceSize(dc, area.left, area.top, area.right - area.left, area.bottom - area.top);
-    if (!picture.Covers(box) && !path.empty()) {
+    // An area not laid out yet has no size to decode for.
+    if (box.cx > 0 && box.cy > 0 && !picture.Covers(box) && !path.empty()) {
         try {
             picture.LoadFromFile(path, {}, box);
         } catch (...) {

@@ -115,8 +115,13 @@ void ChooseScale(jpeg_decompress_struct& info, SIZE box, int orientation)
     for (unsigned denominator = 8; denominator > 1; denominator /= 2) {
         info.scale_denom = denominator;
         jpeg_calc_output_dimensions(&info);
-        if ((int)info.output_width >= needed.cx && (int)info.output_height >= needed.cy)
+        if ((int)info.output_width >= needed.cx && (int)info.output_height >= needed.cy) {
+            // What is shrunk further by averaging needs no smooth colour
+            // upsampling: the average does the same, and more.
+            if ((int)info.output_width > needed.cx && (int)info.output_height > needed.cy)
+                info.do_fancy_upsampling = FALSE;
             return;
+        }
     }
     info.scale_denom = 1;
 }

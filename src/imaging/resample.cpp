@@ -1,39 +1,51 @@
 #include "imaging/resample.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 #include <vector>
 
 namespace {
 
-// One source pixel's part in a target pixel.
-struct Tap {
-    int source;
-    uint32_t weight;  // of the target pixel's span of source pixels
-};
+// Weights are fixed point with this many bits of fraction, and the weights
+// of one target pixel add up to exactly one.
+constexpr int kWeightBits = 14;
+constexpr uint32_t kOne = 1u << kWeightBits;
 
 // For each target pixel, the source pixels it covers and by how much. In
 // units of 1 / targetSize of a source pixel both spans are whole numbers:
 // target pixel t covers [t * sourceSize, (t + 1) * sourceSize), source
-// pixel s covers [s * targetSize, (s + 1) * targetSize); the weights of a
-// target pixel add up to sourceSize.
+// pixel s covers [s * targetSize, (s + 1) * targetSize). A target pixel's
+// sources are consecutive: the first, their count, their weights in turn.
 struct Taps {
-    std::vector<int> first;  // index into taps of each target pixel's first tap, and one past the last
-    std::vector<Tap> taps;
+    std::vector<int> first;
+    std::vector<int> count;
+    std::vector<uint32_t> weights;  // all target pixels' in turn
 
-    Taps(int sourceSize, int targetSize) : first((size_t)targetSize + 1)
+    Taps(int sourceSize, int targetSize) : first((size_t)targetSize), count((size_t)targetSize)
     {
         const int64_t from = sourceSize, to = targetSize;
         for (int t = 0; t < targetSize; ++t) {
-            first[(size_t)t] = (int)taps.size();
             const int64_t begin = t * from, end = (t + 1) * from;
+            const size_t start = weights.size();
+            uint32_t total = 0, heaviestWeight = 0;
+            size_t heaviest = start;
+            first[(size_t)t] = (int)(begin / to);
             for (int64_t s = begin / to; s < sourceSize && s * to < end; ++s) {
                 const int64_t overlap = std::min(end, (s + 1) * to) - std::max(begin, s * to);
-                if (overlap > 0)
-                    taps.push_back(Tap{(int)s, (uint32_t)overlap});
+                const auto weight = (uint32_t)((std::max<int64_t>(overlap, 0) * kOne + from / 2) / from);
+                if (weight > heaviestWeight) {
+                    heaviestWeight = weight;
+                    heaviest = weights.size();
+                }
+                weights.push_back(weight);
+                total += weight;
             }
+            count[(size_t)t] = (int)(weights.size() - start);
+            // Rounding leaves the sum a little off one: the heaviest tap takes the rest.
+            if (heaviest < weights.size())
+                weights[heaviest] += kOne - total;
         }
-        first[(size_t)targetSize] = (int)taps.size();
     }
 };
 
@@ -46,41 +58,40 @@ void ShrinkPixels(const PixelRows& source, const PixelRows& target)
     const Taps across(source.width, target.width);
     const Taps down(source.height, target.height);
 
-    // Each source row is shrunk across once, to 8 bits of fraction, and
-    // added into the target row it falls in with its vertical weight.
-    const uint64_t acrossTotal = (uint64_t)source.width;
-    const uint64_t total = (uint64_t)source.height << 8;
-    std::vector<uint32_t> row((size_t)target.width * 3);
-    std::vector<uint64_t> sums((size_t)target.width * 3);
-    int lastRow = -1;
+    // Down first, over whole rows, which the compiler does many samples at
+    // a time; then across, once for each target row only.
+    const size_t samples = (size_t)source.width * 3;
+    std::vector<uint32_t> column(samples);
+    const uint32_t* downWeight = down.weights.data();
     for (int t = 0; t < target.height; ++t) {
-        std::fill(sums.begin(), sums.end(), 0);
-        for (int k = down.first[(size_t)t]; k < down.first[(size_t)t + 1]; ++k) {
-            const Tap& vertical = down.taps[(size_t)k];
-            if (vertical.source != lastRow) {
-                const BYTE* in = source.Row(vertical.source);
-                for (int x = 0; x < target.width; ++x) {
-                    uint32_t b = 0, g = 0, r = 0;
-                    for (int j = across.first[(size_t)x]; j < across.first[(size_t)x + 1]; ++j) {
-                        const Tap& tap = across.taps[(size_t)j];
-                        const BYTE* pixel = in + 3 * (size_t)tap.source;
-                        b += pixel[0] * tap.weight;
-                        g += pixel[1] * tap.weight;
-                        r += pixel[2] * tap.weight;
-                    }
-                    uint32_t* out = &row[3 * (size_t)x];
-                    out[0] = (uint32_t)(((uint64_t)b << 8) / acrossTotal);
-                    out[1] = (uint32_t)(((uint64_t)g << 8) / acrossTotal);
-                    out[2] = (uint32_t)(((uint64_t)r << 8) / acrossTotal);
-                }
-                lastRow = vertical.source;
-            }
-            for (size_t i = 0; i < sums.size(); ++i)
-                sums[i] += (uint64_t)row[i] * vertical.weight;
+        std::fill(column.begin(), column.end(), 0);
+        for (int k = 0; k < down.count[(size_t)t]; ++k) {
+            const BYTE* in = source.Row(down.first[(size_t)t] + k);
+            const uint32_t weight = *downWeight++;
+            for (size_t i = 0; i < samples; ++i)
+                column[i] += in[i] * weight;
         }
+        // Down to 8 bits of fraction, so that across fits 32 bits.
+        constexpr int kept = kWeightBits - 8;
+        for (uint32_t& sum : column)
+            sum = (sum + (1u << (kept - 1))) >> kept;
         BYTE* out = target.Row(t);
-        for (size_t i = 0; i < sums.size(); ++i)
-            out[i] = (BYTE)((sums[i] + total / 2) / total);
+        const uint32_t* acrossWeight = across.weights.data();
+        for (int x = 0; x < target.width; ++x, out += 3) {
+            const uint32_t* in = &column[3 * (size_t)across.first[(size_t)x]];
+            uint32_t b = 0, g = 0, r = 0;
+            for (int k = 0; k < across.count[(size_t)x]; ++k, in += 3) {
+                const uint32_t weight = *acrossWeight++;
+                b += in[0] * weight;
+                g += in[1] * weight;
+                r += in[2] * weight;
+            }
+            constexpr int shift = kWeightBits + 8;
+            constexpr uint32_t half = 1u << (shift - 1);
+            out[0] = (BYTE)((b + half) >> shift);
+            out[1] = (BYTE)((g + half) >> shift);
+            out[2] = (BYTE)((r + half) >> shift);
+        }
     }
 }
 
