@@ -395,6 +395,102 @@ TEST_F(Walkthrough, HomeFolderPictureTurnBackSlideshowPauseHome)
     EXPECT_EQ(app.Close(), 0);
 }
 
+// Whether the quadrants of a w by h picture drawn with its top left at
+// (left, top) show the Quadrants pattern upright.
+bool QuadrantsUpright(const Capture& shot, int left, int top, int w, int h)
+{
+    for (int q = 0; q < 4; ++q) {
+        const unsigned char* rgb = kQuadrantColours[q];
+        const DWORD pixel = shot.At(left + (q % 2 ? w * 3 / 4 : w / 4), top + (q / 2 ? h * 3 / 4 : h / 4));
+        if (!Near(pixel, rgb[0], rgb[1], rgb[2]))
+            return false;
+    }
+    return true;
+}
+
+// Phone photos stored sideways or mirrored with an EXIF Orientation stand
+// upright in their thumbnails, on their page and in the slideshow; a zone
+// plate's thumbnail shows no rings that are not in the picture.
+TEST_F(Walkthrough, PhotosStandUprightAndShrinkSmoothly)
+{
+    const std::string phone = temp.MakeFolder("Phone");
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        JpegRecipe recipe;
+        recipe.width = 240;
+        recipe.height = 320;  // portrait, as a phone held upright takes it
+        recipe.pattern = JpegPattern::Quadrants;
+        recipe.orientation = orientation;
+        recipe.exifBigEndian = orientation % 2 == 0;
+        temp.WriteFile("Phone\\IMG_" + std::to_string(orientation) + ".jpg", MakeJpeg(recipe));
+    }
+    JpegRecipe zones;
+    zones.width = zones.height = 1024;
+    zones.pattern = JpegPattern::ZonePlate;
+    zones.hSampling = zones.vSampling = 1;
+    zones.quality = 98;
+    temp.WriteFile("Phone\\zones.jpg", MakeJpeg(zones));
+    ::CoInitialize(nullptr);
+    CShortcutLink link;
+    link.m_targetPath = phone;
+    link.SaveLink(AppDataVemoly() + "\\Favorites\\Holiday.lnk");
+    ::CoUninitialize();
+
+    ASSERT_TRUE(app.Start(WindowsPath(TestSetting("ORLIVANE_EXE"))));
+    ASSERT_NE(app.WaitForMainWindow("Home Page - Orlivane"), nullptr);
+    ::SetForegroundWindow(app.MainWindow());
+    PointAt(POINT{5, 5});
+    app.Command(ID_FAVORITE_FIRST);
+    EXPECT_EQ(app.Caption(), "Phone - Orlivane");
+
+    // Thumbnails: 68 by 90 in the middle of the 90 by 90 box.
+    for (int i = 0; i < 8; ++i) {
+        const POINT middle = ThumbnailMiddle(Cell(i));
+        EXPECT_TRUE(Eventually([&] { return QuadrantsUpright(ViewShot(), middle.x - 34, middle.y - 45, 68, 90); }, 5000))
+            << "the thumbnail of IMG_" << i + 1;
+    }
+    const POINT zonesMiddle = ThumbnailMiddle(Cell(8));
+    EXPECT_TRUE(Eventually([&] { return ViewPixel(zonesMiddle) != 0; }));
+    const Capture folder = ViewShot();
+    int furthest = 0;
+    for (int y = -45; y < 45; ++y)
+        for (int x = -45; x < 45; ++x)
+            if (x * x + y * y > 22 * 22)
+                furthest = std::max(furthest, std::abs((int)((folder.At(zonesMiddle.x + x, zonesMiddle.y + y) >> 8) & 0xFF) - 128));
+    EXPECT_LT(furthest, 20) << "false rings in the zone plate's thumbnail";
+    Screenshot("upright-folder.bmp");
+
+    // Each picture opened: upright on its page, 240 by 320 in the middle.
+    for (int i = 0; i < 8; ++i) {
+        const RECT cell = Cell(i);
+        ClickAt(POINT{cell.left + 30, cell.top + 100});
+        const std::string name = "IMG_" + std::to_string(i + 1) + ".jpg";
+        EXPECT_TRUE(Eventually([&] { return app.Caption() == name + " - Orlivane"; })) << name;
+        PointAt(POINT{5, 5});
+        RECT shown{};
+        EXPECT_TRUE(Eventually([&] {
+            const Capture shot = ViewShot();
+            shown = LitBounds(shot);
+            return shown.right - shown.left == 240 && shown.bottom - shown.top == 320
+                && QuadrantsUpright(shot, shown.left, shown.top, 240, 320);
+        })) << name << " at " << shown.left << "," << shown.top << "," << shown.right << "," << shown.bottom;
+        if (i == 5)
+            Screenshot("upright-picture.bmp");
+        app.Command(ID_GO_BACK);
+    }
+
+    // The slideshow shows them upright too.
+    app.Command(ID_PLAY);
+    int upright = 0;
+    EXPECT_TRUE(Eventually([&] {
+        const Capture shot = ViewShot();
+        const RECT lit = LitBounds(shot);
+        if (lit.right - lit.left == 240 && QuadrantsUpright(shot, lit.left, lit.top, 240, 320))
+            ++upright;
+        return upright >= 3;
+    })) << "upright slides seen: " << upright;
+    EXPECT_EQ(app.Close(), 0);
+}
+
 // Names beyond any old code page, through the window: File Open, the
 // thumbnail and its cache record, the picture turned, Favorites and History.
 TEST_F(Walkthrough, AFolderNamedInJapaneseFromFileOpenToFavoritesAndHistory)
