@@ -254,6 +254,8 @@ std::string MakeJpeg(const JpegRecipe& recipe)
     if (!recipe.iccProfile.empty())
         jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET*>(recipe.iccProfile.data()),
                                (unsigned)recipe.iccProfile.size());
+    for (const auto& [code, data] : recipe.markers)
+        jpeg_write_marker(&info, code, reinterpret_cast<const JOCTET*>(data.data()), (unsigned)data.size());
     if (!recipe.appData.empty())
         jpeg_write_marker(&info, JPEG_APP0 + recipe.appMarker,
                           reinterpret_cast<const JOCTET*>(recipe.appData.data()),

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 enum class JpegKind { Rgb, Gray, Cmyk };
@@ -39,6 +40,8 @@ struct JpegRecipe {
     bool exifBigEndian = false;
     bool orientationAsLong = false;  // a LONG tag, as some writers store it
     std::string iccProfile;          // written as APP2 chunks when not empty
+    // Further markers written as they are: code (0xE0 + n for APPn), data.
+    std::vector<std::pair<int, std::string>> markers;
 };
 
 // A width by height picture of one colour, otherwise the defaults.

@@ -1,0 +1,129 @@
+// The EXIF and ICC readers take their bytes from any file on the user's
+// disks: damaged lengths, offsets and chunk counts must end in the defaults
+// (upright, no profile), never in a read or write outside the segment.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "catalog/folderentry.h"
+#include "imaging/metadata.h"
+#include "imaging/picture.h"
+#include "jpeg_maker.h"
+#include "temp_folder.h"
+
+namespace {
+
+// An APP2 "ICC_PROFILE" chunk: number and count, then the payload.
+std::string IccChunk(int number, int count, const std::string& payload)
+{
+    return std::string("ICC_PROFILE\0", 12) + (char)number + (char)count + payload;
+}
+
+// The marker list the library would make of these segments, in order.
+struct MarkerList {
+    std::vector<std::string> data;
+    std::vector<jpeg_marker_struct> markers;
+
+    MarkerList(std::vector<std::pair<int, std::string>> segments)
+    {
+        for (auto& [code, bytes] : segments)
+            data.push_back(bytes);
+        markers.resize(segments.size());
+        for (size_t i = 0; i < segments.size(); ++i) {
+            markers[i].marker = (UINT8)segments[i].first;
+            markers[i].data = reinterpret_cast<JOCTET*>(data[i].data());
+            markers[i].data_length = markers[i].original_length = (unsigned)data[i].size();
+            markers[i].next = i + 1 < segments.size() ? &markers[i + 1] : nullptr;
+        }
+    }
+    jpeg_saved_marker_ptr First() { return markers.empty() ? nullptr : &markers[0]; }
+};
+
+std::string Joined(const std::vector<BYTE>& profile)
+{
+    return std::string(profile.begin(), profile.end());
+}
+
+TEST(Metadata, ProfileChunksAreJoinedInTheirOrderOrRefusedWhenTheyDoNotAddUp)
+{
+    const int app2 = JPEG_APP0 + 2;
+    MarkerList shuffled({{app2, IccChunk(2, 3, "bb")}, {JPEG_APP0 + 1, "Exif"}, {app2, IccChunk(3, 3, "c")},
+                         {app2, IccChunk(1, 3, "aaa")}});
+    EXPECT_EQ(Joined(ReadIccProfile(shuffled.First())), "aaabbc");
+
+    const std::vector<std::vector<std::pair<int, std::string>>> refused = {
+        {{app2, IccChunk(1, 2, "a")}},                              // one missing
+        {{app2, IccChunk(1, 2, "a")}, {app2, IccChunk(1, 2, "a")}},  // numbered twice
+        {{app2, IccChunk(1, 2, "a")}, {app2, IccChunk(2, 3, "b")}},  // counts disagree
+        {{app2, IccChunk(0, 1, "a")}},                              // numbered from 1
+        {{app2, IccChunk(2, 1, "a")}},                              // beyond the count
+        {{app2, std::string("ICC_PROFILE\0\1", 13)}},               // header cut short
+    };
+    for (const auto& segments : refused) {
+        MarkerList list(segments);
+        EXPECT_TRUE(ReadIccProfile(list.First()).empty()) << &segments - refused.data();
+    }
+}
+
+TEST(Metadata, SeededMutationsOfExifAndProfilesNeverReadOrWriteOutside)
+{
+    TempFolder folder;
+    std::vector<std::string> exifs;
+    for (bool bigEndian : {false, true})
+        for (bool asLong : {false, true})
+            exifs.push_back(ExifOrientationSegment(6, bigEndian, asLong));
+    const std::string payload(300, 'p');
+
+    std::mt19937 random(20261208);
+    const auto start = std::chrono::steady_clock::now();
+    int iterations = 0;
+    for (; iterations < 5000 && std::chrono::steady_clock::now() - start < std::chrono::seconds(2); ++iterations) {
+        std::string exif = exifs[random() % exifs.size()];
+        for (int flips = 1 + (int)(random() % 4); flips > 0; --flips)
+            exif[random() % exif.size()] = (char)random();
+        if (random() % 3 == 0)
+            exif.resize(random() % exif.size());
+
+        // Read and reset in place, with guard bytes behind the segment.
+        const std::string guard(16, '\x5A');
+        std::string guarded = exif + guard;
+        auto* bytes = reinterpret_cast<BYTE*>(guarded.data());
+        const int orientation = ExifOrientation(bytes, exif.size());
+        SetExifOrientation(bytes, exif.size(), 1);
+        ASSERT_EQ(guarded.substr(exif.size()), guard) << "mutation " << iterations;
+        if (SetExifOrientation(bytes, exif.size(), 1))
+            EXPECT_EQ(ExifOrientation(bytes, exif.size()), 1) << "mutation " << iterations;
+        (void)orientation;
+
+        // Every few, the whole path: a picture with the segment and chunks
+        // whose numbers and counts are mutated too.
+        if (iterations % 8 != 0)
+            continue;
+        JpegRecipe recipe;
+        recipe.width = 48;
+        recipe.height = 32;
+        recipe.hSampling = recipe.vSampling = 1;
+        recipe.markers.push_back({JPEG_APP0 + 1, exif});
+        const int count = 1 + (int)(random() % 3);
+        for (int n = 1; n <= count; ++n) {
+            std::string chunk = IccChunk(n, count, payload);
+            if (random() % 2)
+                chunk[12 + random() % 2] = (char)random();
+            recipe.markers.push_back({JPEG_APP0 + 2, chunk.substr(0, random() % 4 ? chunk.size() : random() % 16)});
+        }
+        const std::string path = folder.WriteFile("mutant.jpg", MakeJpeg(recipe));
+        CPictureBitmap picture;
+        picture.LoadFromFile(path);
+        ASSERT_TRUE(picture.m_hBitmap) << "mutation " << iterations;
+        const SIZE upright{picture.m_width, picture.m_height};
+        EXPECT_TRUE((upright.cx == 48 && upright.cy == 32) || (upright.cx == 32 && upright.cy == 48))
+            << "mutation " << iterations;
+        EXPECT_EQ(picture.BitmapSize().cx, upright.cx);
+    }
+    EXPECT_GT(iterations, 500);
+}
+
+}  // namespace
