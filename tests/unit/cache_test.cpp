@@ -284,13 +284,16 @@ TEST_F(CacheTest, DamagedHeadersGiveNothing)
     magic[0] = 'X';
     std::string version = good;
     PutWord(version, 4, 0x01000002);
+    // Thumbnails of an earlier build: picked, sideways, not colour-managed.
+    std::string earlier = good;
+    PutWord(earlier, 4, 0x01000000);
     std::string empty = good;
     PutWord(empty, 8, 0);
     std::string huge = good;
     PutWord(huge, 8, 0x7FFFFF00);
     std::string offset = good;
     PutWord(offset, 12, 0xFFFFFF00);
-    for (const std::string& bad : {magic, version, empty, huge, offset, good.substr(0, 40), std::string()}) {
+    for (const std::string& bad : {magic, version, earlier, empty, huge, offset, good.substr(0, 40), std::string()}) {
         cacheFolder.WriteFile(name, bad);
         auto catalog = Listed();
         catalog->PrepareThumbnails();
