@@ -22,6 +22,22 @@ constexpr COLORREF kBackground = RGB(128, 128, 128);
 constexpr COLORREF kShadowColour = RGB(48, 48, 48);
 constexpr COLORREF kPaper = RGB(255, 255, 255);
 
+// Printer pixels averaged into each preview pixel at most, each way, and the
+// samples played at once.
+constexpr int kMostSamples = 12;
+constexpr int kBandSamples = 4 << 20;
+
+// A 32-bit top-down section of width by height; its bits in bits.
+HBITMAP CreateSampleSection(int width, int height, DWORD** bits)
+{
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* memory = nullptr;
+    HBITMAP section = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &memory, nullptr, 0);
+    *bits = static_cast<DWORD*>(memory);
+    return section;
+}
+
 // A metafile DC being recorded; discarded unless Close takes the result.
 class CMetaFileRecorder {
 public:
@@ -223,10 +239,70 @@ void CPrintPreviewWnd::OnPaint()
                        sheet.top + ::MulDiv(m_printable.bottom, sheet.Height(), m_paper.cy));
     const int saved = ::SaveDC(dc.m_hDC);
     ::IntersectClipRect(dc.m_hDC, sheet.left, sheet.top, sheet.right, sheet.bottom);
-    dc.SetStretchBltMode(HALFTONE);
-    ::SetBrushOrgEx(dc.m_hDC, 0, 0, nullptr);
-    ::PlayEnhMetaFile(dc.m_hDC, m_sheet.get(), &target);
+    if (RenderSheet(target.Size())) {
+        CDC memory;
+        memory.CreateCompatibleDC(&dc);
+        const HGDIOBJ old = ::SelectObject(memory.m_hDC, m_rendered.get());
+        dc.BitBlt(target.left, target.top, target.Width(), target.Height(), &memory, 0, 0, SRCCOPY);
+        ::SelectObject(memory.m_hDC, old);
+    } else {
+        dc.SetStretchBltMode(HALFTONE);
+        ::SetBrushOrgEx(dc.m_hDC, 0, 0, nullptr);
+        ::PlayEnhMetaFile(dc.m_hDC, m_sheet.get(), &target);
+    }
     ::RestoreDC(dc.m_hDC, saved);
+}
+
+bool CPrintPreviewWnd::RenderSheet(CSize size)
+{
+    if (m_rendered && m_renderedSize == size)
+        return true;
+    m_rendered.reset();
+    if (size.cx <= 0 || size.cy <= 0)
+        return false;
+    // The sheet is played at about the printer's own resolution and each
+    // preview pixel is the average of the printer pixels it stands for:
+    // pictures and text shrink smoothly, which a picked pixel in every few
+    // (all some systems' HALFTONE does) would not. A band of rows at a time
+    // keeps the memory small.
+    const int factor = std::clamp((int)((m_printable.Width() + size.cx - 1) / size.cx), 1, kMostSamples);
+    const int bandRows = std::max(1, (int)(kBandSamples / (size.cx * factor * factor)));
+    DWORD* samples = nullptr;
+    Bitmap played(CreateSampleSection(size.cx * factor, bandRows * factor, &samples));
+    DWORD* pixels = nullptr;
+    Bitmap shown(CreateSampleSection(size.cx, size.cy, &pixels));
+    CDC memory;
+    if (!played || !shown || !memory.CreateCompatibleDC(nullptr))
+        return false;
+    const HGDIOBJ old = ::SelectObject(memory.m_hDC, played.get());
+    memory.SetStretchBltMode(HALFTONE);
+    const size_t stride = (size_t)size.cx * factor;
+    const unsigned count = (unsigned)(factor * factor);
+    const CRect band(0, 0, size.cx * factor, bandRows * factor);
+    const CRect all(0, 0, size.cx * factor, size.cy * factor);
+    for (int top = 0; top < size.cy; top += bandRows) {
+        ::SetViewportOrgEx(memory.m_hDC, 0, 0, nullptr);
+        memory.FillSolidRect(&band, kPaper);
+        ::SetViewportOrgEx(memory.m_hDC, 0, -top * factor, nullptr);
+        ::PlayEnhMetaFile(memory.m_hDC, m_sheet.get(), &all);
+        ::GdiFlush();
+        for (int y = top; y < std::min<int>(top + bandRows, size.cy); ++y) {
+            for (int x = 0; x < size.cx; ++x) {
+                unsigned sum[3] = {0, 0, 0};
+                const DWORD* block = samples + stride * (size_t)((y - top) * factor) + (size_t)x * factor;
+                for (int j = 0; j < factor; ++j, block += stride)
+                    for (int i = 0; i < factor; ++i)
+                        for (int c = 0; c < 3; ++c)
+                            sum[c] += (block[i] >> (8 * c)) & 0xFF;
+                pixels[(size_t)y * size.cx + x] = (sum[0] + count / 2) / count
+                    | ((sum[1] + count / 2) / count) << 8 | ((sum[2] + count / 2) / count) << 16;
+            }
+        }
+    }
+    ::SelectObject(memory.m_hDC, old);
+    m_rendered = std::move(shown);
+    m_renderedSize = size;
+    return true;
 }
 
 BOOL CPrintPreviewWnd::OnCommand(WPARAM wParam, LPARAM lParam)

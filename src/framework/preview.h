@@ -45,17 +45,26 @@ private:
         void operator()(HENHMETAFILE file) const { ::DeleteEnhMetaFile(file); }
     };
     using MetaFile = std::unique_ptr<std::remove_pointer_t<HENHMETAFILE>, MetaFileDeleter>;
+    struct BitmapDeleter {
+        void operator()(HBITMAP bitmap) const { ::DeleteObject(bitmap); }
+    };
+    using Bitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, BitmapDeleter>;
 
     explicit CPrintPreviewWnd(CFrameWnd* frame) : m_frame(frame) {}
     bool Record(CView* view);
     // Where the paper goes, in client coordinates; empty when there is no room.
     CRect SheetRect() const;
     void PrintAndClose();
+    // Makes m_rendered the sheet at size, each pixel the average of the
+    // printer pixels it stands for; false when it cannot be had.
+    bool RenderSheet(CSize size);
 
     CFrameWnd* m_frame;        // outlives the preview, which is its child
     CWnd m_printButton;
     CWnd m_closeButton;
     MetaFile m_sheet;          // the recorded sheet, printable area only
+    Bitmap m_rendered;         // m_sheet as last shown, at m_renderedSize
+    CSize m_renderedSize;
     CSize m_paper;             // printer pixels
     CRect m_printable;         // printer pixels, within the paper
     // Until the window exists, Open's unique_ptr owns the object; from then on

@@ -2,6 +2,8 @@
 // print command, on Wine's PostScript driver writing to a file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <list>
 #include <map>
 #include <set>
@@ -260,6 +262,78 @@ TEST_F(PagePrinting, AFolderScrolledToItsMiddlePrintsItsTopInBlackWithoutOverlay
     EXPECT_NEAR(firstIcon->y, 42 * scale, unit);
     EXPECT_NEAR(firstIcon->width, 120 * scale, unit);
     EXPECT_EQ(View()->GetScrollPosition().y, total.cy / 2) << "printing leaves the view where it was";
+}
+
+// The preview shrinks the sheet by averaging: a zone plate printed across
+// the sheet shows flat grey where its rings are finer than the preview's
+// pixels, not rings of its own.
+TEST_F(PagePrinting, ThePreviewAveragesWhatItShrinks)
+{
+    JpegRecipe zones;
+    zones.width = zones.height = 1024;
+    zones.pattern = JpegPattern::ZonePlate;
+    zones.hSampling = zones.vSampling = 1;
+    zones.quality = 98;
+    g_navigator.Navigate(new CPicturePage(EntryOf(temp.WriteFile("zones.jpg", MakeJpeg(zones)))));
+    View()->SendMessage(WM_COMMAND, ID_FILE_PRINT_PREVIEW);
+    CPrintPreviewWnd* preview = CPrintPreviewWnd::FromFrame(static_cast<CFrameWnd*>(theApp.m_pMainWnd));
+    ASSERT_NE(preview, nullptr);
+    ::UpdateWindow(preview->m_hWnd);
+
+    RECT client;
+    ::GetClientRect(preview->m_hWnd, &client);
+    const int width = client.right, height = client.bottom;
+    std::vector<DWORD> pixels((size_t)width * height);
+    {
+        HDC window = ::GetDC(preview->m_hWnd);
+        HDC memory = ::CreateCompatibleDC(window);
+        HBITMAP bitmap = ::CreateCompatibleBitmap(window, width, height);
+        const HGDIOBJ old = ::SelectObject(memory, bitmap);
+        ::BitBlt(memory, 0, 0, width, height, window, 0, 0, SRCCOPY);
+        ::SelectObject(memory, old);
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        ::GetDIBits(memory, bitmap, 0, (UINT)height, pixels.data(), &info, DIB_RGB_COLORS);
+        ::DeleteObject(bitmap);
+        ::DeleteDC(memory);
+        ::ReleaseDC(preview->m_hWnd, window);
+    }
+    // The sheet is the white paper; the picture, what is not white on it.
+    // Rings finer than a preview pixel lie beyond a third of its width.
+    auto bounds = [&](const RECT& within, bool white) {
+        RECT found{width, height, 0, 0};
+        for (int y = within.top; y < within.bottom; ++y)
+            for (int x = within.left; x < within.right; ++x)
+                if (((pixels[(size_t)y * width + x] & 0xFFFFFF) == 0xFFFFFF) == white) {
+                    found.left = std::min<LONG>(found.left, x);
+                    found.top = std::min<LONG>(found.top, y);
+                    found.right = std::max<LONG>(found.right, x + 1);
+                    found.bottom = std::max<LONG>(found.bottom, y + 1);
+                }
+        return found;
+    };
+    const RECT sheet = bounds(RECT{0, 40, width, height}, true);
+    const RECT inner{sheet.left + 2, sheet.top + 2, sheet.right - 2, sheet.bottom - 2};
+    const RECT picture = bounds(inner, false);
+    const int side = picture.right - picture.left;
+    ASSERT_GT(side, 100) << "the picture on the sheet";
+    const double middleX = (picture.left + picture.right) / 2.0, middleY = (picture.top + picture.bottom) / 2.0;
+    // Picked pixels would swing the whole way, 127 from grey.
+    int furthest = 0, count = 0;
+    double sum = 0;
+    for (int y = picture.top; y < picture.bottom; ++y)
+        for (int x = picture.left; x < picture.right; ++x) {
+            const double r = std::hypot(x - middleX, y - middleY);
+            if (r < side * 0.3 || r > side * 0.48)
+                continue;
+            const int deviation = std::abs((int)((pixels[(size_t)y * width + x] >> 8) & 0xFF) - 128);
+            furthest = std::max(furthest, deviation);
+            sum += deviation;
+            ++count;
+        }
+    EXPECT_LT(sum / std::max(1, count), 16) << "rings that are not in the picture, " << side << " pixels across";
+    EXPECT_LT(furthest, 80);
+    preview->Close();
 }
 
 // The previewed sheet always belongs to the current page: a command that
