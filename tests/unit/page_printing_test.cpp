@@ -185,6 +185,8 @@ TEST_F(PagePrinting, APictureIsCentredOnTheSheetAtItsSizeOnScreenOrShrunkToTheWi
     sheet = ReadSheet(Print());
     ASSERT_EQ(sheet.images.size(), 1u);
     picture = sheet.images[0];
+    // Shown decoded at the scale the view needs; printed at the printer's.
+    EXPECT_EQ(picture.bitmapWidth, std::min(recipe.width, horzRes));
     EXPECT_NEAR(picture.x, 0, unit);
     EXPECT_NEAR(picture.width, horzRes, unit);
     EXPECT_NEAR(picture.height, horzRes / 4.0, unit);
