@@ -11,6 +11,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "jerror.h"
 #include "jpeglib.h"
 
 #include "app_driver.h"
@@ -49,6 +50,15 @@ std::vector<unsigned char> TurnPixels(const JpegContent& source, int turn, int w
     return out;
 }
 
+// The picture with JFIF revision 3.01, which the library warns of and
+// otherwise ignores.
+std::string UnknownJfifRevision(std::string jpeg)
+{
+    EXPECT_EQ(jpeg.compare(6, 5, std::string("JFIF\0", 5)), 0);
+    jpeg[11] = 3;
+    return jpeg;
+}
+
 TEST(Turning, TurnsClockwiseAndTrimsPartialBlocks)
 {
     struct Case {
@@ -77,6 +87,70 @@ TEST(Turning, TurnsClockwiseAndTrimsPartialBlocks)
         EXPECT_LT(MeanDifference(turned.rgb, expected), 4.0);
     }
     EXPECT_EQ(TurnTemporaries(), temporaries);
+}
+
+// The user turns what is shown: a picture stored in any orientation, shown
+// upright, turns to the upright picture turned, with Orientation 1. Whole
+// blocks: nothing is trimmed.
+TEST(Turning, TaggedPictureTurnsAsShown)
+{
+    TempFolder folder;
+    JpegRecipe recipe;
+    recipe.width = 96;
+    recipe.height = 64;
+    const JpegContent shown = ReadJpeg(MakeJpeg(recipe));
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        for (int turn : {Turn90, Turn180, Turn270}) {
+            SCOPED_TRACE("orientation " + std::to_string(orientation) + " turn " + std::to_string(turn));
+            recipe.orientation = orientation;
+            const std::string path = folder.WriteFile("tagged.jpg", MakeJpeg(recipe));
+            RotatePictureFile(path, turn);
+            const JpegContent turned = ReadJpeg(ReadWholeFile(path));
+            ASSERT_TRUE(turned.Find(JPEG_APP0 + 1));
+            EXPECT_EQ(turned.Find(JPEG_APP0 + 1)->data, ExifOrientationSegment(1));
+            const bool across = turn != Turn180;
+            EXPECT_LT(MeanDifference(turned.rgb, TurnPixels(shown, turn, across ? 64 : 96, across ? 96 : 64)), 4.0);
+        }
+    }
+}
+
+// A turn that undoes the tag finds the stored pixels upright already.
+TEST(Turning, TurnThatUndoesTheTagChangesOnlyTheTag)
+{
+    TempFolder folder;
+    const struct {
+        int orientation, turn;
+    } cases[] = {{8, Turn90}, {3, Turn180}, {6, Turn270}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("orientation " + std::to_string(c.orientation));
+        JpegRecipe recipe = MarkedRecipe(100, 75, 2, 2);  // partial edge blocks, none trimmed
+        recipe.orientation = c.orientation;
+        const std::string original = MakeJpeg(recipe);
+        const std::string path = folder.WriteFile("upright.jpg", original);
+        RotatePictureFile(path, c.turn);
+        const std::string turned = ReadWholeFile(path);
+        EXPECT_EQ(ReadCoefficients(turned), ReadCoefficients(original));
+        const JpegContent content = ReadJpeg(turned, false);
+        ASSERT_TRUE(content.Find(JPEG_APP0 + 1));
+        EXPECT_EQ(content.Find(JPEG_APP0 + 1)->data, ExifOrientationSegment(1));
+    }
+}
+
+// Warnings about the header leave the image data whole: such pictures turn
+// as their clean selves do.
+TEST(Turning, HeaderWarningsDoNotStopATurn)
+{
+    TempFolder folder;
+    const std::string clean = MakeJpeg(MarkedRecipe(100, 75, 2, 2));
+    const std::string cleanPath = folder.WriteFile("clean.jpg", clean);
+    RotatePictureFile(cleanPath, Turn90);
+    std::string junk = clean;
+    junk.insert(20, "junk");  // between the 16-byte JFIF segment and the next
+    for (const std::string& warned : {UnknownJfifRevision(clean), junk}) {
+        const std::string path = folder.WriteFile("warned.jpg", warned);
+        EXPECT_NO_THROW(RotatePictureFile(path, Turn90));
+        EXPECT_TRUE(ReadWholeFile(path) == ReadWholeFile(cleanPath));
+    }
 }
 
 TEST(Turning, KeepsEveryMarker)
@@ -134,44 +208,46 @@ TEST(Turning, IsIdenticalToJpegtranOfTheSameLibrary)
     ASSERT_FALSE(jpegtran.empty()) << "ORLIVANE_JPEGTRAN is not set";
     ASSERT_TRUE(FileExists(jpegtran)) << jpegtran;
     TempFolder folder;
-    // EXIF with the Orientation tag (6, turned right) and a Software tag, in
-    // both byte orders; the turn sets Orientation to 1 and changes nothing else.
-    const std::string motorolaTag("\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00", 12);
-    const std::string intelTag("\x12\x01\x03\x00\x01\x00\x00\x00\x06\x00\x00\x00", 12);
-    const std::string motorola = std::string("Exif\0\0MM\0*\0\0\0\x08\0\x02", 16) + motorolaTag
-                               + std::string("\x01\x31\x00\x02\x00\x00\x00\x04Orl\0\0\0\0\0", 16);
-    const std::string intel = std::string("Exif\0\0II*\0\x08\0\0\0\x02\0", 16) + intelTag
-                            + std::string("\x31\x01\x02\x00\x04\x00\x00\x00Orl\0\0\0\0\0", 16);
     const std::string video = std::string("\0\0\0\x18" "ftypmp42 motion photo video \xFF\xD9", 34);
     struct Case {
         int turn;
-        const char* option;
+        const char* transform;  // jpegtran's options for the one transform expected
         bool progressive;
-        std::string exif, tag, trailing;
-    } cases[] = {{Turn90, "90", false, motorola, motorolaTag, video},
-                 {Turn180, "180", false, intel, intelTag, ""},
-                 {Turn270, "270", true, "", "", video}};
+        int orientation;  // 0: no EXIF
+        bool bigEndian, asLong;
+        std::string trailing;
+    } cases[] = {
+        {Turn90, "-rotate 90", false, 1, true, false, video},
+        {Turn180, "-rotate 180", false, 1, false, false, ""},
+        {Turn270, "-rotate 270", true, 0, true, false, video},
+        // Shown mirrored about the main diagonal, then turned right: mirrored left and right.
+        {Turn90, "-flip horizontal", false, 5, false, true, ""},
+        // Shown mirrored left and right, then turned right: mirrored about the other diagonal.
+        {Turn90, "-transverse", true, 2, true, false, video},
+    };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.option);
+        SCOPED_TRACE(std::string(c.transform) + " of orientation " + std::to_string(c.orientation));
         JpegRecipe recipe = MarkedRecipe(100, 75, 2, 2);
         recipe.progressive = c.progressive;
-        if (!c.exif.empty())
-            recipe.appData = c.exif;
+        recipe.orientation = c.orientation;
+        recipe.exifBigEndian = c.bigEndian;
+        recipe.orientationAsLong = c.asLong;
         const std::string path = folder.WriteFile("ours.jpg", MakeJpeg(recipe) + c.trailing);
         const std::string theirs = folder / "theirs.jpg";
-        const std::string command = "\"" + jpegtran + "\" -rotate " + c.option
+        const std::string command = "\"" + jpegtran + "\" " + c.transform
                                   + " -trim -copy all -outfile \"" + theirs + "\" \"" + path + "\"";
         ASSERT_EQ(RunProgram(command), 0) << command;
         RotatePictureFile(path, c.turn);
         const std::string ours = ReadWholeFile(path);
         EXPECT_GT(ours.size(), 500u);
 
+        // Orientation becomes 1 in its own byte order and size; nothing else changes.
         std::string expected = ReadWholeFile(theirs);
-        if (!c.tag.empty()) {
-            const size_t at = expected.find(c.tag);
+        if (c.orientation) {
+            const std::string exif = ExifOrientationSegment(c.orientation, c.bigEndian, c.asLong);
+            const size_t at = expected.find(exif);
             ASSERT_NE(at, std::string::npos);
-            expected[at + 8] = c.tag[0] == 1 ? 0 : 1;  // Orientation 1 in either byte order
-            expected[at + 9] = c.tag[0] == 1 ? 1 : 0;
+            expected.replace(at, exif.size(), ExifOrientationSegment(1, c.bigEndian, c.asLong));
         }
         expected += c.trailing;
         EXPECT_TRUE(ours == expected);
@@ -197,6 +273,16 @@ protected:
     {
         EXPECT_TRUE(ReadWholeFile(path) == original);
         EXPECT_EQ(TurnTemporaries(), temporaries);
+    }
+    // The library's message code a quarter turn throws, 0 for none.
+    int TurnMessageCode()
+    {
+        try {
+            RotatePictureFile(path, Turn90);
+        } catch (int code) {
+            return code;
+        }
+        return 0;
     }
 };
 
@@ -245,17 +331,57 @@ TEST_F(FailedTurn, LibraryErrorOnDamagedPicture)
 }
 
 // The library reads such pictures with the gaps filled in grey; a turn
-// would make that permanent.
+// would make that permanent. The refusal names the first damage, even after
+// a harmless header warning.
 TEST_F(FailedTurn, PictureReadWithCorruptDataWarnings)
 {
-    std::string extraneous = original;
+    const std::string warned = UnknownJfifRevision(original);
+    std::string extraneous = warned;
     extraneous.insert(extraneous.size() - 2, "garbage");
-    for (const std::string& damaged : {original.substr(0, original.size() * 2 / 3), extraneous}) {
-        original = damaged;
-        folder.WriteFile("picture.jpg", damaged);
-        EXPECT_THROW(RotatePictureFile(path, Turn90), int);
+    // 64 one bits amid the scan: no Huffman code is all ones.
+    std::string badCode = warned;
+    const size_t scan = badCode.find("\xFF\xDA");
+    ASSERT_NE(scan, std::string::npos);
+    const std::string ones("\xFF\0\xFF\0\xFF\0\xFF\0\xFF\0\xFF\0\xFF\0\xFF\0", 16);
+    badCode.replace((scan + badCode.size()) / 2, ones.size(), ones);
+    const struct {
+        std::string bytes;
+        int code;
+    } cases[] = {{warned.substr(0, warned.size() * 2 / 3), JWRN_JPEG_EOF},
+                 {extraneous, JWRN_EXTRANEOUS_DATA},
+                 {badCode, JWRN_HUFF_BAD_CODE}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        original = c.bytes;
+        folder.WriteFile("picture.jpg", original);
+        EXPECT_EQ(TurnMessageCode(), c.code);
         ExpectUntouched();
     }
+}
+
+// An 8 by 8 grey picture whose one DC value, 32640, needs 15 bits. The
+// library reads it without a warning, but writes it with standard tables
+// that have no code for that size, and without a word: the copy's first
+// bits read as a code for 11 bits, and its data ends early.
+std::string OversizedDcPicture()
+{
+    return std::string("\xFF\xD8\xFF\xDB\x00\x43\x00", 7) + std::string(64, '\x01')  // quantiser 1
+         + std::string("\xFF\xC0\x00\x0B\x08\x00\x08\x00\x08\x01\x01\x11\x00", 13)  // 8x8 grey
+         + std::string("\xFF\xC4\x00\x14\x00\x01", 6) + std::string(15, '\0') + '\x0F'  // DC: size 15 is "0"
+         + std::string("\xFF\xC4\x00\x14\x10\x01", 6) + std::string(15, '\0') + '\0'  // AC: end of block is "0"
+         + std::string("\xFF\xDA\x00\x08\x01\x01\x00\x00\x3F\x00", 10)
+         + std::string("\x7F\x80\x7F", 3)  // "0", 111111110000000, "0", ones to the byte
+         + std::string("\xFF\xD9", 2);
+}
+
+// Only reading the turned copy back shows such damage.
+TEST_F(FailedTurn, CopyThatReadsWithANewWarning)
+{
+    original = OversizedDcPicture();
+    folder.WriteFile("picture.jpg", original);
+    ASSERT_EQ(ReadJpeg(original).width, 8);
+    EXPECT_EQ(TurnMessageCode(), JWRN_HIT_MARKER);
+    ExpectUntouched();
 }
 
 // A picture on another volume than the temporary folder: a plain move would
