@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "jpeglib.h"
@@ -218,6 +219,19 @@ JpegRecipe PhotoRecipe(int width, int height, unsigned seed)
     return recipe;
 }
 
+JpegRecipe MarkedRecipe(int width, int height, int hSampling, int vSampling)
+{
+    JpegRecipe recipe;
+    recipe.width = width;
+    recipe.height = height;
+    recipe.hSampling = hSampling;
+    recipe.vSampling = vSampling;
+    recipe.comment = "Orlivane comment";
+    recipe.appMarker = 1;
+    recipe.appData = std::string("Exif\0\0MM\0*\0\0\0\x08\xff\xd9 tail", 22);
+    return recipe;
+}
+
 std::string MakeJpeg(const JpegRecipe& recipe)
 {
     std::string bytes;
@@ -354,4 +368,14 @@ std::vector<short> ReadCoefficients(const std::string& bytes)
     }
     jpeg_finish_decompress(&info);
     return result;
+}
+
+double MeanDifference(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b)
+{
+    if (a.size() != b.size() || a.empty())
+        return 1e9;
+    double sum = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        sum += std::abs((int)a[i] - (int)b[i]);
+    return sum / (double)a.size();
 }

@@ -48,6 +48,9 @@ struct JpegRecipe {
 JpegRecipe SolidRecipe(int width, int height, unsigned char red, unsigned char green, unsigned char blue);
 // A photo-like picture of that size; seed varies its pattern.
 JpegRecipe PhotoRecipe(int width, int height, unsigned seed = 1);
+// A gradient picture with a comment and an APP1 "Exif" segment of no tags:
+// markers a lossless turn must copy.
+JpegRecipe MarkedRecipe(int width, int height, int hSampling, int vSampling);
 // An APP1 EXIF segment whose first directory holds only an Orientation.
 std::string ExifOrientationSegment(int orientation, bool bigEndian = false, bool asLong = false);
 // The bytes of a JPEG file made to the recipe.
@@ -79,3 +82,5 @@ struct JpegContent {
 JpegContent ReadJpeg(const std::string& bytes, bool pixels = true);
 // Every DCT coefficient, component after component, in stored order.
 std::vector<short> ReadCoefficients(const std::string& bytes);
+// Mean absolute difference over all samples; huge when the sizes differ.
+double MeanDifference(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b);

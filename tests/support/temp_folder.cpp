@@ -86,3 +86,20 @@ std::string ReadWholeFile(const std::string& path)
     out << in.rdbuf();
     return out.str();
 }
+
+std::set<std::string> TurnTemporaries(const std::string& folder)
+{
+    char temp[MAX_PATH] = "";
+    ::GetTempPathA(MAX_PATH, temp);
+    std::set<std::string> names;
+    WIN32_FIND_DATAA data;
+    const std::string pattern = (folder.empty() ? temp : folder + "\\") + "JPG*.tmp";
+    HANDLE find = ::FindFirstFileA(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        names.insert(data.cFileName);
+    } while (::FindNextFileA(find, &data));
+    ::FindClose(find);
+    return names;
+}

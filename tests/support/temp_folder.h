@@ -1,6 +1,7 @@
 // A folder of its own for one test, removed with everything in it.
 #pragma once
 
+#include <set>
 #include <string>
 
 class TempFolder {
@@ -28,3 +29,6 @@ bool RemoveTree(const std::string& path);
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
 std::string ReadWholeFile(const std::string& path);
+// The names of the lossless turn's temporary files (JPG*.tmp) now in
+// folder, by default the temporary folder.
+std::set<std::string> TurnTemporaries(const std::string& folder = "");
