@@ -1,13 +1,12 @@
-// Colour management through the system's colour system (mscms): pixels of a
-// picture with an embedded ICC profile converted to the display's profile
-// (sRGB when the display has none) or to sRGB, and CMYK pixels turned into
-// 24-bit rows.
+// Colour management through Little CMS: pixels of a picture with an
+// embedded ICC profile converted to the display's profile (sRGB when the
+// display has none) or to sRGB, and CMYK pixels turned into 24-bit rows.
 //
 // Every function may be called from any thread at once; none throws.
-// Transforms cost milliseconds to make, so a few idle ones are kept, keyed
-// by the profile's bytes and the target. Converting costs a tenth of a
-// microsecond a pixel or more (figures in colour.cpp): convert a shrunk
-// copy where that is all that is shown.
+// Transforms cost milliseconds to make, so the last few made are kept,
+// keyed by the profile's bytes, the pixel format and the target. Converting
+// costs some hundredths of a microsecond a pixel (figures in colour.cpp):
+// convert a shrunk copy where that is all that is shown.
 #pragma once
 
 #include <windows.h>
