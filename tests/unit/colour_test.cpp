@@ -16,7 +16,10 @@
 #include <vector>
 
 #include "app_driver.h"
+#include "catalog/folderentry.h"
 #include "imaging/colour.h"
+#include "jpeg_maker.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -117,6 +120,37 @@ TEST_F(Colour, AdobeRgbMatchesLittleCms)
         ASSERT_TRUE(ConvertRgbPixels(profile, rows.bits.data(), rows.stride, rows.width, rows.height, target));
         ExpectNearReference(rows, reference, 1, target == ColourTarget::Srgb ? "sRGB" : "display");
     }
+}
+
+// A camera's Adobe RGB picture: its thumbnail, made the worker's way and
+// kept in sRGB, shows the colour the reference conversion gives, which
+// differs visibly from the stored values shown as they are.
+TEST_F(Colour, AProfileTaggedPicturesThumbnailShowsItsColours)
+{
+    const std::vector<BYTE> profile = SettingFile("ORLIVANE_ADOBE_RGB");
+    const auto input = ReadColours("rgb.txt", 3), reference = ReadColours("rgb_reference.txt", 3);
+    const std::vector<double> green{90, 170, 90};
+    const size_t at = (size_t)(std::find(input.begin(), input.end(), green) - input.begin());
+    ASSERT_LT(at, input.size());
+
+    TempFolder folder;
+    JpegRecipe recipe = SolidRecipe(320, 240, 90, 170, 90);
+    recipe.hSampling = recipe.vSampling = 1;
+    recipe.quality = 100;
+    recipe.iccProfile.assign(profile.begin(), profile.end());
+    const std::string path = folder.WriteFile("adobe.jpg", MakeJpeg(recipe));
+    CFolderEntry entry = MakeEntry(path, nullptr, nullptr);
+    entry.m_picturePath = path;
+    CThumbnail thumbnail;
+    thumbnail.LoadBitmap(entry);
+    ASSERT_TRUE(thumbnail.Bitmap());
+    const BYTE* shown = thumbnail.Bitmap()->Row(30) + 3 * 45;
+    double furthest = 0;
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_NEAR(shown[2 - c], reference[at][c], 4) << "channel " << c;
+        furthest = std::max(furthest, std::abs(reference[at][c] - green[c]));
+    }
+    EXPECT_GT(furthest, 8) << "the profile changes this colour visibly";
 }
 
 TEST_F(Colour, CmykThroughProfileMatchesLittleCms)
