@@ -141,6 +141,32 @@ BOOL CMainFrame::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO*
     return CFrameWnd::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
 }
 
+std::string CMainFrame::GetMessageString(UINT id) const
+{
+    if (id == ID_ROTATE_90 || id == ID_ROTATE_180 || id == ID_ROTATE_270) {
+        // Asked as the toolbar asks, without running the command.
+        struct Probe : CCmdUI {
+            BOOL enabled = TRUE;
+            void Enable(BOOL on) override
+            {
+                enabled = on;
+                m_bEnableChanged = TRUE;
+            }
+        };
+        // A page without the command (a folder, Home) keeps the usual prompt;
+        // a picture page that has it but refuses it shows a picture of
+        // another format.
+        CMainFrame* self = const_cast<CMainFrame*>(this);
+        AFX_CMDHANDLERINFO handler;
+        Probe ui;
+        ui.m_nID = id;
+        ui.DoUpdate(self, TRUE);
+        if (!ui.enabled && self->OnCmdMsg(id, CN_COMMAND, nullptr, &handler))
+            return CFrameWnd::GetMessageString(IDS_ROTATE_JPEG_ONLY);
+    }
+    return CFrameWnd::GetMessageString(id);
+}
+
 // The members go in reverse order: the Favorites menu (and its watcher)
 // first, then the slideshow bar, the rebar, the toolbar and the status bar.
 CMainFrame::~CMainFrame() = default;

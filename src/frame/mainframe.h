@@ -28,6 +28,8 @@ public:
     // A command that changes the page or the picture closes print preview
     // first, so that the sheet shown always belongs to the current page.
     BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
+    // A Rotate command the current picture cannot take says why.
+    std::string GetMessageString(UINT id) const override;
 
 protected:
     int OnCreate(LPCREATESTRUCTW cs) override;

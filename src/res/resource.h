@@ -55,6 +55,7 @@
 #define IDS_OPEN_FOLDER_TITLE           131
 #define IDS_DRIVE_PREFIX                132
 #define IDS_HOME_PAGE                   133
+#define IDS_ROTATE_JPEG_ONLY            134
 
 // ---------------------------------------------------------------------------
 // Commands of the program
