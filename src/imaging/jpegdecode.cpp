@@ -64,7 +64,7 @@ Decoded DecodeStored(FILE* file, bool exchangeRedBlue, SIZE* size, Target&& targ
 // never changes a byte the decoder has already written.
 class PageToucher {
 public:
-    static constexpr size_t kWorthIt = 16 << 20;  // bytes; smaller ones cost less than a thread
+    static constexpr size_t kWorthIt = 2 << 20;  // bytes; smaller ones cost less than a thread
 
     PageToucher(BYTE* bits, size_t size) : m_thread([this, bits, size] {
         SYSTEM_INFO system;
