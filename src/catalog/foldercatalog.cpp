@@ -145,12 +145,22 @@ bool CFolderCatalog::Refresh()
 
     // A file listed again as it was, under the same name, kind and time, is
     // the same entry: found by its exact path, it needs neither classifying
-    // nor a comparison by name, which cost several times the listing.
+    // nor a comparison by name, which cost several times the listing. The
+    // keys' text is a copy in one piece: the merge below gives entries other
+    // paths, and a key into an entry's own path would then dangle.
+    std::string keyText;
+    for (const CFolderEntry& entry : m_entries) {
+        if (entry.m_linkPath.empty())
+            keyText += entry.m_path;
+    }
     std::unordered_map<std::string_view, CFolderEntry*> asListed;
     asListed.reserve(m_entries.size());
+    size_t keyStart = 0;
     for (CFolderEntry& entry : m_entries) {
-        if (entry.m_linkPath.empty())
-            asListed.emplace(entry.m_path, &entry);
+        if (entry.m_linkPath.empty()) {
+            asListed.emplace(std::string_view(keyText).substr(keyStart, entry.m_path.size()), &entry);
+            keyStart += entry.m_path.size();
+        }
     }
     // Entries are matched by name whatever the catalog's own order; the
     // index is made when the first name needs it.

@@ -12,6 +12,7 @@
 #include "catalog/foldercatalog.h"
 #include "file_times.h"
 #include "folder_entries.h"
+#include "freed_memory_trap.h"
 #include "shell/shortcutlink.h"
 #include "temp_folder.h"
 
@@ -188,6 +189,34 @@ TEST_F(CatalogTest, RefreshAddsAndRemovesEntries)
     EXPECT_EQ(Names(catalog), (std::vector<std::string>{"z", "a", "b"}));
     EXPECT_NE(std::next(catalog.m_entries.begin())->m_thumbnail->Bitmap(), nullptr) << "a kept its bitmap";
     EXPECT_EQ(catalog.m_entries.back().m_thumbnail, nullptr) << "b is new";
+}
+
+// A folder named like a shortcut, replaced by a shortcut: the refresh gives
+// its entry the target's path, then looks up the paths listed after it
+// among those of the last listing. Y.txt is no entry's: its path, as long
+// as the folder's was, is compared with every one of them.
+TEST_F(CatalogTest, ARefreshThatGivesAnEntryAnotherPathReadsNoFreedMemory)
+{
+    FreedMemoryTrap trap;
+    TempFolder elsewhere;
+    const std::string target = elsewhere.WriteFile(std::string(100, 't') + ".jpg", "jpeg");
+    temp.MakeFolder("X.lnk");
+    for (const char* name : {"a.jpg", "b.jpg", "Z.jpg"})
+        Picture(name);
+    temp.WriteFile("Y.txt", "text");
+    CFolderCatalog catalog(EntryOf(temp.Path()));
+    catalog.Refresh();
+    ASSERT_EQ(Names(catalog), (std::vector<std::string>{"X", "a", "b", "Z"}));
+
+    ASSERT_TRUE(RemoveTree(temp / "X.lnk"));
+    Shortcut(temp / "X.lnk", target);
+    EXPECT_TRUE(catalog.Refresh());
+    EXPECT_EQ(trap.Accesses(), 0) << "a key of the last listing pointed into the folder's old path";
+    EXPECT_EQ(catalog.m_entries.size(), 4u);
+    const auto shortcut = std::find_if(catalog.m_entries.begin(), catalog.m_entries.end(),
+                                       [](const CFolderEntry& entry) { return entry.m_displayName == "X"; });
+    ASSERT_NE(shortcut, catalog.m_entries.end());
+    EXPECT_EQ(shortcut->m_path, target);
 }
 
 TEST_F(CatalogTest, OrderAndMatchingAgreeWithCaseInsensitiveComparison)
