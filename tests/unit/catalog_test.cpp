@@ -68,23 +68,26 @@ protected:
     TempFolder temp;
 };
 
-TEST_F(CatalogTest, FoldersFirstThenPicturesByPathOtherFilesLeftOut)
+TEST_F(CatalogTest, FoldersFirstThenPicturesInExplorersOrderOtherFilesLeftOut)
 {
-    Picture("b.jpg");
-    Picture("A.JPG");
+    for (const char* name : {"photo 10.jpg", "IMG_10.jpg", "photo 9.jpg", "IMG_2.jpg", "Alps.JPG"})
+        Picture(name);
+    temp.MakeFolder("2019");
     temp.MakeFolder("sub");
+    temp.MakeFolder("10 days");
     temp.WriteFile("notes.txt", "text");
     temp.WriteFile("broken.lnk", "not a shortcut");
 
     CFolderCatalog catalog(EntryOf(temp.Path()));
     EXPECT_TRUE(catalog.Refresh());
-    EXPECT_EQ(Names(catalog), (std::vector<std::string>{"sub", "A", "b"}));
+    EXPECT_EQ(Names(catalog), (std::vector<std::string>{"10 days", "2019", "sub", "Alps", "IMG_2", "IMG_10", "photo 9",
+                                                        "photo 10"}));
     auto it = catalog.m_entries.begin();
     EXPECT_EQ(it->m_kind, (unsigned)EntryFolder);
     EXPECT_TRUE(it->m_picturePath.empty());
-    ++it;
+    std::advance(it, 3);
     EXPECT_EQ(it->m_kind, (unsigned)EntryFile);
-    EXPECT_EQ(it->m_picturePath, temp / "A.JPG");
+    EXPECT_EQ(it->m_picturePath, temp / "Alps.JPG");
     EXPECT_EQ(it->m_owner, &catalog);
 }
 
@@ -219,7 +222,7 @@ TEST_F(CatalogTest, ARefreshThatGivesAnEntryAnotherPathReadsNoFreedMemory)
     EXPECT_EQ(shortcut->m_path, target);
 }
 
-TEST_F(CatalogTest, OrderAndMatchingAgreeWithCaseInsensitiveComparison)
+TEST_F(CatalogTest, OrderAndMatchingAgreeWithTheLogicalComparison)
 {
     const char* const names[] = {"a.jpg", "B.jpg", "co-op.jpg", "coop.jpg", "co'op.jpg", "É.jpg",
                                  "e.jpg", "f.jpg", "Z.jpg", "_x.jpg", "ä.jpg", "ß.jpg", "10.jpg",
@@ -233,14 +236,19 @@ TEST_F(CatalogTest, OrderAndMatchingAgreeWithCaseInsensitiveComparison)
     catalog.Refresh();
     GiveBitmaps(catalog);
 
-    // The reference: the listing sorted by comparing the paths themselves.
+    // The reference: the listing sorted by comparing the names shown themselves.
+    auto wide = [](const std::string& text) {
+        std::wstring result(text.size() + 1, L'\0');
+        result.resize(::MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, result.data(), (int)result.size()) - 1);
+        return result;
+    };
     std::vector<const CFolderEntry*> expected;
     for (const CFolderEntry& entry : catalog.m_entries)
         expected.push_back(&entry);
-    std::stable_sort(expected.begin(), expected.end(), [](const CFolderEntry* x, const CFolderEntry* y) {
+    std::stable_sort(expected.begin(), expected.end(), [&](const CFolderEntry* x, const CFolderEntry* y) {
         if (x->IsFolder() != y->IsFolder())
             return x->IsFolder();
-        return ::lstrcmpiA(x->m_path.c_str(), y->m_path.c_str()) < 0;
+        return ::StrCmpLogicalW(wide(x->m_displayName).c_str(), wide(y->m_displayName).c_str()) < 0;
     });
     std::vector<const CFolderEntry*> actual;
     for (const CFolderEntry& entry : catalog.m_entries)
@@ -417,9 +425,14 @@ TEST(CompareEntries, NamesNumbersKindsAndTimes)
     EXPECT_LT(CompareEntries(picture, folder), 0);
     EXPECT_EQ(CompareEntries(entry("C:\\A.JPG", EntryFile, 1, &byName), picture), 0) << "case is ignored";
     EXPECT_GT(CompareEntries(entry("9 b", EntryFile, 0, &byName), entry("10 a", EntryFile, 0, &byName)), 0)
-        << "leading numbers compare as numbers";
-    EXPECT_EQ(CompareEntries(entry("7a", EntryFile, 0, &byName), entry("7b", EntryFile, 0, &byName)), 0);
-    EXPECT_EQ(CompareEntries(entry("", EntryFile, 0, &byName), picture), 0);
+        << "numbers compare as numbers";
+    EXPECT_GT(CompareEntries(entry("C:\\IMG_2.jpg", EntryFile, 0, &byName),
+                             entry("C:\\IMG_10.jpg", EntryFile, 0, &byName)), 0)
+        << "within names too";
+    EXPECT_GT(CompareEntries(entry("7a", EntryFile, 0, &byName), entry("7b", EntryFile, 0, &byName)), 0);
+    EXPECT_GT(CompareEntries(entry("C:\\z\\a.jpg", EntryFile, 0, &byName),
+                             entry("C:\\a\\b.jpg", EntryFile, 0, &byName)), 0)
+        << "names, not paths";
 
     CFolderCatalog byTime(MakeEntry("C:\\x", nullptr, nullptr));
     byTime.m_sortOrder = SortNewestFirst;
