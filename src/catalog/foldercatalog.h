@@ -1,5 +1,5 @@
-// The sorted list of what one folder shows: its subfolders, its JPEG
-// pictures and the shortcuts to such folders and pictures.
+// The sorted list of what one folder shows: its subfolders, its pictures
+// and the shortcuts to such folders and pictures.
 #pragma once
 
 #include <climits>

@@ -6,13 +6,17 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <vector>
 
 #include "catalog/foldercatalog.h"
+#include "catalog/picturekinds.h"
 #include "file_times.h"
 #include "folder_entries.h"
 #include "freed_memory_trap.h"
+#include "imaging/pictureformats.h"
 #include "shell/shortcutlink.h"
 #include "temp_folder.h"
 
@@ -68,9 +72,10 @@ protected:
     TempFolder temp;
 };
 
-TEST_F(CatalogTest, FoldersFirstThenPicturesInExplorersOrderOtherFilesLeftOut)
+TEST_F(CatalogTest, FoldersFirstThenPicturesOfEveryKindInExplorersOrder)
 {
-    for (const char* name : {"photo 10.jpg", "IMG_10.jpg", "photo 9.jpg", "IMG_2.jpg", "Alps.JPG"})
+    for (const char* name : {"photo 10.jpg", "IMG_10.jpg", "dunes.jfIF", "Cliffs.Jpe", "beach.JPEG", "photo 9.jpg",
+                             "IMG_2.jpg", "Glacier.TIF", "forest.png", "Alps.jPg"})
         Picture(name);
     temp.MakeFolder("2019");
     temp.MakeFolder("sub");
@@ -80,14 +85,15 @@ TEST_F(CatalogTest, FoldersFirstThenPicturesInExplorersOrderOtherFilesLeftOut)
 
     CFolderCatalog catalog(EntryOf(temp.Path()));
     EXPECT_TRUE(catalog.Refresh());
-    EXPECT_EQ(Names(catalog), (std::vector<std::string>{"10 days", "2019", "sub", "Alps", "IMG_2", "IMG_10", "photo 9",
+    EXPECT_EQ(Names(catalog), (std::vector<std::string>{"10 days", "2019", "sub", "Alps", "beach", "Cliffs", "dunes",
+                                                        "forest", "Glacier", "IMG_2", "IMG_10", "photo 9",
                                                         "photo 10"}));
     auto it = catalog.m_entries.begin();
     EXPECT_EQ(it->m_kind, (unsigned)EntryFolder);
     EXPECT_TRUE(it->m_picturePath.empty());
     std::advance(it, 3);
     EXPECT_EQ(it->m_kind, (unsigned)EntryFile);
-    EXPECT_EQ(it->m_picturePath, temp / "Alps.JPG");
+    EXPECT_EQ(it->m_picturePath, temp / "Alps.jPg");
     EXPECT_EQ(it->m_owner, &catalog);
 }
 
@@ -135,7 +141,7 @@ TEST_F(CatalogTest, ShortcutToAPictureIsListedUnderItsOwnNameUntilTheTargetGoes)
 TEST_F(CatalogTest, TargetsOnAnAbsentMediumAreOffline)
 {
     ASSERT_EQ(::GetDriveTypeA("R:\\"), (UINT)DRIVE_CDROM) << "the test environment maps R: to an empty drive";
-    Shortcut(temp / "Photo.lnk", "R:\\Photos\\x.jpg");
+    Shortcut(temp / "Photo.lnk", "R:\\Photos\\x.png");
     Shortcut(temp / "Album.lnk", "R:\\Photos");
     Shortcut(temp / "Notes.lnk", "R:\\Photos\\notes.txt");
     TempFolder gone;
@@ -391,6 +397,27 @@ TEST_F(CatalogTest, MutatedShortcutsNeverCrashOrHang)
     EXPECT_GT(rounds, 10);
 }
 
+// Thumbnail workers still test names while the program's static objects
+// are destroyed, so picture kinds are still told then. This check is made
+// before the lists' first use below, hence destroyed after them, and fails
+// the process; the lists are made with the trap set, so a freed one is seen.
+struct PictureKindsToldAtExit {
+    ~PictureKindsToldAtExit()
+    {
+        FreedMemoryTrap trap;
+        const bool told = IsPicture("C:\\x.png") && IsPicture("C:\\x.JPEG") && !IsPicture("C:\\x.txt");
+        if (!told || trap.Accesses()) {
+            std::fputs("picture kinds are not told once static objects are destroyed\n", stderr);
+            std::_Exit(1);
+        }
+    }
+} g_pictureKindsToldAtExit;
+
+const bool g_pictureKindsUsed = [] {
+    FreedMemoryTrap trap;
+    return IsPicture("C:\\x.png");
+}();
+
 TEST(HasExtension, AgreesWithTheCaseInsensitiveComparison)
 {
     // Every printable character in every place of ".jpg", and a few beyond ASCII.
@@ -407,6 +434,31 @@ TEST(HasExtension, AgreesWithTheCaseInsensitiveComparison)
         const std::string path = "C:\\photos\\picture" + ext;
         EXPECT_EQ(HasExtension(path, ".jpg"), ::lstrcmpiA(::PathFindExtensionA(path.c_str()), ".jpg") == 0)
             << path;
+    }
+
+    // A picture kind is the same comparison with each of its extensions.
+    const std::vector<std::string> jpeg = {".jpg", ".jpeg", ".jpe", ".jfif"};
+    std::vector<std::string> all = jpeg;
+    all.insert(all.end(), OtherPictureExtensions().begin(), OtherPictureExtensions().end());
+    std::vector<std::string> names = {"picture", "picture.", "picture.jpeg.txt", "picture.JPEGJPEGJPEGJPEGJPEG",
+                                      "picture.ｐｎｇ", "picture.JPĘG", "picture.png\xC2\xA0", "pic.ture\\x.tif"};
+    for (const std::string& ext : all) {
+        for (size_t place = 1; place < ext.size(); ++place) {
+            for (char c = 0x20; c < 0x7F; ++c) {
+                std::string mutated = ext;
+                mutated[place] = c;
+                names.push_back("picture" + mutated);
+            }
+        }
+    }
+    auto anyOf = [](const std::string& path, const std::vector<std::string>& extensions) {
+        return std::any_of(extensions.begin(), extensions.end(),
+                           [&](const std::string& ext) { return HasExtension(path, ext.c_str()); });
+    };
+    for (const std::string& name : names) {
+        const std::string path = "C:\\photos\\" + name;
+        EXPECT_EQ(IsJpegPicture(path), anyOf(path, jpeg)) << path;
+        EXPECT_EQ(IsPicture(path), anyOf(path, all)) << path;
     }
 }
 
@@ -445,13 +497,14 @@ TEST(CompareEntries, NamesNumbersKindsAndTimes)
 TEST_F(CatalogTest, FolderPictureIsFoundTwoLevelsDownButNotThree)
 {
     const std::string shallow = temp.MakeFolder("near\\sub");
-    SetWriteTime(Picture("near\\sub\\p.jpg"), TimeAt(42));
+    temp.WriteFile("near\\sub\\notes.txt", "text");
+    SetWriteTime(Picture("near\\sub\\p.TIFF"), TimeAt(42));
     temp.MakeFolder("far\\a\\b");
     Picture("far\\a\\b\\p.jpg");
 
     CFolderEntry nearEntry = EntryOf(temp / "near");
     nearEntry.FindFolderPicture();
-    EXPECT_EQ(nearEntry.m_picturePath, shallow + "\\p.jpg");
+    EXPECT_EQ(nearEntry.m_picturePath, shallow + "\\p.TIFF") << "pictures of any kind";
     EXPECT_EQ(nearEntry.Time(), (ULONGLONG)TimeAt(42).dwHighDateTime << 32 | TimeAt(42).dwLowDateTime);
 
     CFolderEntry farEntry = EntryOf(temp / "far");
@@ -462,10 +515,12 @@ TEST_F(CatalogTest, FolderPictureIsFoundTwoLevelsDownButNotThree)
 TEST_F(CatalogTest, PictureFolderDecisionIsCachedAndNotCopied)
 {
     const std::string folder = temp.MakeFolder("album");
+    temp.MakeFolder("album\\old.jpg");
+    temp.WriteFile("album\\notes.txt", "text");
     CFolderEntry entry = EntryOf(folder);
     entry.m_thumbnail = std::make_unique<CThumbnail>();
-    EXPECT_FALSE(entry.HasPictures());
-    Picture("album\\new.jpg");
+    EXPECT_FALSE(entry.HasPictures()) << "neither a folder nor another file is a picture";
+    Picture("album\\new.Png");
     EXPECT_FALSE(entry.HasPictures()) << "asked once";
 
     CFolderEntry copy(entry);
