@@ -234,11 +234,16 @@ void CFolderCatalog::Sort()
     keyed.reserve(m_entries.size());
     for (auto it = m_entries.begin(); it != m_entries.end(); ++it)
         keyed.push_back({it->IsFolder(), LogicalName(*it), it});
-    std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& x, const Keyed& y) {
+    const auto before = [](const Keyed& x, const Keyed& y) {
         if (x.folder != y.folder)
             return x.folder;
         return CompareLogical(x.name, y.name) < 0;
-    });
+    };
+    // A refresh keeps its entries in order and adds new ones after them:
+    // only those are sorted, then merged in, which is the same stable order.
+    const auto sorted = std::is_sorted_until(keyed.begin(), keyed.end(), before);
+    std::stable_sort(sorted, keyed.end(), before);
+    std::inplace_merge(keyed.begin(), sorted, keyed.end(), before);
     for (Keyed& item : keyed)
         m_entries.splice(m_entries.end(), m_entries, item.it);
 }
