@@ -3,8 +3,6 @@
 #include <shlwapi.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,30 +13,33 @@
 
 namespace {
 
-bool StartsWithDigit(const std::string& path)
+// What the order by name compares, widened once: the name shown, as
+// Explorer compares names (runs of digits as numbers, case ignored), and for
+// equal names the extension of the listed file.
+struct LogicalName {
+    explicit LogicalName(const CFolderEntry& entry)
+        : name(AfxWide(entry.m_displayName)),
+          extension(AfxWide(::PathFindExtensionA(::PathFindFileNameA(entry.ListedPath().c_str()))))
+    {
+    }
+
+    std::wstring name;
+    std::wstring extension;
+};
+
+// Negative when a comes before b.
+int CompareLogical(const LogicalName& a, const LogicalName& b)
 {
-    return !path.empty() && std::isdigit((unsigned char)path[0]);
+    const int byName = ::StrCmpLogicalW(a.name.c_str(), b.name.c_str());
+    return byName ? byName : ::StrCmpLogicalW(a.extension.c_str(), b.extension.c_str());
 }
 
+// Folders first, then by name; positive when a comes before b.
 int CompareByName(const CFolderEntry& a, const CFolderEntry& b)
 {
-    if (a.Kind() != b.Kind())
-        return b.IsFolder() ? -1 : 1;
-    if (a.m_path.empty() || b.m_path.empty())
-        return 0;
-    if (StartsWithDigit(a.m_path) && StartsWithDigit(b.m_path)) {
-        const int x = std::atoi(a.m_path.c_str());
-        const int y = std::atoi(b.m_path.c_str());
-        return x < y ? 1 : x > y ? -1 : 0;
-    }
-    return ::lstrcmpiA(b.m_path.c_str(), a.m_path.c_str());
-}
-
-// Paths that compare by other rules than their text: empty ones, and ones
-// starting with a digit (compared by their leading number).
-bool Irregular(const CFolderEntry& entry)
-{
-    return entry.m_path.empty() || StartsWithDigit(entry.m_path);
+    if (a.IsFolder() != b.IsFolder())
+        return a.IsFolder() ? 1 : -1;
+    return -CompareLogical(LogicalName(a), LogicalName(b));
 }
 
 std::wstring ListedNameKey(const CFolderEntry& entry)
@@ -86,21 +87,6 @@ private:
 
 } // namespace
 
-// The path is widened first with the program's code page, as that
-// comparison does; the narrow form may assume another code page.
-std::string CaseInsensitiveSortKey(const std::string& path)
-{
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-    std::wstring wide((size_t)std::max(length, 1), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), length);
-    const DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE;
-    const int size = ::LCMapStringW(LOCALE_USER_DEFAULT, flags, wide.c_str(), -1, nullptr, 0);
-    std::string key((size_t)std::max(size, 0), '\0');
-    if (size > 0)
-        ::LCMapStringW(LOCALE_USER_DEFAULT, flags, wide.c_str(), -1, reinterpret_cast<LPWSTR>(key.data()), size);
-    return key;
-}
-
 extern "C" NTSYSAPI WCHAR NTAPI RtlUpcaseUnicodeChar(WCHAR c);
 
 std::wstring NameKey(const std::string& text)
@@ -145,12 +131,22 @@ bool CFolderCatalog::Refresh()
 
     // A file listed again as it was, under the same name, kind and time, is
     // the same entry: found by its exact path, it needs neither classifying
-    // nor a comparison by name, which cost several times the listing.
+    // nor a comparison by name, which cost several times the listing. The
+    // keys' text is a copy in one piece: the merge below gives entries other
+    // paths, and a key into an entry's own path would then dangle.
+    std::string keyText;
+    for (const CFolderEntry& entry : m_entries) {
+        if (entry.m_linkPath.empty())
+            keyText += entry.m_path;
+    }
     std::unordered_map<std::string_view, CFolderEntry*> asListed;
     asListed.reserve(m_entries.size());
+    size_t keyStart = 0;
     for (CFolderEntry& entry : m_entries) {
-        if (entry.m_linkPath.empty())
-            asListed.emplace(entry.m_path, &entry);
+        if (entry.m_linkPath.empty()) {
+            asListed.emplace(std::string_view(keyText).substr(keyStart, entry.m_path.size()), &entry);
+            keyStart += entry.m_path.size();
+        }
     }
     // Entries are matched by name whatever the catalog's own order; the
     // index is made when the first name needs it.
@@ -224,23 +220,32 @@ bool CFolderCatalog::Refresh()
 
 void CFolderCatalog::Sort()
 {
-    const auto before = [](const CFolderEntry& x, const CFolderEntry& y) { return CompareEntries(y, x) < 0; };
-    const bool irregular = std::any_of(m_entries.begin(), m_entries.end(), Irregular);
-    if (m_sortOrder != SortByName || irregular) {
-        m_entries.sort(before);
+    if (m_sortOrder != SortByName) {
+        m_entries.sort([](const CFolderEntry& x, const CFolderEntry& y) { return CompareEntries(y, x) < 0; });
         return;
     }
-    // By name, comparing precomputed sort keys gives the same stable order
-    // as comparing the paths each time, without a string comparison per step.
-    using Keyed = std::pair<std::string, std::list<CFolderEntry>::iterator>;
+    // By name, each name is widened once rather than at every comparison.
+    struct Keyed {
+        bool folder;
+        LogicalName name;
+        std::list<CFolderEntry>::iterator it;
+    };
     std::vector<Keyed> keyed;
     keyed.reserve(m_entries.size());
     for (auto it = m_entries.begin(); it != m_entries.end(); ++it)
-        keyed.emplace_back((it->IsFolder() ? '\0' : '\1') + CaseInsensitiveSortKey(it->m_path), it);
-    std::stable_sort(keyed.begin(), keyed.end(),
-                     [](const Keyed& x, const Keyed& y) { return x.first < y.first; });
+        keyed.push_back({it->IsFolder(), LogicalName(*it), it});
+    const auto before = [](const Keyed& x, const Keyed& y) {
+        if (x.folder != y.folder)
+            return x.folder;
+        return CompareLogical(x.name, y.name) < 0;
+    };
+    // A refresh keeps its entries in order and adds new ones after them:
+    // only those are sorted, then merged in, which is the same stable order.
+    const auto sorted = std::is_sorted_until(keyed.begin(), keyed.end(), before);
+    std::stable_sort(sorted, keyed.end(), before);
+    std::inplace_merge(keyed.begin(), sorted, keyed.end(), before);
     for (Keyed& item : keyed)
-        m_entries.splice(m_entries.end(), m_entries, item.second);
+        m_entries.splice(m_entries.end(), m_entries, item.it);
 }
 
 void CFolderCatalog::Truncate()

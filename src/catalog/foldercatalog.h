@@ -1,5 +1,5 @@
-// The sorted list of what one folder shows: its subfolders, its JPEG
-// pictures and the shortcuts to such folders and pictures.
+// The sorted list of what one folder shows: its subfolders, its pictures
+// and the shortcuts to such folders and pictures.
 #pragma once
 
 #include <climits>
@@ -35,10 +35,6 @@ private:
     int m_sortedBy = -1;  // the order the list is in; -1 before the first sort
 };
 
-// A key of text for the case-insensitive comparison (lstrcmpiA): two keys are
-// equal exactly when the comparison finds the texts equal, and order the same way.
-std::string CaseInsensitiveSortKey(const std::string& text);
-
 // A key of a file name or path for the file system's own comparison
 // (CompareStringOrdinal ignoring case): each UTF-16 unit upper-cased by the
 // system's table, nothing folded or expanded. Two keys are equal exactly
@@ -47,5 +43,6 @@ std::string CaseInsensitiveSortKey(const std::string& text);
 std::wstring NameKey(const std::string& text);
 
 // Three-way comparison under the sort order of b's owner: positive when a
-// comes before b, 0 when they are the same entry.
+// comes before b. By name, folders come first, then names compare as
+// Explorer compares them (StrCmpLogicalW on the names shown).
 int CompareEntries(const CFolderEntry& a, const CFolderEntry& b);

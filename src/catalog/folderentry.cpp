@@ -5,6 +5,7 @@
 #include <cctype>
 #include <mutex>
 
+#include "catalog/picturekinds.h"
 #include "filefind.h"
 #include "imaging/pixels.h"
 #include "shell/shortcutlink.h"
@@ -137,7 +138,7 @@ void CFolderEntry::Classify(const DWORD* listedAttributes)
             m_listed = true;
         } else {
             m_kind = EntryFile;
-            m_listed = HasExtension(m_path, ".jpg");
+            m_listed = IsPicture(m_path);
             if (m_listed)
                 m_picturePath = m_path;
         }
@@ -152,7 +153,7 @@ void CFolderEntry::Classify(const DWORD* listedAttributes)
             m_listed = true;
         } else {
             m_kind = EntryOffline | EntryFile;
-            m_listed = HasExtension(m_path, ".jpg");
+            m_listed = IsPicture(m_path);
         }
     } else {
         m_kind = EntryMissing;
@@ -174,7 +175,7 @@ std::string FindFirstPicture(const std::string& folder, int depth)
             std::string found = FindFirstPicture(find.GetFilePath(), depth - 1);
             if (!found.empty())
                 return found;
-        } else if (HasExtension(find.GetFileName(), ".jpg")) {
+        } else if (IsPicture(find.GetFileName())) {
             return find.GetFilePath();
         }
     }
@@ -198,8 +199,15 @@ void CFolderEntry::FindFolderPicture()
 bool CFolderEntry::HasPictures()
 {
     if (m_picturePresence == -1) {
+        // No one pattern names every kind: names are tested up to the first picture.
+        bool found = false;
         CFileFind find;
-        m_picturePresence = find.FindFile(JoinPattern(m_path, "*.jpg").c_str()) ? 0 : 1;
+        BOOL more = find.FindFile(JoinPattern(m_path, "*").c_str());
+        while (more && !found) {
+            more = find.FindNextFile();
+            found = !find.IsDirectory() && IsPicture(find.GetFileName());
+        }
+        m_picturePresence = found ? 0 : 1;
     }
     return m_picturePresence == 0;
 }

@@ -84,7 +84,7 @@ public:
     // For a folder without a picture: the first picture within two levels,
     // whose time becomes the entry's. Both are written under EntryLock().
     void FindFolderPicture();
-    // Whether the folder itself holds a "*.jpg"; asked once.
+    // Whether the folder itself holds a picture file of any kind; asked once.
     bool HasPictures();
 
     unsigned Kind() const { return m_kind & EntryKindMask; }
@@ -116,8 +116,9 @@ public:
 
 CFolderEntry MakeEntry(const std::string& path, const FILETIME* time, CFolderCatalog* owner);
 
-// The first "*.jpg" in folder, in enumeration order, looking depth levels
-// deep (depth 2: the folder and its immediate subfolders); empty when none.
+// The first picture file (IsPicture) in folder, in enumeration order, looking
+// depth levels deep (depth 2: the folder and its immediate subfolders); empty
+// when none.
 std::string FindFirstPicture(const std::string& folder, int depth);
 
 // Whether the extension of path is ext, ignoring case.
