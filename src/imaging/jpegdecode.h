@@ -11,6 +11,8 @@ struct PictureRequest {
     SIZE box{0, 0};  // what the picture will be fitted into; 0 by 0 for every pixel
     ColourTarget target = ColourTarget::Display;
     StopRequest stop;
+    // What transparent pixels are laid over; JPEG pictures have none.
+    COLORREF background = RGB(0, 0, 0);
 };
 
 struct PictureHeader {

@@ -10,8 +10,38 @@
 #include "imaging/jpegdecode.h"
 #include "imaging/jpegio.h"
 #include "imaging/resample.h"
+#include "imaging/wicdecode.h"
 
 // ---------------------------------------------------------------- CPictureBitmap
+
+namespace {
+
+// Files named as JPEG go to libjpeg-turbo whatever they hold: one whose
+// content is something else fails as any damaged JPEG does.
+bool IsJpegPath(const std::string& path)
+{
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || path.find_first_of("\\/", dot) != std::string::npos)
+        return false;
+    std::string extension = path.substr(dot);
+    for (char& c : extension)
+        c = (char)(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return extension == ".jpg" || extension == ".jpeg" || extension == ".jpe" || extension == ".jfif";
+}
+
+// So do files that start as JPEG streams do, named otherwise: libjpeg-turbo
+// decodes them at a reduced scale, and Wine's decoder reads no EXIF
+// orientation. The file is read again from its start.
+bool StartsAsJpeg(FILE* file)
+{
+    unsigned char start[3] = {};
+    const bool jpeg = std::fread(start, 1, sizeof start, file) == sizeof start && start[0] == 0xFF
+        && start[1] == 0xD8 && start[2] == 0xFF;
+    std::rewind(file);
+    return jpeg;
+}
+
+}  // namespace
 
 CPictureBitmap::~CPictureBitmap()
 {
@@ -30,7 +60,10 @@ bool CPictureBitmap::LoadFromFile(const std::string& path, const StopRequest& st
     section.Attach(std::exchange(m_hBitmap, nullptr));
     PictureHeader header;
     header.upright = SIZE{m_width, m_height};
-    const Decoded result = DecodePicture(file.get(), section, PictureRequest{box, target, stop}, header);
+    const PictureRequest request{box, target, stop};
+    const Decoded result = IsJpegPath(path) || StartsAsJpeg(file.get())
+                               ? DecodePicture(file.get(), section, request, header)
+                               : DecodeWicPicture(file.get(), section, request, header);
     m_width = header.upright.cx;
     m_height = header.upright.cy;
     m_hBitmap = static_cast<HBITMAP>(section.Detach());

@@ -1,5 +1,7 @@
-// Pictures as 24-bit top-down DIB sections: JPEG decoding into them, upright
-// and in the colours they were taken in, and encoding out of them.
+// Pictures as 24-bit top-down DIB sections: decoding into them, upright and
+// in the colours they were taken in (JPEG through libjpeg-turbo, every other
+// format through the system's imaging component), and JPEG encoding out of
+// them.
 //
 // Thrown values: a failure on a file throws its Win32 error code (DWORD);
 // a libjpeg error throws the library's message code (int).
@@ -20,15 +22,17 @@
 using StopRequest = std::function<bool()>;
 
 // One decoded picture, turned upright as its EXIF Orientation says and
-// converted from its colour profile. The bitmap may hold it reduced: the
-// library decodes at 1/2, 1/4 or 1/8 scale in a fraction of the time, and
-// a picture shown in a box needs no more pixels than the box.
+// converted from its colour profile; its first frame, transparent pixels
+// laid over black. The bitmap may hold it reduced: the library decodes at
+// 1/2, 1/4 or 1/8 scale in a fraction of the time (and so do some of the
+// system's decoders), and a picture shown in a box needs no more pixels
+// than the box.
 class CPictureBitmap {
 public:
     HBITMAP m_hBitmap = nullptr;  // owned; null when there is no picture
     // The picture's size as it stands upright, whatever the bitmap's size:
-    // that of the last JPEG header read into the holder, also when decoding
-    // then failed.
+    // that of the last header read into the holder, also when decoding then
+    // failed.
     int m_width = 0;
     int m_height = 0;
 
@@ -38,7 +42,10 @@ public:
     CPictureBitmap& operator=(const CPictureBitmap&) = delete;
 
     // Throws the Win32 error code, holder unchanged, when path cannot be
-    // opened. A picture libjpeg rejects leaves the holder without a bitmap.
+    // opened. Files named .jpg, .jpeg, .jpe or .jfif, and files that start
+    // as JPEG streams do, go to libjpeg, every other to the system's
+    // decoders; a picture its decoder rejects leaves the holder without a
+    // bitmap.
     // box is what the picture will be fitted into, in pixels; 0 by 0 asks
     // for every pixel. The holder's section is decoded into again when the
     // new picture has its size, which spares the system a fresh allocation

@@ -1,0 +1,553 @@
+// Pictures of other formats than JPEG through the system's imaging component,
+// under Wine: PNG, BMP and TIFF files written with its own encoders, GIF,
+// ICO and TIFF files with an Orientation tag or a colour profile written
+// byte by byte here (Wine's encoders write neither transparency nor tags).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <wincodec.h>
+#include <winternl.h>
+#include <wrl/client.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app_driver.h"
+#include "catalog/folderentry.h"
+#include "imaging/colour.h"
+#include "imaging/jpegio.h"
+#include "imaging/pictureformats.h"
+#include "imaging/picture.h"
+#include "imaging/wicdecode.h"
+#include "jpeg_maker.h"
+#include "temp_folder.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// Quadrant colours, top left, top right, bottom left, bottom right, with
+// their alpha.
+struct Quadrants {
+    COLORREF colour[4] = {RGB(220, 30, 30), RGB(30, 200, 30), RGB(30, 30, 220), RGB(230, 220, 40)};
+    BYTE alpha[4] = {255, 255, 255, 255};
+
+    int At(int x, int y, int width, int height) const { return (y >= height / 2) * 2 + (x >= width / 2); }
+};
+
+// A JPEG of the quadrants stored turned, with an EXIF Orientation of 6.
+JpegRecipe TurnedJpeg()
+{
+    JpegRecipe recipe;
+    recipe.pattern = JpegPattern::Quadrants;
+    recipe.orientation = 6;
+    return recipe;
+}
+
+Quadrants JpegQuadrants()
+{
+    Quadrants q;
+    for (int i = 0; i < 4; ++i)
+        q.colour[i] = RGB(kQuadrantColours[i][0], kQuadrantColours[i][1], kQuadrantColours[i][2]);
+    return q;
+}
+
+// Little-endian bytes of the files written by hand.
+struct Bytes {
+    std::string s;
+    Bytes& U8(unsigned v) { return s += (char)v, *this; }
+    Bytes& U16(unsigned v) { return U8(v & 255).U8(v >> 8); }
+    Bytes& U32(unsigned v) { return U16(v & 0xFFFF).U16(v >> 16); }
+};
+
+// Rows of blue, green, red (and alpha) bytes, top row first, unpadded.
+std::string QuadrantPixels(int width, int height, const Quadrants& q, bool alpha)
+{
+    std::string pixels;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int i = q.At(x, y, width, height);
+            pixels += {(char)GetBValue(q.colour[i]), (char)GetGValue(q.colour[i]), (char)GetRValue(q.colour[i])};
+            if (alpha)
+                pixels += (char)q.alpha[i];
+        }
+    }
+    return pixels;
+}
+
+ComPtr<IWICImagingFactory> Factory()
+{
+    ComPtr<IWICImagingFactory> factory;
+    ::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory));
+    return factory;
+}
+
+// A file of container format written by the system's encoder, one frame
+// of pixels in format each; empty when it refuses.
+std::string Encode(const GUID& container, const WICPixelFormatGUID& format, int width, int height,
+                   const std::vector<std::string>& frames)
+{
+    CComOnThread com;
+    ComPtr<IWICImagingFactory> factory = Factory();
+    ComPtr<IStream> stream;
+    ComPtr<IWICBitmapEncoder> encoder;
+    if (!factory || FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, &stream))
+        || FAILED(factory->CreateEncoder(container, nullptr, &encoder))
+        || FAILED(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache)))
+        return "";
+    const UINT stride = (UINT)(frames[0].size() / height);
+    for (const std::string& pixels : frames) {
+        ComPtr<IWICBitmapFrameEncode> frame;
+        ComPtr<IPropertyBag2> options;
+        WICPixelFormatGUID given = format;
+        if (FAILED(encoder->CreateNewFrame(&frame, &options)) || FAILED(frame->Initialize(options.Get()))
+            || FAILED(frame->SetSize(width, height)) || FAILED(frame->SetPixelFormat(&given)) || given != format
+            || FAILED(frame->WritePixels(height, stride, (UINT)pixels.size(), (BYTE*)pixels.data()))
+            || FAILED(frame->Commit()))
+            return "";
+    }
+    STATSTG stat{};
+    HGLOBAL memory = nullptr;
+    if (FAILED(encoder->Commit()) || FAILED(stream->Stat(&stat, STATFLAG_NONAME))
+        || FAILED(::GetHGlobalFromStream(stream.Get(), &memory)))
+        return "";
+    const std::string bytes(static_cast<const char*>(::GlobalLock(memory)), (size_t)stat.cbSize.QuadPart);
+    ::GlobalUnlock(memory);
+    return bytes;
+}
+
+// A baseline RGB TIFF of the quadrants with an Orientation tag, and an ICC
+// profile when one is given.
+std::string Tiff(int width, int height, const Quadrants& q, int orientation, const std::string& profile = "")
+{
+    std::string rgb = QuadrantPixels(width, height, q, false);
+    for (size_t i = 0; i < rgb.size(); i += 3)
+        std::swap(rgb[i], rgb[i + 2]);
+    const unsigned tags = profile.empty() ? 10 : 11, bitsAt = 8 + 2 + tags * 12 + 4, pixelsAt = bitsAt + 6;
+    Bytes b;
+    b.s = "II";
+    b.U16(42).U32(8).U16(tags);
+    const auto tag = [&b](unsigned id, unsigned type, unsigned count, unsigned value) {
+        b.U16(id).U16(type).U32(count).U32(value);
+    };
+    tag(256, 3, 1, width), tag(257, 3, 1, height), tag(258, 3, 3, bitsAt), tag(259, 3, 1, 1), tag(262, 3, 1, 2);
+    tag(273, 4, 1, pixelsAt), tag(274, 3, 1, orientation), tag(277, 3, 1, 3), tag(278, 3, 1, height);
+    tag(279, 4, 1, (unsigned)rgb.size());
+    if (!profile.empty())
+        tag(34675, 7, (unsigned)profile.size(), pixelsAt + (unsigned)rgb.size());
+    b.U32(0).U16(8).U16(8).U16(8);
+    return b.s + rgb + profile;
+}
+
+// A GIF of 8-bit indices, one image a frame, as literal codes only (a
+// clear code before the code size would grow); palette index
+// transparent, if any, shows nothing.
+std::string Gif(int width, int height, const Quadrants& q, const std::vector<std::string>& frames, int transparent = -1)
+{
+    Bytes b;
+    b.s = "GIF89a";
+    b.U16(width).U16(height).U8(0xF7).U8(0).U8(0);
+    for (int i = 0; i < 256; ++i) {
+        const COLORREF c = q.colour[i % 4];
+        b.U8(i < 4 ? GetRValue(c) : 0).U8(i < 4 ? GetGValue(c) : 0).U8(i < 4 ? GetBValue(c) : 0);
+    }
+    for (const std::string& indices : frames) {
+        if (transparent >= 0)
+            b.U8(0x21).U8(0xF9).U8(4).U8(1).U16(0).U8(transparent).U8(0);
+        b.U8(0x2C).U16(0).U16(0).U16(width).U16(height).U8(0).U8(8);
+        std::string codes;
+        unsigned bits = 0, count = 0;
+        const auto code = [&](unsigned c) {
+            bits |= c << count;
+            for (count += 9; count >= 8; count -= 8, bits >>= 8)
+                codes += (char)(bits & 255);
+        };
+        code(256);
+        for (size_t i = 0; i < indices.size(); ++i) {
+            if (i && i % 250 == 0)
+                code(256);
+            code((BYTE)indices[i]);
+        }
+        code(257);
+        if (count)
+            codes += (char)bits;
+        for (size_t at = 0; at < codes.size(); at += 255) {
+            const std::string block = codes.substr(at, 255);
+            b.s += (char)block.size() + block;
+        }
+        b.U8(0);
+    }
+    return b.s + ";";
+}
+
+std::string QuadrantIndices(int width, int height, const Quadrants& q)
+{
+    std::string indices;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            indices += (char)q.At(x, y, width, height);
+    return indices;
+}
+
+// An icon of one 32-bit image: bottom-up rows, alpha in each pixel, an AND
+// mask of nothing.
+std::string Ico(int width, int height, const Quadrants& q)
+{
+    const std::string top = QuadrantPixels(width, height, q, true);
+    std::string rows;
+    for (int y = height - 1; y >= 0; --y)
+        rows += top.substr((size_t)y * width * 4, (size_t)width * 4);
+    const std::string mask((size_t)((width + 31) / 32 * 4 * height), '\0');
+    Bytes b;
+    b.U16(0).U16(1).U16(1).U8(width & 255).U8(height & 255).U8(0).U8(0).U16(1).U16(32);
+    b.U32(40 + (unsigned)(rows.size() + mask.size())).U32(22);
+    b.U32(40).U32(width).U32(height * 2).U16(1).U16(32).U32(0).U32(0).U32(0).U32(0).U32(0).U32(0);
+    return b.s + rows + mask;
+}
+
+// Pixels of a 24-bit section or of a thumbnail.
+COLORREF Pixel(const BYTE* bits, ptrdiff_t stride, int x, int y)
+{
+    const BYTE* p = bits + stride * y + 3 * x;
+    return RGB(p[2], p[1], p[0]);
+}
+
+COLORREF SectionPixel(HBITMAP bitmap, int x, int y)
+{
+    ::GdiFlush();
+    PixelRows rows;
+    return GetPictureRows(bitmap, rows) && x < rows.width && y < rows.height ? Pixel(rows.bits, rows.stride, x, y)
+                                                                             : CLR_INVALID;
+}
+
+bool Near(COLORREF a, COLORREF b, int tolerance)
+{
+    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance
+        && std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+}
+
+// The quadrants' colours in the middle of each quarter of width by height.
+template <class At>
+void ExpectQuadrants(const At& at, int width, int height, const COLORREF expected[4], int tolerance,
+                     const std::string& what)
+{
+    for (int i = 0; i < 4; ++i) {
+        const int x = width / 4 + (i % 2) * width / 2, y = height / 4 + (i / 2) * height / 2;
+        const COLORREF got = at(x, y);
+        EXPECT_TRUE(Near(got, expected[i], tolerance))
+            << what << " quadrant " << i << ": " << std::hex << got << " for " << expected[i];
+    }
+}
+
+void ExpectPicture(const std::string& path, SIZE size, const COLORREF expected[4], int tolerance = 0)
+{
+    CPictureBitmap picture;
+    ASSERT_NO_THROW(picture.LoadFromFile(path));
+    ASSERT_NE(picture.m_hBitmap, nullptr) << path;
+    EXPECT_EQ(CSize(picture.m_width, picture.m_height), CSize(size)) << path;
+    EXPECT_EQ(CSize(picture.BitmapSize()), CSize(size)) << path;
+    ExpectQuadrants([&](int x, int y) { return SectionPixel(picture.m_hBitmap, x, y); }, size.cx, size.cy, expected,
+                    tolerance, path + " on its page");
+
+    CFolderEntry entry = MakeEntry(path, nullptr, nullptr);
+    entry.m_picturePath = path;
+    CThumbnail thumbnail;
+    ASSERT_TRUE(thumbnail.LoadBitmap(entry));
+    const CPixels* pixels = thumbnail.Bitmap();
+    ASSERT_NE(pixels, nullptr) << path;
+    CPictureBitmap header;
+    header.m_width = size.cx;
+    header.m_height = size.cy;
+    EXPECT_EQ(CSize(pixels->Width(), pixels->Height()), CSize(FitPictureInBox(header, 90, 90))) << path;
+    ExpectQuadrants([&](int x, int y) { return Pixel(pixels->Bits(), (ptrdiff_t)pixels->Stride(), x, y); },
+                    pixels->Width(), pixels->Height(), expected, tolerance + 1, path + " in its thumbnail");
+}
+
+TEST(OtherFormats, ExtensionsAreTheSystemDecodersOnesWithoutJpeg)
+{
+    const std::vector<std::string>& extensions = OtherPictureExtensions();
+    for (const char* always : {".png", ".gif", ".bmp", ".dib", ".tif", ".tiff", ".ico"})
+        EXPECT_NE(std::find(extensions.begin(), extensions.end(), always), extensions.end()) << always;
+    // Asked of the decoders: Wine's and Windows' BMP decoder also reads .rle.
+    EXPECT_NE(std::find(extensions.begin(), extensions.end(), ".rle"), extensions.end());
+    for (const std::string& extension : extensions) {
+        EXPECT_EQ(extension[0], '.');
+        EXPECT_EQ(extension.find_first_not_of(".abcdefghijklmnopqrstuvwxyz0123456789"), std::string::npos) << extension;
+        EXPECT_EQ(std::count(extensions.begin(), extensions.end(), extension), 1) << extension;
+        for (const char* jpeg : {".jpg", ".jpeg", ".jpe", ".jfif"})
+            EXPECT_NE(extension, jpeg);
+    }
+    EXPECT_EQ(&OtherPictureExtensions(), &extensions);
+}
+
+TEST(OtherFormats, EveryFormatShowsItsFirstFrameInItsColoursOnItsPageAndInItsThumbnail)
+{
+    TempFolder folder;
+    const Quadrants q;
+    const int width = 200, height = 120;
+    const std::string bgr = QuadrantPixels(width, height, q, false), black(bgr.size(), '\0');
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"p.png", Encode(GUID_ContainerFormatPng, GUID_WICPixelFormat24bppBGR, width, height, {bgr})},
+        {"p.bmp", Encode(GUID_ContainerFormatBmp, GUID_WICPixelFormat24bppBGR, width, height, {bgr})},
+        // Second frames and pages are black: only the first is shown.
+        {"p.tif", Encode(GUID_ContainerFormatTiff, GUID_WICPixelFormat24bppBGR, width, height, {bgr, black})},
+        {"p.gif", Gif(width, height, q, {QuadrantIndices(width, height, q), std::string(bgr.size() / 3, '\0')})},
+        {"p.ico", Ico(width, height, q)},
+        {"upper.PNG", Encode(GUID_ContainerFormatPng, GUID_WICPixelFormat24bppBGR, width, height, {bgr})},
+    };
+    for (const auto& [name, bytes] : files) {
+        ASSERT_FALSE(bytes.empty()) << name;
+        ExpectPicture(folder.WriteFile(name, bytes), SIZE{width, height}, q.colour);
+    }
+
+    // A PNG named as JPEG is a damaged JPEG; a JPEG named otherwise is a
+    // JPEG, upright by its EXIF tag.
+    CPictureBitmap picture;
+    picture.LoadFromFile(folder.WriteFile("png.jpg", files[0].second));
+    EXPECT_EQ(picture.m_hBitmap, nullptr);
+    ExpectPicture(folder.WriteFile("jpeg.png", MakeJpeg(TurnedJpeg())), SIZE{64, 48}, JpegQuadrants().colour, 12);
+}
+
+TEST(OtherFormats, TiffOrientationIsAppliedOnceOnThePageAndInTheThumbnail)
+{
+    TempFolder folder;
+    const Quadrants q;
+    // Turned a quarter clockwise: the stored left half becomes the top.
+    const COLORREF upright[4] = {q.colour[2], q.colour[0], q.colour[3], q.colour[1]};
+    ExpectPicture(folder.WriteFile("turned.tif", Tiff(200, 120, q, 6)), SIZE{120, 200}, upright);
+}
+
+TEST(OtherFormats, TransparentPixelsLieOverTheBackground)
+{
+    TempFolder folder;
+    const int width = 64, height = 48;
+    Quadrants q;
+    q.alpha[1] = 0;    // top right: nothing
+    q.alpha[2] = 128;  // bottom left: half
+    Quadrants indexed = q;
+    indexed.alpha[2] = 255;  // a palette index is seen or not
+    const auto over = [](const Quadrants& q, COLORREF background) {
+        std::vector<COLORREF> result;
+        for (int i = 0; i < 4; ++i) {
+            const auto mix = [&](int c, int b) { return (c * q.alpha[i] + b * (255 - q.alpha[i]) + 127) / 255; };
+            result.push_back(RGB(mix(GetRValue(q.colour[i]), GetRValue(background)),
+                                 mix(GetGValue(q.colour[i]), GetGValue(background)),
+                                 mix(GetBValue(q.colour[i]), GetBValue(background))));
+        }
+        return result;
+    };
+    const COLORREF grey = RGB(90, 100, 110);
+    const std::string png = Encode(GUID_ContainerFormatPng, GUID_WICPixelFormat32bppBGRA, width, height,
+                                   {QuadrantPixels(width, height, q, true)});
+    ASSERT_FALSE(png.empty());
+    const struct {
+        std::string name, bytes;
+        Quadrants q;
+    } files[] = {
+        {"alpha.png", png, q},
+        {"alpha.ico", Ico(width, height, q), q},
+        {"index.gif", Gif(width, height, q, {QuadrantIndices(width, height, q)}, 1), indexed},
+    };
+    for (const auto& file : files) {
+        const std::string path = folder.WriteFile(file.name, file.bytes);
+        ExpectPicture(path, SIZE{width, height}, over(file.q, RGB(0, 0, 0)).data(), 1);
+
+        FilePtr opened = OpenSharedForReading(path);
+        ASSERT_TRUE(opened);
+        CBitmap section;
+        PictureHeader header;
+        PictureRequest request;
+        request.background = grey;
+        ASSERT_EQ(DecodeWicPicture(opened.get(), section, request, header), Decoded::Complete) << file.name;
+        ExpectQuadrants([&](int x, int y) { return SectionPixel(section, x, y); }, width, height,
+                        over(file.q, grey).data(), 1, file.name + " over grey");
+    }
+}
+
+std::string ReadSettingFile(const char* setting)
+{
+    std::ifstream file(WindowsPath(TestSetting(setting)), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+TEST(OtherFormats, EmbeddedProfileConvertsTheColours)
+{
+    const std::string profile = ReadSettingFile("ORLIVANE_ADOBE_RGB");
+    if (profile.empty())
+        GTEST_SKIP() << "no Adobe RGB profile in this build";
+    TempFolder folder;
+    const Quadrants q;
+    // What the colour module makes of the quadrants' colours in that profile.
+    COLORREF expected[4];
+    for (int i = 0; i < 4; ++i) {
+        BYTE bgr[4] = {GetBValue(q.colour[i]), GetGValue(q.colour[i]), GetRValue(q.colour[i]), 0};
+        ASSERT_TRUE(ConvertRgbPixels(std::vector<BYTE>(profile.begin(), profile.end()), bgr, 4, 1, 1,
+                                     ColourTarget::Srgb));
+        expected[i] = RGB(bgr[2], bgr[1], bgr[0]);
+        EXPECT_FALSE(Near(expected[i], q.colour[i], 4)) << "a profile that changes little proves nothing";
+    }
+    const std::string path = folder.WriteFile("adobe.tif", Tiff(64, 48, q, 1, profile));
+    CPictureBitmap picture;
+    picture.LoadFromFile(path, {}, SIZE{0, 0}, ColourTarget::Srgb);
+    ExpectQuadrants([&](int x, int y) { return SectionPixel(picture.m_hBitmap, x, y); }, 64, 48, expected, 1,
+                    "Adobe RGB");
+}
+
+TEST(OtherFormats, DecodesOnAnyThreadAndLeavesItsComAsItWas)
+{
+    TempFolder folder;
+    const Quadrants q;
+    const std::string path = folder.WriteFile("p.gif", Gif(8, 8, q, {QuadrantIndices(8, 8, q)}));
+    // None, as the thumbnail worker has; single-threaded, as the window's
+    // thread has; multithreaded.
+    for (const DWORD apartment : {~0ul, (DWORD)COINIT_APARTMENTTHREADED, (DWORD)COINIT_MULTITHREADED}) {
+        bool decoded = false;
+        HRESULT afterwards = E_FAIL;
+        std::thread([&] {
+            const HRESULT own = apartment == ~0ul ? E_FAIL : ::CoInitializeEx(nullptr, apartment);
+            CPictureBitmap picture;
+            picture.LoadFromFile(path);
+            decoded = picture.m_hBitmap != nullptr;
+            afterwards = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+            if (SUCCEEDED(afterwards))
+                ::CoUninitialize();
+            if (SUCCEEDED(own))
+                ::CoUninitialize();
+        }).join();
+        EXPECT_TRUE(decoded) << apartment;
+        // A thread without COM has none again; the others keep theirs.
+        EXPECT_EQ(afterwards, apartment == ~0ul                 ? S_OK
+                              : apartment == COINIT_MULTITHREADED ? S_FALSE
+                                                                  : RPC_E_CHANGED_MODE)
+            << apartment;
+    }
+}
+
+TEST(OtherFormats, StopRequestGivesTheDecodingUpBetweenBandsOfRows)
+{
+    TempFolder folder;
+    const Quadrants q;
+    const std::string path = folder.WriteFile(
+        "wide.png", Encode(GUID_ContainerFormatPng, GUID_WICPixelFormat24bppBGR, 2000, 1000,
+                           {QuadrantPixels(2000, 1000, q, false)}));
+    CFolderEntry entry = MakeEntry(path, nullptr, nullptr);
+    entry.m_picturePath = path;
+    int asked = 0;
+    CPictureBitmap scratch;
+    CThumbnail thumbnail;
+    EXPECT_FALSE(thumbnail.LoadBitmap(entry, &scratch, [&] { return ++asked > 2; }));
+    EXPECT_EQ(asked, 3);
+    EXPECT_EQ(thumbnail.Bitmap(), nullptr);
+    EXPECT_EQ(scratch.m_hBitmap, nullptr);
+    EXPECT_TRUE(thumbnail.LoadBitmap(entry, &scratch, [] { return false; }));
+    EXPECT_NE(thumbnail.Bitmap(), nullptr);
+}
+
+// The process's kernel handles: GetProcessHandleCount says 0 under Wine.
+int HandleCount()
+{
+    struct Entry {
+        USHORT process, creator;
+        UCHAR type, flags;
+        USHORT handle;
+        void* object;
+        ULONG access;
+    };
+    std::vector<BYTE> buffer(1 << 20);
+    ULONG needed = 0;
+    while (::NtQuerySystemInformation((SYSTEM_INFORMATION_CLASS)16, buffer.data(), (ULONG)buffer.size(), &needed)
+           == (NTSTATUS)0xC0000004L)  // the buffer is too small
+        buffer.resize(buffer.size() * 2);
+    const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
+    const Entry* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(void*));
+    return (int)std::count_if(entries, entries + count,
+                              [](const Entry& e) { return e.process == (USHORT)::GetCurrentProcessId(); });
+}
+
+// The process's GDI objects. Wine's GetGuiResources says 0, but its object
+// type query takes a handle's table index alone.
+int GdiObjectCount()
+{
+    if (const DWORD count = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS))
+        return (int)count;
+    int count = 0;
+    for (UINT_PTR index = 1; index <= 0xFFFF; ++index)
+        count += ::GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0;
+    return count;
+}
+
+TEST(DamagedInput, SeededMutationsOfEveryFormatNeverCrashHangOrLeak)
+{
+    TempFolder folder;
+    const Quadrants q;
+    const int width = 48, height = 40;
+    const std::string bgr = QuadrantPixels(width, height, q, false), bgra = QuadrantPixels(width, height, q, true);
+    const std::string profile = ReadSettingFile("ORLIVANE_ADOBE_RGB");
+    const std::vector<std::pair<std::string, std::string>> bases = {
+        {".png", Encode(GUID_ContainerFormatPng, GUID_WICPixelFormat24bppBGR, width, height, {bgr})},
+        {".png", Encode(GUID_ContainerFormatPng, GUID_WICPixelFormat32bppBGRA, width, height, {bgra})},
+        {".bmp", Encode(GUID_ContainerFormatBmp, GUID_WICPixelFormat24bppBGR, width, height, {bgr})},
+        {".tif", Encode(GUID_ContainerFormatTiff, GUID_WICPixelFormat32bppBGRA, width, height, {bgra, bgra})},
+        {".tif", Tiff(width, height, q, 6, profile)},
+        {".gif", Gif(width, height, q, {QuadrantIndices(width, height, q)}, 1)},
+        {".ico", Ico(width, height, q)},
+    };
+    CPictureBitmap scratch;
+    const auto thumbnail = [&](const std::string& path) {
+        CFolderEntry entry(path, nullptr, nullptr);
+        entry.m_picturePath = path;
+        CThumbnail made;
+        made.LoadBitmap(entry, &scratch, [] { return false; });
+        return made.Bitmap() != nullptr;
+    };
+    for (const auto& [extension, bytes] : bases) {
+        ASSERT_FALSE(bytes.empty()) << extension;
+        ASSERT_TRUE(thumbnail(folder.WriteFile("base" + extension, bytes))) << extension;
+    }
+
+    // The mutations are made and decoded once, then decoded again: what the
+    // first pass had the system load for good is there before the counts,
+    // and what a decode leaks, the second pass leaks again.
+    const unsigned seed = 20240612;
+    std::mt19937 random(seed);
+    std::vector<std::pair<std::string, std::string>> mutants;
+    int decoded = 0;
+    const auto decode = [&](const std::pair<std::string, std::string>& mutant) {
+        const std::string path = folder.WriteFile("mutant" + mutant.first, mutant.second);
+        const auto start = std::chrono::steady_clock::now();
+        decoded += thumbnail(path);
+        // A hang runs into the test's time limit; a crawl fails here.
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << "mutation " << mutants.size();
+    };
+    const auto start = std::chrono::steady_clock::now();
+    while (mutants.size() < 10000 && std::chrono::steady_clock::now() - start < std::chrono::milliseconds(1300)) {
+        const auto& [extension, base] = bases[random() % bases.size()];
+        std::string bytes = base;
+        for (int flips = 1 + (int)(random() % 6); flips > 0; --flips) {
+            const size_t at = random() % bytes.size();
+            bytes[at] = random() % 2 ? (char)(bytes[at] ^ (1 << (random() % 8))) : (char)random();
+        }
+        if (random() % 4 == 0)
+            bytes.resize(random() % bytes.size());
+        mutants.emplace_back(extension, bytes);
+        decode(mutants.back());
+    }
+    const int handles = HandleCount(), objects = GdiObjectCount(), first = decoded;
+    for (const auto& mutant : mutants)
+        decode(mutant);
+    std::printf("%zu mutations of seed %u, %d made a thumbnail\n", mutants.size(), seed, first);
+    EXPECT_GT(mutants.size(), 100u);
+    EXPECT_GT(first, 0);
+    EXPECT_LT(first, (int)mutants.size());
+    EXPECT_EQ(decoded, 2 * first) << "the same files, the same thumbnails";
+    EXPECT_EQ(HandleCount(), handles);
+    EXPECT_EQ(GdiObjectCount(), objects);
+}
+
+}  // namespace
