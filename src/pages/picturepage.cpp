@@ -2,6 +2,7 @@
 
 #include <shlwapi.h>
 
+#include "catalog/picturekinds.h"
 #include "core/pagehost.h"
 #include "dialogs/addfavoritedlg.h"
 #include "imaging/drawing.h"
@@ -14,6 +15,9 @@ BEGIN_COMMAND_MAP(CPicturePage, CPage)
     ON_COMMAND(ID_ROTATE_90, OnRotate90)
     ON_COMMAND(ID_ROTATE_180, OnRotate180)
     ON_COMMAND(ID_ROTATE_270, OnRotate270)
+    ON_UPDATE_COMMAND_UI(ID_ROTATE_90, OnUpdateRotate)
+    ON_UPDATE_COMMAND_UI(ID_ROTATE_180, OnUpdateRotate)
+    ON_UPDATE_COMMAND_UI(ID_ROTATE_270, OnUpdateRotate)
 END_COMMAND_MAP()
 
 CPicturePage::CPicturePage(const CFolderEntry& entry) : m_entry(entry)
@@ -71,6 +75,11 @@ void CPicturePage::OnRotate180()
 void CPicturePage::OnRotate270()
 {
     Turn(Turn270);
+}
+
+void CPicturePage::OnUpdateRotate(CCmdUI* ui)
+{
+    ui->Enable(IsJpegPicture(m_entry.m_path));
 }
 
 void CPicturePage::OnAddFavorite()

@@ -24,6 +24,8 @@ protected:
     void OnRotate90();
     void OnRotate180();
     void OnRotate270();
+    // Only JPEG files turn losslessly: pictures of other formats refuse.
+    void OnUpdateRotate(CCmdUI* ui);
     DECLARE_COMMAND_MAP()
 
 private:
