@@ -449,6 +449,129 @@ TEST(OtherFormats, StopRequestGivesTheDecodingUpBetweenBandsOfRows)
     EXPECT_NE(thumbnail.Bitmap(), nullptr);
 }
 
+// A frame whose decoder scales by 1/2, 1/4 or 1/8 while it decodes, as
+// Windows' JPEG XR and HEIF decoders do (Wine's scale none): its pixels
+// those of a bitmap, scaled by the system's scaler.
+class ScalingFrame : public IWICBitmapFrameDecode, public IWICBitmapSourceTransform {
+public:
+    ScalingFrame(IWICImagingFactory* factory, IWICBitmap* full) : m_factory(factory), m_full(full) {}
+    virtual ~ScalingFrame() = default;
+
+    std::vector<std::pair<SIZE, WICBitmapTransformOptions>> scaledCopies;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        if (iid == __uuidof(IWICBitmapSourceTransform))
+            *object = static_cast<IWICBitmapSourceTransform*>(this);
+        else if (iid == __uuidof(IUnknown) || iid == __uuidof(IWICBitmapSource) || iid == __uuidof(IWICBitmapFrameDecode))
+            *object = static_cast<IWICBitmapFrameDecode*>(this);
+        else
+            return *object = nullptr, E_NOINTERFACE;
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the test's stack
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetSize(UINT* width, UINT* height) override { return m_full->GetSize(width, height); }
+    HRESULT STDMETHODCALLTYPE GetPixelFormat(WICPixelFormatGUID* format) override { return m_full->GetPixelFormat(format); }
+    HRESULT STDMETHODCALLTYPE GetResolution(double* x, double* y) override { return m_full->GetResolution(x, y); }
+    HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette* palette) override { return m_full->CopyPalette(palette); }
+    HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect* rect, UINT stride, UINT size, BYTE* buffer) override
+    {
+        return m_full->CopyPixels(rect, stride, size, buffer);
+    }
+    HRESULT STDMETHODCALLTYPE GetMetadataQueryReader(IWICMetadataQueryReader**) override
+    {
+        return WINCODEC_ERR_UNSUPPORTEDOPERATION;
+    }
+    HRESULT STDMETHODCALLTYPE GetColorContexts(UINT, IWICColorContext**, UINT* count) override
+    {
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetThumbnail(IWICBitmapSource**) override { return WINCODEC_ERR_CODECNOTHUMBNAIL; }
+
+    HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect* rect, UINT width, UINT height, WICPixelFormatGUID* format,
+                                         WICBitmapTransformOptions transform, UINT stride, UINT size,
+                                         BYTE* buffer) override
+    {
+        scaledCopies.emplace_back(SIZE{(LONG)width, (LONG)height}, transform);
+        ComPtr<IWICBitmapScaler> scaler;
+        if (*format != GUID_WICPixelFormat24bppBGR || transform != WICBitmapTransformRotate0
+            || FAILED(m_factory->CreateBitmapScaler(&scaler))
+            || FAILED(scaler->Initialize(m_full, width, height, WICBitmapInterpolationModeNearestNeighbor)))
+            return E_INVALIDARG;
+        return scaler->CopyPixels(rect, stride, size, buffer);
+    }
+    HRESULT STDMETHODCALLTYPE GetClosestSize(UINT* width, UINT* height) override
+    {
+        UINT fullWidth = 0, fullHeight = 0;
+        m_full->GetSize(&fullWidth, &fullHeight);
+        UINT denominator = 8;
+        while (denominator > 1 && ((fullWidth + denominator - 1) / denominator < *width
+                                   || (fullHeight + denominator - 1) / denominator < *height))
+            denominator /= 2;
+        *width = (fullWidth + denominator - 1) / denominator;
+        *height = (fullHeight + denominator - 1) / denominator;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetClosestPixelFormat(WICPixelFormatGUID* format) override
+    {
+        *format = GUID_WICPixelFormat24bppBGR;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DoesSupportTransform(WICBitmapTransformOptions, BOOL* supported) override
+    {
+        *supported = FALSE;
+        return S_OK;
+    }
+
+private:
+    IWICImagingFactory* m_factory;
+    IWICBitmap* m_full;
+};
+
+TEST(OtherFormats, DecoderThatScalesDecodesAtTheSmallestScaleThatFillsTheBox)
+{
+    CComOnThread com;
+    ComPtr<IWICImagingFactory> factory = Factory();
+    ASSERT_TRUE(factory);
+    const Quadrants q;
+    std::string pixels = QuadrantPixels(800, 600, q, false);
+    ComPtr<IWICBitmap> full;
+    ASSERT_HRESULT_SUCCEEDED(factory->CreateBitmapFromMemory(800, 600, GUID_WICPixelFormat24bppBGR, 800 * 3,
+                                                            (UINT)pixels.size(), (BYTE*)pixels.data(), &full));
+    // Orientation 6 stands the picture 600 wide, 800 high.
+    const COLORREF upright[4] = {q.colour[2], q.colour[0], q.colour[3], q.colour[1]};
+    const struct {
+        SIZE box, decoded;
+        int orientation;
+    } cases[] = {
+        {{90, 90}, {100, 75}, 1},        // 90 by 67 shown: 1/8
+        {{90, 90}, {100, 75}, 6},        // 67 by 90 shown: 1/8 as stored
+        {{350, 350}, {400, 300}, 1},     // 350 by 262: 1/2, since 1/4 gives 200
+        {{800, 600}, {800, 600}, 1},     // every pixel, straight from the frame
+        {{0, 0}, {800, 600}, 1},         // every pixel asked for
+    };
+    for (const auto& c : cases) {
+        ScalingFrame frame(factory.Get(), full.Get());
+        CBitmap section;
+        PictureHeader header;
+        PictureRequest request;
+        request.box = c.box;
+        ASSERT_EQ(DecodeWicFrame(factory.Get(), &frame, c.orientation, section, request, header), Decoded::Complete);
+        const bool scaled = c.decoded.cx < 800;
+        ASSERT_EQ(frame.scaledCopies.size(), scaled ? 1u : 0u) << c.box.cx;
+        if (scaled) {
+            EXPECT_EQ(CSize(frame.scaledCopies[0].first), CSize(c.decoded)) << c.box.cx;
+            EXPECT_EQ(frame.scaledCopies[0].second, WICBitmapTransformRotate0) << "turned by OrientPixels alone";
+        }
+        const SIZE shown = c.orientation == 6 ? SIZE{c.decoded.cy, c.decoded.cx} : c.decoded;
+        EXPECT_EQ(CSize(header.upright), c.orientation == 6 ? CSize(600, 800) : CSize(800, 600));
+        ExpectQuadrants([&](int x, int y) { return SectionPixel(section, x, y); }, shown.cx, shown.cy,
+                        c.orientation == 6 ? upright : q.colour, 0, "box " + std::to_string(c.box.cx));
+    }
+}
+
 // The process's kernel handles: GetProcessHandleCount says 0 under Wine.
 int HandleCount()
 {
