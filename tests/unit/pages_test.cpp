@@ -350,6 +350,26 @@ TEST_F(PicturePage, ContextMenuOffersAddToFavoritesButNotOpen)
     EXPECT_FALSE(CommandEnabled(ID_PLAY)) << "no slideshow from a picture";
 }
 
+// Only JPEG files turn losslessly, whatever their extension's spelling; a
+// picture of another format refuses, and the status bar says why.
+TEST_F(PicturePage, RotateTurnsJpegPicturesOnly)
+{
+    const std::string jpeg = temp.WriteFile("camera.JPEG", MakeJpeg(SolidRecipe(64, 32, 9, 9, 9)));
+    OpenPicture(jpeg);
+    EXPECT_TRUE(CommandEnabled(ID_ROTATE_90));
+    theApp.m_pMainWnd->SendMessage(WM_COMMAND, ID_ROTATE_90);
+    const JpegContent turned = ReadJpeg(ReadWholeFile(jpeg), false);
+    EXPECT_EQ(CSize(turned.width, turned.height), CSize(32, 64));
+
+    OpenPicture(temp.WriteFile("scan.png", "not read for this"));
+    for (UINT id : {ID_ROTATE_90, ID_ROTATE_180, ID_ROTATE_270})
+        EXPECT_FALSE(CommandEnabled(id)) << id;
+    EXPECT_EQ(CMainFrame::Get()->GetMessageString(ID_ROTATE_90), AfxLoadString(IDS_ROTATE_JPEG_ONLY));
+    g_navigator.Home();
+    EXPECT_EQ(CMainFrame::Get()->GetMessageString(ID_ROTATE_90), "Rotate picture 90 degrees")
+        << "a page without pictures keeps the usual prompt";
+}
+
 // ---------------------------------------------------------------- the slideshow page
 
 class Slideshow : public PageTest {
