@@ -15,6 +15,7 @@
 
 #include "app_driver.h"
 #include "jpeg_maker.h"
+#include "picture_files.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
 #include "shell/shortcutlink.h"
@@ -488,6 +489,94 @@ TEST_F(Walkthrough, PhotosStandUprightAndShrinkSmoothly)
             ++upright;
         return upright >= 3;
     })) << "upright slides seen: " << upright;
+    EXPECT_EQ(app.Close(), 0);
+}
+
+// A collection in every kind of picture file, numbered as cameras and
+// scanners number them: every cell in Explorer's order and in its colour,
+// a PNG's page without Rotate, a .jpeg's with it, and the slideshow counts
+// them all.
+TEST_F(Walkthrough, EveryKindOfPictureInExplorersOrder)
+{
+    const std::string kinds = temp.MakeFolder("Kinds");
+    temp.MakeFolder("Kinds\\2019");
+    temp.MakeFolder("Kinds\\10 days");
+    struct Kind {
+        const char* name;
+        COLORREF colour;
+    };
+    const Kind pictures[] = {
+        {"anim.gif", RGB(0, 230, 230)},   {"icon.ico", RGB(0, 120, 250)},     {"IMG_2.jpg", RGB(250, 0, 0)},
+        {"IMG_10.jpeg", RGB(0, 250, 0)},  {"old.bmp", RGB(250, 130, 0)},     {"page.tif", RGB(130, 0, 250)},
+        {"photo 9.JPE", RGB(0, 0, 250)},  {"photo 10.jfif", RGB(250, 250, 0)}, {"scan.png", RGB(250, 0, 250)},
+    };
+    for (const Kind& kind : pictures) {
+        const std::string name = kind.name;
+        const std::string extension = name.substr(name.rfind('.'));
+        Quadrants q;
+        for (COLORREF& colour : q.colour)
+            colour = kind.colour;
+        std::string bytes;
+        if (extension == ".gif")
+            bytes = Gif(64, 48, q, {QuadrantIndices(64, 48, q)});
+        else if (extension == ".ico")
+            bytes = Ico(48, 48, q);
+        else if (extension == ".bmp")
+            bytes = Encode(GUID_ContainerFormatBmp, GUID_WICPixelFormat24bppBGR, 64, 48, {QuadrantPixels(64, 48, q, false)});
+        else if (extension == ".tif")
+            bytes = Tiff(64, 48, q, 1);
+        else if (extension == ".png")
+            bytes = Encode(GUID_ContainerFormatPng, GUID_WICPixelFormat24bppBGR, 64, 48, {QuadrantPixels(64, 48, q, false)});
+        else
+            bytes = MakeJpeg(SolidRecipe(64, 48, GetRValue(kind.colour), GetGValue(kind.colour), GetBValue(kind.colour)));
+        ASSERT_FALSE(bytes.empty()) << name;
+        temp.WriteFile("Kinds\\" + name, bytes);
+    }
+    temp.WriteFile("Kinds\\notes.txt", "not a picture");
+    ::CoInitialize(nullptr);
+    CShortcutLink link;
+    link.m_targetPath = kinds;
+    link.SaveLink(AppDataVemoly() + "\\Favorites\\Holiday.lnk");
+    ::CoUninitialize();
+
+    ASSERT_TRUE(app.Start(WindowsPath(TestSetting("ORLIVANE_EXE"))));
+    ASSERT_NE(app.WaitForMainWindow("Home Page - Orlivane"), nullptr);
+    ::SetForegroundWindow(app.MainWindow());
+    PointAt(POINT{5, 5});
+    app.Command(ID_FAVORITE_FIRST);
+    EXPECT_EQ(app.Caption(), "Kinds - Orlivane");
+
+    // Folders first, "10 days" before "2019"; then the pictures by name as
+    // Explorer compares them, whatever their kind.
+    for (size_t i = 0; i < std::size(pictures); ++i) {
+        const POINT middle = ThumbnailMiddle(Cell((int)i + 2));
+        const COLORREF c = pictures[i].colour;
+        EXPECT_TRUE(Eventually([&] { return Near(ViewPixel(middle), GetRValue(c), GetGValue(c), GetBValue(c)); }, 5000))
+            << pictures[i].name << " in cell " << i + 2 << " shows " << std::hex << ViewPixel(middle);
+    }
+    Screenshot("kinds-folder.bmp");
+
+    // The PNG's page: its colour, and no Rotate; the .jpeg's: Rotate.
+    HWND toolbar = ToolBar();
+    const RECT scan = Cell(10);
+    ClickAt(POINT{scan.left + 30, scan.top + 100});
+    EXPECT_TRUE(Eventually([&] { return app.Caption() == "scan.png - Orlivane"; })) << app.Caption();
+    PointAt(POINT{5, 5});
+    RECT client;
+    ::GetClientRect(View(), &client);
+    const POINT middle{client.right / 2, client.bottom / 2};
+    EXPECT_TRUE(Eventually([&] { return IsMagenta(ViewPixel(middle)); }));
+    EXPECT_TRUE(Eventually([&] { return !::SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_ROTATE_90, 0); }));
+    app.Command(ID_GO_BACK);
+    const RECT ten = Cell(5);
+    ClickAt(POINT{ten.left + 30, ten.top + 100});
+    EXPECT_TRUE(Eventually([&] { return app.Caption() == "IMG_10.jpeg - Orlivane"; })) << app.Caption();
+    EXPECT_TRUE(Eventually([&] { return ::SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_ROTATE_90, 0) != 0; }));
+    app.Command(ID_GO_BACK);
+
+    // The slideshow: both folders and every picture, not the text file.
+    app.Command(ID_PLAY);
+    EXPECT_TRUE(Eventually([&] { return Text(Counter()).find(" of 11") != std::string::npos; })) << Text(Counter());
     EXPECT_EQ(app.Close(), 0);
 }
 
