@@ -281,6 +281,23 @@ protected:
         ::SendInput(2, input, sizeof(INPUT));
     }
 
+    // The program started with folder as its only favorite, and that
+    // favorite opened from the Favorites menu.
+    bool OpenThroughFavorites(const std::string& folder)
+    {
+        ::CoInitialize(nullptr);
+        CShortcutLink link;
+        link.m_targetPath = folder;
+        link.SaveLink(AppDataVemoly() + "\\Favorites\\Holiday.lnk");
+        ::CoUninitialize();
+        if (!app.Start(WindowsPath(TestSetting("ORLIVANE_EXE"))) || !app.WaitForMainWindow("Home Page - Orlivane"))
+            return false;
+        ::SetForegroundWindow(app.MainWindow());
+        PointAt(POINT{5, 5});
+        app.Command(ID_FAVORITE_FIRST);
+        return true;
+    }
+
     void Screenshot(const char* name)
     {
         EXPECT_TRUE(CaptureWindow(app.MainWindow()).SaveBmp(artifacts + "\\" + name)) << name;
@@ -430,17 +447,7 @@ TEST_F(Walkthrough, PhotosStandUprightAndShrinkSmoothly)
     zones.hSampling = zones.vSampling = 1;
     zones.quality = 98;
     temp.WriteFile("Phone\\zones.jpg", MakeJpeg(zones));
-    ::CoInitialize(nullptr);
-    CShortcutLink link;
-    link.m_targetPath = phone;
-    link.SaveLink(AppDataVemoly() + "\\Favorites\\Holiday.lnk");
-    ::CoUninitialize();
-
-    ASSERT_TRUE(app.Start(WindowsPath(TestSetting("ORLIVANE_EXE"))));
-    ASSERT_NE(app.WaitForMainWindow("Home Page - Orlivane"), nullptr);
-    ::SetForegroundWindow(app.MainWindow());
-    PointAt(POINT{5, 5});
-    app.Command(ID_FAVORITE_FIRST);
+    ASSERT_TRUE(OpenThroughFavorites(phone));
     EXPECT_EQ(app.Caption(), "Phone - Orlivane");
 
     // Thumbnails: 68 by 90 in the middle of the 90 by 90 box.
@@ -533,17 +540,7 @@ TEST_F(Walkthrough, EveryKindOfPictureInExplorersOrder)
         temp.WriteFile("Kinds\\" + name, bytes);
     }
     temp.WriteFile("Kinds\\notes.txt", "not a picture");
-    ::CoInitialize(nullptr);
-    CShortcutLink link;
-    link.m_targetPath = kinds;
-    link.SaveLink(AppDataVemoly() + "\\Favorites\\Holiday.lnk");
-    ::CoUninitialize();
-
-    ASSERT_TRUE(app.Start(WindowsPath(TestSetting("ORLIVANE_EXE"))));
-    ASSERT_NE(app.WaitForMainWindow("Home Page - Orlivane"), nullptr);
-    ::SetForegroundWindow(app.MainWindow());
-    PointAt(POINT{5, 5});
-    app.Command(ID_FAVORITE_FIRST);
+    ASSERT_TRUE(OpenThroughFavorites(kinds));
     EXPECT_EQ(app.Caption(), "Kinds - Orlivane");
 
     // Folders first, "10 days" before "2019"; then the pictures by name as
