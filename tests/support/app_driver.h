@@ -73,7 +73,9 @@ public:
     void Command(UINT id);
     bool IsRunning() const;
     // Closes the main window and waits for the process; returns its exit code, or -1.
-    int Close(DWORD timeoutMs = 10000);
+    // The first programs run in a new prefix have taken over 10 s to end
+    // under Wine; a hang still fails.
+    int Close(DWORD timeoutMs = 30000);
     // Waits for the process to end by itself; returns its exit code, or -1.
     int Wait(DWORD timeoutMs = 10000);
     DWORD ProcessId() const { return m_process.dwProcessId; }
