@@ -22,6 +22,7 @@
 #include "core/navigator.h"
 #include "folderpage/folderpage.h"
 #include "jpeg_maker.h"
+#include "latency_probe.h"
 #include "plain_decode.h"
 #include "res/drawing_resources.h"
 
@@ -34,62 +35,12 @@ double Milliseconds(Clock::duration d)
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-// Posts stamped messages to the user-interface thread and records the
-// longest any of them waited.
-class LatencyProbe {
-public:
-    static constexpr UINT kProbe = WM_APP + 17;
-
-    explicit LatencyProbe(DWORD uiThread) : m_thread([this, uiThread] {
-        while (!m_stop) {
-            ::PostThreadMessageA(uiThread, kProbe, 0, (LPARAM)Now());
-            ::Sleep(5);
-        }
-    }) {}
-    ~LatencyProbe()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-    static long long Now()
-    {
-        return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch()).count();
-    }
-    void Seen(const MSG& msg)
-    {
-        const long long waited = Now() - (long long)msg.lParam;
-        if (waited > m_longest)
-            m_longest = waited;
-    }
-    double LongestMs() const { return m_longest / 1000.0; }
-    void Reset() { m_longest = 0; }
-
-private:
-    std::atomic<bool> m_stop{false};
-    long long m_longest = 0;
-    std::thread m_thread;
-};
-
 size_t Bitmaps(CFolderPage& page)
 {
     size_t count = 0;
     for (const CFolderEntry& entry : page.Catalog().m_entries)
         count += entry.m_thumbnail && entry.m_thumbnail->Bitmap();
     return count;
-}
-
-// Dispatches every waiting message, recording the probe's.
-void DispatchWaiting(LatencyProbe& probe)
-{
-    MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == LatencyProbe::kProbe) {
-            probe.Seen(msg);
-            continue;
-        }
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
 }
 
 // Navigates to the folder and runs the message loop until every thumbnail is there.
@@ -114,16 +65,6 @@ double ShowFolder(const std::string& folder, size_t count, LatencyProbe& probe)
     while (::PeekMessageA(&msg, nullptr, LatencyProbe::kProbe, LatencyProbe::kProbe, PM_REMOVE))
         probe.Seen(msg);
     return Milliseconds(Clock::now() - start);
-}
-
-// Runs the message loop for ms, recording the probe's waits.
-void PumpFor(double ms, LatencyProbe& probe)
-{
-    const Clock::time_point end = Clock::now() + std::chrono::microseconds((long long)(ms * 1000));
-    while (Clock::now() < end) {
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-        DispatchWaiting(probe);
-    }
 }
 
 CFolderPage* Open(const std::string& folder)

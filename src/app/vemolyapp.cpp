@@ -18,6 +18,12 @@ BEGIN_COMMAND_MAP(CVemolyApp, CWinApp)
     ON_COMMAND(ID_APP_ABOUT, OnAppAbout)
 END_COMMAND_MAP()
 
+namespace {
+// How long the end of the program waits for background threads that are
+// finishing their work.
+constexpr DWORD kExitWait = 10000;
+}
+
 BOOL CVemolyApp::InitInstance()
 {
     if (!AfxOleInit()) {
@@ -71,7 +77,17 @@ int CVemolyApp::ExitInstance()
     // the user's values with the defaults.
     if (g_settings.Loaded)
         g_settings.Save();
-    return CWinApp::ExitInstance();
+    // The pages go now, not with the process's objects: their threads stop,
+    // and a cache file being written is finished, while everything they use
+    // is still there.
+    g_navigator.DiscardFrom(0);
+    const int code = CWinApp::ExitInstance();
+    if (!JoinRetiredThreads(kExitWait)) {
+        // A thread stuck in the system (an unreachable network folder, say)
+        // must not run on while the process's objects are destroyed.
+        ::ExitProcess((UINT)code);
+    }
+    return code;
 }
 
 void CVemolyApp::OnCmdFileNew()

@@ -4,6 +4,8 @@
 
 #include "afxbase.h"
 
+#include <functional>
+
 using AFX_THREADPROC = UINT (*)(LPVOID);
 
 class CWinThread {
@@ -35,6 +37,41 @@ private:
 CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority = THREAD_PRIORITY_NORMAL,
                            UINT stackSize = 0, DWORD createFlags = 0,
                            LPSECURITY_ATTRIBUTES security = nullptr);
+
+// A thread that its owner never waits for long. Its work must keep alive
+// whatever it uses (shared ownership) and look at a stop request of its own
+// often. The owner asks it to stop, then Retire waits a moment: a thread
+// still running after that is handed to the process's retired threads,
+// which close it once it has ended.
+class CBackgroundThread {
+public:
+    // Starts work on a new thread; Started() says whether one could be made.
+    explicit CBackgroundThread(std::function<void()> work, int priority = THREAD_PRIORITY_NORMAL);
+    // Retires the thread, waiting at most kRetireWait.
+    ~CBackgroundThread();
+    CBackgroundThread(const CBackgroundThread&) = delete;
+    CBackgroundThread& operator=(const CBackgroundThread&) = delete;
+
+    static constexpr DWORD kRetireWait = 50;
+
+    bool Started() const { return m_hThread != nullptr; }
+    // Whether the thread has ended (or never started); waits at most ms.
+    bool Wait(DWORD ms) const;
+    // Waits at most ms for the thread; then either closes it or hands it over.
+    void Retire(DWORD ms);
+
+private:
+    static unsigned __stdcall Entry(void* work);
+
+    HANDLE m_hThread = nullptr;  // owned until retired
+};
+
+// Waits at most ms in all for the retired threads still running; true when
+// every one has ended. For the end of the program, before process-wide
+// objects go that such threads may still use.
+bool JoinRetiredThreads(DWORD ms);
+// The retired threads still running.
+size_t RetiredThreadCount();
 
 class CCriticalSection {
 public:
