@@ -29,6 +29,9 @@ public:
     virtual std::string GetTitle();
     virtual void Activate(bool active);
     virtual void SeekTo(int) {}
+    // Background work on the page's pictures, for the status bar: how many
+    // of how many are done; false when none is going on.
+    virtual bool GetProgress(int* /*done*/, int* /*total*/) const { return false; }
 
     // Lays the page out for the view's client area, keeping the scroll
     // position where the content allows, and repaints.
