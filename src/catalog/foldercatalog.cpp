@@ -214,7 +214,7 @@ bool CFolderCatalog::Refresh()
     if (changed || m_sortedBy != m_sortOrder)
         Sort();
     m_sortedBy = m_sortOrder;
-    Truncate();
+    changed |= Truncate();
     return changed;
 }
 
@@ -248,10 +248,11 @@ void CFolderCatalog::Sort()
         m_entries.splice(m_entries.end(), m_entries, item.it);
 }
 
-void CFolderCatalog::Truncate()
+bool CFolderCatalog::Truncate()
 {
-    if (m_maxCount == INT_MAX)
-        return;
+    if (m_maxCount == INT_MAX || (int)m_entries.size() <= m_maxCount)
+        return false;
     while ((int)m_entries.size() > m_maxCount && !m_entries.empty())
         m_entries.pop_back();
+    return true;
 }

@@ -30,7 +30,8 @@ public:
 
 private:
     void Sort();
-    void Truncate();
+    // True when entries went.
+    bool Truncate();
 
     int m_sortedBy = -1;  // the order the list is in; -1 before the first sort
 };

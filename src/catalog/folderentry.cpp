@@ -21,36 +21,6 @@ std::string DisplayNameOf(const std::string& path)
 
 } // namespace
 
-CCriticalSection& EntryLock()
-{
-    return g_thumbnailLock;
-}
-
-CThumbnail::~CThumbnail()
-{
-    DiscardBitmap();
-}
-
-void CThumbnail::ReplaceBitmap(std::unique_ptr<CPixels> bitmap)
-{
-    std::unique_ptr<CPixels> old;
-    {
-        std::lock_guard guard(EntryLock());
-        old.reset(m_bitmap.exchange(bitmap.release()));
-    }
-}
-
-void CThumbnail::ReplaceBitmap(std::unique_ptr<CPixels> bitmap, int width, int height)
-{
-    std::unique_ptr<CPixels> old;
-    {
-        std::lock_guard guard(EntryLock());
-        old.reset(m_bitmap.exchange(bitmap.release()));
-        m_width = width;
-        m_height = height;
-    }
-}
-
 bool HasExtension(const std::string& path, const char* ext)
 {
     // Printable ASCII compares equal ignoring case exactly when it is equal

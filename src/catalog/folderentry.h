@@ -8,12 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "imaging/pixels.h"
-#include "thread.h"
+#include "catalog/thumbnail.h"
 
 class CFolderCatalog;
-class CFolderEntry;
-class CPictureBitmap;
 
 // Kind flags: the low four bits say what the entry is, the high bits how it was reached.
 enum : unsigned {
@@ -23,47 +20,6 @@ enum : unsigned {
     EntryShortcut = 0x10,
     EntryOffline = 0x20,
     EntryKindMask = 0x0F,
-};
-
-// Guards what a thumbnail worker writes into entries that the user-interface
-// thread reads meanwhile: thumbnail bitmaps, sizes and cells, and the picture
-// paths and times of folder entries. Process-wide, so that it outlives every
-// page whose thumbnails are released while the program is torn down.
-CCriticalSection& EntryLock();
-extern CCriticalSection g_thumbnailLock;  // EntryLock(); constructed with the other process-wide objects
-
-// The thumbnail of a shown entry. Its bitmap is made on a worker thread while
-// the user-interface thread paints it: a bitmap changes, and is drawn, only
-// under EntryLock(), so a painted bitmap is never deleted under the painter.
-// The bitmap is plain memory, not a GDI object, so that a folder of any size
-// holds no more GDI objects than an empty one.
-class CThumbnail {
-public:
-    CThumbnail() = default;
-    virtual ~CThumbnail();
-    CThumbnail(const CThumbnail&) = delete;
-    CThumbnail& operator=(const CThumbnail&) = delete;
-
-    void DiscardBitmap() { ReplaceBitmap(nullptr); }
-    // Takes bitmap; with a size, sets it too.
-    void ReplaceBitmap(std::unique_ptr<CPixels> bitmap);
-    void ReplaceBitmap(std::unique_ptr<CPixels> bitmap, int width, int height);
-    const CPixels* Bitmap() const { return m_bitmap; }
-
-    // Makes the bitmap from the entry's picture, fitted into 90 by 90, unless
-    // there is one already. Throws the Win32 error code of a picture file
-    // that cannot be opened. A maker of many thumbnails passes the picture
-    // it decodes into each time, and a stop request, which leaves the
-    // thumbnail as it was and returns false. Defined with the picture code.
-    bool LoadBitmap(const CFolderEntry& entry, CPictureBitmap* scratch = nullptr,
-                    const std::function<bool()>& stop = {});
-
-    RECT m_cell{0, 0, 0, 0};  // page coordinates, empty until laid out
-    int m_width = 90;
-    int m_height = 90;
-
-private:
-    std::atomic<CPixels*> m_bitmap{nullptr};  // owned
 };
 
 class CFolderEntry {
@@ -104,7 +60,9 @@ public:
     std::string m_picturePath;  // the picture its thumbnail is made from
     std::string m_displayName;  // the caption
     bool m_listed = false;
-    std::unique_ptr<CThumbnail> m_thumbnail;
+    // Shared with the thumbnail makers, which may still finish one after
+    // its entry has gone.
+    std::shared_ptr<CThumbnail> m_thumbnail;
     bool m_present = true;      // mark used while refreshing
     // What the thumbnail shows was last written then: the picture, a
     // reachable shortcut's target, a folder's picture once found.

@@ -9,7 +9,6 @@
 #include "imaging/picture.h"
 #include "shell/settings.h"
 
-#include <jpeglib.h>
 
 namespace {
 
@@ -22,8 +21,14 @@ constexpr long kHeaderSize = 64;
 constexpr size_t kPathSize = 240;
 constexpr int kLargestThumbnail = 90;
 // Records any cache may hold whatever its folder lists now (4 MB of
-// directory): room for a folder that has shrunk since the file was written.
+// directory), and how many more than the folder's entries: room for a
+// folder that has lost pictures since the file was written.
 constexpr size_t kUsualMostRecords = 16384;
+constexpr size_t kRecordsPerEntry = 4;
+// The directory is read this many records at a time.
+constexpr size_t kDirectoryPiece = 4096;
+// A thumbnail's stream is a few kilobytes; anything far larger is damage.
+constexpr unsigned kLargestStream = 64 * 1024;
 
 struct CacheRecord {
     unsigned length;
@@ -41,35 +46,56 @@ long long FileLength(FILE* file)
     return _ftelli64(file);
 }
 
-// The size the stream at the file's position declares, read by the library
-// itself; false when not even that can be read.
-bool PeekJpegSize(FILE* file, SIZE* size)
-{
-    jpeg_decompress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    errors.error_exit = ThrowingErrorExit;
-    bool ok = false;
-    try {
-        jpeg_create_decompress(&info);
-        jpeg_stdio_src(&info, file);
-        if (jpeg_read_header(&info, TRUE) == JPEG_HEADER_OK) {
-            size->cx = (LONG)info.image_width;
-            size->cy = (LONG)info.image_height;
-            ok = true;
-        }
-    } catch (int) {
-    }
-    jpeg_destroy_decompress(&info);
-    return ok;
-}
-
 // The folder's cache file, or null. Names past MAX_PATH are refused: some
 // systems would write them, but Clear Cache could never delete them.
-FILE* OpenCacheFile(const CFolderEntry& folder, const char* mode)
+FilePtr OpenCacheFile(const std::string& name, const char* mode)
 {
-    const std::string name = CacheFileName(folder.m_path);
-    return name.size() < MAX_PATH ? std::fopen(name.c_str(), mode) : nullptr;
+    return FilePtr(name.size() < MAX_PATH ? std::fopen(name.c_str(), mode) : nullptr);
+}
+
+// Reads length bytes at offset; false when the file has fewer.
+bool ReadAt(FILE* file, long long offset, void* into, size_t length)
+{
+    return _fseeki64(file, offset, SEEK_SET) == 0 && std::fread(into, 1, length, file) == length;
+}
+
+// Where the wanted records' streams lie, read from the directory.
+struct Found {
+    std::wstring key;
+    unsigned offset = 0;
+    unsigned length = 0;
+    FILETIME time{0, 0};
+};
+
+// Writes the records' file; false when any write fails.
+bool WriteRecords(FILE* file, const std::vector<ThumbnailRecord>& records)
+{
+    const unsigned directorySize = (unsigned)(records.size() * sizeof(CacheRecord));
+    unsigned header[16] = {kMagic, kVersion, directorySize, (unsigned)kHeaderSize};
+    if (std::fwrite(header, 1, sizeof header, file) != sizeof header)
+        return false;
+    std::vector<CacheRecord> directory(records.size());
+    if (_fseeki64(file, kHeaderSize + directorySize, SEEK_SET) != 0)
+        return false;
+    auto record = directory.begin();
+    for (const ThumbnailRecord& written : records) {
+        *record = CacheRecord{};
+        record->timeLow = written.time.dwLowDateTime;
+        record->timeHigh = written.time.dwHighDateTime;
+        ::lstrcpynA(record->path, written.path.c_str(), (int)kPathSize);
+        // An entry without a thumbnail object has no place for a stream.
+        if (written.placed)
+            record->offset = (unsigned)_ftelli64(file);
+        if (written.placed && written.jpeg && !written.jpeg->empty()) {
+            if (std::fwrite(written.jpeg->data(), 1, written.jpeg->size(), file) != written.jpeg->size())
+                return false;
+            record->length = (unsigned)written.jpeg->size();
+        }
+        ++record;
+    }
+    if (_fseeki64(file, kHeaderSize, SEEK_SET) != 0)
+        return false;
+    return std::fwrite(directory.data(), 1, directorySize, file) == directorySize && std::fflush(file) == 0;
 }
 
 // A record's path as a string of at most its field's size.
@@ -107,186 +133,172 @@ void ClearCache()
 {
     const std::string& folder = g_settings.CacheFolder;
     const char* separator = !folder.empty() && (folder.back() == '\\' || folder.back() == '/') ? "" : "\\";
-    CFileFind find;
-    BOOL more = find.FindFile((folder + separator + "*.tnc").c_str());
-    while (more) {
-        more = find.FindNextFile();
-        if (!find.IsDirectory())
-            ::DeleteFileA(find.GetFilePath().c_str());
+    for (const char* pattern : {"*.tnc", "*.partial"}) {
+        CFileFind find;
+        BOOL more = find.FindFile((folder + separator + pattern).c_str());
+        while (more) {
+            more = find.FindNextFile();
+            if (!find.IsDirectory())
+                ::DeleteFileA(find.GetFilePath().c_str());
+        }
     }
 }
 
-// ---------------------------------------------------------------- CThumbnailCache
+// ---------------------------------------------------------------- reading
 
-CThumbnailCache::~CThumbnailCache()
+bool CachedThumbnail::Serves(unsigned kind, FILETIME entryTime) const
 {
-    Close();
+    // An offline entry cannot be made again: any thumbnail of it will do.
+    if (kind & EntryOffline)
+        return true;
+    return current && time.dwLowDateTime == entryTime.dwLowDateTime && time.dwHighDateTime == entryTime.dwHighDateTime;
 }
 
-void CThumbnailCache::Close()
+CachedThumbnails ReadThumbnailCache(const std::string& folderPath, const std::unordered_set<std::wstring>& wanted,
+                                    const std::function<bool()>& stop)
 {
-    if (m_file) {
-        std::fclose(m_file);
-        m_file = nullptr;
+    CachedThumbnails cached;
+    const FilePtr file = OpenCacheFile(CacheFileName(folderPath), "rb");
+    if (!file || wanted.empty())
+        return cached;
+    try {
+        // Every size and offset is checked against the file's real length,
+        // so a damaged file can cost thumbnails but never memory or time.
+        const long long length = FileLength(file.get());
+        unsigned header[16];
+        if (length < kHeaderSize || !ReadAt(file.get(), 0, header, sizeof header))
+            return cached;
+        const unsigned directorySize = header[2];
+        const unsigned directoryOffset = header[3];
+        if (header[0] != kMagic || header[1] > kVersion)
+            return cached;
+        const bool current = header[1] == kVersion;
+        if ((long long)directoryOffset + directorySize > length)
+            return cached;
+        // The file was written with one record per entry of its folder.
+        const size_t mostRecords = std::max(kUsualMostRecords, kRecordsPerEntry * wanted.size());
+        const size_t count = directorySize / sizeof(CacheRecord);
+        if (count > mostRecords)
+            return cached;
+
+        // Each wanted path takes its first record, compared as the file
+        // system compares names.
+        std::vector<Found> found;
+        std::unordered_set<std::wstring> seen;
+        std::vector<CacheRecord> piece(std::min(count, kDirectoryPiece));
+        for (size_t first = 0; first < count; first += piece.size()) {
+            if (stop && stop())
+                return cached;
+            const size_t records = std::min(piece.size(), count - first);
+            if (!ReadAt(file.get(), directoryOffset + (long long)first * sizeof(CacheRecord), piece.data(),
+                        records * sizeof(CacheRecord)))
+                return cached;
+            for (size_t i = 0; i < records; ++i) {
+                const CacheRecord& record = piece[i];
+                std::wstring key = NameKey(RecordPath(record));
+                if (!wanted.count(key) || !seen.insert(key).second)
+                    continue;
+                if (record.length == 0 || record.length > kLargestStream || record.offset < kHeaderSize
+                    || (long long)record.offset + record.length > length)
+                    continue;
+                found.push_back({std::move(key), record.offset, record.length,
+                                 FILETIME{record.timeLow, record.timeHigh}});
+            }
+        }
+
+        // The streams, in the order they lie in the file.
+        std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.offset < b.offset; });
+        for (Found& stream : found) {
+            if (stop && stop())
+                return cached;
+            auto bytes = std::make_shared<ThumbnailBytes>(stream.length);
+            if (!ReadAt(file.get(), stream.offset, bytes->data(), bytes->size()))
+                continue;
+            // A real cache holds only thumbnails: anything larger is refused.
+            SIZE size{0, 0};
+            if (!PeekJpegSize(bytes->data(), bytes->size(), &size) || size.cx <= 0 || size.cy <= 0
+                || size.cx > kLargestThumbnail || size.cy > kLargestThumbnail)
+                continue;
+            cached[std::move(stream.key)] = CachedThumbnail{stream.time, current, std::move(bytes), size};
+        }
+    } catch (const std::bad_alloc&) {
+        // Memory short: what was read stays, the rest is made anew.
     }
+    return cached;
 }
 
-void CThumbnailCache::ReadCache(const CFolderEntry& folder, const std::function<bool()>& stop)
+// ---------------------------------------------------------------- writing
+
+ThumbnailRecord RecordOf(const CFolderEntry& entry)
 {
-    m_file = OpenCacheFile(folder, "rb");
-    if (m_file) {
+    ThumbnailRecord record{entry.m_path, entry.m_time, nullptr, entry.m_thumbnail != nullptr};
+    if (entry.m_thumbnail) {
+        record.jpeg = entry.m_thumbnail->Compressed();
+        const FILETIME source = entry.m_thumbnail->SourceTime();
+        if (record.jpeg && (source.dwLowDateTime || source.dwHighDateTime))
+            record.time = source;
+    }
+    return record;
+}
+
+void WriteThumbnailCache(const std::string& folderPath, const std::vector<ThumbnailRecord>& records)
+{
+    const std::string name = CacheFileName(folderPath);
+    // Written beside the file and then put in its place, so that a reader,
+    // another writer or the end of the program never meets half a file.
+    char partial[32];
+    std::snprintf(partial, sizeof partial, ".%lu.partial", (unsigned long)::GetCurrentThreadId());
+    const std::string temporary = name + partial;
+    bool written = false;
+    if (FilePtr file = OpenCacheFile(temporary, "wb")) {
         try {
-            ReadRecords(folder, stop);
-        } catch (...) {
-            // Memory short: the thumbnails taken so far stay, the rest are made anew.
+            written = WriteRecords(file.get(), records);
+        } catch (const std::bad_alloc&) {
         }
     }
-    Close();
-}
-
-bool CThumbnailCache::ReadRecords(const CFolderEntry&, const std::function<bool()>& stop)
-{
-    // Every size and offset is checked against the file's real length, so
-    // a damaged file can cost thumbnails but never memory or time.
-    const long long length = FileLength(m_file);
-    if (length < kHeaderSize || _fseeki64(m_file, 0, SEEK_SET) != 0)
-        return false;
-    if (std::fread(m_header, 1, sizeof m_header, m_file) != sizeof m_header)
-        return false;
-    const unsigned directorySize = m_header[2];
-    const unsigned directoryOffset = m_header[3];
-    if (m_header[0] != kMagic || m_header[1] > kVersion)
-        return false;
-    const bool current = m_header[1] == kVersion;
-    if ((long long)directoryOffset + directorySize > length)
-        return false;
-    // The file was written with one record per entry: a directory far larger
-    // than the folder's list is damage, refused before it costs memory.
-    const size_t mostRecords = std::max(kUsualMostRecords, m_owner->m_entries.size());
-    if (directorySize > mostRecords * sizeof(CacheRecord))
-        return false;
-    const size_t count = directorySize / sizeof(CacheRecord);
-    if (m_directory.size() < directorySize)
-        m_directory.resize(directorySize);
-    if (_fseeki64(m_file, directoryOffset, SEEK_SET) != 0
-        || std::fread(m_directory.data(), 1, directorySize, m_file) != directorySize)
-        return false;
-    const auto* records = reinterpret_cast<const CacheRecord*>(m_directory.data());
-
-    // Each entry takes the first record of its path, compared as the file
-    // system compares names; an index finds it without comparing the path
-    // with every record.
-    std::unordered_map<std::wstring, size_t> firstRecord;
-    for (size_t i = 0; i < count; ++i)
-        firstRecord.emplace(NameKey(RecordPath(records[i])), i);
-
-    for (CFolderEntry& entry : m_owner->m_entries) {
-        if (stop && stop())
-            return false;
-        const auto found = firstRecord.find(NameKey(entry.m_path));
-        if (found == firstRecord.end())
-            continue;
-        const CacheRecord& record = records[found->second];
-        const bool sameTime = record.timeLow == entry.m_time.dwLowDateTime
-                           && record.timeHigh == entry.m_time.dwHighDateTime;
-        if (!(sameTime && current) && !(entry.m_kind & EntryOffline))
-            continue;
-        // An entry that kept its bitmap through a refresh already shows what
-        // its record holds.
-        if (record.length == 0 || !entry.m_thumbnail || entry.m_thumbnail->Bitmap())
-            continue;
-        if ((long long)record.offset + record.length > length || record.offset < kHeaderSize)
-            continue;
-        if (_fseeki64(m_file, record.offset, SEEK_SET) != 0)
-            return false;
-        // A real cache holds only thumbnails: refuse anything larger before decoding it.
-        SIZE size{0, 0};
-        if (!PeekJpegSize(m_file, &size) || size.cx <= 0 || size.cy <= 0 || size.cx > kLargestThumbnail
-            || size.cy > kLargestThumbnail)
-            continue;
-        if (_fseeki64(m_file, record.offset, SEEK_SET) != 0)
-            return false;
-        if (std::unique_ptr<CPixels> bitmap = DecodeJpegPixels(m_file, &size))
-            entry.m_thumbnail->ReplaceBitmap(std::move(bitmap), size.cx, size.cy);
-        else
-            entry.m_thumbnail->DiscardBitmap();
-    }
-    return true;
-}
-
-void CThumbnailCache::WriteCache(const CFolderEntry& folder)
-{
-    m_file = OpenCacheFile(folder, "wb");
-    if (m_file) {
-        try {
-            WriteRecords(folder);
-        } catch (...) {
-            // A library error while encoding (a full disk, say) ends the write.
-        }
-    }
-    Close();
-}
-
-bool CThumbnailCache::WriteRecords(const CFolderEntry&)
-{
-    const std::list<CFolderEntry>& entries = m_owner->m_entries;
-    const unsigned directorySize = (unsigned)(entries.size() * sizeof(CacheRecord));
-    std::memset(m_header, 0, sizeof m_header);
-    m_header[0] = kMagic;
-    m_header[1] = kVersion;
-    m_header[2] = directorySize;
-    m_header[3] = kHeaderSize;
-    if (std::fwrite(m_header, 1, sizeof m_header, m_file) != sizeof m_header)
-        return false;
-
-    if (m_directory.size() < directorySize)
-        m_directory.resize(directorySize);
-    std::fill(m_directory.begin(), m_directory.end(), 0);
-    if (_fseeki64(m_file, kHeaderSize + directorySize, SEEK_SET) != 0)
-        return false;
-
-    auto* record = reinterpret_cast<CacheRecord*>(m_directory.data());
-    for (const CFolderEntry& entry : entries) {
-        record->timeLow = entry.m_time.dwLowDateTime;
-        record->timeHigh = entry.m_time.dwHighDateTime;
-        ::lstrcpynA(record->path, entry.m_path.c_str(), (int)kPathSize);
-        if (entry.m_thumbnail) {
-            record->offset = (unsigned)_ftelli64(m_file);
-            if (const CPixels* bitmap = entry.m_thumbnail->Bitmap())
-                EncodeJpeg(*bitmap, m_file);
-            record->length = (unsigned)(_ftelli64(m_file) - record->offset);
-        }
-        ++record;
-    }
-
-    if (_fseeki64(m_file, kHeaderSize, SEEK_SET) != 0)
-        return false;
-    return std::fwrite(m_directory.data(), 1, directorySize, m_file) == directorySize;
+    if (!written || !::MoveFileExA(temporary.c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING))
+        ::DeleteFileA(temporary.c_str());
 }
 
 // ---------------------------------------------------------------- CCachedCatalog
 
-CCachedCatalog::CCachedCatalog(const CFolderEntry& folder) : CFolderCatalog(folder), m_cache(this)
+CCachedCatalog::CCachedCatalog(const CFolderEntry& folder) : CFolderCatalog(folder)
 {
 }
 
 bool CCachedCatalog::PrepareThumbnails(const std::function<bool()>& stop)
 {
     // A folder of shortcuts to slow network folders takes its time here.
+    std::unordered_set<std::wstring> wanted;
     for (CFolderEntry& entry : m_entries) {
         if (stop && stop())
             return false;
         entry.FindFolderPicture();
+        wanted.insert(NameKey(entry.m_path));
     }
-    m_cache.ReadCache(m_folder, stop);
+    const CachedThumbnails cached = ReadThumbnailCache(m_folder.m_path, wanted, stop);
+    for (CFolderEntry& entry : m_entries) {
+        // An entry that kept its picture through a refresh already shows what its record holds.
+        if (!entry.m_thumbnail || entry.m_thumbnail->HasPicture())
+            continue;
+        const auto found = cached.find(NameKey(entry.m_path));
+        if (found != cached.end() && found->second.Serves(entry.m_kind, entry.m_time)) {
+            const CachedThumbnail& thumbnail = found->second;
+            entry.m_thumbnail->SetCompressed(thumbnail.jpeg, thumbnail.size.cx, thumbnail.size.cy, thumbnail.time);
+        }
+    }
     m_cacheDirty = false;
     return !stop || !stop();
 }
 
 void CCachedCatalog::SaveThumbnails()
 {
-    if (m_cacheDirty) {
-        m_cache.WriteCache(m_folder);
-        m_cacheDirty = false;
-    }
+    if (!m_cacheDirty)
+        return;
+    std::vector<ThumbnailRecord> records;
+    records.reserve(m_entries.size());
+    for (const CFolderEntry& entry : m_entries)
+        records.push_back(RecordOf(entry));
+    WriteThumbnailCache(m_folder.m_path, records);
+    m_cacheDirty = false;
 }

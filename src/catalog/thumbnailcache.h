@@ -11,39 +11,47 @@
 //   then the JPEG streams in record order
 #pragma once
 
-#include <cstdio>
 #include <functional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "catalog/foldercatalog.h"
 
-class CCachedCatalog;
+// A thumbnail as the cache holds it.
+struct CachedThumbnail {
+    FILETIME time{0, 0};  // of the file it was made from
+    bool current = false; // written by this version, not only good for offline entries
+    std::shared_ptr<const ThumbnailBytes> jpeg;
+    SIZE size{0, 0};
 
-class CThumbnailCache {
-public:
-    explicit CThumbnailCache(CCachedCatalog* owner) : m_owner(owner) {}
-    virtual ~CThumbnailCache();
-    CThumbnailCache(const CThumbnailCache&) = delete;
-    CThumbnailCache& operator=(const CThumbnailCache&) = delete;
-
-    // Gives the owner's entries whose picture is unchanged (or offline)
-    // their cached thumbnails. Fails quietly.
-    // Gives up between entries when stop says so.
-    void ReadCache(const CFolderEntry& folder, const std::function<bool()>& stop = {});
-    // Replaces the folder's cache file with the owner's thumbnails. Fails quietly.
-    void WriteCache(const CFolderEntry& folder);
-
-private:
-    void Close();
-    bool ReadRecords(const CFolderEntry& folder, const std::function<bool()>& stop);
-    bool WriteRecords(const CFolderEntry& folder);
-
-    CCachedCatalog* m_owner;           // not owned
-    FILE* m_file = nullptr;            // open only during a read or a write
-    unsigned m_header[16] = {};
-    std::vector<unsigned char> m_directory;
+    // Whether it shows what an entry of that kind and time shows now.
+    bool Serves(unsigned kind, FILETIME entryTime) const;
 };
+// Keyed by NameKey of the path each was made for.
+using CachedThumbnails = std::unordered_map<std::wstring, CachedThumbnail>;
+
+// The first record of each wanted path (NameKey) in the folder's cache file.
+// Fails quietly: a damaged file gives what was read before the damage, a
+// stop what was read before it. What is read is bounded by what the file
+// holds and by a multiple of the wanted paths, so no file can exhaust
+// memory or time.
+CachedThumbnails ReadThumbnailCache(const std::string& folderPath, const std::unordered_set<std::wstring>& wanted,
+                                    const std::function<bool()>& stop = {});
+
+// One entry as written, in list order: its path, the time of the file its
+// thumbnail was made from, and the thumbnail's stream (none: an empty record).
+struct ThumbnailRecord {
+    std::string path;
+    FILETIME time{0, 0};
+    std::shared_ptr<const ThumbnailBytes> jpeg;
+    bool placed = true;  // false: the entry had no thumbnail object, its record no stream place
+};
+// The record of an entry, as its thumbnail holds it now.
+ThumbnailRecord RecordOf(const CFolderEntry& entry);
+// Replaces the folder's cache file, whole or not at all. Fails quietly.
+void WriteThumbnailCache(const std::string& folderPath, const std::vector<ThumbnailRecord>& records);
 
 class CCachedCatalog : public CFolderCatalog {
 public:
@@ -56,11 +64,10 @@ public:
     // After making thumbnails: write the cache if any was made.
     void SaveThumbnails();
 
-    CThumbnailCache m_cache;
     bool m_cacheDirty = false;
 };
 
 // The cache file of the folder at path.
 std::string CacheFileName(const std::string& folderPath);
-// Deletes every cache file.
+// Deletes every cache file, and any left half-written.
 void ClearCache();

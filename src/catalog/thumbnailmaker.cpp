@@ -7,22 +7,21 @@
 #include "imaging/picture.h"
 #include "imaging/resample.h"
 
-bool CThumbnail::LoadBitmap(const CFolderEntry& entry, CPictureBitmap* scratch,
-                            const std::function<bool()>& stop)
+std::unique_ptr<CPixels> MakeThumbnailPixels(const std::string& picturePath, CPictureBitmap& picture,
+                                             const std::function<bool()>& stop, bool* stopped)
 {
-    if (Bitmap() || entry.m_picturePath.empty())
-        return true;
     constexpr int kBox = 90;
-    CPictureBitmap own;
-    CPictureBitmap& picture = scratch ? *scratch : own;
+    *stopped = false;
     // A header that cannot be read must not leave the last picture's size.
     picture.m_width = picture.m_height = 0;
     // Thumbnails are kept in the cache, so they are stored in sRGB.
-    if (!picture.LoadFromFile(entry.m_picturePath, stop, SIZE{kBox, kBox}, ColourTarget::Srgb))
-        return false;
+    if (!picture.LoadFromFile(picturePath, stop, SIZE{kBox, kBox}, ColourTarget::Srgb)) {
+        *stopped = true;
+        return nullptr;
+    }
     const SIZE size = FitPictureInBox(picture, kBox, kBox);
     if (size.cx <= 0 || size.cy <= 0)
-        return true;  // not even the header could be read
+        return nullptr;  // not even the header could be read
     // A picture whose data the library rejects leaves the holder without a
     // bitmap: the thumbnail is then black, of the fitted size.
     PixelRows rows;
@@ -30,21 +29,35 @@ bool CThumbnail::LoadBitmap(const CFolderEntry& entry, CPictureBitmap* scratch,
         && size.cy < rows.height) {
         auto pixels = std::make_unique<CPixels>(size.cx, size.cy);
         ShrinkPixels(rows, pixels->Rows());
-        ReplaceBitmap(std::move(pixels), size.cx, size.cy);
-        return true;
+        return pixels;
     }
     // A picture smaller than the thumbnail is enlarged as the system draws.
     CBitmap section;
     if (!section.Attach(CreatePictureDib(size.cx, size.cy)))
-        return true;
+        return nullptr;
     {
         CDC memory;
         if (!memory.CreateCompatibleDC(nullptr))
-            return true;
+            return nullptr;
         CSelectObject select(&memory, section);
         DrawPictureFitted(&memory, CRect(0, 0, size.cx, size.cy), picture, size.cx, size.cy);
     }
-    if (std::unique_ptr<CPixels> pixels = CopyPixels(section))
-        ReplaceBitmap(std::move(pixels), size.cx, size.cy);
+    return CopyPixels(section);
+}
+
+bool CThumbnail::LoadBitmap(const CFolderEntry& entry, CPictureBitmap* scratch,
+                            const std::function<bool()>& stop)
+{
+    if (HasPicture() || entry.m_picturePath.empty())
+        return true;
+    CPictureBitmap own;
+    bool stopped = false;
+    std::unique_ptr<CPixels> pixels = MakeThumbnailPixels(entry.m_picturePath, scratch ? *scratch : own, stop, &stopped);
+    if (stopped)
+        return false;
+    if (pixels) {
+        const int width = pixels->Width(), height = pixels->Height();
+        ReplaceBitmap(std::move(pixels), width, height);
+    }
     return true;
 }

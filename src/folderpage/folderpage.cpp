@@ -12,6 +12,8 @@
 
 namespace {
 constexpr UINT kCaptionFormat = DT_CENTER | DT_BOTTOM | DT_SINGLELINE | DT_PATH_ELLIPSIS;  // 0x4029
+// Thumbnails kept decoded at least, beyond those on screen.
+constexpr size_t kDrawnPixelsKept = 256;
 }
 
 RECT CellPart(const RECT& cell, int part)
@@ -31,9 +33,9 @@ CFolderPage::CFolderPage(const CFolderEntry& folder, HICON pageIcon)
 
 CFolderPage::~CFolderPage()
 {
-    StopWorker();
     m_peek.reset();
-    // The catalog's destructor then stops and joins the watcher.
+    // The scheduler's destructor stops the thumbnail makers, which finish
+    // on their own; the catalog's stops and joins the watcher.
 }
 
 void CFolderPage::Load()
@@ -58,6 +60,14 @@ std::string CFolderPage::GetTitle()
 
 void CFolderPage::Activate(bool active)
 {
+    if (!active) {
+        // The makers stop; what they leave is made when the page is shown again.
+        int done = 0, total = 0;
+        if (m_scheduler.Progress(&done, &total))
+            m_catalog.m_needsRefresh = true;
+        StopWorker();
+    }
+    m_scheduler.SetShown(active);
     CPage::Activate(active);
     ClearHover();
     RemovePeek();
@@ -97,15 +107,24 @@ void CFolderPage::Draw(CDC* dc, const RECT* clip)
     dc->SelectObject(g_resources.GetCellFont());
     DrawIconOnOutput(dc, m_pageIcon, m_bounds.left + 10, m_bounds.top + 8);
 
+    // Scrolled or laid out anew, the cells on screen are made first.
+    if (!dc->IsPrinting())
+        NoteVisibleCells();
     int hoverPart = PartNone;
     const EntryIt hovered = HitTest(m_hover.Point(), &hoverPart);
     for (auto it = m_catalog.m_entries.begin(); it != m_catalog.m_entries.end(); ++it) {
         if (!it->m_thumbnail)
             continue;
         RECT overlap;
-        if (::IntersectRect(&overlap, &it->m_thumbnail->m_cell, clip))
-            DrawCell(dc, *it, *it->m_thumbnail, it == hovered ? hoverPart : PartNone);
+        if (!::IntersectRect(&overlap, &it->m_thumbnail->m_cell, clip))
+            continue;
+        const bool decoded = it->m_thumbnail->HasPixels();
+        DrawCell(dc, *it, *it->m_thumbnail, it == hovered ? hoverPart : PartNone);
+        if (!decoded && it->m_thumbnail->HasPixels())
+            m_drawn.push_back(it->m_thumbnail);
     }
+    // Only thumbnails on screen, and some around them, stay decoded.
+    ReleaseDrawnPixels(std::max(kDrawnPixelsKept, 2 * m_visibleCells));
     dc->SelectObject(oldFont);
 }
 
@@ -158,16 +177,6 @@ void CFolderPage::InvalidateCellPart(const CThumbnail* thumbnail, int part)
     } else {
         InvalidatePageRect(CellPart(thumbnail->m_cell, part));
     }
-}
-
-void CFolderPage::InvalidateCell(const CThumbnail& thumbnail)
-{
-    RECT cell;
-    {
-        std::lock_guard guard(EntryLock());
-        cell = thumbnail.m_cell;
-    }
-    InvalidatePageRect(cell);
 }
 
 CFolderPage::EntryIt CFolderPage::HitTest(const POINT& point, int* part)

@@ -3,12 +3,14 @@
 // cache file, then by decoding the pictures.
 #pragma once
 
-#include <atomic>
+#include <deque>
 #include <list>
 #include <memory>
+#include <vector>
 
 #include "core/page.h"
 #include "core/watchedcatalog.h"
+#include "folderpage/thumbnailscheduler.h"
 
 class CFolderPeek;
 
@@ -64,13 +66,12 @@ public:
     void MarkStale() override;
     std::string GetTitle() override;
     void Activate(bool active) override;
+    bool GetProgress(int* done, int* total) const override;
 
     // Paints one cell: icon, thumbnail, overlays, badge and caption.
     void DrawCell(CDC* dc, CFolderEntry& entry, const CThumbnail& thumbnail, int part);
     // Invalidates a part of a cell (-1: its badge and caption).
     static void InvalidateCellPart(const CThumbnail* thumbnail, int part);
-    // Invalidates a whole cell; from the worker, while cells may be laid out.
-    static void InvalidateCell(const CThumbnail& thumbnail);
     // Gives every entry without a thumbnail an empty one.
     void EnsureThumbnails();
     // The entry and part under point; the list's end and PartNone when none.
@@ -110,14 +111,19 @@ private:
     // The refresh step of each tick: re-list the folder if it changed.
     void RefreshStep();
 
-    static UINT WorkerProcedure(LPVOID param);
-    void MakeThumbnails(unsigned deactivations);
-    // Asks the worker to stop after its current picture and waits for it.
+    // Every entry as a job for the thumbnail makers, in list order.
+    std::vector<ThumbnailJob> Jobs() const;
+    // Asks the thumbnail makers to stop; they end within a batch of rows.
     void StopWorker();
+    // Tells the makers which cells are on screen now.
+    void NoteVisibleCells();
+    // Lets go of the pixels of thumbnails drawn longest ago, keeping keep.
+    void ReleaseDrawnPixels(size_t keep);
 
-    std::unique_ptr<CWinThread> m_worker;  // not auto-deleted: joined here
-    std::atomic<bool> m_stopWorker{false};
-    unsigned m_workerDeactivations = 0;    // written before the worker starts
+    CThumbnailScheduler m_scheduler;
+    // Thumbnails whose pixels a paint decoded, oldest first.
+    std::deque<std::weak_ptr<CThumbnail>> m_drawn;
+    size_t m_visibleCells = 0;
 };
 
 // The rectangle of part within cell (empty for an unknown part).

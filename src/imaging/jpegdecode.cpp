@@ -32,13 +32,13 @@ Decoded ReadScanlines(jpeg_decompress_struct& info, BYTE* bits, ptrdiff_t stride
 
 // Decodes the stream at full scale, as stored, into the rows that
 // target(width, height, rows) provides once the header is read.
-template <class Target>
-Decoded DecodeStored(FILE* file, bool exchangeRedBlue, SIZE* size, Target&& target)
+template <class Source, class Target>
+Decoded DecodeStored(Source&& source, bool exchangeRedBlue, SIZE* size, Target&& target)
 {
     try {
         JpegDecompressor decoder;
         jpeg_decompress_struct& info = decoder.info;
-        jpeg_stdio_src(&info, file);
+        source(info);
         jpeg_read_header(&info, TRUE);
         if (size) {
             size->cx = (LONG)info.image_width;
@@ -198,12 +198,16 @@ HBITMAP DecodeJpeg(FILE* file, bool exchangeRedBlue, SIZE* size)
     const auto target = [&bitmap](int width, int height, PixelRows& rows) {
         return bitmap.Attach(CreatePictureDib(width, height)) && GetPictureRows(bitmap, rows);
     };
-    if (DecodeStored(file, exchangeRedBlue, size, target) != Decoded::Complete)
+    const auto source = [file](jpeg_decompress_struct& info) { jpeg_stdio_src(&info, file); };
+    if (DecodeStored(source, exchangeRedBlue, size, target) != Decoded::Complete)
         return nullptr;
     return static_cast<HBITMAP>(bitmap.Detach());
 }
 
-std::unique_ptr<CPixels> DecodeJpegPixels(FILE* file, SIZE* size)
+namespace {
+
+template <class Source>
+std::unique_ptr<CPixels> DecodeStoredPixels(Source&& source, SIZE* size)
 {
     std::unique_ptr<CPixels> pixels;
     const auto target = [&pixels](int width, int height, PixelRows& rows) {
@@ -213,7 +217,39 @@ std::unique_ptr<CPixels> DecodeJpegPixels(FILE* file, SIZE* size)
         rows = pixels->Rows();
         return true;
     };
-    if (DecodeStored(file, false, size, target) != Decoded::Complete)
+    if (DecodeStored(source, false, size, target) != Decoded::Complete)
         pixels.reset();
     return pixels;
+}
+
+} // namespace
+
+std::unique_ptr<CPixels> DecodeJpegPixels(FILE* file, SIZE* size)
+{
+    return DecodeStoredPixels([file](jpeg_decompress_struct& info) { jpeg_stdio_src(&info, file); }, size);
+}
+
+std::unique_ptr<CPixels> DecodeJpegPixels(const unsigned char* data, size_t length, SIZE* size)
+{
+    if (!data || length == 0)
+        return nullptr;
+    return DecodeStoredPixels(
+        [data, length](jpeg_decompress_struct& info) { jpeg_mem_src(&info, data, (unsigned long)length); }, size);
+}
+
+bool PeekJpegSize(const unsigned char* data, size_t length, SIZE* size)
+{
+    if (!data || length == 0)
+        return false;
+    try {
+        JpegDecompressor decoder;
+        jpeg_mem_src(&decoder.info, data, (unsigned long)length);
+        if (jpeg_read_header(&decoder.info, TRUE) != JPEG_HEADER_OK)
+            return false;
+        size->cx = (LONG)decoder.info.image_width;
+        size->cy = (LONG)decoder.info.image_height;
+        return true;
+    } catch (int) {
+        return false;
+    }
 }

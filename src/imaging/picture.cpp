@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -150,9 +151,9 @@ std::unique_ptr<CPixels> CopyPixels(HBITMAP section)
 
 namespace {
 
-void EncodeRows(const PixelRows& rows, FILE* file)
+template <class Destination>
+void EncodeRows(const PixelRows& rows, JpegCompressor& encoder, Destination&& destination)
 {
-    JpegCompressor encoder;
     jpeg_compress_struct& info = encoder.info;
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
@@ -160,13 +161,19 @@ void EncodeRows(const PixelRows& rows, FILE* file)
     info.image_height = (JDIMENSION)rows.height;
     info.input_components = 3;
     info.data_precision = 8;
-    jpeg_stdio_dest(&info, file);
+    destination(info);
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
         JSAMPROW row = rows.Row((int)info.next_scanline);
         jpeg_write_scanlines(&info, &row, 1);
     }
     jpeg_finish_compress(&info);
+}
+
+void EncodeRows(const PixelRows& rows, FILE* file)
+{
+    JpegCompressor encoder;
+    EncodeRows(rows, encoder, [file](jpeg_compress_struct& info) { jpeg_stdio_dest(&info, file); });
 }
 
 }  // namespace
@@ -185,6 +192,26 @@ void EncodeJpeg(const CPixels& pixels, FILE* file)
     if (pixels.Width() <= 0 || pixels.Height() <= 0)
         return;
     EncodeRows(const_cast<CPixels&>(pixels).Rows(), file);
+}
+
+std::vector<unsigned char> EncodeJpegBytes(const CPixels& pixels)
+{
+    if (pixels.Width() <= 0 || pixels.Height() <= 0)
+        return {};
+    // The library grows its own buffer with malloc; it is freed whatever happens.
+    struct Buffer {
+        unsigned char* bytes = nullptr;
+        unsigned long size = 0;
+        ~Buffer() { std::free(bytes); }
+    } buffer;
+    try {
+        JpegCompressor encoder;
+        EncodeRows(const_cast<CPixels&>(pixels).Rows(), encoder,
+                   [&buffer](jpeg_compress_struct& info) { jpeg_mem_dest(&info, &buffer.bytes, &buffer.size); });
+    } catch (int) {
+        return {};
+    }
+    return std::vector<unsigned char>(buffer.bytes, buffer.bytes + buffer.size);
 }
 
 // ---------------------------------------------------------------- fitting

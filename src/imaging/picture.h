@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <vector>
 #include <string>
 
 #include "imaging/colour.h"
@@ -79,12 +80,17 @@ bool GetPictureRows(HBITMAP bitmap, PixelRows& rows);
 HBITMAP DecodeJpeg(FILE* file, bool exchangeRedBlue, SIZE* size);
 // The same, with the stream's byte order, into memory that is no GDI object.
 std::unique_ptr<CPixels> DecodeJpegPixels(FILE* file, SIZE* size);
+std::unique_ptr<CPixels> DecodeJpegPixels(const unsigned char* data, size_t length, SIZE* size);
+// The size a stream in memory declares; false when not even that reads.
+bool PeekJpegSize(const unsigned char* data, size_t length, SIZE* size);
 
 // Writes a 24-bit DIB section as a JPEG stream (library defaults, quality 75)
 // with its bytes as they lie, so red and blue are exchanged for other
 // readers. Anything else writes nothing. libjpeg errors are thrown.
 void EncodeJpeg(HBITMAP bitmap, FILE* file);
 void EncodeJpeg(const CPixels& pixels, FILE* file);
+// The same stream in memory; empty for an empty picture or a library error.
+std::vector<unsigned char> EncodeJpegBytes(const CPixels& pixels);
 
 // A copy of a picture section's pixels; null for anything else.
 std::unique_ptr<CPixels> CopyPixels(HBITMAP section);

@@ -1,0 +1,94 @@
+// The thumbnail of a shown entry, kept small: as the JPEG stream the cache
+// file holds, decoded into pixels only while it is being shown.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "imaging/pixels.h"
+#include "thread.h"
+
+class CFolderEntry;
+class CPictureBitmap;
+
+// Guards what thumbnail makers write into thumbnails that the user-interface
+// thread reads meanwhile: pictures, sizes and cells. Process-wide, so that it
+// outlives every thumbnail, some of which a maker may still hold while the
+// program is torn down.
+CCriticalSection& EntryLock();
+extern CCriticalSection g_thumbnailLock;  // EntryLock(); constructed with the other process-wide objects
+
+using ThumbnailBytes = std::vector<unsigned char>;
+
+// A thumbnail is made on a maker's thread while the user-interface thread
+// paints it: its picture changes, and is drawn, only under EntryLock(), so a
+// painted bitmap is never deleted under the painter. Nothing of it is a GDI
+// object, so that a folder of any size holds no more of those than an empty one.
+class CThumbnail {
+public:
+    CThumbnail() = default;
+    virtual ~CThumbnail() = default;
+    CThumbnail(const CThumbnail&) = delete;
+    CThumbnail& operator=(const CThumbnail&) = delete;
+
+    // Whether it holds a picture, made or read from the cache.
+    bool HasPicture() const { return m_hasPicture.load(); }
+    // The picture as a JPEG stream of width by height (m_width, m_height),
+    // made from a file last written at source.
+    void SetCompressed(std::shared_ptr<const ThumbnailBytes> jpeg, int width, int height, FILETIME source);
+    // The stream, or null.
+    std::shared_ptr<const ThumbnailBytes> Compressed() const;
+    // When the file the picture was made from was last written; 0 when not known.
+    FILETIME SourceTime() const;
+
+    // Takes bitmap, and keeps it compressed as well; with a size, sets it too.
+    void ReplaceBitmap(std::unique_ptr<CPixels> bitmap);
+    void ReplaceBitmap(std::unique_ptr<CPixels> bitmap, int width, int height);
+    // Drops the picture because what it shows has changed: a maker that was
+    // making it from the old file keeps its result to itself (Generation).
+    void DiscardBitmap();
+    unsigned Generation() const;
+
+    // The picture's pixels, decoded from its stream when first asked and
+    // kept until ReleasePixels; null without a picture. Read under
+    // EntryLock() while a maker may replace the picture.
+    const CPixels* Bitmap() const;
+    bool HasPixels() const;
+    void ReleasePixels();
+
+    // Makes the picture from the entry's picture file, fitted into 90 by 90,
+    // unless there is one already. Throws the Win32 error code of a picture
+    // file that cannot be opened. A maker of many thumbnails passes the
+    // picture it decodes into each time, and a stop request, which leaves
+    // the thumbnail as it was and returns false. Defined with the maker.
+    bool LoadBitmap(const CFolderEntry& entry, CPictureBitmap* scratch = nullptr,
+                    const std::function<bool()>& stop = {});
+
+    RECT m_cell{0, 0, 0, 0};  // page coordinates, empty until laid out
+    int m_width = 90;
+    int m_height = 90;
+
+private:
+    void Store(std::shared_ptr<const ThumbnailBytes> jpeg, std::unique_ptr<CPixels> pixels, const int* size,
+               FILETIME source);
+
+    std::shared_ptr<const ThumbnailBytes> m_jpeg;
+    mutable std::unique_ptr<CPixels> m_pixels;
+    std::atomic<bool> m_hasPicture{false};
+    FILETIME m_source{0, 0};
+    unsigned m_generation = 0;
+};
+
+// What a maker does with a picture file: decodes it at the smallest scale
+// that still fills the thumbnail, upright and in sRGB, and shrinks it into
+// 90 by 90 (a picture smaller than that is enlarged). Null when not even the
+// header can be read; black pixels of the fitted size for a picture whose
+// data the decoder rejects. Throws the Win32 error code of a file that
+// cannot be opened; stopped, returns null and sets *stopped.
+std::unique_ptr<CPixels> MakeThumbnailPixels(const std::string& picturePath, CPictureBitmap& scratch,
+                                             const std::function<bool()>& stop, bool* stopped);

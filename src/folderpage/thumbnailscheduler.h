@@ -1,0 +1,61 @@
+// Makes a page's thumbnails on as many threads as the machine has cores,
+// those of the cells on screen first, the others in list order.
+//
+// The makers never touch the page or its list: the user-interface thread
+// hands them every entry as a job, and the makers fill in the jobs'
+// thumbnails, which they co-own. So the page can list its folder again, or
+// go, while a picture is being made; a thumbnail whose entry changed
+// meanwhile (CThumbnail::Generation) does not take the outdated result.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "catalog/thumbnail.h"
+
+struct ThumbnailWork;
+class CBackgroundThread;
+
+// One entry of the page, in list order.
+struct ThumbnailJob {
+    std::shared_ptr<CThumbnail> thumbnail;  // null: an entry without a cell, only written to the cache
+    std::string path;                       // the entry's own: its picture, or the folder to find one in
+    FILETIME time{0, 0};                    // the entry's
+    unsigned kind = 0;
+    bool makeable = false;                  // a picture or a folder to make a thumbnail of
+    unsigned generation = 0;                // the thumbnail's when scheduled
+};
+
+class CThumbnailScheduler {
+public:
+    CThumbnailScheduler();
+    // Asks the makers to stop and leaves them 50 ms in all; a maker still
+    // running then ends by itself, writing the cache if it was the last.
+    ~CThumbnailScheduler();
+    CThumbnailScheduler(const CThumbnailScheduler&) = delete;
+    CThumbnailScheduler& operator=(const CThumbnailScheduler&) = delete;
+
+    // Makes the thumbnails that jobs still lack, taking what the folder's
+    // cache holds first (its file is read once). A thumbnail being made
+    // meanwhile is finished, not started again. The cache is written when
+    // the makers run out of work or stop.
+    void Schedule(const std::string& folderPath, std::vector<ThumbnailJob> jobs);
+    // Asks the makers to stop within a batch of rows; does not wait.
+    void Stop();
+    // The jobs at list positions first to last (inclusive) go before the others.
+    void SetVisible(size_t first, size_t last);
+    // While shown, the makers repaint the cells they fill.
+    void SetShown(bool shown);
+    // How many of the scheduled thumbnails are done; false when all are.
+    bool Progress(int* done, int* total) const;
+    // True once after a maker ended on an error outside any one picture.
+    bool TakeInterrupted();
+
+    // Makers at once: the processors the process may use, at most four.
+    static int MakerCount();
+
+private:
+    std::shared_ptr<ThumbnailWork> m_work;
+    std::vector<std::unique_ptr<CBackgroundThread>> m_makers;
+};
