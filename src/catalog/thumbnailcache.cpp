@@ -24,7 +24,7 @@ constexpr int kLargestThumbnail = 90;
 // directory), and how many more than the folder's entries: room for a
 // folder that has lost pictures since the file was written.
 constexpr size_t kUsualMostRecords = 16384;
-constexpr size_t kRecordsPerEntry = 4;
+constexpr size_t kRecordsPerEntry = 16;
 // The directory is read this many records at a time.
 constexpr size_t kDirectoryPiece = 4096;
 // A thumbnail's stream is a few kilobytes; anything far larger is damage.

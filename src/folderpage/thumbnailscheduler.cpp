@@ -127,34 +127,45 @@ namespace {
 bool ReadCacheOnce(ThumbnailWork& work)
 {
     std::unique_lock guard(work.lock);
-    if (work.cacheState == CacheState::Reading) {
+    while (work.cacheState == CacheState::Reading) {
         work.changed.wait(guard, [&] { return work.cacheState != CacheState::Reading || work.Stopped(); });
-        return !work.Stopped() && work.cacheState == CacheState::Read;
+        if (work.Stopped())
+            return false;
     }
     if (work.cacheState == CacheState::Read)
         return true;
     work.cacheState = CacheState::Reading;
-    std::vector<std::string> paths;
-    paths.reserve(work.jobs.size());
-    for (const ThumbnailJob& job : work.jobs)
-        paths.push_back(job.path);
-    const std::string folder = work.folderPath;
-    guard.unlock();
+    bool stopped = true;
+    try {
+        std::vector<std::string> paths;
+        paths.reserve(work.jobs.size());
+        for (const ThumbnailJob& job : work.jobs)
+            paths.push_back(job.path);
+        const std::string folder = work.folderPath;
+        guard.unlock();
 
-    std::unordered_set<std::wstring> wanted;
-    wanted.reserve(paths.size());
-    for (const std::string& path : paths)
-        wanted.insert(NameKey(path));
-    CachedThumbnails cached = ReadThumbnailCache(folder, wanted, [&work] { return work.Stopped(); });
+        std::unordered_set<std::wstring> wanted;
+        wanted.reserve(paths.size());
+        for (const std::string& path : paths)
+            wanted.insert(NameKey(path));
+        CachedThumbnails cached = ReadThumbnailCache(folder, wanted, [&work] { return work.Stopped(); });
 
-    guard.lock();
-    const bool stopped = work.Stopped();
+        guard.lock();
+        stopped = work.Stopped();
+        if (!stopped) {
+            work.cached = std::move(cached);
+            work.ServeFromCache();
+        }
+    } catch (...) {
+        // The other makers must not wait for a read that will not come.
+        if (!guard.owns_lock())
+            guard.lock();
+        work.cacheState = CacheState::Unread;
+        work.changed.notify_all();
+        throw;
+    }
     // Read again next time when stopped before the end.
     work.cacheState = stopped ? CacheState::Unread : CacheState::Read;
-    if (!stopped) {
-        work.cached = std::move(cached);
-        work.ServeFromCache();
-    }
     work.changed.notify_all();
     guard.unlock();
     if (!stopped && work.shown)
@@ -279,14 +290,19 @@ void RunMaker(const std::shared_ptr<ThumbnailWork>& shared)
         // written, and the page lists its folder again to go on.
         work.interrupted = true;
     }
-    std::unique_lock guard(work.lock);
-    if (--work.running > 0 || !work.dirty)
-        return;
-    work.dirty = false;
-    const std::vector<ThumbnailRecord> records = work.Records();
-    const std::string folder = work.folderPath;
-    guard.unlock();
-    WriteThumbnailCache(folder, records);
+    // The last maker to end writes what all of them made.
+    try {
+        std::unique_lock guard(work.lock);
+        if (--work.running > 0 || !work.dirty)
+            return;
+        work.dirty = false;
+        const std::vector<ThumbnailRecord> records = work.Records();
+        const std::string folder = work.folderPath;
+        guard.unlock();
+        WriteThumbnailCache(folder, records);
+    } catch (...) {
+        work.interrupted = true;  // and written by the next turn's last maker
+    }
 }
 
 } // namespace

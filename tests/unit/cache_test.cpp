@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <random>
+#include <vector>
 
 #include "catalog/thumbnailcache.h"
 #include "file_times.h"
@@ -326,6 +327,57 @@ TEST_F(CacheTest, AHugeDirectoryIsRefusedBeforeItIsRead)
     catalog->PrepareThumbnails();
     EXPECT_LT(::GetTickCount() - start, 500u);
     EXPECT_EQ(Entry(*catalog, "a").m_thumbnail->Bitmap(), nullptr);
+}
+
+// A folder that has lost most of its pictures since its cache was written,
+// past any fixed number of records: what is left is still read.
+TEST_F(CacheTest, AFolderThatLostPicturesIsStillReadFromItsCache)
+{
+    constexpr unsigned kLeft = 1040, kWritten = 16500;
+    std::vector<std::string> paths;
+    const FILETIME time = TimeAt(1);
+    for (unsigned i = 0; i < kWritten; ++i) {
+        paths.push_back(pictures / ("p" + std::to_string(i) + ".jpg"));
+        if (i >= kLeft)
+            continue;
+        const HANDLE file = ::CreateFileA(paths.back().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        ::SetFileTime(file, nullptr, nullptr, &time);
+        ::CloseHandle(file);
+    }
+    // Every record shares one stream, as far as reading is concerned.
+    std::string stream;
+    {
+        auto catalog = Listed();
+        catalog->m_entries.front().m_thumbnail->ReplaceBitmap(Thumbnail(90, 60, 0, 0, 255));
+        catalog->m_cacheDirty = true;
+        catalog->SaveThumbnails();
+        const std::string one = ReadWholeFile(CacheFile());
+        stream = one.substr(Word(one, 64 + 4), Word(one, 64));
+    }
+    const size_t data = 64 + (size_t)kWritten * 256;
+    std::string bytes(data, '\0');
+    bytes.replace(0, 4, "QVLM");
+    PutWord(bytes, 4, 0x01000001);
+    PutWord(bytes, 8, kWritten * 256);
+    PutWord(bytes, 12, 64);
+    for (unsigned i = 0; i < kWritten; ++i) {
+        const size_t record = 64 + (size_t)i * 256;
+        PutWord(bytes, record, (unsigned)stream.size());
+        PutWord(bytes, record + 4, (unsigned)data);
+        PutWord(bytes, record + 8, TimeAt(1).dwLowDateTime);
+        PutWord(bytes, record + 12, TimeAt(1).dwHighDateTime);
+        bytes.replace(record + 16, paths[i].size(), paths[i]);
+    }
+    cacheFolder.WriteFile(CacheFile().substr(cacheFolder.Path().size() + 1), bytes + stream);
+
+    auto catalog = Listed();
+    ASSERT_EQ(catalog->m_entries.size(), kLeft);
+    catalog->PrepareThumbnails();
+    size_t cached = 0;
+    for (const CFolderEntry& entry : catalog->m_entries)
+        cached += entry.m_thumbnail->Bitmap() != nullptr;
+    EXPECT_EQ(cached, kLeft);
 }
 
 TEST_F(CacheTest, StreamsOutsideTheFileOrLargerThanAThumbnailAreRefused)

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <map>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -20,6 +22,31 @@
 #include "running_app.h"
 #include "temp_folder.h"
 #include "view/vemolyview.h"
+
+// Allocation failure on demand: once armed, the first allocation that
+// another thread than the arming one makes throws, as when memory runs out.
+// Linked into this test program only.
+std::atomic<DWORD> g_failOnOtherThan{0};
+
+void* operator new(size_t size)
+{
+    DWORD spared = g_failOnOtherThan.load();
+    if (spared && spared != ::GetCurrentThreadId() && g_failOnOtherThan.compare_exchange_strong(spared, 0))
+        throw std::bad_alloc();
+    if (void* block = std::malloc(size ? size : 1))
+        return block;
+    throw std::bad_alloc();
+}
+
+void operator delete(void* block) noexcept
+{
+    std::free(block);
+}
+
+void operator delete(void* block, size_t) noexcept
+{
+    std::free(block);
+}
 
 namespace {
 
@@ -423,6 +450,69 @@ TEST_F(FolderWorker, ThumbnailSizesInkAndAPictureTheLibraryCannotRead)
     EXPECT_EQ(CSize(byName["e_sliver"]->m_width, byName["e_sliver"]->m_height), CSize(90, 1))
         << "a sliver keeps a pixel, and so its thumbnail";
     EXPECT_EQ(BitmapCount(*page), 4u);
+}
+
+// An import writing files beside a big picture changes the folder at every
+// tick: each refresh must leave the picture being made alone.
+TEST_F(FolderWorker, AThumbnailIsMadeWhileFilesAreWrittenBesideItEvery200Ms)
+{
+    // Progressive: every scan is read whatever the scale, longer than a tick.
+    JpegRecipe recipe = PhotoRecipe(8000, 6000);
+    recipe.progressive = true;
+    const std::string big = WriteJpeg(temp, "big.tmp", recipe);
+    CFolderPage* page = Open(temp.Path());
+    CVemolyView* view = CVemolyView::GetActive();
+    ::SetForegroundWindow(theApp.m_pMainWnd->m_hWnd);
+    std::atomic<bool> stop{false};
+    std::thread import([&] {
+        for (int i = 0; !stop; ++i) {
+            temp.WriteFile("import" + std::to_string(i) + ".jpg", "not yet a picture");
+            ::Sleep(200);
+        }
+    });
+    DWORD lastTick = 0;
+    const auto tick = [&] {
+        if (::GetTickCount() - lastTick >= 500) {
+            view->SendMessage(WM_TIMER, CVemolyView::kTickTimer);
+            lastTick = ::GetTickCount();
+        }
+    };
+    const auto madeBig = [&] {
+        for (const CFolderEntry& entry : page->Catalog().m_entries)
+            if (entry.m_displayName == "IMG_big")
+                return entry.m_thumbnail->HasPicture();
+        return false;
+    };
+    // Once the page follows the import, the big picture comes in whole.
+    EXPECT_TRUE(WaitUntil([&] { tick(); return page->Catalog().m_entries.size() >= 2; }, 5000));
+    ASSERT_TRUE(::MoveFileA(big.c_str(), (temp / "IMG_big.jpg").c_str()));
+    const DWORD start = ::GetTickCount();
+    EXPECT_TRUE(WaitUntil([&] { tick(); return page->Catalog().m_entries.size() >= 2 && madeBig(); }, 6000));
+    const DWORD took = ::GetTickCount() - start;
+    const size_t listed = page->Catalog().m_entries.size();
+    stop = true;
+    import.join();
+    EXPECT_LT(took, 3000u);
+    EXPECT_GE(listed, 5u) << "listed again while it was made";
+}
+
+// Memory running out outside any one picture still leaves the thumbnails
+// made so far in the cache, and the page takes the work up again.
+TEST_F(FolderWorker, AnErrorOutsideAnyPictureStillWritesTheCacheAndTheWorkGoesOn)
+{
+    MakePictures(40, 640, 480);
+    const std::string cacheFile = CacheFileName(temp.Path());
+    g_failOnOtherThan = ::GetCurrentThreadId();
+    CFolderPage* page = Open(temp.Path());
+    CVemolyView* view = CVemolyView::GetActive();
+    EXPECT_TRUE(WaitUntil([&] {
+        view->SendMessage(WM_TIMER, CVemolyView::kTickTimer);
+        return BitmapCount(*page) == 40;
+    }, 20000)) << BitmapCount(*page) << " of 40";
+    EXPECT_EQ(g_failOnOtherThan.load(), 0u) << "an allocation failed";
+    EXPECT_TRUE(WaitUntil([&] { return FileExists(cacheFile) && ReadWholeFile(cacheFile).size() > 64 + 40 * 256 + 40 * 200; }))
+        << "every thumbnail in the cache";
+    g_failOnOtherThan = 0;
 }
 
 } // namespace
