@@ -242,7 +242,10 @@ void CFolderPage::OnUpdateAlways(CCmdUI* ui)
 void CFolderPage::CreatePeek(const CFolderEntry& folder)
 {
     RemovePeek();
-    m_peek = std::make_unique<CFolderPeek>(Snapshot(folder), folder.m_thumbnail->m_cell);
+    CFolderEntry peeked = Snapshot(folder);
+    // Known from drawing the badge; a copy would look into the folder again here.
+    peeked.m_picturePresence = folder.m_picturePresence;
+    m_peek = std::make_unique<CFolderPeek>(peeked, folder.m_thumbnail->m_cell);
     m_peek->Load();
 }
 

@@ -2,6 +2,14 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <iterator>
+#include <mutex>
+#include <optional>
+#include <vector>
+
 #include "core/pagehost.h"
 #include "imaging/drawing.h"
 #include "res/resource.h"
@@ -14,9 +22,169 @@ BEGIN_COMMAND_MAP(CSlideshowPage, CPage)
     ON_UPDATE_COMMAND_UI(ID_PAUSE, OnUpdatePause)
 END_COMMAND_MAP()
 
+namespace {
+
+// How long an advance waits for its picture: one that decodes in moments
+// shows at once, without the picture before it in between.
+constexpr DWORD kBriefWait = 10;
+
+} // namespace
+
+// ---------------------------------------------------------------- decoding
+
+// What the page and its decoding thread share. The page says which pictures
+// it wants, most wanted first; the thread decodes them one at a time into
+// pictures of their own and keeps them until the page takes them. A picture
+// belongs to the thread while it decodes, to this state while it waits, and
+// to the page once taken.
+struct CSlideshowPage::Decoding {
+    struct Job {
+        std::string path;
+        SIZE box;
+        bool awaited;  // shown once decoded: the page is repainted then
+    };
+    struct Decoded {
+        std::string path;
+        std::unique_ptr<CPictureBitmap> picture;  // null when the file could not be opened
+    };
+
+    std::mutex lock;
+    std::condition_variable changed;  // to the thread: new wishes, or stop
+    std::condition_variable done;     // to the page: a picture is decoded
+    std::atomic<bool> stop{false};    // also set under lock, for the waits
+    std::atomic<bool> dropBusy{false};
+    std::vector<Job> wanted;
+    std::string busy;  // the file being decoded
+    std::vector<Decoded> ready;
+
+    // Under lock.
+    static bool Answers(const Decoded& decoded, const Job& job)
+    {
+        return decoded.path == job.path && (!decoded.picture || decoded.picture->Covers(job.box));
+    }
+    const Job* NextJob() const
+    {
+        for (const Job& job : wanted) {
+            if (std::none_of(ready.begin(), ready.end(), [&](const Decoded& d) { return Answers(d, job); }))
+                return &job;
+        }
+        return nullptr;
+    }
+
+    // The page's; decoded pictures no longer wanted are let go, and so is
+    // the decoding of one.
+    void Want(std::vector<Job> jobs)
+    {
+        std::vector<Decoded> unwanted;
+        {
+            std::lock_guard guard(lock);
+            auto isWanted = [&](const std::string& path) {
+                return std::any_of(jobs.begin(), jobs.end(), [&](const Job& job) { return job.path == path; });
+            };
+            const auto kept = std::stable_partition(ready.begin(), ready.end(),
+                                                    [&](const Decoded& d) { return isWanted(d.path); });
+            std::move(kept, ready.end(), std::back_inserter(unwanted));
+            ready.erase(kept, ready.end());
+            if (!busy.empty() && !isWanted(busy))
+                dropBusy = true;
+            wanted = std::move(jobs);
+        }
+        changed.notify_one();
+    }
+
+    // The page's: the newest picture decoded from path, waiting at most ms.
+    std::optional<Decoded> Take(const std::string& path, DWORD ms)
+    {
+        std::unique_lock guard(lock);
+        const auto find = [&] {
+            return std::find_if(ready.rbegin(), ready.rend(), [&](const Decoded& d) { return d.path == path; });
+        };
+        if (!done.wait_for(guard, std::chrono::milliseconds(ms), [&] { return find() != ready.rend(); }))
+            return std::nullopt;
+        const auto found = std::prev(find().base());
+        std::optional<Decoded> taken(std::move(*found));
+        ready.erase(found);
+        std::erase_if(wanted, [&](const Job& job) { return Answers(*taken, job); });
+        return taken;
+    }
+
+    void Stop()
+    {
+        {
+            std::lock_guard guard(lock);
+            stop = true;
+        }
+        changed.notify_all();
+    }
+
+    // The thread's.
+    void Run()
+    {
+        const auto stopped = [this] { return stop || dropBusy; };
+        std::unique_lock guard(lock);
+        for (;;) {
+            changed.wait(guard, [this] { return stop || NextJob(); });
+            if (stop)
+                return;
+            const Job job = *NextJob();
+            busy = job.path;
+            dropBusy = false;
+            guard.unlock();
+
+            Decoded decoded{job.path, nullptr};
+            bool finished = true;
+            try {
+                decoded.picture = std::make_unique<CPictureBitmap>();
+                finished = decoded.picture->LoadFromFile(job.path, stopped, job.box);
+                if (finished)
+                    ShrinkForWindow(*decoded.picture, job.box);
+            } catch (...) {
+                decoded.picture.reset();  // kept from the page, as an entry that cannot be opened
+            }
+
+            guard.lock();
+            busy.clear();
+            if (!finished || dropBusy || stop)
+                continue;
+            ready.push_back(std::move(decoded));
+            done.notify_all();
+            // Also when it was decoded ahead and its turn came meanwhile.
+            const bool awaited = std::any_of(wanted.begin(), wanted.end(), [this](const Job& wish) {
+                return wish.awaited && Answers(ready.back(), wish);
+            });
+            if (awaited) {
+                guard.unlock();
+                RedrawPage(nullptr);  // only invalidates from here: the page takes it as it paints
+                guard.lock();
+            }
+        }
+    }
+
+    // The paints that follow draw the picture shrunk to the window, made
+    // once and kept with it: made here, the window does not wait for it.
+    static void ShrinkForWindow(const CPictureBitmap& picture, SIZE box)
+    {
+        if (box.cx <= 0 || box.cy <= 0)
+            return;
+        const SIZE fitted = FitSizeInBox(picture.m_width, picture.m_height, box.cx, box.cy);
+        const SIZE bitmap = picture.BitmapSize();
+        if (fitted.cx > 0 && fitted.cy > 0 && fitted.cx < bitmap.cx && fitted.cy < bitmap.cy)
+            picture.Shrunk(fitted.cx, fitted.cy);
+    }
+};
+
+// ---------------------------------------------------------------- the page
+
 CSlideshowPage::CSlideshowPage(const CFolderEntry& folder)
-    : m_catalog(folder), m_position(m_catalog.m_entries.begin())
+    : m_picture(std::make_unique<CPictureBitmap>()), m_catalog(folder),
+      m_position(m_catalog.m_entries.begin()), m_decoding(std::make_shared<Decoding>())
 {
+}
+
+CSlideshowPage::~CSlideshowPage()
+{
+    m_decoding->Stop();
+    m_thread.reset();
 }
 
 void CSlideshowPage::Load()
@@ -31,9 +199,30 @@ void CSlideshowPage::Start()
     ShowCurrent();
 }
 
-void CSlideshowPage::Draw(CDC* dc, const RECT*)
+void CSlideshowPage::Draw(CDC* dc, const RECT* clip)
 {
-    DrawPictureFile(dc, GetDrawArea(dc), m_picture, m_shownPath);
+    const RECT area = GetDrawArea(dc);
+    if (dc->IsPrinting()) {
+        // Paper gets the pixels it needs before it is printed.
+        DrawPictureFile(dc, area, *m_picture, m_shownPath);
+        return;
+    }
+    if (TakeAwaited(0) && clip) {
+        // Shown whole, also when only part of the page was to be painted.
+        RECT painted;
+        if (!::IntersectRect(&painted, clip, &m_bounds) || !::EqualRect(&painted, &m_bounds))
+            InvalidatePageRect(m_bounds);
+    }
+    // A larger window needs more pixels: decoded meanwhile, the picture as
+    // it is stretched until then.
+    const SIZE box{area.right - area.left, area.bottom - area.top};
+    if (box.cx > 0 && box.cy > 0 && !m_shownPath.empty() && !m_entryAwaited && !m_picture->Covers(box)
+        && (m_awaited != m_shownPath || m_awaitedBox.cx != box.cx || m_awaitedBox.cy != box.cy)) {
+        m_awaited = m_shownPath;
+        m_awaitedBox = box;
+        Want();
+    }
+    DrawPictureFitted(dc, area, *m_picture, 0, 0);
 }
 
 void CSlideshowPage::OnClick(const POINT&, bool)
@@ -43,8 +232,15 @@ void CSlideshowPage::OnClick(const POINT&, bool)
 
 void CSlideshowPage::OnTick()
 {
-    if (IsActive())
-        Advance();
+    if (!IsActive())
+        return;
+    // The show moves on from an entry only once it has been shown.
+    if (m_entryAwaited) {
+        if (TakeAwaited(0))
+            RedrawPage(nullptr);
+        return;
+    }
+    Advance();
 }
 
 std::string CSlideshowPage::GetTitle()
@@ -58,15 +254,54 @@ void CSlideshowPage::ShowCurrent()
         return;
     if (CSlideshowDisplay* bar = GetSlideshowDisplay())
         bar->SetPosition(-1, -1, m_index + 1);
-    try {
-        if (CWnd* main = AfxGetMainWnd())
-            main->SendMessage(WM_SETMESSAGESTRING, 0, (LPARAM)m_position->m_path.c_str());
-        m_picture.LoadFromFile(m_position->m_path, {}, ShownBox());
-        m_shownPath = m_position->m_path;
+    if (CWnd* main = AfxGetMainWnd())
+        main->SendMessage(WM_SETMESSAGESTRING, 0, (LPARAM)m_position->m_path.c_str());
+    // A folder has no picture: the previous one stays.
+    m_entryAwaited = !m_position->IsFolder();
+    m_awaited = m_entryAwaited ? m_position->m_path : std::string();
+    m_awaitedBox = ShownBox();
+    Want();
+    if (TakeAwaited(kBriefWait))
         RedrawPage(nullptr);
-    } catch (...) {
-        // An entry that cannot be opened (a folder, say) keeps the previous picture.
+}
+
+void CSlideshowPage::Want()
+{
+    std::vector<Decoding::Job> jobs;
+    if (!m_awaited.empty())
+        jobs.push_back({m_awaited, m_awaitedBox, true});
+    if (m_position != m_catalog.m_entries.end()) {
+        auto next = std::next(m_position);
+        if (next == m_catalog.m_entries.end())
+            next = m_catalog.m_entries.begin();
+        // Decoded while this one shows.
+        if (!next->IsFolder())
+            jobs.push_back({next->m_path, ShownBox(), false});
     }
+    if (!jobs.empty() && !m_thread) {
+        std::shared_ptr<Decoding> decoding = m_decoding;
+        m_thread = std::make_unique<CBackgroundThread>([decoding] { decoding->Run(); });
+    }
+    m_decoding->Want(std::move(jobs));
+}
+
+bool CSlideshowPage::TakeAwaited(DWORD ms)
+{
+    if (m_awaited.empty())
+        return false;
+    std::optional<Decoding::Decoded> decoded = m_decoding->Take(m_awaited, ms);
+    if (!decoded)
+        return false;
+    m_awaited.clear();
+    m_entryAwaited = false;
+    // An entry that cannot be opened keeps the previous picture.
+    const bool opened = decoded->picture != nullptr;
+    if (opened) {
+        m_picture = std::move(decoded->picture);
+        m_shownPath = decoded->path;
+    }
+    Want();
+    return opened;
 }
 
 void CSlideshowPage::Advance()

@@ -1,14 +1,21 @@
 // A folder played as a slideshow: its entries one after another at the
 // slideshow delay, looping without end, with Play, Pause and seeking.
+// Pictures are decoded on a thread of the page's own, the next one ahead
+// while the current one shows, so that the window never waits for them.
 #pragma once
+
+#include <memory>
 
 #include "catalog/foldercatalog.h"
 #include "core/page.h"
 #include "imaging/picture.h"
+#include "thread.h"
 
 class CSlideshowPage : public CPage {
 public:
     explicit CSlideshowPage(const CFolderEntry& folder);
+    // Stops the decoding thread, waiting for it at most CBackgroundThread::kRetireWait.
+    ~CSlideshowPage() override;
 
     void Load() override;
     void Start() override;
@@ -21,7 +28,10 @@ public:
 
     int Index() const { return m_index; }
     bool IsPlaying() const { return m_playing == 1; }
-    const CPictureBitmap& Picture() const { return m_picture; }
+    const CPictureBitmap& Picture() const { return *m_picture; }
+    // Whether the current entry is still being decoded; the picture before
+    // it shows meanwhile, and the show does not move on.
+    bool IsWaiting() const { return m_entryAwaited; }
 
 protected:
     void OnPlay();
@@ -31,13 +41,27 @@ protected:
     DECLARE_COMMAND_MAP()
 
 private:
+    struct Decoding;
+
     void ShowCurrent();
     void Advance();
+    // Hands the thread what to decode: the awaited picture, then the next entry.
+    void Want();
+    // Replaces the shown picture with the awaited one once it is decoded,
+    // waiting at most ms; true when the page then shows something new.
+    bool TakeAwaited(DWORD ms);
 
-    CPictureBitmap m_picture;
+    std::unique_ptr<CPictureBitmap> m_picture;  // never null
     std::string m_shownPath;  // the file m_picture was decoded from
+    // The picture to show once decoded: the current entry's, or the shown
+    // one with more pixels for a larger window. Empty when none.
+    std::string m_awaited;
+    SIZE m_awaitedBox{0, 0};
+    bool m_entryAwaited = false;
     CFolderCatalog m_catalog;
     std::list<CFolderEntry>::iterator m_position;
     int m_index = 0;
     int m_playing = 1;
+    std::shared_ptr<Decoding> m_decoding;
+    std::unique_ptr<CBackgroundThread> m_thread;
 };

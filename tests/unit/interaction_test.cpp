@@ -434,6 +434,8 @@ TEST_F(FolderInteraction, RestingOnAFoldersBadgeShowsItsPicturesInTurnUntilThePo
     const POINT middle = OnThumbnail(folder);
     const COLORREF own = ScreenPixel(middle);
     ASSERT_TRUE(IsBlue(own) || IsYellow(own)) << std::hex << own;
+    // Its thumbnail takes far longer than a tick: made away from the window.
+    temp.WriteFile("album\\z.jpg", MakeJpeg(PhotoRecipe(8000, 6000)));
 
     Move(OnBadge(folder));
     ::Sleep(300);
@@ -444,14 +446,20 @@ TEST_F(FolderInteraction, RestingOnAFoldersBadgeShowsItsPicturesInTurnUntilThePo
     ASSERT_NE(page->Peek(), nullptr);
     EXPECT_EQ(CRect(page->Peek()->Cell()), CRect(folder.m_thumbnail->m_cell));
 
-    // The ticks show the folder's pictures one after another in its cell.
-    bool blue = false, yellow = false;
+    // The ticks show the folder's pictures one after another in its cell,
+    // the window never kept waiting meanwhile.
+    bool blue = false, yellow = false, photo = false;
+    DWORD last = ::GetTickCount(), longest = 0;
     EXPECT_TRUE(WaitUntil([&] {
         const COLORREF shown = ScreenPixel(middle);
         blue |= IsBlue(shown);
         yellow |= IsYellow(shown);
-        return blue && yellow;
-    }, 5000)) << "blue " << blue << ", yellow " << yellow;
+        photo |= !IsBlue(shown) && !IsYellow(shown);
+        longest = std::max(longest, ::GetTickCount() - last);
+        last = ::GetTickCount();
+        return blue && yellow && photo;
+    }, 5000)) << "blue " << blue << ", yellow " << yellow << ", photo " << photo;
+    EXPECT_LT(longest, 50u) << "ms between two looks at the cell";
     ASSERT_NE(page->Peek(), nullptr) << "still resting on the badge";
 
     Move(OnCell(folder));

@@ -466,6 +466,27 @@ TEST_F(Slideshow, ThreePicturesFollowEachOtherAndLoopWithTheirPathsInTheStatusBa
     }
 }
 
+TEST_F(Slideshow, ABigPictureDecodesWhileTheWindowGoesOnAndShowsOnceReady)
+{
+    Pictures({kRed, kGreen});
+    temp.WriteFile("c.jpg", MakeJpeg(PhotoRecipe(8000, 6000)));
+    CSlideshowPage* page = Play(temp.Path());
+    Tick();
+    Tick();
+    EXPECT_EQ(Counter(), "3 of 3") << "the bar moves on at once";
+    EXPECT_EQ(page->Picture().m_width, 160) << "the tick did not wait for the decode";
+    EXPECT_TRUE(Near(Centre(), kGreen)) << "the picture before stays meanwhile";
+    Tick();
+    EXPECT_EQ(Counter(), "3 of 3") << "no moving on before it showed";
+
+    // Shown as soon as it is decoded, well before the next tick.
+    ASSERT_TRUE(WaitUntil([&] { return page->Picture().m_width == 8000; }, 4000));
+    EXPECT_FALSE(Near(Centre(), kGreen)) << std::hex << Centre();
+    EXPECT_FALSE(LitBox(Shown()).IsRectEmpty());
+    Tick();
+    EXPECT_EQ(Counter(), "1 of 3");
+}
+
 TEST_F(Slideshow, SubfoldersCountAsEntriesButShowNothing)
 {
     temp.MakeFolder("one");
