@@ -23,6 +23,7 @@
 #include "dialogs/aboutdlg.h"
 #include "folderpage/folderpage.h"
 #include "jpeg_maker.h"
+#include "latency_probe.h"
 #include "res/drawing_resources.h"
 #include "view/vemolyview.h"
 #include "window_driving.h"
@@ -50,8 +51,32 @@ size_t Thumbnails(CFolderPage& page)
 {
     size_t count = 0;
     for (const CFolderEntry& entry : page.Catalog().m_entries)
-        count += entry.m_thumbnail && entry.m_thumbnail->Bitmap();
+        count += entry.m_thumbnail && entry.m_thumbnail->HasPicture();
     return count;
+}
+
+// Whether every cell on screen has its thumbnail.
+bool OnScreenMade(CFolderPage& page, CVemolyView& view)
+{
+    CRect shown;
+    view.GetClientRect(&shown);
+    const CPoint scroll = view.GetScrollPosition();
+    shown.OffsetRect(scroll.x, scroll.y);
+    for (const CFolderEntry& entry : page.Catalog().m_entries) {
+        RECT overlap;
+        if (entry.m_thumbnail && ::IntersectRect(&overlap, &entry.m_thumbnail->m_cell, &shown)
+            && !entry.m_thumbnail->HasPicture())
+            return false;
+    }
+    return true;
+}
+
+size_t WorkingSet()
+{
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof memory;
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof memory);
+    return memory.WorkingSetSize;
 }
 
 void PumpFor(DWORD ms)
@@ -150,25 +175,32 @@ int main()
     if (made)
         std::printf("bigfolder: %d pictures of 32x24 made in %.1f s\n", made, Seconds(Clock::now() - start));
     ::DeleteFileA(CacheFileName(folder).c_str());
+    const size_t workingSetAtStart = WorkingSet();
 
+    // Opened, and scrolled to the end at once: the cells there come first.
+    LatencyProbe probe(::GetCurrentThreadId());
     start = Clock::now();
     CFolderEntry entry = MakeEntry(folder, nullptr, nullptr);
     entry.Classify();
     auto* page = new CFolderPage(entry, g_resources.GetFolderPageIcon());
     g_navigator.Navigate(page);
     const double listed = Seconds(Clock::now() - start);
+    CVemolyView* view = CVemolyView::GetActive();
+    view->SendMessageA(WM_VSCROLL, SB_BOTTOM, 0);
+    view->UpdateWindow();
+    const Clock::time_point scrolled = Clock::now();
+    double endShown = -1;
     size_t shown = 0;
     while ((shown = Thumbnails(*page)) < page->Catalog().m_entries.size()) {
-        PumpFor(250);
+        if (endShown < 0 && OnScreenMade(*page, *view))
+            endShown = Seconds(Clock::now() - scrolled);
+        PumpFor(endShown < 0 ? 10.0 : 250.0, probe);
         peaks.Sample();
         if (Seconds(Clock::now() - start) > 3600)
             break;
     }
     const double filled = Seconds(Clock::now() - start);
-
-    CVemolyView* view = CVemolyView::GetActive();
-    view->SendMessageA(WM_VSCROLL, SB_BOTTOM, 0);
-    view->UpdateWindow();
+    const double firstVisitWait = probe.LongestMs();
     PumpFor(200);
     peaks.Sample();
     const size_t viewColours = Colours(CaptureClient(view->m_hWnd));
@@ -190,9 +222,14 @@ int main()
                     peaks.user);
     else
         std::printf("bigfolder: GDI objects: not reported by this platform (GetGuiResources gives 0)\n");
-    std::printf("bigfolder: memory: working set %.0f MB (peak %.0f MB), private %.0f MB%s\n",
+    std::printf("bigfolder: scrolled to the end at once, its cells had their thumbnails after %.2f s\n", endShown);
+    std::printf("bigfolder: longest wait of a posted message during the visit %.1f ms\n", firstVisitWait);
+    std::printf("bigfolder: memory: working set %.0f MB (peak %.0f MB), private %.0f MB%s; "
+                "%.1f KB a picture over the %.0f MB at start\n",
                 memory.WorkingSetSize / 1048576.0, memory.PeakWorkingSetSize / 1048576.0,
-                memory.PrivateUsage / 1048576.0, memory.PrivateUsage ? "" : " (not reported)");
+                memory.PrivateUsage / 1048576.0, memory.PrivateUsage ? "" : " (not reported)",
+                ((double)memory.WorkingSetSize - (double)workingSetAtStart) / 1024.0 / (double)std::max<size_t>(shown, 1),
+                workingSetAtStart / 1048576.0);
     std::printf("bigfolder: scrolled to the end, colours painted: view %zu, File menu %zu, About box %zu (%s)\n",
                 viewColours, menuColours, dialogColours,
                 viewColours > 2 && menuColours > 2 && dialogColours > 2 ? "all paint" : "NOT PAINTED");

@@ -307,7 +307,8 @@ void RunMaker(const std::shared_ptr<ThumbnailWork>& shared)
 
 } // namespace
 
-CThumbnailScheduler::CThumbnailScheduler() : m_work(std::make_shared<ThumbnailWork>())
+CThumbnailScheduler::CThumbnailScheduler(int makers)
+    : m_makerLimit(std::max(1, makers)), m_work(std::make_shared<ThumbnailWork>())
 {
 }
 
@@ -359,7 +360,7 @@ void CThumbnailScheduler::Schedule(const std::string& folderPath, std::vector<Th
         work.stop = false;
         const bool pending = std::find(work.state.begin(), work.state.end(), Pending) != work.state.end();
         if (pending || work.cacheState != CacheState::Read)
-            start = std::max(0, MakerCount() - work.running);
+            start = std::max(0, m_makerLimit - work.running);
         work.running += start;
     }
     // Makers that have ended are let go; the others go on with the new jobs.

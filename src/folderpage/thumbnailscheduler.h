@@ -29,7 +29,8 @@ struct ThumbnailJob {
 
 class CThumbnailScheduler {
 public:
-    CThumbnailScheduler();
+    // At most makers threads at once.
+    explicit CThumbnailScheduler(int makers = MakerCount());
     // Asks the makers to stop and leaves them 50 ms in all; a maker still
     // running then ends by itself, writing the cache if it was the last.
     ~CThumbnailScheduler();
@@ -56,6 +57,7 @@ public:
     static int MakerCount();
 
 private:
+    int m_makerLimit;
     std::shared_ptr<ThumbnailWork> m_work;
     std::vector<std::unique_ptr<CBackgroundThread>> m_makers;
 };
