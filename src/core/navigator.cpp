@@ -3,6 +3,8 @@
 #include "core/page.h"
 #include "core/pagehost.h"
 
+#include <utility>
+
 CNavigator::~CNavigator()
 {
     DiscardFrom(0);
@@ -66,6 +68,25 @@ void CNavigator::MarkAllStale()
         page->MarkStale();
 }
 
+void CNavigator::ReleaseVolumes(unsigned long driveMask)
+{
+    for (CPage* page : m_pages) {
+        // The current page stays on screen as it is until the drives settle.
+        if (page->ReleaseVolumes(driveMask) && page == GetCurrentPage())
+            m_released = page;
+    }
+}
+
+void CNavigator::VolumesChanged()
+{
+    MarkAllStale();
+    CPage* released = std::exchange(m_released, nullptr);
+    if (released && released == GetCurrentPage()) {
+        released->Activate(false);
+        released->Activate(true);
+    }
+}
+
 void CNavigator::DiscardFrom(int start)
 {
     if (start < 0)
@@ -74,6 +95,8 @@ void CNavigator::DiscardFrom(int start)
         // Out of the list first, so that nothing reaches a page being destroyed.
         CPage* page = m_pages.back();
         m_pages.pop_back();
+        if (page == m_released)
+            m_released = nullptr;
         delete page;
     }
     if (m_current >= start)

@@ -28,6 +28,11 @@ public:
     void Forward();
     void Home();
     void MarkAllStale();
+    // Before drives are removed: every page lets go of them.
+    void ReleaseVolumes(unsigned long driveMask);
+    // After drives came or went: every page is stale, and a current page
+    // that let go of a drive is shown again.
+    void VolumesChanged();
     // Deletes the entries from start on.
     void DiscardFrom(int start);
 
@@ -42,6 +47,7 @@ private:
     void MoveTo(int index);
 
     int m_current = -1;
+    CPage* m_released = nullptr;  // the current page, when it let go of a drive
     std::vector<CPage*> m_pages;  // owned
 };
 

@@ -32,6 +32,10 @@ public:
     // Background work on the page's pictures, for the status bar: how many
     // of how many are done; false when none is going on.
     virtual bool GetProgress(int* /*done*/, int* /*total*/) const { return false; }
+    // Lets go of every handle on the drives of driveMask (bit 0 is A:), so
+    // that they can be removed; true when it held one. A page takes them up
+    // again when it is next shown.
+    virtual bool ReleaseVolumes(DWORD /*driveMask*/) { return false; }
 
     // Lays the page out for the view's client area, keeping the scroll
     // position where the content allows, and repaints.

@@ -1,55 +1,94 @@
 #include "core/watchedcatalog.h"
 
+#include <mutex>
+#include <string>
+
 namespace {
 constexpr DWORD kChangeFilter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME
                               | FILE_NOTIFY_CHANGE_ATTRIBUTES | FILE_NOTIFY_CHANGE_SIZE
                               | FILE_NOTIFY_CHANGE_LAST_WRITE;
 }
 
+// What the watcher shares with its catalog. The watcher may outlive the
+// catalog (it is retired, not joined), so it reaches the catalog's flag only
+// through this state, and only until the catalog lets go of it.
+struct CWatchedCatalog::WatchState {
+    WatchState() : stop(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    ~WatchState()
+    {
+        if (stop)
+            ::CloseHandle(stop);
+    }
+    WatchState(const WatchState&) = delete;
+    WatchState& operator=(const WatchState&) = delete;
+
+    void Raise()
+    {
+        std::lock_guard guard(lock);
+        if (flag)
+            *flag = true;
+    }
+    void Detach()
+    {
+        std::lock_guard guard(lock);
+        flag = nullptr;
+    }
+
+    const HANDLE stop;  // manual-reset: a stop asked before the watcher waits still counts
+    std::mutex lock;
+    std::atomic<bool>* flag = nullptr;  // the catalog's, until it detaches
+};
+
 CWatchedCatalog::CWatchedCatalog(const CFolderEntry& folder) : CCachedCatalog(folder)
 {
-    m_stopEvent = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    m_thread = AfxBeginThread(&CWatchedCatalog::WatchProcedure, this, THREAD_PRIORITY_NORMAL, 0,
-                              CREATE_SUSPENDED, nullptr);
-    if (m_thread) {
-        m_thread->m_bAutoDelete = FALSE;
-        m_thread->ResumeThread();
-    }
+    Watch();
 }
 
 CWatchedCatalog::~CWatchedCatalog()
 {
-    if (HANDLE stop = m_stopEvent.exchange(nullptr)) {
-        // The watcher reads the cleared field before it waits again, so it
-        // never re-arms once woken.
-        ::SetEvent(stop);
-        if (m_thread)
-            ::WaitForSingleObject(m_thread->m_hThread, INFINITE);
-        ::CloseHandle(stop);
-    }
-    if (m_change != INVALID_HANDLE_VALUE) {
-        ::FindCloseChangeNotification(m_change);
-        m_change = INVALID_HANDLE_VALUE;
-    }
-    delete m_thread;
-    m_thread = nullptr;
+    StopWatching();
 }
 
-UINT CWatchedCatalog::WatchProcedure(LPVOID param)
+void CWatchedCatalog::Watch()
 {
-    auto* self = static_cast<CWatchedCatalog*>(param);
-    self->m_change = ::FindFirstChangeNotificationA(self->m_folder.m_path.c_str(), FALSE, kChangeFilter);
-    if (self->m_change == INVALID_HANDLE_VALUE || !self->m_stopEvent.load())
-        return 0;
-    for (;;) {
-        const HANDLE handles[2] = {self->m_change, self->m_stopEvent.load()};
-        if (::WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0)
-            break;
-        self->m_needsRefresh = true;
-        if (!self->m_stopEvent.load())
-            break;
-        if (!::FindNextChangeNotification(self->m_change))
-            break;
+    if (IsWatching())
+        return;
+    StopWatching();
+    auto state = std::make_shared<WatchState>();
+    if (!state->stop)
+        return;
+    state->flag = &m_needsRefresh;
+    // The watcher owns its change notification from opening to closing: it
+    // opens it itself, as that can take long on a network disk.
+    auto watch = [state, path = m_folder.m_path] {
+        const HANDLE change = ::FindFirstChangeNotificationA(path.c_str(), FALSE, kChangeFilter);
+        if (change == INVALID_HANDLE_VALUE)
+            return;
+        for (;;) {
+            const HANDLE handles[2] = {change, state->stop};
+            if (::WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0)
+                break;
+            state->Raise();
+            if (!::FindNextChangeNotification(change))
+                break;
+        }
+        ::FindCloseChangeNotification(change);
+    };
+    auto watcher = std::make_unique<CBackgroundThread>(watch);
+    if (!watcher->Started()) {
+        state->Detach();
+        return;
     }
-    return 0;
+    m_state = std::move(state);
+    m_watcher = std::move(watcher);
+}
+
+void CWatchedCatalog::StopWatching()
+{
+    if (!m_watcher)
+        return;
+    m_state->Detach();
+    ::SetEvent(m_state->stop);
+    m_watcher.reset();  // waits a moment, then leaves the thread to end on its own
+    m_state.reset();
 }

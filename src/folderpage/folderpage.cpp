@@ -60,17 +60,35 @@ std::string CFolderPage::GetTitle()
 
 void CFolderPage::Activate(bool active)
 {
+    // A page not shown holds nothing open in its folder, so that its disk
+    // can be ejected; shown again, it lists what changed meanwhile and
+    // makes what its makers left.
     if (!active) {
-        // The makers stop; what they leave is made when the page is shown again.
         int done = 0, total = 0;
         if (m_scheduler.Progress(&done, &total))
             m_catalog.m_needsRefresh = true;
         StopWorker();
+        m_catalog.StopWatching();
+    } else if (!m_catalog.IsWatching()) {
+        m_catalog.Watch();
+        m_catalog.m_needsRefresh = true;
     }
     m_scheduler.SetShown(active);
     CPage::Activate(active);
     ClearHover();
     RemovePeek();
+}
+
+bool CFolderPage::ReleaseVolumes(DWORD driveMask)
+{
+    const std::string& path = m_catalog.m_folder.m_path;
+    const char letter = path.size() >= 2 && path[1] == ':' ? (char)(path[0] & ~0x20) : 0;
+    if (letter < 'A' || letter > 'Z' || !(driveMask & (1UL << (letter - 'A'))))
+        return false;
+    RemovePeek();
+    StopWorker();
+    m_catalog.StopWatching();
+    return true;
 }
 
 CSize CFolderPage::Layout(const RECT* area)

@@ -66,6 +66,7 @@ public:
     void MarkStale() override;
     std::string GetTitle() override;
     void Activate(bool active) override;
+    bool ReleaseVolumes(DWORD driveMask) override;
     bool GetProgress(int* done, int* total) const override;
 
     // Paints one cell: icon, thumbnail, overlays, badge and caption.

@@ -1,5 +1,6 @@
 #include "frame/mainframe.h"
 
+#include <dbt.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
@@ -9,6 +10,7 @@
 #include "catalog/folderentry.h"
 #include "comptr.h"
 #include "core/navigator.h"
+#include "core/page.h"
 #include "folderpage/folderpage.h"
 #include "frame/favoritesmenu.h"
 #include "pages/picturepage.h"
@@ -23,7 +25,11 @@ namespace {
 
 const char kSupportAddress[] = "support@orlivane.example";
 
-const UINT kIndicators[] = {ID_SEPARATOR, ID_INDICATOR_CAPS, ID_INDICATOR_NUM, ID_INDICATOR_SCRL};
+const UINT kIndicators[] = {ID_SEPARATOR, ID_INDICATOR_PROGRESS, ID_INDICATOR_CAPS, ID_INDICATOR_NUM,
+                            ID_INDICATOR_SCRL};
+
+constexpr UINT_PTR kProgressTimer = 1;
+constexpr UINT kProgressInterval = 250;
 
 // The toolbar captions are set by the first frame of the process only.
 bool g_toolBarCaptionsSet = false;
@@ -104,6 +110,7 @@ BEGIN_COMMAND_MAP(CMainFrame, CFrameWnd)
     ON_UPDATE_COMMAND_UI(ID_VIEW_TOOLBAR, OnUpdateViewToolBar)
     ON_COMMAND(ID_VIEW_STATUS_BAR, OnViewStatusBar)
     ON_UPDATE_COMMAND_UI(ID_VIEW_STATUS_BAR, OnUpdateViewStatusBar)
+    ON_UPDATE_COMMAND_UI(ID_INDICATOR_PROGRESS, OnUpdateProgress)
 END_COMMAND_MAP()
 
 CMainFrame::CMainFrame() = default;
@@ -235,6 +242,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCTW cs)
         return -1;
 
     m_wndToolBar.SetBarStyle(m_wndToolBar.GetBarStyle() | CBRS_TOOLTIPS | CBRS_FLYBY);
+    SetTimer(kProgressTimer, kProgressInterval);
     return 0;
 }
 
@@ -282,11 +290,52 @@ void CMainFrame::OnInitMenuPopup(HMENU popup, UINT index, BOOL sysMenu)
         m_favoritesMenu->RefreshIfChanged();
 }
 
-BOOL CMainFrame::OnDeviceChange(UINT, DWORD_PTR)
+BOOL CMainFrame::OnDeviceChange(UINT event, DWORD_PTR data)
 {
-    // Drives and media that came or went show correctly at the pages' next refresh.
-    g_navigator.MarkAllStale();
-    return TRUE;
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);
+    const bool volume = header && header->dbch_devicetype == DBT_DEVTYP_VOLUME;
+    switch (event) {
+    case DBT_DEVICEQUERYREMOVE:
+        // Nothing of ours may keep the drive: the removal goes ahead.
+        if (volume)
+            g_navigator.ReleaseVolumes(reinterpret_cast<const DEV_BROADCAST_VOLUME*>(header)->dbcv_unitmask);
+        return TRUE;
+    case DBT_DEVICEQUERYREMOVEFAILED:
+    case DBT_DEVICEREMOVECOMPLETE:
+    case DBT_DEVICEARRIVAL:
+        g_navigator.VolumesChanged();
+        return TRUE;
+    default:
+        // Drives and media that came or went show correctly at the pages' next refresh.
+        g_navigator.MarkAllStale();
+        return TRUE;
+    }
+}
+
+void CMainFrame::OnTimer(UINT_PTR id)
+{
+    if (id != kProgressTimer) {
+        CFrameWnd::OnTimer(id);
+        return;
+    }
+    if (m_wndStatusBar.m_hWnd)
+        m_wndStatusBar.SendMessage(WM_IDLEUPDATECMDUI, TRUE);
+}
+
+void CMainFrame::OnUpdateProgress(CCmdUI* ui)
+{
+    int done = 0;
+    int total = 0;
+    const CPage* page = g_navigator.GetCurrentPage();
+    if (!page || !page->GetProgress(&done, &total)) {
+        ui->Enable(FALSE);  // the pane is empty
+        return;
+    }
+    const std::string format = AfxLoadString(IDS_THUMBNAIL_PROGRESS);
+    char text[128];
+    std::snprintf(text, sizeof text, format.c_str(), done, total);
+    ui->SetText(text);
+    ui->Enable(TRUE);
 }
 
 void CMainFrame::OnFileOpen()

@@ -36,6 +36,8 @@ protected:
     void OnInitMenuPopup(HMENU popup, UINT index, BOOL sysMenu) override;
     void OnClose() override;
     BOOL OnDeviceChange(UINT event, DWORD_PTR data) override;
+    // Idle updates follow input; the thumbnails' progress moves without it.
+    void OnTimer(UINT_PTR id) override;
 
     void OnFileOpen();
     void OnManageFavorites();
@@ -46,6 +48,7 @@ protected:
     void OnUpdateViewToolBar(CCmdUI* ui);
     void OnViewStatusBar();
     void OnUpdateViewStatusBar(CCmdUI* ui);
+    void OnUpdateProgress(CCmdUI* ui);
     DECLARE_COMMAND_MAP()
 
 private:

@@ -103,6 +103,26 @@ void CHomePage::MarkStale()
     m_favorites.MarkStale();
 }
 
+bool CHomePage::GetProgress(int* done, int* total) const
+{
+    int paneDone[2] = {0, 0};
+    int paneTotal[2] = {0, 0};
+    const bool history = m_history.GetProgress(&paneDone[0], &paneTotal[0]);
+    const bool favorites = m_favorites.GetProgress(&paneDone[1], &paneTotal[1]);
+    if (!history && !favorites)
+        return false;
+    *done = paneDone[0] + paneDone[1];
+    *total = paneTotal[0] + paneTotal[1];
+    return true;
+}
+
+bool CHomePage::ReleaseVolumes(DWORD driveMask)
+{
+    const bool history = m_history.ReleaseVolumes(driveMask);
+    const bool favorites = m_favorites.ReleaseVolumes(driveMask);
+    return history || favorites;
+}
+
 CMenu* CHomePage::GetContextMenu(const POINT& point)
 {
     m_menuPane = nullptr;

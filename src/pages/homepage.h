@@ -21,6 +21,9 @@ public:
     std::string GetTitle() override;
     void Activate(bool active) override;
     void SeekTo(int) override {}
+    // The two panes' together.
+    bool GetProgress(int* done, int* total) const override;
+    bool ReleaseVolumes(DWORD driveMask) override;
     BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
 
     CFolderPage& HistoryPane() { return m_history; }

@@ -56,6 +56,9 @@
 #define IDS_DRIVE_PREFIX                132
 #define IDS_HOME_PAGE                   133
 #define IDS_ROTATE_JPEG_ONLY            134
+#define IDS_THUMBNAIL_PROGRESS          135
+// The status-bar pane of the thumbnails' progress; its string sets the width.
+#define ID_INDICATOR_PROGRESS           136
 
 // ---------------------------------------------------------------------------
 // Commands of the program

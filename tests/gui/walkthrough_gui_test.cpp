@@ -1,20 +1,24 @@
 // One session of the real program as a user would have it: Home, a folder
 // opened through Favorites, hovering, a picture opened and turned, back, the
-// slideshow played and paused, Home again. Screenshots of each page go to
-// the build tree's artifacts folder.
+// slideshow played and paused, Home again; the thumbnails' progress and a
+// drive about to be removed. Screenshots of each page go to the build
+// tree's artifacts folder.
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
 
 #include <commctrl.h>
+#include <dbt.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "app_driver.h"
 #include "jpeg_maker.h"
+#include "open_handles.h"
 #include "picture_files.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
@@ -228,6 +232,7 @@ protected:
 
     HWND View() const { return app.View(); }
     HWND ToolBar() const { return ::GetDlgItem(::GetDlgItem(app.MainWindow(), 0xE804), 0xE800); }
+    HWND StatusBar() const { return ::GetDlgItem(app.MainWindow(), 0xE801); }
     HWND Counter() const
     {
         return ::GetDlgItem(::GetDlgItem(::GetDlgItem(app.MainWindow(), 0xE804), 0xE805), IDC_COUNTER);
@@ -810,6 +815,89 @@ TEST_F(Walkthrough, ClosingWithFiftyPagesHeldFinishesWithinTwoSeconds)
     EXPECT_EQ(session.Close(), 0);
     const DWORD elapsed = ::GetTickCount() - start;
     EXPECT_LT(elapsed, 2000u) << "fifty pages stop and join their threads at once";
+}
+
+// The text of a pane of the program's status bar.
+std::string PaneText(DWORD processId, HWND bar, int pane)
+{
+    RemoteBuffer remote(processId, 512);
+    const char empty[512] = "";
+    remote.Write(empty, sizeof empty);
+    ::SendMessageA(bar, SB_GETTEXTA, (WPARAM)pane, remote.At());
+    char text[512] = "";
+    remote.Read(text, sizeof text - 1);
+    return text;
+}
+
+TEST_F(Walkthrough, TheStatusBarCountsTheThumbnailsWhileTheyAreMadeAndThenClears)
+{
+    const std::string folder = temp.MakeFolder("Many");
+    JpegRecipe slow = PhotoRecipe(1600, 1200);
+    slow.progressive = true;  // no shortcut through the coefficients: slow to decode
+    const std::string picture = MakeJpeg(slow);
+    constexpr int kPictures = 30;
+    for (int i = 0; i < kPictures; ++i)
+        temp.WriteFile("Many\\IMG_" + std::to_string(100 + i) + ".jpg", picture);
+    ASSERT_TRUE(OpenThroughFavorites(folder));
+    ASSERT_EQ(app.Caption(), "Many - Orlivane");
+
+    HWND status = StatusBar();
+    std::vector<std::string> shown;
+    // The Home page's text may stay until the program's next idle time.
+    ASSERT_TRUE(Eventually([&] {
+        return PaneText(app.ProcessId(), status, 1).find(" of " + std::to_string(kPictures)) != std::string::npos;
+    }));
+    const bool cleared = Eventually([&] {
+        const std::string text = PaneText(app.ProcessId(), status, 1);
+        if (!text.empty() && (shown.empty() || shown.back() != text))
+            shown.push_back(text);
+        return !shown.empty() && text.empty();
+    }, 60000);
+    EXPECT_TRUE(cleared) << (shown.empty() ? "nothing shown" : shown.back());
+    ASSERT_FALSE(shown.empty());
+    int last = -1;
+    for (const std::string& text : shown) {
+        int done = -1, total = -1;
+        char rest = 0;
+        EXPECT_EQ(std::sscanf(text.c_str(), "Thumbnails %d of %d%c", &done, &total, &rest), 2) << text;
+        EXPECT_EQ(total, kPictures) << text;
+        EXPECT_GE(done, last) << text;
+        EXPECT_LT(done, kPictures) << text;
+        last = done;
+    }
+    EXPECT_EQ(Text(status), "Ready") << "the message pane keeps its own text";
+    app.Command(ID_GO_HOME);
+    ::Sleep(500);
+    EXPECT_EQ(PaneText(app.ProcessId(), status, 1), "") << "the Home page's thumbnails are made";
+    EXPECT_EQ(app.Close(), 0);
+}
+
+TEST_F(Walkthrough, AFolderOnADriveAboutToBeRemovedLetsItGoUntilTheDriveSettles)
+{
+    ASSERT_TRUE(OpenThroughFavorites(holiday));
+    ASSERT_EQ(app.Caption(), "Holiday - Orlivane");
+    const auto send = [&](WPARAM event, DWORD drives) {
+        DEV_BROADCAST_VOLUME volume{sizeof volume, DBT_DEVTYP_VOLUME, 0, drives, 0};
+        DWORD_PTR result = 0;
+        EXPECT_TRUE(::SendMessageTimeoutA(app.MainWindow(), WM_DEVICECHANGE, event, (LPARAM)&volume,
+                                          SMTO_ABORTIFHUNG, 5000, &result));
+        return result;
+    };
+    const DWORD drive = 1u << (::toupper((unsigned char)holiday[0]) - 'A');
+    ASSERT_TRUE(Eventually([&] { return HoldsHandleOn(holiday, app.ProcessId()); })) << "watched";
+    EXPECT_EQ(send(DBT_DEVICEQUERYREMOVE, drive << 1 | drive >> 1), (DWORD_PTR)TRUE);
+    EXPECT_TRUE(HoldsHandleOn(holiday, app.ProcessId())) << "other drives leave it alone";
+
+    EXPECT_EQ(send(DBT_DEVICEQUERYREMOVE, drive), (DWORD_PTR)TRUE);
+    EXPECT_FALSE(HoldsHandleOn(holiday, app.ProcessId())) << "free when the answer comes";
+    ::Sleep(1000);
+    EXPECT_FALSE(HoldsHandleOn(holiday, app.ProcessId())) << "and while the drive goes";
+    EXPECT_EQ(app.Caption(), "Holiday - Orlivane");
+
+    // The removal was refused elsewhere: the page stays and is watched again.
+    EXPECT_EQ(send(DBT_DEVICEQUERYREMOVEFAILED, drive), (DWORD_PTR)TRUE);
+    EXPECT_TRUE(Eventually([&] { return HoldsHandleOn(holiday, app.ProcessId()); }, 2000));
+    EXPECT_EQ(app.Close(), 0);
 }
 
 } // namespace

@@ -145,7 +145,7 @@ TEST_F(BarsTest, PromptsGoToTheMessagePane)
     EXPECT_EQ(StatusText(), path);
     frame->SendMessage(WM_SETMESSAGESTRING, 0, 0);
     EXPECT_EQ(StatusText(), "Ready");
-    EXPECT_EQ(::SendMessageA(status, SB_GETPARTS, 0, 0), 4);
+    EXPECT_EQ(::SendMessageA(status, SB_GETPARTS, 0, 0), 5) << "message, progress and three keys";
 }
 
 TEST_F(BarsTest, HoveringAButtonShowsItsPromptUntilThePointerLeaves)
@@ -207,18 +207,18 @@ TEST_F(BarsTest, KeyIndicatorsShowWhileTheirKeyIsOn)
     keys[VK_SCROLL] = 1;
     ::SetKeyboardState(keys);
     theApp.OnIdle(0);
-    EXPECT_EQ(PaneText(1), "CAP");
-    EXPECT_EQ(PaneLength(2), 0);
-    EXPECT_EQ(PaneText(3), "SCRL");
+    EXPECT_EQ(PaneText(2), "CAP");
+    EXPECT_EQ(PaneLength(3), 0);
+    EXPECT_EQ(PaneText(4), "SCRL");
 
     keys[VK_CAPITAL] = 0;
     keys[VK_NUMLOCK] = 1;
     keys[VK_SCROLL] = 0;
     ::SetKeyboardState(keys);
     theApp.OnIdle(0);
-    EXPECT_EQ(PaneLength(1), 0);
-    EXPECT_EQ(PaneText(2), "NUM");
-    EXPECT_EQ(PaneLength(3), 0);
+    EXPECT_EQ(PaneLength(2), 0);
+    EXPECT_EQ(PaneText(3), "NUM");
+    EXPECT_EQ(PaneLength(4), 0);
 
     keys[VK_CAPITAL] = saved[0];
     keys[VK_NUMLOCK] = saved[1];

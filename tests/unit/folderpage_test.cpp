@@ -18,6 +18,7 @@
 #include "folderpage/folderpage.h"
 #include "imaging/picture.h"
 #include "jpeg_maker.h"
+#include "open_handles.h"
 #include "res/drawing_resources.h"
 #include "running_app.h"
 #include "temp_folder.h"
@@ -351,6 +352,21 @@ TEST_F(FolderWorker, LeavingThePageStopsTheWorkerAndComingBackFinishesIt)
 
     g_navigator.Forward();
     EXPECT_TRUE(WaitUntil([&] { return BitmapCount(*page) == 60; }, 60000));
+}
+
+TEST_F(FolderWorker, APageNotShownHoldsNothingInItsFolderAndListsItAgainWhenShown)
+{
+    MakePictures(2, 64, 48);
+    CFolderPage* page = Open(temp.Path());
+    ASSERT_TRUE(WaitUntil([&] { return BitmapCount(*page) == 2; }));
+    EXPECT_TRUE(HoldsHandleOn(temp.Path())) << "watched while shown";
+    g_navigator.Home();
+    EXPECT_FALSE(HoldsHandleOn(temp.Path())) << "a disk that could be ejected";
+    MakePictures(3, 64, 48);
+    g_navigator.Forward();
+    EXPECT_EQ(page->Catalog().m_entries.size(), 3u) << "what changed meanwhile shows at once";
+    ASSERT_TRUE(WaitUntil([&] { return BitmapCount(*page) == 3; }));
+    EXPECT_TRUE(HoldsHandleOn(temp.Path())) << "watched again";
 }
 
 TEST_F(FolderWorker, APictureCopiedInAppearsAtTheNextTickOthersKeepTheirBitmaps)

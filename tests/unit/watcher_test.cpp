@@ -1,9 +1,11 @@
-// The folder watcher: which changes raise the flag, and that it always stops.
+// The folder watcher: which changes raise the flag, that it always stops,
+// and that stopped it leaves the folder free.
 #include <gtest/gtest.h>
 
 #include "core/watchedcatalog.h"
 #include "file_times.h"
 #include "folder_entries.h"
+#include "open_handles.h"
 #include "temp_folder.h"
 
 namespace {
@@ -66,6 +68,23 @@ TEST_F(WatcherTest, ChangesInsideASubfolderDoNot)
     catalog.m_needsRefresh = false;
     temp.WriteFile("watched\\sub\\deep.jpg", "jpeg");
     EXPECT_FALSE(FlagRaised(catalog, 500));
+}
+
+TEST_F(WatcherTest, StoppedItHoldsNothingInTheFolderAndSeesNothingWatchingAgainFollowsIt)
+{
+    ASSERT_TRUE(HoldsHandleOn(folder)) << "the change notification";
+    catalog.StopWatching();
+    EXPECT_FALSE(catalog.IsWatching());
+    EXPECT_FALSE(HoldsHandleOn(folder)) << "closed before StopWatching returns";
+    temp.WriteFile("watched\\unseen.jpg", "jpeg");
+    EXPECT_FALSE(FlagRaised(catalog, 300));
+
+    catalog.Watch();
+    EXPECT_TRUE(catalog.IsWatching());
+    ::Sleep(100);
+    temp.WriteFile("watched\\seen.jpg", "jpeg");
+    EXPECT_TRUE(FlagRaised(catalog));
+    EXPECT_TRUE(HoldsHandleOn(folder));
 }
 
 TEST(Watcher, StopsPromptlyAlsoWhenTheFolderCannotBeWatched)

@@ -1,0 +1,13 @@
+// The files and folders a process holds open, read from the system's handle
+// table (Wine names them too), for tests that a folder is left free.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// The paths of the file handles the process holds, as "C:\dir\name".
+std::vector<std::string> OpenPaths(DWORD processId = ::GetCurrentProcessId());
+// Whether one of them is path itself or lies below it (case ignored).
+bool HoldsHandleOn(const std::string& path, DWORD processId = ::GetCurrentProcessId());
