@@ -131,18 +131,20 @@ void CFolderEntry::Classify(const DWORD* listedAttributes)
     m_kind |= high;
 }
 
-std::string FindFirstPicture(const std::string& folder, int depth)
+std::string FindFirstPicture(const std::string& folder, int depth, const std::function<bool()>& stop)
 {
     if (depth <= 0)
         return {};
     CFileFind find;
     BOOL more = find.FindFile(JoinPattern(folder, "*.*").c_str());
     while (more) {
+        if (stop && stop())
+            return {};
         more = find.FindNextFile();
         if (find.IsDots())
             continue;
         if (find.IsDirectory()) {
-            std::string found = FindFirstPicture(find.GetFilePath(), depth - 1);
+            std::string found = FindFirstPicture(find.GetFilePath(), depth - 1, stop);
             if (!found.empty())
                 return found;
         } else if (IsPicture(find.GetFileName())) {

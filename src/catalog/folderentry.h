@@ -76,8 +76,8 @@ CFolderEntry MakeEntry(const std::string& path, const FILETIME* time, CFolderCat
 
 // The first picture file (IsPicture) in folder, in enumeration order, looking
 // depth levels deep (depth 2: the folder and its immediate subfolders); empty
-// when none.
-std::string FindFirstPicture(const std::string& folder, int depth);
+// when none, or when stop says so before one is found.
+std::string FindFirstPicture(const std::string& folder, int depth, const std::function<bool()>& stop = {});
 
 // Whether the extension of path is ext, ignoring case.
 bool HasExtension(const std::string& path, const char* ext);

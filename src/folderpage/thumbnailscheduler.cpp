@@ -178,7 +178,7 @@ bool ReadCacheOnce(ThumbnailWork& work)
 std::string FolderPicture(ThumbnailWork& work, ThumbnailJob& job, bool* served)
 {
     *served = false;
-    const std::string picture = FindFirstPicture(job.path, 2);
+    const std::string picture = FindFirstPicture(job.path, 2, [&work] { return work.Stopped(); });
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (picture.empty() || !::GetFileAttributesExA(picture.c_str(), GetFileExInfoStandard, &data))
         return picture;
@@ -204,6 +204,8 @@ bool MakeOne(ThumbnailWork& work, ThumbnailJob& job, CPictureBitmap& scratch)
         bool served = false;
         const std::string picture =
             (job.kind & EntryKindMask) == EntryFolder ? FolderPicture(work, job, &served) : job.path;
+        if (picture.empty() && work.Stopped())
+            return false;  // the folder was not searched to its end
         if (!served && !picture.empty()) {
             bool stopped = false;
             const std::unique_ptr<CPixels> pixels =
