@@ -7,17 +7,23 @@ namespace {
 constexpr DWORD kChangeFilter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME
                               | FILE_NOTIFY_CHANGE_ATTRIBUTES | FILE_NOTIFY_CHANGE_SIZE
                               | FILE_NOTIFY_CHANGE_LAST_WRITE;
+constexpr DWORD kArmWait = 50;
 }
 
 // What the watcher shares with its catalog. The watcher may outlive the
 // catalog (it is retired, not joined), so it reaches the catalog's flag only
 // through this state, and only until the catalog lets go of it.
 struct CWatchedCatalog::WatchState {
-    WatchState() : stop(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    WatchState()
+        : stop(::CreateEventA(nullptr, TRUE, FALSE, nullptr)), armed(::CreateEventA(nullptr, TRUE, FALSE, nullptr))
+    {
+    }
     ~WatchState()
     {
-        if (stop)
-            ::CloseHandle(stop);
+        for (HANDLE event : {stop, armed}) {
+            if (event)
+                ::CloseHandle(event);
+        }
     }
     WatchState(const WatchState&) = delete;
     WatchState& operator=(const WatchState&) = delete;
@@ -34,7 +40,8 @@ struct CWatchedCatalog::WatchState {
         flag = nullptr;
     }
 
-    const HANDLE stop;  // manual-reset: a stop asked before the watcher waits still counts
+    const HANDLE stop;   // manual-reset: a stop asked before the watcher waits still counts
+    const HANDLE armed;  // set once the watcher watches, or has found it cannot
     std::mutex lock;
     std::atomic<bool>* flag = nullptr;  // the catalog's, until it detaches
 };
@@ -55,13 +62,14 @@ void CWatchedCatalog::Watch()
         return;
     StopWatching();
     auto state = std::make_shared<WatchState>();
-    if (!state->stop)
+    if (!state->stop || !state->armed)
         return;
     state->flag = &m_needsRefresh;
     // The watcher owns its change notification from opening to closing: it
     // opens it itself, as that can take long on a network disk.
     auto watch = [state, path = m_folder.m_path] {
         const HANDLE change = ::FindFirstChangeNotificationA(path.c_str(), FALSE, kChangeFilter);
+        ::SetEvent(state->armed);
         if (change == INVALID_HANDLE_VALUE)
             return;
         for (;;) {
@@ -79,6 +87,9 @@ void CWatchedCatalog::Watch()
         state->Detach();
         return;
     }
+    // A change made right after the page is shown is seen; a slow disk
+    // keeps the window waiting a moment at most.
+    ::WaitForSingleObject(state->armed, kArmWait);
     m_state = std::move(state);
     m_watcher = std::move(watcher);
 }
