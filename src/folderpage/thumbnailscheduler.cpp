@@ -265,6 +265,10 @@ void Finish(ThumbnailWork& work, const ThumbnailJob& job, bool completed)
 void RunMaker(const std::shared_ptr<ThumbnailWork>& shared)
 {
     ThumbnailWork& work = *shared;
+    // Whether this maker still counts as running. It stops counting in the
+    // same hold of the lock in which it finds no work, so that jobs
+    // scheduled a moment later get a maker of their own.
+    bool counted = true;
     try {
         // Pictures of one folder mostly share their size: each is decoded
         // into the section of the one before.
@@ -274,8 +278,11 @@ void RunMaker(const std::shared_ptr<ThumbnailWork>& shared)
                 ThumbnailJob job;
                 {
                     std::lock_guard guard(work.lock);
-                    if (work.Stopped() || !work.Take(job))
+                    if (work.Stopped() || !work.Take(job)) {
+                        --work.running;
+                        counted = false;
                         break;
+                    }
                 }
                 bool completed = false;
                 try {
@@ -295,7 +302,9 @@ void RunMaker(const std::shared_ptr<ThumbnailWork>& shared)
     // The last maker to end writes what all of them made.
     try {
         std::unique_lock guard(work.lock);
-        if (--work.running > 0 || !work.dirty)
+        if (counted)
+            --work.running;
+        if (work.running > 0 || !work.dirty)
             return;
         work.dirty = false;
         const std::vector<ThumbnailRecord> records = work.Records();
