@@ -168,18 +168,25 @@ void CFolderEntry::FindFolderPicture()
         m_time = data.ftLastWriteTime;
 }
 
+bool FolderHoldsPictures(const std::string& folder, const std::function<bool()>& stop)
+{
+    // No one pattern names every kind: names are tested up to the first picture.
+    CFileFind find;
+    BOOL more = find.FindFile(JoinPattern(folder, "*").c_str());
+    while (more && !(stop && stop())) {
+        more = find.FindNextFile();
+        if (!find.IsDirectory() && IsPicture(find.GetFileName()))
+            return true;
+    }
+    return false;
+}
+
 bool CFolderEntry::HasPictures()
 {
     if (m_picturePresence == -1) {
-        // No one pattern names every kind: names are tested up to the first picture.
-        bool found = false;
-        CFileFind find;
-        BOOL more = find.FindFile(JoinPattern(m_path, "*").c_str());
-        while (more && !found) {
-            more = find.FindNextFile();
-            found = !find.IsDirectory() && IsPicture(find.GetFileName());
-        }
-        m_picturePresence = found ? 0 : 1;
+        // A thumbnail maker may have looked already.
+        const int known = m_thumbnail ? m_thumbnail->m_holdsPictures.load() : -1;
+        m_picturePresence = known == -1 ? (FolderHoldsPictures(m_path) ? 0 : 1) : (known ? 0 : 1);
     }
     return m_picturePresence == 0;
 }

@@ -79,6 +79,10 @@ CFolderEntry MakeEntry(const std::string& path, const FILETIME* time, CFolderCat
 // when none, or when stop says so before one is found.
 std::string FindFirstPicture(const std::string& folder, int depth, const std::function<bool()>& stop = {});
 
+// Whether folder itself (not its subfolders) holds a picture file of any
+// kind; false as well when stop says so first.
+bool FolderHoldsPictures(const std::string& folder, const std::function<bool()>& stop = {});
+
 // Whether the extension of path is ext, ignoring case.
 bool HasExtension(const std::string& path, const char* ext);
 // folder with a separator before a pattern, unless it ends with one.

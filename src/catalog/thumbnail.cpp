@@ -69,6 +69,7 @@ void CThumbnail::DiscardBitmap()
 {
     std::lock_guard guard(EntryLock());
     ++m_generation;
+    m_holdsPictures = -1;
     Store(nullptr, nullptr, nullptr, FILETIME{0, 0});
 }
 

@@ -69,6 +69,10 @@ public:
     bool LoadBitmap(const CFolderEntry& entry, CPictureBitmap* scratch = nullptr,
                     const std::function<bool()>& stop = {});
 
+    // For a folder: whether it holds pictures itself, found by a maker so
+    // that drawing its badge need not list it; -1 until known.
+    std::atomic<int> m_holdsPictures{-1};
+
     RECT m_cell{0, 0, 0, 0};  // page coordinates, empty until laid out
     int m_width = 90;
     int m_height = 90;

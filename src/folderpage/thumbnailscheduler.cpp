@@ -178,7 +178,15 @@ bool ReadCacheOnce(ThumbnailWork& work)
 std::string FolderPicture(ThumbnailWork& work, ThumbnailJob& job, bool* served)
 {
     *served = false;
-    const std::string picture = FindFirstPicture(job.path, 2, [&work] { return work.Stopped(); });
+    const auto stopped = [&work] { return work.Stopped(); };
+    const std::string picture = FindFirstPicture(job.path, 2, stopped);
+    // Found here, the folder's badge is drawn without listing it on the
+    // user-interface thread.
+    const size_t slash = picture.find_last_of("\\/");
+    const bool inFolder = slash != std::string::npos && NameKey(picture.substr(0, slash)) == NameKey(job.path);
+    const bool holds = inFolder || (!picture.empty() && FolderHoldsPictures(job.path, stopped));
+    if (!work.Stopped())
+        job.thumbnail->m_holdsPictures = holds ? 1 : 0;
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (picture.empty() || !::GetFileAttributesExA(picture.c_str(), GetFileExInfoStandard, &data))
         return picture;

@@ -512,6 +512,21 @@ TEST_F(FolderWorker, AThumbnailIsMadeWhileFilesAreWrittenBesideItEvery200Ms)
     EXPECT_GE(listed, 5u) << "listed again while it was made";
 }
 
+// A folder cell's badge tells whether the folder holds pictures: the maker
+// finds out, so that hovering the cell does not list the folder then.
+TEST_F(FolderWorker, TheMakerFindsWhetherAFolderHoldsPictures)
+{
+    temp.MakeFolder("sub");
+    WriteJpeg(temp, "sub\\IMG_0.jpg", JpegRecipe());
+    CFolderPage* page = Open(temp.Path());
+    ASSERT_EQ(page->Catalog().m_entries.size(), 1u);
+    CFolderEntry& sub = page->Catalog().m_entries.front();
+    ASSERT_TRUE(WaitUntil([&] { return sub.m_thumbnail->HasPicture(); }));
+    // Gone from the disk since: only what the maker found can answer.
+    ASSERT_TRUE(::MoveFileA((temp / "sub").c_str(), (temp / "moved").c_str()));
+    EXPECT_TRUE(sub.HasPictures());
+}
+
 // Memory running out outside any one picture still leaves the thumbnails
 // made so far in the cache, and the page takes the work up again.
 TEST_F(FolderWorker, AnErrorOutsideAnyPictureStillWritesTheCacheAndTheWorkGoesOn)
