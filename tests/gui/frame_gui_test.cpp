@@ -12,6 +12,7 @@
 #include "app_driver.h"
 #include "jpeg_maker.h"
 #include "res/resource.h"
+#include "shell_command.h"
 #include "temp_folder.h"
 #include "window_driving.h"
 
@@ -511,47 +512,11 @@ TEST_F(FrameGui, ManageFavoritesShowsTheFavoritesFolderInTheFileBrowser)
     EXPECT_EQ(app.Close(), 0);
 }
 
-// The program that opens one kind of link, replaced for the life of the object.
-class LinkHandler {
-public:
-    LinkHandler(const std::string& protocol, const std::string& command)
-        : m_key(protocol + "\\shell\\open\\command")
-    {
-        char old[1024] = "";
-        DWORD size = sizeof old;
-        m_had = ::RegGetValueA(HKEY_CLASSES_ROOT, m_key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, old,
-                               &size) == ERROR_SUCCESS;
-        m_old = old;
-        Set(command);
-    }
-    ~LinkHandler()
-    {
-        if (m_had)
-            Set(m_old);
-        else
-            ::RegDeleteKeyValueA(HKEY_CLASSES_ROOT, m_key.c_str(), nullptr);
-    }
-    LinkHandler(const LinkHandler&) = delete;
-    LinkHandler& operator=(const LinkHandler&) = delete;
-
-private:
-    void Set(const std::string& command)
-    {
-        ::RegSetKeyValueA(HKEY_CLASSES_ROOT, m_key.c_str(), nullptr, REG_SZ, command.c_str(),
-                          (DWORD)command.size() + 1);
-    }
-
-    std::string m_key;
-    bool m_had = false;
-    std::string m_old;
-};
-
 TEST_F(FrameGui, EmailSupportOpensTheSupportMailLink)
 {
     TempFolder temp;
     const std::string recorded = temp / "mailto.txt";
-    LinkHandler handler("mailto", "\"" + WindowsPath(TestSetting("ORLIVANE_COMMAND_RECORDER")) + "\" \""
-                                      + recorded + "\" \"%1\"");
+    ReplacedShellCommand handler("mailto\\shell\\open\\command", RecordingCommand(recorded));
     ASSERT_NE(Start(), nullptr);
     ::PostMessageA(app.MainWindow(), WM_COMMAND, ID_EMAIL_SUPPORT, 0);
     ASSERT_TRUE(Eventually([&] { return !ReadWholeFile(recorded).empty(); }));
