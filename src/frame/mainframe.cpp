@@ -14,6 +14,7 @@
 #include "frame/favoritesmenu.h"
 #include "frame/folderpicker.h"
 #include "frame/openpath.h"
+#include "frame/placement.h"
 #include "pages/picturepage.h"
 #include "preview.h"
 #include "res/drawing_resources.h"
@@ -169,19 +170,14 @@ BOOL CMainFrame::PreCreateWindow(CREATESTRUCTA& cs)
     if (CWinApp* app = AfxGetApp())
         app->m_nCmdShow = FirstShowCommand(g_settings.CmdShow);
 
-    // The stored rectangle counts only when all of it lies on the screen.
-    const int width = ::GetSystemMetrics(SM_CXFULLSCREEN);
-    const int height = ::GetSystemMetrics(SM_CYFULLSCREEN);
-    const int left = g_settings.MainWndLeft;
-    const int top = g_settings.MainWndTop;
-    const int right = g_settings.MainWndRight;
-    const int bottom = g_settings.MainWndBottom;
-    if (0 <= left && left < width && left < right && right <= width
-        && 0 <= top && top < height && top < bottom && bottom <= height) {
-        cs.x = left;
-        cs.y = top;
-        cs.cx = right - left;
-        cs.cy = bottom - top;
+    const RECT stored{g_settings.MainWndLeft, g_settings.MainWndTop, g_settings.MainWndRight,
+                      g_settings.MainWndBottom};
+    m_placement = PlaceMainWindow(stored, CScreenLayout());
+    if (m_placement.useStored) {
+        cs.x = stored.left;
+        cs.y = stored.top;
+        cs.cx = stored.right - stored.left;
+        cs.cy = stored.bottom - stored.top;
     }
     return CFrameWnd::PreCreateWindow(cs);
 }
@@ -190,6 +186,13 @@ int CMainFrame::OnCreate(LPCREATESTRUCTW cs)
 {
     if (CFrameWnd::OnCreate(cs) == -1)
         return -1;
+    if (m_placement.moved) {
+        RECT window{};
+        ::GetWindowRect(m_hWnd, &window);
+        const RECT moved = MoveDefaultPlacement(window, m_placement);
+        ::SetWindowPos(m_hWnd, nullptr, moved.left, moved.top, moved.right - moved.left,
+                       moved.bottom - moved.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 
     if (!m_wndToolBar.CreateEx(this, TBSTYLE_FLAT, WS_CHILD | WS_VISIBLE | CBRS_ALIGN_TOP,
                                CRect(0, 0, 0, 0), AFX_IDW_TOOLBAR)
