@@ -14,6 +14,9 @@ SetCompressor /SOLID lzma
 !define APP "Orlivane"
 !define PUBLISHER "Vemoly"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${APP}"
+!define CLASSES "Software\Classes"
+!define FOLDER_VERB "${CLASSES}\Directory\shell\${APP}"
+!define PROGID "Vemoly.Orlivane.Picture"
 
 Name "${APP}"
 OutFile "${OUTFILE}"
@@ -48,6 +51,29 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
+; The picture files Orlivane offers to open from Explorer's "Open with".
+!macro ForEachPictureType MACRO
+    !insertmacro ${MACRO} ".jpg"
+    !insertmacro ${MACRO} ".jpeg"
+    !insertmacro ${MACRO} ".jpe"
+    !insertmacro ${MACRO} ".jfif"
+    !insertmacro ${MACRO} ".png"
+    !insertmacro ${MACRO} ".gif"
+    !insertmacro ${MACRO} ".bmp"
+    !insertmacro ${MACRO} ".tif"
+    !insertmacro ${MACRO} ".tiff"
+!macroend
+; A choice beside the others: the program that opens the type by default stays.
+!macro AddOpenWith EXT
+    WriteRegNone HKCU "${CLASSES}\${EXT}\OpenWithProgids" "${PROGID}"
+!macroend
+; Keys the installer made and nobody filled go too.
+!macro RemoveOpenWith EXT
+    DeleteRegValue HKCU "${CLASSES}\${EXT}\OpenWithProgids" "${PROGID}"
+    DeleteRegKey /ifnosubkeys /ifnovalues HKCU "${CLASSES}\${EXT}\OpenWithProgids"
+    DeleteRegKey /ifnosubkeys /ifnovalues HKCU "${CLASSES}\${EXT}"
+!macroend
+
 Section "Install"
     SetShellVarContext current
     SetOutPath "$INSTDIR"
@@ -70,6 +96,18 @@ Section "Install"
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
+
+    ; Explorer hands the folder or picture over as the one argument.
+    WriteRegStr HKCU "${FOLDER_VERB}" "" "Open in ${APP}"
+    WriteRegStr HKCU "${FOLDER_VERB}" "Icon" '"$INSTDIR\Orlivane.exe",0'
+    WriteRegStr HKCU "${FOLDER_VERB}\command" "" '"$INSTDIR\Orlivane.exe" "%1"'
+    WriteRegStr HKCU "${CLASSES}\${PROGID}" "" "Picture"
+    WriteRegStr HKCU "${CLASSES}\${PROGID}" "FriendlyTypeName" "Picture"
+    WriteRegStr HKCU "${CLASSES}\${PROGID}\DefaultIcon" "" '"$INSTDIR\Orlivane.exe",0'
+    WriteRegStr HKCU "${CLASSES}\${PROGID}\shell\open" "FriendlyAppName" "${APP}"
+    WriteRegStr HKCU "${CLASSES}\${PROGID}\shell\open\command" "" '"$INSTDIR\Orlivane.exe" "%1"'
+    !insertmacro ForEachPictureType AddOpenWith
+    System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'  ; SHCNE_ASSOCCHANGED
 SectionEnd
 
 ; Only what the installer put there: History, Favorites and the cache under
@@ -82,5 +120,10 @@ Section "Uninstall"
     Delete "$INSTDIR\uninstall.exe"
     ; Not /r: files the user put there stay.
     RMDir "$INSTDIR"
+    DeleteRegKey HKCU "${FOLDER_VERB}"
+    DeleteRegKey HKCU "${CLASSES}\${PROGID}"
+    !insertmacro ForEachPictureType RemoveOpenWith
+    System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'  ; SHCNE_ASSOCCHANGED
+    ; The list entry last: while it is there, the uninstall is not finished.
     DeleteRegKey HKCU "${UNINSTALL_KEY}"
 SectionEnd

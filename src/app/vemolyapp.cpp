@@ -2,9 +2,13 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
+#include <cstdio>
+
 #include "core/navigator.h"
 #include "dialogs/aboutdlg.h"
 #include "frame/mainframe.h"
+#include "frame/openpath.h"
 #include "pages/homepage.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
@@ -59,6 +63,13 @@ BOOL CVemolyApp::InitInstance()
 
     CCommandLineInfo commandLine;
     ParseCommandLine(commandLine);
+    // A folder or picture named on the command line is no document: the
+    // window comes up as always and the path opens after the Home page.
+    std::string path;
+    if (commandLine.m_nShellCommand == CCommandLineInfo::FileOpen) {
+        path = commandLine.m_strFileName;
+        commandLine.m_nShellCommand = CCommandLineInfo::FileNew;
+    }
     if (!ProcessShellCommand(commandLine))
         return FALSE;
 
@@ -67,7 +78,35 @@ BOOL CVemolyApp::InitInstance()
 
     home->Start();
     home->Activate(true);
+    if (!path.empty())
+        OpenCommandLinePath(path);
     return TRUE;
+}
+
+void CVemolyApp::OpenCommandLinePath(const std::string& path)
+{
+    // Relative to the folder it was started in, as a shell resolves it.
+    std::wstring full(MAX_PATH, L'\0');
+    const std::wstring wide = AfxWide(path);
+    DWORD length = ::GetFullPathNameW(wide.c_str(), (DWORD)full.size(), full.data(), nullptr);
+    if (length >= full.size()) {
+        full.resize(length);
+        length = ::GetFullPathNameW(wide.c_str(), (DWORD)full.size(), full.data(), nullptr);
+    }
+    full.resize(length < full.size() ? length : 0);
+    bool opened = false;
+    try {
+        opened = !full.empty() && OpenPathInPage(AfxUtf8(full));
+    } catch (...) {
+        return;  // as File Open: what was done stays
+    }
+    if (opened)
+        return;
+    const std::string format = AfxLoadString(IDS_PATH_NOT_FOUND);
+    std::string text(format.size() + path.size() + 1, '\0');
+    const int written = std::snprintf(text.data(), text.size(), format.c_str(), path.c_str());
+    text.resize(written > 0 ? std::min((size_t)written, text.size() - 1) : 0);
+    AfxMessageBox(text.c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 int CVemolyApp::ExitInstance()

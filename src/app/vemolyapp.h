@@ -16,6 +16,10 @@ protected:
     void OnCmdFilePrintSetup();
     void OnAppAbout();
     DECLARE_COMMAND_MAP()
+
+private:
+    // Its page, or a message naming it when nothing is there.
+    void OpenCommandLinePath(const std::string& path);
 };
 
 // The process-wide application object.

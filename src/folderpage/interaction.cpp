@@ -17,6 +17,8 @@
 #include "shell/settings.h"
 #include "shell/shortcutlink.h"
 
+#include <shellapi.h>
+
 BEGIN_COMMAND_MAP(CFolderPage, CPage)
     ON_COMMAND(ID_OPEN, OnOpen)
     ON_UPDATE_COMMAND_UI(ID_OPEN, OnUpdateOnEntry)
@@ -176,8 +178,17 @@ void CFolderPage::OnExplore()
 {
     int part;
     const EntryIt entry = Hovered(&part);
-    if (entry != m_catalog.m_entries.end())
-        ::WinExec(("explorer.exe " + entry->m_path).c_str(), SW_SHOW);
+    if (entry == m_catalog.m_entries.end())
+        return;
+    // The folder as one item, not a command line Explorer would split at its commas.
+    const std::wstring folder = AfxWide(entry->m_path);
+    SHELLEXECUTEINFOW execute{};
+    execute.cbSize = sizeof execute;
+    execute.hwnd = AfxGetMainWnd() ? AfxGetMainWnd()->m_hWnd : nullptr;
+    execute.lpVerb = L"explore";
+    execute.lpFile = folder.c_str();
+    execute.nShow = SW_SHOWNORMAL;
+    ::ShellExecuteExW(&execute);
 }
 
 void CFolderPage::OnAddFavorite()

@@ -8,17 +8,18 @@
 
 #include "afxhtmlhelp.h"
 #include "catalog/folderentry.h"
-#include "comptr.h"
 #include "core/navigator.h"
 #include "core/page.h"
 #include "folderpage/folderpage.h"
 #include "frame/favoritesmenu.h"
+#include "frame/folderpicker.h"
+#include "frame/openpath.h"
+#include "frame/placement.h"
 #include "pages/picturepage.h"
 #include "preview.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
 #include "shell/settings.h"
-#include "shell/shortcutlink.h"
 #include "shell/version.h"
 
 namespace {
@@ -33,17 +34,6 @@ constexpr UINT kProgressInterval = 250;
 
 // The toolbar captions are set by the first frame of the process only.
 bool g_toolBarCaptionsSet = false;
-
-// An item identifier list from the shell, freed with the shell's allocator.
-struct ShellFree {
-    void operator()(ITEMIDLIST* list) const
-    {
-        CComPtr<IMalloc> allocator;
-        if (SUCCEEDED(::SHGetMalloc(&allocator)))
-            allocator->Free(list);
-    }
-};
-using ItemIdList = std::unique_ptr<ITEMIDLIST, ShellFree>;
 
 // The wait cursor for the lifetime of the object.
 class WaitCursor {
@@ -68,14 +58,6 @@ void CancelModes(HWND wnd)
 {
     ::SendMessageA(wnd, WM_CANCELMODE, 0, 0);
     ::EnumChildWindows(wnd, &CancelModeOf, 0);
-}
-
-int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM data)
-{
-    const char* start = reinterpret_cast<const char*>(data);
-    if (message == BFFM_INITIALIZED && start && *start)
-        ::SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, (LPARAM)start);
-    return 0;
 }
 
 // The show command of the first showing: those that would start the
@@ -188,19 +170,14 @@ BOOL CMainFrame::PreCreateWindow(CREATESTRUCTA& cs)
     if (CWinApp* app = AfxGetApp())
         app->m_nCmdShow = FirstShowCommand(g_settings.CmdShow);
 
-    // The stored rectangle counts only when all of it lies on the screen.
-    const int width = ::GetSystemMetrics(SM_CXFULLSCREEN);
-    const int height = ::GetSystemMetrics(SM_CYFULLSCREEN);
-    const int left = g_settings.MainWndLeft;
-    const int top = g_settings.MainWndTop;
-    const int right = g_settings.MainWndRight;
-    const int bottom = g_settings.MainWndBottom;
-    if (0 <= left && left < width && left < right && right <= width
-        && 0 <= top && top < height && top < bottom && bottom <= height) {
-        cs.x = left;
-        cs.y = top;
-        cs.cx = right - left;
-        cs.cy = bottom - top;
+    const RECT stored{g_settings.MainWndLeft, g_settings.MainWndTop, g_settings.MainWndRight,
+                      g_settings.MainWndBottom};
+    m_placement = PlaceMainWindow(stored, CScreenLayout());
+    if (m_placement.useStored) {
+        cs.x = stored.left;
+        cs.y = stored.top;
+        cs.cx = stored.right - stored.left;
+        cs.cy = stored.bottom - stored.top;
     }
     return CFrameWnd::PreCreateWindow(cs);
 }
@@ -209,6 +186,13 @@ int CMainFrame::OnCreate(LPCREATESTRUCTW cs)
 {
     if (CFrameWnd::OnCreate(cs) == -1)
         return -1;
+    if (m_placement.moved) {
+        RECT window{};
+        ::GetWindowRect(m_hWnd, &window);
+        const RECT moved = MoveDefaultPlacement(window, m_placement);
+        ::SetWindowPos(m_hWnd, nullptr, moved.left, moved.top, moved.right - moved.left,
+                       moved.bottom - moved.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 
     if (!m_wndToolBar.CreateEx(this, TBSTYLE_FLAT, WS_CHILD | WS_VISIBLE | CBRS_ALIGN_TOP,
                                CRect(0, 0, 0, 0), AFX_IDW_TOOLBAR)
@@ -340,29 +324,13 @@ void CMainFrame::OnUpdateProgress(CCmdUI* ui)
 
 void CMainFrame::OnFileOpen()
 {
-    const std::string start = ReadString("SlideShowDir", "");
-    const std::string title = AfxLoadString(IDS_OPEN_FOLDER_TITLE);
-    char displayName[MAX_PATH] = "";
-    BROWSEINFOA browse{};
-    browse.hwndOwner = m_hWnd;
-    browse.pszDisplayName = displayName;
-    browse.lpszTitle = title.c_str();
-    browse.ulFlags = BIF_RETURNONLYFSDIRS;
-    browse.lpfn = &BrowseCallback;
-    browse.lParam = reinterpret_cast<LPARAM>(start.c_str());
-    const ItemIdList chosen(::SHBrowseForFolderA(&browse));
-
-    char path[MAX_PATH] = "";
-    if (!chosen || !::SHGetPathFromIDListA(chosen.get(), path))
-        return;  // cancelled, or a folder outside the file system
+    const std::string path =
+        PickFolder(m_hWnd, ReadString("SlideShowDir", ""), AfxLoadString(IDS_OPEN_FOLDER_TITLE));
+    if (path.empty())
+        return;
     try {
-        WriteString("SlideShowDir", path);
-        CFolderEntry entry = MakeEntry(path, nullptr, nullptr);
-        entry.Classify();
-        g_navigator.Navigate(new CFolderPage(entry, g_resources.GetFolderPageIcon()));
-        CShortcutLink link;
-        link.m_targetPath = path;
-        AddToHistory(link);
+        WriteString("SlideShowDir", path.c_str());
+        OpenPathInPage(path);
     } catch (...) {
         // Failures are quiet; whatever was done stays.
     }

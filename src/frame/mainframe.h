@@ -7,6 +7,7 @@
 
 #include "afx.h"
 #include "bars.h"
+#include "frame/placement.h"
 #include "frame/slideshowbar.h"
 
 class CFavoritesMenu;
@@ -59,4 +60,5 @@ private:
     CReBar m_wndReBar;
     CSlideshowBar m_wndSlideshowBar;
     std::unique_ptr<CFavoritesMenu> m_favoritesMenu;
+    CStartPlacement m_placement;  // decided before the window exists, finished once it does
 };

@@ -1,6 +1,7 @@
 #include "winapp.h"
 
 #include <commdlg.h>
+#include <shellapi.h>
 
 #include "doc.h"
 #include "frame.h"
@@ -157,15 +158,25 @@ void CWinApp::AddDocTemplate(std::unique_ptr<CDocTemplate> docTemplate)
 
 void CWinApp::ParseCommandLine(CCommandLineInfo& info)
 {
-    for (int i = 1; i < __argc; ++i) {
-        const char* arg = __argv[i];
-        if (arg[0] == '/' || arg[0] == '-')
+    // Read as UTF-16: a name no code page holds arrives whole.
+    int count = 0;
+    LPWSTR* args = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (!args)
+        return;
+    for (int i = 1; i < count; ++i) {
+        std::wstring arg = args[i];
+        if (arg.empty() || arg[0] == L'/' || arg[0] == L'-')
             continue;  // flags of the shell and of automation: nothing to do here
+        // "D:\" quoted reads as D:" (the backslash escapes the quote); no
+        // path holds a quote.
+        if (arg.back() == L'"')
+            arg.pop_back();
         if (info.m_strFileName.empty()) {
-            info.m_strFileName = arg;
+            info.m_strFileName = AfxUtf8(arg);
             info.m_nShellCommand = CCommandLineInfo::FileOpen;
         }
     }
+    ::LocalFree(args);
 }
 
 BOOL CWinApp::ProcessShellCommand(CCommandLineInfo& info)

@@ -335,6 +335,7 @@ void CSlideshowPage::SeekTo(int target)
 void CSlideshowPage::Activate(bool active)
 {
     CPage::Activate(active);
+    HoldDisplay();
     if (CSlideshowDisplay* bar = GetSlideshowDisplay()) {
         bar->SetPosition(1, (int)m_catalog.m_entries.size(), m_index + 1);
         bar->EnableSeek(active);
@@ -350,6 +351,7 @@ void CSlideshowPage::Activate(bool active)
 void CSlideshowPage::OnPlay()
 {
     m_playing = 1;
+    HoldDisplay();
 }
 
 void CSlideshowPage::OnUpdatePlay(CCmdUI* ui)
@@ -360,6 +362,7 @@ void CSlideshowPage::OnUpdatePlay(CCmdUI* ui)
 void CSlideshowPage::OnPause()
 {
     m_playing = 0;
+    HoldDisplay();
 }
 
 void CSlideshowPage::OnUpdatePause(CCmdUI* ui)

@@ -9,6 +9,7 @@
 #include "catalog/foldercatalog.h"
 #include "core/page.h"
 #include "imaging/picture.h"
+#include "pages/displayrequest.h"
 #include "thread.h"
 
 class CSlideshowPage : public CPage {
@@ -50,6 +51,8 @@ private:
     // Replaces the shown picture with the awaited one once it is decoded,
     // waiting at most ms; true when the page then shows something new.
     bool TakeAwaited(DWORD ms);
+    // The display stays on while the show plays on screen.
+    void HoldDisplay() { m_display.Hold(m_playing == 1 && IsActive()); }
 
     std::unique_ptr<CPictureBitmap> m_picture;  // never null
     std::string m_shownPath;  // the file m_picture was decoded from
@@ -64,4 +67,5 @@ private:
     int m_playing = 1;
     std::shared_ptr<Decoding> m_decoding;
     std::unique_ptr<CBackgroundThread> m_thread;
+    CDisplayRequest m_display;
 };

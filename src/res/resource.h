@@ -59,6 +59,7 @@
 #define IDS_THUMBNAIL_PROGRESS          135
 // The status-bar pane of the thumbnails' progress; its string sets the width.
 #define ID_INDICATOR_PROGRESS           136
+#define IDS_PATH_NOT_FOUND              137
 
 // ---------------------------------------------------------------------------
 // Commands of the program

@@ -5,8 +5,10 @@
 #include <shlobj.h>
 
 #include "app_driver.h"
+#include "jpeg_maker.h"
 #include "res/resource.h"
 #include "temp_folder.h"
+#include "window_driving.h"
 
 namespace {
 
@@ -132,6 +134,47 @@ TEST(AppGui, AFailedStartLeavesTheStoredSettingsAlone)
         EXPECT_EQ(StoredDword(name, &type), value) << name;
     }
     ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Vemoly");
+}
+
+// As Explorer's "Open in" and "Open with" start it: the folder's or the
+// picture's page after the Home page, and History as File Open keeps it.
+TEST(AppGui, APathOnTheCommandLineOpensItsPageOrIsReportedMissing)
+{
+    TempFolder temp;
+    const std::string folder = temp.MakeFolder("Paris, 2019");
+    temp.WriteFile("Paris, 2019\\IMG_0001.jpg", MakeJpeg(JpegRecipe{}));
+    const std::string picture = temp.WriteFile("IMG_0002.jpg", MakeJpeg(JpegRecipe{}));
+    const std::string history = AppDataVemoly() + "\\History\\";
+    const struct {
+        std::string arguments;
+        std::string caption;
+        std::string shortcut;
+    } opened[] = {
+        {"\"" + folder + "\"", "Paris, 2019 - Orlivane", "Paris, 2019.lnk"},
+        {picture, "IMG_0002.jpg - Orlivane", "IMG_0002.jpg.lnk"},  // unquoted: no spaces in it
+    };
+    for (const auto& [arguments, caption, shortcut] : opened) {
+        ::DeleteFileA((history + shortcut).c_str());
+        AppUnderTest app;
+        ASSERT_TRUE(app.Start(WindowsPath(TestSetting("ORLIVANE_EXE")), arguments));
+        ASSERT_NE(app.WaitForMainWindow(caption), nullptr) << arguments << ": " << app.Caption();
+        EXPECT_TRUE(Eventually([&] { return FileExists(history + shortcut); })) << shortcut;
+        app.Command(ID_GO_BACK);
+        EXPECT_EQ(app.Caption(), "Home Page - Orlivane");
+        EXPECT_EQ(app.Close(), 0);
+        ::DeleteFileA((history + shortcut).c_str());
+    }
+
+    const std::string missing = temp / "Rome, 2020";
+    AppUnderTest app;
+    ASSERT_TRUE(app.Start(WindowsPath(TestSetting("ORLIVANE_EXE")), "\"" + missing + "\""));
+    HWND box = WaitForProcessWindow(app.ProcessId(), "#32770");
+    ASSERT_NE(box, nullptr);
+    EXPECT_NE(Text(::GetDlgItem(box, 0xFFFF)).find("\"" + missing + "\""), std::string::npos)
+        << Text(::GetDlgItem(box, 0xFFFF));
+    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_NE(app.WaitForMainWindow("Home Page - Orlivane"), nullptr) << app.Caption();
+    EXPECT_EQ(app.Close(), 0);
 }
 
 } // namespace

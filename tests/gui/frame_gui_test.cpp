@@ -1,5 +1,5 @@
 // The main frame of the real program, driven from outside: its bars, its
-// placement across runs, File Open through the real folder browser, the
+// placement across runs, File Open through the real folder dialog, the
 // slideshow speed, help and device changes.
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@
 #include "app_driver.h"
 #include "jpeg_maker.h"
 #include "res/resource.h"
+#include "shell_command.h"
 #include "temp_folder.h"
 #include "window_driving.h"
 
@@ -402,17 +403,11 @@ TEST_F(FrameGui, HiddenOrMinimisedShowCommandsStartNormally)
 
 class FileOpenGui : public FrameGui {
 protected:
-    // Runs File Open and presses button in the folder browser.
-    void BrowseAndPress(int button)
+    // Runs File Open, types typed into the folder dialog and presses Open
+    // (Cancel when typed is empty).
+    void Choose(const std::string& typed)
     {
-        HWND main = app.MainWindow();
-        ::PostMessageA(main, WM_COMMAND, ID_FILE_OPEN, 0);
-        HWND browser = WaitForProcessWindow(app.ProcessId(), "#32770");
-        ASSERT_NE(browser, nullptr);
-        EXPECT_EQ(::GetWindow(browser, GW_OWNER), main);
-        ::PostMessageA(browser, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                       (LPARAM)::GetDlgItem(browser, button));
-        EXPECT_TRUE(Eventually([&] { return !::IsWindow(browser) || !::IsWindowVisible(browser); }));
+        EXPECT_EQ(ChooseInFileOpen(app, typed, "Open a directory for browsing"), "") << typed;
     }
 };
 
@@ -423,17 +418,17 @@ TEST_F(FileOpenGui, OpensTheChosenFolderAndRecordsItInHistory)
     temp.WriteFile("Frame Trip\\IMG_0001.jpg", MakeJpeg(JpegRecipe{}));
     const std::string shortcut = HistoryFolder() + "\\Frame Trip.lnk";
     ::DeleteFileA(shortcut.c_str());
-    SetString("SlideShowDir", folder);
     ASSERT_NE(Start(), nullptr);
 
     // Cancel changes nothing.
-    SetString("SlideShowDir", folder);
-    BrowseAndPress(IDCANCEL);
+    SetString("SlideShowDir", temp.Path());
+    Choose("");
     EXPECT_EQ(app.Caption(), kHome);
     EXPECT_FALSE(FileExists(shortcut));
+    EXPECT_EQ(GetString("SlideShowDir"), temp.Path());
 
-    // OK takes the preselected folder.
-    BrowseAndPress(IDOK);
+    // The dialog starts in the folder last chosen: a name typed there is its subfolder's.
+    Choose("Frame Trip");
     EXPECT_TRUE(Eventually([&] { return app.Caption() == "Frame Trip - Orlivane"; })) << app.Caption();
     EXPECT_EQ(Lower(GetString("SlideShowDir")), Lower(folder));
     // History comes after the page is shown.
@@ -442,8 +437,7 @@ TEST_F(FileOpenGui, OpensTheChosenFolderAndRecordsItInHistory)
     // A drive root goes to History under the drive's name.
     const std::string drive = HistoryFolder() + "\\Drive C.lnk";
     ::DeleteFileA(drive.c_str());
-    SetString("SlideShowDir", "C:\\");
-    BrowseAndPress(IDOK);
+    Choose("C:\\");
     EXPECT_TRUE(Eventually([&] { return FileExists(drive); }));
     EXPECT_EQ(GetString("SlideShowDir"), "C:\\");
     EXPECT_NE(app.Caption(), "Frame Trip - Orlivane");
@@ -511,47 +505,11 @@ TEST_F(FrameGui, ManageFavoritesShowsTheFavoritesFolderInTheFileBrowser)
     EXPECT_EQ(app.Close(), 0);
 }
 
-// The program that opens one kind of link, replaced for the life of the object.
-class LinkHandler {
-public:
-    LinkHandler(const std::string& protocol, const std::string& command)
-        : m_key(protocol + "\\shell\\open\\command")
-    {
-        char old[1024] = "";
-        DWORD size = sizeof old;
-        m_had = ::RegGetValueA(HKEY_CLASSES_ROOT, m_key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, old,
-                               &size) == ERROR_SUCCESS;
-        m_old = old;
-        Set(command);
-    }
-    ~LinkHandler()
-    {
-        if (m_had)
-            Set(m_old);
-        else
-            ::RegDeleteKeyValueA(HKEY_CLASSES_ROOT, m_key.c_str(), nullptr);
-    }
-    LinkHandler(const LinkHandler&) = delete;
-    LinkHandler& operator=(const LinkHandler&) = delete;
-
-private:
-    void Set(const std::string& command)
-    {
-        ::RegSetKeyValueA(HKEY_CLASSES_ROOT, m_key.c_str(), nullptr, REG_SZ, command.c_str(),
-                          (DWORD)command.size() + 1);
-    }
-
-    std::string m_key;
-    bool m_had = false;
-    std::string m_old;
-};
-
 TEST_F(FrameGui, EmailSupportOpensTheSupportMailLink)
 {
     TempFolder temp;
     const std::string recorded = temp / "mailto.txt";
-    LinkHandler handler("mailto", "\"" + WindowsPath(TestSetting("ORLIVANE_COMMAND_RECORDER")) + "\" \""
-                                      + recorded + "\" \"%1\"");
+    ReplacedShellCommand handler("mailto\\shell\\open\\command", RecordingCommand(recorded));
     ASSERT_NE(Start(), nullptr);
     ::PostMessageA(app.MainWindow(), WM_COMMAND, ID_EMAIL_SUPPORT, 0);
     ASSERT_TRUE(Eventually([&] { return !ReadWholeFile(recorded).empty(); }));

@@ -16,6 +16,9 @@ run="$build/wine-run"
 work="$build/installer_test"
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orlivane'
 settings_key='HKCU\Software\Vemoly'
+folder_verb='HKCU\Software\Classes\Directory\shell\Orlivane'
+progid='HKCU\Software\Classes\Vemoly.Orlivane.Picture'
+jpeg_type='HKCU\Software\Classes\.jpg'
 display=$(cat "$build/testenv/display")
 export DISPLAY=":$display"
 
@@ -33,6 +36,11 @@ wine_quiet() {
 reg_value() {
     { "$run" reg query "$1" /v "$2" </dev/null 2>/dev/null || true; } | tr -d '\r' \
         | sed -n "s/^ *$2 \{1,\}REG_[A-Z_]* \{1,\}//p"
+}
+# The default value of a registry key, or nothing.
+default_value() {
+    { "$run" reg query "$1" /ve </dev/null 2>/dev/null || true; } | tr -d '\r' \
+        | sed -n 's/^ *(Default) \{1,\}REG_[A-Z_]* \{1,\}//p'
 }
 windows_folder() {
     "$run" cmd /c echo "%$1%" </dev/null | tr -d '\r\n'
@@ -87,6 +95,9 @@ cleanup() {
     fi
     rm -rf "$install_unix" "$shortcut"
     wine_quiet reg delete "$uninstall_key" /f || true
+    wine_quiet reg delete "$folder_verb" /f || true
+    wine_quiet reg delete "$progid" /f || true
+    wine_quiet reg delete "$jpeg_type" /f || true
 }
 trap cleanup EXIT
 cleanup  # what an interrupted earlier run left
@@ -97,6 +108,9 @@ mkdir -p "$work"
 setup="$work/Orlivane-$version-setup.exe"
 "$makensis" -V2 -DVERSION="$version" -DBINDIR="$bin" -DOUTFILE="$setup" "$nsi"
 [ -s "$setup" ] || fail "makensis wrote no installer"
+
+# The user's own default program for JPEG files, which the installer must leave.
+"$run" reg add "$jpeg_type" /ve /d UsersOwn.jpeg /f </dev/null >/dev/null 2>&1
 
 step "installing silently"
 wine_quiet "$setup" /S || fail "the installer exited with $?"
@@ -122,6 +136,18 @@ grep -aqF "$install_dir\\Orlivane.exe" "$shortcut" \
 uninstall_string=$(reg_value "$uninstall_key" UninstallString)
 [ "$uninstall_string" = "\"$install_dir\\uninstall.exe\"" ] \
     || fail "UninstallString is [$uninstall_string]"
+
+command="\"$install_dir\\Orlivane.exe\" \"%1\""
+[ "$(default_value "$folder_verb")" = "Open in Orlivane" ] || fail "no \"Open in Orlivane\" on folders"
+[ "$(default_value "$folder_verb\\command")" = "$command" ] \
+    || fail "the folders' command is [$(default_value "$folder_verb\\command")]"
+[ "$(default_value "$progid\\shell\\open\\command")" = "$command" ] \
+    || fail "the pictures' command is [$(default_value "$progid\\shell\\open\\command")]"
+for type in .jpg .png .tif; do
+    wine_quiet reg query "HKCU\\Software\\Classes\\$type\\OpenWithProgids" /v Vemoly.Orlivane.Picture \
+        || fail "Orlivane is not in the Open with list of $type"
+done
+[ "$(default_value "$jpeg_type")" = UsersOwn.jpeg ] || fail "the installer took over .jpg"
 
 step "starting the installed program"
 main_window_shown && fail "an Orlivane window is already on the display"
@@ -157,6 +183,10 @@ if ! wait_for 200 install_gone; then
     [ -e "$shortcut" ] && fail "the Start-menu shortcut remains"
     fail "the uninstall key remains"
 fi
+wine_quiet reg query "$folder_verb" && fail "\"Open in Orlivane\" remains on folders"
+wine_quiet reg query "$progid" && fail "the pictures' program remains"
+wine_quiet reg query "$jpeg_type\\OpenWithProgids" /v Vemoly.Orlivane.Picture && fail "Orlivane remains in Open with"
+[ "$(default_value "$jpeg_type")" = UsersOwn.jpeg ] || fail "the uninstaller took the user's .jpg default"
 [ "$(snapshot_user_data)" = "$user_data" ] \
     || fail "the uninstaller changed the user's data under %APPDATA%\\Vemoly or $settings_key"
 

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "afxbase.h"
+
 std::string WindowsPath(const std::string& path)
 {
     std::string result = path;
@@ -272,4 +274,33 @@ int AppUnderTest::Wait(DWORD timeoutMs)
     DWORD code = 0;
     ::GetExitCodeProcess(m_process.hProcess, &code);
     return (int)code;
+}
+
+std::string ChooseInFileOpen(AppUnderTest& app, const std::string& typed, const std::string& caption)
+{
+    const UINT kFileOpen = 0xE101;  // ID_FILE_OPEN
+    const int kNameBox = 0x480;     // the common dialogs' file name edit
+    ::PostMessageA(app.MainWindow(), WM_COMMAND, kFileOpen, 0);
+    HWND dialog = WaitForProcessWindow(app.ProcessId(), "#32770");
+    if (!dialog)
+        return "no dialog";
+    wchar_t title[256] = L"";
+    ::GetWindowTextW(dialog, title, 256);
+    if (AfxUtf8(title) != caption)
+        return "a dialog captioned \"" + AfxUtf8(title) + "\"";
+    if (::GetWindow(dialog, GW_OWNER) != app.MainWindow())
+        return "a dialog the main window does not own";
+    HWND name = ::GetDlgItem(dialog, kNameBox);
+    if (!typed.empty() && !name)
+        return "no name box";
+    if (!typed.empty())
+        ::SendMessageW(name, WM_SETTEXT, 0, (LPARAM)AfxWide(typed).c_str());
+    const int button = typed.empty() ? IDCANCEL : IDOK;
+    ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)::GetDlgItem(dialog, button));
+    for (int i = 0; i < 200; ++i) {
+        if (!::IsWindow(dialog) || !::IsWindowVisible(dialog))
+            return {};
+        ::Sleep(50);
+    }
+    return "the dialog stayed";
 }

@@ -84,3 +84,10 @@ private:
     PROCESS_INFORMATION m_process{};
     HWND m_main = nullptr;
 };
+
+// File Open through the program's folder dialog: types typed (a folder,
+// absolute or relative to where the dialog starts) into its name box and
+// presses Open, or presses Cancel when typed is empty. Returns what went
+// wrong: empty when the dialog showed, captioned caption and owned by the
+// main window, and went away.
+std::string ChooseInFileOpen(AppUnderTest& app, const std::string& typed, const std::string& caption);

@@ -571,23 +571,35 @@ TEST_F(Slideshow, SeekingWhilePausedShowsTheEntryAndPlayGoesOnFromThere)
     EXPECT_TRUE(Near(Centre(), kRed));
 }
 
+// Whether this thread asks the system to keep the display on; asking
+// changes nothing once a continuous state is set.
+bool DisplayKeptOn()
+{
+    const EXECUTION_STATE state = ::SetThreadExecutionState(0);
+    return (state & (ES_CONTINUOUS | ES_DISPLAY_REQUIRED)) == (ES_CONTINUOUS | ES_DISPLAY_REQUIRED);
+}
+
 TEST_F(Slideshow, BackThenForwardResumesAtTheSameEntryInTheSameState)
 {
     Pictures({kRed, kGreen, kBlue, kWhite});
     CSlideshowPage* page = Play(temp.Path());
     EXPECT_EQ(View()->GetTickInterval(), 9000);
+    EXPECT_TRUE(DisplayKeptOn()) << "while it plays";
     Tick();
 
     for (bool playing : {true, false}) {
         if (!playing)
             Command(ID_PAUSE);
+        EXPECT_EQ(DisplayKeptOn(), playing);
         const std::string counter = Counter();
         const DWORD colour = Centre();
         Command(ID_GO_BACK);
         EXPECT_EQ(View()->GetTickInterval(), 500);
         EXPECT_FALSE(::IsWindowEnabled(Position()));
+        EXPECT_FALSE(DisplayKeptOn()) << "off the page";
         Command(ID_GO_FORWARD);
         ASSERT_EQ(g_navigator.GetCurrentPage(), page);
+        EXPECT_EQ(DisplayKeptOn(), playing);
         EXPECT_EQ(View()->GetTickInterval(), 9000);
         EXPECT_TRUE(::IsWindowEnabled(Position()));
         EXPECT_EQ(Counter(), counter);

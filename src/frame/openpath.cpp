@@ -1,0 +1,29 @@
+#include "frame/openpath.h"
+
+#include "afx.h"
+#include "catalog/folderentry.h"
+#include "core/navigator.h"
+#include "folderpage/folderpage.h"
+#include "pages/picturepage.h"
+#include "res/drawing_resources.h"
+#include "shell/shortcutlink.h"
+
+bool OpenPathInPage(const std::string& path)
+{
+    CFolderEntry entry = MakeEntry(path, nullptr, nullptr);
+    entry.Classify();
+    if (entry.IsFolder())
+        g_navigator.Navigate(new CFolderPage(entry, g_resources.GetFolderPageIcon()));
+    else if (entry.IsFile())
+        g_navigator.Navigate(new CPicturePage(entry));
+    else
+        return false;
+    try {
+        CShortcutLink link;
+        link.m_targetPath = path;
+        AddToHistory(link);
+    } catch (...) {
+        // History is a convenience: the page is open either way.
+    }
+    return true;
+}

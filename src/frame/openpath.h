@@ -1,0 +1,8 @@
+// A folder or a picture opened by its path, from File Open or the command
+// line: its page becomes the current one and the path goes into History.
+#pragma once
+
+#include <string>
+
+// False when nothing is at path; failures after the page shows are quiet.
+bool OpenPathInPage(const std::string& path);
