@@ -301,6 +301,8 @@ TEST_F(FrameGui, AHighlightedMenuItemShowsItsPromptUntilTheMenuCloses)
 {
     ASSERT_NE(Start(), nullptr);
     ::SetForegroundWindow(app.MainWindow());
+    // Keys go to the window in front: under load it may not be yet.
+    ASSERT_TRUE(Eventually([&] { return ::GetForegroundWindow() == app.MainWindow(); }));
     // F10 enters the menu bar, Down opens File on its first item, Open.
     PressKeys({VK_F10, VK_DOWN});
     EXPECT_TRUE(Eventually([&] { return Text(StatusBar()) == "Open a directory for browsing"; }))
