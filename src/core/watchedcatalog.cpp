@@ -3,6 +3,8 @@
 #include <mutex>
 #include <string>
 
+#include "afxpath.h"
+
 namespace {
 constexpr DWORD kChangeFilter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME
                               | FILE_NOTIFY_CHANGE_ATTRIBUTES | FILE_NOTIFY_CHANGE_SIZE
@@ -13,7 +15,7 @@ constexpr DWORD kChangeFilter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANG
 // catalog (it is retired, not joined), so it reaches the catalog's flag only
 // through this state, and only until the catalog lets go of it.
 struct CWatchedCatalog::WatchState {
-    WatchState() : stop(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    WatchState() : stop(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
     ~WatchState()
     {
         if (stop)
@@ -60,8 +62,8 @@ void CWatchedCatalog::Watch()
     state->flag = &m_needsRefresh;
     // The watcher owns its change notification from opening to closing: it
     // opens it itself, as that can take long on a network disk.
-    auto watch = [state, path = m_folder.m_path] {
-        const HANDLE change = ::FindFirstChangeNotificationA(path.c_str(), FALSE, kChangeFilter);
+    auto watch = [state, path = AfxPathW(m_folder.m_path)] {
+        const HANDLE change = ::FindFirstChangeNotificationW(path.c_str(), FALSE, kChangeFilter);
         if (change == INVALID_HANDLE_VALUE)
             return;
         for (;;) {

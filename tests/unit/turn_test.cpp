@@ -69,13 +69,16 @@ TEST(Turning, TurnsClockwiseAndTrimsPartialBlocks)
         {Turn180, 2, 2, 96, 64},  {Turn270, 2, 2, 75, 96},
         {7, 2, 2, 100, 75},       // not a turn
     };
+    // At a path of 294 characters, in a folder of 199.
     TempFolder folder;
+    const std::string deep = PathOfLength(folder.MakeFolderOfLength(199), 294);
     const std::set<std::string> temporaries = TurnTemporaries();
     for (const Case& c : cases) {
         SCOPED_TRACE("turn " + std::to_string(c.turn) + " sampling " + std::to_string(c.hSampling)
                      + "x" + std::to_string(c.vSampling));
         const std::string original = MakeJpeg(MarkedRecipe(100, 75, c.hSampling, c.vSampling));
-        const std::string path = folder.WriteFile("turn.jpg", original);
+        const std::string path = folder.WriteFile(deep.substr(folder.Path().size() + 1), original);
+        ASSERT_EQ(ReadWholeFile(path), original);
         RotatePictureFile(path, c.turn);
         const JpegContent turned = ReadJpeg(ReadWholeFile(path));
         EXPECT_EQ(turned.width, c.width);
