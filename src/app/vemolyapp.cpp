@@ -1,6 +1,6 @@
 #include "app/vemolyapp.h"
 
-#include <shlwapi.h>
+#include "afxpath.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -36,10 +36,8 @@ BOOL CVemolyApp::InitInstance()
     }
 
     // The help file sits beside the program.
-    char help[MAX_PATH];
-    ::lstrcpynA(help, m_pszHelpFilePath.c_str(), MAX_PATH);
-    ::PathRenameExtensionA(help, ".chm");
-    m_pszHelpFilePath = help;
+    const std::string& help = m_pszHelpFilePath;
+    m_pszHelpFilePath = help.substr(0, AfxFindExtension(help.c_str()) - help.c_str()) + ".chm";
 
     SetRegistryKey("Vemoly");
     LoadStdProfileSettings(4);

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "afxpath.h"
 #include "filefind.h"
 
 namespace {
@@ -19,7 +20,7 @@ namespace {
 struct LogicalName {
     explicit LogicalName(const CFolderEntry& entry)
         : name(AfxWide(entry.m_displayName)),
-          extension(AfxWide(::PathFindExtensionA(::PathFindFileNameA(entry.ListedPath().c_str()))))
+          extension(AfxWide(AfxFindExtension(AfxFindFileName(entry.ListedPath().c_str()))))
     {
     }
 
@@ -44,7 +45,7 @@ int CompareByName(const CFolderEntry& a, const CFolderEntry& b)
 
 std::wstring ListedNameKey(const CFolderEntry& entry)
 {
-    return NameKey(::PathFindFileNameA(entry.ListedPath().c_str()));
+    return NameKey(AfxFindFileName(entry.ListedPath().c_str()));
 }
 
 // Finds, for a newly listed file, the entry that stands for it: the one of
@@ -92,7 +93,7 @@ extern "C" NTSYSAPI WCHAR NTAPI RtlUpcaseUnicodeChar(WCHAR c);
 std::wstring NameKey(const std::string& text)
 {
     std::wstring key(text.size(), L'\0');
-    // ASCII is itself in every code page, and its upper case is A to Z.
+    // ASCII is itself in UTF-16, and its upper case is A to Z.
     size_t i = 0;
     for (; i < text.size() && (unsigned char)text[i] < 0x80; ++i) {
         const char c = text[i];
@@ -101,10 +102,7 @@ std::wstring NameKey(const std::string& text)
     if (i == text.size())
         return key;
     // The table the file system and CompareStringOrdinal use for the rest.
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), (int)text.size(), nullptr, 0);
-    key.assign((size_t)std::max(length, 0), L'\0');
-    if (length > 0)
-        ::MultiByteToWideChar(CP_ACP, 0, text.data(), (int)text.size(), key.data(), length);
+    key = AfxWide(text);
     for (wchar_t& c : key)
         c = ::RtlUpcaseUnicodeChar(c);
     return key;

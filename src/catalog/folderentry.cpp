@@ -1,11 +1,10 @@
 #include "catalog/folderentry.h"
 
-#include <shlwapi.h>
-
 #include <cctype>
 #include <mutex>
 
 #include "catalog/picturekinds.h"
+#include "afxpath.h"
 #include "filefind.h"
 #include "imaging/pixels.h"
 #include "shell/shortcutlink.h"
@@ -14,8 +13,8 @@ namespace {
 
 std::string DisplayNameOf(const std::string& path)
 {
-    const char* name = ::PathFindFileNameA(path.c_str());
-    const char* ext = ::PathFindExtensionA(name);
+    const char* name = AfxFindFileName(path.c_str());
+    const char* ext = AfxFindExtension(name);
     return std::string(name, ext);
 }
 
@@ -26,18 +25,18 @@ bool HasExtension(const std::string& path, const char* ext)
     // Printable ASCII compares equal ignoring case exactly when it is equal
     // letter for letter; that test is far cheaper, and every listed file
     // takes it twice. Anything else gets the full comparison.
-    const char* own = ::PathFindExtensionA(path.c_str());
+    const char* own = AfxFindExtension(path.c_str());
     const char* a = own;
     const char* b = ext;
     for (; *a && *b; ++a, ++b) {
         const unsigned char x = (unsigned char)*a, y = (unsigned char)*b;
         if (x < 0x20 || x > 0x7E)
-            return ::lstrcmpiA(own, ext) == 0;
+            return AfxCompareNoCase(own, ext) == 0;
         if (std::tolower(x) != std::tolower(y))
             return false;
     }
     if (*a && ((unsigned char)*a < 0x20 || (unsigned char)*a > 0x7E))
-        return ::lstrcmpiA(own, ext) == 0;
+        return AfxCompareNoCase(own, ext) == 0;
     return *a == *b;
 }
 
@@ -97,7 +96,7 @@ void CFolderEntry::Classify(const DWORD* listedAttributes)
     } else {
         // A shortcut's thumbnail follows its target: the target's time is the entry's.
         WIN32_FILE_ATTRIBUTE_DATA data;
-        attributes = ::GetFileAttributesExA(m_path.c_str(), GetFileExInfoStandard, &data)
+        attributes = AfxGetFileAttributesEx(m_path, &data)
                          ? data.dwFileAttributes : INVALID_FILE_ATTRIBUTES;
         if (shortcut && attributes != INVALID_FILE_ATTRIBUTES)
             m_time = data.ftLastWriteTime;
@@ -113,7 +112,7 @@ void CFolderEntry::Classify(const DWORD* listedAttributes)
                 m_picturePath = m_path;
         }
     } else if (m_kind == EntryShortcut && !m_path.empty() && m_path[0] != '\\'
-               && ::GetDriveTypeA(m_path.substr(0, 3).c_str()) != DRIVE_FIXED) {
+               && AfxGetDriveType(m_path.substr(0, 3)) != DRIVE_FIXED) {
         // A target on a medium that is not there now: an offline folder, or
         // an offline picture when its name has an extension.
         const size_t slash = m_path.find_last_of('\\');
@@ -161,7 +160,7 @@ void CFolderEntry::FindFolderPicture()
     const std::string picture = FindFirstPicture(m_path, 2);
     WIN32_FILE_ATTRIBUTE_DATA data;
     const bool timed = !picture.empty()
-                    && ::GetFileAttributesExA(picture.c_str(), GetFileExInfoStandard, &data);
+                    && AfxGetFileAttributesEx(picture, &data);
     std::lock_guard guard(EntryLock());
     m_picturePath = picture;
     if (timed)

@@ -2,10 +2,9 @@
 
 #include <windows.h>
 
-#include <shlwapi.h>
-
 #include <string_view>
 
+#include "afxpath.h"
 #include "imaging/pictureformats.h"
 
 namespace {
@@ -26,7 +25,7 @@ const std::vector<std::string>& OtherExtensions()
 // else takes the system's comparison, as HasExtension does.
 class Extension {
 public:
-    explicit Extension(const std::string& path) : m_own(::PathFindExtensionA(path.c_str()))
+    explicit Extension(const std::string& path) : m_own(AfxFindExtension(path.c_str()))
     {
         size_t n = 0;
         for (; m_own[n]; ++n) {
@@ -47,7 +46,7 @@ public:
     {
         if (m_plain)
             return std::string_view(m_lower, m_length) == ext;
-        return ::lstrcmpiA(m_own, ext) == 0;
+        return AfxCompareNoCase(m_own, ext) == 0;
     }
 
     bool IsJpeg() const

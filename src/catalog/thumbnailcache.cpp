@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 #include <unordered_map>
 
+#include "afxpath.h"
 #include "filefind.h"
 #include "imaging/jpegio.h"
 #include "imaging/picture.h"
@@ -29,6 +31,11 @@ constexpr size_t kRecordsPerEntry = 16;
 constexpr size_t kDirectoryPiece = 4096;
 // A thumbnail's stream is a few kilobytes; anything far larger is damage.
 constexpr unsigned kLargestStream = 64 * 1024;
+// A cache file's name, and what the writer adds to it while writing
+// (".<thread id>.partial"), within one file name of the file systems.
+const std::string kExtension = ".tnc";
+constexpr size_t kLongestPartialSuffix = 19;
+constexpr size_t kLongestFileName = 255;
 
 struct CacheRecord {
     unsigned length;
@@ -46,11 +53,40 @@ long long FileLength(FILE* file)
     return _ftelli64(file);
 }
 
-// The folder's cache file, or null. Names past MAX_PATH are refused: some
-// systems would write them, but Clear Cache could never delete them.
+// The folder's cache file, or null.
 FilePtr OpenCacheFile(const std::string& name, const char* mode)
 {
-    return FilePtr(name.size() < MAX_PATH ? std::fopen(name.c_str(), mode) : nullptr);
+    return FilePtr(AfxOpenFile(name, mode));
+}
+
+// FNV-1a, 64 bits: the same on every run and every system.
+unsigned long long Fnv1a64(std::string_view bytes)
+{
+    unsigned long long hash = 0xcbf29ce484222325ull;
+    for (const char c : bytes) {
+        hash ^= (unsigned char)c;
+        hash *= 0x100000001b3ull;
+    }
+    return hash;
+}
+
+std::string HashOf(const std::wstring& key)
+{
+    char digits[20];
+    std::snprintf(digits, sizeof digits, "%016llX", Fnv1a64(AfxUtf8(key)));
+    return digits;
+}
+
+// What a record holds for a path too long for its field: no file's name has
+// a '|', so a reader that does not know this never matches it.
+std::string StandInFor(const std::wstring& key)
+{
+    return "|" + HashOf(key);
+}
+
+std::string RecordPathOf(const std::string& path)
+{
+    return path.size() < kPathSize ? path : StandInFor(NameKey(path));
 }
 
 // Reads length bytes at offset; false when the file has fewer.
@@ -82,7 +118,8 @@ bool WriteRecords(FILE* file, const std::vector<ThumbnailRecord>& records)
         *record = CacheRecord{};
         record->timeLow = written.time.dwLowDateTime;
         record->timeHigh = written.time.dwHighDateTime;
-        ::lstrcpynA(record->path, written.path.c_str(), (int)kPathSize);
+        const std::string path = RecordPathOf(written.path);
+        std::memcpy(record->path, path.data(), path.size());
         // An entry without a thumbnail object has no place for a stream.
         if (written.placed)
             record->offset = (unsigned)_ftelli64(file);
@@ -113,10 +150,8 @@ std::string CacheFileName(const std::string& folderPath)
     std::string name = folderPath;
     if (!name.empty() && name[0] != '\\') {
         const std::string root = name.substr(0, 3);
-        char volume[MAX_PATH], fileSystem[MAX_PATH];
-        DWORD serial = 0, maxLength = 0, flags = 0;
-        if (::GetVolumeInformationA(root.c_str(), volume, MAX_PATH, &serial, &maxLength, &flags,
-                                    fileSystem, MAX_PATH)) {
+        DWORD serial = 0;
+        if (::GetVolumeInformationW(AfxWide(root).c_str(), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0)) {
             char prefix[16];
             std::snprintf(prefix, sizeof prefix, "%8.8lx_", (unsigned long)serial);
             name = prefix + name.substr(root.size());
@@ -126,7 +161,19 @@ std::string CacheFileName(const std::string& folderPath)
         if (c == ':' || c == '\\' || c == '/')
             c = '_';
     }
-    return g_settings.CacheFolder + "\\" + name + ".tnc";
+    const std::string folder = g_settings.CacheFolder + "\\";
+    // A name that was always used stays, so that its file is found again;
+    // so does one that fits in a file name with the writer's suffix, counted
+    // in UTF-8 bytes, the stricter measure of the file systems that count.
+    if (folder.size() + name.size() + kExtension.size() < MAX_PATH
+        || name.size() + kExtension.size() + kLongestPartialSuffix <= kLongestFileName)
+        return folder + name + kExtension;
+    // Else its start, cut between characters, and the hash of the whole path.
+    const std::string hash = "_" + HashOf(NameKey(folderPath));
+    size_t keep = kLongestFileName - kLongestPartialSuffix - kExtension.size() - hash.size();
+    while (keep > 0 && ((unsigned char)name[keep] & 0xC0) == 0x80)
+        --keep;
+    return folder + name.substr(0, keep) + hash + kExtension;
 }
 
 void ClearCache()
@@ -139,7 +186,7 @@ void ClearCache()
         while (more) {
             more = find.FindNextFile();
             if (!find.IsDirectory())
-                ::DeleteFileA(find.GetFilePath().c_str());
+                AfxDeleteFile(find.GetFilePath());
         }
     }
 }
@@ -185,6 +232,13 @@ CachedThumbnails ReadThumbnailCache(const std::string& folderPath, const std::un
         // system compares names.
         std::vector<Found> found;
         std::unordered_set<std::wstring> seen;
+        // The wanted paths that may be too long for a record, by the stand-in
+        // their records hold: a path of n UTF-16 units is at most 3n bytes.
+        std::unordered_map<std::wstring, const std::wstring*> standIns;
+        for (const std::wstring& key : wanted) {
+            if (key.size() * 3 >= kPathSize)
+                standIns.emplace(AfxWide(StandInFor(key)), &key);
+        }
         std::vector<CacheRecord> piece(std::min(count, kDirectoryPiece));
         for (size_t first = 0; first < count; first += piece.size()) {
             if (stop && stop())
@@ -196,6 +250,12 @@ CachedThumbnails ReadThumbnailCache(const std::string& folderPath, const std::un
             for (size_t i = 0; i < records; ++i) {
                 const CacheRecord& record = piece[i];
                 std::wstring key = NameKey(RecordPath(record));
+                if (!key.empty() && key[0] == L'|') {
+                    const auto standIn = standIns.find(key);
+                    if (standIn == standIns.end())
+                        continue;
+                    key = *standIn->second;
+                }
                 if (!wanted.count(key) || !seen.insert(key).second)
                     continue;
                 if (record.length == 0 || record.length > kLargestStream || record.offset < kHeaderSize
@@ -256,8 +316,8 @@ void WriteThumbnailCache(const std::string& folderPath, const std::vector<Thumbn
         } catch (const std::bad_alloc&) {
         }
     }
-    if (!written || !::MoveFileExA(temporary.c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING))
-        ::DeleteFileA(temporary.c_str());
+    if (!written || !AfxMoveFileEx(temporary, name, MOVEFILE_REPLACE_EXISTING))
+        AfxDeleteFile(temporary);
 }
 
 // ---------------------------------------------------------------- CCachedCatalog

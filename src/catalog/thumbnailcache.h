@@ -7,7 +7,8 @@
 //       (records x 256), directory offset (64), zeros
 //   64  directory: one 256-byte record per catalog entry, in list order:
 //       data length, data offset, time low, time high, path (240 bytes,
-//       at most 239 characters, NUL-padded)
+//       UTF-8, at most 239 bytes, NUL-padded; a longer path as "|" and 16
+//       hex digits of the FNV-1a 64 hash of its NameKey's UTF-8)
 //   then the JPEG streams in record order
 #pragma once
 

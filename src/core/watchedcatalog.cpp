@@ -3,6 +3,8 @@
 #include <mutex>
 #include <string>
 
+#include "afxpath.h"
+
 namespace {
 constexpr DWORD kChangeFilter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME
                               | FILE_NOTIFY_CHANGE_ATTRIBUTES | FILE_NOTIFY_CHANGE_SIZE
@@ -15,7 +17,7 @@ constexpr DWORD kArmWait = 50;
 // through this state, and only until the catalog lets go of it.
 struct CWatchedCatalog::WatchState {
     WatchState()
-        : stop(::CreateEventA(nullptr, TRUE, FALSE, nullptr)), armed(::CreateEventA(nullptr, TRUE, FALSE, nullptr))
+        : stop(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), armed(::CreateEventW(nullptr, TRUE, FALSE, nullptr))
     {
     }
     ~WatchState()
@@ -67,8 +69,8 @@ void CWatchedCatalog::Watch()
     state->flag = &m_needsRefresh;
     // The watcher owns its change notification from opening to closing: it
     // opens it itself, as that can take long on a network disk.
-    auto watch = [state, path = m_folder.m_path] {
-        const HANDLE change = ::FindFirstChangeNotificationA(path.c_str(), FALSE, kChangeFilter);
+    auto watch = [state, path = AfxPathW(m_folder.m_path)] {
+        const HANDLE change = ::FindFirstChangeNotificationW(path.c_str(), FALSE, kChangeFilter);
         ::SetEvent(state->armed);
         if (change == INVALID_HANDLE_VALUE)
             return;

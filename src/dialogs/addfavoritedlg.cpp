@@ -1,7 +1,6 @@
 #include "dialogs/addfavoritedlg.h"
 
-#include <shlwapi.h>
-
+#include "afxpath.h"
 #include "dialogs/newfolderdlg.h"
 #include "filefind.h"
 #include "res/resource.h"
@@ -17,11 +16,11 @@ END_COMMAND_MAP()
 CAddFavoriteDlg::CAddFavoriteDlg(const CFolderEntry& pageItem, CWnd* parent)
     : CHelpDialog(IDD_ADD_FAVORITE, parent), m_pageItem(pageItem)
 {
-    m_name = ::PathFindFileNameA(m_pageItem.m_path.c_str());
+    m_name = AfxFindFileName(m_pageItem.m_path.c_str());
     CBitmap images;
     if (images.LoadBitmap(IDB_FOLDER_IMAGES) && m_folderImages.Create(16, 16, ILC_COLOR24 | ILC_MASK, 2, 0))
         m_folderImages.Add(images, RGB(255, 255, 255));
-    if (!::PathIsDirectoryA(lastFavoriteFolder.c_str()))
+    if (!AfxIsDirectory(lastFavoriteFolder))
         lastFavoriteFolder = g_settings.FavoritesFolder;
 }
 
@@ -54,11 +53,11 @@ void CAddFavoriteDlg::FillFolderTree(const std::string& select)
 
 void CAddFavoriteDlg::InsertFolder(const std::string& path, HTREEITEM parent, const std::string& select)
 {
-    HTREEITEM item = m_folderTree.InsertItem(::PathFindFileNameA(path.c_str()), 0, 1, parent, TVI_LAST);
+    HTREEITEM item = m_folderTree.InsertItem(AfxFindFileName(path.c_str()), 0, 1, parent, TVI_LAST);
     m_folderPaths.push_back(path);
     m_folderTree.SetItemData(item, (DWORD_PTR)&m_folderPaths.back());
     m_folderTree.SetItemState(item, TVIS_EXPANDED, TVIS_EXPANDED);
-    if (::lstrcmpiA(select.c_str(), path.c_str()) == 0)
+    if (AfxCompareNoCase(select, path) == 0)
         m_folderTree.SelectItem(item);
 
     CFileFind find;
@@ -83,6 +82,6 @@ void CAddFavoriteDlg::OnNewFolder()
     if (dialog.DoModal() != IDOK)
         return;
     const std::string created = parent + "\\" + dialog.m_name;
-    ::CreateDirectoryA(created.c_str(), nullptr);
+    AfxCreateDirectory(created);
     FillFolderTree(created);
 }

@@ -1,10 +1,9 @@
 #include "folderpage/folderpage.h"
 
-#include <shlwapi.h>
-
 #include <algorithm>
 #include <mutex>
 
+#include "afxpath.h"
 #include "core/pagehost.h"
 #include "folderpage/folderpeek.h"
 #include "imaging/drawing.h"
@@ -55,7 +54,7 @@ void CFolderPage::EnsureThumbnails()
 
 std::string CFolderPage::GetTitle()
 {
-    return ::PathFindFileNameA(m_catalog.m_folder.m_path.c_str());
+    return AfxFindFileName(m_catalog.m_folder.m_path.c_str());
 }
 
 void CFolderPage::Activate(bool active)

@@ -1,10 +1,9 @@
 // How a folder page follows the pointer, what a click opens, its context
 // menus and commands, and the folder peek. Every command acts on the entry
 // under the pointer; a click opens it, like a link.
-#include <cstdio>
-#include <cstring>
 #include <mutex>
 
+#include "afxpath.h"
 #include "core/navigator.h"
 #include "core/pagehost.h"
 #include "dialogs/addfavoritedlg.h"
@@ -38,17 +37,11 @@ END_COMMAND_MAP()
 
 namespace {
 
-// Whether needle occurs in text, comparing at character starts only, so
-// that no match begins inside a multibyte character.
+// Whether needle occurs in text. In UTF-8 no character starts inside
+// another, so a match of whole characters begins at a character's start.
 bool ContainsText(const std::string& text, const std::string& needle)
 {
-    if (needle.empty())
-        return true;
-    for (const char* p = text.c_str(); *p; p = ::CharNextA(p)) {
-        if (std::strncmp(p, needle.c_str(), needle.size()) == 0)
-            return true;
-    }
-    return false;
+    return text.find(needle) != std::string::npos;
 }
 
 // Entries leave the page as copies taken under the entry lock: the worker
@@ -213,7 +206,7 @@ void CFolderPage::OnRemove()
     int part;
     const EntryIt entry = Hovered(&part);
     if (entry != m_catalog.m_entries.end())
-        std::remove(entry->m_linkPath.c_str());  // the watcher brings the change
+        AfxDeleteFile(entry->m_linkPath);  // the watcher brings the change
 }
 
 void CFolderPage::OnUpdateOnEntry(CCmdUI* ui)

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "afxpath.h"
 #include "catalog/thumbnailcache.h"
 #include "core/navigator.h"
 #include "core/pagehost.h"
@@ -188,7 +189,7 @@ std::string FolderPicture(ThumbnailWork& work, ThumbnailJob& job, bool* served)
     if (!work.Stopped())
         job.thumbnail->m_holdsPictures = holds ? 1 : 0;
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (picture.empty() || !::GetFileAttributesExA(picture.c_str(), GetFileExInfoStandard, &data))
+    if (picture.empty() || !AfxGetFileAttributesEx(picture, &data))
         return picture;
     job.time = data.ftLastWriteTime;
     std::lock_guard guard(work.lock);

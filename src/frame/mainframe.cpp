@@ -381,7 +381,7 @@ void CMainFrame::OnEmailSupport()
                   (int)os.dwMajorVersion, (int)os.dwMinorVersion, (int)os.dwBuildNumber,
                   os.szCSDVersion);
     link.resize((size_t)length);
-    ::ShellExecuteA(m_hWnd, nullptr, link.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    ::ShellExecuteW(m_hWnd, nullptr, AfxWide(link).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void CMainFrame::WinHelp(DWORD_PTR, UINT)

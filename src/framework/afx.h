@@ -2,6 +2,7 @@
 #pragma once
 
 #include "afxbase.h"
+#include "afxpath.h"
 #include "cmdtarget.h"
 #include "dc.h"
 #include "doc.h"

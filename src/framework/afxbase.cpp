@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cwchar>
 #include <map>
 #include <mutex>
 #include <tuple>
@@ -21,7 +22,7 @@ CWnd* AfxGetMainWnd()
 HINSTANCE AfxGetInstanceHandle()
 {
     CWinApp* app = AfxGetApp();
-    return app && app->m_hInstance ? app->m_hInstance : ::GetModuleHandleA(nullptr);
+    return app && app->m_hInstance ? app->m_hInstance : ::GetModuleHandleW(nullptr);
 }
 
 HINSTANCE AfxGetResourceHandle()
@@ -50,6 +51,11 @@ std::string AfxUtf8(std::wstring_view wide)
     return utf8;
 }
 
+int AfxCompareNoCase(std::string_view a, std::string_view b)
+{
+    return ::lstrcmpiW(AfxWide(a).c_str(), AfxWide(b).c_str());
+}
+
 std::string AfxGetWindowText(HWND hWnd)
 {
     std::wstring text((size_t)::GetWindowTextLengthW(hWnd) + 1, L'\0');
@@ -60,6 +66,36 @@ std::string AfxGetWindowText(HWND hWnd)
 BOOL AfxSetWindowText(HWND hWnd, const std::string& text)
 {
     return ::SetWindowTextW(hWnd, AfxWide(text).c_str());
+}
+
+LONG AfxRegQueryString(HKEY key, const std::string& name, std::string& value)
+{
+    const std::wstring wideName = AfxWide(name);
+    DWORD type = 0, size = 0;
+    LONG status = ::RegQueryValueExW(key, wideName.c_str(), nullptr, &type, nullptr, &size);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (type != REG_SZ && type != REG_EXPAND_SZ)
+        return ERROR_INVALID_DATA;
+    // The stored text may or may not end in its null, and may grow meanwhile.
+    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+    size = (DWORD)(text.size() * sizeof(wchar_t));
+    status = ::RegQueryValueExW(key, wideName.c_str(), nullptr, &type, (BYTE*)text.data(), &size);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (type != REG_SZ && type != REG_EXPAND_SZ)
+        return ERROR_INVALID_DATA;
+    text.resize(std::min<size_t>(text.size(), size / sizeof(wchar_t)));
+    text.resize(std::wcslen(text.c_str()));
+    value = AfxUtf8(text);
+    return ERROR_SUCCESS;
+}
+
+LONG AfxRegSetString(HKEY key, const std::string& name, const std::string& value)
+{
+    const std::wstring text = AfxWide(value);
+    return ::RegSetValueExW(key, AfxWide(name).c_str(), 0, REG_SZ, (const BYTE*)text.c_str(),
+                            (DWORD)((text.size() + 1) * sizeof(wchar_t)));
 }
 
 std::string AfxLoadString(UINT id)

@@ -99,8 +99,16 @@ HINSTANCE AfxGetResourceHandle();
 // Unicode window and GDI draws UTF-16, so no code page ever re-encodes a name.
 std::wstring AfxWide(std::string_view utf8);
 std::string AfxUtf8(std::wstring_view wide);
+// lstrcmpi of two UTF-8 texts: negative, zero or positive, as the user's
+// language orders them ignoring case.
+int AfxCompareNoCase(std::string_view a, std::string_view b);
 std::string AfxGetWindowText(HWND hWnd);
 BOOL AfxSetWindowText(HWND hWnd, const std::string& text);
+
+// A registry value of text (REG_SZ or REG_EXPAND_SZ, unexpanded) of any
+// length; anything else leaves value alone and reports ERROR_INVALID_DATA.
+LONG AfxRegQueryString(HKEY key, const std::string& name, std::string& value);
+LONG AfxRegSetString(HKEY key, const std::string& name, const std::string& value);
 
 // The text of a string resource, empty when there is none.
 std::string AfxLoadString(UINT id);

@@ -5,34 +5,39 @@
 #include <cstdlib>
 #include <vector>
 
+#include "afxpath.h"
 #include "comptr.h"
 #include "dc.h"
 #include "wnd.h"
 
 const char kTextPopupClass[] = "Orlivane.TextPopup";
 
-// ---------------------------------------------------------------- HtmlHelpA
+// ---------------------------------------------------------------- HtmlHelpW
 
 namespace {
 
-using HtmlHelpProc = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+using HtmlHelpProc = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
 
 // Loaded on the first request and kept for the process.
 class CHtmlHelpLibrary {
 public:
     CHtmlHelpLibrary()
     {
-        char path[MAX_PATH] = "";
-        LONG size = sizeof path;
-        if (::RegQueryValueA(HKEY_CLASSES_ROOT,
-                             "CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32",
-                             path, &size) == ERROR_SUCCESS && path[0])
-            m_module = ::LoadLibraryA(path);
+        HKEY key = nullptr;
+        std::string path;
+        if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32",
+                            0, KEY_READ, &key) == ERROR_SUCCESS) {
+            AfxRegQueryString(key, "", path);
+            ::RegCloseKey(key);
+        }
+        if (!path.empty())
+            m_module = ::LoadLibraryW(AfxPathW(path).c_str());
         if (!m_module)
-            m_module = ::LoadLibraryA("hhctrl.ocx");
+            m_module = ::LoadLibraryW(L"hhctrl.ocx");
+        // HtmlHelpW is exported by number only.
         if (m_module)
             m_proc = reinterpret_cast<HtmlHelpProc>(
-                reinterpret_cast<void*>(::GetProcAddress(m_module, MAKEINTRESOURCEA(14))));
+                reinterpret_cast<void*>(::GetProcAddress(m_module, MAKEINTRESOURCEA(15))));
     }
     ~CHtmlHelpLibrary()
     {
@@ -58,7 +63,21 @@ HWND AfxHtmlHelp(HWND owner, const char* file, UINT command, DWORD_PTR data)
 {
     static CHtmlHelpLibrary library;
     HtmlHelpProc proc = library.Proc();
-    return proc ? proc(owner, file, command, data) : nullptr;
+    if (!proc)
+        return nullptr;
+    const std::wstring wideFile = file ? AfxWide(file) : std::wstring();
+    const wchar_t* fileArgument = file ? wideFile.c_str() : nullptr;
+    if (command != HH_DISPLAY_TEXT_POPUP || !data)
+        return proc(owner, fileArgument, command, data);
+    // The popup's texts go as UTF-16 too; the structure is otherwise the same.
+    HH_POPUP popup = *reinterpret_cast<const HH_POPUP*>(data);
+    const std::wstring text = popup.pszText ? AfxWide(popup.pszText) : std::wstring();
+    const std::wstring font = popup.pszFont ? AfxWide(popup.pszFont) : std::wstring();
+    if (popup.pszText)
+        popup.pszText = reinterpret_cast<LPCSTR>(text.c_str());
+    if (popup.pszFont)
+        popup.pszFont = reinterpret_cast<LPCSTR>(font.c_str());
+    return proc(owner, fileArgument, command, (DWORD_PTR)&popup);
 }
 
 // ---------------------------------------------------------------- text popups
@@ -79,15 +98,6 @@ namespace {
 const CLSID kClsidITStorage = {0x5d02926a, 0x212e, 0x11d0, {0x9d, 0xf9, 0x00, 0xa0, 0xc9, 0x22, 0xe6, 0xec}};
 const IID kIidITStorage = {0x88cc31de, 0x27ab, 0x11d0, {0x9d, 0xf9, 0x00, 0xa0, 0xc9, 0x22, 0xe6, 0xec}};
 
-std::wstring Wide(const std::string& text)
-{
-    const int size = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide((size_t)(size > 0 ? size : 1), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), size);
-    wide.resize(wide.size() - 1);
-    return wide;
-}
-
 // The bytes of one file inside a compiled help file.
 std::string ReadCompiledFile(const std::string& chm, const std::string& name)
 {
@@ -96,11 +106,11 @@ std::string ReadCompiledFile(const std::string& chm, const std::string& name)
                                   reinterpret_cast<void**>(&storages))))
         return {};
     CComPtr<IStorage> storage;
-    if (FAILED(storages->StgOpenStorage(Wide(chm).c_str(), nullptr, STGM_READ | STGM_SHARE_DENY_WRITE,
+    if (FAILED(storages->StgOpenStorage(AfxPathW(chm).c_str(), nullptr, STGM_READ | STGM_SHARE_DENY_WRITE,
                                         nullptr, 0, &storage)))
         return {};
     CComPtr<IStream> stream;
-    if (FAILED(storage->OpenStream(Wide(name).c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0,
+    if (FAILED(storage->OpenStream(AfxWide(name).c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0,
                                    &stream)))
         return {};
     std::string bytes;
@@ -153,7 +163,7 @@ public:
             wc.style = CS_SAVEBITS | CS_DROPSHADOW;
             wc.lpfnWndProc = &CWnd::AfxWndProc;
             wc.hInstance = AfxGetInstanceHandle();
-            wc.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+            wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
             wc.hbrBackground = (HBRUSH)(COLOR_INFOBK + 1);
             const std::wstring className = AfxWide(kTextPopupClass);
             wc.lpszClassName = className.c_str();

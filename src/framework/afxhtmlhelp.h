@@ -8,9 +8,10 @@
 
 #include <htmlhelp.h>
 
-// HtmlHelpA of the library registered for the HTML Help control (else
+// HtmlHelpW of the library registered for the HTML Help control (else
 // "hhctrl.ocx"). Null when it shows nothing, and at once for the rest of the
 // process when the library or the function could not be found.
+// file and an HH_POPUP's texts are UTF-8, given on as UTF-16.
 HWND AfxHtmlHelp(HWND owner, const char* file, UINT command, DWORD_PTR data);
 
 // The text of topic id in a text-popup file inside a compiled help file,

@@ -1,10 +1,12 @@
 #include "filefind.h"
 
+#include "afxpath.h"
+
 BOOL CFileFind::FindFile(const char* pattern)
 {
     Close();
     const std::string text = pattern ? pattern : "*.*";
-    m_find = ::FindFirstFileA(text.c_str(), &m_next);
+    m_find = ::FindFirstFileW(AfxPathW(text).c_str(), &m_next);
     if (m_find == INVALID_HANDLE_VALUE)
         return FALSE;
     m_hasNext = true;
@@ -18,7 +20,8 @@ BOOL CFileFind::FindNextFile()
     if (!m_hasNext)
         return FALSE;
     m_current = m_next;
-    m_hasNext = ::FindNextFileA(m_find, &m_next) != FALSE;
+    m_name = AfxUtf8(m_current.cFileName);
+    m_hasNext = ::FindNextFileW(m_find, &m_next) != FALSE;
     return m_hasNext;
 }
 
@@ -33,6 +36,6 @@ void CFileFind::Close()
 
 BOOL CFileFind::IsDots() const
 {
-    const char* name = m_current.cFileName;
-    return IsDirectory() && name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+    const wchar_t* name = m_current.cFileName;
+    return IsDirectory() && name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
 }

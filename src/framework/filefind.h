@@ -16,8 +16,8 @@ public:
     BOOL FindNextFile();
     void Close();
 
-    std::string GetFileName() const { return m_current.cFileName; }
-    std::string GetFilePath() const { return m_root + m_current.cFileName; }
+    const std::string& GetFileName() const { return m_name; }
+    std::string GetFilePath() const { return m_root + m_name; }
     BOOL GetLastWriteTime(FILETIME* time) const
     {
         *time = m_current.ftLastWriteTime;
@@ -30,7 +30,8 @@ public:
 private:
     HANDLE m_find = INVALID_HANDLE_VALUE;
     std::string m_root;          // the pattern's folder, with its separator
-    WIN32_FIND_DATAA m_current{};
-    WIN32_FIND_DATAA m_next{};
+    WIN32_FIND_DATAW m_current{};
+    WIN32_FIND_DATAW m_next{};
+    std::string m_name;          // the current match's, in UTF-8
     bool m_hasNext = false;
 };

@@ -17,14 +17,14 @@ BOOL CGdiObject::DeleteObject()
     return AfxReleaseHandle(m_hObject, ::DeleteObject);
 }
 
-BOOL CFont::CreateFontIndirect(const LOGFONTA* logFont)
+BOOL CFont::CreateFontIndirect(const LOGFONTW* logFont)
 {
-    return Attach(::CreateFontIndirectA(logFont));
+    return Attach(::CreateFontIndirectW(logFont));
 }
 
 BOOL CBitmap::LoadBitmap(UINT id)
 {
-    return Attach(::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id)));
+    return Attach(::LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id)));
 }
 
 BOOL CImageList::Create(int cx, int cy, UINT flags, int initial, int grow)

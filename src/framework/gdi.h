@@ -21,14 +21,14 @@ public:
     BOOL Attach(HGDIOBJ object);
     HGDIOBJ Detach();
     BOOL DeleteObject();
-    int GetObject(int size, void* buffer) const { return ::GetObjectA(m_hObject, size, buffer); }
+    int GetObject(int size, void* buffer) const { return ::GetObjectW(m_hObject, size, buffer); }
 };
 
 class CFont : public CGdiObject {
 public:
-    BOOL CreateFontIndirect(const LOGFONTA* logFont);
+    BOOL CreateFontIndirect(const LOGFONTW* logFont);
     operator HFONT() const { return static_cast<HFONT>(GetSafeHandle()); }
-    int GetLogFont(LOGFONTA* logFont) const { return GetObject(sizeof(LOGFONTA), logFont); }
+    int GetLogFont(LOGFONTW* logFont) const { return GetObject(sizeof(LOGFONTW), logFont); }
 };
 
 class CBitmap : public CGdiObject {

@@ -3,6 +3,7 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include "afxpath.h"
 #include "doc.h"
 #include "frame.h"
 
@@ -22,10 +23,8 @@ END_COMMAND_MAP()
 CWinApp::CWinApp()
 {
     g_app = this;
-    m_hInstance = ::GetModuleHandleA(nullptr);
-    char path[MAX_PATH] = "";
-    ::GetModuleFileNameA(m_hInstance, path, MAX_PATH);
-    std::string module = path;
+    m_hInstance = ::GetModuleHandleW(nullptr);
+    const std::string module = AfxGetModuleFileName(m_hInstance);
     const size_t dot = module.find_last_of('.');
     const size_t slash = module.find_last_of("\\/");
     const std::string stem = module.substr(0, dot == std::string::npos || (slash != std::string::npos && dot < slash) ? module.size() : dot);
@@ -137,16 +136,13 @@ void CWinApp::LoadStdProfileSettings(UINT maxRecentFiles)
     const std::string path = "Software\\" + m_pszRegistryKey + "\\" + m_pszProfileName
                            + "\\Recent File List";
     HKEY key;
-    if (::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, AfxWide(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                           KEY_READ | KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return;
     for (UINT i = 1; i <= maxRecentFiles; ++i) {
-        char value[MAX_PATH] = "";
-        DWORD size = sizeof value;
-        const std::string name = "File" + std::to_string(i);
-        if (::RegQueryValueExA(key, name.c_str(), nullptr, nullptr, (BYTE*)value, &size) == ERROR_SUCCESS
-            && value[0])
-            m_recentFiles.emplace_back(value);
+        std::string value;
+        if (AfxRegQueryString(key, "File" + std::to_string(i), value) == ERROR_SUCCESS && !value.empty())
+            m_recentFiles.push_back(std::move(value));
     }
     ::RegCloseKey(key);
 }

@@ -135,11 +135,14 @@ ProfileHandle CreateSrgbProfile()
 std::vector<BYTE> ReadDisplayProfile()
 {
     std::vector<BYTE> bytes;
-    WCHAR path[MAX_PATH] = L"";
-    DWORD length = MAX_PATH;
     if (HDC screen = ::GetDC(nullptr)) {
-        if (::GetICMProfileW(screen, &length, path))
-            bytes = ReadProfileFile(path);
+        // Asked for its length first: a profile's path has no limit.
+        DWORD length = 0;
+        ::GetICMProfileW(screen, &length, nullptr);
+        std::wstring path(length + 1, L'\0');
+        length = (DWORD)path.size();
+        if (::GetICMProfileW(screen, &length, path.data()))
+            bytes = ReadProfileFile(path.c_str());
         ::ReleaseDC(nullptr, screen);
     }
     if (ReadLayout(bytes).space != kRgbSpace || IsSrgbProfile(bytes))

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include "afxpath.h"
+
 DWORD LastError()
 {
     const DWORD error = ::GetLastError();
@@ -13,8 +15,8 @@ DWORD LastError()
 // or rewrite meanwhile, as they could if it were not open at all.
 FilePtr OpenSharedForReading(const std::string& path)
 {
-    HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE handle = AfxCreateFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
     if (handle == INVALID_HANDLE_VALUE)
         return nullptr;
     const int descriptor = ::_open_osfhandle((intptr_t)handle, _O_RDONLY | _O_BINARY);

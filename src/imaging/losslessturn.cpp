@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "afxpath.h"
 #include "imaging/jpegio.h"
 #include "imaging/metadata.h"
 extern "C" {
@@ -158,12 +159,12 @@ public:
     ~TemporaryFile()
     {
         if (!m_path.empty())
-            ::DeleteFileA(m_path.c_str());
+            AfxDeleteFile(m_path);
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-    const char* Path() const { return m_path.c_str(); }
+    const std::string& Path() const { return m_path; }
     void Keep() { m_path.clear(); }
 
 private:
@@ -180,9 +181,9 @@ void FlushToDisk(FILE* file)
         throw LastError();
 }
 
-void FlushToDisk(const char* path)
+void FlushToDisk(const std::string& path)
 {
-    const HANDLE file = ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE file = AfxCreateFile(path, GENERIC_WRITE, 0, OPEN_EXISTING);
     if (file == INVALID_HANDLE_VALUE)
         throw LastError();
     const BOOL flushed = ::FlushFileBuffers(file);
@@ -195,23 +196,22 @@ void FlushToDisk(const char* path)
 // A new empty file with a unique name in folder.
 std::string CreateTemporaryFile(const std::string& folder)
 {
-    char name[MAX_PATH] = "";
-    if (!::GetTempFileNameA(folder.c_str(), "JPG", 0, name))
+    std::string name = AfxCreateTempFile(folder, "JPG");
+    if (name.empty())
         throw LastError();
     return name;
 }
 
-bool MoveOver(const char* replacement, const std::string& path)
+bool MoveOver(const std::string& replacement, const std::string& path)
 {
-    return ::MoveFileExA(replacement, path.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    return AfxMoveFileEx(replacement, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 // Puts the complete turned copy in place of the picture in one rename.
 void ReplacePicture(TemporaryFile& turned, const std::string& path)
 {
     // Windows refuses to replace a read-only file; Wine's MoveFileEx does not.
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const DWORD attributes = AfxGetFileAttributes(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         throw (DWORD)ERROR_ACCESS_DENIED;
     if (MoveOver(turned.Path(), path)) {
@@ -227,7 +227,7 @@ void ReplacePicture(TemporaryFile& turned, const std::string& path)
     const size_t slash = path.find_last_of("\\/");
     const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
     TemporaryFile staged(CreateTemporaryFile(folder));
-    if (!::CopyFileA(turned.Path(), staged.Path(), FALSE))
+    if (!AfxCopyFile(turned.Path(), staged.Path(), FALSE))
         throw LastError();
     FlushToDisk(staged.Path());
     if (!MoveOver(staged.Path(), path))
@@ -305,9 +305,9 @@ std::vector<Warning> Transform(FILE* inFile, FILE* outFile, int turn)
 
 // Decodes the turned copy as a reader would. It must read with no warning
 // the picture did not give: anything else would be damage the turn made.
-void CheckTurnedCopy(const char* path, const std::vector<Warning>& pictureWarnings)
+void CheckTurnedCopy(const std::string& path, const std::vector<Warning>& pictureWarnings)
 {
-    FilePtr copy(std::fopen(path, "rb"));
+    FilePtr copy(AfxOpenFile(path, "rb"));
     if (!copy)
         throw LastError();
     JpegDecompressor reader;
@@ -341,16 +341,16 @@ void TransformJpeg(FILE* inFile, FILE* outFile, int turn)
 
 void RotatePictureFile(const std::string& path, int turn)
 {
-    char folder[MAX_PATH] = "";
-    if (!::GetTempPathA(MAX_PATH, folder))
+    const std::string folder = AfxGetTempPath();
+    if (folder.empty())
         throw LastError();
     TemporaryFile turned(CreateTemporaryFile(folder));
     std::vector<Warning> pictureWarnings;
     {
-        FilePtr picture(std::fopen(path.c_str(), "rb"));
+        FilePtr picture(AfxOpenFile(path, "rb"));
         if (!picture)
             throw LastError();
-        FilePtr output(std::fopen(turned.Path(), "wb"));
+        FilePtr output(AfxOpenFile(turned.Path(), "wb"));
         if (!output)
             throw LastError();
         pictureWarnings = Transform(picture.get(), output.get(), turn);

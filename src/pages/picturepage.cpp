@@ -1,7 +1,6 @@
 #include "pages/picturepage.h"
 
-#include <shlwapi.h>
-
+#include "afxpath.h"
 #include "catalog/picturekinds.h"
 #include "core/pagehost.h"
 #include "dialogs/addfavoritedlg.h"
@@ -48,7 +47,7 @@ CMenu* CPicturePage::GetContextMenu(const POINT&)
 
 std::string CPicturePage::GetTitle()
 {
-    return ::PathFindFileNameA(m_entry.m_path.c_str());
+    return AfxFindFileName(m_entry.m_path.c_str());
 }
 
 void CPicturePage::Turn(int turn)

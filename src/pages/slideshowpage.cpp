@@ -1,7 +1,5 @@
 #include "pages/slideshowpage.h"
 
-#include <shlwapi.h>
-
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -10,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "afxpath.h"
 #include "core/pagehost.h"
 #include "imaging/drawing.h"
 #include "res/resource.h"
@@ -245,7 +244,7 @@ void CSlideshowPage::OnTick()
 
 std::string CSlideshowPage::GetTitle()
 {
-    return ::PathFindFileNameA(m_catalog.m_folder.m_path.c_str());
+    return AfxFindFileName(m_catalog.m_folder.m_path.c_str());
 }
 
 void CSlideshowPage::ShowCurrent()

@@ -53,8 +53,8 @@ bool CDrawingResources::Create()
     if (badges.GetSafeHandle())
         m_badges.Add(badges, kBadgeMask);
 
-    LOGFONTA font{};
-    ::GetObjectA(::GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
+    LOGFONTW font{};
+    ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
     m_cellFont.CreateFontIndirect(&font);
     font.lfHeight *= 2;
     font.lfOutPrecision = OUT_TT_ONLY_PRECIS;

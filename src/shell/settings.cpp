@@ -1,32 +1,35 @@
 #include "settings.h"
 
-#include <direct.h>
 #include <algorithm>
 #include <shlobj.h>
+#include <knownfolders.h>
+
+#include "afxpath.h"
 
 #include "shell/shortcutlink.h"
 
 namespace {
 
-const char kKey[] = "Software\\Vemoly";
-constexpr DWORD kStringBuffer = 256;
+const wchar_t kKey[] = L"Software\\Vemoly";
 
 // Opens or creates the key for writing.
 HKEY CreateKey()
 {
     HKEY key = nullptr;
-    if (::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, const_cast<char*>(""), REG_OPTION_NON_VOLATILE,
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                           KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return nullptr;
     return key;
 }
 
-std::string SpecialFolder(int csidl)
+// A known folder of any length; empty when there is none.
+std::string SpecialFolder(REFKNOWNFOLDERID id, DWORD flags = 0)
 {
-    char path[MAX_PATH] = "";
-    if (FAILED(::SHGetFolderPathA(nullptr, csidl, nullptr, 0, path)))
-        return {};
-    return path;
+    wchar_t* path = nullptr;
+    const HRESULT found = ::SHGetKnownFolderPath(id, flags, nullptr, &path);
+    std::string folder = SUCCEEDED(found) && path ? AfxUtf8(path) : std::string();
+    ::CoTaskMemFree(path);
+    return folder;
 }
 
 } // namespace
@@ -34,12 +37,12 @@ std::string SpecialFolder(int csidl)
 int ReadDword(const char* name, int defaultValue)
 {
     HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return defaultValue;
     DWORD value = (DWORD)defaultValue;
     DWORD type = 0;
     DWORD size = sizeof value;
-    const LONG status = ::RegQueryValueExA(key, name, nullptr, &type, (BYTE*)&value, &size);
+    const LONG status = ::RegQueryValueExW(key, AfxWide(name).c_str(), nullptr, &type, (BYTE*)&value, &size);
     ::RegCloseKey(key);
     if (status != ERROR_SUCCESS || type != REG_DWORD || size != sizeof value)
         return defaultValue;
@@ -52,28 +55,20 @@ LONG WriteDword(const char* name, int value)
     if (!key)
         return ERROR_ACCESS_DENIED;
     const DWORD data = (DWORD)value;
-    const LONG status = ::RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE*)&data, sizeof data);
+    const LONG status = ::RegSetValueExW(key, AfxWide(name).c_str(), 0, REG_DWORD, (const BYTE*)&data, sizeof data);
     ::RegCloseKey(key);
     return status;
 }
 
 std::string ReadString(const char* name, const char* defaultValue)
 {
-    char buffer[kStringBuffer];
-    ::lstrcpynA(buffer, defaultValue, sizeof buffer);
     HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return buffer;
-    DWORD type = 0;
-    DWORD size = sizeof buffer;
-    const LONG status = ::RegQueryValueExA(key, name, nullptr, &type, (BYTE*)buffer, &size);
-    ::RegCloseKey(key);
-    // A text that does not fit (or is not text) would leave the buffer half
-    // written: the default stands instead.
-    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return defaultValue;
-    buffer[std::min<DWORD>(size, sizeof buffer - 1)] = '\0';
-    return buffer;
+    std::string value;
+    const LONG status = AfxRegQueryString(key, name, value);
+    ::RegCloseKey(key);
+    return status == ERROR_SUCCESS ? value : defaultValue;
 }
 
 LONG WriteString(const char* name, const char* text)
@@ -81,25 +76,25 @@ LONG WriteString(const char* name, const char* text)
     HKEY key = CreateKey();
     if (!key)
         return ERROR_ACCESS_DENIED;
-    const LONG status = ::RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)text, ::lstrlenA(text) + 1);
+    const LONG status = AfxRegSetString(key, name, text);
     ::RegCloseKey(key);
     return status;
 }
 
 void CSettings::Load()
 {
-    const std::string appData = SpecialFolder(CSIDL_APPDATA);
+    const std::string appData = SpecialFolder(FOLDERID_RoamingAppData);
     if (!appData.empty()) {
         AppDataFolder = appData + "\\Vemoly";
-        _mkdir(AppDataFolder.c_str());
+        AfxCreateDirectory(AppDataFolder);
         HistoryFolder = AppDataFolder + "\\History";
-        _mkdir(HistoryFolder.c_str());
+        AfxCreateDirectory(HistoryFolder);
         FavoritesFolder = AppDataFolder + "\\Favorites";
         // Only a Favorites folder that did not exist gets the defaults.
-        if (_mkdir(FavoritesFolder.c_str()) == 0)
+        if (AfxCreateDirectory(FavoritesFolder))
             CreateDefaultFavorites();
         CacheFolder = AppDataFolder + "\\Cache";
-        _mkdir(CacheFolder.c_str());
+        AfxCreateDirectory(CacheFolder);
     }
 
     UserInit = ReadDword("UserInit", UserInit) != 0;
@@ -132,15 +127,16 @@ void CSettings::Save() const
 std::vector<std::string> DefaultFavoriteTargets()
 {
     std::vector<std::string> targets;
-    for (int csidl : {CSIDL_PERSONAL | CSIDL_FLAG_CREATE, CSIDL_MYPICTURES | CSIDL_FLAG_CREATE}) {
-        if (std::string folder = SpecialFolder(csidl); !folder.empty())
+    for (const KNOWNFOLDERID* id : {&FOLDERID_Documents, &FOLDERID_Pictures}) {
+        if (std::string folder = SpecialFolder(*id, KF_FLAG_CREATE); !folder.empty())
             targets.push_back(std::move(folder));
     }
-    char drives[MAX_PATH] = "";
-    const DWORD length = ::GetLogicalDriveStringsA(sizeof drives, drives);
-    if (length > 0 && length < sizeof drives) {
-        for (const char* root = drives; *root; root += ::lstrlenA(root) + 1)
-            targets.emplace_back(root);
+    // Four units a drive ("C:\\" and its null), and the closing null.
+    wchar_t drives[26 * 4 + 1] = L"";
+    const DWORD length = ::GetLogicalDriveStringsW(ARRAYSIZE(drives), drives);
+    if (length > 0 && length < ARRAYSIZE(drives)) {
+        for (const wchar_t* root = drives; *root; root += ::lstrlenW(root) + 1)
+            targets.push_back(AfxUtf8(root));
     }
     return targets;
 }

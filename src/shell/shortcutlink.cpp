@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include "afx.h"
+#include "afxpath.h"
 #include "comptr.h"
 #include "res/resource.h"
 #include "shell/settings.h"
@@ -12,15 +13,12 @@ namespace {
 
 // SLR_NO_UI | SLR_UPDATE | SLR_NOSEARCH, with a 10 ms time-out in the high word.
 constexpr DWORD kResolveFlags = 0x000A0015;
+// The longest path Windows has, with its null.
+constexpr size_t kLongestPath = 32768;
 
-bool ToWide(const std::string& path, wchar_t (&wide)[MAX_PATH])
+bool CreateShellLink(CComPtr<IShellLinkW>& link, CComPtr<IPersistFile>& file)
 {
-    return ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) > 0;
-}
-
-bool CreateShellLink(CComPtr<IShellLinkA>& link, CComPtr<IPersistFile>& file)
-{
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                   reinterpret_cast<void**>(&link))))
         return false;
     return SUCCEEDED(link.QueryInterface(file));
@@ -30,39 +28,38 @@ bool CreateShellLink(CComPtr<IShellLinkA>& link, CComPtr<IPersistFile>& file)
 
 bool CShortcutLink::ResolveLink()
 {
-    CComPtr<IShellLinkA> link;
+    CComPtr<IShellLinkW> link;
     CComPtr<IPersistFile> file;
-    wchar_t widePath[MAX_PATH];
-    if (!CreateShellLink(link, file) || !ToWide(m_linkPath, widePath))
+    if (!CreateShellLink(link, file))
         return m_valid;
-    if (FAILED(file->Load(widePath, STGM_READ)))
+    if (FAILED(file->Load(AfxPathW(m_linkPath).c_str(), STGM_READ)))
         return m_valid;
     CWnd* main = AfxGetMainWnd();
     if (FAILED(link->Resolve(main ? main->m_hWnd : nullptr, kResolveFlags)))
         return m_valid;
 
-    char buffer[MAX_PATH] = "";
-    WIN32_FIND_DATAA data{};
-    if (SUCCEEDED(link->GetPath(buffer, MAX_PATH, &data, 0))) {
-        m_targetPath = buffer;
+    // A link holds a target of any length; the interface takes no size query.
+    std::wstring buffer(kLongestPath, L'\0');
+    WIN32_FIND_DATAW data{};
+    if (SUCCEEDED(link->GetPath(buffer.data(), (int)buffer.size(), &data, 0))) {
+        m_targetPath = AfxUtf8(buffer.c_str());
         m_valid = true;
     }
-    buffer[0] = '\0';
-    if (SUCCEEDED(link->GetDescription(buffer, MAX_PATH)))
-        m_description = buffer;
+    buffer[0] = L'\0';
+    if (SUCCEEDED(link->GetDescription(buffer.data(), (int)buffer.size())))
+        m_description = AfxUtf8(buffer.c_str());
     return m_valid;
 }
 
 void CShortcutLink::SaveLink(const std::string& path)
 {
-    CComPtr<IShellLinkA> link;
+    CComPtr<IShellLinkW> link;
     CComPtr<IPersistFile> file;
-    wchar_t widePath[MAX_PATH];
-    if (!CreateShellLink(link, file) || !ToWide(path, widePath))
+    if (!CreateShellLink(link, file))
         return;
-    link->SetPath(m_targetPath.c_str());
-    link->SetDescription(m_description.c_str());
-    if (SUCCEEDED(file->Save(widePath, TRUE)))
+    link->SetPath(AfxWide(m_targetPath).c_str());
+    link->SetDescription(AfxWide(m_description).c_str());
+    if (SUCCEEDED(file->Save(AfxPathW(path).c_str(), TRUE)))
         m_valid = true;
 }
 
@@ -70,7 +67,7 @@ std::string DefaultShortcutName(const std::string& target)
 {
     if (target.size() == 3 && target[1] == ':' && target[2] == '\\')
         return AfxLoadString(IDS_DRIVE_PREFIX) + target[0];
-    return ::PathFindFileNameA(target.c_str());
+    return AfxFindFileName(target.c_str());
 }
 
 void AddShortcut(const std::string* name, CShortcutLink& link, const std::string& folder)

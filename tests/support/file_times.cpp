@@ -1,5 +1,7 @@
 #include "file_times.h"
 
+#include "afxpath.h"
+
 FILETIME TimeAt(int minutes)
 {
     // 2020-01-01 00:00 UTC in 100-nanosecond ticks since 1601.
@@ -10,9 +12,8 @@ FILETIME TimeAt(int minutes)
 
 bool SetWriteTime(const std::string& path, const FILETIME& time)
 {
-    HANDLE file = ::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE file = AfxCreateFile(path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     const BOOL ok = ::SetFileTime(file, nullptr, nullptr, &time);

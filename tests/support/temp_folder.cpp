@@ -2,19 +2,24 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
-#include <fstream>
 #include <sstream>
+
+#include "afxpath.h"
+#include "filefind.h"
+
+// Every call goes through the program's own path functions, so that the
+// tests can make folders of any length and any name.
 
 TempFolder::TempFolder()
 {
     static std::atomic<int> counter{0};
-    char temp[MAX_PATH] = "";
-    ::GetTempPathA(MAX_PATH, temp);
+    const std::string temp = AfxGetTempPath();
     for (;;) {
-        m_path = std::string(temp) + "orlivane-test-" + std::to_string(::GetCurrentProcessId()) + "-"
+        m_path = temp + "orlivane-test-" + std::to_string(::GetCurrentProcessId()) + "-"
                + std::to_string(counter++);
-        if (::CreateDirectoryA(m_path.c_str(), nullptr))
+        if (AfxCreateDirectory(m_path))
             break;
         if (::GetLastError() != ERROR_ALREADY_EXISTS)
             break;
@@ -33,73 +38,102 @@ std::string TempFolder::MakeFolder(const std::string& relative) const
     std::string part;
     while (std::getline(parts, part, '\\')) {
         path += "\\" + part;
-        ::CreateDirectoryA(path.c_str(), nullptr);
+        AfxCreateDirectory(path);
     }
     return path;
+}
+
+std::string TempFolder::MakeFolderOfLength(size_t length) const
+{
+    std::string path = m_path;
+    while (path.size() < length) {
+        // A name of one character would leave none for the next.
+        size_t name = std::min<size_t>(100, length - path.size() - 1);
+        if (length - path.size() - 1 - name == 1)
+            --name;
+        path += "\\" + std::string(name, 'd');
+        AfxCreateDirectory(path);
+    }
+    return path;
+}
+
+std::string PathOfLength(const std::string& folder, size_t length)
+{
+    return folder + "\\" + std::string(length - folder.size() - 1 - 4, 'p') + ".jpg";
+}
+
+std::string CjkName(size_t count)
+{
+    // Cycles through 写真東京夏
+    static const char* const characters[] = {"\xE5\x86\x99", "\xE7\x9C\x9F", "\xE6\x9D\xB1", "\xE4\xBA\xAC",
+                                             "\xE5\xA4\x8F"};
+    std::string name;
+    for (size_t i = 0; i < count; ++i)
+        name += characters[i % 5];
+    return name;
 }
 
 std::string TempFolder::WriteFile(const std::string& relative, const std::string& bytes) const
 {
     const std::string path = m_path + "\\" + relative;
-    std::ofstream(path, std::ios::binary) << bytes;
+    if (FILE* file = AfxOpenFile(path, "wb")) {
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+    }
     return path;
 }
 
 bool RemoveTree(const std::string& path)
 {
-    WIN32_FIND_DATAA data;
-    HANDLE find = ::FindFirstFileA((path + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = data.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            const std::string child = path + "\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                ::DeleteFileA(child.c_str());
-            }
-        } while (::FindNextFileA(find, &data));
-        ::FindClose(find);
+    CFileFind find;
+    BOOL more = find.FindFile((path + "\\*").c_str());
+    while (more) {
+        more = find.FindNextFile();
+        if (find.IsDots())
+            continue;
+        if (find.IsDirectory()) {
+            RemoveTree(find.GetFilePath());
+        } else {
+            AfxSetFileAttributes(find.GetFilePath(), FILE_ATTRIBUTE_NORMAL);
+            AfxDeleteFile(find.GetFilePath());
+        }
     }
-    return ::RemoveDirectoryA(path.c_str()) != FALSE;
+    find.Close();
+    return AfxRemoveDirectory(path) != FALSE;
 }
 
 bool FileExists(const std::string& path)
 {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const DWORD attributes = AfxGetFileAttributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool FolderExists(const std::string& path)
 {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return AfxIsDirectory(path) != FALSE;
 }
 
 std::string ReadWholeFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream out;
-    out << in.rdbuf();
-    return out.str();
+    std::string bytes;
+    if (FILE* file = AfxOpenFile(path, "rb")) {
+        char buffer[65536];
+        size_t got;
+        while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+            bytes.append(buffer, got);
+        std::fclose(file);
+    }
+    return bytes;
 }
 
 std::set<std::string> TurnTemporaries(const std::string& folder)
 {
-    char temp[MAX_PATH] = "";
-    ::GetTempPathA(MAX_PATH, temp);
     std::set<std::string> names;
-    WIN32_FIND_DATAA data;
-    const std::string pattern = (folder.empty() ? temp : folder + "\\") + "JPG*.tmp";
-    HANDLE find = ::FindFirstFileA(pattern.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        names.insert(data.cFileName);
-    } while (::FindNextFileA(find, &data));
-    ::FindClose(find);
+    CFileFind find;
+    BOOL more = find.FindFile(((folder.empty() ? AfxGetTempPath() : folder + "\\") + "JPG*.tmp").c_str());
+    while (more) {
+        more = find.FindNextFile();
+        names.insert(find.GetFileName());
+    }
     return names;
 }

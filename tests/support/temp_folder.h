@@ -17,12 +17,20 @@ public:
 
     // Creates a subfolder (and its parents) and returns its path.
     std::string MakeFolder(const std::string& relative) const;
+    // Creates nested folders of at most 100 characters each ("d...") so
+    // that the innermost one's path is length bytes long; returns it.
+    std::string MakeFolderOfLength(size_t length) const;
     // Writes bytes to a file and returns its path.
     std::string WriteFile(const std::string& relative, const std::string& bytes) const;
 
 private:
     std::string m_path;
 };
+
+// A picture path of length bytes in folder: a name of 'p's and ".jpg".
+std::string PathOfLength(const std::string& folder, size_t length);
+// Count CJK characters, as UTF-8.
+std::string CjkName(size_t count);
 
 // Deletes a folder and everything below it; false if anything stayed.
 bool RemoveTree(const std::string& path);

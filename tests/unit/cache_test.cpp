@@ -228,15 +228,13 @@ TEST_F(CacheTest, OfflineEntriesTakeTheirThumbnailWhateverItsTime)
     EXPECT_EQ(b.m_thumbnail->Bitmap(), nullptr);
 }
 
-TEST_F(CacheTest, LongPathsAreStoredCutAndNeverFoundAgain)
+TEST_F(CacheTest, PathsTooLongForARecordAreStoredAsAStandInAndFoundAgain)
 {
-    // A 250-character picture path in a folder whose cache file name still fits.
-    const std::string deep = pictures.MakeFolder(std::string(90, 'd') + "\\" + std::string(60, 'e'));
-    std::string name(250 - deep.size() - 1 - 4, 'p');
-    const std::string picture = deep + "\\" + name + ".jpg";
-    ASSERT_EQ(picture.size(), 250u);
-    ASSERT_LT(CacheFileName(deep).size(), (size_t)MAX_PATH);
-    std::ofstream(picture) << "jpeg";
+    // A 294-character picture path in a folder of 199.
+    const std::string deep = pictures.MakeFolderOfLength(199);
+    const std::string picture = PathOfLength(deep, 294);
+    ASSERT_EQ(picture.size(), 294u);
+    ASSERT_TRUE(FileExists(pictures.WriteFile(picture.substr(pictures.Path().size() + 1), "jpeg")));
 
     const auto catalog = Listed(deep);
     ASSERT_EQ(catalog->m_entries.size(), 1u);
@@ -244,33 +242,50 @@ TEST_F(CacheTest, LongPathsAreStoredCutAndNeverFoundAgain)
     catalog->m_cacheDirty = true;
     catalog->SaveThumbnails();
     const std::string bytes = ReadWholeFile(CacheFileName(deep));
-    EXPECT_EQ(bytes.substr(64 + 16, 240), picture.substr(0, 239) + '\0');
+    ASSERT_GE(bytes.size(), 64u + 256u);
+    const std::string field = bytes.substr(64 + 16, 240);
+    EXPECT_EQ(field.find('\0'), 17u) << "'|' and 16 hex digits";
+    EXPECT_EQ(field[0], '|');
 
     catalog->m_entries.front().m_thumbnail->DiscardBitmap();
     catalog->PrepareThumbnails();
-    EXPECT_EQ(catalog->m_entries.front().m_thumbnail->Bitmap(), nullptr);
+    EXPECT_NE(catalog->m_entries.front().m_thumbnail->Bitmap(), nullptr);
 }
 
-TEST_F(CacheTest, AFolderWhoseCacheNameWouldPassMaxPathGetsNoCacheFile)
+TEST_F(CacheTest, CacheNamesTooLongForAFileNameAreShortenedWithAHashOthersStayAsTheyWere)
 {
-    const std::string deep = pictures.MakeFolder(std::string(100, 'd') + "\\" + std::string(80, 'e'));
-    ASSERT_GE(CacheFileName(deep).size(), (size_t)MAX_PATH);
-    std::ofstream(deep + "\\a.jpg") << "jpeg";
+    // The name a folder always had stays, up to the last one that fitted.
+    const std::string fitting = pictures.MakeFolderOfLength(pictures.Path().size() + 30);
+    std::string plain = fitting;
+    for (char& c : plain)
+        c = c == ':' || c == '\\' ? '_' : c;
+    const std::string name = CacheFileName(fitting);
+    EXPECT_EQ(name.substr(name.size() - 4 - plain.size() + 2), plain.substr(2) + ".tnc");
 
-    const auto catalog = Listed(deep);
+    // 100 CJK characters in two folders (no file system here takes 300
+    // bytes in one name): past MAX_PATH in UTF-8 and past a file name's
+    // length once flattened.
+    const std::string cjk = pictures.MakeFolder(CjkName(50) + "\\" + CjkName(50).substr(3) + "\xE5\x86\x99");
+    ASSERT_TRUE(FolderExists(cjk));
+    const std::string shortened = CacheFileName(cjk);
+    ASSERT_EQ(shortened.compare(0, cacheFolder.Path().size() + 1, cacheFolder.Path() + "\\"), 0);
+    const std::string fileName = shortened.substr(cacheFolder.Path().size() + 1);
+    EXPECT_LE(fileName.size() + 19, 255u) << "room for the writer's suffix";
+    EXPECT_EQ(shortened, CacheFileName(cjk)) << "the same on every call";
+    EXPECT_NE(shortened, CacheFileName(cjk + "2")) << "a hash of the whole path";
+
+    Picture(CjkName(50) + "\\" + CjkName(50).substr(3) + "\xE5\x86\x99\\a.jpg", 1);
+    const auto catalog = Listed(cjk);
     ASSERT_EQ(catalog->m_entries.size(), 1u);
     catalog->m_entries.front().m_thumbnail->ReplaceBitmap(Thumbnail(10, 10, 1, 2, 3));
     catalog->m_cacheDirty = true;
     catalog->SaveThumbnails();
-    // Nothing that Clear Cache could not remove again.
-    WIN32_FIND_DATAA data;
-    HANDLE find = ::FindFirstFileA((cacheFolder / "*.tnc").c_str(), &data);
-    EXPECT_EQ(find, INVALID_HANDLE_VALUE) << data.cFileName;
-    if (find != INVALID_HANDLE_VALUE)
-        ::FindClose(find);
+    EXPECT_TRUE(FileExists(shortened));
     catalog->m_entries.front().m_thumbnail->DiscardBitmap();
     catalog->PrepareThumbnails();
-    EXPECT_EQ(catalog->m_entries.front().m_thumbnail->Bitmap(), nullptr);
+    EXPECT_NE(catalog->m_entries.front().m_thumbnail->Bitmap(), nullptr);
+    ClearCache();
+    EXPECT_FALSE(FileExists(shortened));
 }
 
 TEST_F(CacheTest, DamagedHeadersGiveNothing)

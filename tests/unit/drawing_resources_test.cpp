@@ -113,9 +113,9 @@ std::vector<HICON> Icons(const CDrawingResources& r)
             r.GetFavoritesIcon(), r.GetHistoryIcon(),   r.GetFolderPageIcon()};
 }
 
-LOGFONTA LogFont(const CFont& font)
+LOGFONTW LogFont(const CFont& font)
 {
-    LOGFONTA lf{};
+    LOGFONTW lf{};
     EXPECT_EQ(font.GetLogFont(&lf), (int)sizeof(lf));
     return lf;
 }
@@ -238,10 +238,10 @@ TEST_F(DrawingResourcesTest, BadgeListHoldsThreeMaskedImages)
 
 TEST_F(DrawingResourcesTest, FontsFollowTheStockGuiFont)
 {
-    LOGFONTA stock{};
-    ASSERT_TRUE(::GetObjectA(::GetStockObject(DEFAULT_GUI_FONT), sizeof(stock), &stock));
-    const LOGFONTA cell = LogFont(res.GetCellFont());
-    const LOGFONTA title = LogFont(res.GetTitleFont());
+    LOGFONTW stock{};
+    ASSERT_TRUE(::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(stock), &stock));
+    const LOGFONTW cell = LogFont(res.GetCellFont());
+    const LOGFONTW title = LogFont(res.GetTitleFont());
 
     EXPECT_EQ(cell.lfHeight, stock.lfHeight);
     EXPECT_EQ(cell.lfWeight, stock.lfWeight);

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "afxpath.h"
 #include "app/vemolyapp.h"
 #include "catalog/thumbnailcache.h"
 #include "core/navigator.h"
@@ -335,6 +336,36 @@ TEST_F(FolderWorker, ShowsEveryCellAtOnceThenFillsThemAllAndComesBackFromTheCach
     for (HANDLE lock : locks)
         ::CloseHandle(lock);
     EXPECT_TRUE(allCached) << BitmapCount(*again) << " of 200 from the cache";
+}
+
+TEST_F(FolderWorker, PicturesDeepInLongOrCjkFoldersGetThumbnailsAndComeBackFromTheCache)
+{
+    // A 294-character picture path in a folder of 199, and a folder path of
+    // 100 CJK characters (two folders: no file system here takes 300 bytes
+    // in one name).
+    const std::string deep = temp.MakeFolderOfLength(199);
+    WriteJpeg(temp, PathOfLength(deep, 294).substr(temp.Path().size() + 1), PhotoRecipe(64, 48, 1));
+    const std::string cjk = temp.MakeFolder(CjkName(50) + "\\" + CjkName(50));
+    WriteJpeg(temp, CjkName(50) + "\\" + CjkName(50) + "\\" + CjkName(3) + ".jpg", PhotoRecipe(64, 48, 2));
+    for (const std::string& folder : {deep, cjk}) {
+        SCOPED_TRACE(folder.size());
+        CFolderPage* page = Open(folder);
+        ASSERT_EQ(page->Catalog().m_entries.size(), 1u);
+        ASSERT_TRUE(WaitUntil([&] { return BitmapCount(*page) == 1; }));
+        const std::string cacheFile = CacheFileName(folder);
+        ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(cacheFile).size() > 64 + 256; }));
+
+        // Again with the picture locked away: only the cache can show it.
+        const std::string picture = page->Catalog().m_entries.front().m_path;
+        g_navigator.Home();
+        g_navigator.DiscardFrom(1);
+        const HANDLE lock = AfxCreateFile(picture, GENERIC_READ, 0, OPEN_EXISTING);
+        ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+        CFolderPage* again = Open(folder);
+        const bool cached = WaitUntil([&] { return BitmapCount(*again) == 1; }, 5000);
+        ::CloseHandle(lock);
+        EXPECT_TRUE(cached);
+    }
 }
 
 TEST_F(FolderWorker, LeavingThePageStopsTheWorkerAndComingBackFinishesIt)

@@ -153,6 +153,11 @@ TEST_F(PicturePage, ASmallPictureKeepsItsSizeLargeOnesShrinkWithTheirProportions
     EXPECT_EQ(box.left, (client.Width() - 160) / 2);
     EXPECT_EQ(box.top, (client.Height() - 96) / 2);
     EXPECT_TRUE(Near(Centre(), 0xFF0000));
+    // The same 294 characters deep, in a folder of 199.
+    const std::string deep = PathOfLength(temp.MakeFolderOfLength(199), 294);
+    OpenPicture(temp.WriteFile(deep.substr(temp.Path().size() + 1), MakeJpeg(SolidRecipe(160, 96, 255, 0, 0))));
+    EXPECT_EQ(LitBox(Shown()).Size(), CSize(160, 96));
+    EXPECT_EQ(Caption(), deep.substr(200) + " - Orlivane");
 
     // One too wide and one too tall for the view: each fills it one way.
     struct Case {

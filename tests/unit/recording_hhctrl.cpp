@@ -7,20 +7,28 @@ RecordedHelpCall g_last;
 HWND g_result = nullptr;
 }
 
-extern "C" HWND WINAPI HtmlHelpA(HWND owner, LPCSTR file, UINT command, DWORD_PTR data)
+namespace {
+void CopyUtf8(char* into, int size, const wchar_t* text)
+{
+    if (!::WideCharToMultiByte(CP_UTF8, 0, text, -1, into, size, nullptr, nullptr))
+        into[0] = '\0';
+}
+}
+
+extern "C" HWND WINAPI HtmlHelpW(HWND owner, LPCWSTR file, UINT command, DWORD_PTR data)
 {
     const int count = g_last.count + 1;
     g_last = RecordedHelpCall{};
     g_last.count = count;
     g_last.owner = owner;
     if (file)
-        lstrcpynA(g_last.file, file, sizeof g_last.file);
+        CopyUtf8(g_last.file, sizeof g_last.file, file);
     g_last.command = command;
     if (command == HH_DISPLAY_TEXT_POPUP && data) {
         std::memcpy(&g_last.popup, reinterpret_cast<const void*>(data), sizeof g_last.popup);
         g_last.textGiven = g_last.popup.pszText != nullptr;
         if (g_last.textGiven)
-            lstrcpynA(g_last.text, g_last.popup.pszText, sizeof g_last.text);
+            CopyUtf8(g_last.text, sizeof g_last.text, reinterpret_cast<const wchar_t*>(g_last.popup.pszText));
         g_last.fontGiven = g_last.popup.pszFont != nullptr;
         g_last.popup.pszText = nullptr;
         g_last.popup.pszFont = nullptr;

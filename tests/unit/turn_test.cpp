@@ -14,6 +14,7 @@
 #include "jerror.h"
 #include "jpeglib.h"
 
+#include "afxpath.h"
 #include "app_driver.h"
 #include "imaging/losslessturn.h"
 #include "jpeg_maker.h"
@@ -69,13 +70,16 @@ TEST(Turning, TurnsClockwiseAndTrimsPartialBlocks)
         {Turn180, 2, 2, 96, 64},  {Turn270, 2, 2, 75, 96},
         {7, 2, 2, 100, 75},       // not a turn
     };
+    // At a path of 294 characters, in a folder of 199.
     TempFolder folder;
+    const std::string deep = PathOfLength(folder.MakeFolderOfLength(199), 294);
     const std::set<std::string> temporaries = TurnTemporaries();
     for (const Case& c : cases) {
         SCOPED_TRACE("turn " + std::to_string(c.turn) + " sampling " + std::to_string(c.hSampling)
                      + "x" + std::to_string(c.vSampling));
         const std::string original = MakeJpeg(MarkedRecipe(100, 75, c.hSampling, c.vSampling));
-        const std::string path = folder.WriteFile("turn.jpg", original);
+        const std::string path = folder.WriteFile(deep.substr(folder.Path().size() + 1), original);
+        ASSERT_EQ(ReadWholeFile(path), original);
         RotatePictureFile(path, c.turn);
         const JpegContent turned = ReadJpeg(ReadWholeFile(path));
         EXPECT_EQ(turned.width, c.width);
@@ -403,8 +407,18 @@ TEST(Turning, PictureOnAnotherVolume)
             || ::GetLastError() != ERROR_NOT_SAME_DEVICE)
             GTEST_SKIP() << folder << " is on the temporary folder's volume";
     }
-    const std::string path = folder + "\\picture.jpg";
-    std::ofstream(path, std::ios::binary) << MakeJpeg(MarkedRecipe(100, 75, 2, 2));
+    // 294 characters deep, in a folder too long for GetTempFileName's names.
+    std::string deep = folder;
+    while (deep.size() < 260) {
+        deep += "\\" + std::string(std::min<size_t>(100, 260 - deep.size() - 1), 'd');
+        AfxCreateDirectory(deep);
+    }
+    const std::string path = PathOfLength(deep, 294);
+    FILE* file = AfxOpenFile(path, "wb");
+    ASSERT_NE(file, nullptr);
+    const std::string jpeg = MakeJpeg(MarkedRecipe(100, 75, 2, 2));
+    std::fwrite(jpeg.data(), 1, jpeg.size(), file);
+    std::fclose(file);
     const std::set<std::string> before = TurnTemporaries();
 
     RotatePictureFile(path, Turn90);
@@ -412,7 +426,7 @@ TEST(Turning, PictureOnAnotherVolume)
     EXPECT_EQ(turned.width, 64);
     EXPECT_EQ(turned.height, 100);
     EXPECT_EQ(TurnTemporaries(), before);
-    EXPECT_TRUE(TurnTemporaries(folder).empty());
+    EXPECT_TRUE(TurnTemporaries(deep).empty());
 }
 
 }  // namespace
