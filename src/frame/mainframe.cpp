@@ -352,8 +352,17 @@ void CMainFrame::OnFavorite(UINT id)
 
 void CMainFrame::OnManageFavorites()
 {
-    const std::string command = "explorer.exe \"" + g_settings.FavoritesFolder + "\"";
-    ::WinExec(command.c_str(), SW_SHOW);
+    // The command line as ever, in UTF-16, so that a folder of any name reaches Explorer.
+    std::wstring command = L"explorer.exe \"" + AfxWide(g_settings.FavoritesFolder) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOW;
+    PROCESS_INFORMATION process{};
+    if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
+    }
 }
 
 void CMainFrame::OnEmailSupport()
