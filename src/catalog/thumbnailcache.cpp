@@ -289,13 +289,13 @@ CachedThumbnails ReadThumbnailCache(const std::string& folderPath, const std::un
 
 // ---------------------------------------------------------------- writing
 
-ThumbnailRecord RecordOf(const CFolderEntry& entry)
+ThumbnailRecord RecordOf(const std::string& path, FILETIME time, const CThumbnail* thumbnail)
 {
-    ThumbnailRecord record{entry.m_path, entry.m_time, nullptr, entry.m_thumbnail != nullptr};
-    if (entry.m_thumbnail) {
-        record.jpeg = entry.m_thumbnail->Compressed();
-        const FILETIME source = entry.m_thumbnail->SourceTime();
-        if (record.jpeg && (source.dwLowDateTime || source.dwHighDateTime))
+    ThumbnailRecord record{path, time, nullptr, thumbnail != nullptr};
+    if (thumbnail && (record.jpeg = thumbnail->Compressed())) {
+        // A folder's picture is the file its thumbnail was made from.
+        const FILETIME source = thumbnail->SourceTime();
+        if (source.dwLowDateTime || source.dwHighDateTime)
             record.time = source;
     }
     return record;
@@ -343,8 +343,7 @@ bool CCachedCatalog::PrepareThumbnails(const std::function<bool()>& stop)
             continue;
         const auto found = cached.find(NameKey(entry.m_path));
         if (found != cached.end() && found->second.Serves(entry.m_kind, entry.m_time)) {
-            const CachedThumbnail& thumbnail = found->second;
-            entry.m_thumbnail->SetCompressed(thumbnail.jpeg, thumbnail.size.cx, thumbnail.size.cy, thumbnail.time);
+            found->second.GiveTo(*entry.m_thumbnail);
         }
     }
     m_cacheDirty = false;
@@ -358,7 +357,7 @@ void CCachedCatalog::SaveThumbnails()
     std::vector<ThumbnailRecord> records;
     records.reserve(m_entries.size());
     for (const CFolderEntry& entry : m_entries)
-        records.push_back(RecordOf(entry));
+        records.push_back(RecordOf(entry.m_path, entry.m_time, entry.m_thumbnail.get()));
     WriteThumbnailCache(m_folder.m_path, records);
     m_cacheDirty = false;
 }

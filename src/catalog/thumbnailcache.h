@@ -29,6 +29,8 @@ struct CachedThumbnail {
 
     // Whether it shows what an entry of that kind and time shows now.
     bool Serves(unsigned kind, FILETIME entryTime) const;
+    // Gives thumbnail this picture.
+    void GiveTo(CThumbnail& thumbnail) const { thumbnail.SetCompressed(jpeg, size.cx, size.cy, time); }
 };
 // Keyed by NameKey of the path each was made for.
 using CachedThumbnails = std::unordered_map<std::wstring, CachedThumbnail>;
@@ -49,8 +51,8 @@ struct ThumbnailRecord {
     std::shared_ptr<const ThumbnailBytes> jpeg;
     bool placed = true;  // false: the entry had no thumbnail object, its record no stream place
 };
-// The record of an entry, as its thumbnail holds it now.
-ThumbnailRecord RecordOf(const CFolderEntry& entry);
+// The record of an entry of that path and time, as its thumbnail (if any) holds it now.
+ThumbnailRecord RecordOf(const std::string& path, FILETIME time, const CThumbnail* thumbnail);
 // Replaces the folder's cache file, whole or not at all. Fails quietly.
 void WriteThumbnailCache(const std::string& folderPath, const std::vector<ThumbnailRecord>& records);
 

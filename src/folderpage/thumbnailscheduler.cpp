@@ -98,8 +98,7 @@ struct ThumbnailWork {
             const auto found = cached.find(NameKey(job.path));
             if (found == cached.end() || !found->second.Serves(job.kind, job.time))
                 continue;
-            const CachedThumbnail& record = found->second;
-            job.thumbnail->SetCompressed(record.jpeg, record.size.cx, record.size.cy, record.time);
+            found->second.GiveTo(*job.thumbnail);
             MarkDone(i);
         }
     }
@@ -108,15 +107,8 @@ struct ThumbnailWork {
     {
         std::vector<ThumbnailRecord> records;
         records.reserve(jobs.size());
-        for (const ThumbnailJob& job : jobs) {
-            ThumbnailRecord record{job.path, job.time, nullptr, job.thumbnail != nullptr};
-            if (job.thumbnail && (record.jpeg = job.thumbnail->Compressed())) {
-                const FILETIME source = job.thumbnail->SourceTime();
-                if (source.dwLowDateTime || source.dwHighDateTime)
-                    record.time = source;
-            }
-            records.push_back(std::move(record));
-        }
+        for (const ThumbnailJob& job : jobs)
+            records.push_back(RecordOf(job.path, job.time, job.thumbnail.get()));
         return records;
     }
 };
@@ -196,8 +188,7 @@ std::string FolderPicture(ThumbnailWork& work, ThumbnailJob& job, bool* served)
     const auto found = work.cached.find(NameKey(job.path));
     if (found != work.cached.end() && found->second.Serves(job.kind, job.time)
         && job.thumbnail->Generation() == job.generation) {
-        const CachedThumbnail& record = found->second;
-        job.thumbnail->SetCompressed(record.jpeg, record.size.cx, record.size.cy, record.time);
+        found->second.GiveTo(*job.thumbnail);
         *served = true;
     }
     return picture;
