@@ -532,6 +532,7 @@ TEST_F(FolderWorker, AThumbnailIsMadeWhileFilesAreWrittenBesideItEvery200Ms)
     };
     // Once the page follows the import, the big picture comes in whole.
     EXPECT_TRUE(WaitUntil([&] { tick(); return page->Catalog().m_entries.size() >= 2; }, 5000));
+    const size_t atMove = page->Catalog().m_entries.size();
     ASSERT_TRUE(::MoveFileA(big.c_str(), (temp / "IMG_big.jpg").c_str()));
     const DWORD start = ::GetTickCount();
     EXPECT_TRUE(WaitUntil([&] { tick(); return page->Catalog().m_entries.size() >= 2 && madeBig(); }, 6000));
@@ -540,7 +541,8 @@ TEST_F(FolderWorker, AThumbnailIsMadeWhileFilesAreWrittenBesideItEvery200Ms)
     stop = true;
     import.join();
     EXPECT_LT(took, 3000u);
-    EXPECT_GE(listed, 5u) << "listed again while it was made";
+    // Listed by a refresh of the storm; a fast machine may make it before the next.
+    EXPECT_GE(listed, atMove + 1) << "listed while files kept coming";
 }
 
 // A folder cell's badge tells whether the folder holds pictures: the maker
