@@ -75,6 +75,12 @@ RECT CVemolyView::PageToClient(RECT rect)
     return rect;
 }
 
+void CVemolyView::ScaleChanged(int)
+{
+    UpdatePageExtent();
+    Invalidate(TRUE);
+}
+
 void CVemolyView::UpdatePageExtent()
 {
     CPage* page = g_navigator.GetCurrentPage();

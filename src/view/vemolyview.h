@@ -29,6 +29,10 @@ public:
     CWnd* GetPageWnd() override { return this; }
     void PreparePageDC(CDC* dc) override { OnPrepareDC(dc); }
 
+    // The window moved to a monitor of another scale: the pages' fonts,
+    // icons and thumbnails are made again at dpi and the page laid out anew.
+    void ScaleChanged(int dpi);
+
     RECT PageToClient(RECT rect);
     int GetTickInterval() const { return m_tickInterval; }
     bool IsMenuOpen() const { return m_menuOpen; }
