@@ -42,7 +42,7 @@ BOOL CVemolyApp::InitInstance()
     SetRegistryKey("Vemoly");
     LoadStdProfileSettings(4);
 
-    if (!g_resources.Create())
+    if (!g_resources.Create(AfxGetDpiForWindow(nullptr)))
         return FALSE;
 
     g_settings.Load();

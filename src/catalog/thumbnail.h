@@ -25,6 +25,9 @@ extern CCriticalSection g_thumbnailLock;  // EntryLock(); constructed with the o
 
 using ThumbnailBytes = std::vector<unsigned char>;
 
+// The box a thumbnail fits in at 96 DPI; the pages scale it with the display.
+constexpr int kDesignThumbnailBox = 90;
+
 // A thumbnail is made on a maker's thread while the user-interface thread
 // paints it: its picture changes, and is drawn, only under EntryLock(), so a
 // painted bitmap is never deleted under the painter. Nothing of it is a GDI
@@ -61,13 +64,13 @@ public:
     bool HasPixels() const;
     void ReleasePixels();
 
-    // Makes the picture from the entry's picture file, fitted into 90 by 90,
-    // unless there is one already. Throws the Win32 error code of a picture
+    // Makes the picture from the entry's picture file, fitted into box by
+    // box, unless there is one already. Throws the Win32 error code of a picture
     // file that cannot be opened. A maker of many thumbnails passes the
     // picture it decodes into each time, and a stop request, which leaves
     // the thumbnail as it was and returns false. Defined with the maker.
     bool LoadBitmap(const CFolderEntry& entry, CPictureBitmap* scratch = nullptr,
-                    const std::function<bool()>& stop = {});
+                    const std::function<bool()>& stop = {}, int box = kDesignThumbnailBox);
 
     // For a folder: whether it holds pictures itself, found by a maker so
     // that drawing its badge need not list it; -1 until known.
@@ -90,9 +93,9 @@ private:
 
 // What a maker does with a picture file: decodes it at the smallest scale
 // that still fills the thumbnail, upright and in sRGB, and shrinks it into
-// 90 by 90 (a picture smaller than that is enlarged). Null when not even the
+// box by box (a picture smaller than that is enlarged). Null when not even the
 // header can be read; black pixels of the fitted size for a picture whose
 // data the decoder rejects. Throws the Win32 error code of a file that
 // cannot be opened; stopped, returns null and sets *stopped.
-std::unique_ptr<CPixels> MakeThumbnailPixels(const std::string& picturePath, CPictureBitmap& scratch,
+std::unique_ptr<CPixels> MakeThumbnailPixels(const std::string& picturePath, CPictureBitmap& scratch, int box,
                                              const std::function<bool()>& stop, bool* stopped);

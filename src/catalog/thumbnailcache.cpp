@@ -21,7 +21,10 @@ constexpr unsigned kMagic = 'Q' | 'V' << 8 | 'L' << 16 | 'M' << 24;
 constexpr unsigned kVersion = 0x01000001;
 constexpr long kHeaderSize = 64;
 constexpr size_t kPathSize = 240;
-constexpr int kLargestThumbnail = 90;
+// Where the header keeps the thumbnails' box, and the largest box a file
+// may claim (a 90-pixel box at four times the design scale).
+constexpr int kBoxWord = 4;
+constexpr unsigned kLargestBox = 4 * kDesignThumbnailBox;
 // Records any cache may hold whatever its folder lists now (4 MB of
 // directory), and how many more than the folder's entries: room for a
 // folder that has lost pictures since the file was written.
@@ -104,10 +107,13 @@ struct Found {
 };
 
 // Writes the records' file; false when any write fails.
-bool WriteRecords(FILE* file, const std::vector<ThumbnailRecord>& records)
+bool WriteRecords(FILE* file, const std::vector<ThumbnailRecord>& records, int box)
 {
     const unsigned directorySize = (unsigned)(records.size() * sizeof(CacheRecord));
     unsigned header[16] = {kMagic, kVersion, directorySize, (unsigned)kHeaderSize};
+    // The design box is written as 0, so that files made at 96 DPI stay as
+    // they always were.
+    header[kBoxWord] = box == kDesignThumbnailBox ? 0 : (unsigned)box;
     if (std::fwrite(header, 1, sizeof header, file) != sizeof header)
         return false;
     std::vector<CacheRecord> directory(records.size());
@@ -202,7 +208,7 @@ bool CachedThumbnail::Serves(unsigned kind, FILETIME entryTime) const
 }
 
 CachedThumbnails ReadThumbnailCache(const std::string& folderPath, const std::unordered_set<std::wstring>& wanted,
-                                    const std::function<bool()>& stop)
+                                    int box, const std::function<bool()>& stop)
 {
     CachedThumbnails cached;
     const FilePtr file = OpenCacheFile(CacheFileName(folderPath), "rb");
@@ -219,7 +225,11 @@ CachedThumbnails ReadThumbnailCache(const std::string& folderPath, const std::un
         const unsigned directoryOffset = header[3];
         if (header[0] != kMagic || header[1] > kVersion)
             return cached;
-        const bool current = header[1] == kVersion;
+        const unsigned fileBox = header[kBoxWord] ? header[kBoxWord] : (unsigned)kDesignThumbnailBox;
+        if (fileBox > kLargestBox)
+            return cached;
+        // Thumbnails of another box (made at another display scale) are made again.
+        const bool current = header[1] == kVersion && fileBox == (unsigned)box;
         if ((long long)directoryOffset + directorySize > length)
             return cached;
         // The file was written with one record per entry of its folder.
@@ -277,7 +287,7 @@ CachedThumbnails ReadThumbnailCache(const std::string& folderPath, const std::un
             // A real cache holds only thumbnails: anything larger is refused.
             SIZE size{0, 0};
             if (!PeekJpegSize(bytes->data(), bytes->size(), &size) || size.cx <= 0 || size.cy <= 0
-                || size.cx > kLargestThumbnail || size.cy > kLargestThumbnail)
+                || size.cx > (LONG)fileBox || size.cy > (LONG)fileBox)
                 continue;
             cached[std::move(stream.key)] = CachedThumbnail{stream.time, current, std::move(bytes), size};
         }
@@ -301,7 +311,7 @@ ThumbnailRecord RecordOf(const std::string& path, FILETIME time, const CThumbnai
     return record;
 }
 
-void WriteThumbnailCache(const std::string& folderPath, const std::vector<ThumbnailRecord>& records)
+void WriteThumbnailCache(const std::string& folderPath, const std::vector<ThumbnailRecord>& records, int box)
 {
     const std::string name = CacheFileName(folderPath);
     // Written beside the file and then put in its place, so that a reader,
@@ -312,7 +322,7 @@ void WriteThumbnailCache(const std::string& folderPath, const std::vector<Thumbn
     bool written = false;
     if (FilePtr file = OpenCacheFile(temporary, "wb")) {
         try {
-            written = WriteRecords(file.get(), records);
+            written = WriteRecords(file.get(), records, box);
         } catch (const std::bad_alloc&) {
         }
     }
@@ -336,7 +346,7 @@ bool CCachedCatalog::PrepareThumbnails(const std::function<bool()>& stop)
         entry.FindFolderPicture();
         wanted.insert(NameKey(entry.m_path));
     }
-    const CachedThumbnails cached = ReadThumbnailCache(m_folder.m_path, wanted, stop);
+    const CachedThumbnails cached = ReadThumbnailCache(m_folder.m_path, wanted, m_box, stop);
     for (CFolderEntry& entry : m_entries) {
         // An entry that kept its picture through a refresh already shows what its record holds.
         if (!entry.m_thumbnail || entry.m_thumbnail->HasPicture())
@@ -358,6 +368,6 @@ void CCachedCatalog::SaveThumbnails()
     records.reserve(m_entries.size());
     for (const CFolderEntry& entry : m_entries)
         records.push_back(RecordOf(entry.m_path, entry.m_time, entry.m_thumbnail.get()));
-    WriteThumbnailCache(m_folder.m_path, records);
+    WriteThumbnailCache(m_folder.m_path, records, m_box);
     m_cacheDirty = false;
 }

@@ -4,7 +4,8 @@
 //
 // File layout, little-endian 32-bit numbers:
 //   0   header, 64 bytes: "QVLM", version 0x01000001, directory size
-//       (records x 256), directory offset (64), zeros
+//       (records x 256), directory offset (64), the box the thumbnails
+//       were made for (0: 90, as in files of earlier versions), zeros
 //   64  directory: one 256-byte record per catalog entry, in list order:
 //       data length, data offset, time low, time high, path (240 bytes,
 //       UTF-8, at most 239 bytes, NUL-padded; a longer path as "|" and 16
@@ -40,8 +41,10 @@ using CachedThumbnails = std::unordered_map<std::wstring, CachedThumbnail>;
 // stop what was read before it. What is read is bounded by what the file
 // holds and by a multiple of the wanted paths, so no file can exhaust
 // memory or time.
+// Thumbnails made for another box than box serve only entries that cannot
+// be made again (offline).
 CachedThumbnails ReadThumbnailCache(const std::string& folderPath, const std::unordered_set<std::wstring>& wanted,
-                                    const std::function<bool()>& stop = {});
+                                    int box, const std::function<bool()>& stop = {});
 
 // One entry as written, in list order: its path, the time of the file its
 // thumbnail was made from, and the thumbnail's stream (none: an empty record).
@@ -53,8 +56,9 @@ struct ThumbnailRecord {
 };
 // The record of an entry of that path and time, as its thumbnail (if any) holds it now.
 ThumbnailRecord RecordOf(const std::string& path, FILETIME time, const CThumbnail* thumbnail);
-// Replaces the folder's cache file, whole or not at all. Fails quietly.
-void WriteThumbnailCache(const std::string& folderPath, const std::vector<ThumbnailRecord>& records);
+// Replaces the folder's cache file, whole or not at all, as thumbnails of
+// box. Fails quietly.
+void WriteThumbnailCache(const std::string& folderPath, const std::vector<ThumbnailRecord>& records, int box);
 
 class CCachedCatalog : public CFolderCatalog {
 public:
@@ -68,6 +72,7 @@ public:
     void SaveThumbnails();
 
     bool m_cacheDirty = false;
+    int m_box = kDesignThumbnailBox;
 };
 
 // The cache file of the folder at path.

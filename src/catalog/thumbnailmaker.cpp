@@ -7,19 +7,18 @@
 #include "imaging/picture.h"
 #include "imaging/resample.h"
 
-std::unique_ptr<CPixels> MakeThumbnailPixels(const std::string& picturePath, CPictureBitmap& picture,
+std::unique_ptr<CPixels> MakeThumbnailPixels(const std::string& picturePath, CPictureBitmap& picture, int box,
                                              const std::function<bool()>& stop, bool* stopped)
 {
-    constexpr int kBox = 90;
     *stopped = false;
     // A header that cannot be read must not leave the last picture's size.
     picture.m_width = picture.m_height = 0;
     // Thumbnails are kept in the cache, so they are stored in sRGB.
-    if (!picture.LoadFromFile(picturePath, stop, SIZE{kBox, kBox}, ColourTarget::Srgb)) {
+    if (!picture.LoadFromFile(picturePath, stop, SIZE{box, box}, ColourTarget::Srgb)) {
         *stopped = true;
         return nullptr;
     }
-    const SIZE size = FitPictureInBox(picture, kBox, kBox);
+    const SIZE size = FitPictureInBox(picture, box, box);
     if (size.cx <= 0 || size.cy <= 0)
         return nullptr;  // not even the header could be read
     // A picture whose data the library rejects leaves the holder without a
@@ -46,13 +45,13 @@ std::unique_ptr<CPixels> MakeThumbnailPixels(const std::string& picturePath, CPi
 }
 
 bool CThumbnail::LoadBitmap(const CFolderEntry& entry, CPictureBitmap* scratch,
-                            const std::function<bool()>& stop)
+                            const std::function<bool()>& stop, int box)
 {
     if (HasPicture() || entry.m_picturePath.empty())
         return true;
     CPictureBitmap own;
     bool stopped = false;
-    std::unique_ptr<CPixels> pixels = MakeThumbnailPixels(entry.m_picturePath, scratch ? *scratch : own, stop, &stopped);
+    std::unique_ptr<CPixels> pixels = MakeThumbnailPixels(entry.m_picturePath, scratch ? *scratch : own, box, stop, &stopped);
     if (stopped)
         return false;
     if (pixels) {

@@ -77,6 +77,12 @@ void CNavigator::ReleaseVolumes(unsigned long driveMask)
     }
 }
 
+void CNavigator::ScaleChanged()
+{
+    for (CPage* page : m_pages)
+        page->ScaleChanged();
+}
+
 void CNavigator::VolumesChanged()
 {
     MarkAllStale();

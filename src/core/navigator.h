@@ -30,6 +30,8 @@ public:
     void MarkAllStale();
     // Before drives are removed: every page lets go of them.
     void ReleaseVolumes(unsigned long driveMask);
+    // Tells every page the display's scale changed.
+    void ScaleChanged();
     // After drives came or went: every page is stale, and a current page
     // that let go of a drive is shown again.
     void VolumesChanged();

@@ -36,6 +36,9 @@ public:
     // that they can be removed; true when it held one. A page takes them up
     // again when it is next shown.
     virtual bool ReleaseVolumes(DWORD /*driveMask*/) { return false; }
+    // The display's scale changed: what was made for the old one (such as
+    // thumbnails) is made again, now if the page is shown, else when it is.
+    virtual void ScaleChanged() {}
 
     // Lays the page out for the view's client area, keeping the scroll
     // position where the content allows, and repaints.

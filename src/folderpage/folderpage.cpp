@@ -17,12 +17,18 @@ constexpr size_t kDrawnPixelsKept = 256;
 
 RECT CellPart(const RECT& cell, int part)
 {
+    const auto px = [](int length) { return g_resources.Scale(length); };
     switch (part) {
-    case PartBadge:   return RECT{cell.right - 24, cell.top + 12, cell.right, cell.top + 36};
+    case PartBadge:   return RECT{cell.right - px(24), cell.top + px(12), cell.right, cell.top + px(36)};
     case PartCell:    return cell;
-    case PartCaption: return RECT{cell.left, cell.bottom - 20, cell.right, cell.bottom};
+    case PartCaption: return RECT{cell.left, cell.bottom - px(20), cell.right, cell.bottom};
     default:          return RECT{0, 0, 0, 0};
     }
+}
+
+int ThumbnailBox()
+{
+    return g_resources.Scale(CFolderPage::kThumbnailBox);
 }
 
 CFolderPage::CFolderPage(const CFolderEntry& folder, HICON pageIcon)
@@ -94,22 +100,24 @@ CSize CFolderPage::Layout(const RECT* area)
 {
     m_bounds = *area;
     const int width = area->right - area->left;
-    const int columns = std::max(1, (width - 2 * kGap) / (kCellWidth + kGap));
+    const int cellWidth = g_resources.Scale(kCellWidth), cellHeight = g_resources.Scale(kCellHeight);
+    const int gap = g_resources.Scale(kGap), titleHeight = g_resources.Scale(kTitleHeight);
+    const int columns = std::max(1, (width - 2 * gap) / (cellWidth + gap));
     int index = 0;
     int lastTop = -1;
     std::lock_guard guard(EntryLock());  // a worker may be invalidating cells
     for (CFolderEntry& entry : m_catalog.m_entries) {
         if (!entry.m_thumbnail)
             continue;
-        const int left = area->left + kGap + (kCellWidth + kGap) * (index % columns);
-        const int top = area->top + kTitleHeight + (kCellHeight + kGap) * (index / columns);
-        entry.m_thumbnail->m_cell = RECT{left, top, left + kCellWidth, top + kCellHeight};
+        const int left = area->left + gap + (cellWidth + gap) * (index % columns);
+        const int top = area->top + titleHeight + (cellHeight + gap) * (index / columns);
+        entry.m_thumbnail->m_cell = RECT{left, top, left + cellWidth, top + cellHeight};
         lastTop = top;
         ++index;
     }
     if (index == 0)
         return CSize(width, area->bottom - area->top);
-    return CSize(width, lastTop + kCellHeight + kGap - area->top);
+    return CSize(width, lastTop + cellHeight + gap - area->top);
 }
 
 void CFolderPage::Draw(CDC* dc, const RECT* clip)
@@ -118,11 +126,12 @@ void CFolderPage::Draw(CDC* dc, const RECT* clip)
     dc->SetTextColor(TextColorFor(dc));
     dc->SetBkMode(TRANSPARENT);
 
-    CRect title(m_bounds.left + 52, m_bounds.top + 5, m_bounds.right - 10, m_bounds.top + 37);
+    const auto px = [](int length) { return g_resources.Scale(length); };
+    CRect title(m_bounds.left + px(52), m_bounds.top + px(5), m_bounds.right - px(10), m_bounds.top + px(37));
     dc->DrawText(GetTitle(), &title, DT_SINGLELINE | DT_BOTTOM | DT_PATH_ELLIPSIS);
 
     dc->SelectObject(g_resources.GetCellFont());
-    DrawIconOnOutput(dc, m_pageIcon, m_bounds.left + 10, m_bounds.top + 8);
+    DrawIconOnOutput(dc, m_pageIcon, m_bounds.left + px(10), m_bounds.top + px(8));
 
     // Scrolled or laid out anew, the cells on screen are made first.
     if (!dc->IsPrinting())
@@ -158,8 +167,9 @@ void CFolderPage::DrawCell(CDC* dc, CFolderEntry& entry, const CThumbnail& thumb
         // The worker may be replacing bitmaps meanwhile.
         std::lock_guard guard(EntryLock());
         if (const CPixels* bitmap = thumbnail.Bitmap()) {
-            const int x = cell.left + (kCellWidth - thumbnail.m_width) / 2;
-            const int y = cell.top + 12 + (108 - thumbnail.m_height) / 2;
+            const int x = cell.left + (cell.right - cell.left - thumbnail.m_width) / 2;
+            const int y = cell.top + g_resources.Scale(kThumbnailTop)
+                        + (g_resources.Scale(kThumbnailArea) - thumbnail.m_height) / 2;
             DrawPixels(dc, x, y, *bitmap);
         }
     }
@@ -175,7 +185,8 @@ void CFolderPage::DrawCell(CDC* dc, CFolderEntry& entry, const CThumbnail& thumb
         const int image = !entry.HasPictures() ? CDrawingResources::BadgeNoPictures
                         : part == PartBadge    ? CDrawingResources::BadgePlayHot
                                                : CDrawingResources::BadgePlay;
-        g_resources.GetBadges().Draw(dc, image, POINT{cell.right - 24, cell.top + 12}, ILD_NORMAL);
+        const RECT badge = CellPart(cell, PartBadge);
+        g_resources.GetBadges().Draw(dc, image, POINT{badge.left, badge.top}, ILD_NORMAL);
     }
 
     const COLORREF color = dc->GetTextColor();

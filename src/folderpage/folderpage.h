@@ -45,10 +45,15 @@ class CFolderPage : public CPage {
 public:
     using EntryIt = std::list<CFolderEntry>::iterator;
 
+    // The grid's lengths at 96 DPI; drawn at the window's scale.
     static constexpr int kCellWidth = 120;
     static constexpr int kCellHeight = 140;
     static constexpr int kGap = 10;
     static constexpr int kTitleHeight = 42;
+    // The thumbnail's box, and the area it is centred in below the cell's top.
+    static constexpr int kThumbnailBox = 90;
+    static constexpr int kThumbnailTop = 12;
+    static constexpr int kThumbnailArea = 108;
 
     CFolderPage(const CFolderEntry& folder, HICON pageIcon);
     // Waits for the worker, then stops the watcher.
@@ -68,6 +73,7 @@ public:
     void Activate(bool active) override;
     bool ReleaseVolumes(DWORD driveMask) override;
     bool GetProgress(int* done, int* total) const override;
+    void ScaleChanged() override;
 
     // Paints one cell: icon, thumbnail, overlays, badge and caption.
     void DrawCell(CDC* dc, CFolderEntry& entry, const CThumbnail& thumbnail, int part);
@@ -127,5 +133,8 @@ private:
     size_t m_visibleCells = 0;
 };
 
-// The rectangle of part within cell (empty for an unknown part).
+// The rectangle of part within cell (empty for an unknown part), at the
+// current scale.
 RECT CellPart(const RECT& cell, int part);
+// The thumbnails' box at the current scale.
+int ThumbnailBox();

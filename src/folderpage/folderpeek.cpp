@@ -5,6 +5,7 @@
 #include <iterator>
 #include <mutex>
 
+#include "folderpage/folderpage.h"
 #include "imaging/picture.h"
 #include "imaging/wicdecode.h"
 
@@ -19,10 +20,11 @@ constexpr DWORD kStopWait = 20;
 // which it never changes it again, so the user-interface thread may draw it
 // (under EntryLock(), as every thumbnail) for as long as it holds the state.
 struct CFolderPeek::Shared {
-    Shared(const CFolderEntry& folder, const RECT& cell) : catalog(folder), cell(cell) {}
+    Shared(const CFolderEntry& folder, const RECT& cell, int box) : catalog(folder), cell(cell), box(box) {}
 
     CFolderCatalog catalog;
     const RECT cell;
+    const int box;
     std::atomic<bool> stop{false};  // also set under lock, for the wait
     std::mutex lock;
     std::condition_variable taken;
@@ -32,7 +34,7 @@ struct CFolderPeek::Shared {
 
 CFolderPeek::CFolderPeek(const CFolderEntry& folder, const RECT& cell)
     : m_folder(folder), m_cell(cell), m_nextTime(::GetTickCount()),
-      m_shared(std::make_shared<Shared>(folder, cell))
+      m_shared(std::make_shared<Shared>(folder, cell, ThumbnailBox()))
 {
 }
 
@@ -79,7 +81,7 @@ void CFolderPeek::Work(Shared& shared)
         if (current != entries.end()) {
             try {
                 // Kept once made: the next round shows it straight away.
-                if (current->m_thumbnail->LoadBitmap(*current, &scratch, stopped))
+                if (current->m_thumbnail->LoadBitmap(*current, &scratch, stopped, shared.box))
                     made = current->m_thumbnail.get();
             } catch (...) {
                 // A picture that cannot be opened is skipped for its tick.

@@ -26,6 +26,7 @@ struct ThumbnailWork {
     std::condition_variable changed;  // the cache was read, or stop was asked
 
     std::string folderPath;
+    int box = kDesignThumbnailBox;
     std::vector<ThumbnailJob> jobs;
     std::vector<JobState> state;
     unsigned schedule = 0;        // counts Schedule calls
@@ -135,13 +136,14 @@ bool ReadCacheOnce(ThumbnailWork& work)
         for (const ThumbnailJob& job : work.jobs)
             paths.push_back(job.path);
         const std::string folder = work.folderPath;
+        const int box = work.box;
         guard.unlock();
 
         std::unordered_set<std::wstring> wanted;
         wanted.reserve(paths.size());
         for (const std::string& path : paths)
             wanted.insert(NameKey(path));
-        CachedThumbnails cached = ReadThumbnailCache(folder, wanted, [&work] { return work.Stopped(); });
+        CachedThumbnails cached = ReadThumbnailCache(folder, wanted, box, [&work] { return work.Stopped(); });
 
         guard.lock();
         stopped = work.Stopped();
@@ -195,7 +197,7 @@ std::string FolderPicture(ThumbnailWork& work, ThumbnailJob& job, bool* served)
 }
 
 // Makes one job's thumbnail; false when stopped in the middle.
-bool MakeOne(ThumbnailWork& work, ThumbnailJob& job, CPictureBitmap& scratch)
+bool MakeOne(ThumbnailWork& work, ThumbnailJob& job, int box, CPictureBitmap& scratch)
 {
     bool made = false;
     std::shared_ptr<const ThumbnailBytes> jpeg;
@@ -209,7 +211,7 @@ bool MakeOne(ThumbnailWork& work, ThumbnailJob& job, CPictureBitmap& scratch)
         if (!served && !picture.empty()) {
             bool stopped = false;
             const std::unique_ptr<CPixels> pixels =
-                MakeThumbnailPixels(picture, scratch, [&work] { return work.Stopped(); }, &stopped);
+                MakeThumbnailPixels(picture, scratch, box, [&work] { return work.Stopped(); }, &stopped);
             if (stopped)
                 return false;
             if (pixels) {
@@ -276,6 +278,7 @@ void RunMaker(const std::shared_ptr<ThumbnailWork>& shared)
         if (ReadCacheOnce(work)) {
             for (;;) {
                 ThumbnailJob job;
+                int box;
                 {
                     std::lock_guard guard(work.lock);
                     if (work.Stopped() || !work.Take(job)) {
@@ -283,10 +286,11 @@ void RunMaker(const std::shared_ptr<ThumbnailWork>& shared)
                         counted = false;
                         break;
                     }
+                    box = work.box;
                 }
                 bool completed = false;
                 try {
-                    completed = MakeOne(work, job, scratch);
+                    completed = MakeOne(work, job, box, scratch);
                 } catch (...) {
                     Finish(work, job, false);
                     throw;
@@ -309,8 +313,9 @@ void RunMaker(const std::shared_ptr<ThumbnailWork>& shared)
         work.dirty = false;
         const std::vector<ThumbnailRecord> records = work.Records();
         const std::string folder = work.folderPath;
+        const int box = work.box;
         guard.unlock();
-        WriteThumbnailCache(folder, records);
+        WriteThumbnailCache(folder, records, box);
     } catch (...) {
         work.interrupted = true;  // and written by the next turn's last maker
     }
@@ -343,12 +348,17 @@ int CThumbnailScheduler::MakerCount()
     return std::clamp(count, 1, 4);
 }
 
-void CThumbnailScheduler::Schedule(const std::string& folderPath, std::vector<ThumbnailJob> jobs)
+void CThumbnailScheduler::Schedule(const std::string& folderPath, std::vector<ThumbnailJob> jobs, int box)
 {
     int start = 0;
     {
         std::lock_guard guard(m_work->lock);
         ThumbnailWork& work = *m_work;
+        if (box != work.box && work.cacheState != CacheState::Reading) {
+            work.box = box;
+            work.cached.clear();
+            work.cacheState = CacheState::Unread;
+        }
         work.folderPath = folderPath;
         work.jobs = std::move(jobs);
         work.state.assign(work.jobs.size(), Pending);

@@ -41,7 +41,9 @@ public:
     // cache holds first (its file is read once). A thumbnail being made
     // meanwhile is finished, not started again. The cache is written when
     // the makers run out of work or stop.
-    void Schedule(const std::string& folderPath, std::vector<ThumbnailJob> jobs);
+    // Thumbnails are made for box by box; scheduled with another box, the
+    // cache is read again for it.
+    void Schedule(const std::string& folderPath, std::vector<ThumbnailJob> jobs, int box = kDesignThumbnailBox);
     // Asks the makers to stop within a batch of rows; does not wait.
     void Stop();
     // The jobs at list positions first to last (inclusive) go before the others.

@@ -33,12 +33,32 @@ std::vector<ThumbnailJob> CFolderPage::Jobs() const
 
 void CFolderPage::Start()
 {
-    m_scheduler.Schedule(m_catalog.m_folder.m_path, Jobs());
+    m_scheduler.Schedule(m_catalog.m_folder.m_path, Jobs(), ThumbnailBox());
 }
 
 void CFolderPage::StopWorker()
 {
     m_scheduler.Stop();
+}
+
+void CFolderPage::ScaleChanged()
+{
+    RemovePeek();
+    ClearHover();
+    // Every thumbnail is made again for the new box: from the cache when it
+    // holds that box, else from the pictures.
+    {
+        std::lock_guard guard(EntryLock());
+        for (CFolderEntry& entry : m_catalog.m_entries) {
+            if (entry.m_thumbnail)
+                entry.m_thumbnail->DiscardBitmap();
+        }
+    }
+    m_drawn.clear();
+    if (IsActive())
+        Start();
+    else
+        m_catalog.m_needsRefresh = true;
 }
 
 bool CFolderPage::GetProgress(int* done, int* total) const

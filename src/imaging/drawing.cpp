@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "gdi.h"
+#include "res/drawing_resources.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ void DrawPictureFitted(CDC* dc, const RECT& area, const CPictureBitmap& picture,
                        int height)
 {
     if (!dc->IsPrinting())
-        dc->FillSolidRect(&area, RGB(0, 0, 0));
+        dc->FillSolidRect(&area, BackColorFor(dc));
 
     const int areaWidth = area.right - area.left;
     const int areaHeight = area.bottom - area.top;

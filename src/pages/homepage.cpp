@@ -49,8 +49,9 @@ CSize CHomePage::Layout(const RECT* area)
 {
     CPage::Layout(area);
     int split = (area->right - area->left) * 2 / 3;
-    if (split <= 150)
-        split = 150;
+    const int narrowest = g_resources.Scale(150);
+    if (split <= narrowest)
+        split = narrowest;
     m_historyArea = RECT{area->left + split, area->top, area->right, area->bottom};
     m_favoritesArea = RECT{area->left, area->top, area->left + split, area->bottom};
     const CSize history = m_history.Layout(&m_historyArea);
@@ -153,6 +154,13 @@ void CHomePage::Activate(bool active)
     m_history.Activate(active);
     m_favorites.Activate(active);
     CPage::Activate(active);
+}
+
+void CHomePage::ScaleChanged()
+{
+    m_menuPane = nullptr;
+    m_history.ScaleChanged();
+    m_favorites.ScaleChanged();
 }
 
 BOOL CHomePage::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo)

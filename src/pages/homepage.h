@@ -20,6 +20,7 @@ public:
     void MarkStale() override;
     std::string GetTitle() override;
     void Activate(bool active) override;
+    void ScaleChanged() override;
     void SeekTo(int) override {}
     // The two panes' together.
     bool GetProgress(int* done, int* total) const override;

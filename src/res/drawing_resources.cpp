@@ -6,12 +6,28 @@
 namespace {
 
 constexpr COLORREF kBadgeMask = RGB(0, 128, 128);
+constexpr int kCellIconSize = 120;
 constexpr int kPageIconSize = 32;
+constexpr int kBadgeSize = 24;
 
 struct IconSource {
     UINT id;
-    int size;  // 0: the icon's own size
+    int size;  // at 96 DPI
 };
+
+// The badge strip drawn nearest to (and not smaller than) the size needed,
+// else the largest; its images are stretched only between the drawn scales.
+UINT BadgeBitmapFor(int size)
+{
+    struct Drawn { UINT id; int size; };
+    static constexpr Drawn drawn[] = {{IDB_BADGES, 24}, {IDB_BADGES_125, 30}, {IDB_BADGES_150, 36},
+                                      {IDB_BADGES_200, 48}};
+    for (const Drawn& strip : drawn) {
+        if (strip.size >= size)
+            return strip.id;
+    }
+    return IDB_BADGES_200;
+}
 
 }  // namespace
 
@@ -29,32 +45,36 @@ void CDrawingResources::DestroyIcons()
     }
 }
 
-bool CDrawingResources::Create()
+bool CDrawingResources::Create(int dpi)
 {
     // Indexed by Icon, listed in the order they are loaded.
     static constexpr IconSource sources[IconCount] = {
-        {IDI_FOLDER, 0},          {IDI_PICTURE, 0},        {IDI_PRINT_FOLDER, 0},
-        {IDI_PRINT_PICTURE, 0},   {IDI_OFFLINE, 0},        {IDI_SHORTCUT, 0},
+        {IDI_FOLDER, kCellIconSize},    {IDI_PICTURE, kCellIconSize},  {IDI_PRINT_FOLDER, kCellIconSize},
+        {IDI_PRINT_PICTURE, kCellIconSize}, {IDI_OFFLINE, kCellIconSize}, {IDI_SHORTCUT, kCellIconSize},
         {IDI_FAVORITES, kPageIconSize}, {IDI_HISTORY, kPageIconSize},
         {IDI_FOLDER_PAGE, kPageIconSize},
     };
     const HINSTANCE module = AfxGetResourceHandle();
+    m_dpi = dpi > 0 ? dpi : kDesignDpi;
+    UpdateColours();
 
+    // Each icon file holds the art drawn at every scale; the system picks
+    // the image of the size asked for.
     DestroyIcons();
     for (int i = 0; i < IconCount; ++i)
-        m_icons[i] = static_cast<HICON>(::LoadImageA(module, MAKEINTRESOURCEA(sources[i].id),
-                                                     IMAGE_ICON, sources[i].size, sources[i].size,
+        m_icons[i] = static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(sources[i].id), IMAGE_ICON,
+                                                     Scale(sources[i].size), Scale(sources[i].size),
                                                      LR_DEFAULTCOLOR));
 
-    m_badges.Create(24, 24, ILC_COLOR32 | ILC_MASK, 0, 0);
+    const int badgeSize = Scale(kBadgeSize);
+    m_badges.Create(badgeSize, badgeSize, ILC_COLOR32 | ILC_MASK, 0, 0);
     CBitmap badges;  // released once its images are in the list
-    badges.Attach(::LoadImageA(module, MAKEINTRESOURCEA(IDB_BADGES), IMAGE_BITMAP, 0, 0,
-                               LR_DEFAULTCOLOR));
+    badges.Attach(::LoadImageW(module, MAKEINTRESOURCEW(BadgeBitmapFor(badgeSize)), IMAGE_BITMAP,
+                               3 * badgeSize, badgeSize, LR_DEFAULTCOLOR));
     if (badges.GetSafeHandle())
         m_badges.Add(badges, kBadgeMask);
 
-    LOGFONTW font{};
-    ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
+    LOGFONTW font = AfxGetMessageFont(m_dpi);
     m_cellFont.CreateFontIndirect(&font);
     font.lfHeight *= 2;
     font.lfOutPrecision = OUT_TT_ONLY_PRECIS;
@@ -66,10 +86,14 @@ bool CDrawingResources::Create()
 
 COLORREF TextColorFor(const CDC* dc)
 {
-    return dc && dc->IsPrinting() ? RGB(0, 0, 0) : RGB(192, 192, 192);
+    if (dc && dc->IsPrinting())
+        return RGB(0, 0, 0);
+    return g_resources.HighContrast() ? ::GetSysColor(COLOR_WINDOWTEXT) : RGB(192, 192, 192);
 }
 
 COLORREF BackColorFor(const CDC* dc)
 {
-    return dc && dc->IsPrinting() ? RGB(255, 255, 255) : RGB(0, 0, 0);
+    if (dc && dc->IsPrinting())
+        return RGB(255, 255, 255);
+    return g_resources.HighContrast() ? ::GetSysColor(COLOR_WINDOW) : RGB(0, 0, 0);
 }

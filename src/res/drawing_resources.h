@@ -1,11 +1,14 @@
-// The icons, badge image list and fonts every page draws with, loaded once
-// at start-up and owned here until the program ends; and the colour rules
-// that tell the screen (silver on black) from paper (black on white).
+// The icons, badge image list and fonts every page draws with, made for the
+// main window's DPI at start-up and again when it changes, and owned here
+// until the program ends; and the colour rules that tell the screen (silver
+// on black, or the system's colours in high contrast) from paper (black on
+// white).
 #pragma once
 
 #include <array>
 
 #include "afxbase.h"
+#include "afxdpi.h"
 #include "gdi.h"
 
 class CDC;
@@ -20,9 +23,17 @@ public:
     CDrawingResources& operator=(const CDrawingResources&) = delete;
     ~CDrawingResources();
 
-    // Loads everything from the program's resources. A missing icon stays
-    // null; only a missing badge bitmap fails. Calling it again reloads.
-    bool Create();
+    // Loads everything from the program's resources for dpi, and reads the
+    // system's contrast setting. A missing icon stays null; only a missing
+    // badge bitmap fails. Calling it again reloads.
+    bool Create(int dpi = kDesignDpi);
+    // Reads the contrast setting again (the system's colours changed).
+    void UpdateColours() { m_highContrast = AfxIsHighContrast(); }
+
+    int Dpi() const { return m_dpi; }
+    // px pixels of the 96-DPI design at the current DPI.
+    int Scale(int px) const { return AfxScale(px, m_dpi); }
+    bool HighContrast() const { return m_highContrast; }
 
     HICON GetFolderIcon() const { return m_icons[FolderIcon]; }
     HICON GetPictureIcon() const { return m_icons[PictureIcon]; }
@@ -51,12 +62,15 @@ private:
     CImageList m_badges;
     CFont m_cellFont;
     CFont m_titleFont;
+    int m_dpi = kDesignDpi;
+    bool m_highContrast = false;
 };
 
-// Text colour for dc: black when printing or previewing, silver otherwise
-// (a null dc counts as the screen).
+// Text colour for dc: black when printing or previewing, silver otherwise,
+// the window text colour in high contrast (a null dc counts as the screen).
 COLORREF TextColorFor(const CDC* dc);
-// Background colour for dc: white when printing or previewing, black otherwise.
+// Background colour for dc: white when printing or previewing, black
+// otherwise, the window colour in high contrast.
 COLORREF BackColorFor(const CDC* dc);
 
 // The process-wide instance.

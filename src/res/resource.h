@@ -43,6 +43,10 @@
 // Bitmaps (a bitmap and an icon may share a number: different types)
 // ---------------------------------------------------------------------------
 #define IDB_BADGES                      131
+// The badges drawn at 1.25x, 1.5x and 2x
+#define IDB_BADGES_125                  132
+#define IDB_BADGES_150                  133
+#define IDB_BADGES_200                  134
 #define IDB_FAVORITE_FOLDER             143
 #define IDB_FAVORITE_PICTURE            144
 #define IDB_ABOUT_BANNER                147

@@ -75,9 +75,19 @@ RECT CVemolyView::PageToClient(RECT rect)
     return rect;
 }
 
-void CVemolyView::ScaleChanged(int)
+void CVemolyView::ScaleChanged(int dpi)
 {
+    if (dpi == g_resources.Dpi())
+        return;
+    g_resources.Create(dpi);
+    g_navigator.ScaleChanged();
     UpdatePageExtent();
+    Invalidate(TRUE);
+}
+
+void CVemolyView::ColoursChanged()
+{
+    g_resources.UpdateColours();
     Invalidate(TRUE);
 }
 
@@ -148,6 +158,9 @@ void CVemolyView::OnPrepareDC(CDC* dc, CPrintInfo* info)
 void CVemolyView::OnInitialUpdate()
 {
     CScrollView::OnInitialUpdate();
+    // The resources were made before there was a window; it may have opened
+    // on a monitor of another scale.
+    ScaleChanged(AfxGetDpiForWindow(m_hWnd));
     if (CPage* page = g_navigator.GetCurrentPage())
         page->Activate(true);
     SetTickInterval(g_settings.Delay);
@@ -205,6 +218,15 @@ void CVemolyView::OnSize(UINT type, int cx, int cy)
         const CSize extent = page->Layout(&client);
         SetScrollSizes(MM_TEXT, extent, CSize(cx, cy), CSize(5, 5));
     }
+}
+
+BOOL CVemolyView::OnEraseBkgnd(CDC* dc)
+{
+    // The pages draw on the window's own colour: black, or the system's in high contrast.
+    CRect client;
+    GetClientRect(&client);
+    dc->FillSolidRect(&client, BackColorFor(nullptr));
+    return TRUE;
 }
 
 void CVemolyView::OnLButtonDown(UINT flags, CPoint point)

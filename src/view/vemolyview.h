@@ -32,6 +32,8 @@ public:
     // The window moved to a monitor of another scale: the pages' fonts,
     // icons and thumbnails are made again at dpi and the page laid out anew.
     void ScaleChanged(int dpi);
+    // The system's colours or contrast setting changed.
+    void ColoursChanged();
 
     RECT PageToClient(RECT rect);
     int GetTickInterval() const { return m_tickInterval; }
@@ -51,6 +53,7 @@ protected:
     int OnCreate(LPCREATESTRUCTW cs) override;
     void OnDestroy() override;
     void OnSize(UINT type, int cx, int cy) override;
+    BOOL OnEraseBkgnd(CDC* dc) override;
     void OnLButtonDown(UINT flags, CPoint point) override;
     void OnLButtonUp(UINT flags, CPoint point) override;
     void OnMouseMove(UINT flags, CPoint point) override;

@@ -186,6 +186,28 @@ TEST_F(CacheTest, ChangedAndRenamedPicturesAreMadeAgain)
     EXPECT_EQ(bytes.find("b.jpg"), std::string::npos);
 }
 
+TEST_F(CacheTest, ThumbnailsOfAnotherBoxAreMadeAgainForTheCurrentOne)
+{
+    // Made at 150 % (a 135-pixel box), the file says so; at 96 DPI its
+    // thumbnails are made again, and read at 150 % they serve.
+    Picture("a.jpg", 1);
+    auto catalog = Listed();
+    catalog->m_box = 135;
+    Entry(*catalog, "a").m_thumbnail->ReplaceBitmap(Thumbnail(135, 90, 0, 0, 255));
+    catalog->m_cacheDirty = true;
+    catalog->SaveThumbnails();
+    EXPECT_EQ(Word(ReadWholeFile(CacheFile()), 16), 135u);
+
+    catalog = Listed();
+    catalog->PrepareThumbnails();
+    EXPECT_EQ(Entry(*catalog, "a").m_thumbnail->Bitmap(), nullptr) << "a 90-pixel box takes no 135-pixel thumbnail";
+    catalog = Listed();
+    catalog->m_box = 135;
+    catalog->PrepareThumbnails();
+    ASSERT_NE(Entry(*catalog, "a").m_thumbnail->Bitmap(), nullptr);
+    EXPECT_EQ(Entry(*catalog, "a").m_thumbnail->m_width, 135);
+}
+
 TEST_F(CacheTest, PathsMatchIgnoringCaseAsTheFileSystemComparesNames)
 {
     Picture("a.jpg", 1);
