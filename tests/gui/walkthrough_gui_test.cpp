@@ -238,18 +238,24 @@ protected:
         return ::GetDlgItem(::GetDlgItem(::GetDlgItem(app.MainWindow(), 0xE804), 0xE805), IDC_COUNTER);
     }
 
+    // Lengths of the 96-DPI design at the display scale the program started with.
+    int Px(int length) const { return ::MulDiv(length, dpi, 96); }
+
     // The cell of the index-th entry of a folder page, in view coordinates.
     RECT Cell(int index) const
     {
         RECT client;
         ::GetClientRect(View(), &client);
-        const int columns = std::max(1, (int)(client.right - 20) / 130);
-        const int left = 10 + 130 * (index % columns);
-        const int top = 42 + 150 * (index / columns);
-        return RECT{left, top, left + 120, top + 140};
+        const int columns = std::max(1, (int)(client.right - Px(20)) / Px(130));
+        const int left = Px(10) + Px(130) * (index % columns);
+        const int top = Px(42) + Px(150) * (index / columns);
+        return RECT{left, top, left + Px(120), top + Px(140)};
     }
-    static POINT ThumbnailMiddle(const RECT& cell) { return POINT{cell.left + 60, cell.top + 66}; }
-    static RECT Badge(const RECT& cell) { return RECT{cell.right - 24, cell.top + 12, cell.right, cell.top + 36}; }
+    POINT ThumbnailMiddle(const RECT& cell) const { return POINT{cell.left + Px(60), cell.top + Px(66)}; }
+    RECT Badge(const RECT& cell) const
+    {
+        return RECT{cell.right - Px(24), cell.top + Px(12), cell.right, cell.top + Px(36)};
+    }
 
     // The view's pixels. Read through the main window: a child window of
     // another process reads back black under Wine.
@@ -311,7 +317,20 @@ protected:
     TempFolder temp;
     std::string holiday;
     std::string artifacts;
+    int dpi = 96;
     AppUnderTest app;
+};
+
+// The display scale Windows gives the programs started while it lives
+// (each reads it once, when it starts).
+class DisplayScale {
+public:
+    explicit DisplayScale(int dpi)
+    {
+        const DWORD value = (DWORD)dpi;
+        ::RegSetKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels", REG_DWORD, &value, sizeof value);
+    }
+    ~DisplayScale() { ::RegDeleteKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels"); }
 };
 
 TEST_F(Walkthrough, HomeFolderPictureTurnBackSlideshowPauseHome)
@@ -855,6 +874,61 @@ TEST_F(Walkthrough, TheStatusBarCountsTheThumbnailsWhileTheyAreMadeAndThenClears
     ::Sleep(500);
     EXPECT_EQ(PaneText(app.ProcessId(), status, 1), "") << "the Home page's thumbnails are made";
     EXPECT_EQ(app.Close(), 0);
+}
+
+// At 150 % and 200 % the grid, the thumbnails' box and the badges grow with
+// the display, the thumbnails are made for the bigger box (not stretched),
+// and the pointer finds the cells where they are drawn.
+TEST_F(Walkthrough, AtHigherDisplayScalesTheGridAndItsThumbnailsGrowSharp)
+{
+    const std::string folder = temp.MakeFolder("Wide");
+    temp.MakeFolder("Wide\\Trip");
+    temp.WriteFile("Wide\\Trip\\p.jpg", MakeJpeg(SolidRecipe(320, 240, 255, 0, 255)));
+    temp.WriteFile("Wide\\a-wide.jpg", MakeJpeg(SolidRecipe(480, 320, 255, 0, 0)));
+    temp.WriteFile("Wide\\b.jpg", MakeJpeg(SolidRecipe(320, 240, 0, 255, 0)));
+    temp.WriteFile("Wide\\c.jpg", MakeJpeg(SolidRecipe(320, 240, 0, 0, 255)));
+    temp.WriteFile("Wide\\d.jpg", MakeJpeg(SolidRecipe(320, 240, 0, 255, 0)));
+    temp.WriteFile("Wide\\e-yellow.jpg", MakeJpeg(SolidRecipe(320, 240, 255, 255, 0)));
+    SetDword("MainWndRight", 1260);
+    SetDword("MainWndBottom", 1000);
+    for (const int scale : {144, 192}) {
+        SCOPED_TRACE(scale);
+        dpi = scale;
+        {
+            const DisplayScale display(dpi);
+            ASSERT_TRUE(app.Start(WindowsPath(TestSetting("ORLIVANE_EXE")), "\"" + WindowsPath(folder) + "\""));
+            ASSERT_NE(app.WaitForMainWindow("Wide - Orlivane"), nullptr);
+        }
+        ::SetForegroundWindow(app.MainWindow());
+        PointAt(POINT{5, 5});
+
+        // 480 by 320 fills the box: 135 by 90 at 150 %, made at that size.
+        const RECT wide = Cell(1);
+        RECT lit{};
+        EXPECT_TRUE(Eventually([&] {
+            const Capture shot = ViewShot();
+            lit = RECT{wide.right, wide.bottom, wide.left, wide.top};
+            for (int y = wide.top; y < wide.bottom; ++y)
+                for (int x = wide.left; x < wide.right; ++x)
+                    if (IsRed(shot.At(x, y)))
+                        lit = RECT{std::min(lit.left, (LONG)x), std::min(lit.top, (LONG)y),
+                                   std::max(lit.right, (LONG)x + 1), std::max(lit.bottom, (LONG)y + 1)};
+            return lit.right - lit.left == Px(90) && lit.bottom - lit.top == Px(60);
+        })) << lit.right - lit.left << " by " << lit.bottom - lit.top;
+        Screenshot(scale == 144 ? "folder-150.bmp" : "folder-200.bmp");
+
+        // The folder's badge shows where the scaled cell has it.
+        const RECT trip = Cell(0);
+        const std::vector<DWORD> plainBadge = Area(ViewShot(), Badge(trip));
+        PointAt(POINT{trip.left + Px(30), trip.top + Px(100)});
+        EXPECT_TRUE(Eventually([&] { return Area(ViewShot(), Badge(trip)) != plainBadge; }, 3000))
+            << "the badge on hover";
+
+        // A click where the scaled grid puts the last cell opens its picture.
+        ClickAt(ThumbnailMiddle(Cell(5)));
+        EXPECT_TRUE(Eventually([&] { return app.Caption() == "e-yellow.jpg - Orlivane"; })) << app.Caption();
+        EXPECT_EQ(app.Close(), 0);
+    }
 }
 
 TEST_F(Walkthrough, AFolderOnADriveAboutToBeRemovedLetsItGoUntilTheDriveSettles)
