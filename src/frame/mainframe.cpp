@@ -21,6 +21,7 @@
 #include "res/resource.h"
 #include "shell/settings.h"
 #include "shell/version.h"
+#include "view/vemolyview.h"
 
 namespace {
 
@@ -272,6 +273,15 @@ void CMainFrame::OnInitMenuPopup(HMENU popup, UINT index, BOOL sysMenu)
     CFrameWnd::OnInitMenuPopup(popup, index, sysMenu);
     if (!sysMenu && m_favoritesMenu && popup == m_favoritesMenu->GetSafeHmenu())
         m_favoritesMenu->RefreshIfChanged();
+}
+
+LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SYSCOLORCHANGE || message == WM_SETTINGCHANGE) {
+        if (CVemolyView* view = CVemolyView::GetActive())
+            view->ColoursChanged(message == WM_SYSCOLORCHANGE);
+    }
+    return CFrameWnd::WindowProc(message, wParam, lParam);
 }
 
 BOOL CMainFrame::OnDeviceChange(UINT event, DWORD_PTR data)

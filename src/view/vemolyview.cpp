@@ -85,10 +85,13 @@ void CVemolyView::ScaleChanged(int dpi)
     Invalidate(TRUE);
 }
 
-void CVemolyView::ColoursChanged()
+void CVemolyView::ColoursChanged(bool coloursChanged)
 {
+    const bool was = g_resources.HighContrast();
     g_resources.UpdateColours();
-    Invalidate(TRUE);
+    // In high contrast the pages are drawn in the system's colours.
+    if (was != g_resources.HighContrast() || (coloursChanged && was))
+        Invalidate(TRUE);
 }
 
 void CVemolyView::UpdatePageExtent()

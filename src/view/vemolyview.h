@@ -32,8 +32,9 @@ public:
     // The window moved to a monitor of another scale: the pages' fonts,
     // icons and thumbnails are made again at dpi and the page laid out anew.
     void ScaleChanged(int dpi);
-    // The system's colours or contrast setting changed.
-    void ColoursChanged();
+    // The contrast setting may have changed, or (coloursChanged) the
+    // system's colours did.
+    void ColoursChanged(bool coloursChanged);
 
     RECT PageToClient(RECT rect);
     int GetTickInterval() const { return m_tickInterval; }

@@ -2,13 +2,19 @@
 // started application.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "app/vemolyapp.h"
 #include "core/navigator.h"
 #include "core/page.h"
+#include "folderpage/folderpage.h"
+#include "import_patch.h"
+#include "jpeg_maker.h"
+#include "res/drawing_resources.h"
 #include "res/resource.h"
 #include "running_app.h"
+#include "temp_folder.h"
 #include "shell/settings.h"
 #include "view/vemolyview.h"
 
@@ -303,6 +309,70 @@ TEST_F(ViewTest, PaintingHandsThePageTheInvalidAreaInPageCoordinates)
     ASSERT_FALSE(page->draws.empty());
     EXPECT_LE(page->draws.back().top, 210);
     EXPECT_GE(page->draws.back().bottom, 260);
+}
+
+// Wine has no high-contrast themes: the system's answer is given here, to
+// the program as it is.
+ImportPatch* g_contrastPatch = nullptr;
+BOOL WINAPI HighContrastOn(UINT action, UINT param, void* data, UINT flags)
+{
+    if (action == SPI_GETHIGHCONTRAST && data) {
+        static_cast<HIGHCONTRASTW*>(data)->dwFlags = HCF_HIGHCONTRASTON;
+        return TRUE;
+    }
+    using Original = BOOL(WINAPI*)(UINT, UINT, void*, UINT);
+    return reinterpret_cast<Original>(g_contrastPatch->Original())(action, param, data, flags);
+}
+
+TEST_F(ViewTest, HighContrastPaintsThePageInTheSystemsColoursAsSoonAsItIsChosen)
+{
+    TempFolder temp;
+    temp.WriteFile("pictures\\MMMMMMMM.jpg", MakeJpeg(SolidRecipe(64, 48, 255, 0, 0)));
+    CFolderEntry folder = MakeEntry(temp.Path() + "\\pictures", nullptr, nullptr);
+    folder.Classify();
+    g_navigator.Navigate(new CFolderPage(folder, g_resources.GetFolderPageIcon()));
+    // The page as the view paints it, background and all.
+    const auto painted = [&] {
+        CRect client;
+        view->GetClientRect(&client);
+        std::vector<COLORREF> pixels;
+        CDC dc;
+        dc.CreateCompatibleDC(nullptr);
+        CBitmap bitmap;
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.Width(), -client.Height(), 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void* bits = nullptr;
+        bitmap.Attach(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        HGDIOBJ old = dc.SelectObject(bitmap.GetSafeHandle());
+        view->SendMessage(WM_ERASEBKGND, (WPARAM)dc.m_hDC);
+        view->OnDraw(&dc);
+        ::GdiFlush();
+        for (int i = 0; i < client.Width() * client.Height(); ++i) {
+            const DWORD p = static_cast<const DWORD*>(bits)[i];
+            pixels.push_back(RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF));
+        }
+        dc.SelectObject(old);
+        return pixels;
+    };
+    const auto count = [](const std::vector<COLORREF>& pixels, COLORREF colour) {
+        return std::count(pixels.begin(), pixels.end(), colour);
+    };
+    const std::vector<COLORREF> normal = painted();
+    EXPECT_GT(count(normal, RGB(0, 0, 0)), (long)normal.size() / 2) << "black in normal contrast";
+    EXPECT_GT(count(normal, RGB(192, 192, 192)), 0) << "silver captions";
+
+    {
+        ImportPatch patch("user32.dll", "SystemParametersInfoW", (void*)&HighContrastOn);
+        g_contrastPatch = &patch;
+        ASSERT_TRUE(patch.Applied());
+        ::SendMessageW(theApp.m_pMainWnd->m_hWnd, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+        const std::vector<COLORREF> contrast = painted();
+        EXPECT_GT(count(contrast, ::GetSysColor(COLOR_WINDOW)), (long)contrast.size() / 2);
+        EXPECT_GT(count(contrast, ::GetSysColor(COLOR_WINDOWTEXT)), 0) << "title and captions";
+        EXPECT_EQ(count(contrast, RGB(192, 192, 192)), 0);
+    }
+    ::SendMessageW(theApp.m_pMainWnd->m_hWnd, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+    EXPECT_EQ(painted(), normal) << "switched off, the page is as before";
 }
 
 } // namespace
