@@ -327,6 +327,7 @@ BOOL WINAPI HighContrastOn(UINT action, UINT param, void* data, UINT flags)
 TEST_F(ViewTest, HighContrastPaintsThePageInTheSystemsColoursAsSoonAsItIsChosen)
 {
     TempFolder temp;
+    temp.MakeFolder("pictures");
     temp.WriteFile("pictures\\MMMMMMMM.jpg", MakeJpeg(SolidRecipe(64, 48, 255, 0, 0)));
     CFolderEntry folder = MakeEntry(temp.Path() + "\\pictures", nullptr, nullptr);
     folder.Classify();
@@ -373,6 +374,40 @@ TEST_F(ViewTest, HighContrastPaintsThePageInTheSystemsColoursAsSoonAsItIsChosen)
     }
     ::SendMessageW(theApp.m_pMainWnd->m_hWnd, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
     EXPECT_EQ(painted(), normal) << "switched off, the page is as before";
+}
+
+TEST_F(ViewTest, AChangeOfScaleLaysThePageOutAgainAndRemakesItsThumbnailsForTheNewBox)
+{
+    TempFolder temp;
+    temp.MakeFolder("wide");
+    temp.WriteFile("wide\\a.jpg", MakeJpeg(SolidRecipe(480, 320, 255, 0, 0)));
+    CFolderEntry folder = MakeEntry(temp.Path() + "\\wide", nullptr, nullptr);
+    folder.Classify();
+    auto* page = new CFolderPage(folder, g_resources.GetFolderPageIcon());
+    g_navigator.Navigate(page);
+    ASSERT_EQ(page->Catalog().m_entries.size(), 1u);
+    // Listing the folder again may give the entry a new thumbnail.
+    const auto thumbnail = [&]() -> CThumbnail& { return *page->Catalog().m_entries.front().m_thumbnail; };
+    const auto madeAt = [&](int width, int height) {
+        return WaitUntil([&] {
+            std::lock_guard guard(EntryLock());
+            return thumbnail().HasPicture() && thumbnail().m_width == width && thumbnail().m_height == height;
+        });
+    };
+    ASSERT_TRUE(madeAt(90, 60));
+
+    view->ScaleChanged(144);
+    EXPECT_EQ(g_resources.Dpi(), 144);
+    EXPECT_EQ(thumbnail().m_cell.right - thumbnail().m_cell.left, 180);
+    EXPECT_EQ(thumbnail().m_cell.bottom - thumbnail().m_cell.top, 210);
+    EXPECT_TRUE(madeAt(135, 90)) << thumbnail().m_width << " by " << thumbnail().m_height;
+    int width = 0, height = 0;
+    ImageList_GetIconSize(g_resources.GetBadges(), &width, &height);
+    EXPECT_EQ(width, 36);
+
+    view->ScaleChanged(96);
+    EXPECT_EQ(thumbnail().m_cell.right - thumbnail().m_cell.left, 120);
+    EXPECT_TRUE(madeAt(90, 60)) << thumbnail().m_width << " by " << thumbnail().m_height;
 }
 
 } // namespace
