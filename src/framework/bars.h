@@ -3,8 +3,10 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "afxdpi.h"
 #include "frame.h"
 #include "gdi.h"
 
@@ -34,6 +36,14 @@ public:
                   const RECT& borders = CRect(0, 0, 0, 0), UINT id = AFX_IDW_TOOLBAR);
     // Buttons from the toolbar resource id, images from the bitmap of the same id.
     BOOL LoadToolBar(UINT id);
+    // The same images drawn at larger sizes: of these and the toolbar's own
+    // bitmap, the one whose height is nearest the image size is shown.
+    void SetScaledBitmaps(std::vector<UINT> ids) { m_scaledBitmapIds = std::move(ids); }
+    // The labels' font at dpi; the frame sets the sizes for dpi after it.
+    void SetDpi(int dpi);
+    int GetDpi() const { return m_dpi; }
+    // The widest button label in the bar's font.
+    int GetMaxTextWidth() const;
     BOOL SetButtons(const UINT* ids, int count);
     BOOL SetButtonText(int index, const char* text);
     void SetSizes(SIZE button, SIZE image);
@@ -53,7 +63,10 @@ private:
     void ShowFlyBy(UINT id);
 
     CImageList m_images;       // the toolbar shows it; released with the bar
+    CFont m_font;              // the labels' font, likewise
+    int m_dpi = kDesignDpi;
     UINT m_bitmapId = 0;
+    std::vector<UINT> m_scaledBitmapIds;
     CSize m_sizeImage{16, 15};
     int m_cyHeight = 0;        // 0: the buttons' own height
     UINT m_flyById = 0;        // the button whose prompt the status bar shows
@@ -68,6 +81,8 @@ public:
     BOOL AddBar(CWnd* bar, const char* text = nullptr,
                 DWORD style = RBBS_GRIPPERALWAYS | RBBS_FIXEDBMP);
     void MaximizeBand(UINT band, BOOL ideal = FALSE);
+    // The band of bar takes the bar's size again (after it changed scale).
+    void UpdateBandSize(CWnd* bar);
     BOOL ShowBand(UINT band, BOOL show = TRUE);
     int IdToIndex(UINT id) const { return (int)::SendMessageW(m_hWnd, RB_IDTOINDEX, id, 0); }
 
@@ -82,11 +97,14 @@ private:
 
 class CStatusBar : public CControlBar {
 public:
+    ~CStatusBar() override;
     BOOL Create(CWnd* parent, DWORD style = WS_CHILD | WS_VISIBLE | CBRS_BOTTOM,
                 UINT id = AFX_IDW_STATUS_BAR);
     // One pane per id: ID_SEPARATOR is the stretching message pane, any other
     // id an indicator showing its string resource while enabled.
     BOOL SetIndicators(const UINT* ids, int count);
+    // The font, the indicators' widths and the size grip at dpi.
+    void SetDpi(int dpi);
     BOOL SetPaneText(int index, const char* text);
     void EnablePane(int index, bool enable);
 
@@ -106,9 +124,12 @@ private:
     };
     void UpdateParts();
     void ShowPane(int index);
+    int PaneWidth(const std::string& text) const;
     HFONT Font() const;
 
     std::vector<Pane> m_panes;
+    CFont m_font;          // the bar shows it; released with the bar
+    int m_dpi = kDesignDpi;
 };
 
 // A bar made from a dialog template; its controls talk to the bar object.

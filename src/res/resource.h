@@ -47,6 +47,13 @@
 #define IDB_FAVORITE_PICTURE            144
 #define IDB_ABOUT_BANNER                147
 #define IDB_FOLDER_IMAGES               152
+// The toolbar's images (IDR_MAINFRAME) drawn at 125%, 150% and 200%.
+#define IDB_TOOLBAR_20                  170
+#define IDB_TOOLBAR_24                  171
+#define IDB_TOOLBAR_32                  172
+// The About banner drawn at 150% and 200%.
+#define IDB_ABOUT_BANNER_150            173
+#define IDB_ABOUT_BANNER_200            174
 
 // ---------------------------------------------------------------------------
 // Strings
