@@ -1,7 +1,6 @@
 #include "bars.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "barsupport.h"
 
@@ -109,33 +108,16 @@ int CToolBar::GetMaxTextWidth() const
 bool CToolBar::LoadImages()
 {
     // The drawing nearest the size asked for; its own size is the images'.
-    UINT chosen = 0;
+    std::vector<UINT> ids{m_bitmapId};
+    ids.insert(ids.end(), m_scaledBitmapIds.begin(), m_scaledBitmapIds.end());
     CBitmap bitmap;
-    for (const UINT id : m_scaledBitmapIds) {
-        CBitmap candidate;
-        BITMAP info{};
-        if (!candidate.LoadBitmap(id) || !candidate.GetBitmap(&info))
-            continue;
-        BITMAP best{};
-        if (!chosen || (bitmap.GetBitmap(&best)
-                        && std::abs(info.bmHeight - m_sizeImage.cy) < std::abs(best.bmHeight - m_sizeImage.cy))) {
-            chosen = id;
-            bitmap.Attach(candidate.Detach());
-        }
-    }
-    CBitmap base;
-    BITMAP info{}, best{};
-    if (m_bitmapId && base.LoadBitmap(m_bitmapId) && base.GetBitmap(&info)
-        && (!chosen || (bitmap.GetBitmap(&best)
-                        && std::abs(info.bmHeight - m_sizeImage.cy) <= std::abs(best.bmHeight - m_sizeImage.cy)))) {
-        chosen = m_bitmapId;
-        bitmap.Attach(base.Detach());
-    }
+    BITMAP info{};
+    const UINT chosen = m_bitmapId ? bitmap.LoadNearestBitmap(ids, m_sizeImage.cy) : 0;
     if (!chosen)
         return false;
-    if (chosen != m_bitmapId && bitmap.GetBitmap(&best)) {
+    if (chosen != m_bitmapId && bitmap.GetBitmap(&info)) {
         // The scaled drawings are square.
-        m_sizeImage = CSize(best.bmHeight, best.bmHeight);
+        m_sizeImage = CSize(info.bmHeight, info.bmHeight);
         SendMessage(TB_SETBITMAPSIZE, 0, MAKELPARAM(m_sizeImage.cx, m_sizeImage.cy));
     }
     if (!m_images.Create(m_sizeImage.cx, m_sizeImage.cy, ILC_COLOR24 | ILC_MASK, 8, 4))

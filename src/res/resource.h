@@ -54,6 +54,9 @@
 // The About banner drawn at 150% and 200%.
 #define IDB_ABOUT_BANNER_150            173
 #define IDB_ABOUT_BANNER_200            174
+// The tree's folders (IDB_FOLDER_IMAGES) drawn at 150% and 200%.
+#define IDB_FOLDER_IMAGES_24            175
+#define IDB_FOLDER_IMAGES_32            176
 
 // ---------------------------------------------------------------------------
 // Strings
@@ -107,6 +110,7 @@
 #define IDC_CLEAR_CACHE                 1015
 #define IDC_HISTORY_COUNT               1016
 #define IDC_NEW_FOLDER_CAPTION          1018
+#define IDC_BANNER                      1019
 
 // ---------------------------------------------------------------------------
 // The framework's standard numbers

@@ -1,6 +1,7 @@
-// The real program on a display of 150% and 200%: every label of the
+// The real program on a display of 100%, 150% and 200%: every label of the
 // dialogs and of the slideshow bar shows whole in the dialog font at that
-// scale. Wine reads the scale from the registry when a process starts.
+// scale, and their pictures are drawn at it. Wine reads the scale from the
+// registry when a process starts.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -140,12 +141,20 @@ TEST_P(ScaleGui, EveryLabelShowsWhole)
     ExpectLabelsFit(::GetDlgItem(rebar, 0xE805), dpi, "slideshow bar");
 
     if (HWND about = OpenDialog(main, ID_APP_ABOUT, "about")) {
+        // The banner is drawn at the scale (a bitmap static takes its bitmap's size).
+        RECT banner{};
+        ::GetWindowRect(::GetDlgItem(about, IDC_BANNER), &banner);
+        EXPECT_EQ(banner.right - banner.left, MulDiv(456, dpi, 96));
+        EXPECT_EQ(banner.bottom - banner.top, MulDiv(128, dpi, 96));
         ::PostMessageA(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         EXPECT_TRUE(Eventually([&] { return !::IsWindow(about); }));
     }
     if (HWND preferences = OpenDialog(main, ID_PREFERENCES, "preferences"))
         Close(preferences);
     if (HWND favorite = OpenDialog(main, ID_ADD_FAVORITE, "add-favorite")) {
+        // The tree's rows are as high as its folder images at the scale.
+        EXPECT_GE(::SendMessageW(::GetDlgItem(favorite, IDC_FOLDER_TREE), TVM_GETITEMHEIGHT, 0, 0),
+                  MulDiv(16, dpi, 96));
         if (HWND newFolder = OpenDialog(favorite, MAKEWPARAM(IDC_NEW_FOLDER, BN_CLICKED), "new-folder", favorite))
             Close(newFolder);
         Close(favorite);
@@ -153,6 +162,6 @@ TEST_P(ScaleGui, EveryLabelShowsWhole)
     EXPECT_EQ(app.Close(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Dpi, ScaleGui, testing::Values(144, 192));
+INSTANTIATE_TEST_SUITE_P(Dpi, ScaleGui, testing::Values(96, 144, 192));
 
 } // namespace
