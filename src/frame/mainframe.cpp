@@ -290,6 +290,8 @@ void CMainFrame::OnDpiChanged(int dpi, const RECT* suggested)
         ::SetWindowPos(m_hWnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                        suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
     RecalcLayout();
+    if (CPrintPreviewWnd* preview = CPrintPreviewWnd::FromFrame(this))
+        preview->SetDpi(dpi);
     if (auto* view = dynamic_cast<CVemolyView*>(GetActiveView()))
         view->ScaleChanged(dpi);
 }

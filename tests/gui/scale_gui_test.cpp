@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "afxbase.h"
+#include "afxhtmlhelp.h"
 #include "app_driver.h"
 #include "res/resource.h"
 #include "temp_folder.h"
@@ -149,8 +150,25 @@ TEST_P(ScaleGui, EveryLabelShowsWhole)
         ::PostMessageA(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         EXPECT_TRUE(Eventually([&] { return !::IsWindow(about); }));
     }
-    if (HWND preferences = OpenDialog(main, ID_PREFERENCES, "preferences"))
+    if (HWND preferences = OpenDialog(main, ID_PREFERENCES, "preferences")) {
+        // F1's help text wraps at its designed width, scaled.
+        ::SetForegroundWindow(preferences);
+        ::SendMessageA(preferences, WM_NEXTDLGCTL, (WPARAM)::GetDlgItem(preferences, IDC_HISTORY_COUNT), TRUE);
+        INPUT f1[2]{};
+        f1[0].type = f1[1].type = INPUT_KEYBOARD;
+        f1[0].ki.wVk = f1[1].ki.wVk = VK_F1;
+        f1[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        ::SendInput(2, f1, sizeof(INPUT));
+        HWND popup = WaitForProcessWindow(app.ProcessId(), kTextPopupClass, nullptr, 3000);
+        ASSERT_NE(popup, nullptr);
+        RECT box;
+        ::GetWindowRect(popup, &box);
+        EXPECT_GT(box.right - box.left, MulDiv(250, dpi, 96));
+        EXPECT_LE(box.right - box.left, MulDiv(300 + 2 * 8, dpi, 96) + 2 * MulDiv(1, dpi, 96));
+        CaptureWindow(popup).SaveBmp(artifacts + "\\help-popup-" + std::to_string(dpi) + ".bmp");
+        ::PostMessageA(popup, WM_CLOSE, 0, 0);
         Close(preferences);
+    }
     if (HWND favorite = OpenDialog(main, ID_ADD_FAVORITE, "add-favorite")) {
         // The tree's rows are as high as its folder images at the scale.
         EXPECT_GE(::SendMessageW(::GetDlgItem(favorite, IDC_FOLDER_TREE), TVM_GETITEMHEIGHT, 0, 0),
