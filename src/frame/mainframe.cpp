@@ -285,7 +285,11 @@ void CMainFrame::OnDpiChanged(int dpi, const RECT* suggested)
 {
     ScaleToolBar(dpi);
     m_wndStatusBar.SetDpi(dpi);
+    m_wndSlideshowBar.SetDpi(dpi);
+    // Until now the rebar had the system's font, made at the window's first scale.
+    m_wndReBar.SetDpi(dpi);
     m_wndReBar.UpdateBandSize(&m_wndToolBar);
+    m_wndReBar.UpdateBandSize(&m_wndSlideshowBar);
     if (suggested)
         ::SetWindowPos(m_hWnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                        suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);

@@ -94,6 +94,22 @@ void CReBar::MaximizeBand(UINT band, BOOL ideal)
     SendMessage(RB_MAXIMIZEBAND, band, ideal);
 }
 
+CReBar::~CReBar()
+{
+    // The font goes before the window: the window must not keep showing it.
+    if (m_font.GetSafeHandle() && m_hWnd && ::IsWindow(m_hWnd))
+        SendMessage(WM_SETFONT, 0, FALSE);
+}
+
+void CReBar::SetDpi(int dpi)
+{
+    const LOGFONTW font = AfxGetMessageFont(dpi);
+    CFont old;
+    old.Attach(m_font.Detach());  // released once the bar shows the new one
+    if (m_font.CreateFontIndirect(&font))
+        SendMessage(WM_SETFONT, (WPARAM)(HFONT)m_font, TRUE);
+}
+
 void CReBar::UpdateBandSize(CWnd* bar)
 {
     const int index = IdToIndex((UINT)bar->GetDlgCtrlID());
@@ -335,10 +351,49 @@ BOOL CDialogBar::Create(CWnd* parent, UINT templateId, UINT style, UINT id)
     ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, (LONG_PTR)(GetStyle() | WS_CLIPSIBLINGS));
     CRect rect;
     GetWindowRect(&rect);
-    m_sizeDefault = rect.Size();
+    m_sizeDefault = m_createdSize = rect.Size();
+    m_createdDpi = AfxGetDpiForWindow(m_hWnd);
+    ::GetObjectW((HFONT)SendMessage(WM_GETFONT), sizeof m_createdFont, &m_createdFont);
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        CRect place;
+        ::GetWindowRect(child, &place);
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&place), 2);
+        m_createdPlaces.emplace_back(child, place);
+    }
     ::ShowWindow(m_hWnd, SW_SHOWNA);
     JoinFrameLayout(parent);
     return TRUE;
+}
+
+CDialogBar::~CDialogBar()
+{
+    // The font goes before the window: the controls must not keep showing it.
+    if (m_font.GetSafeHandle() && m_hWnd && ::IsWindow(m_hWnd)) {
+        for (const auto& [control, place] : m_createdPlaces)
+            ::SendMessageW(control, WM_SETFONT, 0, FALSE);
+        SendMessage(WM_SETFONT, 0, FALSE);
+    }
+}
+
+void CDialogBar::SetDpi(int dpi)
+{
+    const auto scaled = [&](LONG v) { return ::MulDiv(v, dpi, m_createdDpi); };
+    LOGFONTW logFont = m_createdFont;
+    logFont.lfHeight = scaled(logFont.lfHeight);
+    logFont.lfWidth = scaled(logFont.lfWidth);
+    CFont old;
+    old.Attach(m_font.Detach());  // released once the controls show the new one
+    m_font.CreateFontIndirect(&logFont);
+    SendMessage(WM_SETFONT, (WPARAM)(HFONT)m_font, FALSE);
+    for (const auto& [control, place] : m_createdPlaces) {
+        ::SendMessageW(control, WM_SETFONT, (WPARAM)(HFONT)m_font, FALSE);
+        ::SetWindowPos(control, nullptr, scaled(place.left), scaled(place.top), scaled(place.Width()),
+                       scaled(place.Height()), SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    m_sizeDefault = CSize(scaled(m_createdSize.cx), scaled(m_createdSize.cy));
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, m_sizeDefault.cx, m_sizeDefault.cy,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Invalidate();
 }
 
 BOOL CDialogBar::UpdateData(BOOL saveAndValidate)

@@ -74,6 +74,7 @@ private:
 
 class CReBar : public CControlBar {
 public:
+    ~CReBar() override;
     BOOL Create(CWnd* parent, DWORD ctrlStyle = RBS_BANDBORDERS,
                 DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | CBRS_TOP,
                 UINT id = AFX_IDW_REBAR);
@@ -83,6 +84,8 @@ public:
     void MaximizeBand(UINT band, BOOL ideal = FALSE);
     // The band of bar takes the bar's size again (after it changed scale).
     void UpdateBandSize(CWnd* bar);
+    // The bands' labels in the message font at dpi.
+    void SetDpi(int dpi);
     BOOL ShowBand(UINT band, BOOL show = TRUE);
     int IdToIndex(UINT id) const { return (int)::SendMessageW(m_hWnd, RB_IDTOINDEX, id, 0); }
 
@@ -93,6 +96,7 @@ protected:
 
 private:
     bool m_inLayout = false;
+    CFont m_font;          // the bands' labels, once set; released with the bar
 };
 
 class CStatusBar : public CControlBar {
@@ -135,9 +139,13 @@ private:
 // A bar made from a dialog template; its controls talk to the bar object.
 class CDialogBar : public CControlBar {
 public:
+    ~CDialogBar() override;
     virtual BOOL Create(CWnd* parent, UINT templateId, UINT style, UINT id);
     // Exchanges data between the bar's controls and its members.
     BOOL UpdateData(BOOL saveAndValidate = TRUE);
+    // The bar, its controls and their font as the template gives them at dpi
+    // (the template is laid out at the window's DPI when the bar is made).
+    void SetDpi(int dpi);
 
     CSize CalcFixedLayout(BOOL stretch, BOOL horizontal) override;
 
@@ -148,6 +156,13 @@ protected:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    // As made: the DPI, the bar's size, its font and each control's place.
+    int m_createdDpi = kDesignDpi;
+    CSize m_createdSize;
+    LOGFONTW m_createdFont{};
+    std::vector<std::pair<HWND, CRect>> m_createdPlaces;
+    CFont m_font;          // the bar and its controls show it once rescaled
 };
 
 class CSliderCtrl : public CWnd {

@@ -120,8 +120,10 @@ TEST_F(BarsTest, TheRebarAndStatusBarFrameTheView)
 // the images have the scaled size; back at 96 DPI all is as designed.
 TEST_F(BarsTest, TheBarsFollowTheDisplayScale)
 {
-    RECT before;
+    RECT before, slideshowBar;
     ::GetWindowRect(main, &before);
+    HWND slideshow = ::GetDlgItem(rebar, AFX_IDW_DIALOGBAR);
+    ::GetWindowRect(slideshow, &slideshowBar);
 
     const auto textWidth = [](HWND wnd, const std::wstring& text) {
         HDC dc = ::GetDC(wnd);
@@ -145,9 +147,11 @@ TEST_F(BarsTest, TheBarsFollowTheDisplayScale)
         ASSERT_TRUE(ImageList_GetIconSize((HIMAGELIST)::SendMessageW(toolbar, TB_GETIMAGELIST, 0, 0), &cx, &cy));
         EXPECT_EQ(cx, MulDiv(16, dpi, 96));
         EXPECT_EQ(cy, MulDiv(16, dpi, 96));
-        LOGFONTW font{};
-        ::GetObjectW((HFONT)::SendMessageW(toolbar, WM_GETFONT, 0, 0), sizeof font, &font);
-        EXPECT_EQ(font.lfHeight, MulDiv(-11, dpi, 96));
+        for (HWND bar : {toolbar, rebar}) {
+            LOGFONTW font{};
+            ::GetObjectW((HFONT)::SendMessageW(bar, WM_GETFONT, 0, 0), sizeof font, &font);
+            EXPECT_EQ(font.lfHeight, MulDiv(-11, dpi, 96));
+        }
         for (int i = 0; i < (int)::SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0); ++i) {
             TBBUTTON button{};
             RECT item{};
@@ -167,6 +171,13 @@ TEST_F(BarsTest, TheBarsFollowTheDisplayScale)
             EXPECT_LE(textWidth(toolbar, text) + 2 * MulDiv(2, dpi, 96), item.right - item.left) << text;
         }
         EXPECT_GE(ClientRectIn(toolbar, rebar).bottom - ClientRectIn(toolbar, rebar).top, MulDiv(36, dpi, 96));
+        RECT bar;
+        ::GetWindowRect(slideshow, &bar);
+        EXPECT_EQ(bar.bottom - bar.top, MulDiv(slideshowBar.bottom - slideshowBar.top, dpi, 96));
+        HWND counter = ::GetDlgItem(slideshow, IDC_COUNTER);
+        EXPECT_EQ(ClientRectIn(counter, slideshow).right - ClientRectIn(counter, slideshow).left,
+                  MulDiv(MulDiv(45, 6, 4), dpi, 96)) << "45 dialog units of the shell font";
+        EXPECT_LE(textWidth(counter, L"1 of 1"), ClientRectIn(counter, slideshow).right - ClientRectIn(counter, slideshow).left);
 
         int edges[5] = {};
         ASSERT_EQ(::SendMessageW(status, SB_GETPARTS, 5, (LPARAM)edges), 5);
