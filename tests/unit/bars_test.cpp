@@ -134,7 +134,7 @@ TEST_F(BarsTest, TheBarsFollowTheDisplayScale)
         ::ReleaseDC(wnd, dc);
         return (int)size.cx;
     };
-    for (const int dpi : {144, 192, 96}) {
+    for (const int dpi : {120, 144, 192, 96}) {
         SCOPED_TRACE(dpi);
         RECT suggested{before.left + 10, before.top + 10, before.left + 10 + MulDiv(640, dpi, 96),
                        before.top + 10 + MulDiv(480, dpi, 96)};
