@@ -1,5 +1,6 @@
 #include "dialogs/addfavoritedlg.h"
 
+#include "afxdpi.h"
 #include "afxpath.h"
 #include "dialogs/newfolderdlg.h"
 #include "filefind.h"
@@ -17,9 +18,6 @@ CAddFavoriteDlg::CAddFavoriteDlg(const CFolderEntry& pageItem, CWnd* parent)
     : CHelpDialog(IDD_ADD_FAVORITE, parent), m_pageItem(pageItem)
 {
     m_name = AfxFindFileName(m_pageItem.m_path.c_str());
-    CBitmap images;
-    if (images.LoadBitmap(IDB_FOLDER_IMAGES) && m_folderImages.Create(16, 16, ILC_COLOR24 | ILC_MASK, 2, 0))
-        m_folderImages.Add(images, RGB(255, 255, 255));
     if (!AfxIsDirectory(lastFavoriteFolder))
         lastFavoriteFolder = g_settings.FavoritesFolder;
 }
@@ -29,6 +27,14 @@ void CAddFavoriteDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_FOLDER_TREE, m_folderTree);
     DDX_Text(pDX, IDC_NAME, m_name);
     if (!pDX->m_bSaveAndValidate) {
+        // The folders at the tree's scale, drawn for the nearest one.
+        CBitmap images;
+        const int size = AfxScale(16, AfxGetDpiForWindow(m_hWnd));
+        BITMAP info{};
+        if (images.LoadNearestBitmap({IDB_FOLDER_IMAGES, IDB_FOLDER_IMAGES_24, IDB_FOLDER_IMAGES_32}, size)
+            && images.GetBitmap(&info)
+            && m_folderImages.Create(info.bmHeight, info.bmHeight, ILC_COLOR24 | ILC_MASK, 2, 0))
+            m_folderImages.Add(images, RGB(255, 255, 255));
         m_folderTree.SetImageList(&m_folderImages, TVSIL_NORMAL);
         FillFolderTree(lastFavoriteFolder);
         return;

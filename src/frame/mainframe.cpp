@@ -4,8 +4,10 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 
+#include "afxdpi.h"
 #include "afxhtmlhelp.h"
 #include "catalog/folderentry.h"
 #include "core/navigator.h"
@@ -204,7 +206,10 @@ int CMainFrame::OnCreate(LPCREATESTRUCTW cs)
     if (!m_wndSlideshowBar.Create(this, IDD_SLIDESHOW_BAR, CBRS_ALIGN_TOP, AFX_IDW_DIALOGBAR))
         return -1;
 
-    SetToolBarCaptionsAndSizes();
+    m_wndToolBar.SetScaledBitmaps({IDB_TOOLBAR_20, IDB_TOOLBAR_24, IDB_TOOLBAR_32});
+    SetToolBarCaptions();
+    const int dpi = AfxGetDpiForWindow(m_hWnd);
+    ScaleToolBar(dpi);
 
     CFolderEntry favorites = MakeEntry(g_settings.FavoritesFolder, nullptr, nullptr);
     favorites.Classify();
@@ -222,8 +227,10 @@ int CMainFrame::OnCreate(LPCREATESTRUCTW cs)
     m_wndReBar.SetBarStyle(m_wndReBar.GetBarStyle() & ~CBRS_HIDE_INPLACE);
     m_wndReBar.MaximizeBand(0);
 
-    if (!m_wndStatusBar.Create(this)
-        || !m_wndStatusBar.SetIndicators(kIndicators, (int)(sizeof kIndicators / sizeof kIndicators[0])))
+    if (!m_wndStatusBar.Create(this))
+        return -1;
+    m_wndStatusBar.SetDpi(dpi);
+    if (!m_wndStatusBar.SetIndicators(kIndicators, (int)(sizeof kIndicators / sizeof kIndicators[0])))
         return -1;
 
     m_wndToolBar.SetBarStyle(m_wndToolBar.GetBarStyle() | CBRS_TOOLTIPS | CBRS_FLYBY);
@@ -231,7 +238,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCTW cs)
     return 0;
 }
 
-void CMainFrame::SetToolBarCaptionsAndSizes()
+void CMainFrame::SetToolBarCaptions()
 {
     m_wndToolBar.SetBarStyle(m_wndToolBar.GetBarStyle() & ~CBRS_TOOLTIPS);
     if (!g_toolBarCaptionsSet) {
@@ -249,9 +256,48 @@ void CMainFrame::SetToolBarCaptionsAndSizes()
         }
         g_toolBarCaptionsSet = true;
     }
-    m_wndToolBar.SetHeight(36);
-    m_wndToolBar.SetSizes(CSize(55, 36), CSize(16, 16));
+}
+
+void CMainFrame::ScaleToolBar(int dpi)
+{
+    m_wndToolBar.SetDpi(dpi);
+    // Designed as 55 by 36 with 16-pixel images, where "Add Favorite" is
+    // shortened; scaled up, the buttons are wide enough for every label.
+    const int height = AfxScale(36, dpi);
+    int width = AfxScale(55, dpi);
+    if (dpi > kDesignDpi)
+        width = std::max(width, m_wndToolBar.GetMaxTextWidth() + AfxScale(8, dpi));
+    m_wndToolBar.SetHeight(height);
+    m_wndToolBar.SetSizes(CSize(width, height), CSize(AfxScale(16, dpi), AfxScale(16, dpi)));
     m_wndToolBar.SendMessage(TB_AUTOSIZE);
+}
+
+LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_DPICHANGED) {
+        OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    }
+    return CFrameWnd::WindowProc(message, wParam, lParam);
+}
+
+void CMainFrame::OnDpiChanged(int dpi, const RECT* suggested)
+{
+    ScaleToolBar(dpi);
+    m_wndStatusBar.SetDpi(dpi);
+    m_wndSlideshowBar.SetDpi(dpi);
+    // Until now the rebar had the system's font, made at the window's first scale.
+    m_wndReBar.SetDpi(dpi);
+    m_wndReBar.UpdateBandSize(&m_wndToolBar);
+    m_wndReBar.UpdateBandSize(&m_wndSlideshowBar);
+    if (suggested)
+        ::SetWindowPos(m_hWnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                       suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    RecalcLayout();
+    if (CPrintPreviewWnd* preview = CPrintPreviewWnd::FromFrame(this))
+        preview->SetDpi(dpi);
+    if (auto* view = dynamic_cast<CVemolyView*>(GetActiveView()))
+        view->ScaleChanged(dpi);
 }
 
 void CMainFrame::OnClose()

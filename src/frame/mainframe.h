@@ -54,8 +54,14 @@ protected:
     void OnUpdateProgress(CCmdUI* ui);
     DECLARE_COMMAND_MAP()
 
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // The window moved to a display of another scale: the bars, then the view.
+    void OnDpiChanged(int dpi, const RECT* suggested);
+
 private:
-    void SetToolBarCaptionsAndSizes();
+    void SetToolBarCaptions();
+    // The toolbar's font, button and image sizes at dpi.
+    void ScaleToolBar(int dpi);
 
     CStatusBar m_wndStatusBar;
     CToolBar m_wndToolBar;

@@ -5,9 +5,11 @@
 #include <cstdlib>
 #include <vector>
 
+#include "afxdpi.h"
 #include "afxpath.h"
 #include "comptr.h"
 #include "dc.h"
+#include "gdi.h"
 #include "wnd.h"
 
 const char kTextPopupClass[] = "Orlivane.TextPopup";
@@ -172,6 +174,11 @@ public:
         if (!registered)
             return FALSE;
 
+        // Sized and lettered at the scale of the window asking for help.
+        m_dpi = AfxGetDpiForWindow(owner);
+        const LOGFONTW logFont = AfxGetMessageFont(m_dpi);
+        if (!m_font.CreateFontIndirect(&logFont))
+            return FALSE;
         const CRect box = Measure(text, topCentre);
         if (!CreateEx(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kTextPopupClass, text.c_str(),
                       WS_POPUP | WS_BORDER, box, CWnd::FromHandlePermanent(owner), 0))
@@ -214,9 +221,9 @@ protected:
         CPaintDC dc(this);
         CRect client;
         GetClientRect(&client);
-        CRect inner(client.left + kMargin, client.top + kMargin, client.right - kMargin,
-                    client.bottom - kMargin);
-        CSelectObject font(&dc, ::GetStockObject(DEFAULT_GUI_FONT));
+        const int margin = AfxScale(kMargin, m_dpi);
+        CRect inner(client.left + margin, client.top + margin, client.right - margin, client.bottom - margin);
+        CSelectObject font(&dc, (HFONT)m_font);
         dc.SetBkMode(TRANSPARENT);
         dc.SetTextColor(::GetSysColor(COLOR_INFOTEXT));
         dc.DrawText(GetWindowText(), &inner, DT_WORDBREAK | DT_NOPREFIX);
@@ -229,20 +236,21 @@ private:
     static constexpr int kTextWidth = 300;
 
     // The window's rectangle: the text wrapped at kTextWidth, kept on the screen.
-    static CRect Measure(const std::string& text, POINT topCentre)
+    CRect Measure(const std::string& text, POINT topCentre) const
     {
-        CRect textRect(0, 0, kTextWidth, 0);
+        const int margin = AfxScale(kMargin, m_dpi);
+        CRect textRect(0, 0, AfxScale(kTextWidth, m_dpi), 0);
         HDC screen = ::GetDC(nullptr);
-        HGDIOBJ old = ::SelectObject(screen, ::GetStockObject(DEFAULT_GUI_FONT));
+        HGDIOBJ old = ::SelectObject(screen, (HFONT)m_font);
         const std::wstring wide = AfxWide(text);
         ::DrawTextW(screen, wide.c_str(), (int)wide.size(), &textRect,
                     DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
         ::SelectObject(screen, old);
         ::ReleaseDC(nullptr, screen);
 
-        const int border = ::GetSystemMetrics(SM_CXBORDER);
-        const int width = textRect.Width() + 2 * (kMargin + border);
-        const int height = textRect.Height() + 2 * (kMargin + border);
+        const int border = AfxGetSystemMetrics(SM_CXBORDER, m_dpi);
+        const int width = textRect.Width() + 2 * (margin + border);
+        const int height = textRect.Height() + 2 * (margin + border);
         CRect box(topCentre.x - width / 2, topCentre.y, 0, 0);
         box.right = box.left + width;
         box.bottom = box.top + height;
@@ -262,6 +270,9 @@ private:
         }
         return box;
     }
+
+    CFont m_font;  // released with the window's object, after the window
+    int m_dpi = kDesignDpi;
 };
 
 HWND CTextPopup::s_current = nullptr;

@@ -2,70 +2,10 @@
 
 #include <algorithm>
 
+#include "barsupport.h"
 #include "dialog.h"
 
 namespace {
-
-void InitBarControls()
-{
-    static const bool done = [] {
-        INITCOMMONCONTROLSEX init{sizeof init, ICC_BAR_CLASSES | ICC_COOL_CLASSES};
-        return ::InitCommonControlsEx(&init) != FALSE;
-    }();
-    (void)done;
-}
-
-// The window styles of a bar: its CBRS_ bits share the control-specific
-// low word and must not reach the window.
-DWORD WindowStyle(DWORD style)
-{
-    return style & ~(DWORD)CBRS_ALL;
-}
-
-// The bar's text height with its own font.
-int TextHeight(HWND wnd, HFONT font)
-{
-    HDC dc = ::GetDC(wnd);
-    HGDIOBJ old = ::SelectObject(dc, font);
-    TEXTMETRICW metrics{};
-    ::GetTextMetricsW(dc, &metrics);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(wnd, dc);
-    return metrics.tmHeight;
-}
-
-int TextWidth(HWND wnd, HFONT font, const std::string& text)
-{
-    HDC dc = ::GetDC(wnd);
-    HGDIOBJ old = ::SelectObject(dc, font);
-    SIZE size{0, 0};
-    const std::wstring wide = AfxWide(text);
-    ::GetTextExtentPoint32W(dc, wide.c_str(), (int)wide.size(), &size);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(wnd, dc);
-    return size.cx;
-}
-
-// A toolbar button as an update handler sees it.
-class CToolCmdUI : public CCmdUI {
-public:
-    void Enable(BOOL on) override
-    {
-        m_bEnableChanged = TRUE;
-        HWND bar = m_pOther->m_hWnd;
-        const bool enabled = ::SendMessageW(bar, TB_ISBUTTONENABLED, m_nID, 0) != 0;
-        if (enabled != (on != FALSE))
-            ::SendMessageW(bar, TB_ENABLEBUTTON, m_nID, MAKELPARAM(on ? TRUE : FALSE, 0));
-    }
-    void SetCheck(int check) override
-    {
-        HWND bar = m_pOther->m_hWnd;
-        const bool checked = ::SendMessageW(bar, TB_ISBUTTONCHECKED, m_nID, 0) != 0;
-        if (checked != (check != 0))
-            ::SendMessageW(bar, TB_CHECKBUTTON, m_nID, MAKELPARAM(check ? TRUE : FALSE, 0));
-    }
-    void SetText(const char*) override {}
-};
 
 // A status-bar pane as an update handler sees it.
 class CStatusCmdUI : public CCmdUI {
@@ -93,213 +33,6 @@ int KeyOfIndicator(UINT id)
 }
 
 } // namespace
-
-// ---------------------------------------------------------------- CToolBar
-
-CToolBar::~CToolBar()
-{
-    // The image list goes before the window: the window must not keep showing it.
-    if (m_hWnd && ::IsWindow(m_hWnd))
-        SendMessage(TB_SETIMAGELIST, 0, 0);
-}
-
-BOOL CToolBar::CreateEx(CWnd* parent, DWORD ctrlStyle, DWORD style, const RECT& borders, UINT id)
-{
-    (void)borders;  // the rebar gives its bands their borders
-    InitBarControls();
-    m_dwStyle = style & CBRS_ALL;
-    const DWORD windowStyle = WindowStyle(style) | ctrlStyle | TBSTYLE_TOOLTIPS | CCS_NOPARENTALIGN
-                            | CCS_NOMOVEY | CCS_NODIVIDER | CCS_NORESIZE;
-    if (!CWnd::CreateEx(0, TOOLBARCLASSNAMEA, nullptr, windowStyle, 0, 0, 0, 0, parent, id))
-        return FALSE;
-    SendMessage(TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    JoinFrameLayout(parent);
-    return TRUE;
-}
-
-BOOL CToolBar::LoadToolBar(UINT id)
-{
-    HINSTANCE instance = AfxGetResourceHandle();
-    HRSRC found = ::FindResourceA(instance, MAKEINTRESOURCEA(id), RT_TOOLBAR);
-    if (!found)
-        return FALSE;
-    const DWORD size = ::SizeofResource(instance, found);
-    const WORD* data = static_cast<const WORD*>(::LockResource(::LoadResource(instance, found)));
-    if (!data || size < 4 * sizeof(WORD) || data[0] != 1)
-        return FALSE;
-    const int count = data[3];
-    if (size < (DWORD)(4 + count) * sizeof(WORD))
-        return FALSE;
-    const std::vector<UINT> ids(data + 4, data + 4 + count);
-
-    m_bitmapId = id;
-    SetSizes(CSize(data[1] + 7, data[2] + 7), CSize(data[1], data[2]));
-    if (m_images.GetImageCount() == 0)
-        return FALSE;
-    return SetButtons(ids.data(), count);
-}
-
-bool CToolBar::LoadImages()
-{
-    CBitmap bitmap;
-    if (!m_bitmapId || !bitmap.LoadBitmap(m_bitmapId))
-        return false;
-    if (!m_images.Create(m_sizeImage.cx, m_sizeImage.cy, ILC_COLOR24 | ILC_MASK, 8, 4))
-        return false;
-    // The artwork's silver background is the transparent colour.
-    if (m_images.Add(bitmap, RGB(192, 192, 192)) < 0) {
-        m_images.DeleteImageList();
-        return false;
-    }
-    SendMessage(TB_SETIMAGELIST, 0, (LPARAM)m_images.GetSafeHandle());
-    return true;
-}
-
-BOOL CToolBar::SetButtons(const UINT* ids, int count)
-{
-    while (GetCount() > 0)
-        SendMessage(TB_DELETEBUTTON, 0, 0);
-    std::vector<TBBUTTON> buttons((size_t)count);
-    int image = 0;
-    for (int i = 0; i < count; ++i) {
-        TBBUTTON& b = buttons[(size_t)i];
-        b.idCommand = (int)ids[i];
-        b.iString = -1;
-        if (ids[i] == ID_SEPARATOR) {
-            b.fsStyle = TBSTYLE_SEP;
-        } else {
-            b.fsStyle = TBSTYLE_BUTTON;
-            b.fsState = TBSTATE_ENABLED;
-            b.iBitmap = image++;
-        }
-    }
-    return count == 0 || SendMessage(TB_ADDBUTTONSW, (WPARAM)count, (LPARAM)buttons.data()) != 0;
-}
-
-BOOL CToolBar::SetButtonText(int index, const char* text)
-{
-    std::wstring wide = AfxWide(text ? text : "");
-    TBBUTTONINFOW info{};
-    info.cbSize = sizeof info;
-    info.dwMask = TBIF_TEXT | TBIF_BYINDEX;
-    info.pszText = wide.data();
-    return SendMessage(TB_SETBUTTONINFOW, (WPARAM)index, (LPARAM)&info) != 0;
-}
-
-void CToolBar::SetSizes(SIZE button, SIZE image)
-{
-    const bool newImages = !(m_sizeImage == image) || m_images.GetImageCount() == 0;
-    m_sizeImage = image;
-    SendMessage(TB_SETBITMAPSIZE, 0, MAKELPARAM(image.cx, image.cy));
-    // An image list has one size: a new size needs a new list.
-    if (newImages && m_bitmapId)
-        LoadImages();
-    SendMessage(TB_SETBUTTONSIZE, 0, MAKELPARAM(button.cx, button.cy));
-}
-
-UINT CToolBar::GetItemID(int index) const
-{
-    TBBUTTON button{};
-    if (!::SendMessageW(m_hWnd, TB_GETBUTTON, (WPARAM)index, (LPARAM)&button))
-        return ID_SEPARATOR;
-    return (button.fsStyle & TBSTYLE_SEP) ? ID_SEPARATOR : (UINT)button.idCommand;
-}
-
-CSize CToolBar::CalcFixedLayout(BOOL, BOOL)
-{
-    CSize size;
-    const int count = GetCount();
-    for (int i = 0; i < count; ++i) {
-        CRect item;
-        if (SendMessage(TB_GETITEMRECT, (WPARAM)i, (LPARAM)&item)) {
-            size.cx = std::max(size.cx, (LONG)item.right);
-            size.cy = std::max(size.cy, (LONG)item.bottom);
-        }
-    }
-    size.cy = std::max(size.cy, (LONG)m_cyHeight);
-    return size;
-}
-
-void CToolBar::OnUpdateCmdUI(CWnd* target, BOOL disableIfNoHandler)
-{
-    CToolCmdUI state;
-    state.m_pOther = this;
-    const int count = GetCount();
-    for (int i = 0; i < count; ++i) {
-        const UINT id = GetItemID(i);
-        if (id == ID_SEPARATOR)
-            continue;
-        state.m_nID = id;
-        state.m_nIndex = (UINT)i;
-        state.DoUpdate(target, disableIfNoHandler);
-    }
-}
-
-bool CToolBar::FillToolTip(NMHDR* header)
-{
-    if (header->code != TTN_GETDISPINFOA && header->code != TTN_GETDISPINFOW)
-        return false;
-    if (header->hwndFrom != (HWND)::SendMessageW(m_hWnd, TB_GETTOOLTIPS, 0, 0))
-        return false;
-    // The tip is the text after the first "\n" of the command's string.
-    std::string tip;
-    if (m_dwStyle & CBRS_TOOLTIPS) {
-        const std::string text = AfxLoadString((UINT)header->idFrom);
-        const size_t newline = text.find('\n');
-        if (newline != std::string::npos)
-            tip = text.substr(newline + 1, text.find('\n', newline + 1) - newline - 1);
-    }
-    if (header->code == TTN_GETDISPINFOA) {
-        auto* info = reinterpret_cast<NMTTDISPINFOA*>(header);
-        ::lstrcpynA(info->szText, tip.c_str(), (int)sizeof info->szText);
-        info->lpszText = info->szText;
-        info->hinst = nullptr;
-    } else {
-        auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
-        const int capacity = (int)(sizeof info->szText / sizeof info->szText[0]);
-        ::lstrcpynW(info->szText, AfxWide(tip).c_str(), capacity);
-        info->lpszText = info->szText;
-        info->hinst = nullptr;
-    }
-    return true;
-}
-
-void CToolBar::ShowFlyBy(UINT id)
-{
-    if (id == m_flyById)
-        return;
-    m_flyById = id;
-    if (CWnd* frame = GetParentFrame())
-        frame->SendMessage(WM_SETMESSAGESTRING, id ? id : AFX_IDS_IDLEMESSAGE, 0);
-    if (id) {
-        TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, m_hWnd, 0};
-        ::TrackMouseEvent(&track);
-    }
-}
-
-LRESULT CToolBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_NOTIFY:
-        // The tooltip asks the toolbar itself for its text.
-        if (FillToolTip(reinterpret_cast<NMHDR*>(lParam)))
-            return 0;
-        break;
-    case WM_MOUSEMOVE:
-        if (m_dwStyle & CBRS_FLYBY) {
-            POINT point{(short)LOWORD(lParam), (short)HIWORD(lParam)};
-            const int index = (int)SendMessage(TB_HITTEST, 0, (LPARAM)&point);
-            ShowFlyBy(index >= 0 ? GetItemID(index) : 0);
-        }
-        break;
-    case WM_MOUSELEAVE:
-        ShowFlyBy(0);
-        break;
-    default:
-        break;
-    }
-    return CControlBar::WindowProc(message, wParam, lParam);
-}
 
 // ---------------------------------------------------------------- CReBar
 
@@ -361,6 +94,38 @@ void CReBar::MaximizeBand(UINT band, BOOL ideal)
     SendMessage(RB_MAXIMIZEBAND, band, ideal);
 }
 
+CReBar::~CReBar()
+{
+    // The font goes before the window: the window must not keep showing it.
+    if (m_font.GetSafeHandle() && m_hWnd && ::IsWindow(m_hWnd))
+        SendMessage(WM_SETFONT, 0, FALSE);
+}
+
+void CReBar::SetDpi(int dpi)
+{
+    const LOGFONTW font = AfxGetMessageFont(dpi);
+    CFont old;
+    old.Attach(m_font.Detach());  // released once the bar shows the new one
+    if (m_font.CreateFontIndirect(&font))
+        SendMessage(WM_SETFONT, (WPARAM)(HFONT)m_font, TRUE);
+}
+
+void CReBar::UpdateBandSize(CWnd* bar)
+{
+    const int index = IdToIndex((UINT)bar->GetDlgCtrlID());
+    auto* controlBar = dynamic_cast<CControlBar*>(bar);
+    if (index < 0 || !controlBar)
+        return;
+    const CSize size = controlBar->CalcFixedLayout(FALSE, TRUE);
+    REBARBANDINFOW band{};
+    band.cbSize = sizeof band;
+    band.fMask = RBBIM_CHILDSIZE | RBBIM_IDEALSIZE;
+    band.cxMinChild = (UINT)size.cx;
+    band.cyMinChild = (UINT)size.cy;
+    band.cxIdeal = (UINT)size.cx;
+    SendMessage(RB_SETBANDINFOW, (WPARAM)index, (LPARAM)&band);
+}
+
 BOOL CReBar::ShowBand(UINT band, BOOL show)
 {
     return SendMessage(RB_SHOWBAND, band, show) != 0;
@@ -412,6 +177,33 @@ BOOL CStatusBar::Create(CWnd* parent, DWORD style, UINT id)
     return TRUE;
 }
 
+CStatusBar::~CStatusBar()
+{
+    // The font goes before the window: the window must not keep showing it.
+    if (m_hWnd && ::IsWindow(m_hWnd))
+        SendMessage(WM_SETFONT, 0, FALSE);
+}
+
+void CStatusBar::SetDpi(int dpi)
+{
+    m_dpi = dpi;
+    const LOGFONTW font = AfxGetMessageFont(dpi);
+    CFont old;
+    old.Attach(m_font.Detach());  // released once the bar shows the new one
+    if (m_font.CreateFontIndirect(&font))
+        SendMessage(WM_SETFONT, (WPARAM)(HFONT)m_font, FALSE);
+    for (Pane& pane : m_panes) {
+        if (pane.id != ID_SEPARATOR)
+            pane.width = PaneWidth(AfxLoadString(pane.id));
+    }
+    UpdateParts();
+}
+
+int CStatusBar::PaneWidth(const std::string& text) const
+{
+    return TextWidth(m_hWnd, Font(), text) + AfxScale(12, m_dpi);
+}
+
 HFONT CStatusBar::Font() const
 {
     HFONT font = (HFONT)::SendMessageW(m_hWnd, WM_GETFONT, 0, 0);
@@ -421,14 +213,13 @@ HFONT CStatusBar::Font() const
 BOOL CStatusBar::SetIndicators(const UINT* ids, int count)
 {
     m_panes.clear();
-    const HFONT font = Font();
     for (int i = 0; i < count; ++i) {
         Pane pane{ids[i], 0, {}, true};
         if (ids[i] != ID_SEPARATOR) {
             pane.text = AfxLoadString(ids[i]);
             if (pane.text.empty())
                 return FALSE;
-            pane.width = TextWidth(m_hWnd, font, pane.text) + 12;
+            pane.width = PaneWidth(pane.text);
             pane.enabled = false;  // until the first idle update says otherwise
         } else if (i == 0) {
             pane.text = AfxLoadString(AFX_IDS_IDLEMESSAGE);
@@ -451,7 +242,7 @@ void CStatusBar::UpdateParts()
     std::vector<int> edges(m_panes.size());
     int right = client.right;
     if (GetStyle() & SBARS_SIZEGRIP)
-        right -= ::GetSystemMetrics(SM_CXVSCROLL);
+        right -= AfxGetSystemMetrics(SM_CXVSCROLL, m_dpi);
     for (size_t i = m_panes.size() - 1; i > 0; --i) {
         right -= m_panes[i].width;
         edges[i - 1] = right;
@@ -498,7 +289,7 @@ CSize CStatusBar::CalcFixedLayout(BOOL, BOOL)
     CRect parent;
     ::GetClientRect(::GetParent(m_hWnd), &parent);
     // The text, the panes' sunken edges and the bar's own border.
-    return CSize(parent.Width(), TextHeight(m_hWnd, Font()) + 2 * borders[1] + 4);
+    return CSize(parent.Width(), TextHeight(m_hWnd, Font()) + 2 * borders[1] + AfxScale(4, m_dpi));
 }
 
 void CStatusBar::OnUpdateCmdUI(CWnd* target, BOOL)
@@ -560,10 +351,49 @@ BOOL CDialogBar::Create(CWnd* parent, UINT templateId, UINT style, UINT id)
     ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, (LONG_PTR)(GetStyle() | WS_CLIPSIBLINGS));
     CRect rect;
     GetWindowRect(&rect);
-    m_sizeDefault = rect.Size();
+    m_sizeDefault = m_createdSize = rect.Size();
+    m_createdDpi = AfxGetDpiForWindow(m_hWnd);
+    ::GetObjectW((HFONT)SendMessage(WM_GETFONT), sizeof m_createdFont, &m_createdFont);
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        CRect place;
+        ::GetWindowRect(child, &place);
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&place), 2);
+        m_createdPlaces.emplace_back(child, place);
+    }
     ::ShowWindow(m_hWnd, SW_SHOWNA);
     JoinFrameLayout(parent);
     return TRUE;
+}
+
+CDialogBar::~CDialogBar()
+{
+    // The font goes before the window: the controls must not keep showing it.
+    if (m_font.GetSafeHandle() && m_hWnd && ::IsWindow(m_hWnd)) {
+        for (const auto& [control, place] : m_createdPlaces)
+            ::SendMessageW(control, WM_SETFONT, 0, FALSE);
+        SendMessage(WM_SETFONT, 0, FALSE);
+    }
+}
+
+void CDialogBar::SetDpi(int dpi)
+{
+    const auto scaled = [&](LONG v) { return ::MulDiv(v, dpi, m_createdDpi); };
+    LOGFONTW logFont = m_createdFont;
+    logFont.lfHeight = scaled(logFont.lfHeight);
+    logFont.lfWidth = scaled(logFont.lfWidth);
+    CFont old;
+    old.Attach(m_font.Detach());  // released once the controls show the new one
+    m_font.CreateFontIndirect(&logFont);
+    SendMessage(WM_SETFONT, (WPARAM)(HFONT)m_font, FALSE);
+    for (const auto& [control, place] : m_createdPlaces) {
+        ::SendMessageW(control, WM_SETFONT, (WPARAM)(HFONT)m_font, FALSE);
+        ::SetWindowPos(control, nullptr, scaled(place.left), scaled(place.top), scaled(place.Width()),
+                       scaled(place.Height()), SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    m_sizeDefault = CSize(scaled(m_createdSize.cx), scaled(m_createdSize.cy));
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, m_sizeDefault.cx, m_sizeDefault.cy,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Invalidate();
 }
 
 BOOL CDialogBar::UpdateData(BOOL saveAndValidate)

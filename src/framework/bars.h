@@ -3,8 +3,10 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "afxdpi.h"
 #include "frame.h"
 #include "gdi.h"
 
@@ -34,6 +36,14 @@ public:
                   const RECT& borders = CRect(0, 0, 0, 0), UINT id = AFX_IDW_TOOLBAR);
     // Buttons from the toolbar resource id, images from the bitmap of the same id.
     BOOL LoadToolBar(UINT id);
+    // The same images drawn at larger sizes: of these and the toolbar's own
+    // bitmap, the one whose height is nearest the image size is shown.
+    void SetScaledBitmaps(std::vector<UINT> ids) { m_scaledBitmapIds = std::move(ids); }
+    // The labels' font at dpi; the frame sets the sizes for dpi after it.
+    void SetDpi(int dpi);
+    int GetDpi() const { return m_dpi; }
+    // The widest button label in the bar's font.
+    int GetMaxTextWidth() const;
     BOOL SetButtons(const UINT* ids, int count);
     BOOL SetButtonText(int index, const char* text);
     void SetSizes(SIZE button, SIZE image);
@@ -53,7 +63,10 @@ private:
     void ShowFlyBy(UINT id);
 
     CImageList m_images;       // the toolbar shows it; released with the bar
+    CFont m_font;              // the labels' font, likewise
+    int m_dpi = kDesignDpi;
     UINT m_bitmapId = 0;
+    std::vector<UINT> m_scaledBitmapIds;
     CSize m_sizeImage{16, 15};
     int m_cyHeight = 0;        // 0: the buttons' own height
     UINT m_flyById = 0;        // the button whose prompt the status bar shows
@@ -61,6 +74,7 @@ private:
 
 class CReBar : public CControlBar {
 public:
+    ~CReBar() override;
     BOOL Create(CWnd* parent, DWORD ctrlStyle = RBS_BANDBORDERS,
                 DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | CBRS_TOP,
                 UINT id = AFX_IDW_REBAR);
@@ -68,6 +82,10 @@ public:
     BOOL AddBar(CWnd* bar, const char* text = nullptr,
                 DWORD style = RBBS_GRIPPERALWAYS | RBBS_FIXEDBMP);
     void MaximizeBand(UINT band, BOOL ideal = FALSE);
+    // The band of bar takes the bar's size again (after it changed scale).
+    void UpdateBandSize(CWnd* bar);
+    // The bands' labels in the message font at dpi.
+    void SetDpi(int dpi);
     BOOL ShowBand(UINT band, BOOL show = TRUE);
     int IdToIndex(UINT id) const { return (int)::SendMessageW(m_hWnd, RB_IDTOINDEX, id, 0); }
 
@@ -78,15 +96,19 @@ protected:
 
 private:
     bool m_inLayout = false;
+    CFont m_font;          // the bands' labels, once set; released with the bar
 };
 
 class CStatusBar : public CControlBar {
 public:
+    ~CStatusBar() override;
     BOOL Create(CWnd* parent, DWORD style = WS_CHILD | WS_VISIBLE | CBRS_BOTTOM,
                 UINT id = AFX_IDW_STATUS_BAR);
     // One pane per id: ID_SEPARATOR is the stretching message pane, any other
     // id an indicator showing its string resource while enabled.
     BOOL SetIndicators(const UINT* ids, int count);
+    // The font, the indicators' widths and the size grip at dpi.
+    void SetDpi(int dpi);
     BOOL SetPaneText(int index, const char* text);
     void EnablePane(int index, bool enable);
 
@@ -106,17 +128,24 @@ private:
     };
     void UpdateParts();
     void ShowPane(int index);
+    int PaneWidth(const std::string& text) const;
     HFONT Font() const;
 
     std::vector<Pane> m_panes;
+    CFont m_font;          // the bar shows it; released with the bar
+    int m_dpi = kDesignDpi;
 };
 
 // A bar made from a dialog template; its controls talk to the bar object.
 class CDialogBar : public CControlBar {
 public:
+    ~CDialogBar() override;
     virtual BOOL Create(CWnd* parent, UINT templateId, UINT style, UINT id);
     // Exchanges data between the bar's controls and its members.
     BOOL UpdateData(BOOL saveAndValidate = TRUE);
+    // The bar, its controls and their font as the template gives them at dpi
+    // (the template is laid out at the window's DPI when the bar is made).
+    void SetDpi(int dpi);
 
     CSize CalcFixedLayout(BOOL stretch, BOOL horizontal) override;
 
@@ -127,6 +156,13 @@ protected:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    // As made: the DPI, the bar's size, its font and each control's place.
+    int m_createdDpi = kDesignDpi;
+    CSize m_createdSize;
+    LOGFONTW m_createdFont{};
+    std::vector<std::pair<HWND, CRect>> m_createdPlaces;
+    CFont m_font;          // the bar and its controls show it once rescaled
 };
 
 class CSliderCtrl : public CWnd {

@@ -27,6 +27,26 @@ BOOL CBitmap::LoadBitmap(UINT id)
     return Attach(::LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id)));
 }
 
+UINT CBitmap::LoadNearestBitmap(const std::vector<UINT>& ids, int height)
+{
+    UINT chosen = 0;
+    int distance = 0;
+    for (const UINT id : ids) {
+        CBitmap candidate;
+        BITMAP info{};
+        if (!candidate.LoadBitmap(id) || !candidate.GetBitmap(&info))
+            continue;
+        const int off = info.bmHeight > height ? info.bmHeight - height : height - info.bmHeight;
+        if (!chosen || off < distance) {
+            chosen = id;
+            distance = off;
+            DeleteObject();
+            Attach(candidate.Detach());
+        }
+    }
+    return chosen;
+}
+
 BOOL CImageList::Create(int cx, int cy, UINT flags, int initial, int grow)
 {
     return AfxAttachHandle(m_hImageList, ::ImageList_Create(cx, cy, flags, initial, grow),

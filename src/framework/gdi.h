@@ -2,6 +2,8 @@
 // its destructor and is never copied; Attach takes over a handle made elsewhere.
 #pragma once
 
+#include <vector>
+
 #include "afxbase.h"
 
 class CDC;
@@ -34,6 +36,9 @@ public:
 class CBitmap : public CGdiObject {
 public:
     BOOL LoadBitmap(UINT id);  // from the program's resources
+    // Of the drawings of one picture at several sizes, the one whose height
+    // is nearest height (the first of equals); returns its id, 0 for none.
+    UINT LoadNearestBitmap(const std::vector<UINT>& ids, int height);
     operator HBITMAP() const { return static_cast<HBITMAP>(GetSafeHandle()); }
     int GetBitmap(BITMAP* info) const { return GetObject(sizeof(BITMAP), info); }
 };

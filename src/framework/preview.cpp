@@ -1,6 +1,7 @@
 #include "preview.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 #include "dc.h"
 #include "frame.h"
@@ -15,7 +16,6 @@ constexpr UINT kPrintMessage = WM_USER + 0x150;
 constexpr int kBarMargin = 6;
 constexpr int kButtonWidth = 80;
 constexpr int kButtonHeight = 24;
-constexpr int kBarHeight = kButtonHeight + 2 * kBarMargin;
 constexpr int kSheetMargin = 16;
 constexpr int kShadow = 4;
 constexpr COLORREF kBackground = RGB(128, 128, 128);
@@ -161,30 +161,54 @@ int CPrintPreviewWnd::OnCreate(LPCREATESTRUCTW cs)
 {
     if (CWnd::OnCreate(cs) == -1)
         return -1;
-    HGDIOBJ font = ::GetStockObject(DEFAULT_GUI_FONT);
     struct {
         CWnd& button;
         UINT id;
         const char* fallback;
     } buttons[] = {{m_printButton, AFX_ID_PREVIEW_PRINT, "&Print..."},
                    {m_closeButton, AFX_ID_PREVIEW_CLOSE, "&Close"}};
-    int x = kBarMargin;
     for (auto& b : buttons) {
         const std::string text = ButtonText(b.id, b.fallback);
-        if (b.button.CreateEx(0, "BUTTON", text.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-                              x, kBarMargin, kButtonWidth, kButtonHeight, this, b.id))
-            b.button.SendMessage(WM_SETFONT, (WPARAM)font, FALSE);
-        x += kButtonWidth + kBarMargin;
+        b.button.CreateEx(0, "BUTTON", text.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                          0, 0, kButtonWidth, kButtonHeight, this, b.id);
     }
+    SetDpi(AfxGetDpiForWindow(m_hWnd));
     return 0;
+}
+
+void CPrintPreviewWnd::SetDpi(int dpi)
+{
+    m_dpi = dpi;
+    const LOGFONTW logFont = AfxGetMessageFont(dpi);
+    CFont old;
+    old.Attach(m_buttonFont.Detach());  // released once the buttons show the new one
+    m_buttonFont.CreateFontIndirect(&logFont);
+    const int margin = AfxScale(kBarMargin, dpi);
+    int x = margin;
+    for (CWnd* button : {&m_printButton, &m_closeButton}) {
+        if (!button->m_hWnd)
+            continue;
+        button->SendMessage(WM_SETFONT, (WPARAM)(HFONT)m_buttonFont, FALSE);
+        ::SetWindowPos(button->m_hWnd, nullptr, x, margin, AfxScale(kButtonWidth, dpi),
+                       AfxScale(kButtonHeight, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+        x += AfxScale(kButtonWidth, dpi) + margin;
+    }
+    Invalidate();
+}
+
+int CPrintPreviewWnd::BarHeight() const
+{
+    return AfxScale(kButtonHeight + 2 * kBarMargin, m_dpi);
 }
 
 CRect CPrintPreviewWnd::SheetRect() const
 {
     CRect client;
     GetClientRect(&client);
-    const CRect area(client.left + kSheetMargin, client.top + kBarHeight + kSheetMargin,
-                     client.right - kSheetMargin - kShadow, client.bottom - kSheetMargin - kShadow);
+    const int margin = AfxScale(kSheetMargin, m_dpi);
+    const int shadow = AfxScale(kShadow, m_dpi);
+    const CRect area(client.left + margin, client.top + BarHeight() + margin, client.right - margin - shadow,
+                     client.bottom - margin - shadow);
     if (area.Width() <= 0 || area.Height() <= 0 || m_paper.cx <= 0 || m_paper.cy <= 0)
         return CRect();
     int width = area.Width();
@@ -208,12 +232,12 @@ void CPrintPreviewWnd::OnPaint()
     CPaintDC dc(this);
     CRect client;
     GetClientRect(&client);
-    const CRect bar(client.left, client.top, client.right, std::min<int>(client.bottom, kBarHeight));
+    const CRect bar(client.left, client.top, client.right, std::min<int>(client.bottom, BarHeight()));
     dc.FillSolidRect(&bar, ::GetSysColor(COLOR_BTNFACE));
 
     const CRect sheet = SheetRect();
     CRect shadow = sheet;
-    shadow.OffsetRect(kShadow, kShadow);
+    shadow.OffsetRect(AfxScale(kShadow, m_dpi), AfxScale(kShadow, m_dpi));
     const CRect background(client.left, bar.bottom, client.right, client.bottom);
     {
         // The paper and its shadow are painted after, without flicker.

@@ -5,6 +5,8 @@
 #include <memory>
 #include <type_traits>
 
+#include "afxdpi.h"
+#include "gdi.h"
 #include "wnd.h"
 
 class CFrameWnd;
@@ -28,6 +30,8 @@ public:
 
     // Destroys the preview and gives the frame's client area back to the view.
     void Close();
+    // The bar's buttons, their font and the margins at dpi.
+    void SetDpi(int dpi);
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -59,7 +63,11 @@ private:
     // printer pixels it stands for; false when it cannot be had.
     bool RenderSheet(CSize size);
 
+    int BarHeight() const;
+
     CFrameWnd* m_frame;        // outlives the preview, which is its child
+    CFont m_buttonFont;        // the buttons show it; they go first
+    int m_dpi = kDesignDpi;
     CWnd m_printButton;
     CWnd m_closeButton;
     MetaFile m_sheet;          // the recorded sheet, printable area only

@@ -51,6 +51,16 @@
 #define IDB_FAVORITE_PICTURE            144
 #define IDB_ABOUT_BANNER                147
 #define IDB_FOLDER_IMAGES               152
+// The toolbar's images (IDR_MAINFRAME) drawn at 125%, 150% and 200%.
+#define IDB_TOOLBAR_20                  170
+#define IDB_TOOLBAR_24                  171
+#define IDB_TOOLBAR_32                  172
+// The About banner drawn at 150% and 200%.
+#define IDB_ABOUT_BANNER_150            173
+#define IDB_ABOUT_BANNER_200            174
+// The tree's folders (IDB_FOLDER_IMAGES) drawn at 150% and 200%.
+#define IDB_FOLDER_IMAGES_24            175
+#define IDB_FOLDER_IMAGES_32            176
 
 // ---------------------------------------------------------------------------
 // Strings
@@ -104,6 +114,7 @@
 #define IDC_CLEAR_CACHE                 1015
 #define IDC_HISTORY_COUNT               1016
 #define IDC_NEW_FOLDER_CAPTION          1018
+#define IDC_BANNER                      1019
 
 // ---------------------------------------------------------------------------
 // The framework's standard numbers

@@ -115,6 +115,82 @@ TEST_F(BarsTest, TheRebarAndStatusBarFrameTheView)
     EXPECT_GE(tools.bottom - tools.top, 36);
 }
 
+// The bars at a display scale: the frame takes the rectangle Windows
+// suggests, the labels and indicators fit in their fonts at that scale, and
+// the images have the scaled size; back at 96 DPI all is as designed.
+TEST_F(BarsTest, TheBarsFollowTheDisplayScale)
+{
+    RECT before, slideshowBar;
+    ::GetWindowRect(main, &before);
+    HWND slideshow = ::GetDlgItem(rebar, AFX_IDW_DIALOGBAR);
+    ::GetWindowRect(slideshow, &slideshowBar);
+
+    const auto textWidth = [](HWND wnd, const std::wstring& text) {
+        HDC dc = ::GetDC(wnd);
+        HGDIOBJ old = ::SelectObject(dc, (HFONT)::SendMessageW(wnd, WM_GETFONT, 0, 0));
+        SIZE size{};
+        ::GetTextExtentPoint32W(dc, text.c_str(), (int)text.size(), &size);
+        ::SelectObject(dc, old);
+        ::ReleaseDC(wnd, dc);
+        return (int)size.cx;
+    };
+    for (const int dpi : {120, 144, 192, 96}) {
+        SCOPED_TRACE(dpi);
+        RECT suggested{before.left + 10, before.top + 10, before.left + 10 + MulDiv(640, dpi, 96),
+                       before.top + 10 + MulDiv(480, dpi, 96)};
+        ::SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), (LPARAM)&suggested);
+        RECT now;
+        ::GetWindowRect(main, &now);
+        EXPECT_TRUE(::EqualRect(&now, &suggested));
+
+        int cx = 0, cy = 0;
+        ASSERT_TRUE(ImageList_GetIconSize((HIMAGELIST)::SendMessageW(toolbar, TB_GETIMAGELIST, 0, 0), &cx, &cy));
+        EXPECT_EQ(cx, MulDiv(16, dpi, 96));
+        EXPECT_EQ(cy, MulDiv(16, dpi, 96));
+        for (HWND bar : {toolbar, rebar}) {
+            LOGFONTW font{};
+            ::GetObjectW((HFONT)::SendMessageW(bar, WM_GETFONT, 0, 0), sizeof font, &font);
+            EXPECT_EQ(font.lfHeight, MulDiv(-11, dpi, 96));
+        }
+        for (int i = 0; i < (int)::SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0); ++i) {
+            TBBUTTON button{};
+            RECT item{};
+            wchar_t text[64] = L"";
+            ::SendMessageW(toolbar, TB_GETBUTTON, i, (LPARAM)&button);
+            ::SendMessageW(toolbar, TB_GETITEMRECT, i, (LPARAM)&item);
+            if (button.fsStyle & TBSTYLE_SEP)
+                continue;
+            if (dpi == 96) {
+                // As designed, "Add Favorite" shortened.
+                EXPECT_EQ(item.right - item.left, 55);
+                EXPECT_EQ(item.bottom - item.top, 36);
+                continue;
+            }
+            ::SendMessageW(toolbar, TB_GETBUTTONTEXTW, button.idCommand, (LPARAM)text);
+            // The toolbar keeps an edge's width clear either side of a label.
+            EXPECT_LE(textWidth(toolbar, text) + 2 * MulDiv(2, dpi, 96), item.right - item.left) << text;
+        }
+        EXPECT_GE(ClientRectIn(toolbar, rebar).bottom - ClientRectIn(toolbar, rebar).top, MulDiv(36, dpi, 96));
+        RECT bar;
+        ::GetWindowRect(slideshow, &bar);
+        EXPECT_EQ(bar.bottom - bar.top, MulDiv(slideshowBar.bottom - slideshowBar.top, dpi, 96));
+        HWND counter = ::GetDlgItem(slideshow, IDC_COUNTER);
+        EXPECT_EQ(ClientRectIn(counter, slideshow).right - ClientRectIn(counter, slideshow).left,
+                  MulDiv(MulDiv(45, 6, 4), dpi, 96)) << "45 dialog units of the shell font";
+        EXPECT_LE(textWidth(counter, L"1 of 1"), ClientRectIn(counter, slideshow).right - ClientRectIn(counter, slideshow).left);
+
+        int edges[5] = {};
+        ASSERT_EQ(::SendMessageW(status, SB_GETPARTS, 5, (LPARAM)edges), 5);
+        const wchar_t* const indicators[] = {L"Thumbnails 00000 of 00000", L"CAP", L"NUM", L"SCRL"};
+        for (int i = 1; i < 4; ++i)
+            EXPECT_LT(textWidth(status, indicators[i - 1]), edges[i] - edges[i - 1]) << indicators[i - 1];
+        EXPECT_GT(ClientRectIn(status, main).bottom - ClientRectIn(status, main).top,
+                  std::abs(MulDiv(-11, dpi, 96))) << "the status bar's text fits";
+    }
+    ::SetWindowPos(main, nullptr, before.left, before.top, before.right - before.left, before.bottom - before.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 TEST_F(BarsTest, ToolBarButtonsFollowTheCurrentPagesHandlers)
 {
     theApp.OnIdle(0);

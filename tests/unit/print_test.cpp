@@ -310,6 +310,19 @@ TEST_F(PrintTest, PreviewTakesTheViewsPlaceUntilClosed)
     ASSERT_NE(nullptr, printer);
     EXPECT_EQ(::GetDeviceCaps(printer.get(), HORZRES), view->drawDeviceWidth);
 
+    // At another display scale the bar's buttons and their lettering follow.
+    HWND print = ::GetDlgItem(preview->m_hWnd, AFX_ID_PREVIEW_PRINT);
+    for (const int dpi : {144, 96}) {
+        preview->SetDpi(dpi);
+        RECT button;
+        ::GetWindowRect(print, &button);
+        EXPECT_EQ(button.right - button.left, MulDiv(80, dpi, 96));
+        EXPECT_EQ(button.bottom - button.top, MulDiv(24, dpi, 96));
+        LOGFONTW font{};
+        ::GetObjectW((HFONT)::SendMessageW(print, WM_GETFONT, 0, 0), sizeof font, &font);
+        EXPECT_EQ(font.lfHeight, MulDiv(-11, dpi, 96));
+    }
+
     Command(ID_FILE_PRINT_PREVIEW);  // a second request shows the same preview
     EXPECT_EQ(preview, CPrintPreviewWnd::FromFrame(frame));
     EXPECT_EQ(4u, view->calls.size());
