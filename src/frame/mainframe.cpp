@@ -278,6 +278,11 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
     }
+    // The system's colours and contrast setting reach the pages at once.
+    if (message == WM_SYSCOLORCHANGE || message == WM_SETTINGCHANGE) {
+        if (CVemolyView* view = CVemolyView::GetActive())
+            view->ColoursChanged(message == WM_SYSCOLORCHANGE);
+    }
     return CFrameWnd::WindowProc(message, wParam, lParam);
 }
 
@@ -319,15 +324,6 @@ void CMainFrame::OnInitMenuPopup(HMENU popup, UINT index, BOOL sysMenu)
     CFrameWnd::OnInitMenuPopup(popup, index, sysMenu);
     if (!sysMenu && m_favoritesMenu && popup == m_favoritesMenu->GetSafeHmenu())
         m_favoritesMenu->RefreshIfChanged();
-}
-
-LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_SYSCOLORCHANGE || message == WM_SETTINGCHANGE) {
-        if (CVemolyView* view = CVemolyView::GetActive())
-            view->ColoursChanged(message == WM_SYSCOLORCHANGE);
-    }
-    return CFrameWnd::WindowProc(message, wParam, lParam);
 }
 
 BOOL CMainFrame::OnDeviceChange(UINT event, DWORD_PTR data)

@@ -37,8 +37,6 @@ protected:
     void OnInitMenuPopup(HMENU popup, UINT index, BOOL sysMenu) override;
     void OnClose() override;
     BOOL OnDeviceChange(UINT event, DWORD_PTR data) override;
-    // The system's colours and contrast setting reach the pages at once.
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     // Idle updates follow input; the thumbnails' progress moves without it.
     void OnTimer(UINT_PTR id) override;
 
