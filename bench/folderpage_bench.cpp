@@ -25,6 +25,7 @@
 #include "latency_probe.h"
 #include "plain_decode.h"
 #include "res/drawing_resources.h"
+#include "view/vemolyview.h"
 
 namespace {
 
@@ -86,6 +87,14 @@ double OneMaker(const std::string& folder)
     while (scheduler.Progress(&done, &total))
         ::Sleep(5);
     return Milliseconds(Clock::now() - start);
+}
+
+long long CacheFileSize(const std::string& folder)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExA(CacheFileName(folder).c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (long long)data.nFileSizeHigh << 32 | data.nFileSizeLow;
 }
 
 CFolderPage* Open(const std::string& folder)
@@ -211,6 +220,21 @@ int main()
     const double again = ShowFolder(folder, files.size(), probe);
     const double againNavigate = g_navigateMs;
     const double againLatency = probe.LongestMs();
+    const long long cacheBytes = CacheFileSize(folder);
+    g_navigator.Home();
+    g_navigator.DiscardFrom(1);
+
+    // At 150 %: thumbnails made for a 135-pixel box, and read back.
+    CVemolyView::GetActive()->ScaleChanged(144);
+    ::DeleteFileA(CacheFileName(folder).c_str());
+    const double scaledFirst = ShowFolder(folder, files.size(), probe);
+    g_navigator.Home();
+    g_navigator.DiscardFrom(1);
+    const double scaledAgain = ShowFolder(folder, files.size(), probe);
+    const long long scaledCacheBytes = CacheFileSize(folder);
+    g_navigator.Home();
+    g_navigator.DiscardFrom(1);
+    CVemolyView::GetActive()->ScaleChanged(96);
 
     const double storm = RefreshStorm(folder, files, probe);
 
@@ -234,6 +258,10 @@ int main()
     std::printf("folderpage: one maker, from listing to the last %8.0f ms  (page with %d makers: %.2fx of it)\n",
                 oneMaker, CThumbnailScheduler::MakerCount(), first / oneMaker);
     std::printf("folderpage: same folder again, from its cache   %8.0f ms\n", again);
+    std::printf("folderpage: at 150 %% (135-pixel box): first visit %8.0f ms (%.2fx the plain decode), "
+                "from its cache %.0f ms\n", scaledFirst, scaledFirst / plain, scaledAgain);
+    std::printf("folderpage: cache file a picture                %8.1f KB at 100 %%, %.1f KB at 150 %%\n",
+                cacheBytes / 1024.0 / count, scaledCacheBytes / 1024.0 / count);
     std::printf("folderpage: longest wait of a posted message    %8.1f ms first visit, %.1f ms from the cache\n",
                 firstLatency, againLatency);
     std::printf("folderpage: of which Navigate itself             %8.1f ms first visit, %.1f ms from the cache\n",
