@@ -8,6 +8,14 @@
 
 #include "afx.h"
 
+// One item of a page (a cell) as the keyboard and screen readers reach it.
+struct PageItem {
+    std::string name;   // as its caption shows it
+    std::string kind;   // what it is: "Folder", "Picture", "Shortcut", "Offline"
+    RECT bounds{0, 0, 0, 0};  // page coordinates
+    bool focused = false;
+};
+
 class CPage : public CCmdTarget {
 public:
     CPage() = default;
@@ -39,6 +47,16 @@ public:
     // The display's scale changed: what was made for the old one (such as
     // thumbnails) is made again, now if the page is shown, else when it is.
     virtual void ScaleChanged() {}
+
+    // The page's items in the order the arrow keys walk them; the one with
+    // the keyboard focus (-1: none). User-interface thread.
+    virtual int GetItemCount() const { return 0; }
+    virtual bool GetItem(int /*index*/, PageItem* /*item*/) const { return false; }
+    virtual int GetFocusedItem() const { return -1; }
+    // Moves the focus to the item (scrolled into view), as the keys do.
+    virtual void FocusItem(int /*index*/) {}
+    // Opens the item as a click on it does.
+    virtual void OpenItem(int /*index*/) {}
 
     // Lays the page out for the view's client area, keeping the scroll
     // position where the content allows, and repaints.

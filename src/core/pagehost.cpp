@@ -79,3 +79,9 @@ void UnregisterSlideshowDisplay(CSlideshowDisplay* display)
     if (g_display == display)
         g_display = nullptr;
 }
+
+void NotifyItemFocused(int index)
+{
+    if (CPageHost* host = GetPageHost())
+        host->ItemFocused(index);
+}

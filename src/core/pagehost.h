@@ -27,6 +27,8 @@ public:
     // page coordinates on a DC of it.
     virtual CWnd* GetPageWnd() = 0;
     virtual void PreparePageDC(CDC* dc) = 0;
+    // The keyboard focus moved to the current page's item index (-1: none).
+    virtual void ItemFocused(int /*index*/) {}
 };
 
 // The registered host, or null while no view window exists. User-interface thread.
@@ -36,6 +38,8 @@ CPageHost* GetPageHost();
 void RegisterPageHost(CPageHost* host, HWND window);
 void UnregisterPageHost(CPageHost* host);
 void SetPageScrollPosition(POINT position);
+// Tells the host (and through it screen readers) where the focus went.
+void NotifyItemFocused(int index);
 
 // Safe from any thread. Repaints pageRect (or everything) at once; from
 // another thread (a thumbnail worker) it only invalidates: a worker never
