@@ -35,6 +35,24 @@ void CNavigator::Navigate(CPage* page)
     RedrawPage(nullptr);
 }
 
+void CNavigator::Replace(CPage* page)
+{
+    CPage* current = GetCurrentPage();
+    if (!current) {
+        Navigate(page);
+        return;
+    }
+    current->Activate(false);
+    delete std::exchange(m_replaced, current);
+    if (current == m_released)
+        m_released = nullptr;
+    m_pages[(size_t)m_current] = page;
+    page->Load();
+    page->Start();
+    page->Activate(true);
+    RedrawPage(nullptr);
+}
+
 void CNavigator::MoveTo(int index)
 {
     if (CPage* current = GetCurrentPage())
@@ -95,6 +113,7 @@ void CNavigator::VolumesChanged()
 
 void CNavigator::DiscardFrom(int start)
 {
+    delete std::exchange(m_replaced, nullptr);
     if (start < 0)
         start = 0;
     while ((int)m_pages.size() > start) {

@@ -24,6 +24,10 @@ public:
     // Leaves the current page for a new one: deactivate, push, load, start,
     // activate, repaint.
     void Navigate(CPage* page);
+    // Puts page in place of the current one in the history (the entries
+    // after it stay). The page replaced is deleted at the next change of
+    // the history, so that it may be the caller.
+    void Replace(CPage* page);
     void Back();
     void Forward();
     void Home();
@@ -51,6 +55,7 @@ private:
     int m_current = -1;
     CPage* m_released = nullptr;  // the current page, when it let go of a drive
     std::vector<CPage*> m_pages;  // owned
+    CPage* m_replaced = nullptr;  // owned: replaced, deleted at the next change
 };
 
 // The process-wide navigation history.

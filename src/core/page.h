@@ -57,6 +57,14 @@ public:
     virtual void FocusItem(int /*index*/) {}
     // Opens the item as a click on it does.
     virtual void OpenItem(int /*index*/) {}
+    // Puts the focus on the item of path, if the page shows one.
+    virtual void FocusPath(const std::string& /*path*/) {}
+    // A key pressed in the view (shift: with Shift held); false when the
+    // page has no use for it. Tab and F6 go to the page first, which keeps
+    // them while it has another part to move the focus to.
+    virtual bool OnKey(UINT /*key*/, bool /*shift*/) { return false; }
+    // A character typed in the view.
+    virtual bool OnCharacter(wchar_t /*character*/) { return false; }
 
     // Lays the page out for the view's client area, keeping the scroll
     // position where the content allows, and repaints.

@@ -29,6 +29,14 @@ public:
     virtual void PreparePageDC(CDC* dc) = 0;
     // The keyboard focus moved to the current page's item index (-1: none).
     virtual void ItemFocused(int /*index*/) {}
+    // Whether the keyboard, not the pointer, was used last: commands then
+    // act on the focused item rather than the one under the pointer.
+    virtual bool KeyboardInUse() const { return false; }
+    // Whether the focused item is to be drawn with a focus rectangle (the
+    // view has the focus and the keyboard has been used).
+    virtual bool ShowsFocus() const { return false; }
+    // Scrolls as little as needed for pageRect to be seen whole.
+    virtual void ScrollIntoView(const RECT& /*pageRect*/) {}
 };
 
 // The registered host, or null while no view window exists. User-interface thread.

@@ -15,6 +15,18 @@ constexpr UINT kCaptionFormat = DT_CENTER | DT_BOTTOM | DT_SINGLELINE | DT_PATH_
 constexpr size_t kDrawnPixelsKept = 256;
 }
 
+// A dotted frame, as Windows marks the focus, but drawn rather than
+// inverted: a cell painted again in part keeps it whole.
+static void DrawFocusFrame(CDC* dc, const RECT& rect)
+{
+    const LOGBRUSH colour{BS_SOLID, TextColorFor(dc), 0};
+    CGdiObject pen;
+    pen.Attach(::ExtCreatePen(PS_COSMETIC | PS_ALTERNATE, 1, &colour, 0, nullptr));
+    CSelectObject selectPen(dc, pen.GetSafeHandle());
+    CSelectObject selectBrush(dc, ::GetStockObject(NULL_BRUSH));
+    ::Rectangle(dc->m_hDC, rect.left, rect.top, rect.right, rect.bottom);
+}
+
 RECT CellPart(const RECT& cell, int part)
 {
     const auto px = [](int length) { return g_resources.Scale(length); };
@@ -48,6 +60,7 @@ void CFolderPage::Load()
     m_hover.Reset();
     m_catalog.Refresh();
     EnsureThumbnails();
+    SyncFocus();
 }
 
 void CFolderPage::EnsureThumbnails()
@@ -103,6 +116,7 @@ CSize CFolderPage::Layout(const RECT* area)
     const int cellWidth = g_resources.Scale(kCellWidth), cellHeight = g_resources.Scale(kCellHeight);
     const int gap = g_resources.Scale(kGap), titleHeight = g_resources.Scale(kTitleHeight);
     const int columns = std::max(1, (width - 2 * gap) / (cellWidth + gap));
+    m_columns = columns;
     int index = 0;
     int lastTop = -1;
     std::lock_guard guard(EntryLock());  // a worker may be invalidating cells
@@ -138,14 +152,20 @@ void CFolderPage::Draw(CDC* dc, const RECT* clip)
         NoteVisibleCells();
     int hoverPart = PartNone;
     const EntryIt hovered = HitTest(m_hover.Point(), &hoverPart);
+    CPageHost* host = GetPageHost();
+    const int focus = !dc->IsPrinting() && m_focusShown && host && host->ShowsFocus() ? GetFocusedItem() : -1;
+    int index = -1;
     for (auto it = m_catalog.m_entries.begin(); it != m_catalog.m_entries.end(); ++it) {
         if (!it->m_thumbnail)
             continue;
+        ++index;
         RECT overlap;
         if (!::IntersectRect(&overlap, &it->m_thumbnail->m_cell, clip))
             continue;
         const bool decoded = it->m_thumbnail->HasPixels();
         DrawCell(dc, *it, *it->m_thumbnail, it == hovered ? hoverPart : PartNone);
+        if (index == focus)
+            DrawFocusFrame(dc, it->m_thumbnail->m_cell);
         if (!decoded && it->m_thumbnail->HasPixels())
             m_drawn.push_back(it->m_thumbnail);
     }

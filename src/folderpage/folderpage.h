@@ -4,6 +4,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <list>
 #include <memory>
 #include <vector>
@@ -75,6 +76,20 @@ public:
     bool GetProgress(int* done, int* total) const override;
     void ScaleChanged() override;
 
+    // The keyboard (keyboard.cpp): items are the cells in list order.
+    int GetItemCount() const override;
+    bool GetItem(int index, PageItem* item) const override;
+    int GetFocusedItem() const override;
+    void FocusItem(int index) override;
+    void OpenItem(int index) override;
+    void FocusPath(const std::string& path) override;
+    bool OnKey(UINT key, bool shift) override;
+    bool OnCharacter(wchar_t character) override;
+    // As a pane of a page: whether its focus is the page's (drawn), and
+    // where its focus moves are told (by default NotifyItemFocused).
+    void ShowFocus(bool shown) { m_focusShown = shown; }
+    void SetFocusNotice(std::function<void(int)> notice) { m_focusNotice = std::move(notice); }
+
     // Paints one cell: icon, thumbnail, overlays, badge and caption.
     void DrawCell(CDC* dc, CFolderEntry& entry, const CThumbnail& thumbnail, int part);
     // Invalidates a part of a cell (-1: its badge and caption).
@@ -127,10 +142,32 @@ private:
     // Lets go of the pixels of thumbnails drawn longest ago, keeping keep.
     void ReleaseDrawnPixels(size_t keep);
 
+    // The entry commands act on: the focused one while the keyboard is in
+    // use, else the one under the pointer (part: PartCell for the focus).
+    EntryIt Target(int* part);
+    // The index-th cell's entry, or the list's end.
+    EntryIt EntryAt(int index);
+    // Finds the focused entry again after the list changed.
+    void SyncFocus();
+    // Moves the focus to the index-th cell (clamped), scrolled into sight.
+    void MoveFocus(int index);
+    // Type-ahead: the focus to the next name starting with the typed text.
+    bool TypeAhead(wchar_t character);
+    // Opens the entry as a click on part of it does.
+    void Open(EntryIt entry, int part);
+
     CThumbnailScheduler m_scheduler;
     // Thumbnails whose pixels a paint decoded, oldest first.
     std::deque<std::weak_ptr<CThumbnail>> m_drawn;
     size_t m_visibleCells = 0;
+
+    int m_focus = 0;            // the focused cell's index
+    std::wstring m_focusKey;    // its path's NameKey, to find it again; empty: not moved yet
+    int m_columns = 1;          // as laid out
+    bool m_focusShown = true;
+    std::function<void(int)> m_focusNotice;
+    std::wstring m_typed;       // type-ahead so far
+    DWORD m_typedTick = 0;
 };
 
 // The rectangle of part within cell (empty for an unknown part), at the

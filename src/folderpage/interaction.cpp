@@ -1,6 +1,7 @@
 // How a folder page follows the pointer, what a click opens, its context
 // menus and commands, and the folder peek. Every command acts on the entry
-// under the pointer; a click opens it, like a link.
+// under the pointer (the focused one while the keyboard is in use); a click
+// opens it, like a link.
 #include <mutex>
 
 #include "afxpath.h"
@@ -116,7 +117,7 @@ void CFolderPage::OnTick()
 CMenu* CFolderPage::GetContextMenu(const POINT&)
 {
     int part;
-    const EntryIt entry = Hovered(&part);
+    const EntryIt entry = Target(&part);
     if (entry == m_catalog.m_entries.end())
         return nullptr;
     UINT id;
@@ -139,9 +140,15 @@ CMenu* CFolderPage::GetContextMenu(const POINT&)
 void CFolderPage::OnOpen()
 {
     int part;
-    const EntryIt entry = Hovered(&part);
+    Open(Target(&part), part);
+}
+
+void CFolderPage::Open(EntryIt entry, int part)
+{
     if (entry == m_catalog.m_entries.end() || !entry->m_thumbnail || (entry->m_kind & EntryOffline))
         return;
+    // Back on this page, the focus is on what was opened.
+    FocusPath(entry->m_path);
     const CFolderEntry chosen = Snapshot(*entry);
     CPage* page = nullptr;
     if (chosen.IsFile())
@@ -162,7 +169,7 @@ void CFolderPage::OnPlay()
 void CFolderPage::OnPlaySlideshow()
 {
     int part;
-    const EntryIt entry = Hovered(&part);
+    const EntryIt entry = Target(&part);
     if (entry != m_catalog.m_entries.end())
         g_navigator.Navigate(new CSlideshowPage(Snapshot(*entry)));
 }
@@ -170,7 +177,7 @@ void CFolderPage::OnPlaySlideshow()
 void CFolderPage::OnExplore()
 {
     int part;
-    const EntryIt entry = Hovered(&part);
+    const EntryIt entry = Target(&part);
     if (entry == m_catalog.m_entries.end())
         return;
     // The folder as one item, not a command line Explorer would split at its commas.
@@ -193,7 +200,7 @@ void CFolderPage::OnAddFavorite()
 void CFolderPage::OnAddToFavorites()
 {
     int part;
-    const EntryIt entry = Hovered(&part);
+    const EntryIt entry = Target(&part);
     if (entry == m_catalog.m_entries.end())
         return;
     CShortcutLink link;
@@ -204,14 +211,15 @@ void CFolderPage::OnAddToFavorites()
 void CFolderPage::OnRemove()
 {
     int part;
-    const EntryIt entry = Hovered(&part);
+    const EntryIt entry = Target(&part);
     if (entry != m_catalog.m_entries.end())
         AfxDeleteFile(entry->m_linkPath);  // the watcher brings the change
 }
 
 void CFolderPage::OnUpdateOnEntry(CCmdUI* ui)
 {
-    ui->Enable(m_hover.part != PartNone);
+    int part;
+    ui->Enable(Target(&part) != m_catalog.m_entries.end());
 }
 
 void CFolderPage::OnUpdatePlay(CCmdUI* ui)
@@ -225,14 +233,14 @@ void CFolderPage::OnUpdatePlay(CCmdUI* ui)
 void CFolderPage::OnUpdateOnFolder(CCmdUI* ui)
 {
     int part;
-    const EntryIt entry = Hovered(&part);
+    const EntryIt entry = Target(&part);
     ui->Enable(entry != m_catalog.m_entries.end() && entry->IsFolder());
 }
 
 void CFolderPage::OnUpdateRemove(CCmdUI* ui)
 {
     int part;
-    const EntryIt entry = Hovered(&part);
+    const EntryIt entry = Target(&part);
     ui->Enable(entry != m_catalog.m_entries.end() && (entry->m_kind & EntryShortcut));
 }
 

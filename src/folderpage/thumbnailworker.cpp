@@ -74,6 +74,8 @@ bool CFolderPage::Refresh()
     ClearHover();
     const bool changed = m_catalog.Refresh();
     EnsureThumbnails();
+    if (changed)
+        SyncFocus();
     Start();
     // Cells moved or went: the grid is painted anew once laid out.
     if (changed)

@@ -53,6 +53,11 @@ protected:
     DECLARE_COMMAND_MAP()
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Tab and F6 (focuscycle.cpp).
+    BOOL PreTranslateMessage(MSG* msg) override;
+    // Moves the keyboard focus to the next part of the window (backwards:
+    // the one before): the page's parts, the toolbar, the slideshow bar.
+    bool MoveKeyboardFocus(bool backwards);
     // The window moved to a display of another scale: the bars, then the view.
     void OnDpiChanged(int dpi, const RECT* suggested);
 

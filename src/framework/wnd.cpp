@@ -205,6 +205,15 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SETFOCUS:
         OnSetFocus((HWND)wParam);
         return 0;
+    case WM_KILLFOCUS:
+        OnKillFocus((HWND)wParam);
+        return 0;
+    case WM_KEYDOWN:
+        OnKeyDown((UINT)wParam, LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_CHAR:
+        OnChar((UINT)wParam, LOWORD(lParam), HIWORD(lParam));
+        return 0;
     case WM_TIMER:
         OnTimer(wParam);
         return 0;
@@ -319,6 +328,9 @@ void CWnd::OnSize(UINT, int, int) { Default(); }
 void CWnd::OnPaint() { Default(); }
 BOOL CWnd::OnEraseBkgnd(CDC*) { return (BOOL)Default(); }
 void CWnd::OnSetFocus(HWND) { Default(); }
+void CWnd::OnKillFocus(HWND) { Default(); }
+void CWnd::OnKeyDown(UINT, UINT, UINT) { Default(); }
+void CWnd::OnChar(UINT, UINT, UINT) { Default(); }
 void CWnd::OnTimer(UINT_PTR) { Default(); }
 void CWnd::OnLButtonDown(UINT, CPoint) { Default(); }
 void CWnd::OnLButtonUp(UINT, CPoint) { Default(); }

@@ -55,6 +55,9 @@ public:
     virtual void OnPaint();
     virtual BOOL OnEraseBkgnd(CDC* dc);
     virtual void OnSetFocus(HWND oldWnd);
+    virtual void OnKillFocus(HWND newWnd);
+    virtual void OnKeyDown(UINT key, UINT repeat, UINT flags);
+    virtual void OnChar(UINT character, UINT repeat, UINT flags);
     virtual void OnTimer(UINT_PTR id);
     virtual void OnLButtonDown(UINT flags, CPoint point);
     virtual void OnLButtonUp(UINT flags, CPoint point);

@@ -17,6 +17,9 @@ CHomePage::CHomePage(const CFolderEntry& history, const CFolderEntry& favorites)
 {
     m_history.Catalog().m_sortOrder = SortNewestFirst;
     m_history.Catalog().m_maxCount = g_settings.HistoryCount;
+    // The History's cells follow the Favorites' in the page's items.
+    m_history.ShowFocus(false);
+    m_history.SetFocusNotice([this](int index) { NotifyItemFocused(m_favorites.GetItemCount() + index); });
 }
 
 void CHomePage::Load()
@@ -172,10 +175,13 @@ BOOL CHomePage::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* 
     // now on the menu item, possibly over the other pane.
     if (m_menuPane)
         return m_menuPane->OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
-    // Other commands go to the pane under the pointer.
+    // Other commands go to the pane under the pointer, or with the keyboard
+    // in use to the pane with the focus.
     CPageHost* host = GetPageHost();
     if (!host)
         return FALSE;
+    if (host->KeyboardInUse())
+        return m_keyPane->OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
     POINT cursor;
     ::GetCursorPos(&cursor);
     host->GetPageWnd()->ScreenToClient(&cursor);
@@ -188,4 +194,77 @@ BOOL CHomePage::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* 
 void CHomePage::OnUpdateDisable(CCmdUI* ui)
 {
     ui->Enable(FALSE);
+}
+
+// ---------------------------------------------------------------- the keyboard
+
+int CHomePage::GetItemCount() const
+{
+    return m_favorites.GetItemCount() + m_history.GetItemCount();
+}
+
+bool CHomePage::GetItem(int index, PageItem* item) const
+{
+    const int favorites = m_favorites.GetItemCount();
+    const bool found = index < favorites ? m_favorites.GetItem(index, item) : m_history.GetItem(index - favorites, item);
+    if (found)
+        item->focused = index == GetFocusedItem();
+    return found;
+}
+
+int CHomePage::GetFocusedItem() const
+{
+    const int focus = m_keyPane->GetFocusedItem();
+    if (focus < 0)
+        return -1;
+    return m_keyPane == &m_history ? m_favorites.GetItemCount() + focus : focus;
+}
+
+void CHomePage::Enter(CFolderPage& pane)
+{
+    m_keyPane = &pane;
+    m_favorites.ShowFocus(&pane == &m_favorites);
+    m_history.ShowFocus(&pane == &m_history);
+    InvalidatePageRect(m_favoritesArea);
+    InvalidatePageRect(m_historyArea);
+}
+
+void CHomePage::FocusItem(int index)
+{
+    const int favorites = m_favorites.GetItemCount();
+    CFolderPage& pane = index < favorites ? m_favorites : m_history;
+    if (&pane != m_keyPane)
+        Enter(pane);
+    pane.FocusItem(index < favorites ? index : index - favorites);
+}
+
+void CHomePage::OpenItem(int index)
+{
+    const int favorites = m_favorites.GetItemCount();
+    if (index < favorites)
+        m_favorites.OpenItem(index);
+    else
+        m_history.OpenItem(index - favorites);
+}
+
+bool CHomePage::OnKey(UINT key, bool shift)
+{
+    CFolderPage& other = OtherPane();
+    if (key == VK_TAB || key == VK_F6) {
+        // Left to right, Favorites then History; out of the page beyond them.
+        const bool towardsOther = shift ? m_keyPane == &m_history : m_keyPane == &m_favorites;
+        if (!towardsOther || other.GetItemCount() == 0)
+            return false;
+        Enter(other);
+        other.FocusItem(other.GetFocusedItem());
+        return true;
+    }
+    if (m_keyPane->GetItemCount() == 0 && other.GetItemCount() > 0)
+        Enter(other);
+    return m_keyPane->OnKey(key, shift);
+}
+
+bool CHomePage::OnCharacter(wchar_t character)
+{
+    return m_keyPane->OnCharacter(character);
 }

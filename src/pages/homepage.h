@@ -27,6 +27,15 @@ public:
     bool ReleaseVolumes(DWORD driveMask) override;
     BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
 
+    // The Favorites' cells, then the History's; Tab and F6 move between the panes.
+    int GetItemCount() const override;
+    bool GetItem(int index, PageItem* item) const override;
+    int GetFocusedItem() const override;
+    void FocusItem(int index) override;
+    void OpenItem(int index) override;
+    bool OnKey(UINT key, bool shift) override;
+    bool OnCharacter(wchar_t character) override;
+
     CFolderPage& HistoryPane() { return m_history; }
     CFolderPage& FavoritesPane() { return m_favorites; }
     const RECT& HistoryArea() const { return m_historyArea; }
@@ -44,4 +53,10 @@ private:
     // The pane whose context menu was shown last, until the pointer moves
     // again: its commands go there wherever the menu item lay on the screen.
     CFolderPage* m_menuPane = nullptr;
+    // The pane the keys go to.
+    CFolderPage* m_keyPane = &m_favorites;
+
+    CFolderPage& OtherPane() { return m_keyPane == &m_favorites ? m_history : m_favorites; }
+    // The focus goes to pane.
+    void Enter(CFolderPage& pane);
 };

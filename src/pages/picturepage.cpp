@@ -1,7 +1,12 @@
 #include "pages/picturepage.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "afxpath.h"
 #include "catalog/picturekinds.h"
+#include "catalog/foldercatalog.h"
+#include "core/navigator.h"
 #include "core/pagehost.h"
 #include "dialogs/addfavoritedlg.h"
 #include "imaging/drawing.h"
@@ -43,6 +48,58 @@ CMenu* CPicturePage::GetContextMenu(const POINT&)
     auto* menu = new CMenu;
     menu->LoadMenu(IDR_MENU_PICTURE);
     return menu;
+}
+
+bool CPicturePage::OnKey(UINT key, bool)
+{
+    int step;
+    switch (key) {
+    case VK_RIGHT: case VK_NEXT: case VK_SPACE: step = 1; break;
+    case VK_LEFT: case VK_PRIOR: step = -1; break;
+    case VK_HOME: step = INT_MIN; break;
+    case VK_END: step = INT_MAX; break;
+    default: return false;
+    }
+    if (!m_siblings) {
+        const std::string& path = m_entry.m_path;
+        const size_t slash = path.find_last_of("\\/");
+        CFolderEntry folder = MakeEntry(slash == std::string::npos ? path : path.substr(0, slash), nullptr, nullptr);
+        folder.Classify();
+        CFolderCatalog catalog(folder);
+        catalog.Refresh();
+        auto siblings = std::make_shared<Siblings>();
+        for (const CFolderEntry& entry : catalog.m_entries) {
+            if (entry.IsFile())
+                siblings->push_back(entry);
+        }
+        m_siblings = std::move(siblings);
+    }
+    const Siblings& siblings = *m_siblings;
+    const std::wstring shown = NameKey(m_entry.m_path);
+    const auto here = std::find_if(siblings.begin(), siblings.end(),
+                                   [&](const CFolderEntry& entry) { return NameKey(entry.m_path) == shown; });
+    if (siblings.empty())
+        return true;
+    const int current = here == siblings.end() ? -1 : (int)(here - siblings.begin());
+    const int last = (int)siblings.size() - 1;
+    int index = step == INT_MIN ? 0 : step == INT_MAX ? last : current + step;
+    // No wrapping at the ends, as a folder page's focus does not wrap.
+    index = std::clamp(index, 0, last);
+    if (index != current)
+        ShowSibling(index);
+    return true;
+}
+
+void CPicturePage::ShowSibling(int index)
+{
+    const CFolderEntry& entry = (*m_siblings)[(size_t)index];
+    // Back from here, the folder's page has the focus on this picture.
+    const int below = g_navigator.GetCurrentIndex() - 1;
+    if (below >= 0)
+        g_navigator.GetPage(below)->FocusPath(entry.m_path);
+    auto* page = new CPicturePage(entry);
+    page->m_siblings = m_siblings;
+    g_navigator.Replace(page);  // this page goes at the next change of the history
 }
 
 std::string CPicturePage::GetTitle()

@@ -2,6 +2,9 @@
 // rotate commands turn the picture file itself, losslessly.
 #pragma once
 
+#include <memory>
+#include <vector>
+
 #include "catalog/folderentry.h"
 #include "core/page.h"
 #include "imaging/picture.h"
@@ -16,6 +19,9 @@ public:
     void OnClick(const POINT&, bool) override {}
     CMenu* GetContextMenu(const POINT& point) override;
     std::string GetTitle() override;
+    // Right, Page Down and Space show the next picture of the folder, Left
+    // and Page Up the one before, Home and End the first and the last.
+    bool OnKey(UINT key, bool shift) override;
 
     const CPictureBitmap& Picture() const { return m_picture; }
 
@@ -30,7 +36,13 @@ protected:
 
 private:
     void Turn(int turn);
+    // Shows the folder's picture at index in this page's place in the history.
+    void ShowSibling(int index);
 
+    using Siblings = std::vector<CFolderEntry>;
     CPictureBitmap m_picture;
     CFolderEntry m_entry;
+    // The pictures of the folder, as its page orders them; listed at the
+    // first key and handed on along the walk.
+    std::shared_ptr<const Siblings> m_siblings;
 };

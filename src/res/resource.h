@@ -74,6 +74,11 @@
 // The status-bar pane of the thumbnails' progress; its string sets the width.
 #define ID_INDICATOR_PROGRESS           136
 #define IDS_PATH_NOT_FOUND              137
+// What a cell is, as screen readers say it
+#define IDS_ITEM_FOLDER                 138
+#define IDS_ITEM_PICTURE                139
+#define IDS_ITEM_SHORTCUT               140
+#define IDS_ITEM_OFFLINE                141
 
 // ---------------------------------------------------------------------------
 // Commands of the program

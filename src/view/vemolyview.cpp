@@ -164,6 +164,9 @@ void CVemolyView::OnInitialUpdate()
     // The resources were made before there was a window; it may have opened
     // on a monitor of another scale.
     ScaleChanged(AfxGetDpiForWindow(m_hWnd));
+    // The focus is drawn once the keyboard is used, as in the system's own windows.
+    if (CWnd* top = AfxGetMainWnd())
+        ::SendMessageW(top->m_hWnd, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
     if (CPage* page = g_navigator.GetCurrentPage())
         page->Activate(true);
     SetTickInterval(g_settings.Delay);
@@ -235,6 +238,7 @@ BOOL CVemolyView::OnEraseBkgnd(CDC* dc)
 void CVemolyView::OnLButtonDown(UINT flags, CPoint point)
 {
     m_releaseGuard = 0;
+    m_keyboardInUse = false;
     if (CPage* page = g_navigator.GetCurrentPage())
         page->OnClick(ClientToPage(point), false);
     CScrollView::OnLButtonDown(flags, point);
@@ -260,6 +264,11 @@ bool CVemolyView::MainFrameInFront() const
 
 void CVemolyView::OnMouseMove(UINT flags, CPoint point)
 {
+    // Windows repeats a move when windows change under a still pointer.
+    if (point.x != m_lastPointer.x || point.y != m_lastPointer.y) {
+        m_lastPointer = point;
+        m_keyboardInUse = false;
+    }
     if (!m_menuOpen && MainFrameInFront()) {
         if (CPage* page = g_navigator.GetCurrentPage())
             page->OnHover(ClientToPage(point));
@@ -290,15 +299,17 @@ void CVemolyView::OnRButtonDown(UINT, CPoint)
 void CVemolyView::OnRButtonUp(UINT flags, CPoint point)
 {
     CPage* page = g_navigator.GetCurrentPage();
-    if (m_menuOpen || !page) {
-        CScrollView::OnRButtonUp(flags, point);
-        return;
-    }
+    m_keyboardInUse = false;
+    if (!m_menuOpen && page)
+        TrackContextMenu(page, point);
+    CScrollView::OnRButtonUp(flags, point);
+}
+
+void CVemolyView::TrackContextMenu(CPage* page, POINT point)
+{
     CMenu* menu = page->GetContextMenu(ClientToPage(point));
-    if (!menu) {
-        CScrollView::OnRButtonUp(flags, point);
+    if (!menu)
         return;
-    }
     HMENU popup = menu->GetSubMenu(0);
     ::SetMenuDefaultItem(popup, ID_OPEN, FALSE);
     POINT screen = point;
@@ -311,7 +322,6 @@ void CVemolyView::OnRButtonUp(UINT flags, CPoint point)
     // Also 0 when dismissed: it goes the usual way and nothing handles it.
     SendMessage(WM_COMMAND, command, 0);
     delete menu;
-    CScrollView::OnRButtonUp(flags, point);
 }
 
 // ---------------------------------------------------------------- commands

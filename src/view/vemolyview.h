@@ -6,6 +6,7 @@
 #include "afx.h"
 #include "core/pagehost.h"
 
+class CPage;
 class CVemolyDoc;
 
 class CVemolyView : public CScrollView, public CPageHost {
@@ -40,6 +41,14 @@ public:
     int GetTickInterval() const { return m_tickInterval; }
     bool IsMenuOpen() const { return m_menuOpen; }
 
+    // The keyboard: see viewkeys.cpp.
+    bool KeyboardInUse() const override { return m_keyboardInUse; }
+    bool ShowsFocus() const override;
+    void ScrollIntoView(const RECT& pageRect) override;
+    // Tab or F6 (shift: backwards) while the view has the focus: true when
+    // the page moved the focus within itself, false when it is to leave.
+    bool TabWithin(bool shift);
+
     BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
     BOOL DestroyWindow() override;
     void OnPrepareDC(CDC* dc, CPrintInfo* info = nullptr) override;
@@ -62,6 +71,13 @@ protected:
     void OnRButtonDown(UINT flags, CPoint point) override;
     void OnRButtonUp(UINT flags, CPoint point) override;
     void OnScrollPositionChanged() override;
+    void OnKeyDown(UINT key, UINT repeat, UINT flags) override;
+    void OnChar(UINT character, UINT repeat, UINT flags) override;
+    void OnSetFocus(HWND oldWnd) override;
+    void OnKillFocus(HWND newWnd) override;
+    void OnContextMenu(HWND wnd, CPoint point) override;
+    BOOL PreTranslateMessage(MSG* msg) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     void OnGoBack();
     void OnUpdateGoBack(CCmdUI* ui);
@@ -73,8 +89,20 @@ protected:
 
 private:
     bool MainFrameInFront() const;
+    // The keyboard was used: commands follow the focus, which is drawn.
+    void UseKeyboard();
+    // The page's menu at client point (screen coordinates from it), its
+    // command sent as the menu's would be.
+    void TrackContextMenu(CPage* page, POINT point);
+    // Shift+F10 or the menu key: the focused item's menu, at that item.
+    void ContextMenuFromKeyboard();
 
     bool m_menuOpen = false;
     int m_tickInterval = 0;   // 0: the timer has not been started
     int m_releaseGuard = 4;   // 0 while a left-button press in the view awaits its release
+    bool m_keyboardInUse = false;
+    // The focus drawn: kept here from WM_UPDATEUISTATE and the keys, as
+    // not every system keeps the window's state (UISF_HIDEFOCUS) itself.
+    bool m_focusCues = false;
+    POINT m_lastPointer{-1, -1};  // client coordinates, to tell a move from a tick's hover
 };

@@ -876,6 +876,94 @@ TEST_F(Walkthrough, TheStatusBarCountsTheThumbnailsWhileTheyAreMadeAndThenClears
     EXPECT_EQ(app.Close(), 0);
 }
 
+// Keys pressed and released in turn, as the keyboard sends them; shift:
+// with Shift held down meanwhile.
+void Press(std::initializer_list<WORD> keys, bool shift = false)
+{
+    for (WORD key : keys) {
+        std::vector<INPUT> input(shift ? 4 : 2);
+        for (INPUT& one : input)
+            one.type = INPUT_KEYBOARD;
+        size_t i = 0;
+        if (shift)
+            input[i++].ki.wVk = VK_SHIFT;
+        input[i].ki.wVk = key;
+        input[i + 1].ki.wVk = key;
+        input[i + 1].ki.dwFlags = KEYEVENTF_KEYUP;
+        if (shift) {
+            input[i + 2].ki.wVk = VK_SHIFT;
+            input[i + 2].ki.dwFlags = KEYEVENTF_KEYUP;
+        }
+        ::SendInput((UINT)input.size(), input.data(), sizeof(INPUT));
+    }
+}
+
+// Without the mouse: the arrow keys, Home and End move the focus, drawn as
+// a dotted frame once a key was pressed; Enter opens; the arrow keys walk
+// the pictures of the folder; Backspace comes back with the focus on the
+// picture last shown; typing finds a name; Shift+F10 opens the focused
+// cell's menu at the cell.
+TEST_F(Walkthrough, TheKeyboardAloneMovesOpensWalksAndComesBack)
+{
+    ASSERT_TRUE(app.Start(WindowsPath(TestSetting("ORLIVANE_EXE")), "\"" + WindowsPath(holiday) + "\""));
+    ASSERT_NE(app.WaitForMainWindow("Holiday - Orlivane"), nullptr);
+    ::SetForegroundWindow(app.MainWindow());
+    PointAt(POINT{5, 5});
+    const auto shows = [&](const std::string& name) {
+        return Eventually([&] { return app.Caption() == name + " - Orlivane"; }, 5000);
+    };
+    // The focus frame: silver dots along the cell's top edge.
+    const auto framed = [&](const RECT& cell) {
+        const Capture shot = ViewShot();
+        int silver = 0;
+        for (int x = cell.left; x < cell.right; ++x)
+            silver += shot.At(x, cell.top) == 0xC0C0C0;
+        return silver >= (cell.right - cell.left) / 3;
+    };
+    ASSERT_TRUE(Eventually([&] { return IsRed(ViewPixel(ThumbnailMiddle(Cell(1)))); }));
+    EXPECT_FALSE(framed(Cell(0))) << "no focus shown before a key";
+
+    Press({VK_HOME, VK_RIGHT});
+    EXPECT_TRUE(Eventually([&] { return framed(Cell(1)); })) << "the focus on the second cell";
+    EXPECT_FALSE(framed(Cell(0)));
+    Press({VK_RETURN});
+    EXPECT_TRUE(shows("a-red.jpg"));
+    Press({VK_RIGHT});
+    EXPECT_TRUE(shows("b-green.jpg"));
+    Press({VK_NEXT});
+    EXPECT_TRUE(shows("c-blue.jpg"));
+    Press({VK_RIGHT});
+    ::Sleep(300);
+    EXPECT_EQ(app.Caption(), "c-blue.jpg - Orlivane") << "no wrapping at the end";
+    Press({VK_LEFT});
+    EXPECT_TRUE(shows("b-green.jpg"));
+    Press({VK_BACK});
+    EXPECT_TRUE(shows("Holiday")) << "the walk took one place in the history";
+    EXPECT_TRUE(Eventually([&] { return framed(Cell(2)); })) << "the focus on the picture last shown";
+
+    Press({VK_END, VK_RETURN});
+    EXPECT_TRUE(shows("c-blue.jpg"));
+    Press({VK_BACK});
+    EXPECT_TRUE(shows("Holiday"));
+    Press({'T'});
+    EXPECT_TRUE(Eventually([&] { return framed(Cell(0)); })) << "typed, the focus on Trip";
+    ::Sleep(1100);
+    Press({'A', VK_RETURN});
+    EXPECT_TRUE(shows("a-red.jpg")) << "a new search after a pause finds a-red";
+
+    Press({VK_BACK});
+    EXPECT_TRUE(shows("Holiday"));
+    Press({VK_F10}, true);
+    HWND menu = WaitForProcessWindow(app.ProcessId(), "#32768");
+    ASSERT_NE(menu, nullptr) << "Shift+F10 opens the focused cell's menu";
+    RECT shown{}, cell = Cell(1);
+    ::GetWindowRect(menu, &shown);
+    ::MapWindowPoints(View(), nullptr, reinterpret_cast<POINT*>(&cell), 2);
+    EXPECT_TRUE(::PtInRect(&cell, POINT{shown.left, shown.top})) << "at the cell";
+    Press({VK_ESCAPE});
+    EXPECT_EQ(app.Close(), 0);
+}
+
 // At 150 % and 200 % the grid, the thumbnails' box and the badges grow with
 // the display, the thumbnails are made for the bigger box (not stretched),
 // and the pointer finds the cells where they are drawn.

@@ -1,0 +1,213 @@
+// A folder page and the keyboard: one cell has the focus; the arrow keys,
+// Home, End and the page keys move it through the grid, Enter opens it, and
+// typing the start of a name finds it, as in Explorer. While the keyboard is
+// in use the commands act on the focused entry, not the one under the pointer.
+#include <algorithm>
+
+#include "afxpath.h"
+#include "core/navigator.h"
+#include "core/pagehost.h"
+#include "folderpage/folderpage.h"
+#include "res/drawing_resources.h"
+#include "res/resource.h"
+
+namespace {
+
+// Typing more than this long after the last character starts a new search.
+constexpr DWORD kTypeAheadPause = 1000;
+
+std::wstring Lowered(std::wstring text)
+{
+    if (!text.empty())
+        ::CharLowerBuffW(text.data(), (DWORD)text.size());
+    return text;
+}
+
+bool KeyboardInUse()
+{
+    CPageHost* host = GetPageHost();
+    return host && host->KeyboardInUse();
+}
+
+} // namespace
+
+int CFolderPage::GetItemCount() const
+{
+    int count = 0;
+    for (const CFolderEntry& entry : m_catalog.m_entries)
+        count += entry.m_thumbnail != nullptr;
+    return count;
+}
+
+CFolderPage::EntryIt CFolderPage::EntryAt(int index)
+{
+    if (index < 0)
+        return m_catalog.m_entries.end();
+    for (auto it = m_catalog.m_entries.begin(); it != m_catalog.m_entries.end(); ++it) {
+        if (it->m_thumbnail && index-- == 0)
+            return it;
+    }
+    return m_catalog.m_entries.end();
+}
+
+bool CFolderPage::GetItem(int index, PageItem* item) const
+{
+    const EntryIt entry = const_cast<CFolderPage*>(this)->EntryAt(index);
+    if (entry == m_catalog.m_entries.end())
+        return false;
+    item->name = entry->m_displayName;
+    const UINT kind = (entry->m_kind & EntryOffline)    ? IDS_ITEM_OFFLINE
+                    : (entry->m_kind & EntryShortcut)   ? IDS_ITEM_SHORTCUT
+                    : entry->IsFolder()                 ? IDS_ITEM_FOLDER
+                                                        : IDS_ITEM_PICTURE;
+    item->kind = AfxLoadString(kind);
+    item->bounds = entry->m_thumbnail->m_cell;
+    item->focused = index == GetFocusedItem();
+    return true;
+}
+
+int CFolderPage::GetFocusedItem() const
+{
+    const int count = GetItemCount();
+    return count == 0 ? -1 : std::min(m_focus, count - 1);
+}
+
+void CFolderPage::SyncFocus()
+{
+    if (m_focusKey.empty())
+        return;
+    int index = 0;
+    for (const CFolderEntry& entry : m_catalog.m_entries) {
+        if (!entry.m_thumbnail)
+            continue;
+        if (NameKey(entry.m_path) == m_focusKey) {
+            m_focus = index;
+            return;
+        }
+        ++index;
+    }
+    // Gone: the focus stays at its place in the grid.
+}
+
+void CFolderPage::MoveFocus(int index)
+{
+    const int count = GetItemCount();
+    if (count == 0)
+        return;
+    index = std::clamp(index, 0, count - 1);
+    const EntryIt old = EntryAt(GetFocusedItem());
+    const EntryIt entry = EntryAt(index);
+    m_focus = index;
+    m_focusKey = NameKey(entry->m_path);
+    if (old != m_catalog.m_entries.end())
+        InvalidateCellPart(old->m_thumbnail.get(), PartCell);
+    InvalidateCellPart(entry->m_thumbnail.get(), PartCell);
+    if (CPageHost* host = GetPageHost(); host && IsActive())
+        host->ScrollIntoView(entry->m_thumbnail->m_cell);
+    if (m_focusNotice)
+        m_focusNotice(index);
+    else
+        NotifyItemFocused(index);
+}
+
+void CFolderPage::FocusItem(int index)
+{
+    MoveFocus(index);
+}
+
+void CFolderPage::FocusPath(const std::string& path)
+{
+    const std::wstring key = NameKey(path);
+    int index = 0;
+    for (const CFolderEntry& entry : m_catalog.m_entries) {
+        if (!entry.m_thumbnail)
+            continue;
+        if (NameKey(entry.m_path) == key) {
+            m_focus = index;
+            m_focusKey = key;
+            return;
+        }
+        ++index;
+    }
+}
+
+void CFolderPage::OpenItem(int index)
+{
+    const EntryIt entry = EntryAt(index);
+    if (entry != m_catalog.m_entries.end())
+        Open(entry, PartCell);
+}
+
+CFolderPage::EntryIt CFolderPage::Target(int* part)
+{
+    if (KeyboardInUse()) {
+        *part = PartCell;
+        return EntryAt(GetFocusedItem());
+    }
+    return Hovered(part);
+}
+
+bool CFolderPage::OnKey(UINT key, bool)
+{
+    const int focus = GetFocusedItem();
+    if (focus < 0)
+        return false;
+    // Rows of cells a screen holds, for the page keys.
+    CPageHost* host = GetPageHost();
+    const int rowHeight = g_resources.Scale(kCellHeight + kGap);
+    const int rows = host ? std::max(1, (int)host->GetPageClientRect().Height() / rowHeight) : 1;
+    switch (key) {
+    case VK_LEFT:  MoveFocus(focus - 1); return true;
+    case VK_RIGHT: MoveFocus(focus + 1); return true;
+    case VK_UP:    MoveFocus(focus >= m_columns ? focus - m_columns : focus); return true;
+    case VK_DOWN:  MoveFocus(focus + m_columns < GetItemCount() ? focus + m_columns : GetItemCount() - 1); return true;
+    case VK_HOME:  MoveFocus(0); return true;
+    case VK_END:   MoveFocus(GetItemCount() - 1); return true;
+    case VK_PRIOR: MoveFocus(std::max(focus % m_columns, focus - rows * m_columns)); return true;
+    case VK_NEXT:  MoveFocus(std::min(GetItemCount() - 1, focus + rows * m_columns)); return true;
+    case VK_RETURN:
+        // Shown again by Back, the focus is where it was.
+        MoveFocus(focus);
+        OpenItem(focus);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CFolderPage::OnCharacter(wchar_t character)
+{
+    return TypeAhead(character);
+}
+
+bool CFolderPage::TypeAhead(wchar_t character)
+{
+    const int count = GetItemCount();
+    if (count == 0)
+        return false;
+    const DWORD now = ::GetTickCount();
+    if (now - m_typedTick > kTypeAheadPause)
+        m_typed.clear();
+    m_typedTick = now;
+    m_typed += Lowered(std::wstring(1, character));
+    // One letter pressed again and again steps through the names starting
+    // with it; a longer text first tries the focused name itself.
+    const bool sameLetter = std::all_of(m_typed.begin(), m_typed.end(), [&](wchar_t c) { return c == m_typed[0]; });
+    const std::wstring wanted = sameLetter ? m_typed.substr(0, 1) : m_typed;
+    const int focus = GetFocusedItem();
+    const int first = sameLetter ? focus + 1 : focus;
+    std::vector<std::wstring> names;
+    names.reserve((size_t)count);
+    for (const CFolderEntry& entry : m_catalog.m_entries) {
+        if (entry.m_thumbnail)
+            names.push_back(AfxWide(entry.m_displayName));
+    }
+    for (int step = 0; step < count; ++step) {
+        const int index = (first + step) % count;
+        if (Lowered(names[(size_t)index].substr(0, wanted.size())) == wanted) {
+            MoveFocus(index);
+            return true;
+        }
+    }
+    return true;  // typed, found nothing: the focus stays
+}

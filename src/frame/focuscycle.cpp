@@ -1,0 +1,58 @@
+// Tab and F6 take the keyboard focus round the main window's parts: the
+// page (through its own parts first, such as the Home page's two panes),
+// the toolbar and the slideshow bar, as far as they are shown.
+#include <vector>
+
+#include "frame/mainframe.h"
+#include "view/vemolyview.h"
+
+BOOL CMainFrame::PreTranslateMessage(MSG* msg)
+{
+    if (msg->message == WM_KEYDOWN && (msg->wParam == VK_TAB || msg->wParam == VK_F6)
+        && MoveKeyboardFocus(::GetKeyState(VK_SHIFT) < 0))
+        return TRUE;
+    return CFrameWnd::PreTranslateMessage(msg);
+}
+
+bool CMainFrame::MoveKeyboardFocus(bool backwards)
+{
+    CVemolyView* view = CVemolyView::GetActive();
+    if (!view)
+        return false;
+    std::vector<HWND> parts{view->m_hWnd};
+    for (HWND bar : {m_wndToolBar.m_hWnd, m_wndSlideshowBar.m_hWnd}) {
+        if (bar && ::IsWindowVisible(bar))
+            parts.push_back(bar);
+    }
+    const HWND focus = ::GetFocus();
+    size_t at = 0;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (focus == parts[i] || ::IsChild(parts[i], focus))
+            at = i;
+    }
+    if (parts[at] == view->m_hWnd && view->TabWithin(backwards))
+        return true;
+    const size_t next = (at + (backwards ? parts.size() - 1 : 1)) % parts.size();
+    const HWND part = parts[next];
+    // The focus is shown from now on, wherever it goes.
+    SendMessage(WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS));
+    if (part == m_wndToolBar.m_hWnd) {
+        ::SetFocus(part);
+        // The toolbar's keys work on its hot button: the first that is enabled.
+        const int count = (int)::SendMessageW(part, TB_BUTTONCOUNT, 0, 0);
+        for (int i = 0; i < count; ++i) {
+            TBBUTTON button{};
+            if (::SendMessageW(part, TB_GETBUTTON, i, (LPARAM)&button) && !(button.fsStyle & BTNS_SEP)
+                && (button.fsState & TBSTATE_ENABLED)) {
+                ::SendMessageW(part, TB_SETHOTITEM, i, 0);
+                break;
+            }
+        }
+    } else if (part == m_wndSlideshowBar.m_hWnd) {
+        const HWND control = ::GetNextDlgTabItem(part, nullptr, FALSE);
+        ::SetFocus(control ? control : part);
+    } else {
+        ::SetFocus(part);
+    }
+    return true;
+}
