@@ -140,7 +140,8 @@ CMenu* CFolderPage::GetContextMenu(const POINT&)
 void CFolderPage::OnOpen()
 {
     int part;
-    Open(Target(&part), part);
+    const EntryIt entry = Target(&part);
+    Open(entry, part);
 }
 
 void CFolderPage::Open(EntryIt entry, int part)
