@@ -96,6 +96,31 @@ TEST_F(HomePageTest, ColumnsReachAsFarAsTheLongerPane)
     EXPECT_EQ(home.HistoryArea().bottom, extent.cy);
 }
 
+TEST_F(HomePageTest, TheKeysWalkTheFavoritesThenTabTakesThemToTheHistoryAndOutOfThePage)
+{
+    for (int i = 0; i < 3; ++i)
+        temp.WriteFile("Favorites\\p" + std::to_string(i) + ".jpg", "jpeg");
+    Visit(2);
+    CHomePage home(EntryOf(history), EntryOf(favorites));
+    home.Load();
+    const CRect area(0, 0, 600, 300);
+    home.Layout(&area);
+    ASSERT_EQ(home.GetItemCount(), 5);
+    EXPECT_EQ(home.GetFocusedItem(), 0);
+    EXPECT_TRUE(home.OnKey(VK_RIGHT, false));
+    EXPECT_TRUE(home.OnKey(VK_DOWN, false));  // two columns: p2 below p0, p1 has none below
+    EXPECT_EQ(home.GetFocusedItem(), 2);
+    EXPECT_TRUE(home.OnKey(VK_TAB, false));
+    EXPECT_EQ(home.GetFocusedItem(), 3) << "the History's first cell, after the Favorites' three";
+    PageItem item;
+    ASSERT_TRUE(home.GetItem(3, &item));
+    EXPECT_TRUE(item.focused);
+    EXPECT_EQ(item.name, HistoryNames(home)[0]);
+    EXPECT_FALSE(home.OnKey(VK_F6, false)) << "beyond the History the focus leaves the page";
+    EXPECT_TRUE(home.OnKey(VK_TAB, true));
+    EXPECT_EQ(home.GetFocusedItem(), 2) << "back where it was in the Favorites";
+}
+
 TEST_F(HomePageTest, HistoryShowsTheNewestUpToTheCountAndFollowsItsChange)
 {
     Visit(12);
