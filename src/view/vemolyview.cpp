@@ -208,6 +208,7 @@ int CVemolyView::OnCreate(LPCREATESTRUCTW cs)
 void CVemolyView::OnDestroy()
 {
     UnregisterPageHost(this);
+    DisconnectAccessible();
     CScrollView::OnDestroy();
 }
 

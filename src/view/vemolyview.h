@@ -4,6 +4,8 @@
 #pragma once
 
 #include "afx.h"
+#include "afxaccessible.h"
+#include "comptr.h"
 #include "core/pagehost.h"
 
 class CVemolyDoc;
@@ -28,6 +30,9 @@ public:
     void UpdatePageExtent() override;
     CWnd* GetPageWnd() override { return this; }
     void PreparePageDC(CDC* dc) override { OnPrepareDC(dc); }
+    void ItemFocused(int index) override;
+    // Another page is shown: screen readers read the list of its items anew.
+    void PageChanged();
 
     // The window moved to a monitor of another scale: the pages' fonts,
     // icons and thumbnails are made again at dpi and the page laid out anew.
@@ -62,6 +67,9 @@ protected:
     void OnRButtonDown(UINT flags, CPoint point) override;
     void OnRButtonUp(UINT flags, CPoint point) override;
     void OnScrollPositionChanged() override;
+    LRESULT OnGetObject(WPARAM flags, LPARAM objId) override;
+    // The window goes: screen readers holding its object get errors from now on.
+    void DisconnectAccessible();
 
     void OnGoBack();
     void OnUpdateGoBack(CCmdUI* ui);
@@ -74,6 +82,7 @@ protected:
 private:
     bool MainFrameInFront() const;
 
+    CComPtr<CAccessibleList> m_accessible;  // made at the first request
     bool m_menuOpen = false;
     int m_tickInterval = 0;   // 0: the timer has not been started
     int m_releaseGuard = 4;   // 0 while a left-button press in the view awaits its release
