@@ -267,6 +267,8 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_IDLEUPDATECMDUI:
         OnIdleUpdateCmdUI();
         return 0;
+    case WM_GETOBJECT:
+        return OnGetObject(wParam, lParam);
     case WM_COMMAND:
         if (OnCommand(wParam, lParam))
             return 0;
@@ -347,6 +349,7 @@ BOOL CWnd::OnHelpInfo(HELPINFO*) { return (BOOL)Default(); }
 void CWnd::OnContextMenu(HWND, CPoint) { Default(); }
 LRESULT CWnd::OnSetMessageString(WPARAM, LPARAM) { return Default(); }
 void CWnd::OnIdleUpdateCmdUI() {}
+LRESULT CWnd::OnGetObject(WPARAM, LPARAM) { return Default(); }
 
 void CWnd::WinHelp(DWORD_PTR data, UINT command)
 {

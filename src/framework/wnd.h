@@ -74,6 +74,8 @@ public:
     virtual void OnContextMenu(HWND wnd, CPoint point);
     virtual LRESULT OnSetMessageString(WPARAM wParam, LPARAM lParam);
     virtual void OnIdleUpdateCmdUI();
+    // WM_GETOBJECT: an accessibility client asks for the window's objId object.
+    virtual LRESULT OnGetObject(WPARAM flags, LPARAM objId);
 
     // A help request; by default the application's main window answers it.
     virtual void WinHelp(DWORD_PTR data, UINT command = HELP_CONTEXT);

@@ -1,5 +1,7 @@
 #include "view/vemolydoc.h"
 
+#include "view/vemolyview.h"
+
 CVemolyDoc::CVemolyDoc()
 {
     EnableCompoundFile();
@@ -10,4 +12,13 @@ CVemolyDoc::CVemolyDoc()
 CVemolyDoc::~CVemolyDoc()
 {
     AfxOleUnlockApp();
+}
+
+void CVemolyDoc::SetTitle(const std::string& title)
+{
+    COleDocument::SetTitle(title);
+    for (CView* view : GetViews()) {
+        if (auto* pageView = dynamic_cast<CVemolyView*>(view))
+            pageView->PageChanged();
+    }
 }

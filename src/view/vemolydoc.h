@@ -8,4 +8,7 @@ class CVemolyDoc : public COleDocument {
 public:
     CVemolyDoc();
     ~CVemolyDoc() override;
+
+    // The title follows the page shown; the views tell screen readers.
+    void SetTitle(const std::string& title) override;
 };

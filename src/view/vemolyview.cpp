@@ -211,6 +211,7 @@ int CVemolyView::OnCreate(LPCREATESTRUCTW cs)
 void CVemolyView::OnDestroy()
 {
     UnregisterPageHost(this);
+    DisconnectAccessible();
     CScrollView::OnDestroy();
 }
 

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "afx.h"
+#include "afxaccessible.h"
+#include "comptr.h"
 #include "core/pagehost.h"
 
 class CPage;
@@ -29,6 +31,9 @@ public:
     void UpdatePageExtent() override;
     CWnd* GetPageWnd() override { return this; }
     void PreparePageDC(CDC* dc) override { OnPrepareDC(dc); }
+    void ItemFocused(int index) override;
+    // Another page is shown: screen readers read the list of its items anew.
+    void PageChanged();
 
     // The window moved to a monitor of another scale: the pages' fonts,
     // icons and thumbnails are made again at dpi and the page laid out anew.
@@ -78,6 +83,9 @@ protected:
     void OnContextMenu(HWND wnd, CPoint point) override;
     BOOL PreTranslateMessage(MSG* msg) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    LRESULT OnGetObject(WPARAM flags, LPARAM objId) override;
+    // The window goes: screen readers holding its object get errors from now on.
+    void DisconnectAccessible();
 
     void OnGoBack();
     void OnUpdateGoBack(CCmdUI* ui);
@@ -97,6 +105,7 @@ private:
     // Shift+F10 or the menu key: the focused item's menu, at that item.
     void ContextMenuFromKeyboard();
 
+    CComPtr<CAccessibleList> m_accessible;  // made at the first request
     bool m_menuOpen = false;
     int m_tickInterval = 0;   // 0: the timer has not been started
     int m_releaseGuard = 4;   // 0 while a left-button press in the view awaits its release

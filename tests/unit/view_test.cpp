@@ -2,12 +2,16 @@
 // started application.
 #include <gtest/gtest.h>
 
+#include <oleacc.h>
+
 #include <algorithm>
 #include <vector>
 
 #include "app/vemolyapp.h"
+#include "comptr.h"
 #include "core/navigator.h"
 #include "core/page.h"
+#include "core/pagehost.h"
 #include "folderpage/folderpage.h"
 #include "import_patch.h"
 #include "jpeg_maker.h"
@@ -52,6 +56,24 @@ public:
     }
     void SetSavedScroll(POINT p) { m_scroll = p; }
 
+    std::string GetTitle() override { return title; }
+    int GetItemCount() const override { return (int)items.size(); }
+    bool GetItem(int index, PageItem* item) const override
+    {
+        if (index < 0 || index >= (int)items.size())
+            return false;
+        *item = items[index];
+        item->focused = index == focused;
+        return true;
+    }
+    int GetFocusedItem() const override { return focused; }
+    void FocusItem(int index) override
+    {
+        focused = index;
+        NotifyItemFocused(index);
+    }
+    void OpenItem(int index) override { opened.push_back(index); }
+
     std::vector<RECT> layouts;
     std::vector<RECT> draws;
     std::vector<std::pair<POINT, bool>> clicks;
@@ -59,6 +81,10 @@ public:
     std::vector<UINT> commands;
     int ticks = 0;
     bool offerMenu = true;
+    std::string title = "Probe";
+    std::vector<PageItem> items;
+    int focused = -1;
+    std::vector<int> opened;
 
 private:
     CSize m_extent;
@@ -408,6 +434,207 @@ TEST_F(ViewTest, AChangeOfScaleLaysThePageOutAgainAndRemakesItsThumbnailsForTheN
     view->ScaleChanged(96);
     EXPECT_EQ(thumbnail().m_cell.right - thumbnail().m_cell.left, 120);
     EXPECT_TRUE(madeAt(90, 60)) << thumbnail().m_width << " by " << thumbnail().m_height;
+}
+
+// ---------------------------------------------------------------- screen readers
+
+VARIANT Child(long id)
+{
+    VARIANT child;
+    ::VariantInit(&child);
+    child.vt = VT_I4;
+    child.lVal = id;
+    return child;
+}
+
+// A text property of child, or "<failed>".
+std::string Text(IAccessible* object, HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*), long id)
+{
+    BSTR text = nullptr;
+    if ((object->*get)(Child(id), &text) != S_OK || !text)
+        return "<failed>";
+    std::string result = AfxUtf8(text);
+    ::SysFreeString(text);
+    return result;
+}
+
+long Number(HRESULT hr, const VARIANT& value)
+{
+    return hr == S_OK && value.vt == VT_I4 ? value.lVal : -100;
+}
+
+long RoleOf(IAccessible* object, long id)
+{
+    VARIANT role;
+    return Number(object->get_accRole(Child(id), &role), role);
+}
+
+long StateOf(IAccessible* object, long id)
+{
+    VARIANT state;
+    return Number(object->get_accState(Child(id), &state), state);
+}
+
+CRect ScreenRect(CVemolyView* view, const RECT& pageRect)
+{
+    CRect rect = view->PageToClient(pageRect);
+    ::MapWindowPoints(view->m_hWnd, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+void GiveItems(ProbePage* page)
+{
+    page->items = {{"Holidays", "Folder", {10, 110, 130, 250}, false},
+                   {"T\xC5\x8Dky\xC5\x8D \xE6\x9D\xB1\xE4\xBA\xAC.jpg", "Picture", {140, 110, 260, 250}, false},
+                   {"Far below", "Picture", {10, 4500, 130, 4640}, false}};
+}
+
+TEST_F(ViewTest, ScreenReadersSeeThePageAsAListOfItsItemsWhereTheyAreOnScreen)
+{
+    ProbePage* page = Open(CSize(0, 5000));
+    page->title = "Holiday pictures";
+    GiveItems(page);
+    view->ScrollToPosition(CPoint(0, 100));
+
+    CComPtr<IAccessible> list;
+    ASSERT_EQ(::AccessibleObjectFromWindow(view->m_hWnd, OBJID_CLIENT, IID_IAccessible,
+                                           reinterpret_cast<void**>(&list)), S_OK);
+    EXPECT_EQ(RoleOf(list.Get(), CHILDID_SELF), ROLE_SYSTEM_LIST);
+    EXPECT_EQ(Text(list.Get(), &IAccessible::get_accName, CHILDID_SELF), "Holiday pictures");
+    long count = 0;
+    ASSERT_EQ(list->get_accChildCount(&count), S_OK);
+    ASSERT_EQ(count, 3);
+    for (long id = 1; id <= count; ++id) {
+        const PageItem& item = page->items[id - 1];
+        EXPECT_EQ(RoleOf(list.Get(), id), ROLE_SYSTEM_LISTITEM);
+        EXPECT_EQ(Text(list.Get(), &IAccessible::get_accName, id), item.name);
+        EXPECT_EQ(Text(list.Get(), &IAccessible::get_accDescription, id), item.kind);
+        IDispatch* dispatch = nullptr;
+        EXPECT_EQ(list->get_accChild(Child(id), &dispatch), S_FALSE) << "a simple element";
+        long left, top, width, height;
+        ASSERT_EQ(list->accLocation(&left, &top, &width, &height, Child(id)), S_OK);
+        const CRect screen = ScreenRect(view, item.bounds);
+        EXPECT_EQ(CRect(left, top, left + width, top + height), screen) << "item " << id;
+    }
+    EXPECT_FALSE(StateOf(list.Get(), 1) & STATE_SYSTEM_OFFSCREEN);
+    EXPECT_TRUE(StateOf(list.Get(), 3) & STATE_SYSTEM_OFFSCREEN);
+    EXPECT_EQ(StateOf(list.Get(), 1) & (STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_SELECTABLE),
+              STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_SELECTABLE);
+
+    const CRect second = ScreenRect(view, page->items[1].bounds);
+    VARIANT hit;
+    EXPECT_EQ(Number(list->accHitTest((second.left + second.right) / 2, (second.top + second.bottom) / 2, &hit), hit), 2);
+    VARIANT next;
+    EXPECT_EQ(Number(list->accNavigate(NAVDIR_FIRSTCHILD, Child(CHILDID_SELF), &next), next), 1);
+    EXPECT_EQ(Number(list->accNavigate(NAVDIR_NEXT, Child(1), &next), next), 2);
+    EXPECT_EQ(Number(list->accNavigate(NAVDIR_PREVIOUS, Child(2), &next), next), 1);
+    EXPECT_EQ(Number(list->accNavigate(NAVDIR_LASTCHILD, Child(CHILDID_SELF), &next), next), 3);
+    EXPECT_EQ(list->accNavigate(NAVDIR_NEXT, Child(3), &next), S_FALSE);
+
+    // The same object reads whatever page is shown.
+    Open(CSize(0, 100));
+    ASSERT_EQ(list->get_accChildCount(&count), S_OK);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(Text(list.Get(), &IAccessible::get_accName, CHILDID_SELF), "Probe");
+}
+
+struct WinEvent {
+    DWORD event;
+    HWND hwnd;
+    LONG object;
+    LONG child;
+    bool operator==(const WinEvent&) const = default;
+};
+std::vector<WinEvent> g_winEvents;
+
+void CALLBACK RecordWinEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD)
+{
+    g_winEvents.push_back({event, hwnd, object, child});
+}
+
+bool Raised(const WinEvent& event, DWORD waitMs)
+{
+    WaitUntil([&] { return std::count(g_winEvents.begin(), g_winEvents.end(), event) > 0; }, waitMs);
+    return std::count(g_winEvents.begin(), g_winEvents.end(), event) > 0;
+}
+
+TEST_F(ViewTest, ScreenReadersFollowTheKeyboardFocusWhileTheViewHasIt)
+{
+    ProbePage* page = Open(CSize(0, 5000));
+    GiveItems(page);
+    CComPtr<IAccessible> list;
+    ASSERT_EQ(::AccessibleObjectFromWindow(view->m_hWnd, OBJID_CLIENT, IID_IAccessible,
+                                           reinterpret_cast<void**>(&list)), S_OK);
+    HWINEVENTHOOK hook = ::SetWinEventHook(EVENT_OBJECT_REORDER, EVENT_OBJECT_NAMECHANGE, nullptr,
+                                           &RecordWinEvent, ::GetCurrentProcessId(), 0,
+                                           WINEVENT_OUTOFCONTEXT);
+    ASSERT_NE(hook, nullptr);
+    g_winEvents.clear();
+    ::SetFocus(view->m_hWnd);
+    ASSERT_EQ(::GetFocus(), view->m_hWnd);
+
+    page->FocusItem(1);
+    EXPECT_TRUE(Raised({EVENT_OBJECT_FOCUS, view->m_hWnd, OBJID_CLIENT, 2}, 2000));
+    EXPECT_TRUE(Raised({EVENT_OBJECT_SELECTION, view->m_hWnd, OBJID_CLIENT, 2}, 0));
+    VARIANT focus;
+    EXPECT_EQ(Number(list->get_accFocus(&focus), focus), 2);
+    VARIANT selection;
+    EXPECT_EQ(Number(list->get_accSelection(&selection), selection), 2);
+    EXPECT_EQ(StateOf(list.Get(), 2) & (STATE_SYSTEM_FOCUSED | STATE_SYSTEM_SELECTED),
+              STATE_SYSTEM_FOCUSED | STATE_SYSTEM_SELECTED);
+    EXPECT_FALSE(StateOf(list.Get(), 1) & (STATE_SYSTEM_FOCUSED | STATE_SYSTEM_SELECTED));
+
+    // A screen reader moves the focus itself.
+    EXPECT_EQ(list->accSelect(SELFLAG_TAKEFOCUS | SELFLAG_TAKESELECTION, Child(3)), S_OK);
+    EXPECT_EQ(page->focused, 2);
+    EXPECT_TRUE(Raised({EVENT_OBJECT_FOCUS, view->m_hWnd, OBJID_CLIENT, 3}, 2000));
+
+    // Elsewhere the keyboard goes on: the view says nothing, and has no focus to tell.
+    ::SetFocus(nullptr);
+    g_winEvents.clear();
+    page->FocusItem(0);
+    EXPECT_FALSE(Raised({EVENT_OBJECT_FOCUS, view->m_hWnd, OBJID_CLIENT, 1}, 300));
+    EXPECT_FALSE(Raised({EVENT_OBJECT_SELECTION, view->m_hWnd, OBJID_CLIENT, 1}, 0));
+    EXPECT_EQ(list->get_accFocus(&focus), S_FALSE);
+    EXPECT_EQ(focus.vt, VT_EMPTY);
+    EXPECT_FALSE(StateOf(list.Get(), 1) & STATE_SYSTEM_FOCUSED);
+
+    // Another page: the list has a new name and new items.
+    Open(CSize(0, 100));
+    EXPECT_TRUE(Raised({EVENT_OBJECT_NAMECHANGE, view->m_hWnd, OBJID_CLIENT, CHILDID_SELF}, 2000));
+    EXPECT_TRUE(Raised({EVENT_OBJECT_REORDER, view->m_hWnd, OBJID_CLIENT, CHILDID_SELF}, 0));
+    ::UnhookWinEvent(hook);
+}
+
+TEST_F(ViewTest, ScreenReadersOpenItemsAndGetErrorsOnceTheViewIsGone)
+{
+    ProbePage* page = Open(CSize(0, 5000));
+    GiveItems(page);
+    CComPtr<IAccessible> list;
+    ASSERT_EQ(::AccessibleObjectFromWindow(view->m_hWnd, OBJID_CLIENT, IID_IAccessible,
+                                           reinterpret_cast<void**>(&list)), S_OK);
+    EXPECT_EQ(Text(list.Get(), &IAccessible::get_accDefaultAction, 2), "Open");
+    EXPECT_EQ(list->accDoDefaultAction(Child(2)), S_OK);
+    EXPECT_EQ(page->opened, std::vector<int>{1});
+
+    // A second view window, held by a client past its end.
+    auto* second = new CVemolyView;
+    ASSERT_TRUE(second->CreateEx(0, nullptr, "", WS_POPUP, 0, 0, 200, 200, nullptr, 0));
+    CComPtr<IAccessible> gone;
+    ASSERT_EQ(::AccessibleObjectFromWindow(second->m_hWnd, OBJID_CLIENT, IID_IAccessible,
+                                           reinterpret_cast<void**>(&gone)), S_OK);
+    long count = 0;
+    EXPECT_EQ(gone->get_accChildCount(&count), S_OK);
+    ::DestroyWindow(second->m_hWnd);
+    // The second view was the pages' host while it lived.
+    RegisterPageHost(view, view->m_hWnd);
+
+    const auto disconnected = [](HRESULT hr) { return hr == RPC_E_DISCONNECTED || hr == CO_E_OBJNOTCONNECTED; };
+    EXPECT_TRUE(disconnected(gone->get_accChildCount(&count)));
+    BSTR name = nullptr;
+    EXPECT_TRUE(disconnected(gone->get_accName(Child(CHILDID_SELF), &name)));
+    EXPECT_TRUE(disconnected(gone->accDoDefaultAction(Child(1))));
+    EXPECT_EQ(page->opened.size(), 1u);
 }
 
 } // namespace
