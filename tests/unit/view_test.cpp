@@ -606,6 +606,38 @@ TEST_F(ViewTest, ScreenReadersFollowTheKeyboardFocusWhileTheViewHasIt)
     ::UnhookWinEvent(hook);
 }
 
+TEST_F(ViewTest, AFolderPagesCellsAreReadByTheirCaptionsTheFocusFollowsTheKeysAPictureByItsName)
+{
+    TempFolder temp;
+    temp.MakeFolder("two");
+    temp.WriteFile("two\\sunrise.jpg", MakeJpeg(SolidRecipe(64, 48, 255, 0, 0)));
+    temp.WriteFile("two\\sunset.jpg", MakeJpeg(SolidRecipe(64, 48, 0, 0, 255)));
+    CFolderEntry folder = MakeEntry(temp.Path() + "\\two", nullptr, nullptr);
+    folder.Classify();
+    auto* page = new CFolderPage(folder, g_resources.GetFolderPageIcon());
+    g_navigator.Navigate(page);
+    CComPtr<IAccessible> list;
+    ASSERT_EQ(::AccessibleObjectFromWindow(view->m_hWnd, OBJID_CLIENT, IID_IAccessible,
+                                           reinterpret_cast<void**>(&list)), S_OK);
+    long count = 0;
+    ASSERT_EQ(list->get_accChildCount(&count), S_OK);
+    ASSERT_EQ(count, 2);
+    long id = 1;
+    for (const CFolderEntry& entry : page->Catalog().m_entries) {
+        EXPECT_EQ(Text(list.Get(), &IAccessible::get_accName, id), entry.m_displayName);
+        EXPECT_EQ(Text(list.Get(), &IAccessible::get_accDescription, id++), "Picture");
+    }
+
+    ::SetFocus(view->m_hWnd);
+    VARIANT focus;
+    view->SendMessage(WM_KEYDOWN, VK_END);
+    EXPECT_EQ(Number(list->get_accFocus(&focus), focus), 2);
+    view->SendMessage(WM_KEYDOWN, VK_LEFT);
+    EXPECT_EQ(Number(list->get_accFocus(&focus), focus), 1);
+    view->SendMessage(WM_KEYDOWN, VK_RETURN);
+    EXPECT_EQ(Text(list.Get(), &IAccessible::get_accName, CHILDID_SELF), "sunrise.jpg") << "the picture page";
+}
+
 TEST_F(ViewTest, ScreenReadersOpenItemsAndGetErrorsOnceTheViewIsGone)
 {
     ProbePage* page = Open(CSize(0, 5000));
