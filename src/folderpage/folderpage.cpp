@@ -65,9 +65,12 @@ void CFolderPage::Load()
 
 void CFolderPage::EnsureThumbnails()
 {
-    for (CFolderEntry& entry : m_catalog.m_entries) {
-        if (!entry.m_thumbnail)
-            entry.m_thumbnail = std::make_unique<CThumbnail>();
+    m_cells.clear();
+    m_cells.reserve(m_catalog.m_entries.size());
+    for (auto it = m_catalog.m_entries.begin(); it != m_catalog.m_entries.end(); ++it) {
+        if (!it->m_thumbnail)
+            it->m_thumbnail = std::make_unique<CThumbnail>();
+        m_cells.push_back(it);
     }
 }
 

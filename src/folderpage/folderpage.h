@@ -161,6 +161,9 @@ private:
     std::deque<std::weak_ptr<CThumbnail>> m_drawn;
     size_t m_visibleCells = 0;
 
+    // The entries with a cell, in list order: items by index at once, for
+    // screen readers that read a folder of thousands item by item.
+    std::vector<EntryIt> m_cells;
     int m_focus = 0;            // the focused cell's index
     std::wstring m_focusKey;    // its path's NameKey, to find it again; empty: not moved yet
     int m_columns = 1;          // as laid out

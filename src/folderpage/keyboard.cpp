@@ -33,21 +33,14 @@ bool KeyboardInUse()
 
 int CFolderPage::GetItemCount() const
 {
-    int count = 0;
-    for (const CFolderEntry& entry : m_catalog.m_entries)
-        count += entry.m_thumbnail != nullptr;
-    return count;
+    return (int)m_cells.size();
 }
 
 CFolderPage::EntryIt CFolderPage::EntryAt(int index)
 {
-    if (index < 0)
+    if (index < 0 || index >= (int)m_cells.size())
         return m_catalog.m_entries.end();
-    for (auto it = m_catalog.m_entries.begin(); it != m_catalog.m_entries.end(); ++it) {
-        if (it->m_thumbnail && index-- == 0)
-            return it;
-    }
-    return m_catalog.m_entries.end();
+    return m_cells[(size_t)index];
 }
 
 bool CFolderPage::GetItem(int index, PageItem* item) const
