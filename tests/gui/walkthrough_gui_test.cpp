@@ -926,6 +926,7 @@ TEST_F(Walkthrough, TheKeyboardAloneMovesOpensWalksAndComesBack)
     Press({VK_HOME, VK_RIGHT});
     EXPECT_TRUE(Eventually([&] { return framed(Cell(1)); })) << "the focus on the second cell";
     EXPECT_FALSE(framed(Cell(0)));
+    Screenshot("keyboard-focus.bmp");
     Press({VK_RETURN});
     EXPECT_TRUE(shows("a-red.jpg"));
     Press({VK_RIGHT});
@@ -963,6 +964,21 @@ TEST_F(Walkthrough, TheKeyboardAloneMovesOpensWalksAndComesBack)
     // Its Open acts on the focused cell, not on what lies under the pointer.
     Press({'O'});
     EXPECT_TRUE(shows("a-red.jpg"));
+
+    // Tab goes round the page, the toolbar and the slideshow bar.
+    const auto focused = [&] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        ::GetGUIThreadInfo(::GetWindowThreadProcessId(app.MainWindow(), nullptr), &info);
+        return info.hwndFocus;
+    };
+    const HWND slideshowBar = ::GetDlgItem(::GetDlgItem(app.MainWindow(), 0xE804), 0xE805);
+    Press({VK_TAB});
+    EXPECT_TRUE(Eventually([&] { return focused() == ToolBar(); }, 2000)) << "the toolbar";
+    Press({VK_TAB});
+    EXPECT_TRUE(Eventually([&] { return ::IsChild(slideshowBar, focused()) != FALSE; }, 2000)) << "the slideshow bar";
+    Press({VK_F6});
+    EXPECT_TRUE(Eventually([&] { return focused() == View(); }, 2000)) << "the page again";
     EXPECT_EQ(app.Close(), 0);
 }
 
