@@ -639,6 +639,10 @@ TEST_F(Walkthrough, AFolderNamedInJapaneseFromFileOpenToFavoritesAndHistory)
     EXPECT_EQ(thumbnail.height, 67);
 
     // Add to Favorites from the picture's context menu (its second item's key).
+    // The page follows the pointer only with its window in front, which the
+    // file dialog had until it went.
+    ::SetForegroundWindow(app.MainWindow());
+    EXPECT_TRUE(Eventually([&] { return ::GetForegroundWindow() == app.MainWindow(); }, 3000));
     PointAt(POINT{cell.left + 30, cell.top + 100});
     INPUT click[2]{};
     click[0].type = click[1].type = INPUT_MOUSE;

@@ -357,7 +357,13 @@ TEST_F(ViewTest, HighContrastPaintsThePageInTheSystemsColoursAsSoonAsItIsChosen)
     temp.WriteFile("pictures\\MMMMMMMM.jpg", MakeJpeg(SolidRecipe(64, 48, 255, 0, 0)));
     CFolderEntry folder = MakeEntry(temp.Path() + "\\pictures", nullptr, nullptr);
     folder.Classify();
-    g_navigator.Navigate(new CFolderPage(folder, g_resources.GetFolderPageIcon()));
+    auto* page = new CFolderPage(folder, g_resources.GetFolderPageIcon());
+    g_navigator.Navigate(page);
+    // Painted before and after with its thumbnail made.
+    ASSERT_TRUE(WaitUntil([&] {
+        std::lock_guard guard(EntryLock());
+        return page->Catalog().m_entries.front().m_thumbnail->HasPicture();
+    }));
     // The page as the view paints it, background and all.
     const auto painted = [&] {
         CRect client;
