@@ -147,6 +147,8 @@ private:
     EntryIt Target(int* part);
     // The index-th cell's entry, or the list's end.
     EntryIt EntryAt(int index);
+    // The cell of the entry whose path has that NameKey, or -1.
+    int IndexOf(const std::wstring& key) const;
     // Finds the focused entry again after the list changed.
     void SyncFocus();
     // Moves the focus to the index-th cell (clamped), scrolled into sight.

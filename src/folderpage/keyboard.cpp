@@ -65,21 +65,20 @@ int CFolderPage::GetFocusedItem() const
     return count == 0 ? -1 : std::min(m_focus, count - 1);
 }
 
+int CFolderPage::IndexOf(const std::wstring& key) const
+{
+    for (size_t i = 0; i < m_cells.size(); ++i) {
+        if (NameKey(m_cells[i]->m_path) == key)
+            return (int)i;
+    }
+    return -1;
+}
+
 void CFolderPage::SyncFocus()
 {
-    if (m_focusKey.empty())
-        return;
-    int index = 0;
-    for (const CFolderEntry& entry : m_catalog.m_entries) {
-        if (!entry.m_thumbnail)
-            continue;
-        if (NameKey(entry.m_path) == m_focusKey) {
-            m_focus = index;
-            return;
-        }
-        ++index;
-    }
-    // Gone: the focus stays at its place in the grid.
+    // Gone, the entry leaves the focus at its place in the grid.
+    if (const int index = m_focusKey.empty() ? -1 : IndexOf(m_focusKey); index >= 0)
+        m_focus = index;
 }
 
 void CFolderPage::MoveFocus(int index)
@@ -110,17 +109,10 @@ void CFolderPage::FocusItem(int index)
 
 void CFolderPage::FocusPath(const std::string& path)
 {
-    const std::wstring key = NameKey(path);
-    int index = 0;
-    for (const CFolderEntry& entry : m_catalog.m_entries) {
-        if (!entry.m_thumbnail)
-            continue;
-        if (NameKey(entry.m_path) == key) {
-            m_focus = index;
-            m_focusKey = key;
-            return;
-        }
-        ++index;
+    std::wstring key = NameKey(path);
+    if (const int index = IndexOf(key); index >= 0) {
+        m_focus = index;
+        m_focusKey = std::move(key);
     }
 }
 

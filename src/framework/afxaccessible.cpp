@@ -65,6 +65,39 @@ HRESULT CAccessibleList::Check(const VARIANT& child, int* index) const
     return S_OK;
 }
 
+HRESULT CAccessibleList::ItemText(const VARIANT& child, BSTR* text, std::string CAccessibleItem::*field,
+                                  bool listHasIt) const
+{
+    if (!text)
+        return E_POINTER;
+    *text = nullptr;
+    int index;
+    const HRESULT hr = Check(child, &index);
+    if (FAILED(hr))
+        return hr;
+    if (index < 0) {
+        if (!listHasIt)
+            return S_FALSE;
+        *text = MakeBstr(m_source->GetListName());
+        return S_OK;
+    }
+    CAccessibleItem item;
+    if (!m_source->GetItem(index, &item))
+        return E_INVALIDARG;
+    *text = MakeBstr(item.*field);
+    return S_OK;
+}
+
+HRESULT CAccessibleList::NoText(const VARIANT& child, BSTR* text, HRESULT answer) const
+{
+    if (!text)
+        return E_POINTER;
+    *text = nullptr;
+    int index;
+    const HRESULT hr = Check(child, &index);
+    return FAILED(hr) ? hr : answer;
+}
+
 // ---------------------------------------------------------------- IUnknown
 
 STDMETHODIMP CAccessibleList::QueryInterface(REFIID iid, void** object)
@@ -153,50 +186,17 @@ STDMETHODIMP CAccessibleList::get_accChild(VARIANT child, IDispatch** dispatch)
 
 STDMETHODIMP CAccessibleList::get_accName(VARIANT child, BSTR* name)
 {
-    if (!name)
-        return E_POINTER;
-    *name = nullptr;
-    int index;
-    const HRESULT hr = Check(child, &index);
-    if (FAILED(hr))
-        return hr;
-    if (index < 0) {
-        *name = MakeBstr(m_source->GetListName());
-        return S_OK;
-    }
-    CAccessibleItem item;
-    if (!m_source->GetItem(index, &item))
-        return E_INVALIDARG;
-    *name = MakeBstr(item.name);
-    return S_OK;
+    return ItemText(child, name, &CAccessibleItem::name, true);
 }
 
 STDMETHODIMP CAccessibleList::get_accValue(VARIANT child, BSTR* value)
 {
-    if (!value)
-        return E_POINTER;
-    *value = nullptr;
-    int index;
-    const HRESULT hr = Check(child, &index);
-    return FAILED(hr) ? hr : DISP_E_MEMBERNOTFOUND;
+    return NoText(child, value, DISP_E_MEMBERNOTFOUND);
 }
 
 STDMETHODIMP CAccessibleList::get_accDescription(VARIANT child, BSTR* description)
 {
-    if (!description)
-        return E_POINTER;
-    *description = nullptr;
-    int index;
-    const HRESULT hr = Check(child, &index);
-    if (FAILED(hr))
-        return hr;
-    if (index < 0)
-        return S_FALSE;
-    CAccessibleItem item;
-    if (!m_source->GetItem(index, &item))
-        return E_INVALIDARG;
-    *description = MakeBstr(item.description);
-    return S_OK;
+    return ItemText(child, description, &CAccessibleItem::description, false);
 }
 
 STDMETHODIMP CAccessibleList::get_accRole(VARIANT child, VARIANT* role)
@@ -253,12 +253,7 @@ STDMETHODIMP CAccessibleList::get_accState(VARIANT child, VARIANT* state)
 
 STDMETHODIMP CAccessibleList::get_accHelp(VARIANT child, BSTR* help)
 {
-    if (!help)
-        return E_POINTER;
-    *help = nullptr;
-    int index;
-    const HRESULT hr = Check(child, &index);
-    return FAILED(hr) ? hr : S_FALSE;
+    return NoText(child, help, S_FALSE);
 }
 
 STDMETHODIMP CAccessibleList::get_accHelpTopic(BSTR* file, VARIANT child, long* topic)
@@ -274,12 +269,7 @@ STDMETHODIMP CAccessibleList::get_accHelpTopic(BSTR* file, VARIANT child, long* 
 
 STDMETHODIMP CAccessibleList::get_accKeyboardShortcut(VARIANT child, BSTR* shortcut)
 {
-    if (!shortcut)
-        return E_POINTER;
-    *shortcut = nullptr;
-    int index;
-    const HRESULT hr = Check(child, &index);
-    return FAILED(hr) ? hr : S_FALSE;
+    return NoText(child, shortcut, S_FALSE);
 }
 
 STDMETHODIMP CAccessibleList::get_accFocus(VARIANT* child)

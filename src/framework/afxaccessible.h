@@ -92,6 +92,10 @@ private:
     // Checks the object is connected and child names the list (0) or an
     // item (its index + 1); S_OK or the error to return.
     HRESULT Check(const VARIANT& child, int* index) const;
+    // An item's text (field), and the list's name when listHasIt.
+    HRESULT ItemText(const VARIANT& child, BSTR* text, std::string CAccessibleItem::*field, bool listHasIt) const;
+    // A text neither the list nor its items have: answer, once child is checked.
+    HRESULT NoText(const VARIANT& child, BSTR* text, HRESULT answer) const;
 
     LONG m_refs = 1;
     HWND m_hWnd;

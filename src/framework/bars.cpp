@@ -103,11 +103,7 @@ CReBar::~CReBar()
 
 void CReBar::SetDpi(int dpi)
 {
-    const LOGFONTW font = AfxGetMessageFont(dpi);
-    CFont old;
-    old.Attach(m_font.Detach());  // released once the bar shows the new one
-    if (m_font.CreateFontIndirect(&font))
-        SendMessage(WM_SETFONT, (WPARAM)(HFONT)m_font, TRUE);
+    SetBarFont(this, m_font, dpi, TRUE);
 }
 
 void CReBar::UpdateBandSize(CWnd* bar)
@@ -187,11 +183,7 @@ CStatusBar::~CStatusBar()
 void CStatusBar::SetDpi(int dpi)
 {
     m_dpi = dpi;
-    const LOGFONTW font = AfxGetMessageFont(dpi);
-    CFont old;
-    old.Attach(m_font.Detach());  // released once the bar shows the new one
-    if (m_font.CreateFontIndirect(&font))
-        SendMessage(WM_SETFONT, (WPARAM)(HFONT)m_font, FALSE);
+    SetBarFont(this, m_font, dpi, FALSE);
     for (Pane& pane : m_panes) {
         if (pane.id != ID_SEPARATOR)
             pane.width = PaneWidth(AfxLoadString(pane.id));

@@ -1,5 +1,6 @@
 #include "barsupport.h"
 
+#include "afxdpi.h"
 #include "bars.h"
 
 void InitBarControls()
@@ -39,3 +40,11 @@ int TextWidth(HWND wnd, HFONT font, const std::string& text)
     return size.cx;
 }
 
+void SetBarFont(CWnd* bar, CFont& font, int dpi, BOOL redraw)
+{
+    const LOGFONTW logFont = AfxGetMessageFont(dpi);
+    CFont old;
+    old.Attach(font.Detach());
+    if (font.CreateFontIndirect(&logFont))
+        bar->SendMessage(WM_SETFONT, (WPARAM)(HFONT)font, redraw);
+}

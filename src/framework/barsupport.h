@@ -6,6 +6,9 @@
 
 #include "afxbase.h"
 
+class CFont;
+class CWnd;
+
 // Registers the toolbar, rebar, status bar and trackbar classes (once).
 void InitBarControls();
 // The window styles of a bar: its CBRS_ bits share the control-specific
@@ -15,3 +18,6 @@ DWORD WindowStyle(DWORD style);
 int TextHeight(HWND wnd, HFONT font);
 // The width of text in font.
 int TextWidth(HWND wnd, HFONT font, const std::string& text);
+// Makes font the system's message font at dpi and has bar show it; the font
+// it replaces is released only once the bar no longer shows it.
+void SetBarFont(CWnd* bar, CFont& font, int dpi, BOOL redraw);

@@ -79,11 +79,7 @@ BOOL CToolBar::LoadToolBar(UINT id)
 void CToolBar::SetDpi(int dpi)
 {
     m_dpi = dpi;
-    const LOGFONTW font = AfxGetMessageFont(dpi);
-    CFont old;
-    old.Attach(m_font.Detach());  // released once the bar shows the new one
-    if (m_font.CreateFontIndirect(&font))
-        SendMessage(WM_SETFONT, (WPARAM)(HFONT)m_font, FALSE);
+    SetBarFont(this, m_font, dpi, FALSE);
 }
 
 int CToolBar::GetMaxTextWidth() const

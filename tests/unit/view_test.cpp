@@ -337,6 +337,16 @@ TEST_F(ViewTest, PaintingHandsThePageTheInvalidAreaInPageCoordinates)
     EXPECT_GE(page->draws.back().bottom, 260);
 }
 
+// The folder at path shown as a page of the running program.
+CFolderPage* ShowFolder(const std::string& path)
+{
+    CFolderEntry folder = MakeEntry(path, nullptr, nullptr);
+    folder.Classify();
+    auto* page = new CFolderPage(folder, g_resources.GetFolderPageIcon());
+    g_navigator.Navigate(page);
+    return page;
+}
+
 // Wine has no high-contrast themes: the system's answer is given here, to
 // the program as it is.
 ImportPatch* g_contrastPatch = nullptr;
@@ -355,10 +365,7 @@ TEST_F(ViewTest, HighContrastPaintsThePageInTheSystemsColoursAsSoonAsItIsChosen)
     TempFolder temp;
     temp.MakeFolder("pictures");
     temp.WriteFile("pictures\\MMMMMMMM.jpg", MakeJpeg(SolidRecipe(64, 48, 255, 0, 0)));
-    CFolderEntry folder = MakeEntry(temp.Path() + "\\pictures", nullptr, nullptr);
-    folder.Classify();
-    auto* page = new CFolderPage(folder, g_resources.GetFolderPageIcon());
-    g_navigator.Navigate(page);
+    CFolderPage* page = ShowFolder(temp.Path() + "\\pictures");
     // Painted before and after with its thumbnail made.
     ASSERT_TRUE(WaitUntil([&] {
         std::lock_guard guard(EntryLock());
@@ -413,10 +420,7 @@ TEST_F(ViewTest, AChangeOfScaleLaysThePageOutAgainAndRemakesItsThumbnailsForTheN
     TempFolder temp;
     temp.MakeFolder("wide");
     temp.WriteFile("wide\\a.jpg", MakeJpeg(SolidRecipe(480, 320, 255, 0, 0)));
-    CFolderEntry folder = MakeEntry(temp.Path() + "\\wide", nullptr, nullptr);
-    folder.Classify();
-    auto* page = new CFolderPage(folder, g_resources.GetFolderPageIcon());
-    g_navigator.Navigate(page);
+    CFolderPage* page = ShowFolder(temp.Path() + "\\wide");
     ASSERT_EQ(page->Catalog().m_entries.size(), 1u);
     // Listing the folder again may give the entry a new thumbnail.
     const auto thumbnail = [&]() -> CThumbnail& { return *page->Catalog().m_entries.front().m_thumbnail; };
@@ -618,10 +622,7 @@ TEST_F(ViewTest, AFolderPagesCellsAreReadByTheirCaptionsTheFocusFollowsTheKeysAP
     temp.MakeFolder("two");
     temp.WriteFile("two\\sunrise.jpg", MakeJpeg(SolidRecipe(64, 48, 255, 0, 0)));
     temp.WriteFile("two\\sunset.jpg", MakeJpeg(SolidRecipe(64, 48, 0, 0, 255)));
-    CFolderEntry folder = MakeEntry(temp.Path() + "\\two", nullptr, nullptr);
-    folder.Classify();
-    auto* page = new CFolderPage(folder, g_resources.GetFolderPageIcon());
-    g_navigator.Navigate(page);
+    CFolderPage* page = ShowFolder(temp.Path() + "\\two");
     CComPtr<IAccessible> list;
     ASSERT_EQ(::AccessibleObjectFromWindow(view->m_hWnd, OBJID_CLIENT, IID_IAccessible,
                                            reinterpret_cast<void**>(&list)), S_OK);
