@@ -25,8 +25,10 @@ extern CCriticalSection g_thumbnailLock;  // EntryLock(); constructed with the o
 
 using ThumbnailBytes = std::vector<unsigned char>;
 
-// The box a thumbnail fits in at 96 DPI; the pages scale it with the display.
+// The box a thumbnail fits in at 96 DPI; the pages scale it with the
+// display, up to the largest scale Windows offers (500 %).
 constexpr int kDesignThumbnailBox = 90;
+constexpr int kLargestThumbnailBox = 5 * kDesignThumbnailBox;
 
 // A thumbnail is made on a maker's thread while the user-interface thread
 // paints it: its picture changes, and is drawn, only under EntryLock(), so a

@@ -21,10 +21,10 @@ constexpr unsigned kMagic = 'Q' | 'V' << 8 | 'L' << 16 | 'M' << 24;
 constexpr unsigned kVersion = 0x01000001;
 constexpr long kHeaderSize = 64;
 constexpr size_t kPathSize = 240;
-// Where the header keeps the thumbnails' box, and the largest box a file
-// may claim (a 90-pixel box at four times the design scale).
+// Where the header keeps the thumbnails' box; no file may claim more than
+// the box of the largest display scale.
 constexpr int kBoxWord = 4;
-constexpr unsigned kLargestBox = 4 * kDesignThumbnailBox;
+constexpr unsigned kLargestBox = kLargestThumbnailBox;
 // Records any cache may hold whatever its folder lists now (4 MB of
 // directory), and how many more than the folder's entries: room for a
 // folder that has lost pictures since the file was written.
@@ -39,6 +39,8 @@ constexpr unsigned kLargestStream = 64 * 1024;
 const std::string kExtension = ".tnc";
 constexpr size_t kLongestPartialSuffix = 19;
 constexpr size_t kLongestFileName = 255;
+// A writer waits this long at most for another writer of the same file.
+constexpr DWORD kWriteLockWait = 5000;
 
 struct CacheRecord {
     unsigned length;
@@ -49,18 +51,57 @@ struct CacheRecord {
 };
 static_assert(sizeof(CacheRecord) == 256);
 
-long long FileLength(FILE* file)
-{
-    if (_fseeki64(file, 0, SEEK_END) != 0)
-        return -1;
-    return _ftelli64(file);
-}
+// Where a cache is read from. Each view is valid until the next one.
+class CacheSource {
+public:
+    virtual ~CacheSource() = default;
+    virtual long long Length() const = 0;
+    // length bytes at offset; null when there are fewer.
+    virtual const unsigned char* View(long long offset, size_t length) = 0;
+};
 
-// The folder's cache file, or null.
-FilePtr OpenCacheFile(const std::string& name, const char* mode)
-{
-    return FilePtr(AfxOpenFile(name, mode));
-}
+// A cache file, read piece by piece into a buffer of its own.
+class FileSource : public CacheSource {
+public:
+    explicit FileSource(FilePtr file) : m_file(std::move(file))
+    {
+        if (m_file && _fseeki64(m_file.get(), 0, SEEK_END) == 0)
+            m_length = _ftelli64(m_file.get());
+    }
+    long long Length() const override { return m_length; }
+    const unsigned char* View(long long offset, size_t length) override
+    {
+        if (offset < 0 || offset > m_length || (long long)length > m_length - offset)
+            return nullptr;
+        m_buffer.resize(length);
+        if (_fseeki64(m_file.get(), offset, SEEK_SET) != 0
+            || std::fread(m_buffer.data(), 1, length, m_file.get()) != length)
+            return nullptr;
+        return m_buffer.data();
+    }
+
+private:
+    FilePtr m_file;
+    long long m_length = -1;
+    std::vector<unsigned char> m_buffer;
+};
+
+// A cache file's bytes in memory, read where they lie.
+class MemorySource : public CacheSource {
+public:
+    MemorySource(const unsigned char* data, size_t size) : m_data(data), m_size(size) {}
+    long long Length() const override { return (long long)m_size; }
+    const unsigned char* View(long long offset, size_t length) override
+    {
+        if (offset < 0 || (unsigned long long)offset > m_size || length > m_size - (size_t)offset)
+            return nullptr;
+        return m_data + offset;
+    }
+
+private:
+    const unsigned char* m_data;
+    size_t m_size;
+};
 
 // FNV-1a, 64 bits: the same on every run and every system.
 unsigned long long Fnv1a64(std::string_view bytes)
@@ -90,12 +131,6 @@ std::string StandInFor(const std::wstring& key)
 std::string RecordPathOf(const std::string& path)
 {
     return path.size() < kPathSize ? path : StandInFor(NameKey(path));
-}
-
-// Reads length bytes at offset; false when the file has fewer.
-bool ReadAt(FILE* file, long long offset, void* into, size_t length)
-{
-    return _fseeki64(file, offset, SEEK_SET) == 0 && std::fread(into, 1, length, file) == length;
 }
 
 // Where the wanted records' streams lie, read from the directory.
@@ -207,20 +242,23 @@ bool CachedThumbnail::Serves(unsigned kind, FILETIME entryTime) const
     return current && time.dwLowDateTime == entryTime.dwLowDateTime && time.dwHighDateTime == entryTime.dwHighDateTime;
 }
 
-CachedThumbnails ReadThumbnailCache(const std::string& folderPath, const std::unordered_set<std::wstring>& wanted,
-                                    int box, const std::function<bool()>& stop)
+namespace {
+
+CachedThumbnails ReadFrom(CacheSource& source, const std::unordered_set<std::wstring>& wanted, int box,
+                          const std::function<bool()>& stop)
 {
     CachedThumbnails cached;
-    const FilePtr file = OpenCacheFile(CacheFileName(folderPath), "rb");
-    if (!file || wanted.empty())
+    if (wanted.empty())
         return cached;
     try {
         // Every size and offset is checked against the file's real length,
         // so a damaged file can cost thumbnails but never memory or time.
-        const long long length = FileLength(file.get());
-        unsigned header[16];
-        if (length < kHeaderSize || !ReadAt(file.get(), 0, header, sizeof header))
+        const long long length = source.Length();
+        const unsigned char* view = length >= kHeaderSize ? source.View(0, kHeaderSize) : nullptr;
+        if (!view)
             return cached;
+        unsigned header[16];
+        std::memcpy(header, view, sizeof header);
         const unsigned directorySize = header[2];
         const unsigned directoryOffset = header[3];
         if (header[0] != kMagic || header[1] > kVersion)
@@ -249,16 +287,17 @@ CachedThumbnails ReadThumbnailCache(const std::string& folderPath, const std::un
             if (key.size() * 3 >= kPathSize)
                 standIns.emplace(AfxWide(StandInFor(key)), &key);
         }
-        std::vector<CacheRecord> piece(std::min(count, kDirectoryPiece));
-        for (size_t first = 0; first < count; first += piece.size()) {
+        for (size_t first = 0; first < count; first += kDirectoryPiece) {
             if (stop && stop())
                 return cached;
-            const size_t records = std::min(piece.size(), count - first);
-            if (!ReadAt(file.get(), directoryOffset + (long long)first * sizeof(CacheRecord), piece.data(),
-                        records * sizeof(CacheRecord)))
+            const size_t records = std::min(kDirectoryPiece, count - first);
+            const unsigned char* piece =
+                source.View(directoryOffset + (long long)first * sizeof(CacheRecord), records * sizeof(CacheRecord));
+            if (!piece)
                 return cached;
             for (size_t i = 0; i < records; ++i) {
-                const CacheRecord& record = piece[i];
+                CacheRecord record;
+                std::memcpy(&record, piece + i * sizeof(CacheRecord), sizeof record);
                 std::wstring key = NameKey(RecordPath(record));
                 if (!key.empty() && key[0] == L'|') {
                     const auto standIn = standIns.find(key);
@@ -281,15 +320,17 @@ CachedThumbnails ReadThumbnailCache(const std::string& folderPath, const std::un
         for (Found& stream : found) {
             if (stop && stop())
                 return cached;
-            auto bytes = std::make_shared<ThumbnailBytes>(stream.length);
-            if (!ReadAt(file.get(), stream.offset, bytes->data(), bytes->size()))
-                continue;
+            const unsigned char* bytes = source.View(stream.offset, stream.length);
             // A real cache holds only thumbnails: anything larger is refused.
+            // One larger than the file's own box was kept for an offline
+            // entry from a file of another scale.
             SIZE size{0, 0};
-            if (!PeekJpegSize(bytes->data(), bytes->size(), &size) || size.cx <= 0 || size.cy <= 0
-                || size.cx > (LONG)fileBox || size.cy > (LONG)fileBox)
+            if (!bytes || !PeekJpegSize(bytes, stream.length, &size) || size.cx <= 0 || size.cy <= 0
+                || size.cx > kLargestThumbnailBox || size.cy > kLargestThumbnailBox)
                 continue;
-            cached[std::move(stream.key)] = CachedThumbnail{stream.time, current, std::move(bytes), size};
+            const bool fits = size.cx <= (LONG)fileBox && size.cy <= (LONG)fileBox;
+            cached[std::move(stream.key)] = CachedThumbnail{stream.time, current && fits,
+                std::make_shared<const ThumbnailBytes>(bytes, bytes + stream.length), size};
         }
     } catch (const std::bad_alloc&) {
         // Memory short: what was read stays, the rest is made anew.
@@ -297,11 +338,90 @@ CachedThumbnails ReadThumbnailCache(const std::string& folderPath, const std::un
     return cached;
 }
 
+} // namespace
+
+CachedThumbnails ReadThumbnailCache(const std::string& folderPath, const std::unordered_set<std::wstring>& wanted,
+                                    int box, const std::function<bool()>& stop)
+{
+    if (wanted.empty())
+        return {};
+    // Opened so that a writer can put a new file in its place meanwhile.
+    FilePtr file = OpenSharedForReading(CacheFileName(folderPath));
+    if (!file)
+        return {};
+    FileSource source(std::move(file));
+    return ReadFrom(source, wanted, box, stop);
+}
+
+CachedThumbnails ReadThumbnailCacheBytes(const unsigned char* data, size_t size,
+                                         const std::unordered_set<std::wstring>& wanted, int box)
+{
+    MemorySource source(data, size);
+    return ReadFrom(source, wanted, box, {});
+}
+
 // ---------------------------------------------------------------- writing
 
-ThumbnailRecord RecordOf(const std::string& path, FILETIME time, const CThumbnail* thumbnail)
+namespace {
+
+// Writers of one cache file, in this process or another, take turns.
+class CacheWriteTurn {
+public:
+    explicit CacheWriteTurn(const std::string& fileName)
+        : m_mutex(::CreateMutexW(nullptr, FALSE, AfxWide("Local\\Orlivane.ThumbnailCache." + HashOf(NameKey(fileName))).c_str()))
+    {
+        if (m_mutex) {
+            const DWORD waited = ::WaitForSingleObject(m_mutex, kWriteLockWait);
+            m_owned = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+        }
+    }
+    ~CacheWriteTurn()
+    {
+        if (m_owned)
+            ::ReleaseMutex(m_mutex);
+        if (m_mutex)
+            ::CloseHandle(m_mutex);
+    }
+    CacheWriteTurn(const CacheWriteTurn&) = delete;
+    CacheWriteTurn& operator=(const CacheWriteTurn&) = delete;
+
+    bool Taken() const { return m_owned; }
+
+private:
+    HANDLE m_mutex;
+    bool m_owned = false;
+};
+
+// Gives the records without a stream what the folder's file holds for them.
+void KeepWhatTheFileHolds(const std::string& folderPath, std::vector<ThumbnailRecord>& records, int box)
 {
-    ThumbnailRecord record{path, time, nullptr, thumbnail != nullptr};
+    std::unordered_set<std::wstring> lacking;
+    for (const ThumbnailRecord& record : records) {
+        if (record.placed && !record.jpeg)
+            lacking.insert(NameKey(record.path));
+    }
+    if (lacking.empty())
+        return;
+    const CachedThumbnails held = ReadThumbnailCache(folderPath, lacking, box);
+    for (ThumbnailRecord& record : records) {
+        if (!record.placed || record.jpeg)
+            continue;
+        // Kept as it stands: a reader still compares its time with the
+        // picture's. One of another box or version serves only offline.
+        const auto found = held.find(NameKey(record.path));
+        if (found == held.end() || !(found->second.current || record.offline))
+            continue;
+        record.jpeg = found->second.jpeg;
+        if (found->second.current)
+            record.time = found->second.time;
+    }
+}
+
+} // namespace
+
+ThumbnailRecord RecordOf(const std::string& path, FILETIME time, unsigned kind, const CThumbnail* thumbnail)
+{
+    ThumbnailRecord record{path, time, nullptr, thumbnail != nullptr, (kind & EntryOffline) != 0};
     if (thumbnail && (record.jpeg = thumbnail->Compressed())) {
         // A folder's picture is the file its thumbnail was made from.
         const FILETIME source = thumbnail->SourceTime();
@@ -311,16 +431,24 @@ ThumbnailRecord RecordOf(const std::string& path, FILETIME time, const CThumbnai
     return record;
 }
 
-void WriteThumbnailCache(const std::string& folderPath, const std::vector<ThumbnailRecord>& records, int box)
+void WriteThumbnailCache(const std::string& folderPath, std::vector<ThumbnailRecord> records, int box)
 {
     const std::string name = CacheFileName(folderPath);
+    const CacheWriteTurn turn(name);
+    if (!turn.Taken())
+        return;
+    try {
+        KeepWhatTheFileHolds(folderPath, records, box);
+    } catch (const std::bad_alloc&) {
+        return;  // rather no write than one that loses thumbnails
+    }
     // Written beside the file and then put in its place, so that a reader,
     // another writer or the end of the program never meets half a file.
     char partial[32];
     std::snprintf(partial, sizeof partial, ".%lu.partial", (unsigned long)::GetCurrentThreadId());
     const std::string temporary = name + partial;
     bool written = false;
-    if (FilePtr file = OpenCacheFile(temporary, "wb")) {
+    if (FilePtr file = FilePtr(AfxOpenFile(temporary, "wb"))) {
         try {
             written = WriteRecords(file.get(), records, box);
         } catch (const std::bad_alloc&) {
@@ -334,40 +462,4 @@ void WriteThumbnailCache(const std::string& folderPath, const std::vector<Thumbn
 
 CCachedCatalog::CCachedCatalog(const CFolderEntry& folder) : CFolderCatalog(folder)
 {
-}
-
-bool CCachedCatalog::PrepareThumbnails(const std::function<bool()>& stop)
-{
-    // A folder of shortcuts to slow network folders takes its time here.
-    std::unordered_set<std::wstring> wanted;
-    for (CFolderEntry& entry : m_entries) {
-        if (stop && stop())
-            return false;
-        entry.FindFolderPicture();
-        wanted.insert(NameKey(entry.m_path));
-    }
-    const CachedThumbnails cached = ReadThumbnailCache(m_folder.m_path, wanted, m_box, stop);
-    for (CFolderEntry& entry : m_entries) {
-        // An entry that kept its picture through a refresh already shows what its record holds.
-        if (!entry.m_thumbnail || entry.m_thumbnail->HasPicture())
-            continue;
-        const auto found = cached.find(NameKey(entry.m_path));
-        if (found != cached.end() && found->second.Serves(entry.m_kind, entry.m_time)) {
-            found->second.GiveTo(*entry.m_thumbnail);
-        }
-    }
-    m_cacheDirty = false;
-    return !stop || !stop();
-}
-
-void CCachedCatalog::SaveThumbnails()
-{
-    if (!m_cacheDirty)
-        return;
-    std::vector<ThumbnailRecord> records;
-    records.reserve(m_entries.size());
-    for (const CFolderEntry& entry : m_entries)
-        records.push_back(RecordOf(entry.m_path, entry.m_time, entry.m_thumbnail.get()));
-    WriteThumbnailCache(m_folder.m_path, records, m_box);
-    m_cacheDirty = false;
 }

@@ -30,8 +30,12 @@ struct CachedThumbnail {
 
     // Whether it shows what an entry of that kind and time shows now.
     bool Serves(unsigned kind, FILETIME entryTime) const;
-    // Gives thumbnail this picture.
-    void GiveTo(CThumbnail& thumbnail) const { thumbnail.SetCompressed(jpeg, size.cx, size.cy, time); }
+    // Gives thumbnail this picture. One that is not current has no known
+    // source, so that it is never written back as if it were.
+    void GiveTo(CThumbnail& thumbnail) const
+    {
+        thumbnail.SetCompressed(jpeg, size.cx, size.cy, current ? time : FILETIME{0, 0});
+    }
 };
 // Keyed by NameKey of the path each was made for.
 using CachedThumbnails = std::unordered_map<std::wstring, CachedThumbnail>;
@@ -40,11 +44,15 @@ using CachedThumbnails = std::unordered_map<std::wstring, CachedThumbnail>;
 // Fails quietly: a damaged file gives what was read before the damage, a
 // stop what was read before it. What is read is bounded by what the file
 // holds and by a multiple of the wanted paths, so no file can exhaust
-// memory or time.
+// memory or time. The file is opened so that a writer may replace it
+// meanwhile.
 // Thumbnails made for another box than box serve only entries that cannot
 // be made again (offline).
 CachedThumbnails ReadThumbnailCache(const std::string& folderPath, const std::unordered_set<std::wstring>& wanted,
                                     int box, const std::function<bool()>& stop = {});
+// The same from a cache file's bytes in memory, read where they lie.
+CachedThumbnails ReadThumbnailCacheBytes(const unsigned char* data, size_t size,
+                                         const std::unordered_set<std::wstring>& wanted, int box);
 
 // One entry as written, in list order: its path, the time of the file its
 // thumbnail was made from, and the thumbnail's stream (none: an empty record).
@@ -52,27 +60,23 @@ struct ThumbnailRecord {
     std::string path;
     FILETIME time{0, 0};
     std::shared_ptr<const ThumbnailBytes> jpeg;
-    bool placed = true;  // false: the entry had no thumbnail object, its record no stream place
+    bool placed = true;    // false: the entry had no thumbnail object, its record no stream place
+    bool offline = false;  // its picture cannot be read now: any thumbnail of it will do
 };
-// The record of an entry of that path and time, as its thumbnail (if any) holds it now.
-ThumbnailRecord RecordOf(const std::string& path, FILETIME time, const CThumbnail* thumbnail);
+// The record of an entry of that path, time and kind, as its thumbnail (if any) holds it now.
+ThumbnailRecord RecordOf(const std::string& path, FILETIME time, unsigned kind, const CThumbnail* thumbnail);
 // Replaces the folder's cache file, whole or not at all, as thumbnails of
-// box. Fails quietly.
-void WriteThumbnailCache(const std::string& folderPath, const std::vector<ThumbnailRecord>& records, int box);
+// box. A record without a stream keeps what the file holds for it, so
+// that writers of one folder (a page that went and its successor, two
+// windows) never lose each other's thumbnails; they write one at a time.
+// Fails quietly.
+void WriteThumbnailCache(const std::string& folderPath, std::vector<ThumbnailRecord> records, int box);
 
+// A folder catalog whose thumbnails are kept in the cache: the thumbnail
+// makers read and write its file.
 class CCachedCatalog : public CFolderCatalog {
 public:
     explicit CCachedCatalog(const CFolderEntry& folder);
-
-    // Before making thumbnails: find the folders' pictures, then take what
-    // the cache holds. Gives up between entries when stop says so, and then
-    // returns false.
-    bool PrepareThumbnails(const std::function<bool()>& stop = {});
-    // After making thumbnails: write the cache if any was made.
-    void SaveThumbnails();
-
-    bool m_cacheDirty = false;
-    int m_box = kDesignThumbnailBox;
 };
 
 // The cache file of the folder at path.

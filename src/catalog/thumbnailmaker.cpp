@@ -22,9 +22,12 @@ std::unique_ptr<CPixels> MakeThumbnailPixels(const std::string& picturePath, CPi
     if (size.cx <= 0 || size.cy <= 0)
         return nullptr;  // not even the header could be read
     // A picture whose data the library rejects leaves the holder without a
-    // bitmap: the thumbnail is then black, of the fitted size.
+    // bitmap: the thumbnail is then black, of the fitted size, whatever
+    // colours the screen has now, as it is cached.
+    if (!picture.m_hBitmap)
+        return std::make_unique<CPixels>(size.cx, size.cy);
     PixelRows rows;
-    if (picture.m_hBitmap && GetPictureRows(picture.m_hBitmap, rows) && size.cx < rows.width
+    if (GetPictureRows(picture.m_hBitmap, rows) && size.cx < rows.width
         && size.cy < rows.height) {
         auto pixels = std::make_unique<CPixels>(size.cx, size.cy);
         ShrinkPixels(rows, pixels->Rows());

@@ -40,7 +40,7 @@ RECT CellPart(const RECT& cell, int part)
 
 int ThumbnailBox()
 {
-    return g_resources.Scale(CFolderPage::kThumbnailBox);
+    return std::min(g_resources.Scale(CFolderPage::kThumbnailBox), kLargestThumbnailBox);
 }
 
 CFolderPage::CFolderPage(const CFolderEntry& folder, HICON pageIcon)

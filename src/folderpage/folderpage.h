@@ -133,8 +133,6 @@ private:
     // The refresh step of each tick: re-list the folder if it changed.
     void RefreshStep();
 
-    // Every entry as a job for the thumbnail makers, in list order.
-    std::vector<ThumbnailJob> Jobs() const;
     // Asks the thumbnail makers to stop; they end within a batch of rows.
     void StopWorker();
     // Tells the makers which cells are on screen now.

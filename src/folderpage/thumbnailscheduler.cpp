@@ -26,15 +26,21 @@ struct ThumbnailWork {
     std::condition_variable changed;  // the cache was read, or stop was asked
 
     std::string folderPath;
-    int box = kDesignThumbnailBox;
+    int box = kDesignThumbnailBox;  // set before any maker starts
     std::vector<ThumbnailJob> jobs;
     std::vector<JobState> state;
     unsigned schedule = 0;        // counts Schedule calls
     size_t cursor = 0;            // no pending job before it
     size_t visibleFirst = 0, visibleEnd = 0;
     int cells = 0, cellsDone = 0; // jobs with a thumbnail, and those done
-    // Thumbnails being made, with the generation they are made for.
-    std::unordered_map<const CThumbnail*, unsigned> inFlight;
+    // Thumbnails being made: the generation they are made for, and the
+    // turn of the maker that makes each (only that maker may end it).
+    struct Flight {
+        unsigned generation;
+        unsigned long long turn;
+    };
+    std::unordered_map<const CThumbnail*, Flight> inFlight;
+    unsigned long long turns = 0;
     // Where each thumbnail is in jobs; made when a late result needs it.
     std::unordered_map<const CThumbnail*, size_t> positions;
 
@@ -42,6 +48,8 @@ struct ThumbnailWork {
     CachedThumbnails cached;
     int running = 0;
     bool dirty = false;
+    // Scheduled anew for another box: what its makers made is not written.
+    bool superseded = false;
 
     std::atomic<bool> stop{false};
     std::atomic<bool> shown{false};
@@ -69,8 +77,8 @@ struct ThumbnailWork {
         return found == positions.end() ? jobs.size() : found->second;
     }
 
-    // The next job, the cells on screen first.
-    bool Take(ThumbnailJob& job)
+    // The next job, the cells on screen first, with the maker's turn at it.
+    bool Take(ThumbnailJob& job, unsigned long long* turn)
     {
         size_t i = visibleFirst;
         while (i < visibleEnd && i < jobs.size() && state[i] != Pending)
@@ -84,23 +92,28 @@ struct ThumbnailWork {
             return false;
         state[i] = Taken;
         job = jobs[i];
-        inFlight[job.thumbnail.get()] = job.generation;
+        *turn = ++turns;
+        inFlight[job.thumbnail.get()] = Flight{job.generation, *turn};
         return true;
     }
 
     // Gives the pending jobs what the cache holds for them. Folders are
-    // looked up when their picture has been found.
+    // looked up when their picture has been found; offline entries have
+    // nothing else.
     void ServeFromCache()
     {
         for (size_t i = 0; i < jobs.size(); ++i) {
             const ThumbnailJob& job = jobs[i];
-            if (state[i] != Pending || (job.kind & EntryKindMask) == EntryFolder)
+            const bool offline = (job.kind & EntryOffline) != 0;
+            if (state[i] != Pending || ((job.kind & EntryKindMask) == EntryFolder && !offline))
                 continue;
             const auto found = cached.find(NameKey(job.path));
-            if (found == cached.end() || !found->second.Serves(job.kind, job.time))
-                continue;
-            found->second.GiveTo(*job.thumbnail);
-            MarkDone(i);
+            if (found != cached.end() && found->second.Serves(job.kind, job.time)) {
+                found->second.GiveTo(*job.thumbnail);
+                MarkDone(i);
+            } else if (offline) {
+                MarkDone(i);
+            }
         }
     }
 
@@ -109,7 +122,7 @@ struct ThumbnailWork {
         std::vector<ThumbnailRecord> records;
         records.reserve(jobs.size());
         for (const ThumbnailJob& job : jobs)
-            records.push_back(RecordOf(job.path, job.time, job.thumbnail.get()));
+            records.push_back(RecordOf(job.path, job.time, job.kind, job.thumbnail.get()));
         return records;
     }
 };
@@ -120,6 +133,9 @@ namespace {
 // False when stopped first.
 bool ReadCacheOnce(ThumbnailWork& work)
 {
+    // Jobs scheduled during a read may want paths it did not look for: it
+    // is read again for them, a few times at most.
+    constexpr int kMostReads = 3;
     std::unique_lock guard(work.lock);
     while (work.cacheState == CacheState::Reading) {
         work.changed.wait(guard, [&] { return work.cacheState != CacheState::Reading || work.Stopped(); });
@@ -129,27 +145,26 @@ bool ReadCacheOnce(ThumbnailWork& work)
     if (work.cacheState == CacheState::Read)
         return true;
     work.cacheState = CacheState::Reading;
-    bool stopped = true;
+    bool stopped = false;
     try {
-        std::vector<std::string> paths;
-        paths.reserve(work.jobs.size());
-        for (const ThumbnailJob& job : work.jobs)
-            paths.push_back(job.path);
-        const std::string folder = work.folderPath;
-        const int box = work.box;
-        guard.unlock();
+        for (int read = 1; !stopped; ++read) {
+            std::unordered_set<std::wstring> wanted;
+            wanted.reserve(work.jobs.size());
+            for (const ThumbnailJob& job : work.jobs)
+                wanted.insert(NameKey(job.path));
+            const std::string folder = work.folderPath;
+            const unsigned schedule = work.schedule;
+            guard.unlock();
 
-        std::unordered_set<std::wstring> wanted;
-        wanted.reserve(paths.size());
-        for (const std::string& path : paths)
-            wanted.insert(NameKey(path));
-        CachedThumbnails cached = ReadThumbnailCache(folder, wanted, box, [&work] { return work.Stopped(); });
+            CachedThumbnails cached = ReadThumbnailCache(folder, wanted, work.box, [&work] { return work.Stopped(); });
 
-        guard.lock();
-        stopped = work.Stopped();
-        if (!stopped) {
-            work.cached = std::move(cached);
-            work.ServeFromCache();
+            guard.lock();
+            stopped = work.Stopped();
+            if (!stopped && (work.schedule == schedule || read == kMostReads)) {
+                work.cached = std::move(cached);
+                work.ServeFromCache();
+                break;
+            }
         }
     } catch (...) {
         // The other makers must not wait for a read that will not come.
@@ -188,7 +203,7 @@ std::string FolderPicture(ThumbnailWork& work, ThumbnailJob& job, bool* served)
     job.time = data.ftLastWriteTime;
     std::lock_guard guard(work.lock);
     const auto found = work.cached.find(NameKey(job.path));
-    if (found != work.cached.end() && found->second.Serves(job.kind, job.time)
+    if (found != work.cached.end() && !work.superseded && found->second.Serves(job.kind, job.time)
         && job.thumbnail->Generation() == job.generation) {
         found->second.GiveTo(*job.thumbnail);
         *served = true;
@@ -232,7 +247,8 @@ bool MakeOne(ThumbnailWork& work, ThumbnailJob& job, int box, CPictureBitmap& sc
     {
         std::lock_guard guard(work.lock);
         // The entry may have changed since: its thumbnail then waits for a new job.
-        if (jpeg && job.thumbnail->Generation() == job.generation && !job.thumbnail->HasPicture()) {
+        if (jpeg && !work.superseded && job.thumbnail->Generation() == job.generation
+            && !job.thumbnail->HasPicture()) {
             job.thumbnail->SetCompressed(jpeg, width, height, job.time);
             work.dirty = true;
             made = true;
@@ -247,11 +263,15 @@ bool MakeOne(ThumbnailWork& work, ThumbnailJob& job, int box, CPictureBitmap& sc
     return true;
 }
 
-// Ends a maker's turn at job: done, or (stopped, or its entry changed) to be taken again.
-void Finish(ThumbnailWork& work, const ThumbnailJob& job, bool completed)
+// Ends a maker's turn at job: done, or (stopped, or its entry changed) to be
+// taken again. A turn that another maker's has replaced changes nothing.
+void Finish(ThumbnailWork& work, const ThumbnailJob& job, unsigned long long turn, bool completed)
 {
     std::lock_guard guard(work.lock);
-    work.inFlight.erase(job.thumbnail.get());
+    const auto flight = work.inFlight.find(job.thumbnail.get());
+    if (flight == work.inFlight.end() || flight->second.turn != turn)
+        return;
+    work.inFlight.erase(flight);
     const size_t i = work.PositionOf(job.thumbnail.get());
     if (i >= work.jobs.size() || work.state[i] != Taken)
         return;
@@ -278,24 +298,23 @@ void RunMaker(const std::shared_ptr<ThumbnailWork>& shared)
         if (ReadCacheOnce(work)) {
             for (;;) {
                 ThumbnailJob job;
-                int box;
+                unsigned long long turn = 0;
                 {
                     std::lock_guard guard(work.lock);
-                    if (work.Stopped() || !work.Take(job)) {
+                    if (work.Stopped() || !work.Take(job, &turn)) {
                         --work.running;
                         counted = false;
                         break;
                     }
-                    box = work.box;
                 }
                 bool completed = false;
                 try {
-                    completed = MakeOne(work, job, box, scratch);
+                    completed = MakeOne(work, job, work.box, scratch);
                 } catch (...) {
-                    Finish(work, job, false);
+                    Finish(work, job, turn, false);
                     throw;
                 }
-                Finish(work, job, completed);
+                Finish(work, job, turn, completed);
             }
         }
     } catch (...) {
@@ -308,7 +327,7 @@ void RunMaker(const std::shared_ptr<ThumbnailWork>& shared)
         std::unique_lock guard(work.lock);
         if (counted)
             --work.running;
-        if (work.running > 0 || !work.dirty)
+        if (work.running > 0 || !work.dirty || work.superseded)
             return;
         work.dirty = false;
         const std::vector<ThumbnailRecord> records = work.Records();
@@ -322,6 +341,23 @@ void RunMaker(const std::shared_ptr<ThumbnailWork>& shared)
 }
 
 } // namespace
+
+std::vector<ThumbnailJob> ThumbnailJobsOf(const std::list<CFolderEntry>& entries)
+{
+    std::vector<ThumbnailJob> jobs;
+    jobs.reserve(entries.size());
+    for (const CFolderEntry& entry : entries) {
+        ThumbnailJob& job = jobs.emplace_back();
+        job.thumbnail = entry.m_thumbnail;
+        job.path = entry.m_path;
+        job.time = entry.m_time;
+        job.kind = entry.m_kind;
+        job.makeable = entry.IsFolder() || !entry.m_picturePath.empty();
+        if (entry.m_thumbnail)
+            job.generation = entry.m_thumbnail->Generation();
+    }
+    return jobs;
+}
 
 CThumbnailScheduler::CThumbnailScheduler(int makers)
     : m_makerLimit(std::max(1, makers)), m_work(std::make_shared<ThumbnailWork>())
@@ -350,15 +386,24 @@ int CThumbnailScheduler::MakerCount()
 
 void CThumbnailScheduler::Schedule(const std::string& folderPath, std::vector<ThumbnailJob> jobs, int box)
 {
+    // Thumbnails for another box are work of their own: what the makers
+    // read or make for the old box meanwhile is neither shown nor written.
+    if (box != m_work->box) {
+        auto work = std::make_shared<ThumbnailWork>();
+        work->box = box;
+        std::lock_guard guard(m_work->lock);
+        m_work->superseded = true;
+        m_work->stop = true;
+        m_work->changed.notify_all();
+        work->shown = m_work->shown.load();
+        work->visibleFirst = m_work->visibleFirst;
+        work->visibleEnd = m_work->visibleEnd;
+        m_work = std::move(work);
+    }
     int start = 0;
     {
         std::lock_guard guard(m_work->lock);
         ThumbnailWork& work = *m_work;
-        if (box != work.box && work.cacheState != CacheState::Reading) {
-            work.box = box;
-            work.cached.clear();
-            work.cacheState = CacheState::Unread;
-        }
         work.folderPath = folderPath;
         work.jobs = std::move(jobs);
         work.state.assign(work.jobs.size(), Pending);
@@ -371,9 +416,11 @@ void CThumbnailScheduler::Schedule(const std::string& folderPath, std::vector<Th
             if (job.thumbnail)
                 ++work.cells;
             const auto flying = job.thumbnail ? work.inFlight.find(job.thumbnail.get()) : work.inFlight.end();
-            if (flying != work.inFlight.end() && flying->second == job.generation)
+            // An offline entry waits for the cache: it has nothing else.
+            const bool wanted = job.makeable || (job.kind & EntryOffline);
+            if (flying != work.inFlight.end() && flying->second.generation == job.generation)
                 work.state[i] = Taken;  // its maker finishes it
-            else if (!job.thumbnail || !job.makeable || job.thumbnail->HasPicture())
+            else if (!job.thumbnail || !wanted || job.thumbnail->HasPicture())
                 work.MarkDone(i);
         }
         if (work.cacheState == CacheState::Read)

@@ -8,10 +8,12 @@
 // meanwhile (CThumbnail::Generation) does not take the outdated result.
 #pragma once
 
+#include <list>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "catalog/folderentry.h"
 #include "catalog/thumbnail.h"
 
 struct ThumbnailWork;
@@ -26,6 +28,9 @@ struct ThumbnailJob {
     bool makeable = false;                  // a picture or a folder to make a thumbnail of
     unsigned generation = 0;                // the thumbnail's when scheduled
 };
+
+// The jobs of a page's entries, in list order.
+std::vector<ThumbnailJob> ThumbnailJobsOf(const std::list<CFolderEntry>& entries);
 
 class CThumbnailScheduler {
 public:

@@ -14,26 +14,9 @@
 #include "core/pagehost.h"
 #include "folderpage/folderpage.h"
 
-std::vector<ThumbnailJob> CFolderPage::Jobs() const
-{
-    std::vector<ThumbnailJob> jobs;
-    jobs.reserve(m_catalog.m_entries.size());
-    for (const CFolderEntry& entry : m_catalog.m_entries) {
-        ThumbnailJob& job = jobs.emplace_back();
-        job.thumbnail = entry.m_thumbnail;
-        job.path = entry.m_path;
-        job.time = entry.m_time;
-        job.kind = entry.m_kind;
-        job.makeable = entry.IsFolder() || !entry.m_picturePath.empty();
-        if (entry.m_thumbnail)
-            job.generation = entry.m_thumbnail->Generation();
-    }
-    return jobs;
-}
-
 void CFolderPage::Start()
 {
-    m_scheduler.Schedule(m_catalog.m_folder.m_path, Jobs(), ThumbnailBox());
+    m_scheduler.Schedule(m_catalog.m_folder.m_path, ThumbnailJobsOf(m_catalog.m_entries), ThumbnailBox());
 }
 
 void CFolderPage::StopWorker()

@@ -6,13 +6,21 @@
 #include <cstring>
 #include <fstream>
 #include <random>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "catalog/thumbnailcache.h"
+#include "afxpath.h"
+#include "shell/shortcutlink.h"
 #include "file_times.h"
+#include "folderpage/thumbnailscheduler.h"
 #include "folder_entries.h"
 #include "imaging/picture.h"
+#include "imaging/wicdecode.h"
 #include "jpeg_maker.h"
+#include "open_handles.h"
+#include "running_app.h"
 #include "shell/settings.h"
 #include "temp_folder.h"
 
@@ -85,15 +93,32 @@ protected:
 
     std::string CacheFile() { return CacheFileName(pictures.Path()); }
 
+    // Writes the catalog's thumbnails as the makers do when they end.
+    static void Save(const CCachedCatalog& catalog, int box = kDesignThumbnailBox)
+    {
+        std::vector<ThumbnailRecord> records;
+        for (const CFolderEntry& entry : catalog.m_entries)
+            records.push_back(RecordOf(entry.m_path, entry.m_time, entry.m_kind, entry.m_thumbnail.get()));
+        WriteThumbnailCache(catalog.m_folder.m_path, records, box);
+    }
+
+    // What the thumbnail makers give the catalog's entries from the cache
+    // (the pictures here do not decode: nothing else is made).
+    static void TakeFromCache(CCachedCatalog& catalog, int box = kDesignThumbnailBox)
+    {
+        CThumbnailScheduler makers;
+        makers.Schedule(catalog.m_folder.m_path, ThumbnailJobsOf(catalog.m_entries), box);
+        int done = 0, total = 0;
+        EXPECT_TRUE(WaitUntil([&] { return !makers.Progress(&done, &total); })) << done << " of " << total;
+    }
+
     // Writes thumbnails for a.jpg (red, 90x60) and b.jpg (green, 45x90).
     void WriteTwo()
     {
         auto catalog = Listed();
         Entry(*catalog, "a").m_thumbnail->ReplaceBitmap(Thumbnail(90, 60, 0, 0, 255));
         Entry(*catalog, "b").m_thumbnail->ReplaceBitmap(Thumbnail(45, 90, 0, 255, 0));
-        catalog->m_cacheDirty = true;
-        catalog->SaveThumbnails();
-        EXPECT_FALSE(catalog->m_cacheDirty);
+        Save(*catalog);
     }
 
     TempFolder pictures;
@@ -107,9 +132,7 @@ TEST_F(CacheTest, ThumbnailsComeBackWithTheirSizesAndByteOrder)
     WriteTwo();
 
     auto catalog = Listed();
-    catalog->m_cacheDirty = true;
-    catalog->PrepareThumbnails();
-    EXPECT_FALSE(catalog->m_cacheDirty);
+    TakeFromCache(*catalog);
     const CThumbnail& a = *Entry(*catalog, "a").m_thumbnail;
     const CThumbnail& b = *Entry(*catalog, "b").m_thumbnail;
     ASSERT_NE(a.Bitmap(), nullptr);
@@ -134,8 +157,7 @@ TEST_F(CacheTest, WrittenFileFollowsTheLayout)
     auto catalog = Listed();
     Entry(*catalog, "a").m_thumbnail->ReplaceBitmap(Thumbnail(90, 60, 0, 0, 255));
     Entry(*catalog, "c").m_thumbnail.reset();  // no thumbnail object at all
-    catalog->m_cacheDirty = true;
-    catalog->SaveThumbnails();
+    Save(*catalog);
 
     const std::string bytes = ReadWholeFile(CacheFile());
     ASSERT_GE(bytes.size(), 64u + 3 * 256);
@@ -174,13 +196,12 @@ TEST_F(CacheTest, ChangedAndRenamedPicturesAreMadeAgain)
     SetWriteTime(pictures / "a.jpg", TimeAt(5));
     ASSERT_TRUE(::MoveFileA((pictures / "b.jpg").c_str(), (pictures / "renamed.jpg").c_str()));
     auto catalog = Listed();
-    catalog->PrepareThumbnails();
+    TakeFromCache(*catalog);
     EXPECT_EQ(Entry(*catalog, "a").m_thumbnail->Bitmap(), nullptr) << "a newer picture is made again";
     EXPECT_EQ(Entry(*catalog, "renamed").m_thumbnail->Bitmap(), nullptr);
 
     // The next write drops the old record; paths match whatever their case.
-    catalog->m_cacheDirty = true;
-    catalog->SaveThumbnails();
+    Save(*catalog);
     const std::string bytes = ReadWholeFile(CacheFile());
     EXPECT_EQ(Word(bytes, 8), 2u * 256);
     EXPECT_EQ(bytes.find("b.jpg"), std::string::npos);
@@ -192,62 +213,122 @@ TEST_F(CacheTest, ThumbnailsOfAnotherBoxAreMadeAgainForTheCurrentOne)
     // thumbnails are made again, and read at 150 % they serve.
     Picture("a.jpg", 1);
     auto catalog = Listed();
-    catalog->m_box = 135;
     Entry(*catalog, "a").m_thumbnail->ReplaceBitmap(Thumbnail(135, 90, 0, 0, 255));
-    catalog->m_cacheDirty = true;
-    catalog->SaveThumbnails();
+    Save(*catalog, 135);
     EXPECT_EQ(Word(ReadWholeFile(CacheFile()), 16), 135u);
 
     catalog = Listed();
-    catalog->PrepareThumbnails();
+    TakeFromCache(*catalog);
     EXPECT_EQ(Entry(*catalog, "a").m_thumbnail->Bitmap(), nullptr) << "a 90-pixel box takes no 135-pixel thumbnail";
     catalog = Listed();
-    catalog->m_box = 135;
-    catalog->PrepareThumbnails();
+    TakeFromCache(*catalog, 135);
     ASSERT_NE(Entry(*catalog, "a").m_thumbnail->Bitmap(), nullptr);
     EXPECT_EQ(Entry(*catalog, "a").m_thumbnail->m_width, 135);
+
+    // Every scale's file is read back, up to 500 %.
+    for (const int box : {405, 450}) {
+        catalog = Listed();
+        Entry(*catalog, "a").m_thumbnail->ReplaceBitmap(Thumbnail(box, box / 2, 0, 0, 255));
+        Save(*catalog, box);
+        catalog = Listed();
+        TakeFromCache(*catalog, box);
+        ASSERT_NE(Entry(*catalog, "a").m_thumbnail->Bitmap(), nullptr) << box;
+        EXPECT_EQ(Entry(*catalog, "a").m_thumbnail->m_width, box);
+    }
 }
 
-TEST_F(CacheTest, PathsMatchIgnoringCaseAsTheFileSystemComparesNames)
+// A scale change while the makers read the cache: the page ends with
+// thumbnails for the new box, and the cache is written for it.
+TEST_F(CacheTest, AScaleChangeDuringTheCacheReadEndsWithTheNewBox)
+{
+    // A cache slow to read (large streams), and a real picture among its
+    // entries: 480x320 fits the 90 box as 90x60 and the 135 box as 135x90.
+    constexpr int kPictures = 1000;
+    JpegRecipe padded = SolidRecipe(90, 60, 0, 0, 250);
+    padded.comment = std::string(60000, 'x');
+    const std::string jpeg = MakeJpeg(padded);
+    const auto stream = std::make_shared<const ThumbnailBytes>(jpeg.begin(), jpeg.end());
+    std::vector<ThumbnailRecord> records;
+    for (int i = 0; i < kPictures; ++i)
+        records.push_back({Picture("p" + std::to_string(i) + ".jpg", 1), TimeAt(1), stream});
+    SetWriteTime(pictures.WriteFile("real.jpg", MakeJpeg(SolidRecipe(480, 320, 250, 0, 0))), TimeAt(1));
+    records.push_back({pictures / "real.jpg", TimeAt(1), stream});
+    WriteThumbnailCache(pictures.Path(), records, 90);
+    auto catalog = Listed();
+
+    CThumbnailScheduler makers;
+    makers.Schedule(pictures.Path(), ThumbnailJobsOf(catalog->m_entries), 90);
+    // Once the makers hold the file open, the scale changes as the page
+    // changes it: every thumbnail is dropped and scheduled for the new box.
+    ASSERT_TRUE(WaitUntil([&] { return HoldsHandleOn(CacheFile()); }, 5000));
+    for (CFolderEntry& entry : catalog->m_entries)
+        entry.m_thumbnail->DiscardBitmap();
+    makers.Schedule(pictures.Path(), ThumbnailJobsOf(catalog->m_entries), 135);
+    int done = 0, total = 0;
+    ASSERT_TRUE(WaitUntil([&] { return !makers.Progress(&done, &total); }, 30000)) << done << " of " << total;
+    const CThumbnail& real = *Entry(*catalog, "real").m_thumbnail;
+    ASSERT_TRUE(real.HasPicture());
+    EXPECT_EQ(real.m_width, 135);
+    EXPECT_EQ(real.m_height, 90);
+    for (const CFolderEntry& entry : catalog->m_entries)
+        EXPECT_FALSE(entry.m_thumbnail->HasPicture() && entry.m_displayName != "real") << entry.m_displayName;
+    // Read as the program reads, sharing the file with its writer.
+    const std::unordered_set<std::wstring> wanted{NameKey(pictures / "real.jpg")};
+    EXPECT_TRUE(WaitUntil([&] { return ReadThumbnailCache(pictures.Path(), wanted, 135).size() == 1; }))
+        << "written for the new box";
+}
+
+// Shortcuts to a picture and a folder on a disk that is not there show what
+// the cache holds for them, and the makers' next write of the folder keeps it.
+TEST_F(CacheTest, OfflineShortcutsShowTheirCachedThumbnailsAndWritesKeepThem)
+{
+    ASSERT_EQ(::GetDriveTypeA("R:\\"), (UINT)DRIVE_CDROM) << "the test environment maps R: to an empty drive";
+    const std::string photo = "R:\\Photos\\x.jpg", album = "R:\\Photos";
+    const CComOnThread com;  // shortcuts are written and resolved through COM
+    for (const auto& [link, target] : {std::pair{"Photo.lnk", photo}, std::pair{"Album.lnk", album}}) {
+        CShortcutLink shortcut;
+        shortcut.m_targetPath = target;
+        shortcut.SaveLink(pictures / link);
+    }
+    pictures.WriteFile("here.jpg", MakeJpeg(SolidRecipe(64, 48, 0, 0, 250)));
+    // What the makers wrote while the disk was there.
+    CThumbnail red, green;
+    red.ReplaceBitmap(Thumbnail(90, 60, 0, 0, 255));
+    green.ReplaceBitmap(Thumbnail(60, 90, 0, 255, 0));
+    WriteThumbnailCache(pictures.Path(), {RecordOf(photo, TimeAt(1), EntryFile, &red),
+                                          RecordOf(album, TimeAt(2), EntryFolder, &green)}, kDesignThumbnailBox);
+
+    auto catalog = Listed();
+    EXPECT_EQ(Entry(*catalog, "Photo").m_kind, EntryShortcut | EntryOffline | EntryFile);
+    EXPECT_EQ(Entry(*catalog, "Album").m_kind, EntryShortcut | EntryOffline | EntryFolder);
+    TakeFromCache(*catalog);
+    for (const auto& [name, colour] : {std::pair{"Photo", 2}, std::pair{"Album", 1}}) {
+        const CThumbnail& thumbnail = *Entry(*catalog, name).m_thumbnail;
+        ASSERT_NE(thumbnail.Bitmap(), nullptr) << name;
+        EXPECT_GT(FirstPixel(thumbnail)[colour], 240) << name;
+    }
+
+    // here.jpg was made, so the makers wrote the file: the offline records stay.
+    const std::unordered_set<std::wstring> wanted{NameKey(photo), NameKey(album), NameKey(pictures / "here.jpg")};
+    ASSERT_TRUE(WaitUntil([&] { return ReadThumbnailCache(pictures.Path(), wanted, kDesignThumbnailBox).count(NameKey(pictures / "here.jpg")); }));
+    EXPECT_EQ(ReadThumbnailCache(pictures.Path(), wanted, kDesignThumbnailBox).size(), 3u);
+}
+
+// A writer that made fewer thumbnails (a page that went early, beside its
+// successor) never takes away what the other wrote.
+TEST_F(CacheTest, TwoWritersOfOneFolderKeepEachOthersThumbnails)
 {
     Picture("a.jpg", 1);
     Picture("b.jpg", 2);
     WriteTwo();
-    // The same folder named in capitals reads the same file and matches every record.
-    std::string bytes = ReadWholeFile(CacheFile());
-    CharUpperBuffA(bytes.data() + 64 + 16, 200);
-    cacheFolder.WriteFile(CacheFile().substr(cacheFolder.Path().size() + 1), bytes);
+    auto late = Listed();
+    Entry(*late, "b").m_thumbnail->ReplaceBitmap(Thumbnail(45, 90, 255, 0, 0));
+    Save(*late);
     auto catalog = Listed();
-    catalog->PrepareThumbnails();
-    EXPECT_NE(Entry(*catalog, "a").m_thumbnail->Bitmap(), nullptr);
-
-    // A name only a linguistic comparison finds equal takes no other's record.
-    Picture("Strasse.jpg", 3);
-    catalog = Listed();
-    Entry(*catalog, "Strasse").m_thumbnail->ReplaceBitmap(Thumbnail(90, 60, 0, 0, 255));
-    catalog->m_cacheDirty = true;
-    catalog->SaveThumbnails();
-    Picture("Straße.jpg", 3);
-    catalog = Listed();
-    catalog->PrepareThumbnails();
-    EXPECT_NE(Entry(*catalog, "Strasse").m_thumbnail->Bitmap(), nullptr);
-    EXPECT_EQ(Entry(*catalog, "Straße").m_thumbnail->Bitmap(), nullptr);
-}
-
-TEST_F(CacheTest, OfflineEntriesTakeTheirThumbnailWhateverItsTime)
-{
-    Picture("a.jpg", 1);
-    Picture("b.jpg", 2);
-    WriteTwo();
-    auto catalog = Listed();
-    CFolderEntry& a = Entry(*catalog, "a");
-    a.m_kind |= EntryOffline;
-    a.m_time = TimeAt(99);
-    CFolderEntry& b = Entry(*catalog, "b");
-    b.m_time = TimeAt(99);
-    catalog->PrepareThumbnails();
-    EXPECT_NE(a.m_thumbnail->Bitmap(), nullptr);
-    EXPECT_EQ(b.m_thumbnail->Bitmap(), nullptr);
+    TakeFromCache(*catalog);
+    ASSERT_NE(Entry(*catalog, "a").m_thumbnail->Bitmap(), nullptr) << "the first writer's";
+    ASSERT_NE(Entry(*catalog, "b").m_thumbnail->Bitmap(), nullptr);
+    EXPECT_GT(FirstPixel(*Entry(*catalog, "b").m_thumbnail)[0], 240) << "the later writer's own";
 }
 
 TEST_F(CacheTest, PathsTooLongForARecordAreStoredAsAStandInAndFoundAgain)
@@ -261,8 +342,7 @@ TEST_F(CacheTest, PathsTooLongForARecordAreStoredAsAStandInAndFoundAgain)
     const auto catalog = Listed(deep);
     ASSERT_EQ(catalog->m_entries.size(), 1u);
     catalog->m_entries.front().m_thumbnail->ReplaceBitmap(Thumbnail(10, 10, 1, 2, 3));
-    catalog->m_cacheDirty = true;
-    catalog->SaveThumbnails();
+    Save(*catalog);
     const std::string bytes = ReadWholeFile(CacheFileName(deep));
     ASSERT_GE(bytes.size(), 64u + 256u);
     const std::string field = bytes.substr(64 + 16, 240);
@@ -270,7 +350,7 @@ TEST_F(CacheTest, PathsTooLongForARecordAreStoredAsAStandInAndFoundAgain)
     EXPECT_EQ(field[0], '|');
 
     catalog->m_entries.front().m_thumbnail->DiscardBitmap();
-    catalog->PrepareThumbnails();
+    TakeFromCache(*catalog);
     EXPECT_NE(catalog->m_entries.front().m_thumbnail->Bitmap(), nullptr);
 }
 
@@ -300,11 +380,10 @@ TEST_F(CacheTest, CacheNamesTooLongForAFileNameAreShortenedWithAHashOthersStayAs
     const auto catalog = Listed(cjk);
     ASSERT_EQ(catalog->m_entries.size(), 1u);
     catalog->m_entries.front().m_thumbnail->ReplaceBitmap(Thumbnail(10, 10, 1, 2, 3));
-    catalog->m_cacheDirty = true;
-    catalog->SaveThumbnails();
+    Save(*catalog);
     EXPECT_TRUE(FileExists(shortened));
     catalog->m_entries.front().m_thumbnail->DiscardBitmap();
-    catalog->PrepareThumbnails();
+    TakeFromCache(*catalog);
     EXPECT_NE(catalog->m_entries.front().m_thumbnail->Bitmap(), nullptr);
     ClearCache();
     EXPECT_FALSE(FileExists(shortened));
@@ -334,7 +413,7 @@ TEST_F(CacheTest, DamagedHeadersGiveNothing)
     for (const std::string& bad : {magic, version, earlier, empty, huge, offset, good.substr(0, 40), std::string()}) {
         cacheFolder.WriteFile(name, bad);
         auto catalog = Listed();
-        catalog->PrepareThumbnails();
+        TakeFromCache(*catalog);
         for (const CFolderEntry& entry : catalog->m_entries)
             EXPECT_EQ(entry.m_thumbnail->Bitmap(), nullptr);
     }
@@ -361,7 +440,7 @@ TEST_F(CacheTest, AHugeDirectoryIsRefusedBeforeItIsRead)
 
     const DWORD start = ::GetTickCount();
     auto catalog = Listed();
-    catalog->PrepareThumbnails();
+    TakeFromCache(*catalog);
     EXPECT_LT(::GetTickCount() - start, 500u);
     EXPECT_EQ(Entry(*catalog, "a").m_thumbnail->Bitmap(), nullptr);
 }
@@ -387,8 +466,7 @@ TEST_F(CacheTest, AFolderThatLostPicturesIsStillReadFromItsCache)
     {
         auto catalog = Listed();
         catalog->m_entries.front().m_thumbnail->ReplaceBitmap(Thumbnail(90, 60, 0, 0, 255));
-        catalog->m_cacheDirty = true;
-        catalog->SaveThumbnails();
+        Save(*catalog);
         const std::string one = ReadWholeFile(CacheFile());
         stream = one.substr(Word(one, 64 + 4), Word(one, 64));
     }
@@ -410,7 +488,7 @@ TEST_F(CacheTest, AFolderThatLostPicturesIsStillReadFromItsCache)
 
     auto catalog = Listed();
     ASSERT_EQ(catalog->m_entries.size(), kLeft);
-    catalog->PrepareThumbnails();
+    TakeFromCache(*catalog);
     size_t cached = 0;
     for (const CFolderEntry& entry : catalog->m_entries)
         cached += entry.m_thumbnail->Bitmap() != nullptr;
@@ -437,7 +515,7 @@ TEST_F(CacheTest, StreamsOutsideTheFileOrLargerThanAThumbnailAreRefused)
     cacheFolder.WriteFile(name, bytes);
 
     auto catalog = Listed();
-    catalog->PrepareThumbnails();
+    TakeFromCache(*catalog);
     EXPECT_EQ(Entry(*catalog, "a").m_thumbnail->Bitmap(), nullptr);
     EXPECT_EQ(Entry(*catalog, "b").m_thumbnail->Bitmap(), nullptr);
 }
@@ -450,8 +528,7 @@ TEST_F(CacheTest, MutatedFilesNeverCrashOrHang)
     int n = 0;
     for (CFolderEntry& entry : writer->m_entries)
         entry.m_thumbnail->ReplaceBitmap(Thumbnail(90, 30 + 10 * n++, 10, 20, 30));
-    writer->m_cacheDirty = true;
-    writer->SaveThumbnails();
+    Save(*writer);
     const std::string good = ReadWholeFile(CacheFile());
     const std::string name = CacheFile().substr(cacheFolder.Path().size() + 1);
 
@@ -467,7 +544,7 @@ TEST_F(CacheTest, MutatedFilesNeverCrashOrHang)
             bytes.resize(random() % bytes.size());
         cacheFolder.WriteFile(name, bytes);
         auto catalog = Listed();
-        catalog->PrepareThumbnails();
+        TakeFromCache(*catalog);
         for (const CFolderEntry& entry : catalog->m_entries) {
             if (entry.m_thumbnail->Bitmap()) {
                 EXPECT_LE(entry.m_thumbnail->m_width, 90);
@@ -512,7 +589,7 @@ TEST_F(CacheTest, ClearCacheDeletesOnlyCacheFiles)
     EXPECT_TRUE(FolderExists(cacheFolder / "folder.tnc"));
 
     auto catalog = Listed();
-    catalog->PrepareThumbnails();
+    TakeFromCache(*catalog);
     EXPECT_EQ(Entry(*catalog, "a").m_thumbnail->Bitmap(), nullptr);
 }
 
