@@ -2,6 +2,7 @@
 // back, also from damaged files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <fstream>
@@ -270,8 +271,9 @@ TEST_F(CacheTest, AScaleChangeDuringTheCacheReadEndsWithTheNewBox)
     ASSERT_TRUE(real.HasPicture());
     EXPECT_EQ(real.m_width, 135);
     EXPECT_EQ(real.m_height, 90);
-    for (const CFolderEntry& entry : catalog->m_entries)
-        EXPECT_FALSE(entry.m_thumbnail->HasPicture() && entry.m_displayName != "real") << entry.m_displayName;
+    const auto oldBox = std::count_if(catalog->m_entries.begin(), catalog->m_entries.end(),
+                                      [](const CFolderEntry& entry) { return entry.m_thumbnail->HasPicture(); });
+    EXPECT_EQ(oldBox, 1) << "none served from the old box's cache";
     // Read as the program reads, sharing the file with its writer.
     const std::unordered_set<std::wstring> wanted{NameKey(pictures / "real.jpg")};
     EXPECT_TRUE(WaitUntil([&] { return ReadThumbnailCache(pictures.Path(), wanted, 135).size() == 1; }))

@@ -16,7 +16,9 @@
 #include "dc.h"
 #include "file_times.h"
 #include "folder_entries.h"
+#include "high_contrast.h"
 #include "folderpage/folderpage.h"
+#include "folderpage/thumbnailscheduler.h"
 #include "imaging/picture.h"
 #include "jpeg_maker.h"
 #include "open_handles.h"
@@ -577,6 +579,74 @@ TEST_F(FolderWorker, AnErrorOutsideAnyPictureStillWritesTheCacheAndTheWorkGoesOn
     EXPECT_TRUE(WaitUntil([&] { return FileExists(cacheFile) && ReadWholeFile(cacheFile).size() > 64 + 40 * 256 + 40 * 200; }))
         << "every thumbnail in the cache";
     g_failOnOtherThan = 0;
+}
+
+// A picture whose data the decoder rejects is cached black, whatever colours
+// the screen has while its thumbnail is made.
+TEST_F(FolderWorker, ARejectedPictureIsBlackEvenInHighContrast)
+{
+    JpegRecipe recipe = PhotoRecipe(64, 48);
+    recipe.progressive = true;
+    std::string bytes = MakeJpeg(recipe);
+    // The second scan's spectral range made impossible: the header reads,
+    // the data does not.
+    const size_t second = bytes.find("\xFF\xDA", bytes.find("\xFF\xDA") + 2);
+    ASSERT_NE(second, std::string::npos);
+    const size_t range = second + 5 + 2 * (size_t)(unsigned char)bytes[second + 4];
+    bytes[range] = 63;
+    bytes[range + 1] = 0;
+    const std::string path = temp.WriteFile("rejected.jpg", bytes);
+
+    std::unique_ptr<CPixels> pixels;
+    {
+        HighContrastTheme theme;
+        ASSERT_TRUE(theme.Applied());
+        g_resources.UpdateColours();
+        EXPECT_TRUE(g_resources.HighContrast());
+        CPictureBitmap scratch;
+        bool stopped = false;
+        pixels = MakeThumbnailPixels(path, scratch, 90, {}, &stopped);
+    }
+    g_resources.UpdateColours();
+    ASSERT_NE(pixels, nullptr);
+    EXPECT_EQ(CSize(pixels->Width(), pixels->Height()), CSize(90, 67));
+    const size_t size = pixels->Stride() * (size_t)pixels->Height();
+    EXPECT_EQ((size_t)std::count(pixels->Bits(), pixels->Bits() + size, 0), size) << "black";
+}
+
+// A picture rewritten while its thumbnail is made is made again by another
+// maker; the first one's end leaves that maker's turn alone, so the job is
+// done only with the new picture's thumbnail.
+TEST_F(FolderWorker, AJobIsDoneOnlyWhenTheMakerThatHasItEndsIt)
+{
+    JpegRecipe first = PhotoRecipe(4000, 3000);
+    first.progressive = true;
+    const std::string path = WriteJpeg(temp, "changing.jpg", first);
+    JpegRecipe second = PhotoRecipe(8000, 6000);
+    second.progressive = true;
+    const std::string rewritten = MakeJpeg(second);
+    CCachedCatalog catalog(EntryOf(temp.Path()));
+    catalog.Refresh();
+    ASSERT_EQ(catalog.m_entries.size(), 1u);
+    CThumbnail& thumbnail = *(catalog.m_entries.front().m_thumbnail = std::make_shared<CThumbnail>());
+
+    CThumbnailScheduler makers(2);
+    makers.Schedule(temp.Path(), ThumbnailJobsOf(catalog.m_entries));
+    ASSERT_TRUE(WaitUntil([&] { return HoldsHandleOn(path); }, 5000));
+    // Rewritten in place, as an editor saves it: the maker reading it shares it.
+    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    const bool saved = ::WriteFile(file, rewritten.data(), (DWORD)rewritten.size(), &written, nullptr);
+    ::CloseHandle(file);
+    ASSERT_TRUE(saved);
+    thumbnail.DiscardBitmap();
+    makers.Schedule(temp.Path(), ThumbnailJobsOf(catalog.m_entries));
+    int done = 0, total = 0;
+    ASSERT_TRUE(WaitUntil([&] { return !makers.Progress(&done, &total); }, 30000));
+    ASSERT_TRUE(thumbnail.HasPicture()) << "done with no thumbnail";
+    EXPECT_EQ(CSize(thumbnail.m_width, thumbnail.m_height), CSize(90, 67)) << "the rewritten picture's";
 }
 
 } // namespace
