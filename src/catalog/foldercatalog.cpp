@@ -121,7 +121,7 @@ CFolderCatalog::CFolderCatalog(const CFolderEntry& folder) : m_folder(folder)
 {
 }
 
-bool CFolderCatalog::Refresh()
+bool CFolderCatalog::Refresh(const std::function<bool()>& stop)
 {
     for (CFolderEntry& entry : m_entries)
         entry.m_present = false;
@@ -152,7 +152,12 @@ bool CFolderCatalog::Refresh()
 
     CFileFind find;
     BOOL more = find.FindFile(JoinPattern(m_folder.m_path, "*.*").c_str());
+    bool stopped = false;
     while (more) {
+        if (stop && stop()) {
+            stopped = true;
+            break;
+        }
         more = find.FindNextFile();
         if (find.IsDots())
             continue;
@@ -204,6 +209,11 @@ bool CFolderCatalog::Refresh()
         }
     }
 
+    find.Close();  // the folder is let go of at once
+    if (stopped) {
+        for (CFolderEntry& entry : m_entries)
+            entry.m_present = true;
+    }
     const size_t before = m_entries.size();
     m_entries.remove_if([](const CFolderEntry& entry) { return !entry.m_present; });
     changed |= m_entries.size() != before;

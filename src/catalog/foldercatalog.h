@@ -3,6 +3,7 @@
 #pragma once
 
 #include <climits>
+#include <functional>
 #include <list>
 #include <string>
 
@@ -20,8 +21,9 @@ public:
     // Lists the folder again and merges: unchanged entries keep their
     // thumbnails. An entry is the listed file of its name, names compared as
     // the file system does (NameKey). True when an entry was added, removed
-    // or updated.
-    bool Refresh();
+    // or updated. Stopped, it keeps every entry it had, with those listed so
+    // far, and looks at stop before each file.
+    bool Refresh(const std::function<bool()>& stop = {});
 
     std::list<CFolderEntry> m_entries;
     CFolderEntry m_folder;

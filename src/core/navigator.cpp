@@ -88,10 +88,14 @@ void CNavigator::MarkAllStale()
 
 void CNavigator::ReleaseVolumes(unsigned long driveMask)
 {
+    const ReleaseDeadline deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReleaseWait);
+    // The current page first: its threads are the likeliest to be reading.
+    CPage* current = GetCurrentPage();
+    if (current && current->ReleaseVolumes(driveMask, deadline))
+        m_released = current;  // stays on screen as it is until the drives settle
     for (CPage* page : m_pages) {
-        // The current page stays on screen as it is until the drives settle.
-        if (page->ReleaseVolumes(driveMask) && page == GetCurrentPage())
-            m_released = page;
+        if (page != current)
+            page->ReleaseVolumes(driveMask, deadline);
     }
 }
 

@@ -32,12 +32,16 @@ public:
     void Forward();
     void Home();
     void MarkAllStale();
-    // Before drives are removed: every page lets go of them.
+    // Before drives are removed: every page lets go of them, its threads
+    // waited for kReleaseWait in all at most, so that the system's question
+    // is answered in time.
     void ReleaseVolumes(unsigned long driveMask);
+    static constexpr unsigned kReleaseWait = 50;  // ms
     // Tells every page the display's scale changed.
     void ScaleChanged();
-    // After drives came or went: every page is stale, and a current page
-    // that let go of a drive is shown again.
+    // After drives came or went, or stayed as a removal failed: every page
+    // is stale, and a current page that let go of a drive takes up again
+    // what it let go of (its watcher, its thumbnails, its decoding).
     void VolumesChanged();
     // Deletes the entries from start on.
     void DiscardFrom(int start);

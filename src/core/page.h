@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <string>
 
 #include "afx.h"
@@ -15,6 +16,15 @@ struct PageItem {
     RECT bounds{0, 0, 0, 0};  // page coordinates
     bool focused = false;
 };
+
+// When the threads a page asks to let go of a drive must have done so.
+using ReleaseDeadline = std::chrono::steady_clock::time_point;
+// The milliseconds left until deadline, rounded up; 0 once it passed.
+inline DWORD TimeLeft(ReleaseDeadline deadline)
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return left.count() > 0 ? (DWORD)left.count() : 0;
+}
 
 class CPage : public CCmdTarget {
 public:
@@ -41,9 +51,10 @@ public:
     // of how many are done; false when none is going on.
     virtual bool GetProgress(int* /*done*/, int* /*total*/) const { return false; }
     // Lets go of every handle on the drives of driveMask (bit 0 is A:), so
-    // that they can be removed; true when it held one. A page takes them up
-    // again when it is next shown.
-    virtual bool ReleaseVolumes(DWORD /*driveMask*/) { return false; }
+    // that they can be removed: each thread that holds one is asked to close
+    // its own, and waited for until deadline at most. True when it held one.
+    // The page takes nothing up again until it is next activated.
+    virtual bool ReleaseVolumes(DWORD /*driveMask*/, ReleaseDeadline /*deadline*/) { return false; }
     // The display's scale changed: what was made for the old one (such as
     // thumbnails) is made again, now if the page is shown, else when it is.
     virtual void ScaleChanged() {}

@@ -3,6 +3,7 @@
 #include <mutex>
 #include <string>
 
+#include "afxdevice.h"
 #include "afxpath.h"
 
 namespace {
@@ -41,11 +42,28 @@ struct CWatchedCatalog::WatchState {
         std::lock_guard guard(lock);
         flag = nullptr;
     }
+    // The watcher's, once it watches: a change made after Watch gave up
+    // waiting for it, and before it watched, is caught by a listing.
+    void Armed()
+    {
+        std::lock_guard guard(lock);
+        watching = true;
+        if (late && flag)
+            *flag = true;
+    }
+    // The owner's, when it stops waiting for the watcher to watch.
+    void Late()
+    {
+        std::lock_guard guard(lock);
+        late = !watching;
+    }
 
     const HANDLE stop;   // manual-reset: a stop asked before the watcher waits still counts
     const HANDLE armed;  // set once the watcher watches, or has found it cannot
     std::mutex lock;
     std::atomic<bool>* flag = nullptr;  // the catalog's, until it detaches
+    bool watching = false;
+    bool late = false;
 };
 
 CWatchedCatalog::CWatchedCatalog(const CFolderEntry& folder) : CCachedCatalog(folder)
@@ -60,17 +78,25 @@ CWatchedCatalog::~CWatchedCatalog()
 
 void CWatchedCatalog::Watch()
 {
-    if (IsWatching())
-        return;
+    const bool window = AfxGetDeviceWindow() != nullptr;
+    if (IsWatching()) {
+        if (!m_unregistered || !window)
+            return;
+        m_needsRefresh = true;  // what changed between the two watchers
+    }
     StopWatching();
     auto state = std::make_shared<WatchState>();
     if (!state->stop || !state->armed)
         return;
     state->flag = &m_needsRefresh;
-    // The watcher owns its change notification from opening to closing: it
-    // opens it itself, as that can take long on a network disk.
-    auto watch = [state, path = AfxPathW(m_folder.m_path)] {
-        const HANDLE change = ::FindFirstChangeNotificationW(path.c_str(), FALSE, kChangeFilter);
+    // The watcher owns its handles from opening to closing: it opens them
+    // itself, as that can take long on a network disk, and it alone closes
+    // them, also when the disk is to be removed.
+    auto watch = [state, folder = m_folder.m_path] {
+        const CRegisteredDirectory directory(folder);
+        const HANDLE change = ::FindFirstChangeNotificationW(AfxPathW(folder).c_str(), FALSE, kChangeFilter);
+        if (change != INVALID_HANDLE_VALUE)
+            state->Armed();
         ::SetEvent(state->armed);
         if (change == INVALID_HANDLE_VALUE)
             return;
@@ -91,17 +117,22 @@ void CWatchedCatalog::Watch()
     }
     // A change made right after the page is shown is seen; a slow disk
     // keeps the window waiting a moment at most.
-    ::WaitForSingleObject(state->armed, kArmWait);
+    if (::WaitForSingleObject(state->armed, kArmWait) != WAIT_OBJECT_0)
+        state->Late();
     m_state = std::move(state);
     m_watcher = std::move(watcher);
+    m_unregistered = !window;
 }
 
-void CWatchedCatalog::StopWatching()
+bool CWatchedCatalog::StopWatching(DWORD ms)
 {
     if (!m_watcher)
-        return;
+        return true;
     m_state->Detach();
     ::SetEvent(m_state->stop);
-    m_watcher.reset();  // waits a moment, then leaves the thread to end on its own
+    const bool ended = m_watcher->Wait(ms);
+    m_watcher->Retire(0);  // one still opening its handles ends on its own
+    m_watcher.reset();
     m_state.reset();
+    return ended;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "afxdevice.h"
 #include "afxpath.h"
 #include "core/pagehost.h"
 #include "folderpage/folderpeek.h"
@@ -84,15 +85,18 @@ void CFolderPage::Activate(bool active)
     // A page not shown holds nothing open in its folder, so that its disk
     // can be ejected; shown again, it lists what changed meanwhile and
     // makes what its makers left.
+    if (active)
+        m_released = false;
     if (!active) {
         int done = 0, total = 0;
         if (m_scheduler.Progress(&done, &total))
             m_catalog.m_needsRefresh = true;
         StopWorker();
         m_catalog.StopWatching();
-    } else if (!m_catalog.IsWatching()) {
-        m_catalog.Watch();
-        m_catalog.m_needsRefresh = true;
+    } else {
+        if (!m_catalog.IsWatching())
+            m_catalog.m_needsRefresh = true;
+        m_catalog.Watch();  // also registers one started before the window was there
     }
     m_scheduler.SetShown(active);
     CPage::Activate(active);
@@ -100,15 +104,26 @@ void CFolderPage::Activate(bool active)
     RemovePeek();
 }
 
-bool CFolderPage::ReleaseVolumes(DWORD driveMask)
+bool CFolderPage::ReleaseVolumes(DWORD driveMask, ReleaseDeadline deadline)
 {
-    const std::string& path = m_catalog.m_folder.m_path;
-    const char letter = path.size() >= 2 && path[1] == ':' ? (char)(path[0] & ~0x20) : 0;
-    if (letter < 'A' || letter > 'Z' || !(driveMask & (1UL << (letter - 'A'))))
+    // The makers and the peek also read the targets of shortcuts.
+    const bool folder = (AfxDriveMask(m_catalog.m_folder.m_path) & driveMask) != 0;
+    const bool entries = std::any_of(m_catalog.m_entries.begin(), m_catalog.m_entries.end(),
+                                     [driveMask](const CFolderEntry& entry) { return (AfxDriveMask(entry.m_path) & driveMask) != 0; });
+    if (!folder && !entries)
         return false;
-    RemovePeek();
+    m_released = true;
+    // All are asked first, so that they close their handles together.
     StopWorker();
-    m_catalog.StopWatching();
+    if (m_peek)
+        m_peek->Stop();
+    if (folder)
+        m_catalog.StopWatching(TimeLeft(deadline));
+    if (m_peek) {
+        m_peek->Release(TimeLeft(deadline));
+        RemovePeek();
+    }
+    m_scheduler.Release(TimeLeft(deadline));
     return true;
 }
 

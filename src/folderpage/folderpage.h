@@ -72,7 +72,7 @@ public:
     void MarkStale() override;
     std::string GetTitle() override;
     void Activate(bool active) override;
-    bool ReleaseVolumes(DWORD driveMask) override;
+    bool ReleaseVolumes(DWORD driveMask, ReleaseDeadline deadline) override;
     bool GetProgress(int* done, int* total) const override;
     void ScaleChanged() override;
 
@@ -157,6 +157,9 @@ private:
     void Open(EntryIt entry, int part);
 
     CThumbnailScheduler m_scheduler;
+    // Let go of a drive: nothing is listed, made or peeked into until the
+    // page is activated again.
+    bool m_released = false;
     // Thumbnails whose pixels a paint decoded, oldest first.
     std::deque<std::weak_ptr<CThumbnail>> m_drawn;
     size_t m_visibleCells = 0;

@@ -40,15 +40,31 @@ CFolderPeek::CFolderPeek(const CFolderEntry& folder, const RECT& cell)
 
 CFolderPeek::~CFolderPeek()
 {
+    Stop();
+    // Removed at every move off the badge: a thread still resolving a
+    // shortcut (which cannot be stopped) is let go sooner than most.
+    if (m_thread)
+        m_thread->Retire(kStopWait);
+}
+
+void CFolderPeek::Stop()
+{
     {
         std::lock_guard guard(m_shared->lock);
         m_shared->stop = true;
     }
     m_shared->taken.notify_all();
-    // Removed at every move off the badge: a thread still listing a large
-    // folder (which cannot be stopped) is let go sooner than most.
-    if (m_thread)
-        m_thread->Retire(kStopWait);
+}
+
+bool CFolderPeek::Release(DWORD ms)
+{
+    Stop();
+    if (!m_thread)
+        return true;
+    const bool ended = m_thread->Wait(ms);
+    m_thread->Retire(0);
+    m_thread.reset();
+    return ended;
 }
 
 void CFolderPeek::Load()
@@ -63,7 +79,10 @@ void CFolderPeek::Work(Shared& shared)
 {
     // Shortcuts resolve, and pictures other than JPEG decode, through COM.
     CComOnThread com;
-    shared.catalog.Refresh();
+    const auto stopped = [&shared] { return shared.stop.load(); };
+    shared.catalog.Refresh(stopped);
+    if (stopped())
+        return;
     std::list<CFolderEntry>& entries = shared.catalog.m_entries;
     for (CFolderEntry& entry : entries) {
         entry.m_thumbnail = std::make_unique<CThumbnail>();
@@ -72,7 +91,6 @@ void CFolderPeek::Work(Shared& shared)
     if (entries.empty())
         return;  // nothing ever to show
 
-    const auto stopped = [&shared] { return shared.stop.load(); };
     CPictureBitmap scratch;
     // One round: every entry, then one tick showing nothing, as the end of the list.
     auto current = entries.begin();

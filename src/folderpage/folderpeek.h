@@ -27,6 +27,12 @@ public:
     // again.
     CThumbnail* Advance();
 
+    // Asks the thread to stop: it closes what it reads (the listing, a
+    // picture) within a piece of its work.
+    void Stop();
+    // Asks, then waits ms at most for the thread; true when it has ended.
+    bool Release(DWORD ms);
+
     const RECT& Cell() const { return m_cell; }
     // The peeked folder: its icon, overlays and caption frame the pictures.
     CFolderEntry& Folder() { return m_folder; }

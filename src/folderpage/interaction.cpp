@@ -95,7 +95,8 @@ void CFolderPage::OnHover(const POINT& point)
     } else {
         if (m_hover.DelayElapsed() && newEntry != end)
             InvalidateCellPart(newEntry->m_thumbnail.get(), -1);
-        if (newPart == PartBadge && newEntry != end && newEntry->IsFolder() && m_hover.Elapsed(500) && !m_peek)
+        if (newPart == PartBadge && newEntry != end && newEntry->IsFolder() && m_hover.Elapsed(500) && !m_peek
+            && !m_released)
             CreatePeek(*newEntry);
     }
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <unordered_map>
@@ -449,6 +450,19 @@ void CThumbnailScheduler::Stop()
     std::lock_guard guard(m_work->lock);
     m_work->stop = true;
     m_work->changed.notify_all();
+}
+
+bool CThumbnailScheduler::Release(DWORD ms)
+{
+    Stop();
+    const auto start = std::chrono::steady_clock::now();
+    for (const auto& maker : m_makers) {
+        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        const DWORD left = spent.count() < (long long)ms ? ms - (DWORD)spent.count() : 0;
+        if (!maker->Wait(left))
+            return false;
+    }
+    return true;
 }
 
 void CThumbnailScheduler::SetVisible(size_t first, size_t last)

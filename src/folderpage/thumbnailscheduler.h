@@ -51,6 +51,9 @@ public:
     void Schedule(const std::string& folderPath, std::vector<ThumbnailJob> jobs, int box = kDesignThumbnailBox);
     // Asks the makers to stop within a batch of rows; does not wait.
     void Stop();
+    // Asks the makers to stop and waits ms in all at most until each has
+    // ended, its files closed; true when all did.
+    bool Release(DWORD ms);
     // The jobs at list positions first to last (inclusive) go before the others.
     void SetVisible(size_t first, size_t last);
     // While shown, the makers repaint the cells they fill.

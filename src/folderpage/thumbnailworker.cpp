@@ -51,8 +51,9 @@ bool CFolderPage::GetProgress(int* done, int* total) const
 
 bool CFolderPage::Refresh()
 {
-    // Cleared before re-listing, so that a change made meanwhile is seen next time.
-    if (!m_catalog.m_needsRefresh.exchange(false))
+    // Cleared before re-listing, so that a change made meanwhile is seen
+    // next time; kept while the page has let go of its drive.
+    if (m_released || !m_catalog.m_needsRefresh.exchange(false))
         return false;
     ClearHover();
     const bool changed = m_catalog.Refresh();

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "afxdevice.h"
 #include "afxdpi.h"
 #include "afxhtmlhelp.h"
 #include "catalog/folderentry.h"
@@ -189,6 +190,8 @@ int CMainFrame::OnCreate(LPCREATESTRUCTW cs)
 {
     if (CFrameWnd::OnCreate(cs) == -1)
         return -1;
+    // Folders watched from now on are registered for removal queries to this window.
+    AfxSetDeviceWindow(m_hWnd);
     if (m_placement.moved) {
         RECT window{};
         ::GetWindowRect(m_hWnd, &window);
@@ -278,6 +281,8 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
     }
+    if (message == WM_DESTROY)
+        AfxSetDeviceWindow(nullptr);
     // The system's colours and contrast setting reach the pages at once.
     if (message == WM_SYSCOLORCHANGE || message == WM_SETTINGCHANGE) {
         if (CVemolyView* view = CVemolyView::GetActive())
@@ -328,13 +333,16 @@ void CMainFrame::OnInitMenuPopup(HMENU popup, UINT index, BOOL sysMenu)
 
 BOOL CMainFrame::OnDeviceChange(UINT event, DWORD_PTR data)
 {
-    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);
-    const bool volume = header && header->dbch_devicetype == DBT_DEVTYP_VOLUME;
+    // A volume's broadcast, or a query for one of the watched folders'
+    // registered directories: both name the drive.
+    const DWORD drives = AfxDeviceDrives(reinterpret_cast<const DEV_BROADCAST_HDR*>(data));
     switch (event) {
     case DBT_DEVICEQUERYREMOVE:
-        // Nothing of ours may keep the drive: the removal goes ahead.
-        if (volume)
-            g_navigator.ReleaseVolumes(reinterpret_cast<const DEV_BROADCAST_VOLUME*>(header)->dbcv_unitmask);
+    case DBT_DEVICEREMOVEPENDING:
+        // Nothing of ours may keep the drive: the removal goes ahead. The
+        // pending removal is one nobody was asked about.
+        if (drives)
+            g_navigator.ReleaseVolumes(drives);
         return TRUE;
     case DBT_DEVICEQUERYREMOVEFAILED:
     case DBT_DEVICEREMOVECOMPLETE:

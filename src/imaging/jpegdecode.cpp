@@ -126,6 +126,30 @@ void ChooseScale(jpeg_decompress_struct& info, SIZE box, int orientation)
     info.scale_denom = 1;
 }
 
+// Thrown out of a read that the stop request gave up.
+constexpr int kReadStopped = -1;
+
+// The stdio source's reads, a buffer of the file each, look at the stop
+// request: a progressive picture is read whole before its first row comes.
+struct StoppableReads {
+    boolean (*fill)(j_decompress_ptr);
+    const StopRequest* stop;
+
+    static boolean Fill(j_decompress_ptr info)
+    {
+        const auto* self = static_cast<const StoppableReads*>(info->client_data);
+        if ((*self->stop)())
+            throw kReadStopped;
+        return self->fill(info);
+    }
+    void Attach(jpeg_decompress_struct& info)
+    {
+        fill = info.src->fill_input_buffer;
+        info.client_data = this;
+        info.src->fill_input_buffer = &StoppableReads::Fill;
+    }
+};
+
 bool IsInk(J_COLOR_SPACE space)
 {
     return space == JCS_CMYK || space == JCS_YCCK;
@@ -141,6 +165,9 @@ Decoded DecodePicture(FILE* file, CBitmap& section, const PictureRequest& reques
         JpegDecompressor decoder;
         jpeg_decompress_struct& info = decoder.info;
         jpeg_stdio_src(&info, file);
+        StoppableReads reads{nullptr, &request.stop};
+        if (request.stop)
+            reads.Attach(info);
         SaveMetadataMarkers(info);
         jpeg_read_header(&info, TRUE);
         header.orientation = ReadOrientation(info.marker_list);
@@ -183,8 +210,8 @@ Decoded DecodePicture(FILE* file, CBitmap& section, const PictureRequest& reques
             OrientPixels(bgr, shown, header.orientation);
         if (result == Decoded::Complete && !ink && !profile.empty())
             ConvertRgbPixels(profile, shown.bits, (size_t)shown.stride, shown.width, shown.height, request.target);
-    } catch (int) {
-        result = Decoded::Failed;
+    } catch (int code) {
+        result = code == kReadStopped ? Decoded::Stopped : Decoded::Failed;
     }
     toucher.reset();  // done before the section may go
     if (result != Decoded::Complete)

@@ -120,10 +120,11 @@ bool CHomePage::GetProgress(int* done, int* total) const
     return true;
 }
 
-bool CHomePage::ReleaseVolumes(DWORD driveMask)
+bool CHomePage::ReleaseVolumes(DWORD driveMask, ReleaseDeadline deadline)
 {
-    const bool history = m_history.ReleaseVolumes(driveMask);
-    const bool favorites = m_favorites.ReleaseVolumes(driveMask);
+    // Each pane's makers read the targets of its shortcuts, on any drive.
+    const bool history = m_history.ReleaseVolumes(driveMask, deadline);
+    const bool favorites = m_favorites.ReleaseVolumes(driveMask, deadline);
     return history || favorites;
 }
 

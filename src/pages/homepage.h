@@ -24,7 +24,7 @@ public:
     void SeekTo(int) override {}
     // The two panes' together.
     bool GetProgress(int* done, int* total) const override;
-    bool ReleaseVolumes(DWORD driveMask) override;
+    bool ReleaseVolumes(DWORD driveMask, ReleaseDeadline deadline) override;
     BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
 
     // The Favorites' cells, then the History's; Tab and F6 move between the panes.

@@ -6,8 +6,10 @@
 #include <iterator>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <vector>
 
+#include "afxdevice.h"
 #include "afxpath.h"
 #include "core/pagehost.h"
 #include "imaging/drawing.h"
@@ -266,6 +268,8 @@ void CSlideshowPage::ShowCurrent()
 
 void CSlideshowPage::Want()
 {
+    if (m_released)
+        return;  // wished again once activated
     std::vector<Decoding::Job> jobs;
     if (!m_awaited.empty())
         jobs.push_back({m_awaited, m_awaitedBox, true});
@@ -331,8 +335,29 @@ void CSlideshowPage::SeekTo(int target)
     ShowCurrent();
 }
 
+bool CSlideshowPage::ReleaseVolumes(DWORD driveMask, ReleaseDeadline deadline)
+{
+    const bool holds = (AfxDriveMask(m_catalog.m_folder.m_path) & driveMask) != 0
+        || std::any_of(m_catalog.m_entries.begin(), m_catalog.m_entries.end(),
+                       [driveMask](const CFolderEntry& entry) { return (AfxDriveMask(entry.m_path) & driveMask) != 0; });
+    if (!holds)
+        return false;
+    m_released = true;
+    if (m_thread) {
+        m_decoding->Stop();
+        m_thread->Wait(TimeLeft(deadline));
+        m_thread->Retire(0);
+        m_thread.reset();
+        // What it decoded is dropped with it; a new thread decodes it again.
+        m_decoding = std::make_shared<Decoding>();
+    }
+    return true;
+}
+
 void CSlideshowPage::Activate(bool active)
 {
+    if (active && std::exchange(m_released, false))
+        Want();
     CPage::Activate(active);
     HoldDisplay();
     if (CSlideshowDisplay* bar = GetSlideshowDisplay()) {

@@ -26,6 +26,9 @@ public:
     std::string GetTitle() override;
     void Activate(bool active) override;
     void SeekTo(int index) override;
+    // Stops the decoding thread, which closes the picture it reads; the
+    // show goes on from the same picture once activated again.
+    bool ReleaseVolumes(DWORD driveMask, ReleaseDeadline deadline) override;
 
     int Index() const { return m_index; }
     bool IsPlaying() const { return m_playing == 1; }
@@ -67,5 +70,6 @@ private:
     int m_playing = 1;
     std::shared_ptr<Decoding> m_decoding;
     std::unique_ptr<CBackgroundThread> m_thread;
+    bool m_released = false;  // let go of a drive: nothing is decoded until activated again
     CDisplayRequest m_display;
 };

@@ -50,24 +50,28 @@ std::string Narrow(const std::wstring& wide)
 
 } // namespace
 
-std::vector<std::string> OpenPaths(DWORD processId)
+namespace {
+
+// Calls found(handle, path) for each file handle of the process, the handle
+// as that process knows it.
+template <class Found>
+void ForEachFileHandle(DWORD processId, Found&& found)
 {
     HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
     auto querySystem = reinterpret_cast<QuerySystem>(::GetProcAddress(ntdll, "NtQuerySystemInformation"));
     auto queryObject = reinterpret_cast<QueryObject>(::GetProcAddress(ntdll, "NtQueryObject"));
-    std::vector<std::string> paths;
     if (!querySystem || !queryObject)
-        return paths;
+        return;
     std::vector<char> table(1 << 20);
     ULONG length = 0;
     while (querySystem(kExtendedHandleInformation, table.data(), (ULONG)table.size(), &length) != 0) {
         if (table.size() >= (64u << 20))
-            return paths;
+            return;
         table.resize(table.size() * 2);
     }
     HANDLE process = ::OpenProcess(PROCESS_DUP_HANDLE, FALSE, processId);
     if (!process)
-        return paths;
+        return;
     const auto* handles = reinterpret_cast<const HandleTable*>(table.data());
     for (ULONG_PTR i = 0; i < handles->count; ++i) {
         const HandleEntry& entry = handles->entries[i];
@@ -81,12 +85,30 @@ std::vector<std::string> OpenPaths(DWORD processId)
         if (ObjectString(queryObject, copy, kObjectTypeInformation) == L"File") {
             std::wstring name = ObjectString(queryObject, copy, kObjectNameInformation);
             if (name.rfind(L"\\??\\", 0) == 0)
-                paths.push_back(Narrow(name.substr(4)));
+                found((HANDLE)entry.handle, Narrow(name.substr(4)));
         }
         ::CloseHandle(copy);
     }
     ::CloseHandle(process);
+}
+
+} // namespace
+
+std::vector<std::string> OpenPaths(DWORD processId)
+{
+    std::vector<std::string> paths;
+    ForEachFileHandle(processId, [&](HANDLE, const std::string& path) { paths.push_back(path); });
     return paths;
+}
+
+std::vector<HANDLE> HandlesOn(const std::string& path)
+{
+    std::vector<HANDLE> handles;
+    ForEachFileHandle(::GetCurrentProcessId(), [&](HANDLE handle, const std::string& open) {
+        if (::lstrcmpiA(open.c_str(), path.c_str()) == 0)
+            handles.push_back(handle);
+    });
+    return handles;
 }
 
 bool HoldsHandleOn(const std::string& path, DWORD processId)

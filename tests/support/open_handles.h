@@ -9,5 +9,7 @@
 
 // The paths of the file handles the process holds, as "C:\dir\name".
 std::vector<std::string> OpenPaths(DWORD processId = ::GetCurrentProcessId());
+// This process's own handles on path itself (case ignored).
+std::vector<HANDLE> HandlesOn(const std::string& path);
 // Whether one of them is path itself or lies below it (case ignored).
 bool HoldsHandleOn(const std::string& path, DWORD processId = ::GetCurrentProcessId());

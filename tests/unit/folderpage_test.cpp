@@ -2,6 +2,9 @@
 // worker that fills its thumbnails, inside the running application.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <dbt.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <map>
@@ -400,6 +403,55 @@ TEST_F(FolderWorker, APageNotShownHoldsNothingInItsFolderAndListsItAgainWhenShow
     EXPECT_EQ(page->Catalog().m_entries.size(), 3u) << "what changed meanwhile shows at once";
     ASSERT_TRUE(WaitUntil([&] { return BitmapCount(*page) == 3; }));
     EXPECT_TRUE(HoldsHandleOn(temp.Path())) << "watched again";
+}
+
+TEST_F(FolderWorker, ARemovalQueryFreesTheFolderBeforeItIsAnsweredAndAFailedRemovalTakesItAllUpAgain)
+{
+    // Progressive: each is read whole before its first row is decoded.
+    for (int i = 0; i < 16; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "IMG_%03d.jpg", i);
+        JpegRecipe recipe = PhotoRecipe(3000, 2000, (unsigned)i + 1);
+        recipe.progressive = true;
+        WriteJpeg(temp, name, recipe);
+    }
+    CFolderPage* page = Open(temp.Path());
+    ASSERT_TRUE(WaitUntil([&] { return BitmapCount(*page) >= 2; }, 30000));
+    ASSERT_LT(BitmapCount(*page), 16u) << "the makers are still reading";
+
+    // The system asks through the handles registered for the drive, here
+    // the watcher's directory.
+    const std::vector<HANDLE> handles = HandlesOn(temp.Path());
+    ASSERT_FALSE(handles.empty());
+    const HWND frame = theApp.m_pMainWnd->m_hWnd;
+    for (HANDLE handle : handles) {
+        DEV_BROADCAST_HANDLE query{sizeof query, DBT_DEVTYP_HANDLE, 0, handle};
+        ::SendMessageW(frame, WM_DEVICECHANGE, DBT_DEVICEQUERYREMOVE, (LPARAM)&query);
+    }
+    // Answered: every picture can be taken exclusively at once, as a
+    // volume is locked for removal.
+    int refused = 0;
+    for (int i = 0; i < 16; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "IMG_%03d.jpg", i);
+        const HANDLE lock = ::CreateFileA((temp / name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        refused += lock == INVALID_HANDLE_VALUE;
+        if (lock != INVALID_HANDLE_VALUE)
+            ::CloseHandle(lock);
+    }
+    EXPECT_EQ(refused, 0) << "pictures still open after the answer";
+    EXPECT_FALSE(HoldsHandleOn(temp.Path())) << "the watcher's handles";
+    const size_t made = BitmapCount(*page);
+    PumpMessages();
+    EXPECT_FALSE(HoldsHandleOn(temp.Path())) << "nothing taken up again while the removal is pending";
+
+    // The removal failed: watched again, and the makers finish.
+    DEV_BROADCAST_HANDLE failed{sizeof failed, DBT_DEVTYP_HANDLE, 0, handles.front()};
+    ::SendMessageW(frame, WM_DEVICECHANGE, DBT_DEVICEQUERYREMOVEFAILED, (LPARAM)&failed);
+    EXPECT_TRUE(HoldsHandleOn(temp.Path()));
+    EXPECT_TRUE(WaitUntil([&] { return BitmapCount(*page) == 16; }, 60000)) << made << " made before the query";
+    WriteJpeg(temp, "IMG_new.jpg", PhotoRecipe(64, 48, 99));
+    EXPECT_TRUE(WaitUntil([&] { return BitmapCount(*page) == 17; }, 10000)) << "a change seen by the watcher again";
 }
 
 TEST_F(FolderWorker, APictureCopiedInAppearsAtTheNextTickOthersKeepTheirBitmaps)

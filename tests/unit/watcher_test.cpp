@@ -2,6 +2,7 @@
 // and that stopped it leaves the folder free.
 #include <gtest/gtest.h>
 
+#include "afxdevice.h"
 #include "core/watchedcatalog.h"
 #include "file_times.h"
 #include "folder_entries.h"
@@ -22,24 +23,57 @@ bool FlagRaised(CWatchedCatalog& catalog, DWORD timeoutMs = 1000)
     return false;
 }
 
+// The window the watchers register their folders with, as the frame's.
+class DeviceWindow {
+public:
+    DeviceWindow()
+        : m_window(::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr))
+    {
+        AfxSetDeviceWindow(m_window);
+    }
+    ~DeviceWindow()
+    {
+        AfxSetDeviceWindow(nullptr);
+        ::DestroyWindow(m_window);
+    }
+    DeviceWindow(const DeviceWindow&) = delete;
+    DeviceWindow& operator=(const DeviceWindow&) = delete;
+
+private:
+    HWND m_window;
+};
+
+// The drives a removal query for each of the process's handles on path
+// would name: those of the registered ones.
+DWORD DrivesQueriedThrough(const std::string& path)
+{
+    DWORD drives = 0;
+    for (HANDLE handle : HandlesOn(path)) {
+        DEV_BROADCAST_HANDLE query{};
+        query.dbch_size = sizeof query;
+        query.dbch_devicetype = DBT_DEVTYP_HANDLE;
+        query.dbch_handle = handle;
+        drives |= AfxDeviceDrives(reinterpret_cast<const DEV_BROADCAST_HDR*>(&query));
+    }
+    return drives;
+}
+
+// No pause after the watcher starts: a change made as soon as it is
+// constructed, or Watch returns, must be seen.
 class WatcherTest : public testing::Test {
 protected:
-    WatcherTest() : folder(temp.MakeFolder("watched")), catalog(EntryOf(folder))
-    {
-        ::Sleep(100);  // let the watcher arm itself
-    }
+    WatcherTest() : folder(temp.MakeFolder("watched")), catalog(EntryOf(folder)) {}
 
     TempFolder temp;
+    DeviceWindow window;
     std::string folder;
     CWatchedCatalog catalog;
 };
 
 TEST_F(WatcherTest, ChangesInTheFolderRaiseTheFlag)
 {
-    EXPECT_FALSE(FlagRaised(catalog, 200)) << "nothing changed yet";
-
     temp.WriteFile("watched\\new.jpg", "jpeg");
-    EXPECT_TRUE(FlagRaised(catalog)) << "a new file";
+    EXPECT_TRUE(FlagRaised(catalog)) << "a new file, written as soon as the watcher was made";
     ::Sleep(50);
     catalog.m_needsRefresh = false;
 
@@ -73,18 +107,26 @@ TEST_F(WatcherTest, ChangesInsideASubfolderDoNot)
 TEST_F(WatcherTest, StoppedItHoldsNothingInTheFolderAndSeesNothingWatchingAgainFollowsIt)
 {
     ASSERT_TRUE(HoldsHandleOn(folder)) << "the change notification";
-    catalog.StopWatching();
+    const DWORD drive = AfxDriveMask(folder);
+    ASSERT_NE(drive, 0u);
+    EXPECT_EQ(DrivesQueriedThrough(folder), drive) << "the folder is registered as a directory for removal queries";
+    const std::vector<HANDLE> registered = HandlesOn(folder);
+    EXPECT_TRUE(catalog.StopWatching(50)) << "ended within the time a removal query is answered in";
     EXPECT_FALSE(catalog.IsWatching());
     EXPECT_FALSE(HoldsHandleOn(folder)) << "closed before StopWatching returns";
+    for (HANDLE handle : registered) {
+        DEV_BROADCAST_HANDLE query{sizeof query, DBT_DEVTYP_HANDLE, 0, handle};
+        EXPECT_EQ(AfxDeviceDrives(reinterpret_cast<const DEV_BROADCAST_HDR*>(&query)), 0u) << "unregistered";
+    }
     temp.WriteFile("watched\\unseen.jpg", "jpeg");
     EXPECT_FALSE(FlagRaised(catalog, 300));
 
     catalog.Watch();
     EXPECT_TRUE(catalog.IsWatching());
-    ::Sleep(100);
     temp.WriteFile("watched\\seen.jpg", "jpeg");
-    EXPECT_TRUE(FlagRaised(catalog));
+    EXPECT_TRUE(FlagRaised(catalog)) << "written as soon as Watch returned";
     EXPECT_TRUE(HoldsHandleOn(folder));
+    EXPECT_EQ(DrivesQueriedThrough(folder), drive) << "registered again";
 }
 
 TEST(Watcher, StopsPromptlyAlsoWhenTheFolderCannotBeWatched)
