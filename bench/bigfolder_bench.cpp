@@ -183,7 +183,7 @@ int main()
     start = Clock::now();
     CFolderEntry entry = MakeEntry(folder, nullptr, nullptr);
     entry.Classify();
-    auto* page = new CFolderPage(entry, g_resources.GetFolderPageIcon());
+    auto* page = new CFolderPage(entry);
     g_navigator.Navigate(page);
     const double listed = Seconds(Clock::now() - start);
     CVemolyView* view = CVemolyView::GetActive();

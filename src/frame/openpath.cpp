@@ -5,7 +5,6 @@
 #include "core/navigator.h"
 #include "folderpage/folderpage.h"
 #include "pages/picturepage.h"
-#include "res/drawing_resources.h"
 #include "shell/shortcutlink.h"
 
 bool OpenPathInPage(const std::string& path)
@@ -13,7 +12,7 @@ bool OpenPathInPage(const std::string& path)
     CFolderEntry entry = MakeEntry(path, nullptr, nullptr);
     entry.Classify();
     if (entry.IsFolder())
-        g_navigator.Navigate(new CFolderPage(entry, g_resources.GetFolderPageIcon()));
+        g_navigator.Navigate(new CFolderPage(entry));
     else if (entry.IsFile())
         g_navigator.Navigate(new CPicturePage(entry));
     else

@@ -13,7 +13,7 @@ BEGIN_COMMAND_MAP(CHomePage, CPage)
 END_COMMAND_MAP()
 
 CHomePage::CHomePage(const CFolderEntry& history, const CFolderEntry& favorites)
-    : m_history(history, g_resources.GetHistoryIcon()), m_favorites(favorites, g_resources.GetFavoritesIcon())
+    : m_history(history, CDrawingResources::HistoryIcon), m_favorites(favorites, CDrawingResources::FavoritesIcon)
 {
     m_history.Catalog().m_sortOrder = SortNewestFirst;
     m_history.Catalog().m_maxCount = g_settings.HistoryCount;

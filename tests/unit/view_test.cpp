@@ -5,6 +5,7 @@
 #include <oleacc.h>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "app/vemolyapp.h"
@@ -15,6 +16,7 @@
 #include "folderpage/folderpage.h"
 #include "import_patch.h"
 #include "jpeg_maker.h"
+#include "pages/homepage.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
 #include "running_app.h"
@@ -342,7 +344,7 @@ CFolderPage* ShowFolder(const std::string& path)
 {
     CFolderEntry folder = MakeEntry(path, nullptr, nullptr);
     folder.Classify();
-    auto* page = new CFolderPage(folder, g_resources.GetFolderPageIcon());
+    auto* page = new CFolderPage(folder);
     g_navigator.Navigate(page);
     return page;
 }
@@ -444,6 +446,65 @@ TEST_F(ViewTest, AChangeOfScaleLaysThePageOutAgainAndRemakesItsThumbnailsForTheN
     view->ScaleChanged(96);
     EXPECT_EQ(thumbnail().m_cell.right - thumbnail().m_cell.left, 120);
     EXPECT_TRUE(madeAt(90, 60)) << thumbnail().m_width << " by " << thumbnail().m_height;
+}
+
+// What draw paints over black within rect (page coordinates), row by row.
+std::vector<COLORREF> PaintedIn(const RECT& rect, const std::function<void(CDC*)>& draw)
+{
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    CBitmap bitmap;
+    bitmap.Attach(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    CDC dc;  // released before the bitmap
+    dc.CreateCompatibleDC(nullptr);
+    HGDIOBJ old = dc.SelectObject(bitmap.GetSafeHandle());
+    ::SetViewportOrgEx(dc.m_hDC, -rect.left, -rect.top, nullptr);
+    draw(&dc);
+    ::GdiFlush();
+    const auto* first = static_cast<const DWORD*>(bits);
+    std::vector<COLORREF> pixels(first, first + (size_t)width * height);
+    dc.SelectObject(old);
+    return pixels;
+}
+
+// Changes of scale, undone at the end of the test whatever it found.
+class ViewScaleTest : public ViewTest {
+protected:
+    void TearDown() override
+    {
+        view->ScaleChanged(m_startDpi);
+        ViewTest::TearDown();
+    }
+    const int m_startDpi = g_resources.Dpi();
+};
+
+TEST_F(ViewScaleTest, EveryPageInTheHistoryDrawsItsTitleIconAfterAChangeOfScale)
+{
+    TempFolder temp;
+    temp.MakeFolder("pictures");
+    CFolderPage* folder = ShowFolder(temp.Path() + "\\pictures");
+    view->ScaleChanged(144);
+    view->ScaleChanged(m_startDpi);
+
+    // The icon in pane's title line, as page paints it and as the drawing resources draw it now.
+    const auto expectIcon = [&](CPage* page, const CPage& pane, CDrawingResources::Icon icon, const char* which) {
+        const int size = g_resources.Scale(32);
+        const int left = pane.GetBounds().left + g_resources.Scale(10), top = pane.GetBounds().top + g_resources.Scale(8);
+        const RECT at{left, top, left + size, top + size};
+        const std::vector<COLORREF> expected = PaintedIn(at, [&](CDC* dc) {
+            ::DrawIconEx(dc->m_hDC, left, top, g_resources.GetIcon(icon), 0, 0, 0, nullptr, DI_NORMAL);
+        });
+        ASSERT_GT(std::count_if(expected.begin(), expected.end(), [](COLORREF c) { return c != 0; }), size) << which;
+        EXPECT_EQ(PaintedIn(at, [&](CDC* dc) { page->Draw(dc, &at); }), expected) << which;
+    };
+    expectIcon(folder, *folder, CDrawingResources::FolderPageIcon, "the folder page");
+    g_navigator.Back();
+    auto* home = dynamic_cast<CHomePage*>(g_navigator.GetCurrentPage());
+    ASSERT_NE(home, nullptr);
+    expectIcon(home, home->FavoritesPane(), CDrawingResources::FavoritesIcon, "Favorites");
+    expectIcon(home, home->HistoryPane(), CDrawingResources::HistoryIcon, "History");
 }
 
 // ---------------------------------------------------------------- screen readers
