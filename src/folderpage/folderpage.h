@@ -83,6 +83,7 @@ public:
     int GetItemCount() const override;
     bool GetItem(int index, PageItem* item) const override;
     int GetFocusedItem() const override;
+    int ItemAt(const POINT& point) const override;
     void FocusItem(int index) override;
     void OpenItem(int index) override;
     void FocusPath(const std::string& path) override;

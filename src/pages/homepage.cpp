@@ -220,6 +220,14 @@ int CHomePage::GetFocusedItem() const
     return m_keyPane == &m_history ? m_favorites.GetItemCount() + focus : focus;
 }
 
+int CHomePage::ItemAt(const POINT& point) const
+{
+    if (::PtInRect(&m_favoritesArea, point))
+        return m_favorites.ItemAt(point);
+    const int index = ::PtInRect(&m_historyArea, point) ? m_history.ItemAt(point) : -1;
+    return index < 0 ? -1 : m_favorites.GetItemCount() + index;
+}
+
 void CHomePage::Enter(CFolderPage& pane)
 {
     m_keyPane = &pane;

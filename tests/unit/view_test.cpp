@@ -706,6 +706,48 @@ TEST_F(ViewTest, AFolderPagesCellsAreReadByTheirCaptionsTheFocusFollowsTheKeysAP
     EXPECT_EQ(Text(list.Get(), &IAccessible::get_accName, CHILDID_SELF), "sunrise.jpg") << "the picture page";
 }
 
+TEST_F(ViewTest, AScreenReadersHitTestFindsTheCellUnderThePointFarDownABigFolder)
+{
+    TempFolder temp;
+    temp.MakeFolder("big");
+    const std::string jpeg = MakeJpeg(SolidRecipe(8, 8, 0, 128, 0));
+    const int count = 700;
+    for (int i = 0; i < count; ++i)
+        temp.WriteFile("big\\IMG_" + std::to_string(1000 + i) + ".jpg", jpeg);
+    CFolderPage* page = ShowFolder(temp.Path() + "\\big");
+    ASSERT_EQ(page->GetItemCount(), count);
+    CComPtr<IAccessible> list;
+    ASSERT_EQ(::AccessibleObjectFromWindow(view->m_hWnd, OBJID_CLIENT, IID_IAccessible,
+                                           reinterpret_cast<void**>(&list)), S_OK);
+    const auto bounds = [&](int index) {
+        PageItem item;
+        EXPECT_TRUE(page->GetItem(index, &item)) << index;
+        return item.bounds;
+    };
+    int columns = 1;
+    while (bounds(columns).top == bounds(0).top)
+        ++columns;
+    ASSERT_GT(columns, 1);
+    const auto hit = [&](POINT screen) {
+        VARIANT child;
+        return Number(list->accHitTest(screen.x, screen.y, &child), child);
+    };
+
+    // The last cell, and the first and last of a row far down, each scrolled to mid-screen.
+    CRect client;
+    view->GetClientRect(&client);
+    const int farRow = (count / columns - 2) * columns;
+    for (int index : {count - 1, farRow, farRow + columns - 1}) {
+        view->ScrollToPosition(CPoint(0, bounds(index).top - client.Height() / 2));
+        const CRect cell = ScreenRect(view, bounds(index));
+        EXPECT_EQ(hit(CPoint((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2)), index + 1) << index;
+        EXPECT_EQ(hit(cell.TopLeft()), index + 1) << index;
+        EXPECT_EQ(hit(CPoint(cell.right - 1, cell.bottom - 1)), index + 1) << index;
+        EXPECT_EQ(hit(CPoint(cell.right, cell.top)), CHILDID_SELF) << "the gap right of " << index;
+        EXPECT_EQ(hit(CPoint(cell.left, cell.bottom)), CHILDID_SELF) << "the gap below " << index;
+    }
+}
+
 TEST_F(ViewTest, ScreenReadersOpenItemsAndGetErrorsOnceTheViewIsGone)
 {
     ProbePage* page = Open(CSize(0, 5000));
