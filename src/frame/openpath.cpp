@@ -2,6 +2,7 @@
 
 #include "afx.h"
 #include "catalog/folderentry.h"
+#include "catalog/picturekinds.h"
 #include "core/navigator.h"
 #include "folderpage/folderpage.h"
 #include "pages/picturepage.h"
@@ -13,10 +14,10 @@ bool OpenPathInPage(const std::string& path)
     entry.Classify();
     if (entry.IsFolder())
         g_navigator.Navigate(new CFolderPage(entry));
-    else if (entry.IsFile())
+    else if (entry.IsFile() && IsPicture(entry.m_path))
         g_navigator.Navigate(new CPicturePage(entry));
     else
-        return false;
+        return false;  // nothing there, or nothing this program shows
     try {
         CShortcutLink link;
         link.m_targetPath = path;
