@@ -339,6 +339,30 @@ TEST_F(ViewTest, PaintingHandsThePageTheInvalidAreaInPageCoordinates)
     EXPECT_GE(page->draws.back().bottom, 260);
 }
 
+// What draw paints over black within rect (page coordinates), row by row.
+std::vector<COLORREF> PaintedIn(const RECT& rect, const std::function<void(CDC*)>& draw)
+{
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    CBitmap bitmap;
+    bitmap.Attach(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    CDC dc;  // released before the bitmap
+    dc.CreateCompatibleDC(nullptr);
+    HGDIOBJ old = dc.SelectObject(bitmap.GetSafeHandle());
+    ::SetViewportOrgEx(dc.m_hDC, -rect.left, -rect.top, nullptr);
+    draw(&dc);
+    ::GdiFlush();
+    std::vector<COLORREF> pixels;
+    for (size_t i = 0; i < (size_t)width * height; ++i) {
+        const DWORD p = static_cast<const DWORD*>(bits)[i];
+        pixels.push_back(RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF));
+    }
+    dc.SelectObject(old);
+    return pixels;
+}
+
 // The folder at path shown as a page of the running program.
 CFolderPage* ShowFolder(const std::string& path)
 {
@@ -377,24 +401,10 @@ TEST_F(ViewTest, HighContrastPaintsThePageInTheSystemsColoursAsSoonAsItIsChosen)
     const auto painted = [&] {
         CRect client;
         view->GetClientRect(&client);
-        std::vector<COLORREF> pixels;
-        CDC dc;
-        dc.CreateCompatibleDC(nullptr);
-        CBitmap bitmap;
-        BITMAPINFO info{};
-        info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.Width(), -client.Height(), 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        void* bits = nullptr;
-        bitmap.Attach(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-        HGDIOBJ old = dc.SelectObject(bitmap.GetSafeHandle());
-        view->SendMessage(WM_ERASEBKGND, (WPARAM)dc.m_hDC);
-        view->OnDraw(&dc);
-        ::GdiFlush();
-        for (int i = 0; i < client.Width() * client.Height(); ++i) {
-            const DWORD p = static_cast<const DWORD*>(bits)[i];
-            pixels.push_back(RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF));
-        }
-        dc.SelectObject(old);
-        return pixels;
+        return PaintedIn(client, [&](CDC* dc) {
+            view->SendMessage(WM_ERASEBKGND, (WPARAM)dc->m_hDC);
+            view->OnDraw(dc);
+        });
     };
     const auto count = [](const std::vector<COLORREF>& pixels, COLORREF colour) {
         return std::count(pixels.begin(), pixels.end(), colour);
@@ -446,27 +456,6 @@ TEST_F(ViewTest, AChangeOfScaleLaysThePageOutAgainAndRemakesItsThumbnailsForTheN
     view->ScaleChanged(96);
     EXPECT_EQ(thumbnail().m_cell.right - thumbnail().m_cell.left, 120);
     EXPECT_TRUE(madeAt(90, 60)) << thumbnail().m_width << " by " << thumbnail().m_height;
-}
-
-// What draw paints over black within rect (page coordinates), row by row.
-std::vector<COLORREF> PaintedIn(const RECT& rect, const std::function<void(CDC*)>& draw)
-{
-    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    CBitmap bitmap;
-    bitmap.Attach(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    CDC dc;  // released before the bitmap
-    dc.CreateCompatibleDC(nullptr);
-    HGDIOBJ old = dc.SelectObject(bitmap.GetSafeHandle());
-    ::SetViewportOrgEx(dc.m_hDC, -rect.left, -rect.top, nullptr);
-    draw(&dc);
-    ::GdiFlush();
-    const auto* first = static_cast<const DWORD*>(bits);
-    std::vector<COLORREF> pixels(first, first + (size_t)width * height);
-    dc.SelectObject(old);
-    return pixels;
 }
 
 // Changes of scale, undone at the end of the test whatever it found.
