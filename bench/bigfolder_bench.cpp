@@ -1,7 +1,8 @@
 // A folder of 70,000 small pictures in the running program: the time until
 // every thumbnail is made, the peak of GDI objects and the memory it then
-// holds; then the page scrolled to its end, and whether the window still
-// paints itself, a menu and a dialog.
+// holds; then the page scrolled to its end, a screen reader's hit test
+// there beside walking every item, and whether the window still paints
+// itself, a menu and a dialog.
 //
 // ORLIVANE_BENCH_BIG_FOLDER sets the number of pictures (70000). They are
 // made once, 32x24 each, and kept in the temporary folder for later runs.
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "app/vemolyapp.h"
 #include "app_driver.h"
@@ -183,7 +185,7 @@ int main()
     start = Clock::now();
     CFolderEntry entry = MakeEntry(folder, nullptr, nullptr);
     entry.Classify();
-    auto* page = new CFolderPage(entry, g_resources.GetFolderPageIcon());
+    auto* page = new CFolderPage(entry);
     g_navigator.Navigate(page);
     const double listed = Seconds(Clock::now() - start);
     CVemolyView* view = CVemolyView::GetActive();
@@ -241,9 +243,68 @@ int main()
                 ++named;
             ::SysFreeString(name);
         }
-        list->Release();
     }
     const double readAll = Seconds(Clock::now() - paint) * 1000;
+
+    // A screen reader's hit test at the end of the folder: the centres of
+    // the cells on screen, found from the grid, beside the walk a page
+    // without a grid does (every item's bounds asked until one holds the
+    // point), which the folder page did too.
+    view->SendMessageA(WM_VSCROLL, SB_BOTTOM, 0);
+    view->UpdateWindow();
+    std::vector<std::pair<long, POINT>> probes;  // child id, screen point
+    CRect client;
+    view->GetClientRect(&client);
+    for (long id = readable; list && id >= 1 && id > readable - 400; --id) {
+        PageItem item;
+        if (!page->GetItem(id - 1, &item))
+            continue;
+        const CRect cell = view->PageToClient(item.bounds);
+        POINT centre{(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2};
+        if (!client.PtInRect(CPoint(centre)))
+            continue;
+        ::ClientToScreen(view->m_hWnd, &centre);
+        probes.push_back({id, centre});
+    }
+    constexpr int kHitRounds = 200;
+    long hitsRight = 0;
+    paint = Clock::now();
+    for (int round = 0; round < kHitRounds; ++round) {
+        for (const auto& [id, point] : probes) {
+            VARIANT child;
+            hitsRight += list->accHitTest(point.x, point.y, &child) == S_OK && child.vt == VT_I4 && child.lVal == id;
+        }
+    }
+    const double hitTest = Seconds(Clock::now() - paint) * 1e6 / (double)std::max<size_t>(probes.size() * kHitRounds, 1);
+    const size_t walked = std::min<size_t>(probes.size(), 3);
+    long walksRight = 0;
+    paint = Clock::now();
+    for (size_t i = 0; i < walked; ++i) {
+        POINT point = probes[i].second;
+        ::ScreenToClient(view->m_hWnd, &point);
+        walksRight += page->CPage::ItemAt(view->ClientToPage(point)) == probes[i].first - 1;
+    }
+    const double walk = Seconds(Clock::now() - paint) * 1000 / (double)std::max<size_t>(walked, 1);
+    // What the hit test did before for each item: its screen rectangle, as
+    // a client asks for it, until one holds the last cell's centre.
+    long located = 0;
+    paint = Clock::now();
+    for (long id = 1; !probes.empty() && id <= readable; ++id) {
+        VARIANT child;
+        child.vt = VT_I4;
+        child.lVal = id;
+        long left = 0, top = 0, width = 0, height = 0;
+        if (list->accLocation(&left, &top, &width, &height, child) != S_OK)
+            continue;
+        const POINT point = probes.front().second;
+        if (point.x >= left && point.x < left + width && point.y >= top && point.y < top + height) {
+            located = id;
+            break;
+        }
+    }
+    const double locatedWalk = Seconds(Clock::now() - paint) * 1000;
+    if (list)
+        list->Release();
 
     view->SendMessageA(WM_VSCROLL, SB_BOTTOM, 0);
     view->UpdateWindow();
@@ -274,6 +335,11 @@ int main()
     std::printf("bigfolder: End to the last cell, scrolled and painted %.1f ms; a screen reader reading "
                 "every cell's name %.0f ms (%ld of %ld, %.1f us a cell)\n", endKey, readAll, named, readable,
                 readable ? readAll * 1000 / readable : 0.0);
+    std::printf("bigfolder: a screen reader's hit test on the cells on screen at the end %.2f us a probe "
+                "(%zu cells, %d rounds, %ld of %zu right); the walk through every item %.1f ms a probe "
+                "(%zu probes, %ld right); every item's screen rectangle until the last cell's %.0f ms (%s)\n",
+                hitTest, probes.size(), kHitRounds, hitsRight, probes.size() * kHitRounds, walk, walked, walksRight,
+                locatedWalk, !probes.empty() && located == probes.front().first ? "found" : "NOT FOUND");
     std::printf("bigfolder: memory: working set %.0f MB (peak %.0f MB), private %.0f MB%s; "
                 "%.1f KB a picture over the %.0f MB at start\n",
                 memory.WorkingSetSize / 1048576.0, memory.PeakWorkingSetSize / 1048576.0,

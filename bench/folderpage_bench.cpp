@@ -54,7 +54,7 @@ double ShowFolder(const std::string& folder, size_t count, LatencyProbe& probe)
     const Clock::time_point start = Clock::now();
     CFolderEntry entry = MakeEntry(folder, nullptr, nullptr);
     entry.Classify();
-    auto* page = new CFolderPage(entry, g_resources.GetFolderPageIcon());
+    auto* page = new CFolderPage(entry);
     g_navigator.Navigate(page);
     g_navigateMs = Milliseconds(Clock::now() - start);
     MSG msg;
@@ -101,7 +101,7 @@ CFolderPage* Open(const std::string& folder)
 {
     CFolderEntry entry = MakeEntry(folder, nullptr, nullptr);
     entry.Classify();
-    auto* page = new CFolderPage(entry, g_resources.GetFolderPageIcon());
+    auto* page = new CFolderPage(entry);
     g_navigator.Navigate(page);
     return page;
 }

@@ -179,7 +179,7 @@ int main()
 
     // ---------------------------------------------------------------- resting on the badges
     LatencyProbe probe(::GetCurrentThreadId());
-    auto* page = new CFolderPage(EntryOf(root), g_resources.GetFolderPageIcon());
+    auto* page = new CFolderPage(EntryOf(root));
     g_navigator.Navigate(page);
     // The page's own thumbnails first: its worker decodes a 48 MP picture too.
     const Clock::time_point deadline = Clock::now() + std::chrono::seconds(60);

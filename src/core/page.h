@@ -64,6 +64,17 @@ public:
     virtual int GetItemCount() const { return 0; }
     virtual bool GetItem(int /*index*/, PageItem* /*item*/) const { return false; }
     virtual int GetFocusedItem() const { return -1; }
+    // The item at point (page coordinates), or -1. This asks every item for
+    // its bounds: a page of many items works it out from its layout.
+    virtual int ItemAt(const POINT& point) const
+    {
+        PageItem item;
+        for (int i = 0, count = GetItemCount(); i < count; ++i) {
+            if (GetItem(i, &item) && ::PtInRect(&item.bounds, point))
+                return i;
+        }
+        return -1;
+    }
     // Moves the focus to the item (scrolled into view), as the keys do.
     virtual void FocusItem(int /*index*/) {}
     // Opens the item as a click on it does.

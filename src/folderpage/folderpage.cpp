@@ -44,7 +44,7 @@ int ThumbnailBox()
     return std::min(g_resources.Scale(CFolderPage::kThumbnailBox), kLargestThumbnailBox);
 }
 
-CFolderPage::CFolderPage(const CFolderEntry& folder, HICON pageIcon)
+CFolderPage::CFolderPage(const CFolderEntry& folder, CDrawingResources::Icon pageIcon)
     : m_catalog(folder), m_pageIcon(pageIcon)
 {
 }
@@ -163,7 +163,7 @@ void CFolderPage::Draw(CDC* dc, const RECT* clip)
     dc->DrawText(GetTitle(), &title, DT_SINGLELINE | DT_BOTTOM | DT_PATH_ELLIPSIS);
 
     dc->SelectObject(g_resources.GetCellFont());
-    DrawIconOnOutput(dc, m_pageIcon, m_bounds.left + px(10), m_bounds.top + px(8));
+    DrawIconOnOutput(dc, g_resources.GetIcon(m_pageIcon), m_bounds.left + px(10), m_bounds.top + px(8));
 
     // Scrolled or laid out anew, the cells on screen are made first.
     if (!dc->IsPrinting())

@@ -12,6 +12,7 @@
 #include "core/page.h"
 #include "core/watchedcatalog.h"
 #include "folderpage/thumbnailscheduler.h"
+#include "res/drawing_resources.h"
 
 class CFolderPeek;
 
@@ -56,7 +57,9 @@ public:
     static constexpr int kThumbnailTop = 12;
     static constexpr int kThumbnailArea = 108;
 
-    CFolderPage(const CFolderEntry& folder, HICON pageIcon);
+    // pageIcon: the title line's icon.
+    explicit CFolderPage(const CFolderEntry& folder,
+                         CDrawingResources::Icon pageIcon = CDrawingResources::FolderPageIcon);
     // Waits for the worker, then stops the watcher.
     ~CFolderPage() override;
 
@@ -80,6 +83,7 @@ public:
     int GetItemCount() const override;
     bool GetItem(int index, PageItem* item) const override;
     int GetFocusedItem() const override;
+    int ItemAt(const POINT& point) const override;
     void FocusItem(int index) override;
     void OpenItem(int index) override;
     void FocusPath(const std::string& path) override;
@@ -123,7 +127,7 @@ protected:
     HoverState m_hover;
     CWatchedCatalog m_catalog;
     std::unique_ptr<CFolderPeek> m_peek;
-    HICON m_pageIcon;  // shared, not owned
+    CDrawingResources::Icon m_pageIcon;
 
 private:
     // The entry under the pointer (the list's end when none) and its part.

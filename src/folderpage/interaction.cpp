@@ -158,7 +158,7 @@ void CFolderPage::Open(EntryIt entry, int part)
     else if (chosen.IsFolder() && part == PartBadge)
         page = new CSlideshowPage(chosen);
     else if (chosen.IsFolder())
-        page = new CFolderPage(chosen, g_resources.GetFolderPageIcon());
+        page = new CFolderPage(chosen);
     if (page)
         g_navigator.Navigate(page);
 }

@@ -65,6 +65,23 @@ int CFolderPage::GetFocusedItem() const
     return count == 0 ? -1 : std::min(m_focus, count - 1);
 }
 
+int CFolderPage::ItemAt(const POINT& point) const
+{
+    // The grid as Layout made it: a screen reader probes this with every
+    // move of the pointer, in folders of tens of thousands.
+    const int cellWidth = g_resources.Scale(kCellWidth), cellHeight = g_resources.Scale(kCellHeight);
+    const int gap = g_resources.Scale(kGap), titleHeight = g_resources.Scale(kTitleHeight);
+    const int x = point.x - m_bounds.left - gap, y = point.y - m_bounds.top - titleHeight;
+    if (x < 0 || y < 0 || x / (cellWidth + gap) >= m_columns)
+        return -1;
+    const long long index = (long long)(y / (cellHeight + gap)) * m_columns + x / (cellWidth + gap);
+    if (index >= (long long)m_cells.size())
+        return -1;
+    // Between cells, or laid out at another scale.
+    const RECT& cell = m_cells[(size_t)index]->m_thumbnail->m_cell;
+    return ::PtInRect(&cell, point) ? (int)index : -1;
+}
+
 int CFolderPage::IndexOf(const std::wstring& key) const
 {
     for (size_t i = 0; i < m_cells.size(); ++i) {

@@ -405,7 +405,7 @@ void CMainFrame::OnFavorite(UINT id)
     if (entry->IsFile())
         page = new CPicturePage(*entry);
     else if (entry->IsFolder())
-        page = new CFolderPage(*entry, g_resources.GetFolderPageIcon());
+        page = new CFolderPage(*entry);
     if (page)
         g_navigator.Navigate(page);
 }

@@ -2,10 +2,10 @@
 
 #include "afx.h"
 #include "catalog/folderentry.h"
+#include "catalog/picturekinds.h"
 #include "core/navigator.h"
 #include "folderpage/folderpage.h"
 #include "pages/picturepage.h"
-#include "res/drawing_resources.h"
 #include "shell/shortcutlink.h"
 
 bool OpenPathInPage(const std::string& path)
@@ -13,11 +13,11 @@ bool OpenPathInPage(const std::string& path)
     CFolderEntry entry = MakeEntry(path, nullptr, nullptr);
     entry.Classify();
     if (entry.IsFolder())
-        g_navigator.Navigate(new CFolderPage(entry, g_resources.GetFolderPageIcon()));
-    else if (entry.IsFile())
+        g_navigator.Navigate(new CFolderPage(entry));
+    else if (entry.IsFile() && IsPicture(entry.m_path))
         g_navigator.Navigate(new CPicturePage(entry));
     else
-        return false;
+        return false;  // nothing there, or nothing this program shows
     try {
         CShortcutLink link;
         link.m_targetPath = path;

@@ -4,5 +4,6 @@
 
 #include <string>
 
-// False when nothing is at path; failures after the page shows are quiet.
+// False when nothing is at path, or only a file that is not a picture;
+// failures after the page shows are quiet.
 bool OpenPathInPage(const std::string& path);

@@ -22,6 +22,16 @@ bool Intersects(const RECT& a, const RECT& b)
 
 } // namespace
 
+int CAccessibleSource::ItemAt(POINT screen)
+{
+    for (int i = 0, count = GetItemCount(); i < count; ++i) {
+        CAccessibleItem item;
+        if (GetItem(i, &item) && ::PtInRect(&item.screen, screen))
+            return i;
+    }
+    return -1;
+}
+
 CAccessibleList* CAccessibleList::Create(HWND hWnd, std::unique_ptr<CAccessibleSource> source)
 {
     return new CAccessibleList(hWnd, std::move(source));
@@ -405,15 +415,7 @@ STDMETHODIMP CAccessibleList::accHitTest(long x, long y, VARIANT* child)
     ::MapWindowPoints(m_hWnd, nullptr, reinterpret_cast<POINT*>(&client), 2);
     if (!::PtInRect(&client, point))
         return S_FALSE;
-    const int count = m_source->GetItemCount();
-    for (int i = 0; i < count; ++i) {
-        CAccessibleItem item;
-        if (m_source->GetItem(i, &item) && ::PtInRect(&item.screen, point)) {
-            SetChild(child, i);
-            return S_OK;
-        }
-    }
-    SetChild(child, -1);
+    SetChild(child, m_source->ItemAt(point));
     return S_OK;
 }
 

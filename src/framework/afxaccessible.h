@@ -32,6 +32,9 @@ public:
     virtual void FocusItem(int index) = 0;
     // The item's default action.
     virtual void OpenItem(int index) = 0;
+    // The item at a screen point within the window, or -1. By default every
+    // item is asked for its rectangle.
+    virtual int ItemAt(POINT screen);
 };
 
 // The list object of hWnd's client area. Its owner keeps one reference,

@@ -13,7 +13,7 @@ BEGIN_COMMAND_MAP(CHomePage, CPage)
 END_COMMAND_MAP()
 
 CHomePage::CHomePage(const CFolderEntry& history, const CFolderEntry& favorites)
-    : m_history(history, g_resources.GetHistoryIcon()), m_favorites(favorites, g_resources.GetFavoritesIcon())
+    : m_history(history, CDrawingResources::HistoryIcon), m_favorites(favorites, CDrawingResources::FavoritesIcon)
 {
     m_history.Catalog().m_sortOrder = SortNewestFirst;
     m_history.Catalog().m_maxCount = g_settings.HistoryCount;
@@ -219,6 +219,14 @@ int CHomePage::GetFocusedItem() const
     if (focus < 0)
         return -1;
     return m_keyPane == &m_history ? m_favorites.GetItemCount() + focus : focus;
+}
+
+int CHomePage::ItemAt(const POINT& point) const
+{
+    if (::PtInRect(&m_favoritesArea, point))
+        return m_favorites.ItemAt(point);
+    const int index = ::PtInRect(&m_historyArea, point) ? m_history.ItemAt(point) : -1;
+    return index < 0 ? -1 : m_favorites.GetItemCount() + index;
 }
 
 void CHomePage::Enter(CFolderPage& pane)

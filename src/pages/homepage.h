@@ -31,6 +31,7 @@ public:
     int GetItemCount() const override;
     bool GetItem(int index, PageItem* item) const override;
     int GetFocusedItem() const override;
+    int ItemAt(const POINT& point) const override;
     void FocusItem(int index) override;
     void OpenItem(int index) override;
     bool OnKey(UINT key, bool shift) override;

@@ -17,6 +17,12 @@ class CDrawingResources {
 public:
     // Badge images (bitmap 131)
     enum { BadgePlay = 0, BadgePlayHot = 1, BadgeNoPictures = 2 };
+    // Pages name their icons by these rather than keep the handles, which
+    // a change of scale replaces.
+    enum Icon {
+        FolderIcon, PictureIcon, PrintFolderIcon, PrintPictureIcon, OfflineIcon, ShortcutIcon,
+        FavoritesIcon, HistoryIcon, FolderPageIcon, IconCount
+    };
 
     CDrawingResources() = default;
     CDrawingResources(const CDrawingResources&) = delete;
@@ -35,6 +41,7 @@ public:
     int Scale(int px) const { return AfxScale(px, m_dpi); }
     bool HighContrast() const { return m_highContrast; }
 
+    HICON GetIcon(Icon icon) const { return m_icons[icon]; }
     HICON GetFolderIcon() const { return m_icons[FolderIcon]; }
     HICON GetPictureIcon() const { return m_icons[PictureIcon]; }
     HICON GetPrintFolderIcon() const { return m_icons[PrintFolderIcon]; }
@@ -51,11 +58,6 @@ public:
     CFont& GetTitleFont() { return m_titleFont; }
 
 private:
-    enum Icon {
-        FolderIcon, PictureIcon, PrintFolderIcon, PrintPictureIcon, OfflineIcon, ShortcutIcon,
-        FavoritesIcon, HistoryIcon, FolderPageIcon, IconCount
-    };
-
     void DestroyIcons();
 
     std::array<HICON, IconCount> m_icons{};

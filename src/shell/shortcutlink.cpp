@@ -34,8 +34,9 @@ bool CShortcutLink::ResolveLink()
         return m_valid;
     if (FAILED(file->Load(AfxPathW(m_linkPath).c_str(), STGM_READ)))
         return m_valid;
-    CWnd* main = AfxGetMainWnd();
-    if (FAILED(link->Resolve(main ? main->m_hWnd : nullptr, kResolveFlags)))
+    // Without UI no owner window is needed: listings resolve on worker
+    // threads too, which must not touch a window the frame may be deleting.
+    if (FAILED(link->Resolve(nullptr, kResolveFlags)))
         return m_valid;
 
     // A link holds a target of any length; the interface takes no size query.

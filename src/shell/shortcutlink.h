@@ -15,7 +15,7 @@ public:
     explicit CShortcutLink(std::string linkPath) : m_linkPath(std::move(linkPath)) {}
 
     // Reads the shortcut at the link path without searching for a moved
-    // target or showing any dialog. Returns the valid flag.
+    // target or showing any dialog; safe on any thread. Returns the valid flag.
     bool ResolveLink();
     // Writes a shortcut at path for the target and description, replacing a
     // file of that name.

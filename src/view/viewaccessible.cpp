@@ -50,6 +50,14 @@ public:
         if (CPage* page = g_navigator.GetCurrentPage())
             page->OpenItem(index);
     }
+    int ItemAt(POINT screen) override
+    {
+        CPage* page = g_navigator.GetCurrentPage();
+        if (!page)
+            return -1;
+        ::ScreenToClient(m_view->m_hWnd, &screen);
+        return page->ItemAt(m_view->ClientToPage(screen));
+    }
 
 private:
     CVemolyView* m_view;

@@ -165,16 +165,30 @@ TEST(AppGui, APathOnTheCommandLineOpensItsPageOrIsReportedMissing)
         ::DeleteFileA((history + shortcut).c_str());
     }
 
-    const std::string missing = temp / "Rome, 2020";
-    AppUnderTest app;
-    ASSERT_TRUE(app.Start(WindowsPath(TestSetting("ORLIVANE_EXE")), "\"" + missing + "\""));
-    HWND box = WaitForProcessWindow(app.ProcessId(), "#32770");
-    ASSERT_NE(box, nullptr);
-    EXPECT_NE(Text(::GetDlgItem(box, 0xFFFF)).find("\"" + missing + "\""), std::string::npos)
-        << Text(::GetDlgItem(box, 0xFFFF));
-    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
-    EXPECT_NE(app.WaitForMainWindow("Home Page - Orlivane"), nullptr) << app.Caption();
-    EXPECT_EQ(app.Close(), 0);
+    // Nothing at the path, or a file that is no picture: reported alike, no page, History as it was.
+    const auto historyNames = [&] {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAA found;
+        HANDLE search = ::FindFirstFileA((history + "*").c_str(), &found);
+        for (bool more = search != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(search, &found))
+            names.push_back(found.cFileName);
+        if (search != INVALID_HANDLE_VALUE)
+            ::FindClose(search);
+        return names;
+    };
+    for (const std::string& reported : {temp / "Rome, 2020", temp.WriteFile("notes.txt", "Not a picture.")}) {
+        const std::vector<std::string> historyBefore = historyNames();
+        AppUnderTest app;
+        ASSERT_TRUE(app.Start(WindowsPath(TestSetting("ORLIVANE_EXE")), "\"" + reported + "\""));
+        HWND box = WaitForProcessWindow(app.ProcessId(), "#32770");
+        ASSERT_NE(box, nullptr) << reported;
+        EXPECT_NE(Text(::GetDlgItem(box, 0xFFFF)).find("\"" + reported + "\""), std::string::npos)
+            << Text(::GetDlgItem(box, 0xFFFF));
+        ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+        EXPECT_NE(app.WaitForMainWindow("Home Page - Orlivane"), nullptr) << app.Caption();
+        EXPECT_EQ(app.Close(), 0);
+        EXPECT_EQ(historyNames(), historyBefore) << reported;
+    }
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "catalog/foldercatalog.h"
@@ -19,6 +20,8 @@
 #include "imaging/pictureformats.h"
 #include "shell/shortcutlink.h"
 #include "temp_folder.h"
+#include "winapp.h"
+#include "wnd.h"
 
 namespace {
 
@@ -226,6 +229,38 @@ TEST_F(CatalogTest, ARefreshThatGivesAnEntryAnotherPathReadsNoFreedMemory)
                                        [](const CFolderEntry& entry) { return entry.m_displayName == "X"; });
     ASSERT_NE(shortcut, catalog.m_entries.end());
     EXPECT_EQ(shortcut->m_path, target);
+}
+
+// The peek lists a folder of shortcuts on its own thread, and the frame
+// deletes the main window at close while it may still be listing. Here the
+// window is already gone, its pointer not yet cleared.
+TEST_F(CatalogTest, ShortcutsResolveOnAWorkerWithoutTouchingTheMainWindow)
+{
+    TempFolder elsewhere;
+    const std::string target = elsewhere.WriteFile("x.jpg", "jpeg");
+    Shortcut(temp / "Holiday.lnk", target);
+    CWinApp* app = AfxGetApp();
+    ASSERT_NE(app, nullptr);
+    struct Restore {
+        CWinApp* app;
+        CWnd* main;
+        ~Restore() { app->m_pMainWnd = main; }
+    } restore{app, app->m_pMainWnd};
+
+    FreedMemoryTrap trap;
+    auto* closed = new CWnd;
+    app->m_pMainWnd = closed;
+    delete closed;
+    std::string listed;
+    std::thread([&] {
+        ComApartment workerCom;
+        CFolderCatalog catalog(EntryOf(temp.Path()));
+        catalog.Refresh();
+        if (!catalog.m_entries.empty())
+            listed = catalog.m_entries.front().m_path;
+    }).join();
+    EXPECT_EQ(trap.Accesses(), 0) << "the worker read the deleted main window";
+    EXPECT_EQ(listed, target);
 }
 
 TEST_F(CatalogTest, OrderAndMatchingAgreeWithTheLogicalComparison)

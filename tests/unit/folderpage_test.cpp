@@ -126,7 +126,7 @@ protected:
     {
         for (int i = 0; i < pictures; ++i)
             temp.WriteFile("p" + std::to_string(i) + ".jpg", "jpeg");
-        auto page = std::make_unique<CFolderPage>(EntryOf(temp.Path()), nullptr);
+        auto page = std::make_unique<CFolderPage>(EntryOf(temp.Path()));
         page->Load();
         return page;
     }
@@ -173,7 +173,7 @@ TEST(FolderPageLifetime, AMissingFolderHasNoWatcherAndGoesAtOnce)
     TempFolder temp;
     const DWORD start = ::GetTickCount();
     {
-        CFolderPage page(EntryOf(temp / "missing"), nullptr);
+        CFolderPage page(EntryOf(temp / "missing"));
         page.Load();
         page.Start();
         EXPECT_TRUE(page.Catalog().m_entries.empty());
@@ -191,7 +191,7 @@ protected:
         withPictures = temp.MakeFolder("album");
         temp.WriteFile("album\\x.jpg", "jpeg");
         temp.MakeFolder("empty");
-        page = std::make_unique<CFolderPage>(EntryOf(temp.Path()), g_resources.GetFolderPageIcon());
+        page = std::make_unique<CFolderPage>(EntryOf(temp.Path()));
         page->Load();
         const CRect area(0, 0, 800, 600);
         page->Layout(&area);
@@ -291,7 +291,7 @@ protected:
 
     CFolderPage* Open(const std::string& folder)
     {
-        auto* page = new CFolderPage(EntryOf(folder), g_resources.GetFolderPageIcon());
+        auto* page = new CFolderPage(EntryOf(folder));
         g_navigator.Navigate(page);
         return page;
     }

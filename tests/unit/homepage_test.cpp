@@ -106,13 +106,18 @@ TEST_F(HomePageTest, TheKeysWalkTheFavoritesThenTabTakesThemToTheHistoryAndOutOf
     const CRect area(0, 0, 600, 300);
     home.Layout(&area);
     ASSERT_EQ(home.GetItemCount(), 5);
+    PageItem item;
+    for (int index = 0; index < 5; ++index) {
+        ASSERT_TRUE(home.GetItem(index, &item));
+        const POINT centre{(item.bounds.left + item.bounds.right) / 2, (item.bounds.top + item.bounds.bottom) / 2};
+        EXPECT_EQ(home.ItemAt(centre), index) << "found where it is, in either pane";
+    }
     EXPECT_EQ(home.GetFocusedItem(), 0);
     EXPECT_TRUE(home.OnKey(VK_RIGHT, false));
     EXPECT_TRUE(home.OnKey(VK_DOWN, false));  // two columns: p2 below p0, p1 has none below
     EXPECT_EQ(home.GetFocusedItem(), 2);
     EXPECT_TRUE(home.OnKey(VK_TAB, false));
     EXPECT_EQ(home.GetFocusedItem(), 3) << "the History's first cell, after the Favorites' three";
-    PageItem item;
     ASSERT_TRUE(home.GetItem(3, &item));
     EXPECT_TRUE(item.focused);
     EXPECT_EQ(item.name, HistoryNames(home)[0]);

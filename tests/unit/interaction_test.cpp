@@ -275,7 +275,7 @@ protected:
 
     CFolderPage* Open(const std::string& folder)
     {
-        auto* page = new CFolderPage(EntryOf(folder), g_resources.GetFolderPageIcon());
+        auto* page = new CFolderPage(EntryOf(folder));
         g_navigator.Navigate(page);
         ::SetForegroundWindow(theApp.m_pMainWnd->m_hWnd);
         return page;

@@ -209,7 +209,7 @@ TEST_F(PagePrinting, AFolderScrolledToItsMiddlePrintsItsTopInBlackWithoutOverlay
         std::snprintf(name, sizeof name, "IMG_%03d.jpg", i);
         temp.WriteFile(name, "jpeg");
     }
-    auto* page = new CFolderPage(EntryOf(temp.Path()), g_resources.GetFolderPageIcon());
+    auto* page = new CFolderPage(EntryOf(temp.Path()));
     g_navigator.Navigate(page);
     const std::list<CFolderEntry>& entries = page->Catalog().m_entries;
     ASSERT_EQ(entries.size(), 152u);

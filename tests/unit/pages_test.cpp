@@ -259,7 +259,7 @@ TEST_F(PicturePage, ATurnedPictureGetsANewThumbnailOnTheNextVisitToItsFolder)
     ::DeleteFileA(cacheFile.c_str());
 
     auto thumbnail = [&] {
-        auto* folder = new CFolderPage(EntryOf(temp.Path()), g_resources.GetFolderPageIcon());
+        auto* folder = new CFolderPage(EntryOf(temp.Path()));
         g_navigator.Navigate(folder);
         const CThumbnail* made = folder->Catalog().m_entries.front().m_thumbnail.get();
         EXPECT_TRUE(WaitUntil([&] { return made->Bitmap() != nullptr; }));

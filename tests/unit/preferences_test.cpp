@@ -202,7 +202,7 @@ TEST_F(Preferences, ClearCacheEmptiesTheCacheAtOnceAndCancelKeepsTheCount)
     temp.WriteFile("p1.jpg", MakeJpeg(recipe));
     temp.WriteFile("p2.jpg", MakeJpeg(recipe));
     const std::string visitedCache = CacheFileName(temp.Path());
-    g_navigator.Navigate(new CFolderPage(EntryOf(temp.Path()), g_resources.GetFolderPageIcon()));
+    g_navigator.Navigate(new CFolderPage(EntryOf(temp.Path())));
     ASSERT_TRUE(WaitUntil([&] { return FileExists(visitedCache); }));
     g_navigator.Home();
     g_navigator.DiscardFrom(1);

@@ -41,7 +41,7 @@ int ThreadCount()
 
 CFolderPage* NewPage(const std::string& folder)
 {
-    return new CFolderPage(EntryOf(folder), g_resources.GetFolderPageIcon());
+    return new CFolderPage(EntryOf(folder));
 }
 
 TEST(Soak, FiveHundredPagesGiveBackTheirThreadsAndGdiObjects)

@@ -5,6 +5,7 @@
 #include <oleacc.h>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "app/vemolyapp.h"
@@ -15,6 +16,7 @@
 #include "folderpage/folderpage.h"
 #include "import_patch.h"
 #include "jpeg_maker.h"
+#include "pages/homepage.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
 #include "running_app.h"
@@ -337,12 +339,36 @@ TEST_F(ViewTest, PaintingHandsThePageTheInvalidAreaInPageCoordinates)
     EXPECT_GE(page->draws.back().bottom, 260);
 }
 
+// What draw paints over black within rect (page coordinates), row by row.
+std::vector<COLORREF> PaintedIn(const RECT& rect, const std::function<void(CDC*)>& draw)
+{
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    CBitmap bitmap;
+    bitmap.Attach(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    CDC dc;  // released before the bitmap
+    dc.CreateCompatibleDC(nullptr);
+    HGDIOBJ old = dc.SelectObject(bitmap.GetSafeHandle());
+    ::SetViewportOrgEx(dc.m_hDC, -rect.left, -rect.top, nullptr);
+    draw(&dc);
+    ::GdiFlush();
+    std::vector<COLORREF> pixels;
+    for (size_t i = 0; i < (size_t)width * height; ++i) {
+        const DWORD p = static_cast<const DWORD*>(bits)[i];
+        pixels.push_back(RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF));
+    }
+    dc.SelectObject(old);
+    return pixels;
+}
+
 // The folder at path shown as a page of the running program.
 CFolderPage* ShowFolder(const std::string& path)
 {
     CFolderEntry folder = MakeEntry(path, nullptr, nullptr);
     folder.Classify();
-    auto* page = new CFolderPage(folder, g_resources.GetFolderPageIcon());
+    auto* page = new CFolderPage(folder);
     g_navigator.Navigate(page);
     return page;
 }
@@ -375,24 +401,10 @@ TEST_F(ViewTest, HighContrastPaintsThePageInTheSystemsColoursAsSoonAsItIsChosen)
     const auto painted = [&] {
         CRect client;
         view->GetClientRect(&client);
-        std::vector<COLORREF> pixels;
-        CDC dc;
-        dc.CreateCompatibleDC(nullptr);
-        CBitmap bitmap;
-        BITMAPINFO info{};
-        info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.Width(), -client.Height(), 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        void* bits = nullptr;
-        bitmap.Attach(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-        HGDIOBJ old = dc.SelectObject(bitmap.GetSafeHandle());
-        view->SendMessage(WM_ERASEBKGND, (WPARAM)dc.m_hDC);
-        view->OnDraw(&dc);
-        ::GdiFlush();
-        for (int i = 0; i < client.Width() * client.Height(); ++i) {
-            const DWORD p = static_cast<const DWORD*>(bits)[i];
-            pixels.push_back(RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF));
-        }
-        dc.SelectObject(old);
-        return pixels;
+        return PaintedIn(client, [&](CDC* dc) {
+            view->SendMessage(WM_ERASEBKGND, (WPARAM)dc->m_hDC);
+            view->OnDraw(dc);
+        });
     };
     const auto count = [](const std::vector<COLORREF>& pixels, COLORREF colour) {
         return std::count(pixels.begin(), pixels.end(), colour);
@@ -444,6 +456,44 @@ TEST_F(ViewTest, AChangeOfScaleLaysThePageOutAgainAndRemakesItsThumbnailsForTheN
     view->ScaleChanged(96);
     EXPECT_EQ(thumbnail().m_cell.right - thumbnail().m_cell.left, 120);
     EXPECT_TRUE(madeAt(90, 60)) << thumbnail().m_width << " by " << thumbnail().m_height;
+}
+
+// Changes of scale, undone at the end of the test whatever it found.
+class ViewScaleTest : public ViewTest {
+protected:
+    void TearDown() override
+    {
+        view->ScaleChanged(m_startDpi);
+        ViewTest::TearDown();
+    }
+    const int m_startDpi = g_resources.Dpi();
+};
+
+TEST_F(ViewScaleTest, EveryPageInTheHistoryDrawsItsTitleIconAfterAChangeOfScale)
+{
+    TempFolder temp;
+    temp.MakeFolder("pictures");
+    CFolderPage* folder = ShowFolder(temp.Path() + "\\pictures");
+    view->ScaleChanged(144);
+    view->ScaleChanged(m_startDpi);
+
+    // The icon in pane's title line, as page paints it and as the drawing resources draw it now.
+    const auto expectIcon = [&](CPage* page, const CPage& pane, CDrawingResources::Icon icon, const char* which) {
+        const int size = g_resources.Scale(32);
+        const int left = pane.GetBounds().left + g_resources.Scale(10), top = pane.GetBounds().top + g_resources.Scale(8);
+        const RECT at{left, top, left + size, top + size};
+        const std::vector<COLORREF> expected = PaintedIn(at, [&](CDC* dc) {
+            ::DrawIconEx(dc->m_hDC, left, top, g_resources.GetIcon(icon), 0, 0, 0, nullptr, DI_NORMAL);
+        });
+        ASSERT_GT(std::count_if(expected.begin(), expected.end(), [](COLORREF c) { return c != 0; }), size) << which;
+        EXPECT_EQ(PaintedIn(at, [&](CDC* dc) { page->Draw(dc, &at); }), expected) << which;
+    };
+    expectIcon(folder, *folder, CDrawingResources::FolderPageIcon, "the folder page");
+    g_navigator.Back();
+    auto* home = dynamic_cast<CHomePage*>(g_navigator.GetCurrentPage());
+    ASSERT_NE(home, nullptr);
+    expectIcon(home, home->FavoritesPane(), CDrawingResources::FavoritesIcon, "Favorites");
+    expectIcon(home, home->HistoryPane(), CDrawingResources::HistoryIcon, "History");
 }
 
 // ---------------------------------------------------------------- screen readers
@@ -643,6 +693,48 @@ TEST_F(ViewTest, AFolderPagesCellsAreReadByTheirCaptionsTheFocusFollowsTheKeysAP
     EXPECT_EQ(Number(list->get_accFocus(&focus), focus), 1);
     view->SendMessage(WM_KEYDOWN, VK_RETURN);
     EXPECT_EQ(Text(list.Get(), &IAccessible::get_accName, CHILDID_SELF), "sunrise.jpg") << "the picture page";
+}
+
+TEST_F(ViewTest, AScreenReadersHitTestFindsTheCellUnderThePointFarDownABigFolder)
+{
+    TempFolder temp;
+    temp.MakeFolder("big");
+    const std::string jpeg = MakeJpeg(SolidRecipe(8, 8, 0, 128, 0));
+    const int count = 700;
+    for (int i = 0; i < count; ++i)
+        temp.WriteFile("big\\IMG_" + std::to_string(1000 + i) + ".jpg", jpeg);
+    CFolderPage* page = ShowFolder(temp.Path() + "\\big");
+    ASSERT_EQ(page->GetItemCount(), count);
+    CComPtr<IAccessible> list;
+    ASSERT_EQ(::AccessibleObjectFromWindow(view->m_hWnd, OBJID_CLIENT, IID_IAccessible,
+                                           reinterpret_cast<void**>(&list)), S_OK);
+    const auto bounds = [&](int index) {
+        PageItem item;
+        EXPECT_TRUE(page->GetItem(index, &item)) << index;
+        return item.bounds;
+    };
+    int columns = 1;
+    while (bounds(columns).top == bounds(0).top)
+        ++columns;
+    ASSERT_GT(columns, 1);
+    const auto hit = [&](POINT screen) {
+        VARIANT child;
+        return Number(list->accHitTest(screen.x, screen.y, &child), child);
+    };
+
+    // The last cell, and the first and last of a row far down, each scrolled to mid-screen.
+    CRect client;
+    view->GetClientRect(&client);
+    const int farRow = (count / columns - 2) * columns;
+    for (int index : {count - 1, farRow, farRow + columns - 1}) {
+        view->ScrollToPosition(CPoint(0, bounds(index).top - client.Height() / 2));
+        const CRect cell = ScreenRect(view, bounds(index));
+        EXPECT_EQ(hit(CPoint((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2)), index + 1) << index;
+        EXPECT_EQ(hit(cell.TopLeft()), index + 1) << index;
+        EXPECT_EQ(hit(CPoint(cell.right - 1, cell.bottom - 1)), index + 1) << index;
+        EXPECT_EQ(hit(CPoint(cell.right, cell.top)), CHILDID_SELF) << "the gap right of " << index;
+        EXPECT_EQ(hit(CPoint(cell.left, cell.bottom)), CHILDID_SELF) << "the gap below " << index;
+    }
 }
 
 TEST_F(ViewTest, ScreenReadersOpenItemsAndGetErrorsOnceTheViewIsGone)
