@@ -347,10 +347,12 @@ TEST_F(FolderWorker, PicturesDeepInLongOrCjkFoldersGetThumbnailsAndComeBackFromT
     WriteJpeg(temp, PathOfLength(deep, 294).substr(temp.Path().size() + 1), PhotoRecipe(64, 48, 1));
     const std::string cjk = temp.MakeFolder(CjkName(50) + "\\" + CjkName(50));
     WriteJpeg(temp, CjkName(50) + "\\" + CjkName(50) + "\\" + CjkName(3) + ".jpg", PhotoRecipe(64, 48, 2));
+    const std::string pictures[] = {PathOfLength(deep, 294), cjk + "\\" + CjkName(3) + ".jpg"};
     for (const std::string& folder : {deep, cjk}) {
         SCOPED_TRACE(folder.size());
         CFolderPage* page = Open(folder);
         ASSERT_EQ(page->Catalog().m_entries.size(), 1u);
+        EXPECT_EQ(page->Catalog().m_entries.front().m_path, pictures[folder == cjk]);
         ASSERT_TRUE(WaitUntil([&] { return BitmapCount(*page) == 1; }));
         const std::string cacheFile = CacheFileName(folder);
         ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(cacheFile).size() > 64 + 256; }));
@@ -359,7 +361,7 @@ TEST_F(FolderWorker, PicturesDeepInLongOrCjkFoldersGetThumbnailsAndComeBackFromT
         const std::string picture = page->Catalog().m_entries.front().m_path;
         g_navigator.Home();
         g_navigator.DiscardFrom(1);
-        const HANDLE lock = AfxCreateFile(picture, GENERIC_READ, 0, OPEN_EXISTING);
+        const HANDLE lock = ::CreateFileW(DiskPath(picture).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(lock, INVALID_HANDLE_VALUE);
         CFolderPage* again = Open(folder);
         const bool cached = WaitUntil([&] { return BitmapCount(*again) == 1; }, 5000);
