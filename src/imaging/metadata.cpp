@@ -91,10 +91,13 @@ int ExifOrientation(const BYTE* data, size_t size)
     const TiffReader tiff(const_cast<BYTE*>(data), size);
     if (!tiff.Valid())
         return 0;
+    // The first tag counts, even when it holds 0.
     int orientation = 0;
+    bool found = false;
     tiff.ForEachOrientation([&](size_t entry, int bytes) {
-        if (!orientation)
+        if (!found)
             orientation = (int)tiff.Read(entry + 8, bytes);
+        found = true;
     });
     return orientation;
 }

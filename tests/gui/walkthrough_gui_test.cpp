@@ -322,15 +322,31 @@ protected:
 };
 
 // The display scale Windows gives the programs started while it lives
-// (each reads it once, when it starts).
+// (each reads it once, when it starts); the one before comes back after.
 class DisplayScale {
 public:
     explicit DisplayScale(int dpi)
     {
+        DWORD size = sizeof m_old;
+        m_had = ::RegGetValueA(HKEY_CURRENT_USER, kDesktop, "LogPixels", RRF_RT_REG_DWORD, nullptr, &m_old, &size)
+                == ERROR_SUCCESS;
         const DWORD value = (DWORD)dpi;
-        ::RegSetKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels", REG_DWORD, &value, sizeof value);
+        ::RegSetKeyValueA(HKEY_CURRENT_USER, kDesktop, "LogPixels", REG_DWORD, &value, sizeof value);
     }
-    ~DisplayScale() { ::RegDeleteKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels"); }
+    ~DisplayScale()
+    {
+        if (m_had)
+            ::RegSetKeyValueA(HKEY_CURRENT_USER, kDesktop, "LogPixels", REG_DWORD, &m_old, sizeof m_old);
+        else
+            ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kDesktop, "LogPixels");
+    }
+    DisplayScale(const DisplayScale&) = delete;
+    DisplayScale& operator=(const DisplayScale&) = delete;
+
+private:
+    static constexpr char kDesktop[] = "Control Panel\\Desktop";
+    DWORD m_old = 96;
+    bool m_had = false;
 };
 
 TEST_F(Walkthrough, HomeFolderPictureTurnBackSlideshowPauseHome)

@@ -6,20 +6,79 @@
 #include <atomic>
 #include <sstream>
 
-#include "afxpath.h"
-#include "filefind.h"
+// Every call is a plain wide-character one on an explicit \\?\ path, apart
+// from the program's own path functions: the tests make and check folders
+// of any length and any name on the disk as it is, so that a mapping fault
+// in the program is not repeated here and hidden.
 
-// Every call goes through the program's own path functions, so that the
-// tests can make folders of any length and any name.
+namespace {
+
+std::wstring Wide(const std::string& utf8)
+{
+    const int length = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), nullptr, 0);
+    std::wstring wide(length, L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), wide.data(), length);
+    return wide;
+}
+
+std::string Utf8(const std::wstring& wide)
+{
+    const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), nullptr, 0, nullptr, nullptr);
+    std::string utf8(length, '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), utf8.data(), length, nullptr, nullptr);
+    return utf8;
+}
+
+// The names in folder matching pattern, without "." and "..": name and attributes.
+std::vector<std::pair<std::string, DWORD>> Listing(const std::string& folder, const wchar_t* pattern)
+{
+    std::vector<std::pair<std::string, DWORD>> names;
+    WIN32_FIND_DATAW found{};
+    const HANDLE find = ::FindFirstFileW((DiskPath(folder) + L"\\" + pattern).c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..")
+            names.push_back({Utf8(name), found.dwFileAttributes});
+    } while (::FindNextFileW(find, &found));
+    ::FindClose(find);
+    return names;
+}
+
+}  // namespace
+
+std::wstring DiskPath(const std::string& path)
+{
+    std::wstring wide = Wide(path);
+    std::replace(wide.begin(), wide.end(), L'/', L'\\');
+    if (wide.rfind(L"\\\\?\\", 0) == 0 || wide.rfind(L"\\\\.\\", 0) == 0)
+        return wide;
+    if (wide.rfind(L"\\\\", 0) == 0)
+        return L"\\\\?\\UNC\\" + wide.substr(2);
+    if (wide.size() >= 3 && wide[1] == L':' && wide[2] == L'\\')
+        return L"\\\\?\\" + wide;
+    return wide;  // relative: only short ones come here
+}
+
+std::vector<std::string> NamesOnDisk(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& [name, attributes] : Listing(folder, L"*"))
+        names.push_back(name);
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 TempFolder::TempFolder()
 {
     static std::atomic<int> counter{0};
-    const std::string temp = AfxGetTempPath();
+    wchar_t wideTemp[MAX_PATH + 1] = {};
+    const std::string temp = Utf8(std::wstring(wideTemp, ::GetTempPathW(MAX_PATH + 1, wideTemp)));
     for (;;) {
         m_path = temp + "orlivane-test-" + std::to_string(::GetCurrentProcessId()) + "-"
                + std::to_string(counter++);
-        if (AfxCreateDirectory(m_path))
+        if (::CreateDirectoryW(DiskPath(m_path).c_str(), nullptr))
             break;
         if (::GetLastError() != ERROR_ALREADY_EXISTS)
             break;
@@ -38,7 +97,7 @@ std::string TempFolder::MakeFolder(const std::string& relative) const
     std::string part;
     while (std::getline(parts, part, '\\')) {
         path += "\\" + part;
-        AfxCreateDirectory(path);
+        ::CreateDirectoryW(DiskPath(path).c_str(), nullptr);
     }
     return path;
 }
@@ -52,7 +111,7 @@ std::string TempFolder::MakeFolderOfLength(size_t length) const
         if (length - path.size() - 1 - name == 1)
             --name;
         path += "\\" + std::string(name, 'd');
-        AfxCreateDirectory(path);
+        ::CreateDirectoryW(DiskPath(path).c_str(), nullptr);
     }
     return path;
 }
@@ -76,64 +135,68 @@ std::string CjkName(size_t count)
 std::string TempFolder::WriteFile(const std::string& relative, const std::string& bytes) const
 {
     const std::string path = m_path + "\\" + relative;
-    if (FILE* file = AfxOpenFile(path, "wb")) {
-        std::fwrite(bytes.data(), 1, bytes.size(), file);
-        std::fclose(file);
+    const HANDLE file = ::CreateFileW(DiskPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        ::WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
+        ::CloseHandle(file);
     }
     return path;
 }
 
 bool RemoveTree(const std::string& path)
 {
-    CFileFind find;
-    BOOL more = find.FindFile((path + "\\*").c_str());
-    while (more) {
-        more = find.FindNextFile();
-        if (find.IsDots())
-            continue;
-        if (find.IsDirectory()) {
-            RemoveTree(find.GetFilePath());
+    for (const auto& [name, attributes] : Listing(path, L"*")) {
+        const std::string inner = path + "\\" + name;
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            RemoveTree(inner);
         } else {
-            AfxSetFileAttributes(find.GetFilePath(), FILE_ATTRIBUTE_NORMAL);
-            AfxDeleteFile(find.GetFilePath());
+            ::SetFileAttributesW(DiskPath(inner).c_str(), FILE_ATTRIBUTE_NORMAL);
+            ::DeleteFileW(DiskPath(inner).c_str());
         }
     }
-    find.Close();
-    return AfxRemoveDirectory(path) != FALSE;
+    return ::RemoveDirectoryW(DiskPath(path).c_str()) != FALSE;
 }
 
 bool FileExists(const std::string& path)
 {
-    const DWORD attributes = AfxGetFileAttributes(path);
+    const DWORD attributes = ::GetFileAttributesW(DiskPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool FolderExists(const std::string& path)
 {
-    return AfxIsDirectory(path) != FALSE;
+    const DWORD attributes = ::GetFileAttributesW(DiskPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::string ReadWholeFile(const std::string& path)
 {
     std::string bytes;
-    if (FILE* file = AfxOpenFile(path, "rb")) {
-        char buffer[65536];
-        size_t got;
-        while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-            bytes.append(buffer, got);
-        std::fclose(file);
-    }
+    const HANDLE file = ::CreateFileW(DiskPath(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
+    ::CloseHandle(file);
     return bytes;
 }
 
 std::set<std::string> TurnTemporaries(const std::string& folder)
 {
     std::set<std::string> names;
-    CFileFind find;
-    BOOL more = find.FindFile(((folder.empty() ? AfxGetTempPath() : folder + "\\") + "JPG*.tmp").c_str());
-    while (more) {
-        more = find.FindNextFile();
-        names.insert(find.GetFileName());
+    std::string where = folder;
+    if (where.empty()) {
+        wchar_t temp[MAX_PATH + 1] = {};
+        where = Utf8(std::wstring(temp, ::GetTempPathW(MAX_PATH + 1, temp)));
+        where.pop_back();  // its trailing separator
     }
+    for (const auto& [name, attributes] : Listing(where, L"JPG*.tmp"))
+        names.insert(name);
     return names;
 }

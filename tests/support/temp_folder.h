@@ -3,6 +3,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 class TempFolder {
 public:
@@ -34,6 +35,11 @@ std::string CjkName(size_t count);
 
 // Deletes a folder and everything below it; false if anything stayed.
 bool RemoveTree(const std::string& path);
+// The UTF-16 path the helpers here give the system: \\?\ before a full
+// one (\\?\UNC\ for a share), backslashes only.
+std::wstring DiskPath(const std::string& path);
+// The names in a folder as FindFirstFileW lists them, sorted.
+std::vector<std::string> NamesOnDisk(const std::string& folder);
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
 std::string ReadWholeFile(const std::string& path);

@@ -303,13 +303,17 @@ TEST(DrawingResourcesLifetime, ModuleWithoutTheArtworkFailsOnTheBadgesAlone)
         ownApp = std::make_unique<CWinApp>();
         app = ownApp.get();
     }
-    const HINSTANCE saved = app->m_hInstance;
+    struct Restore {
+        CWinApp* app;
+        HINSTANCE saved;
+        ~Restore() { app->m_hInstance = saved; }
+    } restore{app, app->m_hInstance};
     app->m_hInstance = ::GetModuleHandleA("kernel32.dll");
     ASSERT_NE(app->m_hInstance, nullptr);
 
     CDrawingResources res;
     const bool created = res.Create();
-    app->m_hInstance = saved;
+    app->m_hInstance = restore.saved;
 
     EXPECT_FALSE(created);
     for (HICON icon : Icons(res))

@@ -14,6 +14,7 @@
 
 #include "afxpath.h"
 #include "app/vemolyapp.h"
+#include "catalog/thumbnail.h"
 #include "catalog/thumbnailcache.h"
 #include "core/navigator.h"
 #include "dc.h"
@@ -30,16 +31,43 @@
 #include "temp_folder.h"
 #include "view/vemolyview.h"
 
-// Allocation failure on demand: once armed, the first allocation that
-// another thread than the arming one makes throws, as when memory runs out.
-// Linked into this test program only.
-std::atomic<DWORD> g_failOnOtherThan{0};
+// Allocation failure on demand: once armed, the first allocation that a
+// thumbnail maker makes while it makes a picture's pixels throws, as when
+// memory runs out there. The maker is told by its stack, which holds a
+// frame of MakeThumbnailPixels; no other thread calls it. Linked into this
+// test program only.
+std::atomic<bool> g_failInMaker{false};
+std::atomic<DWORD> g_failedOn{0};
+
+namespace {
+
+// Whether a return address on this thread's stack lies in the function.
+bool CalledFrom(const void* function)
+{
+    DWORD64 base = 0;
+    const RUNTIME_FUNCTION* entry = ::RtlLookupFunctionEntry((DWORD64)function, &base, nullptr);
+    if (!entry)
+        return false;
+    const DWORD64 begin = base + entry->BeginAddress, end = base + entry->EndAddress;
+    void* frames[64];
+    const USHORT count = ::RtlCaptureStackBackTrace(1, 64, frames, nullptr);
+    for (USHORT i = 0; i < count; ++i)
+        if ((DWORD64)frames[i] > begin && (DWORD64)frames[i] <= end)
+            return true;
+    return false;
+}
+
+}  // namespace
 
 void* operator new(size_t size)
 {
-    DWORD spared = g_failOnOtherThan.load();
-    if (spared && spared != ::GetCurrentThreadId() && g_failOnOtherThan.compare_exchange_strong(spared, 0))
-        throw std::bad_alloc();
+    if (g_failInMaker.load() && CalledFrom((const void*)&MakeThumbnailPixels)) {
+        bool armed = true;
+        if (g_failInMaker.compare_exchange_strong(armed, false)) {
+            g_failedOn = ::GetCurrentThreadId();
+            throw std::bad_alloc();
+        }
+    }
     if (void* block = std::malloc(size ? size : 1))
         return block;
     throw std::bad_alloc();
@@ -352,10 +380,12 @@ TEST_F(FolderWorker, PicturesDeepInLongOrCjkFoldersGetThumbnailsAndComeBackFromT
     WriteJpeg(temp, PathOfLength(deep, 294).substr(temp.Path().size() + 1), PhotoRecipe(64, 48, 1));
     const std::string cjk = temp.MakeFolder(CjkName(50) + "\\" + CjkName(50));
     WriteJpeg(temp, CjkName(50) + "\\" + CjkName(50) + "\\" + CjkName(3) + ".jpg", PhotoRecipe(64, 48, 2));
+    const std::string pictures[] = {PathOfLength(deep, 294), cjk + "\\" + CjkName(3) + ".jpg"};
     for (const std::string& folder : {deep, cjk}) {
         SCOPED_TRACE(folder.size());
         CFolderPage* page = Open(folder);
         ASSERT_EQ(page->Catalog().m_entries.size(), 1u);
+        EXPECT_EQ(page->Catalog().m_entries.front().m_path, pictures[folder == cjk]);
         ASSERT_TRUE(WaitUntil([&] { return BitmapCount(*page) == 1; }));
         const std::string cacheFile = CacheFileName(folder);
         ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(cacheFile).size() > 64 + 256; }));
@@ -364,7 +394,7 @@ TEST_F(FolderWorker, PicturesDeepInLongOrCjkFoldersGetThumbnailsAndComeBackFromT
         const std::string picture = page->Catalog().m_entries.front().m_path;
         g_navigator.Home();
         g_navigator.DiscardFrom(1);
-        const HANDLE lock = AfxCreateFile(picture, GENERIC_READ, 0, OPEN_EXISTING);
+        const HANDLE lock = ::CreateFileW(DiskPath(picture).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(lock, INVALID_HANDLE_VALUE);
         CFolderPage* again = Open(folder);
         const bool cached = WaitUntil([&] { return BitmapCount(*again) == 1; }, 5000);
@@ -618,19 +648,38 @@ TEST_F(FolderWorker, TheMakerFindsWhetherAFolderHoldsPictures)
 // made so far in the cache, and the page takes the work up again.
 TEST_F(FolderWorker, AnErrorOutsideAnyPictureStillWritesTheCacheAndTheWorkGoesOn)
 {
-    MakePictures(40, 640, 480);
-    const std::string cacheFile = CacheFileName(temp.Path());
-    g_failOnOtherThan = ::GetCurrentThreadId();
-    CFolderPage* page = Open(temp.Path());
-    CVemolyView* view = CVemolyView::GetActive();
-    EXPECT_TRUE(WaitUntil([&] {
-        view->SendMessage(WM_TIMER, CVemolyView::kTickTimer);
-        return BitmapCount(*page) == 40;
-    }, 20000)) << BitmapCount(*page) << " of 40";
-    EXPECT_EQ(g_failOnOtherThan.load(), 0u) << "an allocation failed";
-    EXPECT_TRUE(WaitUntil([&] { return FileExists(cacheFile) && ReadWholeFile(cacheFile).size() > 64 + 40 * 256 + 40 * 200; }))
-        << "every thumbnail in the cache";
-    g_failOnOtherThan = 0;
+    // On one processor the failing maker is the only one, and only the page
+    // can take the work up again; on all of them another maker can.
+    DWORD_PTR all = 0, system = 0;
+    ASSERT_TRUE(::GetProcessAffinityMask(::GetCurrentProcess(), &all, &system));
+    struct Affinity {
+        DWORD_PTR mask;
+        ~Affinity() { ::SetProcessAffinityMask(::GetCurrentProcess(), mask); }
+    } restore{all};
+    struct Disarm {
+        ~Disarm() { g_failInMaker = false; }
+    } disarm;
+    for (const DWORD_PTR mask : {all & (~all + 1), all}) {
+        SCOPED_TRACE("processors " + std::to_string(mask));
+        ASSERT_TRUE(::SetProcessAffinityMask(::GetCurrentProcess(), mask));
+        const std::string folder = temp.MakeFolder(mask == all ? "all" : "one");
+        for (int i = 0; i < 40; ++i)
+            WriteJpeg(temp, folder.substr(temp.Path().size() + 1) + "\\IMG_" + std::to_string(100 + i) + ".jpg",
+                      PhotoRecipe(640, 480, (unsigned)i + 1));
+        const std::string cacheFile = CacheFileName(folder);
+        g_failedOn = 0;
+        g_failInMaker = true;
+        CFolderPage* page = Open(folder);
+        CVemolyView* view = CVemolyView::GetActive();
+        EXPECT_TRUE(WaitUntil([&] {
+            view->SendMessage(WM_TIMER, CVemolyView::kTickTimer);
+            return BitmapCount(*page) == 40;
+        }, 20000)) << BitmapCount(*page) << " of 40";
+        EXPECT_FALSE(g_failInMaker.load()) << "no maker's allocation failed";
+        EXPECT_NE(g_failedOn.load(), ::GetCurrentThreadId());
+        EXPECT_TRUE(WaitUntil([&] { return FileExists(cacheFile) && ReadWholeFile(cacheFile).size() > 64 + 40 * 256 + 40 * 200; }))
+            << "every thumbnail in the cache";
+    }
 }
 
 // A picture whose data the decoder rejects is cached black, whatever colours

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <new>
+#include <string>
 #include <vector>
 
 #include "afx.h"
+#include "afxpath.h"
 
 namespace {
 
@@ -173,6 +175,48 @@ TEST(Exceptions, EndOnlyTheMessageOrTheThreadThatThrewThem)
     ::GetExitCodeThread(thread->m_hThread, &code);
     EXPECT_EQ(code, (DWORD)-1);
     delete thread;
+}
+
+TEST(Paths, LongOnesTakeTheFullPrefixedFormAndShortOnesStayAsTheyAre)
+{
+    // Lengths are counted in UTF-16 units: a CJK name is three bytes a unit
+    // in UTF-8, an emoji two units. The expected forms are spelt out here
+    // apart from the program's own conversion.
+    auto repeat = [](size_t count, const std::string& piece) {
+        std::string text;
+        for (size_t i = 0; i < count; ++i)
+            text += piece;
+        return text;
+    };
+    wchar_t current[MAX_PATH] = {};
+    ASSERT_GT(::GetCurrentDirectoryW(MAX_PATH, current), 0u);
+    std::wstring here = current;
+    if (here.back() != L'\\')
+        here += L'\\';
+    const std::wstring unc = std::wstring(L"\\\\server\\share\\") + std::wstring(240, L'a');
+
+    const struct {
+        std::string path;
+        std::wstring expected;
+    } cases[] = {
+        {"C:\\" + std::string(244, 'a'), L"C:\\" + std::wstring(244, L'a')},               // 247 units
+        {"C:\\" + std::string(245, 'a'), L"\\\\?\\C:\\" + std::wstring(245, L'a')},        // 248
+        {"C:\\" + std::string(257, 'a'), L"\\\\?\\C:\\" + std::wstring(257, L'a')},        // 260
+        {"C:\\" + repeat(244, "\xE6\x9D\xB1"), L"C:\\" + std::wstring(244, L'\x6771')},   // 247, 735 bytes
+        {"C:\\" + repeat(122, "\xF0\x9F\x98\x80") + "a",                                   // 248 in pairs
+         L"\\\\?\\C:\\" + [] { std::wstring s; for (int i = 0; i < 122; ++i) s += L"\xD83D\xDE00"; return s; }() + L"a"},
+        {"C:/x/../" + std::string(250, 'a'), L"\\\\?\\C:\\" + std::wstring(250, L'a')},   // made full
+        {"\\\\server\\share\\" + std::string(240, 'a'), L"\\\\?\\UNC\\server\\share\\" + std::wstring(240, L'a')},
+        {"\\\\server\\share\\" + std::string(10, 'a'), L"\\\\server\\share\\" + std::wstring(10, L'a')},
+        {std::string(250, 'r'), L"\\\\?\\" + here + std::wstring(250, L'r')},              // relative
+        {"r\\" + std::string(30, 'r'), L"r\\" + std::wstring(30, L'r')},
+        {"\\\\?\\C:\\" + std::string(300, 'a'), L"\\\\?\\C:\\" + std::wstring(300, L'a')}, // already full
+        {"\\\\?\\UNC\\server\\share\\" + std::string(300, 'a'),
+         L"\\\\?\\UNC\\server\\share\\" + std::wstring(300, L'a')},
+        {"\\\\.\\pipe\\" + std::string(300, 'a'), L"\\\\.\\pipe\\" + std::wstring(300, L'a')},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(AfxPathW(c.path), c.expected) << c.path.substr(0, 24) << "... of " << c.path.size() << " bytes";
 }
 
 } // namespace

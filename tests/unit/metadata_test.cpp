@@ -3,7 +3,6 @@
 // (upright, no profile), never in a read or write outside the segment.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <random>
 #include <string>
 #include <vector>
@@ -70,6 +69,8 @@ TEST(Metadata, ProfileChunksAreJoinedInTheirOrderOrRefusedWhenTheyDoNotAddUp)
 
 TEST(Metadata, SeededMutationsOfExifAndProfilesNeverReadOrWriteOutside)
 {
+    // The readers alone meet their mutants in metadata_bytes_test.cpp; here
+    // whole pictures carry them through the decoder.
     TempFolder folder;
     std::vector<std::string> exifs;
     for (bool bigEndian : {false, true})
@@ -78,30 +79,15 @@ TEST(Metadata, SeededMutationsOfExifAndProfilesNeverReadOrWriteOutside)
     const std::string payload(300, 'p');
 
     std::mt19937 random(20261208);
-    const auto start = std::chrono::steady_clock::now();
-    int iterations = 0;
-    for (; iterations < 5000 && std::chrono::steady_clock::now() - start < std::chrono::seconds(2); ++iterations) {
+    for (int iterations = 0; iterations < 400; ++iterations) {
         std::string exif = exifs[random() % exifs.size()];
         for (int flips = 1 + (int)(random() % 4); flips > 0; --flips)
             exif[random() % exif.size()] = (char)random();
         if (random() % 3 == 0)
             exif.resize(random() % exif.size());
 
-        // Read and reset in place, with guard bytes behind the segment.
-        const std::string guard(16, '\x5A');
-        std::string guarded = exif + guard;
-        auto* bytes = reinterpret_cast<BYTE*>(guarded.data());
-        const int orientation = ExifOrientation(bytes, exif.size());
-        SetExifOrientation(bytes, exif.size(), 1);
-        ASSERT_EQ(guarded.substr(exif.size()), guard) << "mutation " << iterations;
-        if (SetExifOrientation(bytes, exif.size(), 1))
-            EXPECT_EQ(ExifOrientation(bytes, exif.size()), 1) << "mutation " << iterations;
-        (void)orientation;
-
-        // Every few, the whole path: a picture with the segment and chunks
-        // whose numbers and counts are mutated too.
-        if (iterations % 8 != 0)
-            continue;
+        // A picture with the segment and chunks whose numbers and counts
+        // are mutated too.
         JpegRecipe recipe;
         recipe.width = 48;
         recipe.height = 32;
@@ -123,7 +109,6 @@ TEST(Metadata, SeededMutationsOfExifAndProfilesNeverReadOrWriteOutside)
             << "mutation " << iterations;
         EXPECT_EQ(picture.BitmapSize().cx, upright.cx);
     }
-    EXPECT_GT(iterations, 500);
 }
 
 }  // namespace

@@ -411,14 +411,15 @@ TEST(Turning, PictureOnAnotherVolume)
     std::string deep = folder;
     while (deep.size() < 260) {
         deep += "\\" + std::string(std::min<size_t>(100, 260 - deep.size() - 1), 'd');
-        AfxCreateDirectory(deep);
+        ::CreateDirectoryW(DiskPath(deep).c_str(), nullptr);
     }
     const std::string path = PathOfLength(deep, 294);
-    FILE* file = AfxOpenFile(path, "wb");
-    ASSERT_NE(file, nullptr);
     const std::string jpeg = MakeJpeg(MarkedRecipe(100, 75, 2, 2));
-    std::fwrite(jpeg.data(), 1, jpeg.size(), file);
-    std::fclose(file);
+    const HANDLE file = ::CreateFileW(DiskPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ::WriteFile(file, jpeg.data(), (DWORD)jpeg.size(), &written, nullptr);
+    ::CloseHandle(file);
     const std::set<std::string> before = TurnTemporaries();
 
     RotatePictureFile(path, Turn90);

@@ -1,0 +1,249 @@
+// The EXIF and ICC byte readers against damaged segments. Every mutant lies
+// in GuardedBytes, so a read or write past its end faults, and what the
+// readers give is compared with an independent walk of the same bytes.
+// Needs no Windows: built natively with the sanitizers too.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "guarded_bytes.h"
+#include "imaging/metadata.h"
+
+namespace {
+
+// ---------------------------------------------------------------- EXIF
+
+// A TIFF directory entry: tag, type, count and the four value bytes.
+struct Entry {
+    unsigned tag, type, count;
+    unsigned value;  // a SHORT in the first two bytes, the rest zero
+};
+
+// An APP1 segment whose first directory holds the entries, then a second
+// directory of one Orientation that must not count.
+std::string ExifSegment(const std::vector<Entry>& entries, bool bigEndian)
+{
+    std::string tiff = bigEndian ? std::string("MM\0\x2A", 4) : std::string("II\x2A\0", 4);
+    auto put = [&](unsigned value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            tiff += (char)(value >> 8 * (bigEndian ? bytes - 1 - i : i));
+    };
+    put(8, 4);
+    put((unsigned)entries.size(), 2);
+    for (const Entry& e : entries) {
+        put(e.tag, 2);
+        put(e.type, 2);
+        put(e.count, 4);
+        if (e.type == 3) {
+            put(e.value, 2);
+            put(0, 2);
+        } else {
+            put(e.value, 4);
+        }
+    }
+    put((unsigned)tiff.size() + 4, 4);
+    put(1, 2);
+    put(0x0112, 2);
+    put(3, 2);
+    put(1, 4);
+    put(7, 2);
+    put(0, 2);
+    put(0, 4);
+    return std::string("Exif\0\0", 6) + tiff;
+}
+
+// The orientation fields of the first directory, walked apart from the
+// program's reader: offset of each value and its width.
+struct ExifWalk {
+    bool exif = false;
+    std::vector<std::pair<size_t, int>> fields;
+};
+
+ExifWalk WalkExif(const std::string& segment)
+{
+    ExifWalk walk;
+    if (segment.size() < 14 || segment.compare(0, 5, std::string("Exif\0", 5)) != 0)
+        return walk;
+    const std::string tiff = segment.substr(6);
+    const bool motorola = tiff.compare(0, 2, "MM") == 0;
+    if (!motorola && tiff.compare(0, 2, "II") != 0)
+        return walk;
+    walk.exif = true;
+    auto number = [&](size_t at, int bytes) -> std::optional<unsigned long long> {
+        if (at > tiff.size() || tiff.size() - at < (size_t)bytes)
+            return std::nullopt;
+        unsigned long long value = 0;
+        for (int i = 0; i < bytes; ++i) {
+            const unsigned long long byte = (unsigned char)tiff[at + (motorola ? i : bytes - 1 - i)];
+            value = value << 8 | byte;
+        }
+        return value;
+    };
+    const auto directory = number(4, 4);
+    const auto count = number(*directory, 2);
+    if (!count)
+        return walk;
+    for (unsigned long long i = 0; i < *count; ++i) {
+        const size_t entry = (size_t)(*directory + 2 + 12 * i);
+        if (!number(entry + 8, 4))  // the entry's last bytes
+            break;
+        if (*number(entry, 2) != 0x0112 || *number(entry + 4, 4) != 1)
+            continue;
+        const unsigned long long type = *number(entry + 2, 2);
+        if (type == 3 || type == 4)
+            walk.fields.push_back({6 + entry + 8, type == 3 ? 2 : 4});
+    }
+    return walk;
+}
+
+unsigned FieldValue(const std::string& segment, std::pair<size_t, int> field)
+{
+    const bool motorola = segment[6] == 'M';
+    unsigned value = 0;
+    for (int i = 0; i < field.second; ++i)
+        value = value << 8 | (unsigned char)segment[field.first + (motorola ? i : field.second - 1 - i)];
+    return value;
+}
+
+TEST(MetadataBytes, MutatedExifIsReadAndResetOnlyInsideAndAsAnIndependentWalkFindsIt)
+{
+    std::vector<std::string> bases;
+    for (bool bigEndian : {false, true}) {
+        for (unsigned type : {3u, 4u})
+            bases.push_back(ExifSegment({{0x0112, type, 1, 6}}, bigEndian));
+        // Another tag first, one of the wrong count, then the real one.
+        bases.push_back(ExifSegment({{0x010F, 2, 4, 0x006E6143}, {0x0112, 3, 2, 3}, {0x0112, 4, 1, 8},
+                                     {0x0112, 3, 1, 5}},
+                                    bigEndian));
+    }
+    // The unmutated bases, read to the values they were written with.
+    const int written[] = {6, 6, 8, 6, 6, 8};
+    for (size_t i = 0; i < bases.size(); ++i) {
+        GuardedBytes bytes(bases[i]);
+        EXPECT_EQ(ExifOrientation(bytes.data(), bytes.size()), written[i]) << "base " << i;
+    }
+
+    std::mt19937 random(20261208);
+    int read = 0, reset = 0;
+    for (int mutation = 0; mutation < 20000; ++mutation) {
+        SCOPED_TRACE("mutation " + std::to_string(mutation));
+        std::string exif = bases[random() % bases.size()];
+        for (int flips = 1 + (int)(random() % 4); flips > 0; --flips) {
+            const size_t at = random() % exif.size();
+            // Small values make offsets and counts that still point inside.
+            exif[at] = random() % 2 ? (char)(random() % 32) : (char)random();
+        }
+        if (random() % 3 == 0)
+            exif.resize(random() % exif.size());
+        const ExifWalk walk = WalkExif(exif);
+
+        GuardedBytes bytes(exif);
+        const int orientation = ExifOrientation(bytes.data(), bytes.size());
+        ASSERT_EQ(orientation, walk.fields.empty() ? 0 : (int)FieldValue(exif, walk.fields[0]));
+        read += orientation != 0;
+
+        ASSERT_EQ(SetExifOrientation(bytes.data(), bytes.size(), 1), !walk.fields.empty());
+        // Each field now holds 1 in all four of its bytes' order; nothing else changed.
+        std::string expected = exif;
+        for (const auto& [at, width] : walk.fields) {
+            for (int i = 0; i < 4; ++i)
+                expected[at + i] = 0;
+            expected[at + (exif[6] == 'M' ? width - 1 : 0)] = 1;
+        }
+        ASSERT_EQ(bytes.str(), expected);
+        reset += !walk.fields.empty();
+    }
+    std::printf("%d mutations read an orientation, %d were reset\n", read, reset);
+    EXPECT_GT(read, 1000);
+}
+
+// ---------------------------------------------------------------- ICC
+
+std::string IccChunk(int number, int count, const std::string& payload)
+{
+    return std::string("ICC_PROFILE\0", 12) + (char)number + (char)count + payload;
+}
+
+// Markers whose data each lie in their own guarded bytes.
+class GuardedMarkers {
+public:
+    explicit GuardedMarkers(const std::vector<std::pair<int, std::string>>& segments)
+        : m_markers(segments.size())
+    {
+        for (size_t i = 0; i < segments.size(); ++i) {
+            m_bytes.push_back(std::make_unique<GuardedBytes>(segments[i].second));
+            m_markers[i].marker = (UINT8)segments[i].first;
+            m_markers[i].data = m_bytes[i]->data();
+            m_markers[i].data_length = m_markers[i].original_length = (unsigned)m_bytes[i]->size();
+            m_markers[i].next = i + 1 < segments.size() ? &m_markers[i + 1] : nullptr;
+        }
+    }
+    jpeg_saved_marker_ptr First() { return m_markers.empty() ? nullptr : &m_markers[0]; }
+
+private:
+    std::vector<std::unique_ptr<GuardedBytes>> m_bytes;
+    std::vector<jpeg_marker_struct> m_markers;
+};
+
+// The profile the segments carry, joined apart from the program's reader:
+// every chunk numbered once from 1 to the count they all give, or nothing.
+std::string JoinChunks(const std::vector<std::pair<int, std::string>>& segments)
+{
+    std::vector<const std::string*> chunks;
+    std::set<int> counts;
+    for (const auto& [code, data] : segments) {
+        if (code != 0xE2 || data.size() < 14 || data.compare(0, 12, std::string("ICC_PROFILE\0", 12)) != 0)
+            continue;
+        const int number = (unsigned char)data[12], count = (unsigned char)data[13];
+        counts.insert(count);
+        if (counts.size() > 1 || number < 1 || number > count)
+            return "";
+        chunks.resize(count);
+        if (chunks[number - 1])
+            return "";
+        chunks[number - 1] = &data;
+    }
+    std::string profile;
+    for (const std::string* chunk : chunks) {
+        if (!chunk)
+            return "";
+        profile += chunk->substr(14);
+    }
+    return profile;
+}
+
+TEST(MetadataBytes, MutatedProfileChunksAreJoinedOnlyFromInsideAndAsAnIndependentJoin)
+{
+    std::mt19937 random(20261209);
+    int joined = 0;
+    for (int mutation = 0; mutation < 5000; ++mutation) {
+        SCOPED_TRACE("mutation " + std::to_string(mutation));
+        std::vector<std::pair<int, std::string>> segments;
+        const int count = 1 + (int)(random() % 4);
+        for (int n = 1; n <= count; ++n) {
+            std::string chunk = IccChunk(n, count, std::string(1 + random() % 40, (char)('a' + n)));
+            if (random() % 4 == 0)
+                chunk[random() % chunk.size()] = (char)(random() % 6);
+            if (random() % 6 == 0)
+                chunk.resize(random() % chunk.size());
+            segments.push_back({random() % 8 ? 0xE2 : 0xE1, chunk});
+        }
+        for (size_t i = segments.size(); i > 1; --i)
+            std::swap(segments[i - 1], segments[random() % i]);
+
+        GuardedMarkers markers(segments);
+        const std::vector<BYTE> profile = ReadIccProfile(markers.First());
+        ASSERT_EQ(std::string(profile.begin(), profile.end()), JoinChunks(segments));
+        joined += !profile.empty();
+    }
+    std::printf("%d mutations carried a profile\n", joined);
+    EXPECT_GT(joined, 1000);
+}
+
+}  // namespace
