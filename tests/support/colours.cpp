@@ -1,0 +1,39 @@
+#include "colours.h"
+
+#include <cstdlib>
+
+#include "jpeg_maker.h"
+
+bool Near(DWORD a, DWORD b, int tolerance)
+{
+    for (int shift = 0; shift <= 16; shift += 8) {
+        if (std::abs((int)(a >> shift & 0xFF) - (int)(b >> shift & 0xFF)) > tolerance)
+            return false;
+    }
+    return true;
+}
+
+QuadrantColours JpegQuadrantColours()
+{
+    QuadrantColours colours;
+    for (int i = 0; i < 4; ++i)
+        colours[i] = RGB(kQuadrantColours[i][0], kQuadrantColours[i][1], kQuadrantColours[i][2]);
+    return colours;
+}
+
+testing::AssertionResult ShowsQuadrants(const std::function<COLORREF(int x, int y)>& at, int width, int height,
+                                        const QuadrantColours& expected, int tolerance)
+{
+    testing::AssertionResult result = testing::AssertionSuccess();
+    bool failed = false;
+    for (int q = 0; q < 4; ++q) {
+        const COLORREF shown = at(q % 2 ? width * 3 / 4 : width / 4, q / 2 ? height * 3 / 4 : height / 4);
+        if (!Near(shown, expected[q], tolerance)) {
+            if (!failed)
+                result = testing::AssertionFailure();
+            failed = true;
+            result << "quadrant " << q << " shows " << std::hex << shown << " for " << expected[q] << std::dec << "; ";
+        }
+    }
+    return result;
+}
