@@ -2,8 +2,6 @@
 
 #include <cstdlib>
 
-#include "jpeg_maker.h"
-
 bool Near(DWORD a, DWORD b, int tolerance)
 {
     for (int shift = 0; shift <= 16; shift += 8) {
@@ -13,16 +11,8 @@ bool Near(DWORD a, DWORD b, int tolerance)
     return true;
 }
 
-QuadrantColours JpegQuadrantColours()
-{
-    QuadrantColours colours;
-    for (int i = 0; i < 4; ++i)
-        colours[i] = RGB(kQuadrantColours[i][0], kQuadrantColours[i][1], kQuadrantColours[i][2]);
-    return colours;
-}
-
 testing::AssertionResult ShowsQuadrants(const std::function<COLORREF(int x, int y)>& at, int width, int height,
-                                        const QuadrantColours& expected, int tolerance)
+                                        const COLORREF expected[4], int tolerance)
 {
     testing::AssertionResult result = testing::AssertionSuccess();
     bool failed = false;

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <array>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -17,12 +16,9 @@ constexpr DWORD CapturedRgb(BYTE red, BYTE green, BYTE blue) { return (DWORD)red
 // A captured pixel as a COLORREF.
 constexpr COLORREF ColourOf(DWORD captured) { return RGB(captured >> 16 & 0xFF, captured >> 8 & 0xFF, captured & 0xFF); }
 
-// Colours of a picture's quadrants: top left, top right, bottom left, bottom right.
-using QuadrantColours = std::array<COLORREF, 4>;
-// Those of the Quadrants pattern of the JPEG maker.
-QuadrantColours JpegQuadrantColours();
 // Whether the pixel in the middle of each quarter of a width by height
 // picture, read through at(x, y), lies within tolerance of its quadrant's
-// colour; a failure names every quadrant that does not.
+// colour in expected (top left, top right, bottom left, bottom right); a
+// failure names every quadrant that does not.
 testing::AssertionResult ShowsQuadrants(const std::function<COLORREF(int x, int y)>& at, int width, int height,
-                                        const QuadrantColours& expected, int tolerance);
+                                        const COLORREF expected[4], int tolerance);
