@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "com_apartment.h"
 #include "shell/settings.h"
 #include "shell/shortcutlink.h"
 #include "temp_folder.h"
@@ -53,7 +54,6 @@ class SettingsTest : public testing::Test {
 protected:
     SettingsTest()
     {
-        ::CoInitialize(nullptr);
         DeleteSettingsKey();
         RemoveTree(AppDataVemoly());
     }
@@ -61,7 +61,6 @@ protected:
     {
         DeleteSettingsKey();
         g_settings = CSettings();
-        ::CoUninitialize();
     }
 
     // The process-wide record, as start-up loads it.
@@ -70,6 +69,8 @@ protected:
         g_settings = CSettings();
         return g_settings;
     }
+
+    const ComApartment com;
 };
 
 const char* const kNames[] = {"UserInit", "Delay", "Loop", "HistoryCount", "CmdShow",
