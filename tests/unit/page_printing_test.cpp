@@ -129,10 +129,7 @@ protected:
         ASSERT_GT(horzRes, 1000);
         ::DeleteFileA(Job().c_str());
     }
-    void TearDown() override
-    {
-        BackToHome();
-    }
+    void TearDown() override { BackToHome(); }
 
     static std::string Job() { return *output / "job.ps"; }
     // Prints the current page as the File menu's Print without a dialog does.

@@ -114,10 +114,7 @@ size_t TurnLeftovers()
 
 class PageTest : public testing::Test {
 protected:
-    void TearDown() override
-    {
-        BackToHome();
-    }
+    void TearDown() override { BackToHome(); }
 
     CPicturePage* OpenPicture(const std::string& path)
     {
