@@ -1,6 +1,7 @@
 #include "colours.h"
 
 #include <cstdlib>
+#include <sstream>
 
 bool Near(DWORD a, DWORD b, int tolerance)
 {
@@ -14,16 +15,13 @@ bool Near(DWORD a, DWORD b, int tolerance)
 testing::AssertionResult ShowsQuadrants(const std::function<COLORREF(int x, int y)>& at, int width, int height,
                                         const COLORREF expected[4], int tolerance)
 {
-    testing::AssertionResult result = testing::AssertionSuccess();
-    bool failed = false;
+    std::ostringstream wrong;
     for (int q = 0; q < 4; ++q) {
         const COLORREF shown = at(q % 2 ? width * 3 / 4 : width / 4, q / 2 ? height * 3 / 4 : height / 4);
-        if (!Near(shown, expected[q], tolerance)) {
-            if (!failed)
-                result = testing::AssertionFailure();
-            failed = true;
-            result << "quadrant " << q << " shows " << std::hex << shown << " for " << expected[q] << std::dec << "; ";
-        }
+        if (!Near(shown, expected[q], tolerance))
+            wrong << "quadrant " << q << " shows " << std::hex << shown << " for " << expected[q] << std::dec << "; ";
     }
-    return result;
+    if (wrong.str().empty())
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << wrong.str();
 }
