@@ -4,16 +4,15 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <fstream>
 #include <random>
 #include <unordered_set>
 #include <utility>
 #include <vector>
 
+#include "cache_layout.h"
 #include "catalog/thumbnailcache.h"
 #include "afxpath.h"
-#include "shell/shortcutlink.h"
 #include "file_times.h"
 #include "folderpage/thumbnailscheduler.h"
 #include "folder_entries.h"
@@ -24,21 +23,10 @@
 #include "open_handles.h"
 #include "running_app.h"
 #include "shell/settings.h"
+#include "shortcuts.h"
 #include "temp_folder.h"
 
 namespace {
-
-unsigned Word(const std::string& bytes, size_t offset)
-{
-    unsigned value;
-    std::memcpy(&value, bytes.data() + offset, 4);
-    return value;
-}
-
-void PutWord(std::string& bytes, size_t offset, unsigned value)
-{
-    std::memcpy(bytes.data() + offset, &value, 4);
-}
 
 // A thumbnail bitmap of the given size, filled with one colour (blue, green, red bytes).
 std::unique_ptr<CPixels> Thumbnail(int width, int height, unsigned char b, unsigned char g, unsigned char r)
@@ -164,28 +152,28 @@ TEST_F(CacheTest, WrittenFileFollowsTheLayout)
     const std::string bytes = ReadWholeFile(CacheFile());
     ASSERT_GE(bytes.size(), 64u + 3 * 256);
     EXPECT_EQ(bytes.substr(0, 4), "QVLM");
-    EXPECT_EQ(Word(bytes, 4), 0x01000001u);
-    EXPECT_EQ(Word(bytes, 8), 3u * 256);
-    EXPECT_EQ(Word(bytes, 12), 64u);
+    EXPECT_EQ(CacheWord(bytes, 4), 0x01000001u);
+    EXPECT_EQ(CacheWord(bytes, 8), 3u * 256);
+    EXPECT_EQ(CacheWord(bytes, 12), 64u);
     EXPECT_EQ(bytes.substr(16, 48), std::string(48, '\0'));
 
     const size_t data = 64 + 3 * 256;
     // a: a stream right after the directory.
-    EXPECT_EQ(Word(bytes, 64 + 4), data);
-    const unsigned aLength = Word(bytes, 64);
+    EXPECT_EQ(CacheWord(bytes, 64 + 4), data);
+    const unsigned aLength = CacheWord(bytes, 64);
     EXPECT_GT(aLength, 100u);
     EXPECT_EQ(bytes.substr(data, 2), "\xFF\xD8");
-    EXPECT_EQ(Word(bytes, 64 + 8), TimeAt(1).dwLowDateTime);
-    EXPECT_EQ(Word(bytes, 64 + 12), TimeAt(1).dwHighDateTime);
+    EXPECT_EQ(CacheWord(bytes, 64 + 8), TimeAt(1).dwLowDateTime);
+    EXPECT_EQ(CacheWord(bytes, 64 + 12), TimeAt(1).dwHighDateTime);
     const std::string path = pictures / "a.jpg";
     EXPECT_EQ(bytes.substr(64 + 16, path.size()), path);
     EXPECT_EQ(bytes.substr(64 + 16 + path.size(), 240 - path.size()), std::string(240 - path.size(), '\0'));
     // b: a thumbnail object without a bitmap: an empty stream where it would start.
-    EXPECT_EQ(Word(bytes, 320), 0u);
-    EXPECT_EQ(Word(bytes, 320 + 4), data + aLength);
+    EXPECT_EQ(CacheWord(bytes, 320), 0u);
+    EXPECT_EQ(CacheWord(bytes, 320 + 4), data + aLength);
     // c: no thumbnail object: no stream at all.
-    EXPECT_EQ(Word(bytes, 576), 0u);
-    EXPECT_EQ(Word(bytes, 576 + 4), 0u);
+    EXPECT_EQ(CacheWord(bytes, 576), 0u);
+    EXPECT_EQ(CacheWord(bytes, 576 + 4), 0u);
     EXPECT_EQ(bytes.size(), data + aLength);
 }
 
@@ -205,7 +193,7 @@ TEST_F(CacheTest, ChangedAndRenamedPicturesAreMadeAgain)
     // The next write drops the old record; paths match whatever their case.
     Save(*catalog);
     const std::string bytes = ReadWholeFile(CacheFile());
-    EXPECT_EQ(Word(bytes, 8), 2u * 256);
+    EXPECT_EQ(CacheWord(bytes, 8), 2u * 256);
     EXPECT_EQ(bytes.find("b.jpg"), std::string::npos);
 }
 
@@ -217,7 +205,7 @@ TEST_F(CacheTest, ThumbnailsOfAnotherBoxAreMadeAgainForTheCurrentOne)
     auto catalog = Listed();
     Entry(*catalog, "a").m_thumbnail->ReplaceBitmap(Thumbnail(135, 90, 0, 0, 255));
     Save(*catalog, 135);
-    EXPECT_EQ(Word(ReadWholeFile(CacheFile()), 16), 135u);
+    EXPECT_EQ(CacheWord(ReadWholeFile(CacheFile()), 16), 135u);
 
     catalog = Listed();
     TakeFromCache(*catalog);
@@ -288,11 +276,8 @@ TEST_F(CacheTest, OfflineShortcutsShowTheirCachedThumbnailsAndWritesKeepThem)
     ASSERT_EQ(::GetDriveTypeA("R:\\"), (UINT)DRIVE_CDROM) << "the test environment maps R: to an empty drive";
     const std::string photo = "R:\\Photos\\x.jpg", album = "R:\\Photos";
     const CComOnThread com;  // shortcuts are written and resolved through COM
-    for (const auto& [link, target] : {std::pair{"Photo.lnk", photo}, std::pair{"Album.lnk", album}}) {
-        CShortcutLink shortcut;
-        shortcut.m_targetPath = target;
-        shortcut.SaveLink(pictures / link);
-    }
+    for (const auto& [link, target] : {std::pair{"Photo.lnk", photo}, std::pair{"Album.lnk", album}})
+        WriteShortcut(pictures / link, target);
     pictures.WriteFile("here.jpg", MakeJpeg(SolidRecipe(64, 48, 0, 0, 250)));
     // What the makers wrote while the disk was there.
     CThumbnail red, green;
@@ -403,16 +388,16 @@ TEST_F(CacheTest, DamagedHeadersGiveNothing)
     std::string magic = good;
     magic[0] = 'X';
     std::string version = good;
-    PutWord(version, 4, 0x01000002);
+    PutCacheWord(version, 4, 0x01000002);
     // Thumbnails of an earlier build: picked, sideways, not colour-managed.
     std::string earlier = good;
-    PutWord(earlier, 4, 0x01000000);
+    PutCacheWord(earlier, 4, 0x01000000);
     std::string empty = good;
-    PutWord(empty, 8, 0);
+    PutCacheWord(empty, 8, 0);
     std::string huge = good;
-    PutWord(huge, 8, 0x7FFFFF00);
+    PutCacheWord(huge, 8, 0x7FFFFF00);
     std::string offset = good;
-    PutWord(offset, 12, 0xFFFFFF00);
+    PutCacheWord(offset, 12, 0xFFFFFF00);
     for (const std::string& bad : {magic, version, earlier, empty, huge, offset, good.substr(0, 40), std::string()}) {
         cacheFolder.WriteFile(name, bad);
         auto catalog = Listed();
@@ -471,20 +456,20 @@ TEST_F(CacheTest, AFolderThatLostPicturesIsStillReadFromItsCache)
         catalog->m_entries.front().m_thumbnail->ReplaceBitmap(Thumbnail(90, 60, 0, 0, 255));
         Save(*catalog);
         const std::string one = ReadWholeFile(CacheFile());
-        stream = one.substr(Word(one, 64 + 4), Word(one, 64));
+        stream = one.substr(CacheWord(one, 64 + 4), CacheWord(one, 64));
     }
     const size_t data = 64 + (size_t)kWritten * 256;
     std::string bytes(data, '\0');
     bytes.replace(0, 4, "QVLM");
-    PutWord(bytes, 4, 0x01000001);
-    PutWord(bytes, 8, kWritten * 256);
-    PutWord(bytes, 12, 64);
+    PutCacheWord(bytes, 4, 0x01000001);
+    PutCacheWord(bytes, 8, kWritten * 256);
+    PutCacheWord(bytes, 12, 64);
     for (unsigned i = 0; i < kWritten; ++i) {
         const size_t record = 64 + (size_t)i * 256;
-        PutWord(bytes, record, (unsigned)stream.size());
-        PutWord(bytes, record + 4, (unsigned)data);
-        PutWord(bytes, record + 8, TimeAt(1).dwLowDateTime);
-        PutWord(bytes, record + 12, TimeAt(1).dwHighDateTime);
+        PutCacheWord(bytes, record, (unsigned)stream.size());
+        PutCacheWord(bytes, record + 4, (unsigned)data);
+        PutCacheWord(bytes, record + 8, TimeAt(1).dwLowDateTime);
+        PutCacheWord(bytes, record + 12, TimeAt(1).dwHighDateTime);
         bytes.replace(record + 16, paths[i].size(), paths[i]);
     }
     cacheFolder.WriteFile(CacheFile().substr(cacheFolder.Path().size() + 1), bytes + stream);
@@ -505,15 +490,15 @@ TEST_F(CacheTest, StreamsOutsideTheFileOrLargerThanAThumbnailAreRefused)
     WriteTwo();
     const std::string name = CacheFile().substr(cacheFolder.Path().size() + 1);
     std::string bytes = ReadWholeFile(CacheFile());
-    PutWord(bytes, 64 + 4, (unsigned)bytes.size() + 10);  // a's stream beyond the end
+    PutCacheWord(bytes, 64 + 4, (unsigned)bytes.size() + 10);  // a's stream beyond the end
 
     // b's stream replaced by a picture of 400 by 300.
     JpegRecipe big;
     big.width = 400;
     big.height = 300;
     const std::string large = MakeJpeg(big);
-    PutWord(bytes, 320 + 4, (unsigned)bytes.size());
-    PutWord(bytes, 320, (unsigned)large.size());
+    PutCacheWord(bytes, 320 + 4, (unsigned)bytes.size());
+    PutCacheWord(bytes, 320, (unsigned)large.size());
     bytes += large;
     cacheFolder.WriteFile(name, bytes);
 
