@@ -1,7 +1,7 @@
 // The thumbnail cache file as the tests read and write it byte by byte: a
-// header (magic, version, directory size and offset as 32-bit words), the
-// JPEG streams, then a directory of records (stream length, stream offset,
-// file time low and high, then the picture's path, zero-padded).
+// header (magic, version, directory size and offset as 32-bit words), a
+// directory of records (stream length, stream offset,
+// file time low and high, then the picture's path, zero-padded), then the JPEG streams.
 #pragma once
 
 #include <cstddef>

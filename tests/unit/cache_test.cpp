@@ -519,11 +519,11 @@ RecordFound FirstRecordOf(const std::string& bytes, const std::string& path)
     RecordFound record;
     if (bytes.size() < 64)
         return record;
-    const size_t size = Word(bytes, 8), at = Word(bytes, 12);
+    const size_t size = CacheWord(bytes, 8), at = CacheWord(bytes, 12);
     for (size_t i = at; i + 256 <= bytes.size() && i + 256 <= at + size; i += 256) {
         const std::string field(bytes.data() + i + 16, strnlen(bytes.data() + i + 16, 240));
         if (NameKey(field) == NameKey(path))
-            return {true, Word(bytes, i), Word(bytes, i + 4), FILETIME{Word(bytes, i + 8), Word(bytes, i + 12)}};
+            return {true, CacheWord(bytes, i), CacheWord(bytes, i + 4), FILETIME{CacheWord(bytes, i + 8), CacheWord(bytes, i + 12)}};
     }
     return record;
 }
@@ -581,7 +581,7 @@ TEST_F(CacheTest, MutatedFilesGiveOnlyWhatTheirRecordsHoldAndNeverReadPastTheirE
                        && std::count(paths.begin(), paths.end(), path) == 1) {
                 // A mutated name can make an earlier record claim the path.
                 bool claimed = false;
-                for (size_t i = 64; i + 256 <= 64 + Word(good, 8) && i + 256 <= seen.size(); i += 256)
+                for (size_t i = 64; i + 256 <= 64 + CacheWord(good, 8) && i + 256 <= seen.size(); i += 256)
                     claimed |= seen.compare(i, 256, good, i, 256) != 0;
                 EXPECT_TRUE(claimed) << round << " " << path << ": intact, yet not read";
             }
