@@ -1,0 +1,273 @@
+// The picture page looked at closely: zooming, panning, and the whole
+// picture decoded off the user-interface thread for it.
+#include "pages/picturepage.h"
+
+#include <cmath>
+#include <mutex>
+
+#include "afxdevice.h"
+#include "core/pagehost.h"
+#include "imaging/drawing.h"
+#include "imaging/scaledpart.h"
+#include "res/drawing_resources.h"
+#include "res/resource.h"
+#include "thread.h"
+
+namespace {
+
+// The share of the window an arrow key moves the picture.
+constexpr int kArrowShare = 10;
+
+bool Same(double a, double b)
+{
+    return std::abs(a - b) < 1e-9 * b;
+}
+
+} // namespace
+
+// What the page and the thread decoding the whole picture share. The
+// picture belongs to the thread while it decodes, to this state once done,
+// and to the page once taken.
+struct CPicturePage::WholeDecode {
+    std::atomic<bool> stop{false};
+    std::mutex lock;
+    std::unique_ptr<CPictureBitmap> done;
+    bool failed = false;
+
+    void Run(const std::string& path)
+    {
+        auto picture = std::make_unique<CPictureBitmap>();
+        bool finished = false;
+        try {
+            finished = picture->LoadFromFile(path, [this] { return stop.load(); }) && picture->m_hBitmap;
+        } catch (...) {
+            // Gone meanwhile: the reduced picture goes on showing.
+        }
+        {
+            std::lock_guard guard(lock);
+            if (finished)
+                done = std::move(picture);
+            else
+                failed = true;
+        }
+        if (finished && !stop)
+            RedrawPage(nullptr);  // only invalidates from here: the page takes it as it paints
+    }
+};
+
+CPicturePage::~CPicturePage()
+{
+    StopWhole(CBackgroundThread::kRetireWait);
+}
+
+void CPicturePage::StopWhole(DWORD ms)
+{
+    if (!m_thread)
+        return;
+    m_decode->stop = true;
+    m_thread->Wait(ms);
+    m_thread->Retire(0);
+    m_thread.reset();
+    m_decode.reset();
+}
+
+void CPicturePage::WantWhole()
+{
+    if (m_decode) {
+        std::lock_guard guard(m_decode->lock);
+        if (m_decode->done)
+            m_whole = std::move(m_decode->done);
+        if (!m_whole && !m_decode->failed)
+            return;  // still decoding
+    }
+    if (m_thread) {
+        m_thread->Retire(0);  // it has ended
+        m_thread.reset();
+    }
+    const SIZE shown = m_zoom.ShownSize();
+    const SIZE reduced = m_picture.BitmapSize();
+    const bool more = shown.cx > reduced.cx || shown.cy > reduced.cy;
+    if (m_whole || !more || m_released || (m_decode && m_decode->failed))
+        return;
+    m_decode = std::make_shared<WholeDecode>();
+    std::shared_ptr<WholeDecode> decode = m_decode;
+    m_thread = std::make_unique<CBackgroundThread>([decode, path = m_entry.m_path] { decode->Run(path); },
+                                                   THREAD_PRIORITY_BELOW_NORMAL);
+}
+
+void CPicturePage::Activate(bool active)
+{
+    if (active)
+        m_released = false;
+    else
+        StopWhole(CBackgroundThread::kRetireWait);
+    CPage::Activate(active);
+}
+
+bool CPicturePage::ReleaseVolumes(DWORD driveMask, ReleaseDeadline deadline)
+{
+    if (!(AfxDriveMask(m_entry.m_path) & driveMask))
+        return false;
+    m_released = true;
+    const bool holds = m_thread != nullptr;
+    StopWhole(TimeLeft(deadline));
+    return holds;
+}
+
+void CPicturePage::DrawZoomed(CDC* dc)
+{
+    WantWhole();
+    const SIZE shown = m_zoom.ShownSize();
+    const SIZE reduced = m_picture.BitmapSize();
+    const bool whole = m_whole && (shown.cx > reduced.cx || shown.cy > reduced.cy);
+    PixelRows source;
+    if (!GetPictureRows(whole ? m_whole->m_hBitmap : m_picture.m_hBitmap, source))
+        return;
+    const SIZE window = m_zoom.Window();
+    if (window.cx <= 0 || window.cy <= 0)
+        return;
+    if (!m_screen || m_screen->Width() != window.cx || m_screen->Height() != window.cy) {
+        m_screen.reset();
+        m_screen = std::make_unique<CPixels>(window.cx, window.cy);
+    }
+    const COLORREF back = BackColorFor(dc);
+    const BYTE background[3] = {GetBValue(back), GetGValue(back), GetRValue(back)};
+    ::GdiFlush();
+    ScalePart(source, shown, m_zoom.Origin(), m_zoom.Scale(), m_screen->Rows(), background);
+    DrawPixels(dc, m_bounds.left, m_bounds.top, *m_screen);
+}
+
+void CPicturePage::Zoomed()
+{
+    RedrawPage(nullptr);
+}
+
+bool CPicturePage::OnKey(UINT key, bool)
+{
+    if (!m_picture.m_hBitmap)
+        return WalkKey(key);
+    const SIZE window = m_zoom.Window();
+    switch (key) {
+    case '0': case VK_NUMPAD0:
+        OnZoomFit();
+        return true;
+    case '1': case VK_NUMPAD1:
+        OnZoomActual();
+        return true;
+    case VK_ADD: case VK_OEM_PLUS:
+        OnZoomIn();
+        return true;
+    case VK_SUBTRACT: case VK_OEM_MINUS:
+        OnZoomOut();
+        return true;
+    case VK_LEFT: case VK_RIGHT:
+        if (!m_zoom.Overflows(true))
+            break;
+        if (m_zoom.PanBy((key == VK_LEFT ? 1.0 : -1.0) * window.cx / kArrowShare, 0))
+            Zoomed();
+        return true;
+    case VK_UP: case VK_DOWN:
+        if (!m_zoom.Overflows(false))
+            break;
+        if (m_zoom.PanBy(0, (key == VK_UP ? 1.0 : -1.0) * window.cy / kArrowShare))
+            Zoomed();
+        return true;
+    default:
+        break;
+    }
+    return WalkKey(key);
+}
+
+bool CPicturePage::OnWheel(int delta, const POINT& point)
+{
+    if (!m_picture.m_hBitmap)
+        return false;
+    m_wheelRest += delta;
+    const int steps = m_wheelRest / WHEEL_DELTA;
+    m_wheelRest %= WHEEL_DELTA;
+    if (steps != 0) {
+        m_zoom.Step(steps, point.x - m_bounds.left, point.y - m_bounds.top);
+        Zoomed();
+    }
+    return true;
+}
+
+void CPicturePage::OnDoubleClick(const POINT& point)
+{
+    if (!m_picture.m_hBitmap)
+        return;
+    if (!m_zoom.IsFitted() && Same(m_zoom.Scale(), 1.0))
+        m_zoom.Fit();
+    else
+        m_zoom.ZoomAbout(1.0, point.x - m_bounds.left, point.y - m_bounds.top);
+    Zoomed();
+}
+
+bool CPicturePage::StartsDrag(const POINT&)
+{
+    return m_picture.m_hBitmap && (m_zoom.Overflows(true) || m_zoom.Overflows(false));
+}
+
+void CPicturePage::OnDrag(int dx, int dy)
+{
+    if (m_zoom.PanBy(dx, dy))
+        Zoomed();
+}
+
+HCURSOR CPicturePage::GetCursor(const POINT&) const
+{
+    if (!m_picture.m_hBitmap || !(m_zoom.Overflows(true) || m_zoom.Overflows(false)))
+        return nullptr;
+    return ::LoadCursorA(nullptr, IDC_HAND);
+}
+
+std::string CPicturePage::GetZoomText() const
+{
+    if (!m_picture.m_hBitmap)
+        return {};
+    return std::to_string(std::lround(m_zoom.Scale() * 100)) + " %";
+}
+
+void CPicturePage::OnZoomIn()
+{
+    m_zoom.Step(1, m_zoom.Window().cx / 2.0, m_zoom.Window().cy / 2.0);
+    Zoomed();
+}
+
+void CPicturePage::OnZoomOut()
+{
+    m_zoom.Step(-1, m_zoom.Window().cx / 2.0, m_zoom.Window().cy / 2.0);
+    Zoomed();
+}
+
+void CPicturePage::OnZoomFit()
+{
+    m_zoom.Fit();
+    Zoomed();
+}
+
+void CPicturePage::OnZoomActual()
+{
+    m_zoom.ZoomAboutCentre(1.0);
+    Zoomed();
+}
+
+void CPicturePage::OnUpdateZoomIn(CCmdUI* ui)
+{
+    ui->Enable(m_picture.m_hBitmap && m_zoom.Scale() < CZoom::kMost);
+}
+
+void CPicturePage::OnUpdateZoomOut(CCmdUI* ui)
+{
+    ui->Enable(m_picture.m_hBitmap && m_zoom.Scale() > m_zoom.MinScale());
+}
+
+void CPicturePage::OnUpdateZoomFit(CCmdUI* ui)
+{
+    ui->Enable(m_picture.m_hBitmap && !m_zoom.IsFitted());
+}
+
+void CPicturePage::OnUpdateZoomActual(CCmdUI* ui)
+{
+    ui->Enable(m_picture.m_hBitmap && !Same(m_zoom.Scale(), 1.0));
+}
