@@ -130,6 +130,34 @@ Filter FilterFor(int sourceSize, int shownSize, double scale)
     return shownSize < sourceSize ? Filter::Area : Filter::Linear;
 }
 
+bool SingleTaps(const Taps& taps)
+{
+    return taps.weights.size() == taps.first.size();
+}
+
+// Each shown pixel is one source pixel, as at 100 % and from 400 % on:
+// copied without arithmetic.
+void CopyRows(const PixelRows& source, const PixelRows& target, const Taps& across, const Taps& down, int left,
+              int top, int from, int to)
+{
+    const size_t count = across.first.size();
+    const bool consecutive = across.highest - across.lowest == (int)count;
+    for (int y = from; y < to; ++y) {
+        const BYTE* in = source.Row(down.first[(size_t)(y - top)]);
+        BYTE* out = target.Row(y) + 3 * (ptrdiff_t)left;
+        if (consecutive) {
+            std::memcpy(out, in + 3 * (ptrdiff_t)across.lowest, 3 * count);
+            continue;
+        }
+        for (size_t x = 0; x < count; ++x, out += 3) {
+            const BYTE* pixel = in + 3 * (ptrdiff_t)across.first[x];
+            out[0] = pixel[0];
+            out[1] = pixel[1];
+            out[2] = pixel[2];
+        }
+    }
+}
+
 // Below this many window pixels a second thread costs more than it saves.
 constexpr int64_t kWorthASecondThread = 1 << 17;
 
@@ -159,6 +187,10 @@ void ScalePart(const PixelRows& source, SIZE shown, POINT origin, double scale, 
                       FilterFor(source.width, shown.cx, scale));
     const Taps down(source.height, shown.cy, top - origin.y, bottom - origin.y,
                     FilterFor(source.height, shown.cy, scale));
+    if (SingleTaps(across) && SingleTaps(down)) {
+        CopyRows(source, target, across, down, left, top, top, bottom);
+        return;
+    }
     if ((int64_t)(right - left) * (bottom - top) >= kWorthASecondThread && std::thread::hardware_concurrency() > 1) {
         const int half = (top + bottom) / 2;
         std::thread upper(ScaleRows, std::cref(source), std::cref(target), std::cref(across), std::cref(down),

@@ -44,6 +44,8 @@ public:
     const CZoom& Zoom() const { return m_zoom; }
     // The whole picture at full scale, once decoded for a zoom; else null.
     const CPictureBitmap* WholePicture() const { return m_whole.get(); }
+    // The part on screen decoded first, until the whole is there; else null.
+    const CPictureBitmap* PartOnScreen() const { return m_part.get(); }
 
 protected:
     void OnAddFavorite();
@@ -72,6 +74,8 @@ private:
     // The zoom changed: repainted now.
     void Zoomed();
     void DrawZoomed(CDC* dc);
+    // The picture's pixels on screen, in picture coordinates.
+    RECT VisiblePart() const;
     // Takes the whole picture once decoded; starts decoding it when the
     // zoom shows more pixels than the reduced one holds.
     void WantWhole();
@@ -88,6 +92,10 @@ private:
     CZoom m_zoom;
     int m_wheelRest = 0;  // of a notch, from touchpads' small turns
     std::unique_ptr<CPictureBitmap> m_whole;
+    // The part of it on screen when the zoom first needed it, decoded
+    // before the whole; kept until the whole is there.
+    std::unique_ptr<CPictureBitmap> m_part;
+    RECT m_partRect{0, 0, 0, 0};
     std::shared_ptr<WholeDecode> m_decode;
     std::unique_ptr<CBackgroundThread> m_thread;
     bool m_released = false;

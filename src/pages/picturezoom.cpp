@@ -2,7 +2,9 @@
 // picture decoded off the user-interface thread for it.
 #include "pages/picturepage.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <mutex>
 
 #include "afxdevice.h"
@@ -17,6 +19,8 @@ namespace {
 
 // The share of the window an arrow key moves the picture.
 constexpr int kArrowShare = 10;
+// A part on screen is decoded first when the picture is this many times larger.
+constexpr int64_t kPartShare = 4;
 
 bool Same(double a, double b)
 {
@@ -32,10 +36,32 @@ struct CPicturePage::WholeDecode {
     std::atomic<bool> stop{false};
     std::mutex lock;
     std::unique_ptr<CPictureBitmap> done;
+    std::unique_ptr<CPictureBitmap> part;
+    RECT partRect{0, 0, 0, 0};
     bool failed = false;
 
-    void Run(const std::string& path)
+    // The part first, when it is worth it: shown within moments, where the
+    // whole takes the time of a full decode.
+    void Run(const std::string& path, RECT wanted)
     {
+        if (wanted.left < wanted.right) {
+            auto first = std::make_unique<CPictureBitmap>();
+            bool decoded = false;
+            try {
+                decoded = first->LoadRegionFromFile(path, wanted, [this] { return stop.load(); });
+            } catch (...) {
+                // The whole fails the same way.
+            }
+            if (decoded) {
+                {
+                    std::lock_guard guard(lock);
+                    part = std::move(first);
+                    partRect = wanted;
+                }
+                if (!stop)
+                    RedrawPage(nullptr);
+            }
+        }
         auto picture = std::make_unique<CPictureBitmap>();
         bool finished = false;
         try {
@@ -75,8 +101,14 @@ void CPicturePage::WantWhole()
 {
     if (m_decode) {
         std::lock_guard guard(m_decode->lock);
-        if (m_decode->done)
+        if (m_decode->part) {
+            m_part = std::move(m_decode->part);
+            m_partRect = m_decode->partRect;
+        }
+        if (m_decode->done) {
             m_whole = std::move(m_decode->done);
+            m_part.reset();
+        }
         if (!m_whole && !m_decode->failed)
             return;  // still decoding
     }
@@ -84,15 +116,35 @@ void CPicturePage::WantWhole()
         m_thread->Retire(0);  // it has ended
         m_thread.reset();
     }
-    const SIZE shown = m_zoom.ShownSize();
+    SIZE shown = m_zoom.ShownSize();
     const SIZE reduced = m_picture.BitmapSize();
     const bool more = shown.cx > reduced.cx || shown.cy > reduced.cy;
     if (m_whole || !more || m_released || (m_decode && m_decode->failed))
         return;
     m_decode = std::make_shared<WholeDecode>();
     std::shared_ptr<WholeDecode> decode = m_decode;
-    m_thread = std::make_unique<CBackgroundThread>([decode, path = m_entry.m_path] { decode->Run(path); },
-                                                   THREAD_PRIORITY_BELOW_NORMAL);
+    // Only a part well smaller than the picture is worth decoding apart.
+    RECT part = VisiblePart();
+    const int64_t partArea = (int64_t)(part.right - part.left) * (part.bottom - part.top);
+    if (partArea * kPartShare > (int64_t)m_picture.m_width * m_picture.m_height)
+        part = RECT{0, 0, 0, 0};
+    m_thread = std::make_unique<CBackgroundThread>(
+        [decode, path = m_entry.m_path, part] { decode->Run(path, part); }, THREAD_PRIORITY_BELOW_NORMAL);
+}
+
+RECT CPicturePage::VisiblePart() const
+{
+    const POINT origin = m_zoom.Origin();
+    const SIZE window = m_zoom.Window();
+    const double scale = m_zoom.Scale();
+    // A pixel more each way, for the filters' neighbours.
+    RECT part{(LONG)std::floor(-origin.x / scale) - 1, (LONG)std::floor(-origin.y / scale) - 1,
+              (LONG)std::ceil((window.cx - origin.x) / scale) + 1, (LONG)std::ceil((window.cy - origin.y) / scale) + 1};
+    part.left = std::max<LONG>(part.left, 0);
+    part.top = std::max<LONG>(part.top, 0);
+    part.right = std::min<LONG>(part.right, m_picture.m_width);
+    part.bottom = std::min<LONG>(part.bottom, m_picture.m_height);
+    return part;
 }
 
 void CPicturePage::Activate(bool active)
@@ -117,11 +169,23 @@ bool CPicturePage::ReleaseVolumes(DWORD driveMask, ReleaseDeadline deadline)
 void CPicturePage::DrawZoomed(CDC* dc)
 {
     WantWhole();
-    const SIZE shown = m_zoom.ShownSize();
+    SIZE shown = m_zoom.ShownSize();
     const SIZE reduced = m_picture.BitmapSize();
-    const bool whole = m_whole && (shown.cx > reduced.cx || shown.cy > reduced.cy);
+    const bool more = shown.cx > reduced.cx || shown.cy > reduced.cy;
+    const double scale = m_zoom.Scale();
+    POINT origin = m_zoom.Origin();
+    const CPictureBitmap* from = m_whole && more ? m_whole.get() : &m_picture;
+    RECT visible = VisiblePart(), inPart;
+    if (!m_whole && more && m_part && ::IntersectRect(&inPart, &visible, &m_partRect) && ::EqualRect(&inPart, &visible)) {
+        // The part shown as a picture of its own, where it lies in the whole.
+        from = m_part.get();
+        origin.x += std::lround(m_partRect.left * scale);
+        origin.y += std::lround(m_partRect.top * scale);
+        shown = SIZE{std::lround((m_partRect.right - m_partRect.left) * scale),
+                     std::lround((m_partRect.bottom - m_partRect.top) * scale)};
+    }
     PixelRows source;
-    if (!GetPictureRows(whole ? m_whole->m_hBitmap : m_picture.m_hBitmap, source))
+    if (!GetPictureRows(from->m_hBitmap, source))
         return;
     const SIZE window = m_zoom.Window();
     if (window.cx <= 0 || window.cy <= 0)
@@ -133,7 +197,7 @@ void CPicturePage::DrawZoomed(CDC* dc)
     const COLORREF back = BackColorFor(dc);
     const BYTE background[3] = {GetBValue(back), GetGValue(back), GetRValue(back)};
     ::GdiFlush();
-    ScalePart(source, shown, m_zoom.Origin(), m_zoom.Scale(), m_screen->Rows(), background);
+    ScalePart(source, shown, origin, scale, m_screen->Rows(), background);
     DrawPixels(dc, m_bounds.left, m_bounds.top, *m_screen);
 }
 
