@@ -287,7 +287,8 @@ int main()
         const std::string huge = Picture(folder, "48mp.jpg", 8000, 6000, 31);
         PlainDecode(huge);
         std::vector<double> plainHuge, actual, waits;
-        double heldMb = 0, workingGrowth = 0, slowest = 0;
+        std::vector<double> whole;
+        double heldMb = 0, workingGrowth = 0, slowest = 0, decodingWait = 0;
         std::string slowestAt;
         for (int i = 0; i < 3; ++i) {
             Clock::time_point start = Clock::now();
@@ -301,9 +302,13 @@ int main()
             probe.Reset();
             start = Clock::now();
             TimedKey('1');
-            PumpUntil([page] { return page->WholePicture() != nullptr; }, probe);
+            PumpUntil([page] { return page->PartOnScreen() || page->WholePicture(); }, probe);
             CVemolyView::GetActive()->UpdateWindow();
             actual.push_back(Milliseconds(Clock::now() - start));
+            PumpUntil([page] { return page->WholePicture() != nullptr; }, probe);
+            whole.push_back(Milliseconds(Clock::now() - start));
+            decodingWait = std::max(decodingWait, probe.LongestMs());
+            probe.Reset();
             // To 931 % and down to the least, noting the slowest step.
             for (int step = 0; step < 34; ++step) {
                 const double ms = TimedKey(step < 10 ? VK_ADD : VK_SUBTRACT);
@@ -311,6 +316,7 @@ int main()
                     slowest = ms;
                     slowestAt = page->GetZoomText();
                 }
+                PumpFor(5, probe);
             }
             PumpFor(20, probe);
             waits.push_back(probe.LongestMs());
@@ -330,8 +336,10 @@ int main()
                     plainHugeStats.low, plainHugeStats.high);
         std::printf("page: \"1\" until the centre shows at 100 %% %8.0f ms (%.0f..%.0f)  %.2fx the plain decode\n",
                     actualStats.median, actualStats.low, actualStats.high, actualStats.median / plainHugeStats.median);
-        std::printf("page: longest wait of a posted message     %8.1f ms (worst of 3, \"1\" then 931 %% to 6 %%)\n",
-                    Summarise(waits).high);
+        std::printf("page: and until the whole picture is there %8.0f ms (%.0f..%.0f)\n", Summarise(whole).median,
+                    Summarise(whole).low, Summarise(whole).high);
+        std::printf("page: longest wait of a posted message     %8.1f ms while it decodes, %.1f ms from 931 %% to 6 %% (worst of 3)\n",
+                    decodingWait, Summarise(waits).high);
         std::printf("page: slowest zoom step, repainted         %8.1f ms (to %s)\n", slowest, slowestAt.c_str());
         std::printf("page: pictures and screens held            %8.0f MB (full decode alone %.0f MB); working set grew %.0f MB\n",
                     heldMb, full, workingGrowth);
