@@ -135,6 +135,7 @@ void CPicturePage::Turn(int turn)
         StopWhole(CBackgroundThread::kRetireWait);
         RotatePictureFile(m_entry.m_path, turn);
         m_whole.reset();
+        m_part.reset();
         m_picture.LoadFromFile(m_entry.m_path, {}, ShownBox());
         m_zoom.SetPicture(SIZE{m_picture.m_width, m_picture.m_height});
         RedrawPage(nullptr);

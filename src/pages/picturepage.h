@@ -43,7 +43,7 @@ public:
     const CPictureBitmap& Picture() const { return m_picture; }
     const CZoom& Zoom() const { return m_zoom; }
     // The whole picture at full scale, once decoded for a zoom; else null.
-    const CPictureBitmap* WholePicture() const { return m_whole.get(); }
+    const CPictureBitmap* WholePicture() const { return m_wholeDenominator == 1 ? m_whole.get() : nullptr; }
     // The part on screen decoded first, until the whole is there; else null.
     const CPictureBitmap* PartOnScreen() const { return m_part.get(); }
 
@@ -76,8 +76,8 @@ private:
     void DrawZoomed(CDC* dc);
     // The picture's pixels on screen, in picture coordinates.
     RECT VisiblePart() const;
-    // Takes the whole picture once decoded; starts decoding it when the
-    // zoom shows more pixels than the reduced one holds.
+    // Takes the whole picture once decoded; starts decoding it at the
+    // scale the zoom needs when that differs from the one held or decoding.
     void WantWhole();
     void StopWhole(DWORD ms);
 
@@ -91,7 +91,10 @@ private:
 
     CZoom m_zoom;
     int m_wheelRest = 0;  // of a notch, from touchpads' small turns
+    // The whole picture at the library's scale 1 / m_wholeDenominator,
+    // decoded when the zoom shows more pixels than m_picture holds.
     std::unique_ptr<CPictureBitmap> m_whole;
+    int m_wholeDenominator = 0;
     // The part of it on screen when the zoom first needed it, decoded
     // before the whole; kept until the whole is there.
     std::unique_ptr<CPictureBitmap> m_part;

@@ -21,6 +21,8 @@ namespace {
 constexpr int kArrowShare = 10;
 // A part on screen is decoded first when the picture is this many times larger.
 constexpr int64_t kPartShare = 4;
+// The library's smallest scale, 1/8.
+constexpr int kCoarsest = 8;
 
 bool Same(double a, double b)
 {
@@ -33,6 +35,9 @@ bool Same(double a, double b)
 // picture belongs to the thread while it decodes, to this state once done,
 // and to the page once taken.
 struct CPicturePage::WholeDecode {
+    explicit WholeDecode(int denominator) : denominator(denominator) {}
+
+    const int denominator;  // the library's scale, 1 / denominator
     std::atomic<bool> stop{false};
     std::mutex lock;
     std::unique_ptr<CPictureBitmap> done;
@@ -42,7 +47,7 @@ struct CPicturePage::WholeDecode {
 
     // The part first, when it is worth it: shown within moments, where the
     // whole takes the time of a full decode.
-    void Run(const std::string& path, RECT wanted)
+    void Run(const std::string& path, RECT wanted, SIZE picture)
     {
         if (wanted.left < wanted.right) {
             auto first = std::make_unique<CPictureBitmap>();
@@ -62,17 +67,20 @@ struct CPicturePage::WholeDecode {
                     RedrawPage(nullptr);
             }
         }
-        auto picture = std::make_unique<CPictureBitmap>();
+        std::unique_ptr<CPictureBitmap> whole;
         bool finished = false;
         try {
-            finished = picture->LoadFromFile(path, [this] { return stop.load(); }) && picture->m_hBitmap;
+            const SIZE box = denominator == 1 ? SIZE{0, 0} : SIZE{picture.cx / denominator, picture.cy / denominator};
+            auto decoded = std::make_unique<CPictureBitmap>();
+            finished = decoded->LoadFromFile(path, [this] { return stop.load(); }, box) && decoded->m_hBitmap;
+            whole = std::move(decoded);
         } catch (...) {
             // Gone meanwhile: the reduced picture goes on showing.
         }
         {
             std::lock_guard guard(lock);
             if (finished)
-                done = std::move(picture);
+                done = std::move(whole);
             else
                 failed = true;
         }
@@ -107,29 +115,38 @@ void CPicturePage::WantWhole()
         }
         if (m_decode->done) {
             m_whole = std::move(m_decode->done);
+            m_wholeDenominator = m_decode->denominator;
             m_part.reset();
         }
-        if (!m_whole && !m_decode->failed)
-            return;  // still decoding
     }
-    if (m_thread) {
-        m_thread->Retire(0);  // it has ended
-        m_thread.reset();
-    }
-    SIZE shown = m_zoom.ShownSize();
+    const bool decoding = m_decode && !m_whole && !m_decode->failed;
+    const SIZE shown = m_zoom.ShownSize();
     const SIZE reduced = m_picture.BitmapSize();
-    const bool more = shown.cx > reduced.cx || shown.cy > reduced.cy;
-    if (m_whole || !more || m_released || (m_decode && m_decode->failed))
+    if ((shown.cx <= reduced.cx && shown.cy <= reduced.cy) || m_released)
+        return;  // the reduced picture has pixels enough
+    // Decoded at the library's scale that still gives every pixel shown:
+    // shrinking from more takes longer for nothing.
+    int needed = 1;
+    while (needed < kCoarsest && m_zoom.Scale() * 2 * needed <= 1)
+        needed *= 2;
+    const int wanted = decoding ? m_decode->denominator : m_whole ? m_wholeDenominator : 0;
+    if (wanted == needed || (m_decode && m_decode->failed && m_decode->denominator == needed))
         return;
-    m_decode = std::make_shared<WholeDecode>();
+    StopWhole(0);
+    // One larger picture at a time: a 48 MP one takes 137 MB.
+    m_whole.reset();
+    m_part.reset();
+    m_decode = std::make_shared<WholeDecode>(needed);
     std::shared_ptr<WholeDecode> decode = m_decode;
     // Only a part well smaller than the picture is worth decoding apart.
     RECT part = VisiblePart();
     const int64_t partArea = (int64_t)(part.right - part.left) * (part.bottom - part.top);
-    if (partArea * kPartShare > (int64_t)m_picture.m_width * m_picture.m_height)
+    if (needed != 1 || partArea * kPartShare > (int64_t)m_picture.m_width * m_picture.m_height)
         part = RECT{0, 0, 0, 0};
+    const SIZE picture{m_picture.m_width, m_picture.m_height};
     m_thread = std::make_unique<CBackgroundThread>(
-        [decode, path = m_entry.m_path, part] { decode->Run(path, part); }, THREAD_PRIORITY_BELOW_NORMAL);
+        [decode, path = m_entry.m_path, part, picture] { decode->Run(path, part, picture); },
+        THREAD_PRIORITY_BELOW_NORMAL);
 }
 
 RECT CPicturePage::VisiblePart() const
@@ -161,7 +178,7 @@ bool CPicturePage::ReleaseVolumes(DWORD driveMask, ReleaseDeadline deadline)
     if (!(AfxDriveMask(m_entry.m_path) & driveMask))
         return false;
     m_released = true;
-    const bool holds = m_thread != nullptr;
+    const bool holds = m_thread && !m_thread->Wait(0);
     StopWhole(TimeLeft(deadline));
     return holds;
 }
@@ -174,7 +191,7 @@ void CPicturePage::DrawZoomed(CDC* dc)
     const bool more = shown.cx > reduced.cx || shown.cy > reduced.cy;
     const double scale = m_zoom.Scale();
     POINT origin = m_zoom.Origin();
-    const CPictureBitmap* from = m_whole && more ? m_whole.get() : &m_picture;
+    const CPictureBitmap* from = m_whole && more && m_whole->BitmapSize().cx > reduced.cx ? m_whole.get() : &m_picture;
     RECT visible = VisiblePart(), inPart;
     if (!m_whole && more && m_part && ::IntersectRect(&inPart, &visible, &m_partRect) && ::EqualRect(&inPart, &visible)) {
         // The part shown as a picture of its own, where it lies in the whole.
