@@ -12,6 +12,9 @@ namespace {
 
 constexpr int kWeightBits = 14;
 constexpr uint32_t kOne = 1u << kWeightBits;
+// The most source rows one shown row is made of: a shrink to 1/16 of the
+// picture from its 1/8 decode takes 3.
+constexpr int kMostTaps = 64;
 // From this scale on a user inspecting detail sees the pixels themselves.
 constexpr double kSquarePixels = 4.0;
 
@@ -89,24 +92,33 @@ void ScaleRows(const PixelRows& source, const PixelRows& target, const Taps& acr
 {
     const size_t samples = 3 * (size_t)(across.highest - across.lowest);
     const BYTE* const sourceLeft = source.bits + 3 * (ptrdiff_t)across.lowest;
-    std::vector<uint32_t> line(samples);
+    std::vector<uint16_t> line(samples);
     for (int y = from; y < to; ++y) {
         const size_t t = (size_t)(y - top);
+        // Down in 16 bits, twice the samples at a time of 32: the weights
+        // cut to 8 bits, adding up to exactly 256, so no sum overflows.
         const uint32_t* weight = &down.weights[down.offset[t]];
-        std::fill(line.begin(), line.end(), 0);
-        for (int k = 0; k < down.count[t]; ++k) {
-            const BYTE* in = sourceLeft + source.stride * (ptrdiff_t)(down.first[t] + k);
-            const uint32_t w = weight[k];
-            for (size_t i = 0; i < samples; ++i)
-                line[i] += in[i] * w;
+        const int count = down.count[t];
+        uint16_t cut[kMostTaps];
+        uint32_t before = 0, rounded = 0;
+        for (int k = 0; k < count && k < kMostTaps; ++k) {
+            // Rounded as running totals, so that none is lost or counted twice.
+            before += weight[k];
+            const uint32_t upTo = (before + (1u << (kWeightBits - 9))) >> (kWeightBits - 8);
+            cut[k] = (uint16_t)(upTo - rounded);
+            rounded = upTo;
         }
-        // Down to 8 bits of fraction, so that across fits 32 bits.
-        constexpr int kept = kWeightBits - 8;
-        for (uint32_t& sum : line)
-            sum = (sum + (1u << (kept - 1))) >> kept;
+        std::fill(line.begin(), line.end(), 0);
+        for (int k = 0; k < count && k < kMostTaps; ++k) {
+            const BYTE* in = sourceLeft + source.stride * (ptrdiff_t)(down.first[t] + k);
+            const uint16_t w = cut[k];
+            uint16_t* sum = line.data();
+            for (size_t i = 0; i < samples; ++i)
+                sum[i] = (uint16_t)(sum[i] + in[i] * w);
+        }
         BYTE* out = target.Row(y) + 3 * (ptrdiff_t)left;
         for (size_t x = 0; x < across.first.size(); ++x, out += 3) {
-            const uint32_t* in = &line[3 * (size_t)(across.first[x] - across.lowest)];
+            const uint16_t* in = &line[3 * (size_t)(across.first[x] - across.lowest)];
             const uint32_t* w = &across.weights[across.offset[x]];
             uint32_t b = 0, g = 0, r = 0;
             for (int k = 0; k < across.count[x]; ++k, in += 3) {

@@ -44,6 +44,8 @@ public:
     const CZoom& Zoom() const { return m_zoom; }
     // The whole picture at full scale, once decoded for a zoom; else null.
     const CPictureBitmap* WholePicture() const { return m_wholeDenominator == 1 ? m_whole.get() : nullptr; }
+    // The whole picture at whatever scale the zoom last needed; else null.
+    const CPictureBitmap* LargerPicture() const { return m_whole.get(); }
     // The part on screen decoded first, until the whole is there; else null.
     const CPictureBitmap* PartOnScreen() const { return m_part.get(); }
 
