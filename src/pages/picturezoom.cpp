@@ -29,6 +29,26 @@ bool Same(double a, double b)
     return std::abs(a - b) < 1e-9 * b;
 }
 
+// Giving back the memory of a large picture takes the system tens of
+// milliseconds: a thread of its own does it, for the window not to wait.
+constexpr size_t kFreedApart = 16 << 20;
+
+void LetGo(std::unique_ptr<CPictureBitmap>& picture)
+{
+    if (!picture)
+        return;
+    const SIZE size = picture->BitmapSize();
+    if ((size_t)size.cx * 3 * (size_t)size.cy < kFreedApart) {
+        picture.reset();
+        return;
+    }
+    std::shared_ptr<CPictureBitmap> doomed(std::move(picture));
+    CBackgroundThread freeing([doomed]() mutable { doomed.reset(); }, THREAD_PRIORITY_BELOW_NORMAL);
+    if (freeing.Started())
+        doomed.reset();  // the thread's copy is the last
+    freeing.Retire(0);
+}
+
 } // namespace
 
 // What the page and the thread decoding the whole picture share. The
@@ -92,6 +112,7 @@ struct CPicturePage::WholeDecode {
 CPicturePage::~CPicturePage()
 {
     StopWhole(CBackgroundThread::kRetireWait);
+    LetGo(m_whole);
 }
 
 void CPicturePage::StopWhole(DWORD ms)
@@ -114,6 +135,7 @@ void CPicturePage::WantWhole()
             m_partRect = m_decode->partRect;
         }
         if (m_decode->done) {
+            LetGo(m_whole);
             m_whole = std::move(m_decode->done);
             m_wholeDenominator = m_decode->denominator;
             m_part.reset();
@@ -134,7 +156,7 @@ void CPicturePage::WantWhole()
         return;
     StopWhole(0);
     // One larger picture at a time: a 48 MP one takes 137 MB.
-    m_whole.reset();
+    LetGo(m_whole);
     m_part.reset();
     m_decode = std::make_shared<WholeDecode>(needed);
     std::shared_ptr<WholeDecode> decode = m_decode;
