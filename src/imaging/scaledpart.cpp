@@ -12,9 +12,6 @@ namespace {
 
 constexpr int kWeightBits = 14;
 constexpr uint32_t kOne = 1u << kWeightBits;
-// The most source rows one shown row is made of: a shrink to 1/16 of the
-// picture from its 1/8 decode takes 3.
-constexpr int kMostTaps = 64;
 // From this scale on a user inspecting detail sees the pixels themselves.
 constexpr double kSquarePixels = 4.0;
 
@@ -93,15 +90,15 @@ void ScaleRows(const PixelRows& source, const PixelRows& target, const Taps& acr
     const size_t samples = 3 * (size_t)(across.highest - across.lowest);
     const BYTE* const sourceLeft = source.bits + 3 * (ptrdiff_t)across.lowest;
     std::vector<uint16_t> line(samples);
+    std::vector<uint16_t> cut((size_t)*std::max_element(down.count.begin(), down.count.end()));
     for (int y = from; y < to; ++y) {
         const size_t t = (size_t)(y - top);
         // Down in 16 bits, twice the samples at a time of 32: the weights
         // cut to 8 bits, adding up to exactly 256, so no sum overflows.
         const uint32_t* weight = &down.weights[down.offset[t]];
         const int count = down.count[t];
-        uint16_t cut[kMostTaps];
         uint32_t before = 0, rounded = 0;
-        for (int k = 0; k < count && k < kMostTaps; ++k) {
+        for (int k = 0; k < count; ++k) {
             // Rounded as running totals, so that none is lost or counted twice.
             before += weight[k];
             const uint32_t upTo = (before + (1u << (kWeightBits - 9))) >> (kWeightBits - 8);
@@ -109,7 +106,7 @@ void ScaleRows(const PixelRows& source, const PixelRows& target, const Taps& acr
             rounded = upTo;
         }
         std::fill(line.begin(), line.end(), 0);
-        for (int k = 0; k < count && k < kMostTaps; ++k) {
+        for (int k = 0; k < count; ++k) {
             const BYTE* in = sourceLeft + source.stride * (ptrdiff_t)(down.first[t] + k);
             const uint16_t w = cut[k];
             uint16_t* sum = line.data();

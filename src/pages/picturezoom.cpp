@@ -146,6 +146,8 @@ void CPicturePage::WantWhole()
     const SIZE reduced = m_picture.BitmapSize();
     if ((shown.cx <= reduced.cx && shown.cy <= reduced.cy) || m_released)
         return;  // the reduced picture has pixels enough
+    if (reduced.cx >= m_picture.m_width && reduced.cy >= m_picture.m_height)
+        return;  // or every pixel there is
     // Decoded at the library's scale that still gives every pixel shown:
     // shrinking from more takes longer for nothing.
     int needed = 1;

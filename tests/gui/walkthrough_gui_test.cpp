@@ -1188,5 +1188,7 @@ TEST_F(Walkthrough, APhotoOpenedByADoubleClickZoomsAndPansWithTheMouseAndKeys)
     EXPECT_EQ(app.Caption(), "IMG_2041.jpg - Orlivane");
     Press({'0', VK_RIGHT});
     EXPECT_TRUE(Eventually([&] { return app.Caption() == "IMG_2042.jpg - Orlivane"; }));
+    app.Command(ID_GO_BACK);
+    EXPECT_TRUE(zoomShown("")) << "no zoom on a folder page";
     EXPECT_EQ(app.Close(), 0);
 }
