@@ -10,12 +10,14 @@
 // ORLIVANE_BENCH_ADVANCES the number of slideshow advances timed (20). The
 // program's own command line must stay empty: it would name a document to open.
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -109,6 +111,39 @@ void Pump()
     }
 }
 
+// The view's handling of a key, its repaint included.
+double TimedKey(UINT key)
+{
+    const Clock::time_point start = Clock::now();
+    CVemolyView::GetActive()->SendMessage(WM_KEYDOWN, key, 0);
+    return Milliseconds(Clock::now() - start);
+}
+
+double WorkingSetMb()
+{
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
+    return counters.WorkingSetSize / 1048576.0;
+}
+
+double SectionMb(const CPictureBitmap* picture)
+{
+    if (!picture)
+        return 0;
+    const SIZE size = picture->BitmapSize();
+    return (((size_t)size.cx * 3 + 3) & ~(size_t)3) * (double)size.cy / 1048576.0;
+}
+
+// Pumps messages until done() or ms passed; the time it took.
+double PumpUntil(const std::function<bool()>& done, LatencyProbe& probe, double ms = 20000)
+{
+    const Clock::time_point start = Clock::now();
+    while (!done() && Milliseconds(Clock::now() - start) < ms)
+        PumpFor(1, probe);
+    return Milliseconds(Clock::now() - start);
+}
+
 } // namespace
 
 int main()
@@ -195,6 +230,121 @@ int main()
                 loadStats.low, loadStats.high);
     std::printf("page: Navigate returned                    %8.0f ms (%.0f..%.0f)\n", navigateStats.median,
                 navigateStats.low, navigateStats.high);
+
+    // ---------------------------------------------------------------- zoom and pan
+    {
+        LatencyProbe probe(::GetCurrentThreadId());
+        auto* page = new CPicturePage(EntryOf(big));
+        g_navigator.Navigate(page);
+        PumpFor(50, probe);
+        probe.Reset();
+        // From the fit in to 300 % and out again: the first steps beyond the
+        // reduced picture start the whole decode, the window going on meanwhile.
+        std::vector<double> steps, pans;
+        for (int i = 0; i < 10; ++i) {
+            steps.push_back(TimedKey(VK_ADD));
+            PumpFor(5, probe);
+        }
+        const double wholeWait = PumpUntil([page] { return page->WholePicture() != nullptr; }, probe);
+        for (int round = 0; round < 3; ++round) {
+            for (int i = 0; i < 10; ++i) {
+                steps.push_back(TimedKey(round % 2 ? VK_ADD : VK_SUBTRACT));
+                PumpFor(2, probe);
+            }
+        }
+        TimedKey('1');
+        for (int i = 0; i < 20; ++i) {
+            pans.push_back(TimedKey(i % 4 < 2 ? VK_RIGHT : VK_DOWN));
+            PumpFor(2, probe);
+        }
+        // A drag, as the pointer moves it.
+        CVemolyView* view = CVemolyView::GetActive();
+        view->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(600, 400));
+        for (int i = 1; i <= 20; ++i) {
+            const Clock::time_point start = Clock::now();
+            view->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(600 - 7 * i, 400 - 5 * i));
+            pans.push_back(Milliseconds(Clock::now() - start));
+            PumpFor(2, probe);
+        }
+        view->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(460, 300));
+        PumpFor(20, probe);
+        const Stats stepStats = Summarise(steps);
+        const Stats panStats = Summarise(pans);
+        std::printf("page: zoom of the 24 MP picture (plain decode %.0f ms), %zu steps, %zu pans\n",
+                    plainStats.median, steps.size(), pans.size());
+        std::printf("page: a zoom step, repainted               %8.1f ms median (%.1f..%.1f)\n", stepStats.median,
+                    stepStats.low, stepStats.high);
+        std::printf("page: a pan (arrow or drag), repainted     %8.1f ms median (%.1f..%.1f)\n", panStats.median,
+                    panStats.low, panStats.high);
+        std::printf("page: whole picture there after the steps  %8.0f ms more\n", wholeWait);
+        std::printf("page: longest wait of a posted message     %8.1f ms\n", probe.LongestMs());
+        g_navigator.Home();
+        g_navigator.DiscardFrom(1);
+        Pump();
+    }
+    {
+        // "1" on a 48 MP picture: until its centre shows at actual size.
+        const std::string huge = Picture(folder, "48mp.jpg", 8000, 6000, 31);
+        PlainDecode(huge);
+        std::vector<double> plainHuge, actual, waits;
+        std::vector<double> whole;
+        double heldMb = 0, workingGrowth = 0, slowest = 0, decodingWait = 0;
+        std::string slowestAt;
+        for (int i = 0; i < 3; ++i) {
+            Clock::time_point start = Clock::now();
+            PlainDecode(huge);
+            plainHuge.push_back(Milliseconds(Clock::now() - start));
+            const double before = WorkingSetMb();
+            LatencyProbe probe(::GetCurrentThreadId());
+            auto* page = new CPicturePage(EntryOf(huge));
+            g_navigator.Navigate(page);
+            PumpFor(50, probe);
+            probe.Reset();
+            start = Clock::now();
+            TimedKey('1');
+            PumpUntil([page] { return page->PartOnScreen() || page->WholePicture(); }, probe);
+            CVemolyView::GetActive()->UpdateWindow();
+            actual.push_back(Milliseconds(Clock::now() - start));
+            PumpUntil([page] { return page->WholePicture() != nullptr; }, probe);
+            whole.push_back(Milliseconds(Clock::now() - start));
+            decodingWait = std::max(decodingWait, probe.LongestMs());
+            probe.Reset();
+            // To 931 % and down to the least, noting the slowest step.
+            for (int step = 0; step < 34; ++step) {
+                const double ms = TimedKey(step < 10 ? VK_ADD : VK_SUBTRACT);
+                if (ms > slowest) {
+                    slowest = ms;
+                    slowestAt = page->GetZoomText();
+                }
+                PumpFor(5, probe);
+                const SIZE window = page->Zoom().Window();
+                const double screenMb = window.cx * 3.0 * window.cy / 1048576.0;
+                heldMb = std::max(heldMb, SectionMb(&page->Picture()) + SectionMb(page->LargerPicture())
+                                              + SectionMb(page->PartOnScreen()) + 2 * screenMb);
+                workingGrowth = std::max(workingGrowth, WorkingSetMb() - before);
+            }
+            PumpFor(20, probe);
+            waits.push_back(probe.LongestMs());
+            g_navigator.Home();
+            g_navigator.DiscardFrom(1);
+            Pump();
+        }
+        const Stats plainHugeStats = Summarise(plainHuge);
+        const Stats actualStats = Summarise(actual);
+        const double full = 8000 * 3.0 * 6000 / 1048576.0;
+        std::printf("page: 8000x6000 (48 MP), 3 runs, median (min..max)\n");
+        std::printf("page: plain libjpeg-turbo decode           %8.0f ms (%.0f..%.0f)\n", plainHugeStats.median,
+                    plainHugeStats.low, plainHugeStats.high);
+        std::printf("page: \"1\" until the centre shows at 100 %% %8.0f ms (%.0f..%.0f)  %.2fx the plain decode\n",
+                    actualStats.median, actualStats.low, actualStats.high, actualStats.median / plainHugeStats.median);
+        std::printf("page: and until the whole picture is there %8.0f ms (%.0f..%.0f)\n", Summarise(whole).median,
+                    Summarise(whole).low, Summarise(whole).high);
+        std::printf("page: longest wait of a posted message     %8.1f ms while it decodes, %.1f ms from 931 %% to 6 %% (worst of 3)\n",
+                    decodingWait, Summarise(waits).high);
+        std::printf("page: slowest zoom step, repainted         %8.1f ms (to %s)\n", slowest, slowestAt.c_str());
+        std::printf("page: most pictures and screens held       %8.0f MB (full decode alone %.0f MB); working set grew %.0f MB at most\n",
+                    heldMb, full, workingGrowth);
+    }
 
     // ---------------------------------------------------------------- slideshow
     std::vector<double> plainSlides;

@@ -87,6 +87,20 @@ public:
     virtual bool OnKey(UINT /*key*/, bool /*shift*/) { return false; }
     // A character typed in the view.
     virtual bool OnCharacter(wchar_t /*character*/) { return false; }
+    // The wheel turned by delta (WHEEL_DELTA a notch, positive away from
+    // the user) over point; false leaves it to the view, which scrolls.
+    virtual bool OnWheel(int /*delta*/, const POINT& /*point*/) { return false; }
+    // The second click of a double click whose first was on this page.
+    virtual void OnDoubleClick(const POINT&) {}
+    // Whether a press of the left button at point drags; the page then
+    // gets each move of the pointer (window pixels) until the release.
+    virtual bool StartsDrag(const POINT&) { return false; }
+    virtual void OnDrag(int /*dx*/, int /*dy*/) {}
+    // The pointer's shape over point; null for the view's own.
+    virtual HCURSOR GetCursor(const POINT&) const { return nullptr; }
+    // How large the page shows its picture ("100 %"), for the status bar
+    // and screen readers; empty for pages that do not zoom.
+    virtual std::string GetZoomText() const { return {}; }
 
     // Lays the page out for the view's client area, keeping the scroll
     // position where the content allows, and repaints.

@@ -30,8 +30,8 @@ namespace {
 
 const char kSupportAddress[] = "support@orlivane.example";
 
-const UINT kIndicators[] = {ID_SEPARATOR, ID_INDICATOR_PROGRESS, ID_INDICATOR_CAPS, ID_INDICATOR_NUM,
-                            ID_INDICATOR_SCRL};
+const UINT kIndicators[] = {ID_SEPARATOR, ID_INDICATOR_PROGRESS, ID_INDICATOR_ZOOM, ID_INDICATOR_CAPS,
+                            ID_INDICATOR_NUM, ID_INDICATOR_SCRL};
 
 constexpr UINT_PTR kProgressTimer = 1;
 constexpr UINT kProgressInterval = 250;

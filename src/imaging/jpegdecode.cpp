@@ -1,5 +1,6 @@
 #include "imaging/jpegdecode.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <optional>
@@ -214,6 +215,99 @@ Decoded DecodePicture(FILE* file, CBitmap& section, const PictureRequest& reques
         result = code == kReadStopped ? Decoded::Stopped : Decoded::Failed;
     }
     toucher.reset();  // done before the section may go
+    if (result != Decoded::Complete)
+        section.DeleteObject();
+    return result;
+}
+
+namespace {
+
+// Where the upright pixel (x, y) lies in the stored rows, as OrientPixels
+// reads them.
+POINT StoredPoint(int x, int y, SIZE stored, int orientation)
+{
+    const int w = stored.cx, h = stored.cy;
+    switch (orientation) {
+    case 2: return POINT{w - 1 - x, y};
+    case 3: return POINT{w - 1 - x, h - 1 - y};
+    case 4: return POINT{x, h - 1 - y};
+    case 5: return POINT{y, x};
+    case 6: return POINT{y, h - 1 - x};
+    case 7: return POINT{w - 1 - y, h - 1 - x};
+    case 8: return POINT{w - 1 - y, x};
+    default: return POINT{x, y};
+    }
+}
+
+} // namespace
+
+Decoded DecodePictureRegion(FILE* file, RECT& region, CBitmap& section, const PictureRequest& request,
+                            PictureHeader& header)
+{
+    Decoded result = Decoded::Failed;
+    try {
+        JpegDecompressor decoder;
+        jpeg_decompress_struct& info = decoder.info;
+        jpeg_stdio_src(&info, file);
+        StoppableReads reads{nullptr, &request.stop};
+        if (request.stop)
+            reads.Attach(info);
+        SaveMetadataMarkers(info);
+        jpeg_read_header(&info, TRUE);
+        header.orientation = ReadOrientation(info.marker_list);
+        header.stored = SIZE{(LONG)info.image_width, (LONG)info.image_height};
+        header.upright = OrientedSize(header.stored.cx, header.stored.cy, header.orientation);
+        if (IsInk(info.jpeg_color_space) || info.progressive_mode)
+            return Decoded::Failed;  // a progressive picture is read whole before its first row anyway
+        region.left = std::max<LONG>(region.left, 0);
+        region.top = std::max<LONG>(region.top, 0);
+        region.right = std::min(region.right, header.upright.cx);
+        region.bottom = std::min(region.bottom, header.upright.cy);
+        if (region.left >= region.right || region.top >= region.bottom)
+            return Decoded::Failed;
+        const std::vector<BYTE> profile = ReadIccProfile(info.marker_list);
+
+        // The region's corners as stored.
+        const POINT a = StoredPoint(region.left, region.top, header.stored, header.orientation);
+        const POINT b = StoredPoint(region.right - 1, region.bottom - 1, header.stored, header.orientation);
+        const RECT stored{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x) + 1, std::max(a.y, b.y) + 1};
+        info.out_color_space = JCS_EXT_BGR;
+        jpeg_start_decompress(&info);
+        // A block more on every side: the colour's smooth upsampling reads
+        // the neighbours of the edge pixels, which a crop would leave out.
+        const int margin = 2 * DCTSIZE;
+        const RECT wider{std::max<LONG>(stored.left - margin, 0), std::max<LONG>(stored.top - margin, 0),
+                         std::min<LONG>(stored.right + margin, header.stored.cx),
+                         std::min<LONG>(stored.bottom + margin, header.stored.cy)};
+        JDIMENSION left = (JDIMENSION)wider.left, width = (JDIMENSION)(wider.right - wider.left);
+        jpeg_crop_scanline(&info, &left, &width);
+        if (wider.top > 0)
+            jpeg_skip_scanlines(&info, (JDIMENSION)wider.top);
+        const int rows = wider.bottom - wider.top;
+        CPixels cropped((int)width, rows);
+        for (int y = 0; y < rows; ++y) {
+            if (request.stop && y % kRowsBetweenStopChecks == 0 && request.stop())
+                return Decoded::Stopped;
+            JSAMPROW row = cropped.Row(y);
+            jpeg_read_scanlines(&info, &row, 1);
+        }
+        jpeg_abort_decompress(&info);
+
+        // The stored part without the columns of whole blocks around it.
+        const PixelRows part{cropped.Row(stored.top - wider.top) + 3 * (stored.left - (LONG)left),
+                             (ptrdiff_t)cropped.Stride(), stored.right - stored.left, stored.bottom - stored.top};
+        PixelRows shown;
+        std::optional<PageToucher> toucher;
+        if (!PictureSection(section, OrientedSize(part.width, part.height, header.orientation), shown, toucher))
+            throw (int)JERR_OUT_OF_MEMORY;
+        toucher.reset();
+        OrientPixels(part, shown, header.orientation);
+        if (!profile.empty())
+            ConvertRgbPixels(profile, shown.bits, (size_t)shown.stride, shown.width, shown.height, request.target);
+        result = Decoded::Complete;
+    } catch (int code) {
+        result = code == kReadStopped ? Decoded::Stopped : Decoded::Failed;
+    }
     if (result != Decoded::Complete)
         section.DeleteObject();
     return result;

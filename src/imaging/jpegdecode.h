@@ -25,3 +25,10 @@ struct PictureHeader {
 // it holds when that has the size needed. header is filled in once read,
 // also when decoding then fails. section is empty unless decoding completed.
 Decoded DecodePicture(FILE* file, CBitmap& section, const PictureRequest& request, PictureHeader& header);
+
+// Decodes at full scale only region of the upright picture (clipped to it)
+// into section, which gets the region's size: the library skips the rows
+// above it and decodes the columns beside it only to whole blocks. region
+// becomes the part decoded. Pictures in inks are refused (Failed).
+Decoded DecodePictureRegion(FILE* file, RECT& region, CBitmap& section, const PictureRequest& request,
+                            PictureHeader& header);

@@ -73,6 +73,26 @@ bool CPictureBitmap::LoadFromFile(const std::string& path, const StopRequest& st
     return result != Decoded::Stopped;
 }
 
+bool CPictureBitmap::LoadRegionFromFile(const std::string& path, RECT& region, const StopRequest& stop)
+{
+    FilePtr file = OpenSharedForReading(path);
+    if (!file)
+        throw LastError();
+    m_shrunk.reset();
+    CBitmap section;
+    section.Attach(std::exchange(m_hBitmap, nullptr));
+    PictureHeader header;
+    const PictureRequest request{{0, 0}, ColourTarget::Display, stop};
+    const bool jpeg = IsJpegPath(path) || StartsAsJpeg(file.get());
+    const Decoded result = jpeg ? DecodePictureRegion(file.get(), region, section, request, header) : Decoded::Failed;
+    m_width = header.upright.cx;
+    m_height = header.upright.cy;
+    m_hBitmap = static_cast<HBITMAP>(section.Detach());
+    PixelRows rows;
+    m_bitmapSize = m_hBitmap && GetPictureRows(m_hBitmap, rows) ? SIZE{rows.width, rows.height} : SIZE{0, 0};
+    return result == Decoded::Complete;
+}
+
 bool CPictureBitmap::Covers(SIZE box) const
 {
     if (!m_hBitmap || (m_bitmapSize.cx >= m_width && m_bitmapSize.cy >= m_height))

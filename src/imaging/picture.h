@@ -55,6 +55,13 @@ public:
     bool LoadFromFile(const std::string& path, const StopRequest& stop = {}, SIZE box = {0, 0},
                       ColourTarget target = ColourTarget::Display);
 
+    // Only region (upright picture pixels) of a JPEG file, at full scale:
+    // the bitmap gets the region's size, region the part decoded (clipped
+    // to the picture). False when stop gave up, or the file is no picture
+    // that decodes a part alone (see DecodePictureRegion): the holder then
+    // has no bitmap. Throws the Win32 error code when path cannot be opened.
+    bool LoadRegionFromFile(const std::string& path, RECT& region, const StopRequest& stop = {});
+
     // Whether the bitmap has pixels enough for the picture fitted into box.
     bool Covers(SIZE box) const;
     SIZE BitmapSize() const { return m_bitmapSize; }

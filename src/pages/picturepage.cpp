@@ -12,6 +12,7 @@
 #include "imaging/drawing.h"
 #include "imaging/losslessturn.h"
 #include "res/resource.h"
+#include "thread.h"
 
 BEGIN_COMMAND_MAP(CPicturePage, CPage)
     ON_COMMAND(ID_ADD_FAVORITE, OnAddFavorite)
@@ -22,6 +23,14 @@ BEGIN_COMMAND_MAP(CPicturePage, CPage)
     ON_UPDATE_COMMAND_UI(ID_ROTATE_90, OnUpdateRotate)
     ON_UPDATE_COMMAND_UI(ID_ROTATE_180, OnUpdateRotate)
     ON_UPDATE_COMMAND_UI(ID_ROTATE_270, OnUpdateRotate)
+    ON_COMMAND(ID_ZOOM_IN, OnZoomIn)
+    ON_COMMAND(ID_ZOOM_OUT, OnZoomOut)
+    ON_COMMAND(ID_ZOOM_FIT, OnZoomFit)
+    ON_COMMAND(ID_ZOOM_ACTUAL, OnZoomActual)
+    ON_UPDATE_COMMAND_UI(ID_ZOOM_IN, OnUpdateZoomIn)
+    ON_UPDATE_COMMAND_UI(ID_ZOOM_OUT, OnUpdateZoomOut)
+    ON_UPDATE_COMMAND_UI(ID_ZOOM_FIT, OnUpdateZoomFit)
+    ON_UPDATE_COMMAND_UI(ID_ZOOM_ACTUAL, OnUpdateZoomActual)
 END_COMMAND_MAP()
 
 CPicturePage::CPicturePage(const CFolderEntry& entry) : m_entry(entry)
@@ -32,15 +41,27 @@ void CPicturePage::Start()
 {
     try {
         m_picture.LoadFromFile(m_entry.m_path, {}, ShownBox());
+        m_zoom.SetWindow(ShownBox());
+        m_zoom.SetPicture(SIZE{m_picture.m_width, m_picture.m_height});
         RedrawPage(nullptr);
     } catch (...) {
         // A picture that cannot be opened leaves the page black.
     }
 }
 
+CSize CPicturePage::Layout(const RECT* area)
+{
+    m_zoom.SetWindow(SIZE{area->right - area->left, area->bottom - area->top});
+    return CPage::Layout(area);
+}
+
 void CPicturePage::Draw(CDC* dc, const RECT*)
 {
-    DrawPictureFile(dc, GetDrawArea(dc), m_picture, m_entry.m_path);
+    // Paper always gets the whole picture, as the page opened.
+    if (dc->IsPrinting() || m_zoom.IsFitted() || !m_picture.m_hBitmap)
+        DrawPictureFile(dc, GetDrawArea(dc), m_picture, m_entry.m_path);
+    else
+        DrawZoomed(dc);
 }
 
 CMenu* CPicturePage::GetContextMenu(const POINT&)
@@ -50,7 +71,7 @@ CMenu* CPicturePage::GetContextMenu(const POINT&)
     return menu;
 }
 
-bool CPicturePage::OnKey(UINT key, bool)
+bool CPicturePage::WalkKey(UINT key)
 {
     int step;
     switch (key) {
@@ -110,8 +131,13 @@ std::string CPicturePage::GetTitle()
 void CPicturePage::Turn(int turn)
 {
     try {
+        // The decoding of the whole picture holds the file open.
+        StopWhole(CBackgroundThread::kRetireWait);
         RotatePictureFile(m_entry.m_path, turn);
+        m_whole.reset();
+        m_part.reset();
         m_picture.LoadFromFile(m_entry.m_path, {}, ShownBox());
+        m_zoom.SetPicture(SIZE{m_picture.m_width, m_picture.m_height});
         RedrawPage(nullptr);
     } catch (...) {
         // The file and the shown picture stay as they were.

@@ -1,5 +1,6 @@
-// One picture alone, centred on black and shrunk to fit the window; its
-// rotate commands turn the picture file itself, losslessly.
+// One picture alone, centred on black: it opens shrunk to fit the window,
+// and zooms and pans for a closer look; its rotate commands turn the
+// picture file itself, losslessly.
 #pragma once
 
 #include <memory>
@@ -8,22 +9,45 @@
 #include "catalog/folderentry.h"
 #include "core/page.h"
 #include "imaging/picture.h"
+#include "pages/zoom.h"
+
+class CBackgroundThread;
 
 class CPicturePage : public CPage {
 public:
     explicit CPicturePage(const CFolderEntry& entry);
+    ~CPicturePage() override;
 
     void Load() override {}
     void Start() override;
+    CSize Layout(const RECT* area) override;
     void Draw(CDC* dc, const RECT* clip) override;
     void OnClick(const POINT&, bool) override {}
     CMenu* GetContextMenu(const POINT& point) override;
     std::string GetTitle() override;
+    void Activate(bool active) override;
+    // Stops decoding the whole picture, which holds the file open.
+    bool ReleaseVolumes(DWORD driveMask, ReleaseDeadline deadline) override;
     // Right, Page Down and Space show the next picture of the folder, Left
-    // and Page Up the one before, Home and End the first and the last.
+    // and Page Up the one before, Home and End the first and the last; the
+    // arrows move a picture larger than the window instead. 0 fits, 1 shows
+    // the actual size, + and - zoom (see picturezoom.cpp).
     bool OnKey(UINT key, bool shift) override;
+    bool OnWheel(int delta, const POINT& point) override;
+    void OnDoubleClick(const POINT& point) override;
+    bool StartsDrag(const POINT& point) override;
+    void OnDrag(int dx, int dy) override;
+    HCURSOR GetCursor(const POINT& point) const override;
+    std::string GetZoomText() const override;
 
     const CPictureBitmap& Picture() const { return m_picture; }
+    const CZoom& Zoom() const { return m_zoom; }
+    // The whole picture at full scale, once decoded for a zoom; else null.
+    const CPictureBitmap* WholePicture() const { return m_wholeDenominator == 1 ? m_whole.get() : nullptr; }
+    // The whole picture at whatever scale the zoom last needed; else null.
+    const CPictureBitmap* LargerPicture() const { return m_whole.get(); }
+    // The part on screen decoded first, until the whole is there; else null.
+    const CPictureBitmap* PartOnScreen() const { return m_part.get(); }
 
 protected:
     void OnAddFavorite();
@@ -32,17 +56,54 @@ protected:
     void OnRotate270();
     // Only JPEG files turn losslessly: pictures of other formats refuse.
     void OnUpdateRotate(CCmdUI* ui);
+    void OnZoomIn();
+    void OnZoomOut();
+    void OnZoomFit();
+    void OnZoomActual();
+    void OnUpdateZoomIn(CCmdUI* ui);
+    void OnUpdateZoomOut(CCmdUI* ui);
+    void OnUpdateZoomFit(CCmdUI* ui);
+    void OnUpdateZoomActual(CCmdUI* ui);
     DECLARE_COMMAND_MAP()
 
 private:
+    struct WholeDecode;
+
     void Turn(int turn);
     // Shows the folder's picture at index in this page's place in the history.
     void ShowSibling(int index);
+    bool WalkKey(UINT key);
+    // The zoom changed: repainted now.
+    void Zoomed();
+    void DrawZoomed(CDC* dc);
+    // The picture's pixels on screen, in picture coordinates.
+    RECT VisiblePart() const;
+    // Takes the whole picture once decoded; starts decoding it at the
+    // scale the zoom needs when that differs from the one held or decoding.
+    void WantWhole();
+    void StopWhole(DWORD ms);
 
     using Siblings = std::vector<CFolderEntry>;
+    // Decoded for the window: what the fitted page shows and prints.
     CPictureBitmap m_picture;
     CFolderEntry m_entry;
     // The pictures of the folder, as its page orders them; listed at the
     // first key and handed on along the walk.
     std::shared_ptr<const Siblings> m_siblings;
+
+    CZoom m_zoom;
+    int m_wheelRest = 0;  // of a notch, from touchpads' small turns
+    // The whole picture at the library's scale 1 / m_wholeDenominator,
+    // decoded when the zoom shows more pixels than m_picture holds.
+    std::unique_ptr<CPictureBitmap> m_whole;
+    int m_wholeDenominator = 0;
+    // The part of it on screen when the zoom first needed it, decoded
+    // before the whole; kept until the whole is there.
+    std::unique_ptr<CPictureBitmap> m_part;
+    RECT m_partRect{0, 0, 0, 0};
+    std::shared_ptr<WholeDecode> m_decode;
+    std::unique_ptr<CBackgroundThread> m_thread;
+    bool m_released = false;
+    // The window's pixels of the zoomed picture, made anew for each paint.
+    std::unique_ptr<CPixels> m_screen;
 };

@@ -79,6 +79,8 @@
 #define IDS_ITEM_PICTURE                139
 #define IDS_ITEM_SHORTCUT               140
 #define IDS_ITEM_OFFLINE                141
+// The status-bar pane of the picture page's zoom; its string sets the width.
+#define ID_INDICATOR_ZOOM               142
 
 // ---------------------------------------------------------------------------
 // Commands of the program
@@ -100,6 +102,10 @@
 #define ID_ROTATE_270                   32797
 #define ID_MANAGE_FAVORITES             32799
 #define ID_PREFERENCES                  32800
+#define ID_ZOOM_IN                      32810
+#define ID_ZOOM_OUT                     32811
+#define ID_ZOOM_FIT                     32812
+#define ID_ZOOM_ACTUAL                  32813
 
 // Commands generated for the entries of the Favorites menu (both ends included)
 #define ID_FAVORITE_FIRST               10000

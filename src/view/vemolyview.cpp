@@ -1,5 +1,7 @@
 #include "view/vemolyview.h"
 
+#include <utility>
+
 #include "core/navigator.h"
 #include "core/page.h"
 #include "dialogs/preferencesdlg.h"
@@ -19,6 +21,7 @@ BEGIN_COMMAND_MAP(CVemolyView, CScrollView)
     ON_COMMAND(ID_FILE_PRINT, OnFilePrint)
     ON_COMMAND(ID_FILE_PRINT_DIRECT, OnFilePrint)
     ON_COMMAND(ID_FILE_PRINT_PREVIEW, OnFilePrintPreview)
+    ON_UPDATE_COMMAND_UI(ID_INDICATOR_ZOOM, OnUpdateZoomPane)
 END_COMMAND_MAP()
 
 // ---------------------------------------------------------------- services for pages
@@ -240,8 +243,17 @@ void CVemolyView::OnLButtonDown(UINT flags, CPoint point)
 {
     m_releaseGuard = 0;
     m_keyboardInUse = false;
-    if (CPage* page = g_navigator.GetCurrentPage())
-        page->OnClick(ClientToPage(point), false);
+    CPage* page = g_navigator.GetCurrentPage();
+    m_pressedPage = page;
+    if (page) {
+        const POINT at = ClientToPage(point);
+        page->OnClick(at, false);
+        if (page->StartsDrag(at)) {
+            m_dragging = true;
+            m_dragFrom = point;
+            ::SetCapture(m_hWnd);
+        }
+    }
     CScrollView::OnLButtonDown(flags, point);
 }
 
@@ -252,6 +264,10 @@ void CVemolyView::OnLButtonUp(UINT flags, CPoint point)
     if (m_releaseGuard == 0) {
         if (CPage* page = g_navigator.GetCurrentPage())
             page->OnClick(ClientToPage(point), true);
+    }
+    if (m_dragging) {
+        m_dragging = false;
+        ::ReleaseCapture();
     }
     CScrollView::OnLButtonUp(flags, point);
     m_releaseGuard = 4;
@@ -270,11 +286,24 @@ void CVemolyView::OnMouseMove(UINT flags, CPoint point)
         m_lastPointer = point;
         m_keyboardInUse = false;
     }
-    if (!m_menuOpen && MainFrameInFront()) {
+    if (m_dragging && (flags & MK_LBUTTON)) {
+        const POINT from = std::exchange(m_dragFrom, point);
+        if (CPage* page = g_navigator.GetCurrentPage())
+            page->OnDrag(point.x - from.x, point.y - from.y);
+    } else if (!m_menuOpen && MainFrameInFront()) {
         if (CPage* page = g_navigator.GetCurrentPage())
             page->OnHover(ClientToPage(point));
     }
     CScrollView::OnMouseMove(flags, point);
+}
+
+BOOL CVemolyView::OnMouseWheel(UINT flags, short delta, CPoint point)
+{
+    // The point comes in screen coordinates.
+    ScreenToClient(&point);
+    if (CPage* page = g_navigator.GetCurrentPage(); page && page->OnWheel(delta, ClientToPage(point)))
+        return TRUE;
+    return CScrollView::OnMouseWheel(flags, delta, point);
 }
 
 void CVemolyView::OnTimer(UINT_PTR id)
@@ -350,6 +379,19 @@ void CVemolyView::OnUpdateGoForward(CCmdUI* ui)
 void CVemolyView::OnGoHome()
 {
     g_navigator.Home();
+}
+
+void CVemolyView::OnUpdateZoomPane(CCmdUI* ui)
+{
+    CPage* page = g_navigator.GetCurrentPage();
+    const std::string text = page ? page->GetZoomText() : std::string();
+    ui->SetText(text.c_str());
+    ui->Enable(!text.empty());
+    if (text != m_zoomText) {
+        m_zoomText = text;
+        if (m_hWnd)
+            ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, m_hWnd, OBJID_CLIENT, CHILDID_SELF);
+    }
 }
 
 void CVemolyView::OnPreferences()

@@ -72,6 +72,7 @@ protected:
     void OnLButtonDown(UINT flags, CPoint point) override;
     void OnLButtonUp(UINT flags, CPoint point) override;
     void OnMouseMove(UINT flags, CPoint point) override;
+    BOOL OnMouseWheel(UINT flags, short delta, CPoint point) override;
     void OnTimer(UINT_PTR id) override;
     void OnRButtonDown(UINT flags, CPoint point) override;
     void OnRButtonUp(UINT flags, CPoint point) override;
@@ -93,6 +94,9 @@ protected:
     void OnUpdateGoForward(CCmdUI* ui);
     void OnGoHome();
     void OnPreferences();
+    // The page's zoom, empty where it has none; screen readers hear it
+    // with the page's name.
+    void OnUpdateZoomPane(CCmdUI* ui);
     DECLARE_COMMAND_MAP()
 
 private:
@@ -114,4 +118,10 @@ private:
     // not every system keeps the window's state (UISF_HIDEFOCUS) itself.
     bool m_focusCues = false;
     POINT m_lastPointer{-1, -1};  // client coordinates, to tell a move from a tick's hover
+    // The page the last left press went to: a double click counts only on
+    // the page its first click was on, not on the page that click opened.
+    CPage* m_pressedPage = nullptr;
+    bool m_dragging = false;
+    POINT m_dragFrom{0, 0};  // client coordinates
+    std::string m_zoomText;  // as screen readers last heard it
 };

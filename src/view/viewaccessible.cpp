@@ -16,7 +16,10 @@ public:
     std::string GetListName() override
     {
         CPage* page = g_navigator.GetCurrentPage();
-        return page ? page->GetTitle() : std::string();
+        if (!page)
+            return {};
+        const std::string zoom = page->GetZoomText();
+        return zoom.empty() ? page->GetTitle() : page->GetTitle() + ", " + zoom;
     }
     int GetItemCount() override
     {
@@ -95,6 +98,7 @@ void CVemolyView::ItemFocused(int index)
 
 void CVemolyView::PageChanged()
 {
+    m_pressedPage = nullptr;
     if (!m_hWnd)
         return;
     ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, m_hWnd, OBJID_CLIENT, CHILDID_SELF);

@@ -121,6 +121,32 @@ void CVemolyView::OnContextMenu(HWND wnd, CPoint point)
 
 LRESULT CVemolyView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    switch (message) {
+    case WM_LBUTTONDBLCLK: {
+        // The first click may have opened the page now shown.
+        CPage* page = g_navigator.GetCurrentPage();
+        if (page && page == m_pressedPage)
+            page->OnDoubleClick(ClientToPage(POINT{(short)LOWORD(lParam), (short)HIWORD(lParam)}));
+        return 0;
+    }
+    case WM_SETCURSOR:
+        if (LOWORD(lParam) == HTCLIENT && (HWND)wParam == m_hWnd) {
+            POINT point;
+            ::GetCursorPos(&point);
+            ScreenToClient(&point);
+            CPage* page = g_navigator.GetCurrentPage();
+            if (HCURSOR cursor = page ? page->GetCursor(ClientToPage(point)) : nullptr) {
+                ::SetCursor(cursor);
+                return TRUE;
+            }
+        }
+        break;
+    case WM_CAPTURECHANGED:
+        m_dragging = false;
+        break;
+    default:
+        break;
+    }
     if (message == WM_UPDATEUISTATE && (HIWORD(wParam) & UISF_HIDEFOCUS)) {
         const bool shown = LOWORD(wParam) == UIS_CLEAR;
         if (shown != m_focusCues && LOWORD(wParam) != UIS_INITIALIZE) {

@@ -215,7 +215,7 @@ TEST_F(FrameGui, ShowsTheToolBarRebarStatusBarAndSlideshowBar)
 
     HWND status = StatusBar();
     ASSERT_NE(status, nullptr);
-    EXPECT_EQ(::SendMessageA(status, SB_GETPARTS, 0, 0), 5);
+    EXPECT_EQ(::SendMessageA(status, SB_GETPARTS, 0, 0), 6);
     EXPECT_EQ(Text(status), "Ready");
 
     // Bars above the view, the status bar below it.

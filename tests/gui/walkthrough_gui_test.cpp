@@ -11,6 +11,7 @@
 #include <dbt.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -955,3 +956,101 @@ TEST_F(Walkthrough, AFolderOnADriveAboutToBeRemovedLetsItGoUntilTheDriveSettles)
 }
 
 } // namespace
+
+// A photograph looked at closely, with the real mouse and keyboard: the
+// double click that opened it leaves it fitted; "1" shows its own pixels;
+// the wheel and "+" zoom on to square pixels; the arrows move it while it
+// is larger than the window and walk the folder once "0" fitted it again.
+TEST_F(Walkthrough, APhotoOpenedByADoubleClickZoomsAndPansWithTheMouseAndKeys)
+{
+    const std::string folder = temp.MakeFolder("Close");
+    const std::string photo = MakeJpeg(PhotoRecipe(3000, 2000, 7));
+    temp.WriteFile("Close\\IMG_2041.jpg", photo);
+    temp.WriteFile("Close\\IMG_2042.jpg", MakeJpeg(SolidRecipe(320, 240, 0, 0, 255)));
+    ASSERT_TRUE(OpenThroughFavorites(folder));
+    ASSERT_EQ(app.Caption(), "Close - Orlivane");
+    const RECT cell = Cell(0);
+    EXPECT_TRUE(Eventually([&] { return ViewPixel(ThumbnailMiddle(cell)) != 0; }));
+    RECT client;
+    ::GetClientRect(View(), &client);
+    const double fit = std::min(client.right / 3000.0, client.bottom / 2000.0);
+    const auto percent = [](double scale) { return std::to_string(std::lround(scale * 100)) + " %"; };
+    HWND status = StatusBar();
+    const auto zoomShown = [&](const std::string& text) {
+        return Eventually([&] { return PaneText(app.ProcessId(), status, 2) == text; }, 5000);
+    };
+
+    PointAt(POINT{cell.left + 30, cell.top + 100});
+    INPUT clicks[4]{};
+    for (int i = 0; i < 4; ++i) {
+        clicks[i].type = INPUT_MOUSE;
+        clicks[i].mi.dwFlags = i % 2 ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
+    }
+    ::SendInput(4, clicks, sizeof(INPUT));
+    EXPECT_TRUE(Eventually([&] { return app.Caption() == "IMG_2041.jpg - Orlivane"; }));
+    // "-" after the double click: from the fit, unless the double click zoomed.
+    Press({VK_SUBTRACT});
+    EXPECT_TRUE(zoomShown(percent(fit / 1.25))) << PaneText(app.ProcessId(), status, 2);
+    Press({'0'});
+    EXPECT_TRUE(zoomShown(percent(fit)));
+    PointAt(POINT{5, 5});
+    Screenshot("zoom-fit.bmp");
+
+    // Actual size about the centre: the photograph's own pixels.
+    Press({'1'});
+    EXPECT_TRUE(zoomShown("100 %"));
+    const JpegContent reference = ReadJpeg(photo);
+    const POINT middle{client.right / 2, client.bottom / 2};
+    const auto closest = [&](const Capture& shot) {
+        double best = 1e9;
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) {
+                double sum = 0;
+                for (int y = -20; y < 20; ++y)
+                    for (int x = -20; x < 20; ++x) {
+                        const DWORD pixel = shot.At(middle.x + x, middle.y + y);
+                        const unsigned char* rgb = &reference.rgb[3 * ((size_t)(1000 + y + dy) * 3000 + 1500 + x + dx)];
+                        sum += std::abs((int)(pixel >> 16) - rgb[0]) + std::abs((int)((pixel >> 8) & 0xFF) - rgb[1])
+                             + std::abs((int)(pixel & 0xFF) - rgb[2]);
+                    }
+                best = std::min(best, sum / (40 * 40 * 3));
+            }
+        return best;
+    };
+    double difference = 1e9;
+    EXPECT_TRUE(Eventually([&] { return (difference = closest(ViewShot())) < 2; })) << difference;
+    Screenshot("zoom-100.bmp");
+
+    // Three notches of the wheel, then "+" (both keys) to beyond 800 %.
+    PointAt(middle);
+    INPUT wheel{};
+    wheel.type = INPUT_MOUSE;
+    wheel.mi.dwFlags = MOUSEEVENTF_WHEEL;
+    wheel.mi.mouseData = WHEEL_DELTA;
+    for (int notch = 0; notch < 3; ++notch)
+        ::SendInput(1, &wheel, sizeof(INPUT));
+    EXPECT_TRUE(zoomShown("195 %"));
+    Press({VK_ADD, VK_ADD, VK_ADD, VK_OEM_PLUS, VK_ADD, VK_ADD, VK_ADD});
+    EXPECT_TRUE(zoomShown("931 %"));
+    PointAt(POINT{5, 5});
+    Capture squares;
+    EXPECT_TRUE(Eventually([&] {
+        // Square pixels: every 9-pixel block one colour, at least away from its edges.
+        squares = ViewShot();
+        int runs = 0;
+        for (int x = 1; x < squares.width; ++x)
+            runs += squares.At(x, middle.y) != squares.At(x - 1, middle.y);
+        return runs > 0 && runs < squares.width / 8;
+    }));
+    Screenshot("zoom-931.bmp");
+
+    // The arrows move it; once fitted they walk.
+    Press({VK_RIGHT});
+    EXPECT_TRUE(Eventually([&] { return ViewShot().pixels != squares.pixels; })) << "moved by Right";
+    EXPECT_EQ(app.Caption(), "IMG_2041.jpg - Orlivane");
+    Press({'0', VK_RIGHT});
+    EXPECT_TRUE(Eventually([&] { return app.Caption() == "IMG_2042.jpg - Orlivane"; }));
+    app.Command(ID_GO_BACK);
+    EXPECT_TRUE(zoomShown("")) << "no zoom on a folder page";
+    EXPECT_EQ(app.Close(), 0);
+}

@@ -179,10 +179,10 @@ TEST_F(BarsTest, TheBarsFollowTheDisplayScale)
                   MulDiv(MulDiv(45, 6, 4), dpi, 96)) << "45 dialog units of the shell font";
         EXPECT_LE(textWidth(counter, L"1 of 1"), ClientRectIn(counter, slideshow).right - ClientRectIn(counter, slideshow).left);
 
-        int edges[5] = {};
-        ASSERT_EQ(::SendMessageW(status, SB_GETPARTS, 5, (LPARAM)edges), 5);
-        const wchar_t* const indicators[] = {L"Thumbnails 00000 of 00000", L"CAP", L"NUM", L"SCRL"};
-        for (int i = 1; i < 4; ++i)
+        int edges[6] = {};
+        ASSERT_EQ(::SendMessageW(status, SB_GETPARTS, 6, (LPARAM)edges), 6);
+        const wchar_t* const indicators[] = {L"Thumbnails 00000 of 00000", L"3200 %", L"CAP", L"NUM", L"SCRL"};
+        for (int i = 1; i < 5; ++i)
             EXPECT_LT(textWidth(status, indicators[i - 1]), edges[i] - edges[i - 1]) << indicators[i - 1];
         EXPECT_GT(ClientRectIn(status, main).bottom - ClientRectIn(status, main).top,
                   std::abs(MulDiv(-11, dpi, 96))) << "the status bar's text fits";
@@ -221,7 +221,7 @@ TEST_F(BarsTest, PromptsGoToTheMessagePane)
     EXPECT_EQ(StatusText(), path);
     frame->SendMessage(WM_SETMESSAGESTRING, 0, 0);
     EXPECT_EQ(StatusText(), "Ready");
-    EXPECT_EQ(::SendMessageA(status, SB_GETPARTS, 0, 0), 5) << "message, progress and three keys";
+    EXPECT_EQ(::SendMessageA(status, SB_GETPARTS, 0, 0), 6) << "message, progress, zoom and three keys";
 }
 
 TEST_F(BarsTest, HoveringAButtonShowsItsPromptUntilThePointerLeaves)
@@ -283,18 +283,18 @@ TEST_F(BarsTest, KeyIndicatorsShowWhileTheirKeyIsOn)
     keys[VK_SCROLL] = 1;
     ::SetKeyboardState(keys);
     theApp.OnIdle(0);
-    EXPECT_EQ(PaneText(2), "CAP");
-    EXPECT_EQ(PaneLength(3), 0);
-    EXPECT_EQ(PaneText(4), "SCRL");
+    EXPECT_EQ(PaneText(3), "CAP");
+    EXPECT_EQ(PaneLength(4), 0);
+    EXPECT_EQ(PaneText(5), "SCRL");
 
     keys[VK_CAPITAL] = 0;
     keys[VK_NUMLOCK] = 1;
     keys[VK_SCROLL] = 0;
     ::SetKeyboardState(keys);
     theApp.OnIdle(0);
-    EXPECT_EQ(PaneLength(2), 0);
-    EXPECT_EQ(PaneText(3), "NUM");
-    EXPECT_EQ(PaneLength(4), 0);
+    EXPECT_EQ(PaneLength(3), 0);
+    EXPECT_EQ(PaneText(4), "NUM");
+    EXPECT_EQ(PaneLength(5), 0);
 
     keys[VK_CAPITAL] = saved[0];
     keys[VK_NUMLOCK] = saved[1];

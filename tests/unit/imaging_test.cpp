@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <set>
@@ -319,6 +320,36 @@ TEST(Orientation, EveryTagShowsThePictureUprightOnThePageAndInItsThumbnail)
         ASSERT_TRUE(thumbnail.Bitmap());
         EXPECT_EQ(CSize(thumbnail.m_width, thumbnail.m_height), CSize(90, 54));
         EXPECT_TRUE(ShowsQuadrantsUpright(ViewPixels(*thumbnail.Bitmap())));
+    }
+}
+
+TEST(Orientation, APartDecodedAloneHasTheWholePicturesPixelsWhereverItLies)
+{
+    TempFolder folder;
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        JpegRecipe recipe = PhotoRecipe(203, 141, (unsigned)orientation);
+        recipe.orientation = orientation;
+        const std::string path = WriteJpeg(folder, "part" + std::to_string(orientation) + ".jpg", recipe);
+        SCOPED_TRACE(path);
+        CPictureBitmap whole;
+        whole.LoadFromFile(path);
+        PixelRows all;
+        ASSERT_TRUE(GetPictureRows(whole.m_hBitmap, all));
+        // Off every block boundary, and one reaching past the picture's corner.
+        for (RECT region : {RECT{37, 21, 118, 90}, RECT{150, 3, 400, 400}}) {
+            CPictureBitmap part;
+            RECT decoded = region;
+            ASSERT_TRUE(part.LoadRegionFromFile(path, decoded));
+            EXPECT_EQ(decoded.right, std::min<LONG>(region.right, whole.m_width));
+            EXPECT_EQ(decoded.bottom, std::min<LONG>(region.bottom, whole.m_height));
+            PixelRows rows;
+            ASSERT_TRUE(GetPictureRows(part.m_hBitmap, rows));
+            ASSERT_EQ(CSize(rows.width, rows.height), CSize(decoded.right - decoded.left, decoded.bottom - decoded.top));
+            int differing = 0;
+            for (int y = 0; y < rows.height; ++y)
+                differing += std::memcmp(rows.Row(y), all.Row(decoded.top + y) + 3 * decoded.left, 3 * (size_t)rows.width) != 0;
+            EXPECT_EQ(differing, 0) << "rows unlike the whole picture's";
+        }
     }
 }
 

@@ -189,6 +189,17 @@ TEST_F(PagePrinting, APictureIsCentredOnTheSheetAtItsSizeOnScreenOrShrunkToTheWi
     EXPECT_NEAR(picture.width, horzRes, unit);
     EXPECT_NEAR(picture.height, horzRes / 4.0, unit);
     EXPECT_NEAR(picture.y, (vertRes - picture.height) / 2, unit);
+
+    // Zoomed in on screen, it still prints whole.
+    View()->SendMessage(WM_KEYDOWN, '1');
+    View()->SendMessage(WM_KEYDOWN, VK_ADD);
+    ::DeleteFileA(Job().c_str());
+    sheet = ReadSheet(Print());
+    ASSERT_EQ(sheet.images.size(), 1u);
+    EXPECT_EQ(sheet.images[0].bitmapWidth, picture.bitmapWidth);
+    EXPECT_NEAR(sheet.images[0].x, picture.x, 1);
+    EXPECT_NEAR(sheet.images[0].width, picture.width, 1);
+    EXPECT_NEAR(sheet.images[0].height, picture.height, 1);
 }
 
 TEST_F(PagePrinting, AFolderScrolledToItsMiddlePrintsItsTopInBlackWithoutOverlays)

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@
 #include "imaging/losslessturn.h"
 #include "imaging/picture.h"
 #include "jpeg_maker.h"
+#include "picture_files.h"
 #include "pages/picturepage.h"
 #include "pages/slideshowpage.h"
 #include "res/drawing_resources.h"
@@ -361,6 +363,173 @@ TEST_F(PicturePage, RotateTurnsJpegPicturesOnly)
     g_navigator.Home();
     EXPECT_EQ(CMainFrame::Get()->GetMessageString(ID_ROTATE_90), "Rotate picture 90 degrees")
         << "a page without pictures keeps the usual prompt";
+}
+
+// ---------------------------------------------------------------- looking closer
+
+// A picture whose every pixel tells where it lies: red counts eighths
+// across, green eighths down; lossless, so that it reads back exactly.
+std::string WherePng(int width, int height)
+{
+    std::string bgr((size_t)width * height * 3, '\0');
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            char* pixel = &bgr[((size_t)y * width + x) * 3];
+            pixel[0] = (char)128;
+            pixel[1] = (char)(y / 8);
+            pixel[2] = (char)(x / 8);
+        }
+    return Encode(GUID_ContainerFormatPng, GUID_WICPixelFormat24bppBGR, width, height, {bgr});
+}
+
+// The picture point a screen pixel of WherePng shows, to 8 pixels.
+POINT WhereShown(DWORD pixel)
+{
+    return POINT{(LONG)((pixel >> 16) & 0xFF) * 8 + 4, (LONG)((pixel >> 8) & 0xFF) * 8 + 4};
+}
+
+void Key(UINT key)
+{
+    View()->SendMessage(WM_KEYDOWN, key, 0);
+}
+
+void Wheel(POINT client, int delta, WPARAM keys = 0)
+{
+    ::ClientToScreen(View()->m_hWnd, &client);
+    View()->SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(keys, (WORD)(short)delta), MAKELPARAM(client.x, client.y));
+}
+
+// Shown once the page holds every pixel of the picture.
+Capture ShownWhole(const CPicturePage* page)
+{
+    const auto whole = [page] {
+        Shown();
+        const CPictureBitmap& picture = page->Picture();
+        return page->WholePicture() != nullptr || picture.BitmapSize().cx == picture.m_width;
+    };
+    EXPECT_TRUE(WaitUntil(whole));
+    return Repainted();
+}
+
+TEST_F(PicturePage, TheWheelZoomsAboutThePictureUnderThePointer)
+{
+    const CRect client = Client();
+    const CPicturePage* page = OpenPicture(temp.WriteFile("where.png", WherePng(2048, 1536)));
+    const POINT pointer{client.Width() / 5, client.Height() / 4};
+    Key('1');
+    const POINT at = WhereShown(Shown().At(pointer.x, pointer.y));
+    // In to 900 % and out again, notch by notch, where no edge of the
+    // picture holds it back; a pinch comes as Ctrl+wheel.
+    for (int notch = 0; notch < 20; ++notch) {
+        Wheel(pointer, notch < 10 ? WHEEL_DELTA : -WHEEL_DELTA, notch % 2 ? MK_CONTROL : 0);
+        const POINT now = WhereShown(Shown().At(pointer.x, pointer.y));
+        // The colours tell within 8 pixels.
+        EXPECT_NEAR(now.x, at.x, 10) << "notch " << notch << ", " << page->GetZoomText();
+        EXPECT_NEAR(now.y, at.y, 10) << "notch " << notch << ", " << page->GetZoomText();
+    }
+    EXPECT_EQ(page->GetZoomText(), "100 %") << "each step stops at 100 %";
+    for (int notch = 0; notch < 30; ++notch)
+        Wheel(pointer, -WHEEL_DELTA / 2);
+    EXPECT_EQ(page->GetZoomText(), "6 %") << "half notches add up, down to 1/16 of the actual size";
+}
+
+TEST_F(PicturePage, ADragMovesAZoomedPictureWithThePointerUpToItsEdges)
+{
+    const CRect client = Client();
+    const CPicturePage* page = OpenPicture(temp.WriteFile("where.png", WherePng(2048, 1536)));
+    Key('1');
+    const Capture before = ShownWhole(page);
+    const POINT from{client.Width() / 2, client.Height() / 2};
+    const auto drag = [](POINT from, POINT to) {
+        View()->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(from.x, from.y));
+        View()->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM((from.x + to.x) / 2, (from.y + to.y) / 2));
+        View()->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(to.x, to.y));
+        View()->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(to.x, to.y));
+    };
+    const POINT to{from.x - 70, from.y + 45};
+    drag(from, to);
+    const Capture after = Shown();
+    EXPECT_EQ(after.At(to.x, to.y), before.At(from.x, from.y));
+    EXPECT_EQ(after.At(to.x - 33, to.y - 21), before.At(from.x - 33, from.y - 21));
+    EXPECT_EQ(::GetCapture(), nullptr);
+
+    // Far beyond its top-left corner: the corner stays at the window's.
+    drag(POINT{10, 10}, POINT{client.Width() - 10, client.Height() - 10});
+    EXPECT_EQ(Shown().At(0, 0), 0x000080u) << "the picture's corner pixel";
+}
+
+TEST_F(PicturePage, AtActualSizeEachScreenPixelIsOnePicturePixelAndFrom400PercentASquare)
+{
+    const CRect client = Client();
+    // One pixel black, the next white, larger than the window.
+    const int width = client.Width() + 200, height = client.Height() + 200;
+    std::string bgr((size_t)width * height * 3, '\0');
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if ((x + y) % 2)
+                std::memset(&bgr[((size_t)y * width + x) * 3], 0xFF, 3);
+    const CPicturePage* page = OpenPicture(
+        temp.WriteFile("checks.png", Encode(GUID_ContainerFormatPng, GUID_WICPixelFormat24bppBGR, width, height, {bgr})));
+    EXPECT_FALSE(CommandEnabled(ID_ZOOM_FIT)) << "opened fitted";
+    EXPECT_TRUE(CommandEnabled(ID_ZOOM_ACTUAL));
+    Key('1');
+    Capture shot = ShownWhole(page);
+    EXPECT_EQ(page->GetZoomText(), "100 %");
+    EXPECT_FALSE(CommandEnabled(ID_ZOOM_ACTUAL));
+    EXPECT_TRUE(CommandEnabled(ID_ZOOM_FIT));
+    int wrong = 0;
+    for (int y = 0; y < shot.height; ++y)
+        for (int x = 0; x + 1 < shot.width; ++x)
+            wrong += (shot.At(x, y) != 0 && shot.At(x, y) != 0xFFFFFF) || shot.At(x, y) == shot.At(x + 1, y);
+    EXPECT_EQ(wrong, 0) << "pixels not alternating black and white at 100 %";
+
+    while (page->Zoom().Scale() < 4)
+        Key(VK_ADD);
+    shot = Shown();
+    wrong = 0;
+    for (int y = 0; y < shot.height; ++y)
+        for (int x = 0; x < shot.width; ++x)
+            wrong += shot.At(x, y) != 0 && shot.At(x, y) != 0xFFFFFF;
+    EXPECT_EQ(wrong, 0) << "blended pixels at " << page->GetZoomText();
+}
+
+TEST_F(PicturePage, ZeroFitsAZoomedPictureAgainExactlyAsItOpened)
+{
+    const CRect client = Client();
+    JpegRecipe recipe = PhotoRecipe(client.Width() * 2, client.Height() * 3);
+    const CPicturePage* page = OpenPicture(temp.WriteFile("photo.jpg", MakeJpeg(recipe)));
+    const Capture opened = Shown();
+    for (UINT key : {VK_ADD, VK_OEM_PLUS, VK_SUBTRACT, VK_ADD, VK_ADD})
+        Key(key);
+    EXPECT_FALSE(page->Zoom().IsFitted());
+    EXPECT_NE(Shown().pixels, opened.pixels);
+    Key('0');
+    EXPECT_TRUE(page->Zoom().IsFitted());
+    EXPECT_EQ(Shown().pixels, opened.pixels);
+    Key(VK_NUMPAD1);
+    EXPECT_EQ(page->GetZoomText(), "100 %");
+    Key(VK_NUMPAD0);
+    EXPECT_EQ(Repainted().pixels, opened.pixels);
+}
+
+TEST_F(PicturePage, ArrowsMoveAZoomedPictureAndWalkTheFolderFromAFittedOne)
+{
+    const CRect client = Client();
+    OpenPicture(temp.WriteFile("a.png", WherePng(2048, 1536)));
+    temp.WriteFile("b.png", WherePng(64, 48));
+    const POINT centre{client.Width() / 2, client.Height() / 2};
+    Key('1');
+    const POINT before = WhereShown(Shown().At(centre.x, centre.y));
+    Key(VK_RIGHT);
+    Key(VK_DOWN);
+    const POINT after = WhereShown(Shown().At(centre.x, centre.y));
+    EXPECT_EQ(Caption(), "a.png - Orlivane");
+    EXPECT_NEAR(after.x - before.x, client.Width() / 10, 8);
+    EXPECT_NEAR(after.y - before.y, client.Height() / 10, 8);
+    Key(VK_NEXT);
+    EXPECT_EQ(Caption(), "b.png - Orlivane") << "Page Down walks whatever the zoom";
+    Key(VK_LEFT);
+    EXPECT_EQ(Caption(), "a.png - Orlivane") << "a fitted picture walks";
 }
 
 // ---------------------------------------------------------------- the slideshow page

@@ -679,7 +679,10 @@ TEST_F(ViewTest, AFolderPagesCellsAreReadByTheirCaptionsTheFocusFollowsTheKeysAP
     view->SendMessage(WM_KEYDOWN, VK_LEFT);
     EXPECT_EQ(Number(list->get_accFocus(&focus), focus), 1);
     view->SendMessage(WM_KEYDOWN, VK_RETURN);
-    EXPECT_EQ(Text(list.Get(), &IAccessible::get_accName, CHILDID_SELF), "sunrise.jpg") << "the picture page";
+    EXPECT_EQ(Text(list.Get(), &IAccessible::get_accName, CHILDID_SELF), "sunrise.jpg, 100 %")
+        << "the picture page, with its zoom";
+    view->SendMessage(WM_KEYDOWN, VK_ADD);
+    EXPECT_EQ(Text(list.Get(), &IAccessible::get_accName, CHILDID_SELF), "sunrise.jpg, 125 %");
 }
 
 TEST_F(ViewTest, AScreenReadersHitTestFindsTheCellUnderThePointFarDownABigFolder)
