@@ -989,15 +989,15 @@ TEST_F(Walkthrough, APhotoOpenedByADoubleClickZoomsAndPansWithTheMouseAndKeys)
     ::SendInput(4, clicks, sizeof(INPUT));
     EXPECT_TRUE(Eventually([&] { return app.Caption() == "IMG_2041.jpg - Orlivane"; }));
     // "-" after the double click: from the fit, unless the double click zoomed.
-    Press({VK_SUBTRACT});
+    PressKeys({VK_SUBTRACT});
     EXPECT_TRUE(zoomShown(percent(fit / 1.25))) << PaneText(app.ProcessId(), status, 2);
-    Press({'0'});
+    PressKeys({'0'});
     EXPECT_TRUE(zoomShown(percent(fit)));
     PointAt(POINT{5, 5});
     Screenshot("zoom-fit.bmp");
 
     // Actual size about the centre: the photograph's own pixels.
-    Press({'1'});
+    PressKeys({'1'});
     EXPECT_TRUE(zoomShown("100 %"));
     const JpegContent reference = ReadJpeg(photo);
     const POINT middle{client.right / 2, client.bottom / 2};
@@ -1030,7 +1030,7 @@ TEST_F(Walkthrough, APhotoOpenedByADoubleClickZoomsAndPansWithTheMouseAndKeys)
     for (int notch = 0; notch < 3; ++notch)
         ::SendInput(1, &wheel, sizeof(INPUT));
     EXPECT_TRUE(zoomShown("195 %"));
-    Press({VK_ADD, VK_ADD, VK_ADD, VK_OEM_PLUS, VK_ADD, VK_ADD, VK_ADD});
+    PressKeys({VK_ADD, VK_ADD, VK_ADD, VK_OEM_PLUS, VK_ADD, VK_ADD, VK_ADD});
     EXPECT_TRUE(zoomShown("931 %"));
     PointAt(POINT{5, 5});
     Capture squares;
@@ -1045,10 +1045,10 @@ TEST_F(Walkthrough, APhotoOpenedByADoubleClickZoomsAndPansWithTheMouseAndKeys)
     Screenshot("zoom-931.bmp");
 
     // The arrows move it; once fitted they walk.
-    Press({VK_RIGHT});
+    PressKeys({VK_RIGHT});
     EXPECT_TRUE(Eventually([&] { return ViewShot().pixels != squares.pixels; })) << "moved by Right";
     EXPECT_EQ(app.Caption(), "IMG_2041.jpg - Orlivane");
-    Press({'0', VK_RIGHT});
+    PressKeys({'0', VK_RIGHT});
     EXPECT_TRUE(Eventually([&] { return app.Caption() == "IMG_2042.jpg - Orlivane"; }));
     app.Command(ID_GO_BACK);
     EXPECT_TRUE(zoomShown("")) << "no zoom on a folder page";
