@@ -25,6 +25,7 @@
 #define IDR_MENU_FAVORITE_FOLDER        139
 #define IDR_MENU_FOLDER                 140
 #define IDR_MENU_PICTURE                141
+#define IDR_MENU_SLIDESHOW              142
 
 // ---------------------------------------------------------------------------
 // Icons
@@ -100,6 +101,7 @@
 #define ID_ROTATE_270                   32797
 #define ID_MANAGE_FAVORITES             32799
 #define ID_PREFERENCES                  32800
+#define ID_VIEW_FULL_SCREEN             32814
 
 // Commands generated for the entries of the Favorites menu (both ends included)
 #define ID_FAVORITE_FIRST               10000

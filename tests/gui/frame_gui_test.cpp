@@ -1,6 +1,6 @@
 // The main frame of the real program, driven from outside: its bars, its
 // placement across runs, File Open through the real folder dialog, the
-// slideshow speed, help and device changes.
+// slideshow speed, full screen, help and device changes.
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
@@ -468,6 +468,183 @@ TEST_F(FrameGui, DeviceChangesAreAnsweredWithTrue)
     ASSERT_TRUE(::SendMessageTimeoutA(app.MainWindow(), WM_DEVICECHANGE, 0x0007 /* DBT_DEVNODES_CHANGED */,
                                       0, SMTO_ABORTIFHUNG, 5000, &result));
     EXPECT_EQ(result, (DWORD_PTR)TRUE);
+    EXPECT_EQ(app.Close(), 0);
+}
+
+// What full screen takes from the window and must give back.
+struct WindowState {
+    RECT window{};
+    RECT view{};
+    LONG_PTR style = 0;
+    LONG_PTR viewExStyle = 0;
+    bool zoomed = false;
+    bool reBar = false;
+    bool statusBar = false;
+
+    std::string Text() const
+    {
+        return RectText(window) + " view " + RectText(view) + " style " + std::to_string(style) + " view style "
+             + std::to_string(viewExStyle) + " zoomed "
+             + std::to_string(zoomed) + " rebar " + std::to_string(reBar) + " status " + std::to_string(statusBar);
+    }
+};
+
+class FullScreenGui : public FrameGui {
+protected:
+    // The program on picture (or folder) name of the temporary folder, in front.
+    bool StartOn(const std::string& name, const RECT& placement, int cmdShow = SW_SHOWNORMAL)
+    {
+        StorePlacement(cmdShow, placement);
+        if (!app.Start(WindowsPath(TestSetting("ORLIVANE_EXE")), "\"" + temp / name + "\"")
+            || !app.WaitForMainWindow(name + " - Orlivane"))
+            return false;
+        ::SetForegroundWindow(app.MainWindow());
+        return Eventually([&] { return ::GetForegroundWindow() == app.MainWindow(); });
+    }
+
+    WindowState State() const
+    {
+        WindowState state;
+        state.window = WindowRect(app.MainWindow());
+        state.view = WindowRect(app.View());
+        state.style = ::GetWindowLongPtrA(app.MainWindow(), GWL_STYLE);
+        state.viewExStyle = ::GetWindowLongPtrA(app.View(), GWL_EXSTYLE);
+        state.zoomed = ::IsZoomed(app.MainWindow()) != FALSE;
+        state.reBar = ::IsWindowVisible(ReBar()) != FALSE;
+        state.statusBar = ::IsWindowVisible(StatusBar()) != FALSE;
+        return state;
+    }
+
+    RECT Monitor() const
+    {
+        MONITORINFO info{};
+        info.cbSize = sizeof info;
+        ::GetMonitorInfoA(::MonitorFromWindow(app.MainWindow(), MONITOR_DEFAULTTONEAREST), &info);
+        return info.rcMonitor;
+    }
+
+    // The window covers its monitor with the view alone: no caption, frame,
+    // menu or bars.
+    bool IsFullScreen() const
+    {
+        const WindowState state = State();
+        RECT client{};
+        ::GetClientRect(app.MainWindow(), &client);
+        const RECT monitor = Monitor();
+        return RectText(state.window) == RectText(monitor) && RectText(state.view) == RectText(monitor)
+            && client.right == monitor.right - monitor.left && client.bottom == monitor.bottom - monitor.top
+            && !(state.style & WS_CAPTION) && !state.reBar && !state.statusBar;
+    }
+
+    bool Is(const WindowState& expected) const { return State().Text() == expected.Text(); }
+
+    TempFolder temp;
+};
+
+TEST_F(FullScreenGui, F11ShowsThePictureAloneOnItsMonitorAndF11OrEscGivesTheWindowBack)
+{
+    temp.WriteFile("wide.jpg", MakeJpeg(PhotoRecipe(640, 200)));
+    ASSERT_TRUE(StartOn("wide.jpg", RECT{120, 90, 760, 570}));
+    const WindowState windowed = State();
+    ASSERT_TRUE(windowed.reBar && windowed.statusBar) << windowed.Text();
+
+    PressKeys({VK_F11});
+    EXPECT_TRUE(Eventually([&] { return IsFullScreen(); })) << State().Text();
+    // The picture in the middle, black around it to the monitor's edges.
+    Capture shot;
+    const auto blackEdges = [&] {
+        for (POINT edge : {POINT{0, 0}, POINT{shot.width / 2, 0}, POINT{shot.width - 1, shot.height / 2},
+                           POINT{shot.width / 2, shot.height - 1}, POINT{0, shot.height - 1}})
+            if (shot.At(edge.x, edge.y) != 0)
+                return false;
+        return true;
+    };
+    EXPECT_TRUE(Eventually([&] {
+        shot = CaptureClient(app.MainWindow());
+        return shot.width > 0 && shot.At(shot.width / 2, shot.height / 2) != 0 && blackEdges();
+    }));
+    EXPECT_EQ(RectText(RECT{0, 0, shot.width, shot.height}), RectText(Monitor()));
+    const std::string artifacts = WindowsPath(TestSetting("ORLIVANE_ARTIFACTS"));
+    ::CreateDirectoryA(artifacts.c_str(), nullptr);
+    EXPECT_TRUE(shot.SaveBmp(artifacts + "\\full-screen.bmp"));
+
+    PressKeys({VK_ESCAPE});
+    EXPECT_TRUE(Eventually([&] { return Is(windowed); })) << State().Text() << "\nnot " << windowed.Text();
+    PressKeys({VK_F11});
+    EXPECT_TRUE(Eventually([&] { return IsFullScreen(); })) << State().Text();
+    PressKeys({VK_F11});
+    EXPECT_TRUE(Eventually([&] { return Is(windowed); })) << State().Text() << "\nnot " << windowed.Text();
+
+    // A hidden status bar stays hidden; a maximized window comes back maximized.
+    app.Command(ID_VIEW_STATUS_BAR);
+    ::SendMessageA(app.MainWindow(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    const WindowState maximized = State();
+    ASSERT_TRUE(maximized.zoomed && !maximized.statusBar) << maximized.Text();
+    app.Command(ID_VIEW_FULL_SCREEN);
+    EXPECT_TRUE(Eventually([&] { return IsFullScreen(); })) << State().Text();
+    app.Command(ID_VIEW_FULL_SCREEN);
+    EXPECT_TRUE(Eventually([&] { return Is(maximized); })) << State().Text() << "\nnot " << maximized.Text();
+
+    // Closed in full screen, the window's own placement is kept, not the monitor.
+    ::SendMessageA(app.MainWindow(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    app.Command(ID_VIEW_FULL_SCREEN);
+    EXPECT_TRUE(Eventually([&] { return IsFullScreen(); })) << State().Text();
+    EXPECT_EQ(app.Close(), 0);
+    EXPECT_EQ(GetDword("CmdShow"), SW_SHOWNORMAL);
+    EXPECT_EQ(RectText(StoredRect()), "120,90,760,570");
+}
+
+TEST_F(FullScreenGui, LeavingThePictureEndsFullScreenWalkingItsFolderDoesNot)
+{
+    temp.WriteFile("a.jpg", MakeJpeg(SolidRecipe(320, 240, 255, 0, 0)));
+    temp.WriteFile("b.jpg", MakeJpeg(SolidRecipe(320, 240, 0, 255, 0)));
+    ASSERT_TRUE(StartOn("a.jpg", RECT{120, 90, 760, 570}));
+    const WindowState windowed = State();
+    PressKeys({VK_F11});
+    ASSERT_TRUE(Eventually([&] { return IsFullScreen(); })) << State().Text();
+    PressKeys({VK_NEXT});
+    EXPECT_TRUE(Eventually([&] { return app.Caption() == "b.jpg - Orlivane"; })) << app.Caption();
+    EXPECT_TRUE(IsFullScreen()) << State().Text();
+    PressKeys({VK_BACK});
+    EXPECT_TRUE(Eventually([&] { return app.Caption() == kHome; })) << app.Caption();
+    EXPECT_TRUE(Eventually([&] { return Is(windowed); })) << State().Text() << "\nnot " << windowed.Text();
+    // Nor does F11 take the Home page there.
+    PressKeys({VK_F11});
+    app.Command(ID_VIEW_FULL_SCREEN);
+    EXPECT_TRUE(Is(windowed)) << State().Text();
+    EXPECT_EQ(app.Close(), 0);
+}
+
+TEST_F(FullScreenGui, InAFullScreenSlideshowTheKeysDoTheSlideshowBarsWork)
+{
+    temp.MakeFolder("Show");
+    temp.WriteFile("Show\\a-red.jpg", MakeJpeg(SolidRecipe(320, 240, 255, 0, 0)));
+    temp.WriteFile("Show\\b-green.jpg", MakeJpeg(SolidRecipe(320, 240, 0, 255, 0)));
+    temp.WriteFile("Show\\c-blue.jpg", MakeJpeg(SolidRecipe(320, 240, 0, 0, 255)));
+    // Slow enough that only the keys move it while the test looks.
+    SetDword("Delay", 10000);
+    ASSERT_TRUE(StartOn("Show", RECT{120, 90, 760, 570}));
+    const WindowState windowed = State();
+    app.Command(ID_PLAY);
+    HWND counter = ::GetDlgItem(SlideshowBar(), IDC_COUNTER);
+    ASSERT_EQ(Text(counter), "1 of 3");
+    PressKeys({VK_F11});
+    ASSERT_TRUE(Eventually([&] { return IsFullScreen(); })) << State().Text();
+    // Paused by Space, walked by the arrows, round at the ends.
+    PressKeys({VK_SPACE, VK_RIGHT});
+    EXPECT_TRUE(Eventually([&] { return Text(counter) == "2 of 3"; })) << Text(counter);
+    PressKeys({VK_LEFT, VK_LEFT});
+    EXPECT_TRUE(Eventually([&] { return Text(counter) == "3 of 3"; })) << Text(counter);
+    PressKeys({VK_DOWN});
+    EXPECT_TRUE(Eventually([&] { return Text(counter) == "1 of 3"; })) << Text(counter);
+    PressKeys({VK_ESCAPE});
+    EXPECT_TRUE(Eventually([&] { return Is(windowed); })) << State().Text() << "\nnot " << windowed.Text();
+    EXPECT_EQ(app.Caption(), "Show - Orlivane");
+    HWND toolbar = ToolBar();
+    EXPECT_TRUE(Eventually([&] {
+        return ::SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_PLAY, 0)
+            && !::SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_PAUSE, 0);
+    })) << "paused";
     EXPECT_EQ(app.Close(), 0);
 }
 
