@@ -615,6 +615,36 @@ TEST_F(FullScreenGui, LeavingThePictureEndsFullScreenWalkingItsFolderDoesNot)
     EXPECT_EQ(app.Close(), 0);
 }
 
+TEST_F(FullScreenGui, ThePointerHidesAtRestAndShowsWhenItMoves)
+{
+    temp.WriteFile("a.jpg", MakeJpeg(SolidRecipe(320, 240, 255, 0, 0)));
+    ASSERT_TRUE(StartOn("a.jpg", RECT{120, 90, 760, 570}));
+    const auto showing = [] {
+        CURSORINFO info{};
+        info.cbSize = sizeof info;
+        return ::GetCursorInfo(&info) && (info.flags & CURSOR_SHOWING);
+    };
+    const auto moveTo = [](int x, int y) {
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dx = (x * 65535) / (::GetSystemMetrics(SM_CXSCREEN) - 1);
+        input.mi.dy = (y * 65535) / (::GetSystemMetrics(SM_CYSCREEN) - 1);
+        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        ::SendInput(1, &input, sizeof input);
+    };
+    moveTo(300, 300);
+    ASSERT_TRUE(showing());
+    PressKeys({VK_F11});
+    ASSERT_TRUE(Eventually([&] { return IsFullScreen(); })) << State().Text();
+    EXPECT_TRUE(Eventually([&] { return !showing(); })) << "hidden after a rest";
+    moveTo(320, 310);
+    EXPECT_TRUE(Eventually([&] { return showing(); })) << "shown on a move";
+    EXPECT_TRUE(Eventually([&] { return !showing(); })) << "hidden again";
+    PressKeys({VK_ESCAPE});
+    EXPECT_TRUE(Eventually([&] { return showing(); })) << "shown with the window";
+    EXPECT_EQ(app.Close(), 0);
+}
+
 TEST_F(FullScreenGui, InAFullScreenSlideshowTheKeysDoTheSlideshowBarsWork)
 {
     temp.MakeFolder("Show");
