@@ -8,6 +8,7 @@
 #include <mutex>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "afxpath.h"
 #include "catalog/thumbnailcache.h"
@@ -390,16 +391,15 @@ void CThumbnailScheduler::Schedule(const std::string& folderPath, std::vector<Th
     // Thumbnails for another box are work of their own: what the makers
     // read or make for the old box meanwhile is neither shown nor written.
     if (box != m_work->box) {
-        auto work = std::make_shared<ThumbnailWork>();
-        work->box = box;
-        std::lock_guard guard(m_work->lock);
-        m_work->superseded = true;
-        m_work->stop = true;
-        m_work->changed.notify_all();
-        work->shown = m_work->shown.load();
-        work->visibleFirst = m_work->visibleFirst;
-        work->visibleEnd = m_work->visibleEnd;
-        m_work = std::move(work);
+        const std::shared_ptr<ThumbnailWork> old = std::exchange(m_work, std::make_shared<ThumbnailWork>());
+        m_work->box = box;
+        std::lock_guard guard(old->lock);
+        old->superseded = true;
+        old->stop = true;
+        old->changed.notify_all();
+        m_work->shown = old->shown.load();
+        m_work->visibleFirst = old->visibleFirst;
+        m_work->visibleEnd = old->visibleEnd;
     }
     int start = 0;
     {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include "imaging/colour.h"
 #include "imaging/metadata.h"
 #include "imaging/resample.h"
+#include "imaging/stoppablestream.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -428,11 +430,16 @@ Decoded DecodeWicPicture(FILE* file, CBitmap& section, const PictureRequest& req
         ComPtr<IWICBitmapDecoder> decoder;
         ComPtr<IWICBitmapFrameDecode> frame;
         GUID container{};
-        if (handle != INVALID_HANDLE_VALUE
+        // Read through a stream that gives up at a stop request, as some
+        // decoders read the whole picture before the first row is asked for.
+        const auto stopped = std::make_shared<std::atomic<bool>>(false);
+        const ComPtr<IStream> stream =
+            handle != INVALID_HANDLE_VALUE ? MakeStoppableStream(handle, request.stop, stopped) : nullptr;
+        if (stream
             && SUCCEEDED(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                             IID_PPV_ARGS(&factory)))
-            && SUCCEEDED(factory->CreateDecoderFromFileHandle(reinterpret_cast<ULONG_PTR>(handle), nullptr,
-                                                              WICDecodeMetadataCacheOnDemand, &decoder))
+            && SUCCEEDED(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
+                                                          &decoder))
             && SUCCEEDED(decoder->GetContainerFormat(&container)) && SUCCEEDED(decoder->GetFrame(0, &frame))) {
             // PNG, GIF, BMP and ICO files carry no orientation.
             const bool flat = container == GUID_ContainerFormatPng || container == GUID_ContainerFormatGif
@@ -440,7 +447,12 @@ Decoded DecodeWicPicture(FILE* file, CBitmap& section, const PictureRequest& req
             const int orientation = container == GUID_ContainerFormatTiff ? look.tiffOrientation
                                     : flat                                ? (int)OrientNormal
                                                                           : ReadWicOrientation(frame.Get());
-            return DecodeWicFrame(factory.Get(), frame.Get(), orientation, section, request, header);
+            const Decoded result = DecodeWicFrame(factory.Get(), frame.Get(), orientation, section, request, header);
+            return *stopped ? Decoded::Stopped : result;
+        }
+        if (*stopped) {
+            section.DeleteObject();
+            return Decoded::Stopped;
         }
     }
     section.DeleteObject();

@@ -2,28 +2,21 @@
 // and the settings it leaves behind at exit.
 #include <gtest/gtest.h>
 
-#include <shlobj.h>
 
 #include "app_driver.h"
 #include "jpeg_maker.h"
+#include "program_data.h"
 #include "res/resource.h"
 #include "temp_folder.h"
 #include "window_driving.h"
 
 namespace {
 
-std::string AppDataVemoly()
-{
-    char path[MAX_PATH] = "";
-    ::SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, path);
-    return std::string(path) + "\\Vemoly";
-}
-
 DWORD StoredDword(const char* name, DWORD* type)
 {
     DWORD value = 0, size = sizeof value;
     *type = REG_NONE;
-    if (::RegGetValueA(HKEY_CURRENT_USER, "Software\\Vemoly", name, RRF_RT_ANY, type, &value, &size)
+    if (::RegGetValueA(HKEY_CURRENT_USER, kProgramKey, name, RRF_RT_ANY, type, &value, &size)
         != ERROR_SUCCESS)
         *type = REG_NONE;
     return value;
@@ -31,14 +24,14 @@ DWORD StoredDword(const char* name, DWORD* type)
 
 TEST(AppGui, FirstRunShowsTheHomePageNavigatesAndSavesItsSettings)
 {
-    ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Vemoly");
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);
     RemoveTree(AppDataVemoly());
 
     AppUnderTest app;
     ASSERT_TRUE(app.Start(WindowsPath(TestSetting("ORLIVANE_EXE"))));
     ASSERT_NE(app.WaitForMainWindow("Home Page - Orlivane"), nullptr);
     HKEY key;
-    ASSERT_EQ(::RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Vemoly", 0, KEY_READ, &key), ERROR_SUCCESS)
+    ASSERT_EQ(::RegOpenKeyExA(HKEY_CURRENT_USER, kProgramKey, 0, KEY_READ, &key), ERROR_SUCCESS)
         << "start-up makes the key";
     ::RegCloseKey(key);
     for (const char* folder : {"", "\\History", "\\Favorites", "\\Cache"})
@@ -97,7 +90,7 @@ TEST(AppGui, FileExitEndsTheProgramLikeClosingTheWindow)
     AppUnderTest app;
     ASSERT_TRUE(app.Start(WindowsPath(TestSetting("ORLIVANE_EXE"))));
     ASSERT_NE(app.WaitForMainWindow("Home Page - Orlivane"), nullptr);
-    ::RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Vemoly", "Delay");
+    ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kProgramKey, "Delay");
     ::PostMessageA(app.MainWindow(), WM_COMMAND, ID_APP_EXIT, 0);
     EXPECT_EQ(app.Wait(), 0);
     DWORD type;
@@ -122,7 +115,7 @@ TEST(AppGui, AFailedStartLeavesTheStoredSettingsAlone)
     const std::pair<const char*, DWORD> stored[] = {
         {"Delay", 700}, {"HistoryCount", 33}, {"CmdShow", 3}, {"MainWndLeft", 40}, {"MainWndRight", 640}};
     for (const auto& [name, value] : stored)
-        ASSERT_EQ(::RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Vemoly", name, REG_DWORD, &value, sizeof value),
+        ASSERT_EQ(::RegSetKeyValueA(HKEY_CURRENT_USER, kProgramKey, name, REG_DWORD, &value, sizeof value),
                   ERROR_SUCCESS);
 
     AppUnderTest app;
@@ -133,7 +126,7 @@ TEST(AppGui, AFailedStartLeavesTheStoredSettingsAlone)
         DWORD type;
         EXPECT_EQ(StoredDword(name, &type), value) << name;
     }
-    ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Vemoly");
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);
 }
 
 // As Explorer's "Open in" and "Open with" start it: the folder's or the

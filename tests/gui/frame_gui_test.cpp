@@ -11,39 +11,34 @@
 
 #include "app_driver.h"
 #include "jpeg_maker.h"
+#include "program_data.h"
 #include "res/resource.h"
 #include "shell_command.h"
 #include "temp_folder.h"
+#include "user_input.h"
 #include "window_driving.h"
 
 namespace {
 
-const char kKey[] = "Software\\Vemoly";
 const char kHome[] = "Home Page - Orlivane";
-
-void SetDword(const char* name, int value)
-{
-    const DWORD data = (DWORD)value;
-    ::RegSetKeyValueA(HKEY_CURRENT_USER, kKey, name, REG_DWORD, &data, sizeof data);
-}
 
 int GetDword(const char* name)
 {
     DWORD value = 0xDEADBEEF, size = sizeof value;
-    ::RegGetValueA(HKEY_CURRENT_USER, kKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+    ::RegGetValueA(HKEY_CURRENT_USER, kProgramKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
     return (int)value;
 }
 
 void SetString(const char* name, const std::string& value)
 {
-    ::RegSetKeyValueA(HKEY_CURRENT_USER, kKey, name, REG_SZ, value.c_str(), (DWORD)value.size() + 1);
+    ::RegSetKeyValueA(HKEY_CURRENT_USER, kProgramKey, name, REG_SZ, value.c_str(), (DWORD)value.size() + 1);
 }
 
 std::string GetString(const char* name)
 {
     char value[MAX_PATH] = "";
     DWORD size = sizeof value;
-    if (::RegGetValueA(HKEY_CURRENT_USER, kKey, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+    if (::RegGetValueA(HKEY_CURRENT_USER, kProgramKey, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
         return "<missing>";
     return value;
 }
@@ -263,16 +258,7 @@ TEST_F(FrameGui, PointerOverAButtonShowsItsPromptAndTooltip)
     remote.Read(&home, sizeof home);
     ::MapWindowPoints(ToolBar(), nullptr, reinterpret_cast<POINT*>(&home), 2);
 
-    const auto moveTo = [](int x, int y) {
-        ::SetCursorPos(x, y);
-        INPUT input{};
-        input.type = INPUT_MOUSE;
-        input.mi.dx = (x * 65535) / (::GetSystemMetrics(SM_CXSCREEN) - 1);
-        input.mi.dy = (y * 65535) / (::GetSystemMetrics(SM_CYSCREEN) - 1);
-        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-        ::SendInput(1, &input, sizeof input);
-    };
-    moveTo((home.left + home.right) / 2, (home.top + home.bottom) / 2);
+    MovePointerTo(POINT{(home.left + home.right) / 2, (home.top + home.bottom) / 2});
     EXPECT_TRUE(Eventually([&] { return Text(StatusBar()) == "Go to the home page."; }))
         << Text(StatusBar());
     HWND tip = WaitForProcessWindow(app.ProcessId(), TOOLTIPS_CLASSA);
@@ -280,21 +266,9 @@ TEST_F(FrameGui, PointerOverAButtonShowsItsPromptAndTooltip)
     EXPECT_TRUE(Eventually([&] { return Text(tip) == "Home"; })) << Text(tip);
 
     const RECT view = WindowRect(app.View());
-    moveTo((view.left + view.right) / 2, (view.top + view.bottom) / 2);
+    MovePointerTo(POINT{(view.left + view.right) / 2, (view.top + view.bottom) / 2});
     EXPECT_TRUE(Eventually([&] { return Text(StatusBar()) == "Ready"; })) << Text(StatusBar());
     EXPECT_EQ(app.Close(), 0);
-}
-
-// Keys pressed and released in turn, as the keyboard sends them.
-void PressKeys(std::initializer_list<WORD> keys)
-{
-    for (WORD key : keys) {
-        INPUT input[2]{};
-        input[0].type = input[1].type = INPUT_KEYBOARD;
-        input[0].ki.wVk = input[1].ki.wVk = key;
-        input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-        ::SendInput(2, input, sizeof(INPUT));
-    }
 }
 
 TEST_F(FrameGui, AHighlightedMenuItemShowsItsPromptUntilTheMenuCloses)
@@ -347,7 +321,7 @@ TEST_F(FrameGui, AValidStoredRectangleIsUsedAndTheNewOneWrittenBack)
     EXPECT_FALSE(::IsZoomed(main));
 
     ::SetWindowPos(main, nullptr, 150, 100, 650, 450, SWP_NOZORDER | SWP_NOACTIVATE);
-    ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kKey, "CmdShow");
+    ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kProgramKey, "CmdShow");
     EXPECT_EQ(app.Close(), 0);
     EXPECT_EQ(GetDword("CmdShow"), SW_SHOWNORMAL);
     EXPECT_EQ(RectText(StoredRect()), "150,100,800,550");

@@ -3,26 +3,18 @@
 // neither the memory nor the program, and the page still fills in.
 #include <gtest/gtest.h>
 
-#include <objbase.h>
-#include <shlobj.h>
 
 #include <cstdlib>
 
 #include "app_driver.h"
 #include "catalog/thumbnailcache.h"
 #include "jpeg_maker.h"
+#include "program_data.h"
 #include "shell/settings.h"
-#include "shell/shortcutlink.h"
+#include "shortcuts.h"
 #include "temp_folder.h"
 
 namespace {
-
-std::string AppDataVemoly()
-{
-    char path[MAX_PATH] = "";
-    ::SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, path);
-    return std::string(path) + "\\Vemoly";
-}
 
 long long FileSize(const std::string& path)
 {
@@ -59,18 +51,13 @@ TEST(LowMemoryGui, AHugeCacheDirectoryIsRefusedAndTheThumbnailsAreMadeAfresh)
 
     // A Favorite whose folder holds one red picture; the Favorites pane's
     // cache file declares the huge directory.
-    ::CoInitialize(nullptr);
     const std::string favorites = AppDataVemoly() + "\\Favorites";
     g_settings.CacheFolder = AppDataVemoly() + "\\Cache";
     for (const std::string& folder : {AppDataVemoly(), favorites, g_settings.CacheFolder})
         ::CreateDirectoryA(folder.c_str(), nullptr);
     TempFolder album;
     album.WriteFile("red.jpg", MakeJpeg(SolidRecipe(300, 200, 220, 0, 0)));
-    CShortcutLink link;
-    link.m_targetPath = album.Path();
-    const std::string linkPath = favorites + "\\Low memory.lnk";
-    link.SaveLink(linkPath);
-    ASSERT_TRUE(link.m_valid);
+    const std::string linkPath = WriteShortcut(favorites + "\\Low memory.lnk", album.Path());
     const std::string cache = CacheFileName(favorites);
     ASSERT_TRUE(WriteHugeCache(cache));
     ASSERT_GT(FileSize(cache), 0xFFFFFF00LL);
@@ -99,7 +86,6 @@ TEST(LowMemoryGui, AHugeCacheDirectoryIsRefusedAndTheThumbnailsAreMadeAfresh)
 
     ::DeleteFileA(linkPath.c_str());
     ::DeleteFileA(cache.c_str());
-    ::CoUninitialize();
 }
 
 } // namespace

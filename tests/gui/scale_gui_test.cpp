@@ -10,39 +10,13 @@
 #include "afxbase.h"
 #include "afxhtmlhelp.h"
 #include "app_driver.h"
+#include "display_scale.h"
 #include "res/resource.h"
 #include "temp_folder.h"
+#include "user_input.h"
 #include "window_driving.h"
 
 namespace {
-
-const char kDesktop[] = "Control Panel\\Desktop";
-
-// Sets the display scale of the programs started from now on; the old one
-// comes back at the end.
-class DisplayScale {
-public:
-    explicit DisplayScale(DWORD dpi)
-    {
-        DWORD size = sizeof m_old;
-        m_had = ::RegGetValueA(HKEY_CURRENT_USER, kDesktop, "LogPixels", RRF_RT_REG_DWORD, nullptr, &m_old, &size)
-                == ERROR_SUCCESS;
-        ::RegSetKeyValueA(HKEY_CURRENT_USER, kDesktop, "LogPixels", REG_DWORD, &dpi, sizeof dpi);
-    }
-    ~DisplayScale()
-    {
-        if (m_had)
-            ::RegSetKeyValueA(HKEY_CURRENT_USER, kDesktop, "LogPixels", REG_DWORD, &m_old, sizeof m_old);
-        else
-            ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kDesktop, "LogPixels");
-    }
-    DisplayScale(const DisplayScale&) = delete;
-    DisplayScale& operator=(const DisplayScale&) = delete;
-
-private:
-    DWORD m_old = 96;
-    bool m_had = false;
-};
 
 BOOL CALLBACK AddChild(HWND child, LPARAM list)
 {
@@ -154,11 +128,7 @@ TEST_P(ScaleGui, EveryLabelShowsWhole)
         // F1's help text wraps at its designed width, scaled.
         ::SetForegroundWindow(preferences);
         ::SendMessageA(preferences, WM_NEXTDLGCTL, (WPARAM)::GetDlgItem(preferences, IDC_HISTORY_COUNT), TRUE);
-        INPUT f1[2]{};
-        f1[0].type = f1[1].type = INPUT_KEYBOARD;
-        f1[0].ki.wVk = f1[1].ki.wVk = VK_F1;
-        f1[1].ki.dwFlags = KEYEVENTF_KEYUP;
-        ::SendInput(2, f1, sizeof(INPUT));
+        PressKeys({VK_F1});
         HWND popup = WaitForProcessWindow(app.ProcessId(), kTextPopupClass, nullptr, 3000);
         ASSERT_NE(popup, nullptr);
         RECT box;

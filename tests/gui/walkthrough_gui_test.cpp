@@ -5,55 +5,40 @@
 // tree's artifacts folder.
 #include <gtest/gtest.h>
 
-#include <shlobj.h>
 
+#include <windows.h>
 #include <commctrl.h>
 #include <dbt.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "app_driver.h"
+#include "cache_layout.h"
+#include "colours.h"
+#include "display_scale.h"
+#include "jpeg_files.h"
 #include "jpeg_maker.h"
 #include "open_handles.h"
 #include "picture_files.h"
+#include "program_data.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
-#include "shell/shortcutlink.h"
+#include "shortcuts.h"
 #include "temp_folder.h"
+#include "user_input.h"
 #include "window_driving.h"
 
 namespace {
 
-const char kKey[] = "Software\\Vemoly";
-
-void SetDword(const char* name, int value)
-{
-    const DWORD data = (DWORD)value;
-    ::RegSetKeyValueA(HKEY_CURRENT_USER, kKey, name, REG_DWORD, &data, sizeof data);
-}
-
-std::string AppDataVemoly()
-{
-    char path[MAX_PATH] = "";
-    ::SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, path);
-    return std::string(path) + "\\Vemoly";
-}
-
 // Colours as a solid JPEG decodes: near the pure ones.
-bool Near(DWORD pixel, int red, int green, int blue)
-{
-    const int r = (int)((pixel >> 16) & 0xFF), g = (int)((pixel >> 8) & 0xFF), b = (int)(pixel & 0xFF);
-    return std::abs(r - red) < 40 && std::abs(g - green) < 40 && std::abs(b - blue) < 40;
-}
-bool IsRed(DWORD p) { return Near(p, 255, 0, 0); }
-bool IsGreen(DWORD p) { return Near(p, 0, 255, 0); }
-bool IsBlue(DWORD p) { return Near(p, 0, 0, 255); }
-bool IsYellow(DWORD p) { return Near(p, 255, 255, 0); }
-bool IsMagenta(DWORD p) { return Near(p, 255, 0, 255); }
+constexpr int kSolid = 39;
+bool IsRed(DWORD p) { return Near(p, CapturedRgb(255, 0, 0), kSolid); }
+bool IsGreen(DWORD p) { return Near(p, CapturedRgb(0, 255, 0), kSolid); }
+bool IsBlue(DWORD p) { return Near(p, CapturedRgb(0, 0, 255), kSolid); }
+bool IsYellow(DWORD p) { return Near(p, CapturedRgb(255, 255, 0), kSolid); }
+bool IsMagenta(DWORD p) { return Near(p, CapturedRgb(255, 0, 255), kSolid); }
 
 // The smallest rectangle holding every pixel that is not black.
 RECT LitBounds(const Capture& shot)
@@ -151,49 +136,13 @@ std::string SelectedTreeItem(DWORD processId, HWND tree)
     return text;
 }
 
-// The target of a shortcut file, empty when it cannot be read.
-std::string LinkTarget(const std::string& path)
-{
-    ::CoInitialize(nullptr);
-    CShortcutLink link(path);
-    const std::string target = link.ResolveLink() ? link.m_targetPath : "";
-    ::CoUninitialize();
-    return target;
-}
-
-// The thumbnail a cache file holds for path, empty when it holds none. The
-// file: a 64-byte header (magic, version, directory size and offset), then
-// JPEG streams and a directory of 256-byte records (length, offset, time,
-// path).
-std::string CachedThumbnail(const std::string& cacheFile, const std::string& path)
-{
-    const std::string bytes = ReadWholeFile(cacheFile);
-    if (bytes.size() < 64)
-        return "";
-    auto word = [&](size_t at) {
-        unsigned value = 0;
-        if (at + 4 <= bytes.size())
-            std::memcpy(&value, bytes.data() + at, 4);
-        return value;
-    };
-    const size_t directorySize = word(8), directoryOffset = word(12);
-    if (directoryOffset + directorySize > bytes.size())
-        return "";
-    for (size_t record = directoryOffset; record + 256 <= directoryOffset + directorySize; record += 256) {
-        const char* recordPath = bytes.data() + record + 16;
-        if (std::string(recordPath, strnlen(recordPath, 240)) == path && word(record + 4) + word(record) <= bytes.size())
-            return bytes.substr(word(record + 4), word(record));
-    }
-    return "";
-}
-
 // A user's session: the program's registry values and application-data
 // folder made for it, a Favorites shortcut to a folder of pictures.
 class Walkthrough : public testing::Test {
 protected:
     Walkthrough()
     {
-        ::RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);
         SetDword("UserInit", 1);
         SetDword("Delay", 400);
         SetDword("CmdShow", SW_SHOWNORMAL);
@@ -212,11 +161,7 @@ protected:
         temp.MakeFolder("Holiday\\Trip");
         temp.WriteFile("Holiday\\Trip\\p.jpg", MakeJpeg(SolidRecipe(320, 240, 255, 255, 0)));
         temp.WriteFile("Holiday\\Trip\\q.jpg", MakeJpeg(SolidRecipe(320, 240, 255, 0, 255)));
-        ::CoInitialize(nullptr);
-        CShortcutLink link;
-        link.m_targetPath = holiday;
-        link.SaveLink(AppDataVemoly() + "\\Favorites\\Holiday.lnk");
-        ::CoUninitialize();
+        WriteShortcut(AppDataVemoly() + "\\Favorites\\Holiday.lnk", holiday);
 
         artifacts = WindowsPath(TestSetting("ORLIVANE_ARTIFACTS"));
         ::CreateDirectoryA(artifacts.c_str(), nullptr);
@@ -226,7 +171,7 @@ protected:
     {
         if (app.IsRunning())
             app.Close();
-        ::RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);
         RemoveTree(AppDataVemoly());
     }
 
@@ -282,25 +227,17 @@ protected:
         ::SetCursorPos(client.x, client.y);
     }
 
-    void ClickAt(POINT client)
+    void ClickAt(POINT client, bool right = false)
     {
-        PointAt(client);
-        INPUT input[2]{};
-        input[0].type = input[1].type = INPUT_MOUSE;
-        input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-        input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-        ::SendInput(2, input, sizeof(INPUT));
+        ::ClientToScreen(View(), &client);
+        ::ClickAt(client, right);
     }
 
     // The program started with folder as its only favorite, and that
     // favorite opened from the Favorites menu.
     bool OpenThroughFavorites(const std::string& folder)
     {
-        ::CoInitialize(nullptr);
-        CShortcutLink link;
-        link.m_targetPath = folder;
-        link.SaveLink(AppDataVemoly() + "\\Favorites\\Holiday.lnk");
-        ::CoUninitialize();
+        WriteShortcut(AppDataVemoly() + "\\Favorites\\Holiday.lnk", folder);
         if (!app.Start(WindowsPath(TestSetting("ORLIVANE_EXE"))) || !app.WaitForMainWindow("Home Page - Orlivane"))
             return false;
         ::SetForegroundWindow(app.MainWindow());
@@ -319,34 +256,6 @@ protected:
     std::string artifacts;
     int dpi = 96;
     AppUnderTest app;
-};
-
-// The display scale Windows gives the programs started while it lives
-// (each reads it once, when it starts); the one before comes back after.
-class DisplayScale {
-public:
-    explicit DisplayScale(int dpi)
-    {
-        DWORD size = sizeof m_old;
-        m_had = ::RegGetValueA(HKEY_CURRENT_USER, kDesktop, "LogPixels", RRF_RT_REG_DWORD, nullptr, &m_old, &size)
-                == ERROR_SUCCESS;
-        const DWORD value = (DWORD)dpi;
-        ::RegSetKeyValueA(HKEY_CURRENT_USER, kDesktop, "LogPixels", REG_DWORD, &value, sizeof value);
-    }
-    ~DisplayScale()
-    {
-        if (m_had)
-            ::RegSetKeyValueA(HKEY_CURRENT_USER, kDesktop, "LogPixels", REG_DWORD, &m_old, sizeof m_old);
-        else
-            ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kDesktop, "LogPixels");
-    }
-    DisplayScale(const DisplayScale&) = delete;
-    DisplayScale& operator=(const DisplayScale&) = delete;
-
-private:
-    static constexpr char kDesktop[] = "Control Panel\\Desktop";
-    DWORD m_old = 96;
-    bool m_had = false;
 };
 
 TEST_F(Walkthrough, HomeFolderPictureTurnBackSlideshowPauseHome)
@@ -457,13 +366,8 @@ TEST_F(Walkthrough, HomeFolderPictureTurnBackSlideshowPauseHome)
 // (left, top) show the Quadrants pattern upright.
 bool QuadrantsUpright(const Capture& shot, int left, int top, int w, int h)
 {
-    for (int q = 0; q < 4; ++q) {
-        const unsigned char* rgb = kQuadrantColours[q];
-        const DWORD pixel = shot.At(left + (q % 2 ? w * 3 / 4 : w / 4), top + (q / 2 ? h * 3 / 4 : h / 4));
-        if (!Near(pixel, rgb[0], rgb[1], rgb[2]))
-            return false;
-    }
-    return true;
+    const auto at = [&](int x, int y) { return ColourOf(shot.At(left + x, top + y)); };
+    return ShowsQuadrants(at, w, h, JpegQuadrants().colour, kSolid);
 }
 
 // Phone photos stored sideways or mirrored with an EXIF Orientation stand
@@ -481,12 +385,7 @@ TEST_F(Walkthrough, PhotosStandUprightAndShrinkSmoothly)
         recipe.exifBigEndian = orientation % 2 == 0;
         temp.WriteFile("Phone\\IMG_" + std::to_string(orientation) + ".jpg", MakeJpeg(recipe));
     }
-    JpegRecipe zones;
-    zones.width = zones.height = 1024;
-    zones.pattern = JpegPattern::ZonePlate;
-    zones.hSampling = zones.vSampling = 1;
-    zones.quality = 98;
-    temp.WriteFile("Phone\\zones.jpg", MakeJpeg(zones));
+    WriteJpeg(temp, "Phone\\zones.jpg", ZonePlateRecipe());
     ASSERT_TRUE(OpenThroughFavorites(phone));
     EXPECT_EQ(app.Caption(), "Phone - Orlivane");
 
@@ -499,12 +398,10 @@ TEST_F(Walkthrough, PhotosStandUprightAndShrinkSmoothly)
     const POINT zonesMiddle = ThumbnailMiddle(Cell(8));
     EXPECT_TRUE(Eventually([&] { return ViewPixel(zonesMiddle) != 0; }));
     const Capture folder = ViewShot();
-    int furthest = 0;
-    for (int y = -45; y < 45; ++y)
-        for (int x = -45; x < 45; ++x)
-            if (x * x + y * y > 22 * 22)
-                furthest = std::max(furthest, std::abs((int)((folder.At(zonesMiddle.x + x, zonesMiddle.y + y) >> 8) & 0xFF) - 128));
-    EXPECT_LT(furthest, 20) << "false rings in the zone plate's thumbnail";
+    const RECT box{zonesMiddle.x - 45, zonesMiddle.y - 45, zonesMiddle.x + 45, zonesMiddle.y + 45};
+    const GreyStray stray = StrayFromGrey([&](int x, int y) { return (int)((folder.At(x, y) >> 8) & 0xFF); }, box,
+                                          zonesMiddle.x, zonesMiddle.y, 22, 1e9);
+    EXPECT_LT(stray.most, 20) << "false rings in the zone plate's thumbnail";
     Screenshot("upright-folder.bmp");
 
     // Each picture opened: upright on its page, 240 by 320 in the middle.
@@ -588,7 +485,7 @@ TEST_F(Walkthrough, EveryKindOfPictureInExplorersOrder)
     for (size_t i = 0; i < std::size(pictures); ++i) {
         const POINT middle = ThumbnailMiddle(Cell((int)i + 2));
         const COLORREF c = pictures[i].colour;
-        EXPECT_TRUE(Eventually([&] { return Near(ViewPixel(middle), GetRValue(c), GetGValue(c), GetBValue(c)); }, 5000))
+        EXPECT_TRUE(Eventually([&] { return Near(ViewPixel(middle), CapturedRgb(GetRValue(c), GetGValue(c), GetBValue(c)), kSolid); }, 5000))
             << pictures[i].name << " in cell " << i + 2 << " shows " << std::hex << ViewPixel(middle);
     }
     Screenshot("kinds-folder.bmp");
@@ -624,7 +521,7 @@ TEST_F(Walkthrough, AFolderNamedInJapaneseFromFileOpenToFavoritesAndHistory)
     const std::string tokyo = temp.MakeFolder("Tōkyō 東京");
     const std::string summer = temp.WriteFile("Tōkyō 東京\\夏.jpg", MakeJpeg(SolidRecipe(320, 240, 255, 0, 0)));
     const std::string parent = temp.Path();
-    ::RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "SlideShowDir", REG_SZ, parent.c_str(), (DWORD)parent.size() + 1);
+    ::RegSetKeyValueA(HKEY_CURRENT_USER, kProgramKey, "SlideShowDir", REG_SZ, parent.c_str(), (DWORD)parent.size() + 1);
     ASSERT_TRUE(app.Start(WindowsPath(TestSetting("ORLIVANE_EXE"))));
     ASSERT_NE(app.WaitForMainWindow("Home Page - Orlivane"), nullptr);
     ::SetForegroundWindow(app.MainWindow());
@@ -634,7 +531,7 @@ TEST_F(Walkthrough, AFolderNamedInJapaneseFromFileOpenToFavoritesAndHistory)
     // typed is that of its subfolder.
     EXPECT_EQ(ChooseInFileOpen(app, "Tōkyō 東京", "Open a directory for browsing"), "");
     EXPECT_TRUE(Eventually([&] { return app.Caption() == "Tōkyō 東京 - Orlivane"; })) << app.Caption();
-    EXPECT_TRUE(Eventually([&] { return LinkTarget(AppDataVemoly() + "\\History\\Tōkyō 東京.lnk") == tokyo; }));
+    EXPECT_TRUE(Eventually([&] { return ShortcutTarget(AppDataVemoly() + "\\History\\Tōkyō 東京.lnk") == tokyo; }));
 
     // The picture's thumbnail, and its record in the folder's cache file.
     const RECT cell = Cell(0);
@@ -648,9 +545,9 @@ TEST_F(Walkthrough, AFolderNamedInJapaneseFromFileOpenToFavoritesAndHistory)
             return false;
         ::FindClose(find);
         cacheFile = AppDataVemoly() + "\\Cache\\" + found.cFileName;
-        return !CachedThumbnail(cacheFile, summer).empty();
+        return !StreamInCacheFile(cacheFile, summer).empty();
     })) << "a cache record of " << summer;
-    const JpegContent thumbnail = ReadJpeg(CachedThumbnail(cacheFile, summer), false);
+    const JpegContent thumbnail = ReadJpeg(StreamInCacheFile(cacheFile, summer), false);
     EXPECT_EQ(thumbnail.width, 90);
     EXPECT_EQ(thumbnail.height, 67);
 
@@ -659,26 +556,17 @@ TEST_F(Walkthrough, AFolderNamedInJapaneseFromFileOpenToFavoritesAndHistory)
     // file dialog had until it went.
     ::SetForegroundWindow(app.MainWindow());
     EXPECT_TRUE(Eventually([&] { return ::GetForegroundWindow() == app.MainWindow(); }, 3000));
-    PointAt(POINT{cell.left + 30, cell.top + 100});
-    INPUT click[2]{};
-    click[0].type = click[1].type = INPUT_MOUSE;
-    click[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
-    click[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
     // Under Wine the first right-click after the file dialog is now and then
     // lost before it reaches the window (with earlier builds too): a user
     // would click again.
     HWND menu = nullptr;
     for (int attempt = 0; attempt < 3 && !menu; ++attempt) {
-        ::SendInput(2, click, sizeof(INPUT));
+        ClickAt(POINT{cell.left + 30, cell.top + 100}, true);
         menu = WaitForProcessWindow(app.ProcessId(), "#32768", nullptr, 2000);
     }
     ASSERT_NE(menu, nullptr) << "the context menu";
-    INPUT key[2]{};
-    key[0].type = key[1].type = INPUT_KEYBOARD;
-    key[0].ki.wVk = key[1].ki.wVk = 'A';
-    key[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    ::SendInput(2, key, sizeof(INPUT));
-    EXPECT_TRUE(Eventually([&] { return LinkTarget(AppDataVemoly() + "\\Favorites\\夏.jpg.lnk") == summer; }));
+    PressKeys({'A'});
+    EXPECT_TRUE(Eventually([&] { return ShortcutTarget(AppDataVemoly() + "\\Favorites\\夏.jpg.lnk") == summer; }));
 
     // The folder itself through Add Favorite, named after it.
     ::PostMessageA(app.MainWindow(), WM_COMMAND, ID_ADD_FAVORITE, 0);
@@ -686,7 +574,7 @@ TEST_F(Walkthrough, AFolderNamedInJapaneseFromFileOpenToFavoritesAndHistory)
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(Text(::GetDlgItem(dialog, IDC_NAME)), "Tōkyō 東京");
     ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)::GetDlgItem(dialog, IDOK));
-    EXPECT_TRUE(Eventually([&] { return LinkTarget(AppDataVemoly() + "\\Favorites\\Tōkyō 東京.lnk") == tokyo; }));
+    EXPECT_TRUE(Eventually([&] { return ShortcutTarget(AppDataVemoly() + "\\Favorites\\Tōkyō 東京.lnk") == tokyo; }));
 
     // The picture, opened and turned a quarter.
     ClickAt(POINT{cell.left + 30, cell.top + 100});
@@ -710,7 +598,7 @@ TEST_F(Walkthrough, AFolderNamedInJapaneseFromFileOpenToFavoritesAndHistory)
     app.Command(ID_GO_BACK);
     EXPECT_EQ(app.Caption(), "Tōkyō 東京 - Orlivane");
     EXPECT_TRUE(Eventually([&] {
-        const std::string record = CachedThumbnail(cacheFile, summer);
+        const std::string record = StreamInCacheFile(cacheFile, summer);
         return !record.empty() && ReadJpeg(record, false).height == 90;
     })) << "the turned thumbnail cached";
 
@@ -737,11 +625,7 @@ TEST_F(Walkthrough, NamesInAnyScriptArePaintedAsTheyAreWritten)
     temp.MakeFolder("Tōkyō 東京\\Ünïcödé");
     for (const char* name : {"夏.jpg", "Straße.jpg", "Café.jpg"})
         temp.WriteFile(std::string("Tōkyō 東京\\") + name, MakeJpeg(SolidRecipe(160, 120, 0, 0, 255)));
-    ::CoInitialize(nullptr);
-    CShortcutLink link;
-    link.m_targetPath = tokyo;
-    link.SaveLink(AppDataVemoly() + "\\Favorites\\Tōkyō 東京.lnk");
-    ::CoUninitialize();
+    WriteShortcut(AppDataVemoly() + "\\Favorites\\Tōkyō 東京.lnk", tokyo);
     CDrawingResources fonts;
     ASSERT_TRUE(fonts.Create());
     const HFONT cellFont = (HFONT)fonts.GetCellFont().GetSafeHandle();
@@ -829,7 +713,7 @@ TEST_F(Walkthrough, NamesTypedInAnyScriptNameTheNewFolderAndTheFavorite)
     // The new folder is selected: the favorite goes into it.
     EXPECT_TRUE(Eventually([&] { return !::IsWindow(newFolder); }));
     ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)::GetDlgItem(dialog, IDOK));
-    EXPECT_TRUE(Eventually([&] { return LinkTarget(created + "\\" + favorite + ".lnk") == holiday; }))
+    EXPECT_TRUE(Eventually([&] { return ShortcutTarget(created + "\\" + favorite + ".lnk") == holiday; }))
         << "the shortcut " << favorite;
     EXPECT_EQ(app.Close(), 0);
 }
@@ -903,28 +787,6 @@ TEST_F(Walkthrough, TheStatusBarCountsTheThumbnailsWhileTheyAreMadeAndThenClears
     EXPECT_EQ(app.Close(), 0);
 }
 
-// Keys pressed and released in turn, as the keyboard sends them; shift:
-// with Shift held down meanwhile.
-void Press(std::initializer_list<WORD> keys, bool shift = false)
-{
-    for (WORD key : keys) {
-        std::vector<INPUT> input(shift ? 4 : 2);
-        for (INPUT& one : input)
-            one.type = INPUT_KEYBOARD;
-        size_t i = 0;
-        if (shift)
-            input[i++].ki.wVk = VK_SHIFT;
-        input[i].ki.wVk = key;
-        input[i + 1].ki.wVk = key;
-        input[i + 1].ki.dwFlags = KEYEVENTF_KEYUP;
-        if (shift) {
-            input[i + 2].ki.wVk = VK_SHIFT;
-            input[i + 2].ki.dwFlags = KEYEVENTF_KEYUP;
-        }
-        ::SendInput((UINT)input.size(), input.data(), sizeof(INPUT));
-    }
-}
-
 // Without the mouse: the arrow keys, Home and End move the focus, drawn as
 // a dotted frame once a key was pressed; Enter opens; the arrow keys walk
 // the pictures of the folder; Backspace comes back with the focus on the
@@ -950,38 +812,38 @@ TEST_F(Walkthrough, TheKeyboardAloneMovesOpensWalksAndComesBack)
     ASSERT_TRUE(Eventually([&] { return IsRed(ViewPixel(ThumbnailMiddle(Cell(1)))); }));
     EXPECT_FALSE(framed(Cell(0))) << "no focus shown before a key";
 
-    Press({VK_HOME, VK_RIGHT});
+    PressKeys({VK_HOME, VK_RIGHT});
     EXPECT_TRUE(Eventually([&] { return framed(Cell(1)); })) << "the focus on the second cell";
     EXPECT_FALSE(framed(Cell(0)));
     Screenshot("keyboard-focus.bmp");
-    Press({VK_RETURN});
+    PressKeys({VK_RETURN});
     EXPECT_TRUE(shows("a-red.jpg"));
-    Press({VK_RIGHT});
+    PressKeys({VK_RIGHT});
     EXPECT_TRUE(shows("b-green.jpg"));
-    Press({VK_NEXT});
+    PressKeys({VK_NEXT});
     EXPECT_TRUE(shows("c-blue.jpg"));
-    Press({VK_RIGHT});
+    PressKeys({VK_RIGHT});
     ::Sleep(300);
     EXPECT_EQ(app.Caption(), "c-blue.jpg - Orlivane") << "no wrapping at the end";
-    Press({VK_LEFT});
+    PressKeys({VK_LEFT});
     EXPECT_TRUE(shows("b-green.jpg"));
-    Press({VK_BACK});
+    PressKeys({VK_BACK});
     EXPECT_TRUE(shows("Holiday")) << "the walk took one place in the history";
     EXPECT_TRUE(Eventually([&] { return framed(Cell(2)); })) << "the focus on the picture last shown";
 
-    Press({VK_END, VK_RETURN});
+    PressKeys({VK_END, VK_RETURN});
     EXPECT_TRUE(shows("c-blue.jpg"));
-    Press({VK_BACK});
+    PressKeys({VK_BACK});
     EXPECT_TRUE(shows("Holiday"));
-    Press({'T'});
+    PressKeys({'T'});
     EXPECT_TRUE(Eventually([&] { return framed(Cell(0)); })) << "typed, the focus on Trip";
     ::Sleep(1100);
-    Press({'A', VK_RETURN});
+    PressKeys({'A', VK_RETURN});
     EXPECT_TRUE(shows("a-red.jpg")) << "a new search after a pause finds a-red";
 
-    Press({VK_BACK});
+    PressKeys({VK_BACK});
     EXPECT_TRUE(shows("Holiday"));
-    Press({VK_F10}, true);
+    PressKeys({VK_F10}, true);
     HWND menu = WaitForProcessWindow(app.ProcessId(), "#32768");
     ASSERT_NE(menu, nullptr) << "Shift+F10 opens the focused cell's menu";
     RECT shown{}, cell = Cell(1);
@@ -989,7 +851,7 @@ TEST_F(Walkthrough, TheKeyboardAloneMovesOpensWalksAndComesBack)
     ::MapWindowPoints(View(), nullptr, reinterpret_cast<POINT*>(&cell), 2);
     EXPECT_TRUE(::PtInRect(&cell, POINT{shown.left, shown.top})) << "at the cell";
     // Its Open acts on the focused cell, not on what lies under the pointer.
-    Press({'O'});
+    PressKeys({'O'});
     EXPECT_TRUE(shows("a-red.jpg"));
 
     // Tab goes round the page, the toolbar and the slideshow bar.
@@ -1000,11 +862,11 @@ TEST_F(Walkthrough, TheKeyboardAloneMovesOpensWalksAndComesBack)
         return info.hwndFocus;
     };
     const HWND slideshowBar = ::GetDlgItem(::GetDlgItem(app.MainWindow(), 0xE804), 0xE805);
-    Press({VK_TAB});
+    PressKeys({VK_TAB});
     EXPECT_TRUE(Eventually([&] { return focused() == ToolBar(); }, 2000)) << "the toolbar";
-    Press({VK_TAB});
+    PressKeys({VK_TAB});
     EXPECT_TRUE(Eventually([&] { return ::IsChild(slideshowBar, focused()) != FALSE; }, 2000)) << "the slideshow bar";
-    Press({VK_F6});
+    PressKeys({VK_F6});
     EXPECT_TRUE(Eventually([&] { return focused() == View(); }, 2000)) << "the page again";
     EXPECT_EQ(app.Close(), 0);
 }

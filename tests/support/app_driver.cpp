@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 
 #include "afxbase.h"
 
@@ -21,6 +22,12 @@ std::string TestSetting(const char* name)
 {
     const char* value = std::getenv(name);
     return value ? value : "";
+}
+
+std::string SettingFile(const char* name)
+{
+    std::ifstream file(WindowsPath(TestSetting(name)), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 bool Capture::SaveBmp(const std::string& path) const

@@ -11,6 +11,8 @@
 std::string WindowsPath(const std::string& path);
 // The value of an environment variable set by the test registration.
 std::string TestSetting(const char* name);
+// The bytes of the file a test setting names; empty when there is none.
+std::string SettingFile(const char* name);
 
 // A captured rectangle of the screen, 32 bits per pixel, top-down.
 struct Capture {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "imaging/wicdecode.h"
+#include "jpeg_maker.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -19,6 +20,14 @@ struct Bytes {
 };
 
 }  // namespace
+
+Quadrants JpegQuadrants()
+{
+    Quadrants q;
+    for (int i = 0; i < 4; ++i)
+        q.colour[i] = RGB(kQuadrantColours[i][0], kQuadrantColours[i][1], kQuadrantColours[i][2]);
+    return q;
+}
 
 // Rows of blue, green, red (and alpha) bytes, top row first, unpadded.
 std::string QuadrantPixels(int width, int height, const Quadrants& q, bool alpha)

@@ -18,6 +18,8 @@ struct Quadrants {
 
     int At(int x, int y, int width, int height) const { return (y >= height / 2) * 2 + (x >= width / 2); }
 };
+// Those of the JPEG maker's Quadrants pattern.
+Quadrants JpegQuadrants();
 
 // Rows of blue, green, red (and alpha) bytes, top row first, unpadded.
 std::string QuadrantPixels(int width, int height, const Quadrants& q, bool alpha);

@@ -14,11 +14,12 @@
 
 #include "catalog/foldercatalog.h"
 #include "catalog/picturekinds.h"
+#include "com_apartment.h"
 #include "file_times.h"
 #include "folder_entries.h"
 #include "freed_memory_trap.h"
 #include "imaging/pictureformats.h"
-#include "shell/shortcutlink.h"
+#include "shortcuts.h"
 #include "temp_folder.h"
 #include "winapp.h"
 #include "wnd.h"
@@ -37,23 +38,9 @@ std::string DisplayNameOf(const std::string& path)
     return std::string(name, extension);
 }
 
-struct ComApartment {
-    ComApartment() { ::CoInitialize(nullptr); }
-    ~ComApartment() { ::CoUninitialize(); }
-};
-
 class CatalogTest : public testing::Test {
 protected:
     std::string Picture(const std::string& relative) { return temp.WriteFile(relative, "\xFF\xD8 not decoded here"); }
-
-    std::string Shortcut(const std::string& linkPath, const std::string& target)
-    {
-        CShortcutLink link;
-        link.m_targetPath = target;
-        link.SaveLink(linkPath);
-        EXPECT_TRUE(link.m_valid) << linkPath;
-        return linkPath;
-    }
 
     static std::vector<std::string> Names(const CFolderCatalog& catalog)
     {
@@ -115,7 +102,7 @@ TEST_F(CatalogTest, ShortcutToAPictureIsListedUnderItsOwnNameUntilTheTargetGoes)
     TempFolder elsewhere;
     const std::string target = elsewhere.WriteFile("x.jpg", "jpeg");
     SetWriteTime(target, TimeAt(5));
-    const std::string link = Shortcut(temp / "Holiday.lnk", target);
+    const std::string link = WriteShortcut(temp / "Holiday.lnk", target);
     SetWriteTime(link, TimeAt(1));
 
     CFolderCatalog catalog(EntryOf(temp.Path()));
@@ -144,11 +131,11 @@ TEST_F(CatalogTest, ShortcutToAPictureIsListedUnderItsOwnNameUntilTheTargetGoes)
 TEST_F(CatalogTest, TargetsOnAnAbsentMediumAreOffline)
 {
     ASSERT_EQ(::GetDriveTypeA("R:\\"), (UINT)DRIVE_CDROM) << "the test environment maps R: to an empty drive";
-    Shortcut(temp / "Photo.lnk", "R:\\Photos\\x.png");
-    Shortcut(temp / "Album.lnk", "R:\\Photos");
-    Shortcut(temp / "Notes.lnk", "R:\\Photos\\notes.txt");
+    WriteShortcut(temp / "Photo.lnk", "R:\\Photos\\x.png");
+    WriteShortcut(temp / "Album.lnk", "R:\\Photos");
+    WriteShortcut(temp / "Notes.lnk", "R:\\Photos\\notes.txt");
     TempFolder gone;
-    Shortcut(temp / "Gone.lnk", gone / "missing.jpg");
+    WriteShortcut(temp / "Gone.lnk", gone / "missing.jpg");
 
     CFolderCatalog catalog(EntryOf(temp.Path()));
     catalog.Refresh();
@@ -221,7 +208,7 @@ TEST_F(CatalogTest, ARefreshThatGivesAnEntryAnotherPathReadsNoFreedMemory)
     ASSERT_EQ(Names(catalog), (std::vector<std::string>{"X", "a", "b", "Z"}));
 
     ASSERT_TRUE(RemoveTree(temp / "X.lnk"));
-    Shortcut(temp / "X.lnk", target);
+    WriteShortcut(temp / "X.lnk", target);
     EXPECT_TRUE(catalog.Refresh());
     EXPECT_EQ(trap.Accesses(), 0) << "a key of the last listing pointed into the folder's old path";
     EXPECT_EQ(catalog.m_entries.size(), 4u);
@@ -238,7 +225,7 @@ TEST_F(CatalogTest, ShortcutsResolveOnAWorkerWithoutTouchingTheMainWindow)
 {
     TempFolder elsewhere;
     const std::string target = elsewhere.WriteFile("x.jpg", "jpeg");
-    Shortcut(temp / "Holiday.lnk", target);
+    WriteShortcut(temp / "Holiday.lnk", target);
     CWinApp* app = AfxGetApp();
     ASSERT_NE(app, nullptr);
     struct Restore {
@@ -310,8 +297,8 @@ TEST_F(CatalogTest, EveryFileAndEveryShortcutHasItsOwnEntry)
     for (const char* name : names)
         Picture(name);
     const std::string target = Picture("p.jpg");
-    Shortcut(temp / "x.lnk", target);
-    Shortcut(temp / "y.lnk", target);
+    WriteShortcut(temp / "x.lnk", target);
+    WriteShortcut(temp / "y.lnk", target);
 
     CFolderCatalog catalog(EntryOf(temp.Path()));
     catalog.Refresh();
@@ -374,7 +361,7 @@ TEST_F(CatalogTest, NewestFirstKeepsTheNewestUpToTheMaximum)
         const std::string target = targets.MakeFolder("folder" + std::to_string(i));
         // Written in a scrambled order so that listing order is not time order.
         const int minute = (i * 7) % 25;
-        SetWriteTime(Shortcut(temp / ("folder" + std::to_string(i) + ".lnk"), target), TimeAt(minute));
+        SetWriteTime(WriteShortcut(temp / ("folder" + std::to_string(i) + ".lnk"), target), TimeAt(minute));
     }
     CFolderCatalog catalog(EntryOf(temp.Path()));
     catalog.m_sortOrder = SortNewestFirst;
@@ -403,9 +390,9 @@ TEST_F(CatalogTest, MutatedShortcutsNeverCrashOrHang)
     Picture("album\\a.jpg");
     TempFolder made;
     const std::string originals[] = {
-        ReadWholeFile(Shortcut(made / "folder.lnk", temp / "album")),
-        ReadWholeFile(Shortcut(made / "picture.lnk", temp / "album\\a.jpg")),
-        ReadWholeFile(Shortcut(made / "drive.lnk", "C:\\")),
+        ReadWholeFile(WriteShortcut(made / "folder.lnk", temp / "album")),
+        ReadWholeFile(WriteShortcut(made / "picture.lnk", temp / "album\\a.jpg")),
+        ReadWholeFile(WriteShortcut(made / "drive.lnk", "C:\\")),
     };
     const std::string listed = temp.MakeFolder("listed");
     std::mt19937 random(20250316);
@@ -571,7 +558,7 @@ TEST_F(CatalogTest, NamesBeyondTheOldCodePageKeepEveryCharacter)
     ASSERT_EQ(::GetACP(), 65001u) << "the program runs with the UTF-8 code page";
     const std::string folder = temp.MakeFolder("Tōkyō 東京");
     Picture("Tōkyō 東京\\夏.jpg");
-    Shortcut(temp / "写真.lnk", folder + "\\夏.jpg");
+    WriteShortcut(temp / "写真.lnk", folder + "\\夏.jpg");
 
     CFolderCatalog catalog(EntryOf(temp.Path()));
     catalog.Refresh();

@@ -8,13 +8,12 @@
 #include <icm.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "afxbase.h"
 #include "app_driver.h"
 #include "catalog/folderentry.h"
 #include "imaging/colour.h"
@@ -23,15 +22,11 @@
 
 namespace {
 
-std::vector<BYTE> ReadBytes(const std::filesystem::path& path)
+// The profile a test setting names.
+std::vector<BYTE> Profile(const char* setting)
 {
-    std::ifstream file(path, std::ios::binary);
-    return std::vector<BYTE>(std::istreambuf_iterator<char>(file), {});
-}
-
-std::vector<BYTE> SettingFile(const char* setting)
-{
-    return ReadBytes(WindowsPath(TestSetting(setting)));
+    const std::string bytes = SettingFile(setting);
+    return {bytes.begin(), bytes.end()};
 }
 
 // A cross build requires transicc and the profiles (scripts/setup installs
@@ -104,7 +99,7 @@ void ExpectNearReference(Rows& rows, const std::vector<std::vector<double>>& ref
 
 TEST_F(Colour, AdobeRgbMatchesLittleCms)
 {
-    const std::vector<BYTE> profile = SettingFile("ORLIVANE_ADOBE_RGB");
+    const std::vector<BYTE> profile = Profile("ORLIVANE_ADOBE_RGB");
     const auto input = ReadColours("rgb.txt", 3), reference = ReadColours("rgb_reference.txt", 3);
     ASSERT_EQ(input.size(), 729u);
     ASSERT_EQ(reference.size(), input.size());
@@ -127,7 +122,7 @@ TEST_F(Colour, AdobeRgbMatchesLittleCms)
 // differs visibly from the stored values shown as they are.
 TEST_F(Colour, AProfileTaggedPicturesThumbnailShowsItsColours)
 {
-    const std::vector<BYTE> profile = SettingFile("ORLIVANE_ADOBE_RGB");
+    const std::vector<BYTE> profile = Profile("ORLIVANE_ADOBE_RGB");
     const auto input = ReadColours("rgb.txt", 3), reference = ReadColours("rgb_reference.txt", 3);
     const std::vector<double> green{90, 170, 90};
     const size_t at = (size_t)(std::find(input.begin(), input.end(), green) - input.begin());
@@ -155,7 +150,7 @@ TEST_F(Colour, AProfileTaggedPicturesThumbnailShowsItsColours)
 
 TEST_F(Colour, CmykThroughProfileMatchesLittleCms)
 {
-    const std::vector<BYTE> profile = SettingFile("ORLIVANE_CMYK_PROFILE");
+    const std::vector<BYTE> profile = Profile("ORLIVANE_CMYK_PROFILE");
     const auto input = ReadColours("cmyk.txt", 4), reference = ReadColours("cmyk_reference.txt", 3);
     ASSERT_EQ(input.size(), 1296u);
     ASSERT_EQ(reference.size(), input.size());
@@ -205,7 +200,7 @@ TEST_F(Colour, CmykWithoutProfileIsPlainConversion)
 
 TEST_F(Colour, DamagedProfileLeavesPixelsUntouched)
 {
-    const std::vector<BYTE> adobe = SettingFile("ORLIVANE_ADOBE_RGB"), cmyk = SettingFile("ORLIVANE_CMYK_PROFILE");
+    const std::vector<BYTE> adobe = Profile("ORLIVANE_ADOBE_RGB"), cmyk = Profile("ORLIVANE_CMYK_PROFILE");
     ASSERT_GT(adobe.size(), 200u);
     std::mt19937 random(21);
     std::vector<BYTE> garbage(adobe.size());
@@ -250,8 +245,9 @@ TEST_F(Colour, SrgbProfilesAreRecognised)
     WCHAR path[MAX_PATH] = L"";
     DWORD size = sizeof path;
     ASSERT_TRUE(GetStandardColorSpaceProfileW(nullptr, 0x73524742 /* LCS_sRGB */, path, &size));
-    const std::vector<BYTE> system = ReadBytes(path), debian = SettingFile("ORLIVANE_SRGB_PROFILE"), adobe = SettingFile("ORLIVANE_ADOBE_RGB");
-    EXPECT_TRUE(IsSrgbProfile(system));
+    const std::string system = ReadWholeFile(AfxUtf8(path));
+    const std::vector<BYTE> debian = Profile("ORLIVANE_SRGB_PROFILE"), adobe = Profile("ORLIVANE_ADOBE_RGB");
+    EXPECT_TRUE(IsSrgbProfile({system.begin(), system.end()}));
     EXPECT_TRUE(IsSrgbProfile(debian));
     EXPECT_FALSE(IsSrgbProfile(adobe));
     // sRGB's primaries with Adobe RGB's curves are no sRGB either.

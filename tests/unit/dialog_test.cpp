@@ -17,9 +17,10 @@
 #include "recording_hhctrl.h"
 #include "res/resource.h"
 #include "shell/settings.h"
-#include "shell/shortcutlink.h"
 #include "shell/version.h"
+#include "shortcuts.h"
 #include "temp_folder.h"
+#include "user_input.h"
 #include "window_driving.h"
 
 namespace {
@@ -97,31 +98,6 @@ HWND FocusOf(DWORD thread)
     return info.hwndFocus;
 }
 
-void PressKey(WORD key)
-{
-    INPUT input[2]{};
-    input[0].type = input[1].type = INPUT_KEYBOARD;
-    input[0].ki.wVk = input[1].ki.wVk = key;
-    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    ::SendInput(2, input, sizeof(INPUT));
-}
-
-// Clicks the left button at a screen point. The move travels with the
-// click in one batch of input: a pointer set apart may not have arrived
-// where the button goes down.
-void ClickAt(POINT point)
-{
-    ::SetCursorPos(point.x, point.y);
-    INPUT input[3]{};
-    input[0].type = input[1].type = input[2].type = INPUT_MOUSE;
-    input[0].mi.dx = (point.x * 65535) / (::GetSystemMetrics(SM_CXSCREEN) - 1);
-    input[0].mi.dy = (point.y * 65535) / (::GetSystemMetrics(SM_CYSCREEN) - 1);
-    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    ::SendInput(3, input, sizeof(INPUT));
-}
-
 // ---------------------------------------------------------------- tree items as the user sees them
 
 struct TreeNode {
@@ -194,13 +170,6 @@ int VisibleCount(HWND tree)
     for (HTREEITEM item = TreeView_GetRoot(tree); item; item = TreeView_GetNextVisible(tree, item))
         ++count;
     return count;
-}
-
-std::string TargetOf(const std::string& link)
-{
-    CShortcutLink read(link);
-    read.ResolveLink();
-    return read.m_targetPath;
 }
 
 // The Favorites folder of a test, with the application-data folder above it.
@@ -346,10 +315,7 @@ TEST_F(FavoritesTest, AddFavoriteWritesShortcutsAndRemembersTheFolderWhileItExis
     const std::string picture = temp.WriteFile("Album\\IMG_0042.jpg", "jpeg");
     temp.MakeFolder("Vemoly\\Favorites\\Trips\\Paris");
     temp.MakeFolder("Vemoly\\Favorites\\Beaches");
-    CShortcutLink old;
-    old.m_targetPath = temp.Path();
-    const std::string oldBeach = Favorites("Trips\\Beach.lnk");  // a file: not in the tree
-    old.SaveLink(oldBeach);
+    const std::string oldBeach = WriteShortcut(Favorites("Trips\\Beach.lnk"), temp.Path());  // a file: not in the tree
     const CFolderEntry page(picture, nullptr, nullptr);
 
     // First use in this run: the tree opens on Favorites; OK into Trips.
@@ -377,7 +343,7 @@ TEST_F(FavoritesTest, AddFavoriteWritesShortcutsAndRemembersTheFolderWhileItExis
         << firstTree;
     EXPECT_EQ(visible, 4) << "every folder is shown expanded";
     EXPECT_EQ(firstSelected, "Favorites");
-    EXPECT_EQ(TargetOf(Favorites("Trips\\IMG_0042.jpg.lnk")), picture);
+    EXPECT_EQ(ShortcutTarget(Favorites("Trips\\IMG_0042.jpg.lnk")), picture);
 
     // The next dialog opens on Trips; a new folder Rome inside it; then Beach into Trips.
     std::string secondSelected, newFolderCaption, afterNewFolder, treeAfterNewFolder;
@@ -414,7 +380,7 @@ TEST_F(FavoritesTest, AddFavoriteWritesShortcutsAndRemembersTheFolderWhileItExis
     EXPECT_TRUE(treeAfterNewFolder.find("Trips(Paris Rome)") != std::string::npos
                 || treeAfterNewFolder.find("Trips(Rome Paris)") != std::string::npos)
         << treeAfterNewFolder;
-    EXPECT_EQ(TargetOf(oldBeach), picture) << "Beach.lnk is replaced";
+    EXPECT_EQ(ShortcutTarget(oldBeach), picture) << "Beach.lnk is replaced";
 
     // Trips goes: the next dialog opens on Favorites; Cancel writes nothing.
     ASSERT_TRUE(RemoveTree(Favorites("Trips")));
@@ -467,7 +433,7 @@ HelpShown PressF1On(DWORD ui, HWND control, POINT point)
     const int before = LastHelpCall()->count;
     ::SetCursorPos(point.x, point.y);
     ::SendMessageA(::GetParent(control), WM_NEXTDLGCTL, (WPARAM)control, TRUE);
-    PressKey(VK_F1);
+    PressKeys({VK_F1});
     HelpShown shown;
     HWND popup = nullptr;
     Eventually([&] { return (popup = FindShown(ui, kTextPopupClass, "")) != nullptr; }, 1500);

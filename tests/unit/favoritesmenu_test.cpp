@@ -6,10 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "com_apartment.h"
 #include "folder_entries.h"
 #include "frame/favoritesmenu.h"
 #include "res/resource.h"
-#include "shell/shortcutlink.h"
+#include "shortcuts.h"
 #include "temp_folder.h"
 
 namespace {
@@ -40,19 +41,11 @@ std::vector<Item> Items(HMENU menu)
 
 class FavoritesMenuTest : public testing::Test {
 protected:
-    FavoritesMenuTest() : favorites(temp.MakeFolder("Favorites"))
-    {
-        ::CoInitialize(nullptr);
-        bar.LoadMenu(IDR_MAINFRAME);
-    }
-    ~FavoritesMenuTest() override { ::CoUninitialize(); }
+    FavoritesMenuTest() : favorites(temp.MakeFolder("Favorites")) { bar.LoadMenu(IDR_MAINFRAME); }
 
     void Shortcut(const std::string& relative, const std::string& target)
     {
-        CShortcutLink link;
-        link.m_targetPath = target;
-        link.SaveLink(favorites + "\\" + relative + ".lnk");
-        ASSERT_TRUE(link.m_valid);
+        WriteShortcut(favorites + "\\" + relative + ".lnk", target);
     }
 
     std::unique_ptr<CFavoritesMenu> Build(UINT last = 20000)
@@ -65,6 +58,7 @@ protected:
         return menu;
     }
 
+    const ComApartment com;
     TempFolder temp;
     std::string favorites;
     CMenu bar;

@@ -14,16 +14,19 @@
 
 #include "afxpath.h"
 #include "app/vemolyapp.h"
+#include "cache_layout.h"
 #include "catalog/thumbnail.h"
 #include "catalog/thumbnailcache.h"
 #include "core/navigator.h"
 #include "dc.h"
 #include "file_times.h"
 #include "folder_entries.h"
+#include "folder_pages.h"
 #include "high_contrast.h"
 #include "folderpage/folderpage.h"
 #include "folderpage/thumbnailscheduler.h"
 #include "imaging/picture.h"
+#include "jpeg_files.h"
 #include "jpeg_maker.h"
 #include "open_handles.h"
 #include "res/drawing_resources.h"
@@ -86,11 +89,6 @@ void operator delete(void* block, size_t) noexcept
 namespace {
 
 const auto* const g_environment = testing::AddGlobalTestEnvironment(new RunningApp);
-
-std::string WriteJpeg(const TempFolder& folder, const std::string& name, const JpegRecipe& recipe)
-{
-    return folder.WriteFile(name, MakeJpeg(recipe));
-}
 
 // A 24-bit canvas to paint cells on, filled with one colour.
 class Canvas {
@@ -311,18 +309,7 @@ TEST_F(FolderPainting, BadgeFollowsTheHoverPartAndThePictures)
 
 class FolderWorker : public testing::Test {
 protected:
-    ~FolderWorker() override
-    {
-        g_navigator.Home();
-        g_navigator.DiscardFrom(1);
-    }
-
-    CFolderPage* Open(const std::string& folder)
-    {
-        auto* page = new CFolderPage(EntryOf(folder));
-        g_navigator.Navigate(page);
-        return page;
-    }
+    ~FolderWorker() override { BackToHome(); }
 
     void MakePictures(int count, int width, int height)
     {
@@ -339,7 +326,7 @@ protected:
 TEST_F(FolderWorker, ShowsEveryCellAtOnceThenFillsThemAllAndComesBackFromTheCache)
 {
     MakePictures(200, 64, 48);
-    CFolderPage* page = Open(temp.Path());
+    CFolderPage* page = OpenFolderPage(temp.Path());
     ASSERT_EQ(page->Catalog().m_entries.size(), 200u);
     for (const CFolderEntry& entry : page->Catalog().m_entries) {
         ASSERT_NE(entry.m_thumbnail, nullptr);
@@ -347,7 +334,7 @@ TEST_F(FolderWorker, ShowsEveryCellAtOnceThenFillsThemAllAndComesBackFromTheCach
     }
     ASSERT_TRUE(WaitUntil([&] { return BitmapCount(*page) == 200; }));
     const std::string cacheFile = CacheFileName(temp.Path());
-    ASSERT_TRUE(WaitUntil([&] { return FileExists(cacheFile) && ReadWholeFile(cacheFile).size() > 64 + 200 * 256; }));
+    ASSERT_TRUE(WaitUntil([&] { return FileExists(cacheFile) && ReadWholeFile(cacheFile).size() > kCacheHeader + 200 * kCacheRecord; }));
     for (const CFolderEntry& entry : page->Catalog().m_entries) {
         EXPECT_EQ(entry.m_thumbnail->m_width, 90);
         EXPECT_EQ(entry.m_thumbnail->m_height, 67);
@@ -355,8 +342,7 @@ TEST_F(FolderWorker, ShowsEveryCellAtOnceThenFillsThemAllAndComesBackFromTheCach
 
     // A new page for the folder, as after a restart, with every picture
     // locked away: whatever it shows can only come from the cache.
-    g_navigator.Home();
-    g_navigator.DiscardFrom(1);
+    BackToHome();
     std::vector<HANDLE> locks;
     for (int i = 0; i < 200; ++i) {
         char name[32];
@@ -364,7 +350,7 @@ TEST_F(FolderWorker, ShowsEveryCellAtOnceThenFillsThemAllAndComesBackFromTheCach
         locks.push_back(::CreateFileA((temp / name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_NE(locks.back(), INVALID_HANDLE_VALUE);
     }
-    CFolderPage* again = Open(temp.Path());
+    CFolderPage* again = OpenFolderPage(temp.Path());
     const bool allCached = WaitUntil([&] { return BitmapCount(*again) == 200; }, 5000);
     for (HANDLE lock : locks)
         ::CloseHandle(lock);
@@ -383,20 +369,19 @@ TEST_F(FolderWorker, PicturesDeepInLongOrCjkFoldersGetThumbnailsAndComeBackFromT
     const std::string pictures[] = {PathOfLength(deep, 294), cjk + "\\" + CjkName(3) + ".jpg"};
     for (const std::string& folder : {deep, cjk}) {
         SCOPED_TRACE(folder.size());
-        CFolderPage* page = Open(folder);
+        CFolderPage* page = OpenFolderPage(folder);
         ASSERT_EQ(page->Catalog().m_entries.size(), 1u);
         EXPECT_EQ(page->Catalog().m_entries.front().m_path, pictures[folder == cjk]);
         ASSERT_TRUE(WaitUntil([&] { return BitmapCount(*page) == 1; }));
         const std::string cacheFile = CacheFileName(folder);
-        ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(cacheFile).size() > 64 + 256; }));
+        ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(cacheFile).size() > kCacheHeader + kCacheRecord; }));
 
         // Again with the picture locked away: only the cache can show it.
         const std::string picture = page->Catalog().m_entries.front().m_path;
-        g_navigator.Home();
-        g_navigator.DiscardFrom(1);
+        BackToHome();
         const HANDLE lock = ::CreateFileW(DiskPath(picture).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-        CFolderPage* again = Open(folder);
+        CFolderPage* again = OpenFolderPage(folder);
         const bool cached = WaitUntil([&] { return BitmapCount(*again) == 1; }, 5000);
         ::CloseHandle(lock);
         EXPECT_TRUE(cached);
@@ -406,7 +391,7 @@ TEST_F(FolderWorker, PicturesDeepInLongOrCjkFoldersGetThumbnailsAndComeBackFromT
 TEST_F(FolderWorker, LeavingThePageStopsTheWorkerAndComingBackFinishesIt)
 {
     MakePictures(60, 2000, 1500);
-    CFolderPage* page = Open(temp.Path());
+    CFolderPage* page = OpenFolderPage(temp.Path());
     ASSERT_TRUE(WaitUntil([&] { return BitmapCount(*page) >= 5; }, 30000));
     g_navigator.Home();
     const size_t atLeave = BitmapCount(*page);
@@ -423,7 +408,7 @@ TEST_F(FolderWorker, LeavingThePageStopsTheWorkerAndComingBackFinishesIt)
 TEST_F(FolderWorker, APageNotShownHoldsNothingInItsFolderAndListsItAgainWhenShown)
 {
     MakePictures(2, 64, 48);
-    CFolderPage* page = Open(temp.Path());
+    CFolderPage* page = OpenFolderPage(temp.Path());
     ASSERT_TRUE(WaitUntil([&] { return BitmapCount(*page) == 2; }));
     EXPECT_TRUE(HoldsHandleOn(temp.Path())) << "watched while shown";
     g_navigator.Home();
@@ -445,7 +430,7 @@ TEST_F(FolderWorker, ARemovalQueryFreesTheFolderBeforeItIsAnsweredAndAFailedRemo
         recipe.progressive = true;
         WriteJpeg(temp, name, recipe);
     }
-    CFolderPage* page = Open(temp.Path());
+    CFolderPage* page = OpenFolderPage(temp.Path());
     ASSERT_TRUE(WaitUntil([&] { return BitmapCount(*page) >= 2; }, 30000));
     ASSERT_LT(BitmapCount(*page), 16u) << "the makers are still reading";
 
@@ -487,7 +472,7 @@ TEST_F(FolderWorker, ARemovalQueryFreesTheFolderBeforeItIsAnsweredAndAFailedRemo
 TEST_F(FolderWorker, APictureCopiedInAppearsAtTheNextTickOthersKeepTheirBitmaps)
 {
     MakePictures(5, 64, 48);
-    CFolderPage* page = Open(temp.Path());
+    CFolderPage* page = OpenFolderPage(temp.Path());
     ASSERT_TRUE(WaitUntil([&] { return BitmapCount(*page) == 5; }));
     std::map<std::string, const CPixels*> before;
     for (const CFolderEntry& entry : page->Catalog().m_entries)
@@ -563,7 +548,7 @@ TEST_F(FolderWorker, ThumbnailSizesInkAndAPictureTheLibraryCannotRead)
     temp.WriteFile("d_broken.jpg", "not a picture at all");
     WriteJpeg(temp, "e_sliver.jpg", SolidRecipe(65000, 16, 200, 200, 200));
 
-    CFolderPage* page = Open(temp.Path());
+    CFolderPage* page = OpenFolderPage(temp.Path());
     ASSERT_TRUE(WaitUntil([&] { return BitmapCount(*page) == 4; }));
     ::Sleep(200);
     std::map<std::string, const CThumbnail*> byName;
@@ -591,7 +576,7 @@ TEST_F(FolderWorker, AThumbnailIsMadeWhileFilesAreWrittenBesideItEvery200Ms)
     JpegRecipe recipe = PhotoRecipe(8000, 6000);
     recipe.progressive = true;
     const std::string big = WriteJpeg(temp, "big.tmp", recipe);
-    CFolderPage* page = Open(temp.Path());
+    CFolderPage* page = OpenFolderPage(temp.Path());
     CVemolyView* view = CVemolyView::GetActive();
     ::SetForegroundWindow(theApp.m_pMainWnd->m_hWnd);
     std::atomic<bool> stop{false};
@@ -635,7 +620,7 @@ TEST_F(FolderWorker, TheMakerFindsWhetherAFolderHoldsPictures)
 {
     temp.MakeFolder("sub");
     WriteJpeg(temp, "sub\\IMG_0.jpg", JpegRecipe());
-    CFolderPage* page = Open(temp.Path());
+    CFolderPage* page = OpenFolderPage(temp.Path());
     ASSERT_EQ(page->Catalog().m_entries.size(), 1u);
     CFolderEntry& sub = page->Catalog().m_entries.front();
     ASSERT_TRUE(WaitUntil([&] { return sub.m_thumbnail->HasPicture(); }));
@@ -669,7 +654,7 @@ TEST_F(FolderWorker, AnErrorOutsideAnyPictureStillWritesTheCacheAndTheWorkGoesOn
         const std::string cacheFile = CacheFileName(folder);
         g_failedOn = 0;
         g_failInMaker = true;
-        CFolderPage* page = Open(folder);
+        CFolderPage* page = OpenFolderPage(folder);
         CVemolyView* view = CVemolyView::GetActive();
         EXPECT_TRUE(WaitUntil([&] {
             view->SendMessage(WM_TIMER, CVemolyView::kTickTimer);
@@ -677,7 +662,7 @@ TEST_F(FolderWorker, AnErrorOutsideAnyPictureStillWritesTheCacheAndTheWorkGoesOn
         }, 20000)) << BitmapCount(*page) << " of 40";
         EXPECT_FALSE(g_failInMaker.load()) << "no maker's allocation failed";
         EXPECT_NE(g_failedOn.load(), ::GetCurrentThreadId());
-        EXPECT_TRUE(WaitUntil([&] { return FileExists(cacheFile) && ReadWholeFile(cacheFile).size() > 64 + 40 * 256 + 40 * 200; }))
+        EXPECT_TRUE(WaitUntil([&] { return FileExists(cacheFile) && ReadWholeFile(cacheFile).size() > kCacheHeader + 40 * kCacheRecord + 40 * 200; }))
             << "every thumbnail in the cache";
     }
 }

@@ -4,12 +4,13 @@
 
 #include <objbase.h>
 
+#include "com_apartment.h"
 #include "file_times.h"
 #include "folder_entries.h"
 #include "pages/homepage.h"
 #include "res/resource.h"
 #include "shell/settings.h"
-#include "shell/shortcutlink.h"
+#include "shortcuts.h"
 #include "temp_folder.h"
 
 namespace {
@@ -30,25 +31,15 @@ int FolderFilesCount(const std::string& folder)
 
 class HomePageTest : public testing::Test {
 protected:
-    HomePageTest() : history(temp.MakeFolder("History")), favorites(temp.MakeFolder("Favorites"))
-    {
-        ::CoInitialize(nullptr);
-        savedCount = g_settings.HistoryCount;
-    }
-    ~HomePageTest() override
-    {
-        g_settings.HistoryCount = savedCount;
-        ::CoUninitialize();
-    }
+    HomePageTest() : history(temp.MakeFolder("History")), favorites(temp.MakeFolder("Favorites")) {}
+    ~HomePageTest() override { g_settings.HistoryCount = savedCount; }
 
     // History shortcuts to folders visited at minutes 0..count-1.
     void Visit(int count)
     {
         for (int i = 0; i < count; ++i) {
-            CShortcutLink link;
-            link.m_targetPath = temp.MakeFolder("place" + std::to_string(i));
-            link.SaveLink(history + "\\place" + std::to_string(i) + ".lnk");
-            SetWriteTime(history + "\\place" + std::to_string(i) + ".lnk", TimeAt(i));
+            const std::string place = "place" + std::to_string(i);
+            SetWriteTime(WriteShortcut(history + "\\" + place + ".lnk", temp.MakeFolder(place)), TimeAt(i));
         }
     }
 
@@ -60,10 +51,11 @@ protected:
         return names;
     }
 
+    const ComApartment com;
     TempFolder temp;
     std::string history;
     std::string favorites;
-    int savedCount;
+    const int savedCount = g_settings.HistoryCount;
 };
 
 TEST_F(HomePageTest, FavoritesTakeTwoThirdsAndAtLeast150Pixels)

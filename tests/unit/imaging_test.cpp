@@ -18,17 +18,19 @@
 #include <type_traits>
 
 #include "jerror.h"
+#include "jpeg_files.h"
 #include "jpeglib.h"
 
 #include "app_driver.h"
 #include "catalog/folderentry.h"
-#include "catalog/folderentry.h"
+#include "colours.h"
 #include "dc.h"
 #include "gdi.h"
 #include "imaging/drawing.h"
 #include "imaging/losslessturn.h"
 #include "imaging/picture.h"
 #include "jpeg_maker.h"
+#include "picture_files.h"
 #include "temp_folder.h"
 
 namespace {
@@ -82,22 +84,10 @@ DibView ViewPixels(const CPixels& pixels)
     return view;
 }
 
-std::string WriteJpeg(const TempFolder& folder, const std::string& name, const JpegRecipe& recipe)
-{
-    return folder.WriteFile(name, MakeJpeg(recipe));
-}
-
 HBITMAP DecodeFile(const std::string& path, bool exchangeRedBlue, SIZE* size)
 {
     FilePtr file(std::fopen(path.c_str(), "rb"));
     return file ? DecodeJpeg(file.get(), exchangeRedBlue, size) : nullptr;
-}
-
-bool Near(COLORREF a, COLORREF b, int tolerance)
-{
-    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance
-        && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance
-        && std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
 }
 
 // A memory DC drawing into a picture DIB pre-filled with a colour no
@@ -286,14 +276,8 @@ TEST(Decoding, RejectedPictureKeepsHeaderSizeButNoBitmapAndInkShowsInColour)
 // Whether the quadrants of rows show the Quadrants pattern's colours.
 ::testing::AssertionResult ShowsQuadrantsUpright(const DibView& rows)
 {
-    const int xs[] = {rows.width / 4, rows.width * 3 / 4}, ys[] = {rows.height / 4, rows.height * 3 / 4};
-    for (int q = 0; q < 4; ++q) {
-        const unsigned char* rgb = kQuadrantColours[q];
-        const COLORREF shown = rows.Color(xs[q % 2], ys[q / 2]);
-        if (!Near(shown, RGB(rgb[0], rgb[1], rgb[2]), 16))
-            return ::testing::AssertionFailure() << "quadrant " << q << " shows " << std::hex << shown;
-    }
-    return ::testing::AssertionSuccess();
+    return ShowsQuadrants([&](int x, int y) { return rows.Color(x, y); }, rows.width, rows.height,
+                          JpegQuadrants().colour, 16);
 }
 
 TEST(Orientation, EveryTagShowsThePictureUprightOnThePageAndInItsThumbnail)
@@ -660,32 +644,18 @@ TEST(Fitting, ShrunkPicturesAreTheAreaAverageOfTheirPixels)
 
     // A zone plate's rings finer than the thumbnail's pixels average out to
     // grey; picking pixels would show rings that are not in the picture.
-    JpegRecipe zones;
-    zones.width = zones.height = 1024;
-    zones.pattern = JpegPattern::ZonePlate;
-    zones.hSampling = zones.vSampling = 1;
-    zones.quality = 98;
-    CFolderEntry entry = MakeEntry(WriteJpeg(folder, "zones.jpg", zones), nullptr, nullptr);
+    CFolderEntry entry = MakeEntry(WriteJpeg(folder, "zones.jpg", ZonePlateRecipe()), nullptr, nullptr);
     entry.m_picturePath = entry.m_path;
     CThumbnail thumbnail;
     thumbnail.LoadBitmap(entry);
     ASSERT_TRUE(thumbnail.Bitmap());
     const DibView rings = ViewPixels(*thumbnail.Bitmap());
     ASSERT_EQ(rings.width, 90);
-    int furthest = 0, count = 0;
-    double sum = 0;
-    for (int y = 0; y < 90; ++y) {
-        for (int x = 0; x < 90; ++x) {
-            if (std::hypot(x - 44.5, y - 44.5) <= 22)
-                continue;  // rings a thumbnail can still show
-            const int deviation = std::abs(rings.At(x, y)[1] - 128);
-            furthest = std::max(furthest, deviation);
-            sum += deviation;
-            ++count;
-        }
-    }
-    EXPECT_LT(furthest, 16) << "false rings";
-    EXPECT_LT(sum / count, 4.0) << "false rings";
+    // Within 22 pixels of the middle lie rings a thumbnail can still show.
+    const GreyStray stray = StrayFromGrey([&](int x, int y) { return rings.At(x, y)[1]; }, RECT{0, 0, 90, 90}, 44.5,
+                                          44.5, 22, 1e9);
+    EXPECT_LT(stray.most, 16) << "false rings";
+    EXPECT_LT(stray.mean, 4.0) << "false rings";
 }
 
 TEST(Fitting, SmallPictureIsDrawnAtItsOwnSizeInTheMiddle)

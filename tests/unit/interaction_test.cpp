@@ -13,7 +13,7 @@
 #include "app_driver.h"
 #include "catalog/thumbnailcache.h"
 #include "core/navigator.h"
-#include "folder_entries.h"
+#include "folder_pages.h"
 #include "folderpage/folderpage.h"
 #include "folderpage/folderpeek.h"
 #include "jpeg_maker.h"
@@ -24,8 +24,8 @@
 #include "res/resource.h"
 #include "running_app.h"
 #include "shell/settings.h"
-#include "shell/shortcutlink.h"
 #include "shell_command.h"
+#include "shortcuts.h"
 #include "temp_folder.h"
 #include "view/vemolyview.h"
 #include "window_driving.h"
@@ -38,20 +38,6 @@ const char kAbsentMedium[] = "R:\\Photos";  // R: is an optical drive without a 
 
 bool IsBlue(COLORREF c) { return GetBValue(c) > 200 && GetRValue(c) < 60 && GetGValue(c) < 60; }
 bool IsYellow(COLORREF c) { return GetRValue(c) > 200 && GetGValue(c) > 200 && GetBValue(c) < 60; }
-
-void SaveShortcut(const std::string& link, const std::string& target)
-{
-    CShortcutLink shortcut;
-    shortcut.m_targetPath = target;
-    shortcut.SaveLink(link);
-}
-
-std::string TargetOf(const std::string& link)
-{
-    CShortcutLink read(link);
-    read.ResolveLink();
-    return read.m_targetPath;
-}
 
 CVemolyView* View()
 {
@@ -250,13 +236,12 @@ protected:
         temp.WriteFile("album\\x.jpg", MakeJpeg(SolidRecipe(64, 48, 0, 0, 255)));
         temp.WriteFile("album\\y.jpg", MakeJpeg(SolidRecipe(64, 48, 255, 255, 0)));
         temp.MakeFolder("empty");
-        SaveShortcut(temp / "offline.lnk", kAbsentMedium);
+        WriteShortcut(temp / "offline.lnk", kAbsentMedium);
         ::DeleteFileA(CacheFileName(temp.Path()).c_str());  // a leftover would look finished
     }
     ~FolderInteraction() override
     {
-        g_navigator.Home();
-        g_navigator.DiscardFrom(1);
+        BackToHome();
         PumpMessages();
     }
 
@@ -275,8 +260,7 @@ protected:
 
     CFolderPage* Open(const std::string& folder)
     {
-        auto* page = new CFolderPage(EntryOf(folder));
-        g_navigator.Navigate(page);
+        CFolderPage* page = OpenFolderPage(folder);
         ::SetForegroundWindow(theApp.m_pMainWnd->m_hWnd);
         return page;
     }
@@ -479,8 +463,7 @@ TEST_F(FolderInteraction, PlayNeedsAPictureOnThePageItself)
     CFolderPage* page = Open(outer.Path());
     ASSERT_EQ(page->Catalog().m_entries.size(), 1u) << "the subfolder only";
     EXPECT_FALSE(CommandEnabled(ID_PLAY));
-    g_navigator.Home();
-    g_navigator.DiscardFrom(1);
+    BackToHome();
 }
 
 // ---------------------------------------------------------------- context menus
@@ -521,7 +504,7 @@ TEST_F(ContextMenus, EmptySpaceGivesNoneAFolderAddToFavoritesAPictureItsOwnMenu)
 
 TEST_F(ContextMenus, FoldersUnderTheFavoritesFolderOfferRemoveWhichDeletesTheShortcut)
 {
-    SaveShortcut(favorites + "\\album.lnk", album);
+    WriteShortcut(favorites + "\\album.lnk", album);
     temp.MakeFolder("Favs\\inside");
     CFolderPage* page = Open(favorites);
     ASSERT_EQ(page->Catalog().m_entries.size(), 2u);
@@ -545,11 +528,11 @@ TEST_F(ContextMenus, AddToFavoritesWritesTheHoveredEntrysShortcutWithItsDefaultN
     CFolderPage* page = Open(temp.Path());
     const MenuRun chosen = RightClick(OnCell(Entry(*page, "album")), 'a');
     ASSERT_TRUE(chosen.shown);
-    EXPECT_EQ(TargetOf(favorites + "\\album.lnk"), album);
+    EXPECT_EQ(ShortcutTarget(favorites + "\\album.lnk"), album);
 
     Move(OnCell(Entry(*page, "a")));
     theApp.m_pMainWnd->SendMessage(WM_COMMAND, ID_ADD_TO_FAVORITES);
-    EXPECT_EQ(TargetOf(favorites + "\\a.jpg.lnk"), temp / "a.jpg");
+    EXPECT_EQ(ShortcutTarget(favorites + "\\a.jpg.lnk"), temp / "a.jpg");
 
     Move(BesideCell(Entry(*page, "a")));
     theApp.m_pMainWnd->SendMessage(WM_COMMAND, ID_ADD_TO_FAVORITES);
@@ -593,7 +576,7 @@ protected:
     {
         const std::string link = folder + "\\orlivane-test-" + std::to_string(::GetCurrentProcessId()) + "-"
                                + std::to_string(m_links.size()) + ".lnk";
-        SaveShortcut(link, target);
+        WriteShortcut(link, target);
         m_links.push_back(link);
         return link;
     }

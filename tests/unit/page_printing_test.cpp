@@ -14,14 +14,16 @@
 #include "app/vemolyapp.h"
 #include "core/navigator.h"
 #include "folder_entries.h"
+#include "folder_pages.h"
 #include "folderpage/folderpage.h"
+#include "jpeg_files.h"
 #include "jpeg_maker.h"
 #include "pages/picturepage.h"
 #include "preview.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
 #include "running_app.h"
-#include "shell/shortcutlink.h"
+#include "shortcuts.h"
 #include "temp_folder.h"
 #include "test_printer.h"
 #include "view/vemolyview.h"
@@ -127,11 +129,7 @@ protected:
         ASSERT_GT(horzRes, 1000);
         ::DeleteFileA(Job().c_str());
     }
-    void TearDown() override
-    {
-        g_navigator.Home();
-        g_navigator.DiscardFrom(1);
-    }
+    void TearDown() override { BackToHome(); }
 
     static std::string Job() { return *output / "job.ps"; }
     // Prints the current page as the File menu's Print without a dialog does.
@@ -198,19 +196,14 @@ TEST_F(PagePrinting, AFolderScrolledToItsMiddlePrintsItsTopInBlackWithoutOverlay
     // Shortcuts to a folder and to a folder on an absent medium come first;
     // on screen both carry overlays.
     TempFolder target;
-    CShortcutLink here;
-    here.m_targetPath = target.Path();
-    here.SaveLink(temp / "AAA_here.lnk");
-    CShortcutLink gone;
-    gone.m_targetPath = "R:\\absent";
-    gone.SaveLink(temp / "AAB_gone.lnk");
+    WriteShortcut(temp / "AAA_here.lnk", target.Path());
+    WriteShortcut(temp / "AAB_gone.lnk", "R:\\absent");
     for (int i = 0; i < 150; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "IMG_%03d.jpg", i);
         temp.WriteFile(name, "jpeg");
     }
-    auto* page = new CFolderPage(EntryOf(temp.Path()));
-    g_navigator.Navigate(page);
+    CFolderPage* page = OpenFolderPage(temp.Path());
     const std::list<CFolderEntry>& entries = page->Catalog().m_entries;
     ASSERT_EQ(entries.size(), 152u);
     ASSERT_EQ(entries.front().m_displayName, "AAA_here");
@@ -271,12 +264,7 @@ TEST_F(PagePrinting, AFolderScrolledToItsMiddlePrintsItsTopInBlackWithoutOverlay
 // pixels, not rings of its own.
 TEST_F(PagePrinting, ThePreviewAveragesWhatItShrinks)
 {
-    JpegRecipe zones;
-    zones.width = zones.height = 1024;
-    zones.pattern = JpegPattern::ZonePlate;
-    zones.hSampling = zones.vSampling = 1;
-    zones.quality = 98;
-    g_navigator.Navigate(new CPicturePage(EntryOf(temp.WriteFile("zones.jpg", MakeJpeg(zones)))));
+    g_navigator.Navigate(new CPicturePage(EntryOf(WriteJpeg(temp, "zones.jpg", ZonePlateRecipe()))));
     View()->SendMessage(WM_COMMAND, ID_FILE_PRINT_PREVIEW);
     CPrintPreviewWnd* preview = CPrintPreviewWnd::FromFrame(static_cast<CFrameWnd*>(theApp.m_pMainWnd));
     ASSERT_NE(preview, nullptr);
@@ -321,20 +309,10 @@ TEST_F(PagePrinting, ThePreviewAveragesWhatItShrinks)
     ASSERT_GT(side, 100) << "the picture on the sheet";
     const double middleX = (picture.left + picture.right) / 2.0, middleY = (picture.top + picture.bottom) / 2.0;
     // Picked pixels would swing the whole way, 127 from grey.
-    int furthest = 0, count = 0;
-    double sum = 0;
-    for (int y = picture.top; y < picture.bottom; ++y)
-        for (int x = picture.left; x < picture.right; ++x) {
-            const double r = std::hypot(x - middleX, y - middleY);
-            if (r < side * 0.3 || r > side * 0.48)
-                continue;
-            const int deviation = std::abs((int)((pixels[(size_t)y * width + x] >> 8) & 0xFF) - 128);
-            furthest = std::max(furthest, deviation);
-            sum += deviation;
-            ++count;
-        }
-    EXPECT_LT(sum / std::max(1, count), 16) << "rings that are not in the picture, " << side << " pixels across";
-    EXPECT_LT(furthest, 80);
+    const GreyStray stray = StrayFromGrey([&](int x, int y) { return (int)((pixels[(size_t)y * width + x] >> 8) & 0xFF); },
+                                          picture, middleX, middleY, side * 0.3, side * 0.48);
+    EXPECT_LT(stray.mean, 16) << "rings that are not in the picture, " << side << " pixels across";
+    EXPECT_LT(stray.most, 80);
     preview->Close();
 }
 

@@ -13,8 +13,10 @@
 #include "app/vemolyapp.h"
 #include "app_driver.h"
 #include "catalog/thumbnailcache.h"
+#include "colours.h"
 #include "core/navigator.h"
 #include "folder_entries.h"
+#include "folder_pages.h"
 #include "folderpage/folderpage.h"
 #include "frame/mainframe.h"
 #include "imaging/losslessturn.h"
@@ -69,16 +71,8 @@ CRect LitBox(const Capture& shot)
     return box.left < box.right ? box : CRect();
 }
 
-bool Near(DWORD pixel, DWORD rgb, int tolerance = 12)
-{
-    for (int shift = 0; shift <= 16; shift += 8) {
-        const int a = (int)((pixel >> shift) & 0xFF);
-        const int b = (int)((rgb >> shift) & 0xFF);
-        if (std::abs(a - b) > tolerance)
-            return false;
-    }
-    return true;
-}
+// How far a solid picture's shown colour may stray from its own.
+constexpr int kShown = 12;
 
 // The view painted afresh from what the page holds.
 Capture Repainted()
@@ -120,11 +114,7 @@ size_t TurnLeftovers()
 
 class PageTest : public testing::Test {
 protected:
-    void TearDown() override
-    {
-        g_navigator.Home();
-        g_navigator.DiscardFrom(1);
-    }
+    void TearDown() override { BackToHome(); }
 
     CPicturePage* OpenPicture(const std::string& path)
     {
@@ -152,7 +142,7 @@ TEST_F(PicturePage, ASmallPictureKeepsItsSizeLargeOnesShrinkWithTheirProportions
     EXPECT_EQ(box.Size(), CSize(160, 96));
     EXPECT_EQ(box.left, (client.Width() - 160) / 2);
     EXPECT_EQ(box.top, (client.Height() - 96) / 2);
-    EXPECT_TRUE(Near(Centre(), 0xFF0000));
+    EXPECT_TRUE(Near(Centre(), 0xFF0000, kShown));
     // The same 294 characters deep, in a folder of 199.
     const std::string deep = PathOfLength(temp.MakeFolderOfLength(199), 294);
     OpenPicture(temp.WriteFile(deep.substr(temp.Path().size() + 1), MakeJpeg(SolidRecipe(160, 96, 255, 0, 0))));
@@ -226,7 +216,7 @@ TEST_F(PicturePage, EachTurnRewritesTheFileLosslesslyAndShowsTheResultUnderTheSa
         for (int y = 0; y < content.height; ++y) {
             for (int x = 0; x < content.width; ++x) {
                 const unsigned char* rgb = &content.rgb[((size_t)y * content.width + x) * 3];
-                differing += !Near(shot.At(left + x, top + y), (DWORD)rgb[0] << 16 | rgb[1] << 8 | rgb[2], 3);
+                differing += !Near(shot.At(left + x, top + y), CapturedRgb(rgb[0], rgb[1], rgb[2]), 3);
             }
         }
         EXPECT_EQ(differing, 0) << step.command;
@@ -259,8 +249,7 @@ TEST_F(PicturePage, ATurnedPictureGetsANewThumbnailOnTheNextVisitToItsFolder)
     ::DeleteFileA(cacheFile.c_str());
 
     auto thumbnail = [&] {
-        auto* folder = new CFolderPage(EntryOf(temp.Path()));
-        g_navigator.Navigate(folder);
+        CFolderPage* folder = OpenFolderPage(temp.Path());
         const CThumbnail* made = folder->Catalog().m_entries.front().m_thumbnail.get();
         EXPECT_TRUE(WaitUntil([&] { return made->Bitmap() != nullptr; }));
         EXPECT_TRUE(WaitUntil([&] { return FileExists(cacheFile) && ReadWholeFile(cacheFile).size() > 64 + 256; }));
@@ -271,8 +260,7 @@ TEST_F(PicturePage, ATurnedPictureGetsANewThumbnailOnTheNextVisitToItsFolder)
     OpenPicture(path);
     Command(ID_ROTATE_90);
     ASSERT_EQ(ReadJpeg(ReadWholeFile(path), false).width, 64);
-    g_navigator.Home();
-    g_navigator.DiscardFrom(1);
+    BackToHome();
     EXPECT_EQ(thumbnail(), CSize(57, 90)) << "made from the turned picture, not taken from the cache";
 }
 
@@ -465,7 +453,7 @@ TEST_F(Slideshow, ThreePicturesFollowEachOtherAndLoopWithTheirPathsInTheStatusBa
                                  {"2 of 3", kGreen, "b.jpg"}};
     for (const Expected& now : sequence) {
         EXPECT_EQ(Counter(), now.counter);
-        EXPECT_TRUE(Near(Centre(), now.colour)) << now.counter << ": " << std::hex << Centre();
+        EXPECT_TRUE(Near(Centre(), now.colour, kShown)) << now.counter << ": " << std::hex << Centre();
         EXPECT_EQ(Status(), temp / now.name);
         Tick();
     }
@@ -480,13 +468,13 @@ TEST_F(Slideshow, ABigPictureDecodesWhileTheWindowGoesOnAndShowsOnceReady)
     Tick();
     EXPECT_EQ(Counter(), "3 of 3") << "the bar moves on at once";
     EXPECT_EQ(page->Picture().m_width, 160) << "the tick did not wait for the decode";
-    EXPECT_TRUE(Near(Centre(), kGreen)) << "the picture before stays meanwhile";
+    EXPECT_TRUE(Near(Centre(), kGreen, kShown)) << "the picture before stays meanwhile";
     Tick();
     EXPECT_EQ(Counter(), "3 of 3") << "no moving on before it showed";
 
     // Shown as soon as it is decoded, well before the next tick.
     ASSERT_TRUE(WaitUntil([&] { return page->Picture().m_width == 8000; }, 4000));
-    EXPECT_FALSE(Near(Centre(), kGreen)) << std::hex << Centre();
+    EXPECT_FALSE(Near(Centre(), kGreen, kShown)) << std::hex << Centre();
     EXPECT_FALSE(LitBox(Shown()).IsRectEmpty());
     Tick();
     EXPECT_EQ(Counter(), "1 of 3");
@@ -511,14 +499,14 @@ TEST_F(Slideshow, SubfoldersCountAsEntriesButShowNothing)
     EXPECT_TRUE(LitBox(Shown()).IsRectEmpty());
     Tick();
     EXPECT_EQ(Counter(), "3 of 5");
-    EXPECT_TRUE(Near(Centre(), kRed));
+    EXPECT_TRUE(Near(Centre(), kRed, kShown));
     Tick();
     Tick();
     Tick();
     // Back at the first folder: the last picture stays.
     EXPECT_EQ(Counter(), "1 of 5");
     EXPECT_EQ(Status(), temp / "one");
-    EXPECT_TRUE(Near(Centre(Repainted()), kBlue));
+    EXPECT_TRUE(Near(Centre(Repainted()), kBlue, kShown));
 }
 
 TEST_F(Slideshow, AnEmptyFolderReadsOneOfZeroAndStaysBlack)
@@ -539,13 +527,13 @@ TEST_F(Slideshow, AClickMovesOnTwoWhilePlayingAndNotAtAllWhilePaused)
     Click();
     EXPECT_EQ(Counter(), "3 of 4");
     EXPECT_EQ(page->Index(), 2);
-    EXPECT_TRUE(Near(Centre(), kBlue));
+    EXPECT_TRUE(Near(Centre(), kBlue, kShown));
 
     Command(ID_PAUSE);
     Click();
     Tick();
     EXPECT_EQ(Counter(), "3 of 4");
-    EXPECT_TRUE(Near(Centre(), kBlue));
+    EXPECT_TRUE(Near(Centre(), kBlue, kShown));
 }
 
 TEST_F(Slideshow, SeekingWhilePausedShowsTheEntryAndPlayGoesOnFromThere)
@@ -558,7 +546,7 @@ TEST_F(Slideshow, SeekingWhilePausedShowsTheEntryAndPlayGoesOnFromThere)
     Seek(3);
     EXPECT_EQ(Counter(), "3 of 4");
     EXPECT_EQ(page->Index(), 2);
-    EXPECT_TRUE(Near(Centre(), kBlue));
+    EXPECT_TRUE(Near(Centre(), kBlue, kShown));
     EXPECT_EQ(Status(), temp / "c.jpg");
     EXPECT_FALSE(page->IsPlaying());
     Tick();
@@ -566,14 +554,14 @@ TEST_F(Slideshow, SeekingWhilePausedShowsTheEntryAndPlayGoesOnFromThere)
 
     Seek(1);
     EXPECT_EQ(Counter(), "1 of 4");
-    EXPECT_TRUE(Near(Centre(), kRed));
+    EXPECT_TRUE(Near(Centre(), kRed, kShown));
     Seek(4);
     EXPECT_EQ(Counter(), "4 of 4");
 
     Command(ID_PLAY);
     Tick();
     EXPECT_EQ(Counter(), "1 of 4");
-    EXPECT_TRUE(Near(Centre(), kRed));
+    EXPECT_TRUE(Near(Centre(), kRed, kShown));
 }
 
 // Whether this thread asks the system to keep the display on; asking

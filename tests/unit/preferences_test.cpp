@@ -11,15 +11,15 @@
 #include "app/vemolyapp.h"
 #include "catalog/thumbnailcache.h"
 #include "core/navigator.h"
-#include "folder_entries.h"
-#include "folderpage/folderpage.h"
+#include "file_times.h"
+#include "folder_pages.h"
 #include "jpeg_maker.h"
 #include "pages/homepage.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
 #include "running_app.h"
 #include "shell/settings.h"
-#include "shell/shortcutlink.h"
+#include "shortcuts.h"
 #include "temp_folder.h"
 #include "view/vemolyview.h"
 #include "window_driving.h"
@@ -88,8 +88,7 @@ protected:
     {
         g_settings.HistoryCount = 10;
         home = dynamic_cast<CHomePage*>(g_navigator.GetPage(0));
-        g_navigator.Home();
-        g_navigator.DiscardFrom(1);
+        BackToHome();
         HWND main = theApp.m_pMainWnd->m_hWnd;
         ::ShowWindow(main, SW_RESTORE);
         ::SetWindowPos(main, HWND_TOP, 0, 0, 900, 700, SWP_SHOWWINDOW);
@@ -100,8 +99,7 @@ protected:
         for (const std::string& path : m_files)
             ::DeleteFileA(path.c_str());
         g_settings.HistoryCount = m_savedCount;
-        g_navigator.Home();
-        g_navigator.DiscardFrom(1);
+        BackToHome();
         PumpMessages();
     }
 
@@ -128,16 +126,10 @@ TEST_F(Preferences, RefusedCountsKeepTheDialogOpenAndThreeShowsTheThreeNewestVis
     std::vector<std::string> visits;
     for (int i = 0; i < 5; ++i) {
         const std::string link = Remember(g_settings.HistoryFolder + "\\" + Own(std::to_string(i)) + ".lnk");
-        CShortcutLink shortcut;
-        shortcut.m_targetPath = temp.MakeFolder("visit" + std::to_string(i));
-        shortcut.SaveLink(link);
+        WriteShortcut(link, temp.MakeFolder("visit" + std::to_string(i)));
         ULARGE_INTEGER later{{now.dwLowDateTime, now.dwHighDateTime}};
         later.QuadPart += (i + 1) * 3600ULL * 10000000ULL;
-        const FILETIME time{later.LowPart, later.HighPart};
-        HANDLE file = ::CreateFileA(link.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        ::SetFileTime(file, nullptr, nullptr, &time);
-        ::CloseHandle(file);
+        ASSERT_TRUE(SetWriteTime(link, FILETIME{later.LowPart, later.HighPart}));
         visits.push_back(link);
     }
     auto shown = [&] {
@@ -202,10 +194,9 @@ TEST_F(Preferences, ClearCacheEmptiesTheCacheAtOnceAndCancelKeepsTheCount)
     temp.WriteFile("p1.jpg", MakeJpeg(recipe));
     temp.WriteFile("p2.jpg", MakeJpeg(recipe));
     const std::string visitedCache = CacheFileName(temp.Path());
-    g_navigator.Navigate(new CFolderPage(EntryOf(temp.Path())));
+    OpenFolderPage(temp.Path());
     ASSERT_TRUE(WaitUntil([&] { return FileExists(visitedCache); }));
-    g_navigator.Home();
-    g_navigator.DiscardFrom(1);
+    BackToHome();
 
     const std::string other = Remember(g_settings.CacheFolder + "\\" + Own("other.tnc"));
     std::ofstream(other) << "cache";

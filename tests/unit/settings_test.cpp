@@ -1,29 +1,28 @@
 // Settings in the registry of the test prefix and the application-data folders.
 #include <gtest/gtest.h>
 
-#include <shlobj.h>
 
 #include <algorithm>
 #include <vector>
 
+#include "com_apartment.h"
+#include "program_data.h"
 #include "shell/settings.h"
 #include "shell/shortcutlink.h"
 #include "temp_folder.h"
 
 namespace {
 
-const char kKey[] = "Software\\Vemoly";
-
 void DeleteSettingsKey()
 {
-    ::RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey);
 }
 
 // The raw stored value: its type and 32-bit data, or type REG_NONE when absent.
 std::pair<DWORD, DWORD> StoredDword(const char* name)
 {
     HKEY key;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kProgramKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return {REG_NONE, 0};
     DWORD type = REG_NONE, value = 0, size = sizeof value;
     if (::RegQueryValueExA(key, name, nullptr, &type, (BYTE*)&value, &size) != ERROR_SUCCESS)
@@ -35,25 +34,17 @@ std::pair<DWORD, DWORD> StoredDword(const char* name)
 void StoreRaw(const char* name, DWORD type, const void* data, DWORD size)
 {
     HKEY key;
-    ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, kProgramKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                                 nullptr),
               ERROR_SUCCESS);
     ::RegSetValueExA(key, name, 0, type, (const BYTE*)data, size);
     ::RegCloseKey(key);
 }
 
-std::string AppDataVemoly()
-{
-    char path[MAX_PATH];
-    EXPECT_TRUE(SUCCEEDED(::SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, path)));
-    return std::string(path) + "\\Vemoly";
-}
-
 class SettingsTest : public testing::Test {
 protected:
     SettingsTest()
     {
-        ::CoInitialize(nullptr);
         DeleteSettingsKey();
         RemoveTree(AppDataVemoly());
     }
@@ -61,7 +52,6 @@ protected:
     {
         DeleteSettingsKey();
         g_settings = CSettings();
-        ::CoUninitialize();
     }
 
     // The process-wide record, as start-up loads it.
@@ -70,6 +60,8 @@ protected:
         g_settings = CSettings();
         return g_settings;
     }
+
+    const ComApartment com;
 };
 
 const char* const kNames[] = {"UserInit", "Delay", "Loop", "HistoryCount", "CmdShow",

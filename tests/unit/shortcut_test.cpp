@@ -3,6 +3,7 @@
 
 #include <objbase.h>
 
+#include "com_apartment.h"
 #include "shell/settings.h"
 #include "shell/shortcutlink.h"
 #include "temp_folder.h"
@@ -11,9 +12,6 @@ namespace {
 
 class ShortcutTest : public testing::Test {
 protected:
-    ShortcutTest() { ::CoInitialize(nullptr); }
-    ~ShortcutTest() override { ::CoUninitialize(); }
-
     // Writes a shortcut to target and reads it back.
     CShortcutLink RoundTrip(const std::string& target)
     {
@@ -27,6 +25,7 @@ protected:
         return read;
     }
 
+    const ComApartment com;
     TempFolder temp;
 };
 

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 #include <shlwapi.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <atomic>
@@ -14,9 +13,10 @@
 #include "app/vemolyapp.h"
 #include "core/navigator.h"
 #include "file_times.h"
-#include "folder_entries.h"
+#include "folder_pages.h"
 #include "folderpage/folderpage.h"
 #include "jpeg_maker.h"
+#include "process_counts.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
 #include "running_app.h"
@@ -26,23 +26,6 @@
 namespace {
 
 const auto* const g_environment = testing::AddGlobalTestEnvironment(new RunningApp);
-
-int ThreadCount()
-{
-    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry))
-        count += entry.th32OwnerProcessID == ::GetCurrentProcessId();
-    ::CloseHandle(snapshot);
-    return count;
-}
-
-CFolderPage* NewPage(const std::string& folder)
-{
-    return new CFolderPage(EntryOf(folder));
-}
 
 TEST(Soak, FiveHundredPagesGiveBackTheirThreadsAndGdiObjects)
 {
@@ -57,17 +40,16 @@ TEST(Soak, FiveHundredPagesGiveBackTheirThreadsAndGdiObjects)
     const std::string folders[] = {temp.Path(), temp / "sub"};
 
     // One visit first, so that lazily made process-wide objects exist.
-    g_navigator.Navigate(NewPage(folders[0]));
+    OpenFolderPage(folders[0]);
     WaitUntil([] { return false; }, 300);
-    g_navigator.Home();
-    g_navigator.DiscardFrom(1);
+    BackToHome();
     WaitUntil([] { return false; }, 300);
     const int threads = ThreadCount();
-    const DWORD gdi = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+    const int gdi = GdiObjectCount();
 
     int made = 0;
     while (made < 500) {
-        g_navigator.Navigate(NewPage(folders[made % 2]));
+        OpenFolderPage(folders[made % 2]);
         ++made;
         if (made % 5 == 0) {
             g_navigator.Back();
@@ -76,20 +58,17 @@ TEST(Soak, FiveHundredPagesGiveBackTheirThreadsAndGdiObjects)
         }
         if (made % 50 == 0) {
             PumpMessages();
-            g_navigator.Home();
-            g_navigator.DiscardFrom(1);
+            BackToHome();
         }
         PumpMessages();
     }
-    g_navigator.Home();
-    g_navigator.DiscardFrom(1);
-    WaitUntil([] { return false; }, 500);
+    BackToHome();
 
     EXPECT_EQ(g_navigator.GetCount(), 1);
-    EXPECT_EQ(ThreadCount(), threads) << "every watcher and worker joined";
-    // Where the system counts GDI objects (Wine does not), they come back too.
-    const DWORD gdiAfter = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
-    EXPECT_EQ(gdiAfter, gdi) << "every thumbnail bitmap and DC released";
+    EXPECT_TRUE(WaitUntil([&] { return ThreadCount() == threads; }))
+        << ThreadCount() << " threads for " << threads << ": every watcher and worker joined";
+    EXPECT_TRUE(WaitUntil([&] { return GdiObjectCount() == gdi; }))
+        << GdiObjectCount() << " GDI objects for " << gdi << ": every thumbnail bitmap and DC released";
 }
 
 // The names a listing of folder shows: subfolders and pictures.
@@ -186,8 +165,7 @@ TEST(Soak, AnotherProgramChangingTheFolderWhileThePageIsOpenedPlayedAndLeft)
     auto isPicture = [](const CFolderEntry& entry) { return entry.IsFile(); };
     int rounds = 0;
     for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start < 3000; ++rounds) {
-        auto* page = NewPage(temp.Path());
-        g_navigator.Navigate(page);
+        CFolderPage* page = OpenFolderPage(temp.Path());
         // Opened while its worker looks for the folders' pictures.
         if (ClickFirst(*page, isFolder))
             g_navigator.Back();
@@ -210,8 +188,7 @@ TEST(Soak, AnotherProgramChangingTheFolderWhileThePageIsOpenedPlayedAndLeft)
     other.join();
 
     // Once the other program stops, the page shows exactly what is there.
-    auto* page = NewPage(temp.Path());
-    g_navigator.Navigate(page);
+    CFolderPage* page = OpenFolderPage(temp.Path());
     const bool settled = WaitUntil([&] {
         ticks(1);
         return NamesShown(*page) == NamesOnDisk(temp.Path());
@@ -219,8 +196,7 @@ TEST(Soak, AnotherProgramChangingTheFolderWhileThePageIsOpenedPlayedAndLeft)
     EXPECT_TRUE(settled) << NamesShown(*page).size() << " shown, " << NamesOnDisk(temp.Path()).size() << " on disk";
     EXPECT_GT(rounds, 3);
     EXPECT_EQ(refused, 0) << "pictures being read can still be renamed and deleted";
-    g_navigator.Home();
-    g_navigator.DiscardFrom(1);
+    BackToHome();
     WaitUntil([] { return false; }, 300);
     EXPECT_EQ(ThreadCount(), threads) << "every watcher and worker joined";
 }

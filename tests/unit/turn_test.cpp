@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "jerror.h"
+#include "jpeg_files.h"
 #include "jpeglib.h"
 
 #include "afxpath.h"
@@ -26,11 +27,6 @@ struct CloseHandle {
     void operator()(HANDLE handle) const { ::CloseHandle(handle); }
 };
 using HandlePtr = std::unique_ptr<std::remove_pointer_t<HANDLE>, CloseHandle>;
-
-std::string WriteJpeg(const TempFolder& folder, const std::string& name, const JpegRecipe& recipe)
-{
-    return folder.WriteFile(name, MakeJpeg(recipe));
-}
 
 // dest(x, y) taken from the source pixel a clockwise turn brings there.
 std::vector<unsigned char> TurnPixels(const JpegContent& source, int turn, int width, int height)

@@ -14,8 +14,9 @@
 #include "core/navigator.h"
 #include "core/page.h"
 #include "core/pagehost.h"
+#include "folder_pages.h"
 #include "folderpage/folderpage.h"
-#include "import_patch.h"
+#include "high_contrast.h"
 #include "jpeg_maker.h"
 #include "pages/homepage.h"
 #include "res/drawing_resources.h"
@@ -373,35 +374,12 @@ std::vector<COLORREF> PaintedIn(const RECT& rect, const std::function<void(CDC*)
     return pixels;
 }
 
-// The folder at path shown as a page of the running program.
-CFolderPage* ShowFolder(const std::string& path)
-{
-    CFolderEntry folder = MakeEntry(path, nullptr, nullptr);
-    folder.Classify();
-    auto* page = new CFolderPage(folder);
-    g_navigator.Navigate(page);
-    return page;
-}
-
-// Wine has no high-contrast themes: the system's answer is given here, to
-// the program as it is.
-ImportPatch* g_contrastPatch = nullptr;
-BOOL WINAPI HighContrastOn(UINT action, UINT param, void* data, UINT flags)
-{
-    if (action == SPI_GETHIGHCONTRAST && data) {
-        static_cast<HIGHCONTRASTW*>(data)->dwFlags = HCF_HIGHCONTRASTON;
-        return TRUE;
-    }
-    using Original = BOOL(WINAPI*)(UINT, UINT, void*, UINT);
-    return reinterpret_cast<Original>(g_contrastPatch->Original())(action, param, data, flags);
-}
-
 TEST_F(ViewTest, HighContrastPaintsThePageInTheSystemsColoursAsSoonAsItIsChosen)
 {
     TempFolder temp;
     temp.MakeFolder("pictures");
     temp.WriteFile("pictures\\MMMMMMMM.jpg", MakeJpeg(SolidRecipe(64, 48, 255, 0, 0)));
-    CFolderPage* page = ShowFolder(temp.Path() + "\\pictures");
+    CFolderPage* page = OpenFolderPage(temp.Path() + "\\pictures");
     // Painted before and after with its thumbnail made.
     ASSERT_TRUE(WaitUntil([&] {
         std::lock_guard guard(EntryLock());
@@ -424,9 +402,8 @@ TEST_F(ViewTest, HighContrastPaintsThePageInTheSystemsColoursAsSoonAsItIsChosen)
     EXPECT_GT(count(normal, RGB(192, 192, 192)), 0) << "silver captions";
 
     {
-        ImportPatch patch("user32.dll", "SystemParametersInfoW", (void*)&HighContrastOn);
-        g_contrastPatch = &patch;
-        ASSERT_TRUE(patch.Applied());
+        const HighContrastTheme theme;
+        ASSERT_TRUE(theme.Applied());
         ::SendMessageW(theApp.m_pMainWnd->m_hWnd, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
         const std::vector<COLORREF> contrast = painted();
         EXPECT_GT(count(contrast, ::GetSysColor(COLOR_WINDOW)), (long)contrast.size() / 2);
@@ -442,7 +419,7 @@ TEST_F(ViewTest, AChangeOfScaleLaysThePageOutAgainAndRemakesItsThumbnailsForTheN
     TempFolder temp;
     temp.MakeFolder("wide");
     temp.WriteFile("wide\\a.jpg", MakeJpeg(SolidRecipe(480, 320, 255, 0, 0)));
-    CFolderPage* page = ShowFolder(temp.Path() + "\\wide");
+    CFolderPage* page = OpenFolderPage(temp.Path() + "\\wide");
     ASSERT_EQ(page->Catalog().m_entries.size(), 1u);
     // Listing the folder again may give the entry a new thumbnail.
     const auto thumbnail = [&]() -> CThumbnail& { return *page->Catalog().m_entries.front().m_thumbnail; };
@@ -483,7 +460,7 @@ TEST_F(ViewScaleTest, EveryPageInTheHistoryDrawsItsTitleIconAfterAChangeOfScale)
 {
     TempFolder temp;
     temp.MakeFolder("pictures");
-    CFolderPage* folder = ShowFolder(temp.Path() + "\\pictures");
+    CFolderPage* folder = OpenFolderPage(temp.Path() + "\\pictures");
     view->ScaleChanged(144);
     view->ScaleChanged(m_startDpi);
 
@@ -682,7 +659,7 @@ TEST_F(ViewTest, AFolderPagesCellsAreReadByTheirCaptionsTheFocusFollowsTheKeysAP
     temp.MakeFolder("two");
     temp.WriteFile("two\\sunrise.jpg", MakeJpeg(SolidRecipe(64, 48, 255, 0, 0)));
     temp.WriteFile("two\\sunset.jpg", MakeJpeg(SolidRecipe(64, 48, 0, 0, 255)));
-    CFolderPage* page = ShowFolder(temp.Path() + "\\two");
+    CFolderPage* page = OpenFolderPage(temp.Path() + "\\two");
     CComPtr<IAccessible> list;
     ASSERT_EQ(::AccessibleObjectFromWindow(view->m_hWnd, OBJID_CLIENT, IID_IAccessible,
                                            reinterpret_cast<void**>(&list)), S_OK);
@@ -713,7 +690,7 @@ TEST_F(ViewTest, AScreenReadersHitTestFindsTheCellUnderThePointFarDownABigFolder
     const int count = 700;
     for (int i = 0; i < count; ++i)
         temp.WriteFile("big\\IMG_" + std::to_string(1000 + i) + ".jpg", jpeg);
-    CFolderPage* page = ShowFolder(temp.Path() + "\\big");
+    CFolderPage* page = OpenFolderPage(temp.Path() + "\\big");
     ASSERT_EQ(page->GetItemCount(), count);
     CComPtr<IAccessible> list;
     ASSERT_EQ(::AccessibleObjectFromWindow(view->m_hWnd, OBJID_CLIENT, IID_IAccessible,

@@ -1,0 +1,17 @@
+// Keys and mouse buttons as the devices send them, through SendInput: they
+// reach whichever window has the focus or lies under the pointer, in any
+// process.
+#pragma once
+
+#include <windows.h>
+
+#include <initializer_list>
+
+// Keys pressed and released in turn; shift: with Shift held down meanwhile.
+void PressKeys(std::initializer_list<WORD> keys, bool shift = false);
+// Moves the pointer to a screen point.
+void MovePointerTo(POINT screen);
+// Clicks a button at a screen point. The move travels with the click in one
+// batch of input: a pointer set apart may not have arrived where the button
+// goes down.
+void ClickAt(POINT screen, bool right = false);
