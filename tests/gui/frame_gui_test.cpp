@@ -445,24 +445,6 @@ TEST_F(FrameGui, DeviceChangesAreAnsweredWithTrue)
     EXPECT_EQ(app.Close(), 0);
 }
 
-// What full screen takes from the window and must give back.
-struct WindowState {
-    RECT window{};
-    RECT view{};
-    LONG_PTR style = 0;
-    LONG_PTR viewExStyle = 0;
-    bool zoomed = false;
-    bool reBar = false;
-    bool statusBar = false;
-
-    std::string Text() const
-    {
-        return RectText(window) + " view " + RectText(view) + " style " + std::to_string(style) + " view style "
-             + std::to_string(viewExStyle) + " zoomed "
-             + std::to_string(zoomed) + " rebar " + std::to_string(reBar) + " status " + std::to_string(statusBar);
-    }
-};
-
 class FullScreenGui : public FrameGui {
 protected:
     // The program on picture (or folder) name of the temporary folder, in front.
@@ -476,17 +458,14 @@ protected:
         return Eventually([&] { return ::GetForegroundWindow() == app.MainWindow(); });
     }
 
-    WindowState State() const
+    // What full screen takes from the window and must give back.
+    std::string State() const
     {
-        WindowState state;
-        state.window = WindowRect(app.MainWindow());
-        state.view = WindowRect(app.View());
-        state.style = ::GetWindowLongPtrA(app.MainWindow(), GWL_STYLE);
-        state.viewExStyle = ::GetWindowLongPtrA(app.View(), GWL_EXSTYLE);
-        state.zoomed = ::IsZoomed(app.MainWindow()) != FALSE;
-        state.reBar = ::IsWindowVisible(ReBar()) != FALSE;
-        state.statusBar = ::IsWindowVisible(StatusBar()) != FALSE;
-        return state;
+        HWND main = app.MainWindow();
+        return RectText(WindowRect(main)) + " view " + RectText(WindowRect(app.View())) + " styles "
+             + std::to_string(::GetWindowLongPtrA(main, GWL_STYLE)) + " "
+             + std::to_string(::GetWindowLongPtrA(app.View(), GWL_EXSTYLE)) + " zoomed " + std::to_string(::IsZoomed(main))
+             + " bars " + std::to_string(::IsWindowVisible(ReBar())) + std::to_string(::IsWindowVisible(StatusBar()));
     }
 
     RECT Monitor() const
@@ -501,16 +480,14 @@ protected:
     // menu or bars.
     bool IsFullScreen() const
     {
-        const WindowState state = State();
         RECT client{};
         ::GetClientRect(app.MainWindow(), &client);
         const RECT monitor = Monitor();
-        return RectText(state.window) == RectText(monitor) && RectText(state.view) == RectText(monitor)
-            && client.right == monitor.right - monitor.left && client.bottom == monitor.bottom - monitor.top
-            && !(state.style & WS_CAPTION) && !state.reBar && !state.statusBar;
+        ::OffsetRect(&client, monitor.left, monitor.top);
+        return RectText(client) == RectText(monitor) && RectText(WindowRect(app.MainWindow())) == RectText(monitor)
+            && RectText(WindowRect(app.View())) == RectText(monitor) && !::IsWindowVisible(ReBar())
+            && !::IsWindowVisible(StatusBar());
     }
-
-    bool Is(const WindowState& expected) const { return State().Text() == expected.Text(); }
 
     TempFolder temp;
 };
@@ -519,11 +496,10 @@ TEST_F(FullScreenGui, F11ShowsThePictureAloneOnItsMonitorAndF11OrEscGivesTheWind
 {
     temp.WriteFile("wide.jpg", MakeJpeg(PhotoRecipe(640, 200)));
     ASSERT_TRUE(StartOn("wide.jpg", RECT{120, 90, 760, 570}));
-    const WindowState windowed = State();
-    ASSERT_TRUE(windowed.reBar && windowed.statusBar) << windowed.Text();
+    const std::string windowed = State();
 
     PressKeys({VK_F11});
-    EXPECT_TRUE(Eventually([&] { return IsFullScreen(); })) << State().Text();
+    EXPECT_TRUE(Eventually([&] { return IsFullScreen(); })) << State();
     // The picture in the middle, black around it to the monitor's edges.
     Capture shot;
     const auto blackEdges = [&] {
@@ -543,26 +519,26 @@ TEST_F(FullScreenGui, F11ShowsThePictureAloneOnItsMonitorAndF11OrEscGivesTheWind
     EXPECT_TRUE(shot.SaveBmp(artifacts + "\\full-screen.bmp"));
 
     PressKeys({VK_ESCAPE});
-    EXPECT_TRUE(Eventually([&] { return Is(windowed); })) << State().Text() << "\nnot " << windowed.Text();
+    EXPECT_TRUE(Eventually([&] { return State() == windowed; })) << State() << "\nnot " << windowed;
     PressKeys({VK_F11});
-    EXPECT_TRUE(Eventually([&] { return IsFullScreen(); })) << State().Text();
+    EXPECT_TRUE(Eventually([&] { return IsFullScreen(); })) << State();
     PressKeys({VK_F11});
-    EXPECT_TRUE(Eventually([&] { return Is(windowed); })) << State().Text() << "\nnot " << windowed.Text();
+    EXPECT_TRUE(Eventually([&] { return State() == windowed; })) << State() << "\nnot " << windowed;
 
     // A hidden status bar stays hidden; a maximized window comes back maximized.
     app.Command(ID_VIEW_STATUS_BAR);
     ::SendMessageA(app.MainWindow(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-    const WindowState maximized = State();
-    ASSERT_TRUE(maximized.zoomed && !maximized.statusBar) << maximized.Text();
+    const std::string maximized = State();
+    ASSERT_TRUE(::IsZoomed(app.MainWindow()) && !::IsWindowVisible(StatusBar())) << maximized;
     app.Command(ID_VIEW_FULL_SCREEN);
-    EXPECT_TRUE(Eventually([&] { return IsFullScreen(); })) << State().Text();
+    EXPECT_TRUE(Eventually([&] { return IsFullScreen(); })) << State();
     app.Command(ID_VIEW_FULL_SCREEN);
-    EXPECT_TRUE(Eventually([&] { return Is(maximized); })) << State().Text() << "\nnot " << maximized.Text();
+    EXPECT_TRUE(Eventually([&] { return State() == maximized; })) << State() << "\nnot " << maximized;
 
     // Closed in full screen, the window's own placement is kept, not the monitor.
     ::SendMessageA(app.MainWindow(), WM_SYSCOMMAND, SC_RESTORE, 0);
     app.Command(ID_VIEW_FULL_SCREEN);
-    EXPECT_TRUE(Eventually([&] { return IsFullScreen(); })) << State().Text();
+    EXPECT_TRUE(Eventually([&] { return IsFullScreen(); })) << State();
     EXPECT_EQ(app.Close(), 0);
     EXPECT_EQ(GetDword("CmdShow"), SW_SHOWNORMAL);
     EXPECT_EQ(RectText(StoredRect()), "120,90,760,570");
@@ -573,19 +549,19 @@ TEST_F(FullScreenGui, LeavingThePictureEndsFullScreenWalkingItsFolderDoesNot)
     temp.WriteFile("a.jpg", MakeJpeg(SolidRecipe(320, 240, 255, 0, 0)));
     temp.WriteFile("b.jpg", MakeJpeg(SolidRecipe(320, 240, 0, 255, 0)));
     ASSERT_TRUE(StartOn("a.jpg", RECT{120, 90, 760, 570}));
-    const WindowState windowed = State();
+    const std::string windowed = State();
     PressKeys({VK_F11});
-    ASSERT_TRUE(Eventually([&] { return IsFullScreen(); })) << State().Text();
+    ASSERT_TRUE(Eventually([&] { return IsFullScreen(); })) << State();
     PressKeys({VK_NEXT});
     EXPECT_TRUE(Eventually([&] { return app.Caption() == "b.jpg - Orlivane"; })) << app.Caption();
-    EXPECT_TRUE(IsFullScreen()) << State().Text();
+    EXPECT_TRUE(IsFullScreen()) << State();
     PressKeys({VK_BACK});
     EXPECT_TRUE(Eventually([&] { return app.Caption() == kHome; })) << app.Caption();
-    EXPECT_TRUE(Eventually([&] { return Is(windowed); })) << State().Text() << "\nnot " << windowed.Text();
+    EXPECT_TRUE(Eventually([&] { return State() == windowed; })) << State() << "\nnot " << windowed;
     // Nor does F11 take the Home page there.
     PressKeys({VK_F11});
     app.Command(ID_VIEW_FULL_SCREEN);
-    EXPECT_TRUE(Is(windowed)) << State().Text();
+    EXPECT_TRUE(State() == windowed) << State();
     EXPECT_EQ(app.Close(), 0);
 }
 
@@ -598,20 +574,12 @@ TEST_F(FullScreenGui, ThePointerHidesAtRestAndShowsWhenItMoves)
         info.cbSize = sizeof info;
         return ::GetCursorInfo(&info) && (info.flags & CURSOR_SHOWING);
     };
-    const auto moveTo = [](int x, int y) {
-        INPUT input{};
-        input.type = INPUT_MOUSE;
-        input.mi.dx = (x * 65535) / (::GetSystemMetrics(SM_CXSCREEN) - 1);
-        input.mi.dy = (y * 65535) / (::GetSystemMetrics(SM_CYSCREEN) - 1);
-        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-        ::SendInput(1, &input, sizeof input);
-    };
-    moveTo(300, 300);
+    MovePointerTo(POINT{300, 300});
     ASSERT_TRUE(showing());
     PressKeys({VK_F11});
-    ASSERT_TRUE(Eventually([&] { return IsFullScreen(); })) << State().Text();
+    ASSERT_TRUE(Eventually([&] { return IsFullScreen(); })) << State();
     EXPECT_TRUE(Eventually([&] { return !showing(); })) << "hidden after a rest";
-    moveTo(320, 310);
+    MovePointerTo(POINT{320, 310});
     EXPECT_TRUE(Eventually([&] { return showing(); })) << "shown on a move";
     EXPECT_TRUE(Eventually([&] { return !showing(); })) << "hidden again";
     PressKeys({VK_ESCAPE});
@@ -628,12 +596,12 @@ TEST_F(FullScreenGui, InAFullScreenSlideshowTheKeysDoTheSlideshowBarsWork)
     // Slow enough that only the keys move it while the test looks.
     SetDword("Delay", 10000);
     ASSERT_TRUE(StartOn("Show", RECT{120, 90, 760, 570}));
-    const WindowState windowed = State();
+    const std::string windowed = State();
     app.Command(ID_PLAY);
     HWND counter = ::GetDlgItem(SlideshowBar(), IDC_COUNTER);
     ASSERT_EQ(Text(counter), "1 of 3");
     PressKeys({VK_F11});
-    ASSERT_TRUE(Eventually([&] { return IsFullScreen(); })) << State().Text();
+    ASSERT_TRUE(Eventually([&] { return IsFullScreen(); })) << State();
     // Paused by Space, walked by the arrows, round at the ends.
     PressKeys({VK_SPACE, VK_RIGHT});
     EXPECT_TRUE(Eventually([&] { return Text(counter) == "2 of 3"; })) << Text(counter);
@@ -642,7 +610,7 @@ TEST_F(FullScreenGui, InAFullScreenSlideshowTheKeysDoTheSlideshowBarsWork)
     PressKeys({VK_DOWN});
     EXPECT_TRUE(Eventually([&] { return Text(counter) == "1 of 3"; })) << Text(counter);
     PressKeys({VK_ESCAPE});
-    EXPECT_TRUE(Eventually([&] { return Is(windowed); })) << State().Text() << "\nnot " << windowed.Text();
+    EXPECT_TRUE(Eventually([&] { return State() == windowed; })) << State() << "\nnot " << windowed;
     EXPECT_EQ(app.Caption(), "Show - Orlivane");
     HWND toolbar = ToolBar();
     EXPECT_TRUE(Eventually([&] {
