@@ -24,8 +24,15 @@ void CNavigator::Push(CPage* page)
     m_current = (int)m_pages.size() - 1;
 }
 
+void CNavigator::WillChangeTo(CPage* next)
+{
+    if (m_pageChange)
+        m_pageChange(next);
+}
+
 void CNavigator::Navigate(CPage* page)
 {
+    WillChangeTo(page);
     if (CPage* current = GetCurrentPage())
         current->Activate(false);
     Push(page);
@@ -42,6 +49,7 @@ void CNavigator::Replace(CPage* page)
         Navigate(page);
         return;
     }
+    WillChangeTo(page);
     current->Activate(false);
     delete std::exchange(m_replaced, current);
     if (current == m_released)
@@ -55,6 +63,7 @@ void CNavigator::Replace(CPage* page)
 
 void CNavigator::MoveTo(int index)
 {
+    WillChangeTo(m_pages[(size_t)index]);
     if (CPage* current = GetCurrentPage())
         current->Activate(false);
     m_current = index;

@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
+#include <utility>
 #include <vector>
 
 class CPage;
@@ -45,6 +47,10 @@ public:
     void VolumesChanged();
     // Deletes the entries from start on.
     void DiscardFrom(int start);
+    // Told of every change of the current page (Navigate, Replace, Back,
+    // Forward, Home) before it happens, with the page to come, so that the
+    // window can take the shape the new page is laid out for.
+    void SetPageChangeHook(std::function<void(CPage* next)> hook) { m_pageChange = std::move(hook); }
 
     bool CanGoBack() const { return m_current > 0; }
     bool CanGoForward() const { return m_current < (int)m_pages.size() - 1; }
@@ -55,11 +61,13 @@ public:
 
 private:
     void MoveTo(int index);
+    void WillChangeTo(CPage* next);
 
     int m_current = -1;
     CPage* m_released = nullptr;  // the current page, when it let go of a drive
     std::vector<CPage*> m_pages;  // owned
     CPage* m_replaced = nullptr;  // owned: replaced, deleted at the next change
+    std::function<void(CPage*)> m_pageChange;
 };
 
 // The process-wide navigation history.

@@ -8,6 +8,8 @@
 
 BOOL CMainFrame::PreTranslateMessage(MSG* msg)
 {
+    if (FullScreenMessage(msg))
+        return TRUE;
     if (msg->message == WM_KEYDOWN && (msg->wParam == VK_TAB || msg->wParam == VK_F6)
         && MoveKeyboardFocus(::GetKeyState(VK_SHIFT) < 0))
         return TRUE;

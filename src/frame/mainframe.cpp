@@ -16,6 +16,7 @@
 #include "folderpage/folderpage.h"
 #include "frame/favoritesmenu.h"
 #include "frame/folderpicker.h"
+#include "frame/fullscreen.h"
 #include "frame/openpath.h"
 #include "frame/placement.h"
 #include "pages/picturepage.h"
@@ -97,6 +98,8 @@ BEGIN_COMMAND_MAP(CMainFrame, CFrameWnd)
     ON_COMMAND(ID_VIEW_STATUS_BAR, OnViewStatusBar)
     ON_UPDATE_COMMAND_UI(ID_VIEW_STATUS_BAR, OnUpdateViewStatusBar)
     ON_UPDATE_COMMAND_UI(ID_INDICATOR_PROGRESS, OnUpdateProgress)
+    ON_COMMAND(ID_VIEW_FULL_SCREEN, OnViewFullScreen)
+    ON_UPDATE_COMMAND_UI(ID_VIEW_FULL_SCREEN, OnUpdateViewFullScreen)
 END_COMMAND_MAP()
 
 CMainFrame::CMainFrame() = default;
@@ -238,6 +241,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCTW cs)
 
     m_wndToolBar.SetBarStyle(m_wndToolBar.GetBarStyle() | CBRS_TOOLTIPS | CBRS_FLYBY);
     SetTimer(kProgressTimer, kProgressInterval);
+    g_navigator.SetPageChangeHook([this](CPage* next) { PageChanging(next); });
     return 0;
 }
 
@@ -281,8 +285,10 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
     }
-    if (message == WM_DESTROY)
+    if (message == WM_DESTROY) {
         AfxSetDeviceWindow(nullptr);
+        g_navigator.SetPageChangeHook(nullptr);
+    }
     // The system's colours and contrast setting reach the pages at once.
     if (message == WM_SYSCOLORCHANGE || message == WM_SETTINGCHANGE) {
         if (CVemolyView* view = CVemolyView::GetActive())
@@ -312,6 +318,8 @@ void CMainFrame::OnDpiChanged(int dpi, const RECT* suggested)
 
 void CMainFrame::OnClose()
 {
+    // The placement kept is the window's own, not the monitor's.
+    LeaveFullScreen();
     WINDOWPLACEMENT placement{};
     placement.length = sizeof placement;
     if (::GetWindowPlacement(m_hWnd, &placement)) {
@@ -358,6 +366,10 @@ BOOL CMainFrame::OnDeviceChange(UINT event, DWORD_PTR data)
 
 void CMainFrame::OnTimer(UINT_PTR id)
 {
+    if (id == kPointerTimer) {
+        PointerRested();
+        return;
+    }
     if (id != kProgressTimer) {
         CFrameWnd::OnTimer(id);
         return;

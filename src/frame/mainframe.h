@@ -11,6 +11,7 @@
 #include "frame/slideshowbar.h"
 
 class CFavoritesMenu;
+class CPage;
 
 class CMainFrame : public CFrameWnd {
 public:
@@ -23,6 +24,12 @@ public:
 
     CSlideshowBar& GetSlideshowBar() { return m_wndSlideshowBar; }
     CFavoritesMenu* GetFavoritesMenu() const { return m_favoritesMenu.get(); }
+
+    // F11: the picture or slideshow page alone on its monitor, until F11,
+    // Esc or another page gives the window back as it was (fullscreen.cpp).
+    bool IsFullScreen() const override { return m_fullScreen != nullptr; }
+    void EnterFullScreen();
+    void LeaveFullScreen();
 
     BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
     void WinHelp(DWORD_PTR data, UINT command = HELP_CONTEXT) override;
@@ -50,6 +57,8 @@ protected:
     void OnViewStatusBar();
     void OnUpdateViewStatusBar(CCmdUI* ui);
     void OnUpdateProgress(CCmdUI* ui);
+    void OnViewFullScreen();
+    void OnUpdateViewFullScreen(CCmdUI* ui);
     DECLARE_COMMAND_MAP()
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -62,6 +71,14 @@ protected:
     void OnDpiChanged(int dpi, const RECT* suggested);
 
 private:
+    struct FullScreen;
+
+    // The navigator is about to show next: full screen ends unless next takes it.
+    void PageChanging(CPage* next);
+    // Full screen's keys and pointer; true when msg was used up.
+    bool FullScreenMessage(const MSG* msg);
+    // The pointer hides once it has rested a while, and shows again when it moves.
+    void PointerRested();
     void SetToolBarCaptions();
     // The toolbar's font, button and image sizes at dpi.
     void ScaleToolBar(int dpi);
@@ -72,4 +89,5 @@ private:
     CSlideshowBar m_wndSlideshowBar;
     std::unique_ptr<CFavoritesMenu> m_favoritesMenu;
     CStartPlacement m_placement;  // decided before the window exists, finished once it does
+    std::unique_ptr<FullScreen> m_fullScreen;  // while in full screen: what it took from the window
 };

@@ -85,6 +85,9 @@ public:
     void AddControlBar(CControlBar* bar) { m_bars.push_back(bar); }
     void RemoveControlBar(CControlBar* bar);
 
+    // Whether the view alone fills the monitor, without caption, menu and bars.
+    virtual bool IsFullScreen() const { return false; }
+
     // A window that takes the view's place (print preview); null to restore the view.
     void SetClientOverride(CWnd* wnd);
 

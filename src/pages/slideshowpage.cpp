@@ -4,6 +4,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -229,6 +230,53 @@ void CSlideshowPage::Draw(CDC* dc, const RECT* clip)
 void CSlideshowPage::OnClick(const POINT&, bool)
 {
     Advance();
+}
+
+CMenu* CSlideshowPage::GetContextMenu(const POINT&)
+{
+    auto menu = std::make_unique<CMenu>();
+    if (!menu->LoadMenu(IDR_MENU_SLIDESHOW))
+        return nullptr;
+    HMENU popup = menu->GetSubMenu(0);
+    ::DeleteMenu(popup, m_playing == 1 ? ID_PLAY : ID_PAUSE, MF_BYCOMMAND);
+    const auto* frame = dynamic_cast<const CFrameWnd*>(AfxGetMainWnd());
+    if (!frame || !frame->IsFullScreen()) {
+        // Its separator goes with it.
+        ::DeleteMenu(popup, ID_VIEW_FULL_SCREEN, MF_BYCOMMAND);
+        ::DeleteMenu(popup, (UINT)::GetMenuItemCount(popup) - 1, MF_BYPOSITION);
+    }
+    return menu.release();
+}
+
+bool CSlideshowPage::OnKey(UINT key, bool)
+{
+    switch (key) {
+    case VK_SPACE:
+        if (m_playing == 1)
+            OnPause();
+        else
+            OnPlay();
+        // The toolbar's Play and Pause follow at once.
+        AfxGetApp()->OnIdle(0);
+        return true;
+    case VK_RIGHT:
+    case VK_DOWN:
+        Step(1);
+        return true;
+    case VK_LEFT:
+    case VK_UP:
+        Step(-1);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CSlideshowPage::Step(int delta)
+{
+    const int count = (int)m_catalog.m_entries.size();
+    if (count > 0)
+        SeekTo(((m_index + delta) % count + count) % count);
 }
 
 void CSlideshowPage::OnTick()

@@ -22,6 +22,11 @@ public:
     void Start() override;
     void Draw(CDC* dc, const RECT* clip) override;
     void OnClick(const POINT& point, bool buttonUp) override;
+    // Pause or Play; in full screen also "Exit Full Screen".
+    CMenu* GetContextMenu(const POINT& point) override;
+    // What the slideshow bar does, for when it is hidden: Space pauses and
+    // plays, the arrows go to the next and the previous entry.
+    bool OnKey(UINT key, bool shift) override;
     void OnTick() override;
     std::string GetTitle() override;
     void Activate(bool active) override;
@@ -49,6 +54,8 @@ private:
 
     void ShowCurrent();
     void Advance();
+    // The entry delta entries on, going round at the ends, playing or not.
+    void Step(int delta);
     // Hands the thread what to decode: the awaited picture, then the next entry.
     void Want();
     // Replaces the shown picture with the awaited one once it is decoded,

@@ -25,6 +25,7 @@
 #define IDR_MENU_FAVORITE_FOLDER        139
 #define IDR_MENU_FOLDER                 140
 #define IDR_MENU_PICTURE                141
+#define IDR_MENU_SLIDESHOW              142
 
 // ---------------------------------------------------------------------------
 // Icons
@@ -106,6 +107,7 @@
 #define ID_ZOOM_OUT                     32811
 #define ID_ZOOM_FIT                     32812
 #define ID_ZOOM_ACTUAL                  32813
+#define ID_VIEW_FULL_SCREEN             32814
 
 // Commands generated for the entries of the Favorites menu (both ends included)
 #define ID_FAVORITE_FIRST               10000

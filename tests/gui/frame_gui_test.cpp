@@ -1,6 +1,6 @@
 // The main frame of the real program, driven from outside: its bars, its
 // placement across runs, File Open through the real folder dialog, the
-// slideshow speed, help and device changes.
+// slideshow speed, full screen, help and device changes.
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
@@ -442,6 +442,181 @@ TEST_F(FrameGui, DeviceChangesAreAnsweredWithTrue)
     ASSERT_TRUE(::SendMessageTimeoutA(app.MainWindow(), WM_DEVICECHANGE, 0x0007 /* DBT_DEVNODES_CHANGED */,
                                       0, SMTO_ABORTIFHUNG, 5000, &result));
     EXPECT_EQ(result, (DWORD_PTR)TRUE);
+    EXPECT_EQ(app.Close(), 0);
+}
+
+class FullScreenGui : public FrameGui {
+protected:
+    // The program on picture (or folder) name of the temporary folder, in front.
+    bool StartOn(const std::string& name, const RECT& placement, int cmdShow = SW_SHOWNORMAL)
+    {
+        StorePlacement(cmdShow, placement);
+        if (!app.Start(WindowsPath(TestSetting("ORLIVANE_EXE")), "\"" + temp / name + "\"")
+            || !app.WaitForMainWindow(name + " - Orlivane"))
+            return false;
+        ::SetForegroundWindow(app.MainWindow());
+        return Eventually([&] { return ::GetForegroundWindow() == app.MainWindow(); });
+    }
+
+    // What full screen takes from the window and must give back.
+    std::string State() const
+    {
+        HWND main = app.MainWindow();
+        return RectText(WindowRect(main)) + " view " + RectText(WindowRect(app.View())) + " styles "
+             + std::to_string(::GetWindowLongPtrA(main, GWL_STYLE)) + " "
+             + std::to_string(::GetWindowLongPtrA(app.View(), GWL_EXSTYLE)) + " zoomed " + std::to_string(::IsZoomed(main))
+             + " bars " + std::to_string(::IsWindowVisible(ReBar())) + std::to_string(::IsWindowVisible(StatusBar()));
+    }
+
+    RECT Monitor() const
+    {
+        MONITORINFO info{};
+        info.cbSize = sizeof info;
+        ::GetMonitorInfoA(::MonitorFromWindow(app.MainWindow(), MONITOR_DEFAULTTONEAREST), &info);
+        return info.rcMonitor;
+    }
+
+    // The window covers its monitor with the view alone: no caption, frame,
+    // menu or bars.
+    bool IsFullScreen() const
+    {
+        RECT client{};
+        ::GetClientRect(app.MainWindow(), &client);
+        const RECT monitor = Monitor();
+        ::OffsetRect(&client, monitor.left, monitor.top);
+        return RectText(client) == RectText(monitor) && RectText(WindowRect(app.MainWindow())) == RectText(monitor)
+            && RectText(WindowRect(app.View())) == RectText(monitor) && !::IsWindowVisible(ReBar())
+            && !::IsWindowVisible(StatusBar());
+    }
+
+    TempFolder temp;
+};
+
+TEST_F(FullScreenGui, F11ShowsThePictureAloneOnItsMonitorAndF11OrEscGivesTheWindowBack)
+{
+    temp.WriteFile("wide.jpg", MakeJpeg(PhotoRecipe(640, 200)));
+    ASSERT_TRUE(StartOn("wide.jpg", RECT{120, 90, 760, 570}));
+    const std::string windowed = State();
+
+    PressKeys({VK_F11});
+    EXPECT_TRUE(Eventually([&] { return IsFullScreen(); })) << State();
+    // The picture in the middle, black around it to the monitor's edges.
+    Capture shot;
+    const auto blackEdges = [&] {
+        for (POINT edge : {POINT{0, 0}, POINT{shot.width / 2, 0}, POINT{shot.width - 1, shot.height / 2},
+                           POINT{shot.width / 2, shot.height - 1}, POINT{0, shot.height - 1}})
+            if (shot.At(edge.x, edge.y) != 0)
+                return false;
+        return true;
+    };
+    EXPECT_TRUE(Eventually([&] {
+        shot = CaptureClient(app.MainWindow());
+        return shot.width > 0 && shot.At(shot.width / 2, shot.height / 2) != 0 && blackEdges();
+    }));
+    EXPECT_EQ(RectText(RECT{0, 0, shot.width, shot.height}), RectText(Monitor()));
+    const std::string artifacts = WindowsPath(TestSetting("ORLIVANE_ARTIFACTS"));
+    ::CreateDirectoryA(artifacts.c_str(), nullptr);
+    EXPECT_TRUE(shot.SaveBmp(artifacts + "\\full-screen.bmp"));
+
+    PressKeys({VK_ESCAPE});
+    EXPECT_TRUE(Eventually([&] { return State() == windowed; })) << State() << "\nnot " << windowed;
+    PressKeys({VK_F11});
+    EXPECT_TRUE(Eventually([&] { return IsFullScreen(); })) << State();
+    PressKeys({VK_F11});
+    EXPECT_TRUE(Eventually([&] { return State() == windowed; })) << State() << "\nnot " << windowed;
+
+    // A hidden status bar stays hidden; a maximized window comes back maximized.
+    app.Command(ID_VIEW_STATUS_BAR);
+    ::SendMessageA(app.MainWindow(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    const std::string maximized = State();
+    ASSERT_TRUE(::IsZoomed(app.MainWindow()) && !::IsWindowVisible(StatusBar())) << maximized;
+    app.Command(ID_VIEW_FULL_SCREEN);
+    EXPECT_TRUE(Eventually([&] { return IsFullScreen(); })) << State();
+    app.Command(ID_VIEW_FULL_SCREEN);
+    EXPECT_TRUE(Eventually([&] { return State() == maximized; })) << State() << "\nnot " << maximized;
+
+    // Closed in full screen, the window's own placement is kept, not the monitor.
+    ::SendMessageA(app.MainWindow(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    app.Command(ID_VIEW_FULL_SCREEN);
+    EXPECT_TRUE(Eventually([&] { return IsFullScreen(); })) << State();
+    EXPECT_EQ(app.Close(), 0);
+    EXPECT_EQ(GetDword("CmdShow"), SW_SHOWNORMAL);
+    EXPECT_EQ(RectText(StoredRect()), "120,90,760,570");
+}
+
+TEST_F(FullScreenGui, LeavingThePictureEndsFullScreenWalkingItsFolderDoesNot)
+{
+    temp.WriteFile("a.jpg", MakeJpeg(SolidRecipe(320, 240, 255, 0, 0)));
+    temp.WriteFile("b.jpg", MakeJpeg(SolidRecipe(320, 240, 0, 255, 0)));
+    ASSERT_TRUE(StartOn("a.jpg", RECT{120, 90, 760, 570}));
+    const std::string windowed = State();
+    PressKeys({VK_F11});
+    ASSERT_TRUE(Eventually([&] { return IsFullScreen(); })) << State();
+    PressKeys({VK_NEXT});
+    EXPECT_TRUE(Eventually([&] { return app.Caption() == "b.jpg - Orlivane"; })) << app.Caption();
+    EXPECT_TRUE(IsFullScreen()) << State();
+    PressKeys({VK_BACK});
+    EXPECT_TRUE(Eventually([&] { return app.Caption() == kHome; })) << app.Caption();
+    EXPECT_TRUE(Eventually([&] { return State() == windowed; })) << State() << "\nnot " << windowed;
+    // Nor does F11 take the Home page there.
+    PressKeys({VK_F11});
+    app.Command(ID_VIEW_FULL_SCREEN);
+    EXPECT_TRUE(State() == windowed) << State();
+    EXPECT_EQ(app.Close(), 0);
+}
+
+TEST_F(FullScreenGui, ThePointerHidesAtRestAndShowsWhenItMoves)
+{
+    temp.WriteFile("a.jpg", MakeJpeg(SolidRecipe(320, 240, 255, 0, 0)));
+    ASSERT_TRUE(StartOn("a.jpg", RECT{120, 90, 760, 570}));
+    const auto showing = [] {
+        CURSORINFO info{};
+        info.cbSize = sizeof info;
+        return ::GetCursorInfo(&info) && (info.flags & CURSOR_SHOWING);
+    };
+    MovePointerTo(POINT{300, 300});
+    ASSERT_TRUE(showing());
+    PressKeys({VK_F11});
+    ASSERT_TRUE(Eventually([&] { return IsFullScreen(); })) << State();
+    EXPECT_TRUE(Eventually([&] { return !showing(); })) << "hidden after a rest";
+    MovePointerTo(POINT{320, 310});
+    EXPECT_TRUE(Eventually([&] { return showing(); })) << "shown on a move";
+    EXPECT_TRUE(Eventually([&] { return !showing(); })) << "hidden again";
+    PressKeys({VK_ESCAPE});
+    EXPECT_TRUE(Eventually([&] { return showing(); })) << "shown with the window";
+    EXPECT_EQ(app.Close(), 0);
+}
+
+TEST_F(FullScreenGui, InAFullScreenSlideshowTheKeysDoTheSlideshowBarsWork)
+{
+    temp.MakeFolder("Show");
+    temp.WriteFile("Show\\a-red.jpg", MakeJpeg(SolidRecipe(320, 240, 255, 0, 0)));
+    temp.WriteFile("Show\\b-green.jpg", MakeJpeg(SolidRecipe(320, 240, 0, 255, 0)));
+    temp.WriteFile("Show\\c-blue.jpg", MakeJpeg(SolidRecipe(320, 240, 0, 0, 255)));
+    // Slow enough that only the keys move it while the test looks.
+    SetDword("Delay", 10000);
+    ASSERT_TRUE(StartOn("Show", RECT{120, 90, 760, 570}));
+    const std::string windowed = State();
+    app.Command(ID_PLAY);
+    HWND counter = ::GetDlgItem(SlideshowBar(), IDC_COUNTER);
+    ASSERT_EQ(Text(counter), "1 of 3");
+    PressKeys({VK_F11});
+    ASSERT_TRUE(Eventually([&] { return IsFullScreen(); })) << State();
+    // Paused by Space, walked by the arrows, round at the ends.
+    PressKeys({VK_SPACE, VK_RIGHT});
+    EXPECT_TRUE(Eventually([&] { return Text(counter) == "2 of 3"; })) << Text(counter);
+    PressKeys({VK_LEFT, VK_LEFT});
+    EXPECT_TRUE(Eventually([&] { return Text(counter) == "3 of 3"; })) << Text(counter);
+    PressKeys({VK_DOWN});
+    EXPECT_TRUE(Eventually([&] { return Text(counter) == "1 of 3"; })) << Text(counter);
+    PressKeys({VK_ESCAPE});
+    EXPECT_TRUE(Eventually([&] { return State() == windowed; })) << State() << "\nnot " << windowed;
+    EXPECT_EQ(app.Caption(), "Show - Orlivane");
+    HWND toolbar = ToolBar();
+    EXPECT_TRUE(Eventually([&] {
+        return ::SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_PLAY, 0)
+            && !::SendMessageA(toolbar, TB_ISBUTTONENABLED, ID_PAUSE, 0);
+    })) << "paused";
     EXPECT_EQ(app.Close(), 0);
 }
 

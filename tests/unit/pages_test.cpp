@@ -805,4 +805,31 @@ TEST_F(Slideshow, PlayAndPauseFollowThePlayingFlagOnTheToolbarAtOnce)
     EXPECT_TRUE(CommandEnabled(ID_PAUSE));
 }
 
+// Full screen is offered on the slideshow (and picture) pages only; the
+// slideshow's menu offers whichever of Pause and Play applies, and the way
+// out of full screen while the bars that would give it are hidden.
+TEST_F(Slideshow, TheMenuOffersPauseOrPlayAndInFullScreenItsExit)
+{
+    Pictures({kRed});
+    EXPECT_FALSE(CommandEnabled(ID_VIEW_FULL_SCREEN)) << "on the Home page";
+    CSlideshowPage* page = Play(temp.Path());
+    EXPECT_TRUE(CommandEnabled(ID_VIEW_FULL_SCREEN));
+    const auto items = [&] {
+        std::unique_ptr<CMenu> menu(page->GetContextMenu(CPoint(5, 5)));
+        std::vector<UINT> ids;
+        for (int i = 0; menu && i < ::GetMenuItemCount(menu->GetSubMenu(0)); ++i)
+            ids.push_back(::GetMenuItemID(menu->GetSubMenu(0), i));
+        return ids;
+    };
+    EXPECT_EQ(items(), (std::vector<UINT>{ID_PAUSE}));
+    Command(ID_PAUSE);
+    EXPECT_EQ(items(), (std::vector<UINT>{ID_PLAY}));
+    // A frame command: the view does not route it.
+    CMainFrame::Get()->SendMessage(WM_COMMAND, ID_VIEW_FULL_SCREEN);
+    ASSERT_TRUE(CMainFrame::Get()->IsFullScreen());
+    EXPECT_EQ(items(), (std::vector<UINT>{ID_PLAY, 0, ID_VIEW_FULL_SCREEN}));
+    CMainFrame::Get()->SendMessage(WM_COMMAND, ID_VIEW_FULL_SCREEN);
+    EXPECT_FALSE(CMainFrame::Get()->IsFullScreen());
+}
+
 } // namespace
