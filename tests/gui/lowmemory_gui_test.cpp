@@ -5,6 +5,7 @@
 
 
 #include <cstdlib>
+#include <string>
 
 #include "app_driver.h"
 #include "catalog/thumbnailcache.h"
@@ -64,7 +65,8 @@ TEST(LowMemoryGui, AHugeCacheDirectoryIsRefusedAndTheThumbnailsAreMadeAfresh)
 
     AppUnderTest app;
     ASSERT_TRUE(app.Start(WindowsPath(TestSetting("ORLIVANE_EXE"))));
-    ASSERT_NE(app.WaitForMainWindow("Home Page - Orlivane"), nullptr);
+    ASSERT_NE(app.WaitForMainWindow("Home Page - Orlivane"), nullptr)
+        << (app.IsRunning() ? "no main window" : "the program ended, exit code " + std::to_string(app.Wait(0)));
     // The worker refuses the file, makes the thumbnails and writes a new one.
     const DWORD start = ::GetTickCount();
     while (FileSize(cache) > 1 << 20 && ::GetTickCount() - start < 20000 && app.IsRunning())
