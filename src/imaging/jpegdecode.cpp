@@ -156,6 +156,20 @@ bool IsInk(J_COLOR_SPACE space)
     return space == JCS_CMYK || space == JCS_YCCK;
 }
 
+// Reads file's header into info and header; reads stop at request's stop.
+void ReadHeader(jpeg_decompress_struct& info, FILE* file, StoppableReads& reads, const PictureRequest& request,
+                PictureHeader& header)
+{
+    jpeg_stdio_src(&info, file);
+    if (request.stop)
+        reads.Attach(info);
+    SaveMetadataMarkers(info);
+    jpeg_read_header(&info, TRUE);
+    header.orientation = ReadOrientation(info.marker_list);
+    header.stored = SIZE{(LONG)info.image_width, (LONG)info.image_height};
+    header.upright = OrientedSize(header.stored.cx, header.stored.cy, header.orientation);
+}
+
 }  // namespace
 
 Decoded DecodePicture(FILE* file, CBitmap& section, const PictureRequest& request, PictureHeader& header)
@@ -165,15 +179,8 @@ Decoded DecodePicture(FILE* file, CBitmap& section, const PictureRequest& reques
     try {
         JpegDecompressor decoder;
         jpeg_decompress_struct& info = decoder.info;
-        jpeg_stdio_src(&info, file);
         StoppableReads reads{nullptr, &request.stop};
-        if (request.stop)
-            reads.Attach(info);
-        SaveMetadataMarkers(info);
-        jpeg_read_header(&info, TRUE);
-        header.orientation = ReadOrientation(info.marker_list);
-        header.stored = SIZE{(LONG)info.image_width, (LONG)info.image_height};
-        header.upright = OrientedSize(header.stored.cx, header.stored.cy, header.orientation);
+        ReadHeader(info, file, reads, request, header);
         const std::vector<BYTE> profile = ReadIccProfile(info.marker_list);
 
         const bool ink = IsInk(info.jpeg_color_space);
@@ -248,15 +255,8 @@ Decoded DecodePictureRegion(FILE* file, RECT& region, CBitmap& section, const Pi
     try {
         JpegDecompressor decoder;
         jpeg_decompress_struct& info = decoder.info;
-        jpeg_stdio_src(&info, file);
         StoppableReads reads{nullptr, &request.stop};
-        if (request.stop)
-            reads.Attach(info);
-        SaveMetadataMarkers(info);
-        jpeg_read_header(&info, TRUE);
-        header.orientation = ReadOrientation(info.marker_list);
-        header.stored = SIZE{(LONG)info.image_width, (LONG)info.image_height};
-        header.upright = OrientedSize(header.stored.cx, header.stored.cy, header.orientation);
+        ReadHeader(info, file, reads, request, header);
         if (IsInk(info.jpeg_color_space) || info.progressive_mode)
             return Decoded::Failed;  // a progressive picture is read whole before its first row anyway
         region.left = std::max<LONG>(region.left, 0);

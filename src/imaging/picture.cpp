@@ -50,26 +50,36 @@ CPictureBitmap::~CPictureBitmap()
         ::DeleteObject(m_hBitmap);
 }
 
+void CPictureBitmap::Give(CBitmap& section)
+{
+    m_shrunk.reset();
+    section.Attach(std::exchange(m_hBitmap, nullptr));
+}
+
+void CPictureBitmap::Take(CBitmap& section, const PictureHeader& header)
+{
+    m_width = header.upright.cx;
+    m_height = header.upright.cy;
+    m_hBitmap = static_cast<HBITMAP>(section.Detach());
+    PixelRows rows;
+    m_bitmapSize = m_hBitmap && GetPictureRows(m_hBitmap, rows) ? SIZE{rows.width, rows.height} : SIZE{0, 0};
+}
+
 bool CPictureBitmap::LoadFromFile(const std::string& path, const StopRequest& stop, SIZE box,
                                   ColourTarget target)
 {
     FilePtr file = OpenSharedForReading(path);
     if (!file)
         throw LastError();
-    m_shrunk.reset();
     CBitmap section;
-    section.Attach(std::exchange(m_hBitmap, nullptr));
     PictureHeader header;
+    Give(section);
     header.upright = SIZE{m_width, m_height};
     const PictureRequest request{box, target, stop};
     const Decoded result = IsJpegPath(path) || StartsAsJpeg(file.get())
                                ? DecodePicture(file.get(), section, request, header)
                                : DecodeWicPicture(file.get(), section, request, header);
-    m_width = header.upright.cx;
-    m_height = header.upright.cy;
-    m_hBitmap = static_cast<HBITMAP>(section.Detach());
-    PixelRows rows;
-    m_bitmapSize = m_hBitmap && GetPictureRows(m_hBitmap, rows) ? SIZE{rows.width, rows.height} : SIZE{0, 0};
+    Take(section, header);
     return result != Decoded::Stopped;
 }
 
@@ -78,18 +88,13 @@ bool CPictureBitmap::LoadRegionFromFile(const std::string& path, RECT& region, c
     FilePtr file = OpenSharedForReading(path);
     if (!file)
         throw LastError();
-    m_shrunk.reset();
     CBitmap section;
-    section.Attach(std::exchange(m_hBitmap, nullptr));
     PictureHeader header;
+    Give(section);
     const PictureRequest request{{0, 0}, ColourTarget::Display, stop};
     const bool jpeg = IsJpegPath(path) || StartsAsJpeg(file.get());
     const Decoded result = jpeg ? DecodePictureRegion(file.get(), region, section, request, header) : Decoded::Failed;
-    m_width = header.upright.cx;
-    m_height = header.upright.cy;
-    m_hBitmap = static_cast<HBITMAP>(section.Detach());
-    PixelRows rows;
-    m_bitmapSize = m_hBitmap && GetPictureRows(m_hBitmap, rows) ? SIZE{rows.width, rows.height} : SIZE{0, 0};
+    Take(section, header);
     return result == Decoded::Complete;
 }
 

@@ -28,6 +28,9 @@ using StopRequest = std::function<bool()>;
 // 1/2, 1/4 or 1/8 scale in a fraction of the time (and so do some of the
 // system's decoders), and a picture shown in a box needs no more pixels
 // than the box.
+class CBitmap;
+struct PictureHeader;
+
 class CPictureBitmap {
 public:
     HBITMAP m_hBitmap = nullptr;  // owned; null when there is no picture
@@ -70,6 +73,11 @@ public:
     const CPixels* Shrunk(int width, int height) const;
 
 private:
+    // Hands the section over to a decoder to decode into, and takes it back
+    // with the header's size.
+    void Give(CBitmap& section);
+    void Take(CBitmap& section, const PictureHeader& header);
+
     SIZE m_bitmapSize{0, 0};
     mutable std::unique_ptr<CPixels> m_shrunk;
 };
