@@ -233,7 +233,7 @@ TEST_F(CacheTest, AScaleChangeDuringTheCacheReadEndsWithTheNewBox)
 {
     // A cache slow to read (large streams), and a real picture among its
     // entries: 480x320 fits the 90 box as 90x60 and the 135 box as 135x90.
-    constexpr int kPictures = 1000;
+    constexpr int kPictures = 2500;
     JpegRecipe padded = SolidRecipe(90, 60, 0, 0, 250);
     padded.comment = std::string(60000, 'x');
     const std::string jpeg = MakeJpeg(padded);
