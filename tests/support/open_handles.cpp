@@ -120,3 +120,12 @@ bool HoldsHandleOn(const std::string& path, DWORD processId)
     }
     return false;
 }
+
+DEV_BROADCAST_HANDLE BroadcastFor(HANDLE handle)
+{
+    DEV_BROADCAST_HANDLE broadcast{};
+    broadcast.dbch_size = sizeof broadcast;
+    broadcast.dbch_devicetype = DBT_DEVTYP_HANDLE;
+    broadcast.dbch_handle = handle;
+    return broadcast;
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <dbt.h>
 
 #include <string>
 #include <vector>
@@ -13,3 +14,6 @@ std::vector<std::string> OpenPaths(DWORD processId = ::GetCurrentProcessId());
 std::vector<HANDLE> HandlesOn(const std::string& path);
 // Whether one of them is path itself or lies below it (case ignored).
 bool HoldsHandleOn(const std::string& path, DWORD processId = ::GetCurrentProcessId());
+
+// What the system sends about one of those handles when its device is to go.
+DEV_BROADCAST_HANDLE BroadcastFor(HANDLE handle);

@@ -440,7 +440,7 @@ TEST_F(FolderWorker, ARemovalQueryFreesTheFolderBeforeItIsAnsweredAndAFailedRemo
     ASSERT_FALSE(handles.empty());
     const HWND frame = theApp.m_pMainWnd->m_hWnd;
     for (HANDLE handle : handles) {
-        DEV_BROADCAST_HANDLE query{sizeof query, DBT_DEVTYP_HANDLE, 0, handle};
+        DEV_BROADCAST_HANDLE query = BroadcastFor(handle);
         ::SendMessageW(frame, WM_DEVICECHANGE, DBT_DEVICEQUERYREMOVE, (LPARAM)&query);
     }
     // Answered: every picture can be taken exclusively at once, as a
@@ -461,7 +461,7 @@ TEST_F(FolderWorker, ARemovalQueryFreesTheFolderBeforeItIsAnsweredAndAFailedRemo
     EXPECT_FALSE(HoldsHandleOn(temp.Path())) << "nothing taken up again while the removal is pending";
 
     // The removal failed: watched again, and the makers finish.
-    DEV_BROADCAST_HANDLE failed{sizeof failed, DBT_DEVTYP_HANDLE, 0, handles.front()};
+    DEV_BROADCAST_HANDLE failed = BroadcastFor(handles.front());
     ::SendMessageW(frame, WM_DEVICECHANGE, DBT_DEVICEQUERYREMOVEFAILED, (LPARAM)&failed);
     EXPECT_TRUE(HoldsHandleOn(temp.Path()));
     EXPECT_TRUE(WaitUntil([&] { return BitmapCount(*page) == 16; }, 60000)) << made << " made before the query";

@@ -49,10 +49,7 @@ DWORD DrivesQueriedThrough(const std::string& path)
 {
     DWORD drives = 0;
     for (HANDLE handle : HandlesOn(path)) {
-        DEV_BROADCAST_HANDLE query{};
-        query.dbch_size = sizeof query;
-        query.dbch_devicetype = DBT_DEVTYP_HANDLE;
-        query.dbch_handle = handle;
+        const DEV_BROADCAST_HANDLE query = BroadcastFor(handle);
         drives |= AfxDeviceDrives(reinterpret_cast<const DEV_BROADCAST_HDR*>(&query));
     }
     return drives;
@@ -115,7 +112,7 @@ TEST_F(WatcherTest, StoppedItHoldsNothingInTheFolderAndSeesNothingWatchingAgainF
     EXPECT_FALSE(catalog.IsWatching());
     EXPECT_FALSE(HoldsHandleOn(folder)) << "closed before StopWatching returns";
     for (HANDLE handle : registered) {
-        DEV_BROADCAST_HANDLE query{sizeof query, DBT_DEVTYP_HANDLE, 0, handle};
+        const DEV_BROADCAST_HANDLE query = BroadcastFor(handle);
         EXPECT_EQ(AfxDeviceDrives(reinterpret_cast<const DEV_BROADCAST_HDR*>(&query)), 0u) << "unregistered";
     }
     temp.WriteFile("watched\\unseen.jpg", "jpeg");
