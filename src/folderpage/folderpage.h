@@ -105,6 +105,11 @@ public:
     void ClearHover();
     void RemovePeek();
 
+    // The entries a command acts on. A key acts on the selection when there
+    // is one, else on the focused cell, never on the one under a resting
+    // pointer; a menu acts on the selection, else on Target's entry.
+    std::vector<EntryIt> ActedOn(bool byKey);
+
     CWatchedCatalog& Catalog() { return m_catalog; }
     const HoverState& Hover() const { return m_hover; }
     CFolderPeek* Peek() const { return m_peek.get(); }

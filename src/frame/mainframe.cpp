@@ -15,7 +15,7 @@
 #include "core/page.h"
 #include "folderpage/folderpage.h"
 #include "frame/favoritesmenu.h"
-#include "frame/folderpicker.h"
+#include "shell/folderpicker.h"
 #include "frame/fullscreen.h"
 #include "frame/openpath.h"
 #include "frame/placement.h"

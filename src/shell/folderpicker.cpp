@@ -1,4 +1,4 @@
-#include "frame/folderpicker.h"
+#include "shell/folderpicker.h"
 
 #include <shlobj.h>
 #include <shobjidl.h>

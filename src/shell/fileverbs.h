@@ -1,0 +1,17 @@
+// The shell's other doings with a file: the system's Open With dialog, the
+// file's edit verb, Explorer with the files selected, and the system's
+// properties of the files.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "afx.h"
+
+// False when the system has no such dialog or verb (it is then told to the
+// user by the caller).
+bool ShowOpenWith(HWND owner, const std::string& path);
+bool EditFile(HWND owner, const std::string& path);
+// Opens the folder of paths (all in one folder) with them selected.
+bool ShowInExplorer(const std::vector<std::string>& paths);
+bool ShowProperties(HWND owner, const std::vector<std::string>& paths);
