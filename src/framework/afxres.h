@@ -19,6 +19,11 @@
 #define ID_CONTEXT_HELP                 57669
 #define ID_HELP                         57670
 #define ID_DEFAULT_HELP                 57671
+#define ID_EDIT_CLEAR                   57632
+#define ID_EDIT_COPY                    57634
+#define ID_EDIT_CUT                     57635
+#define ID_EDIT_PASTE                   57637
+#define ID_EDIT_SELECT_ALL              57642
 #define ID_VIEW_TOOLBAR                 59392
 #define ID_VIEW_STATUS_BAR              59393
 

@@ -82,6 +82,8 @@
 #define IDS_ITEM_OFFLINE                141
 // The status-bar pane of the picture page's zoom; its string sets the width.
 #define ID_INDICATOR_ZOOM               142
+// Strings of acting on files: 180-199 (selection 180-184, commands 185-191,
+// rename 192-195, drag and drop 196-199)
 
 // ---------------------------------------------------------------------------
 // Commands of the program
@@ -108,6 +110,18 @@
 #define ID_ZOOM_FIT                     32812
 #define ID_ZOOM_ACTUAL                  32813
 #define ID_VIEW_FULL_SCREEN             32814
+// Acting on files (Delete is ID_EDIT_CLEAR; Cut, Copy, Paste, Select All the
+// framework's ID_EDIT_ commands)
+#define ID_DELETE_PERMANENTLY           32820
+#define ID_RENAME                       32821
+#define ID_INVERT_SELECTION             32822
+#define ID_COPY_TO_FOLDER               32823
+#define ID_MOVE_TO_FOLDER               32824
+#define ID_OPEN_WITH                    32825
+#define ID_EDIT_FILE                    32826
+#define ID_SHOW_IN_EXPLORER             32827
+#define ID_PROPERTIES                   32828
+#define ID_VIEW_REFRESH                 32829
 
 // Commands generated for the entries of the Favorites menu (both ends included)
 #define ID_FAVORITE_FIRST               10000
