@@ -7,6 +7,7 @@
 #include "afxpath.h"
 #include "core/pagehost.h"
 #include "folderpage/folderpeek.h"
+#include "folderpage/rename.h"
 #include "imaging/drawing.h"
 #include "res/drawing_resources.h"
 
@@ -70,9 +71,12 @@ void CFolderPage::EnsureThumbnails()
     m_cells.reserve(m_catalog.m_entries.size());
     for (auto it = m_catalog.m_entries.begin(); it != m_catalog.m_entries.end(); ++it) {
         if (!it->m_thumbnail)
+            it->m_thumbnail = RenamedThumbnail(*it);
+        if (!it->m_thumbnail)
             it->m_thumbnail = std::make_unique<CThumbnail>();
         m_cells.push_back(it);
     }
+    m_renamedThumbnails.clear();
 }
 
 std::string CFolderPage::GetTitle()
@@ -88,6 +92,7 @@ void CFolderPage::Activate(bool active)
     if (active)
         m_released = false;
     if (!active) {
+        EndRename();
         int done = 0, total = 0;
         if (m_scheduler.Progress(&done, &total))
             m_catalog.m_needsRefresh = true;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <list>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "core/page.h"
@@ -15,6 +16,7 @@
 #include "res/drawing_resources.h"
 
 class CFolderPeek;
+class CRenameBox;
 
 // What a point hits in the grid.
 enum HitPart { PartNone = 0, PartBadge = 1, PartCell = 2, PartCaption = 3 };
@@ -110,6 +112,19 @@ public:
     // pointer; a menu acts on the selection, else on Target's entry.
     std::vector<EntryIt> ActedOn(bool byKey);
 
+    // Renaming in an edit box over a cell's caption (rename.cpp). A pane
+    // that does not rename (the Home page's History) is told so.
+    void BeginRename(EntryIt entry);
+    void EndRename();
+    bool IsRenaming() const { return m_renameBox != nullptr; }
+    // Whether a click is the rename's: a press while it goes on, or the
+    // release of the press that ended it.
+    bool OwnsClick(bool buttonUp) const { return m_renameBox || (buttonUp && m_renameEndedByPress); }
+    void AllowRename(bool allowed) { m_renames = allowed; }
+    // The program renamed a file of the folder: its new name's entry takes
+    // the old one's thumbnail at the next listing, without a decode.
+    void NoteRenamed(const std::string& oldPath, const std::string& newPath);
+
     CWatchedCatalog& Catalog() { return m_catalog; }
     const HoverState& Hover() const { return m_hover; }
     CFolderPeek* Peek() const { return m_peek.get(); }
@@ -127,6 +142,8 @@ protected:
     void OnUpdateOnFolder(CCmdUI* ui);
     void OnUpdateRemove(CCmdUI* ui);
     void OnUpdateAlways(CCmdUI* ui);
+    void OnRename();
+    void OnUpdateRename(CCmdUI* ui);
     DECLARE_COMMAND_MAP()
 
     HoverState m_hover;
@@ -164,6 +181,15 @@ private:
     bool TypeAhead(wchar_t character);
     // Opens the entry as a click on part of it does.
     void Open(EntryIt entry, int part);
+    // F2 opens the rename box on the entry the keys act on.
+    bool RenameKey(UINT key);
+    // A press while the box is open ends the rename, and neither it nor its
+    // release does anything else; true for those.
+    bool ClickEndsRename(bool buttonUp);
+    // Enter in the box: a refused name keeps the box open, else the shell renames.
+    void CommitRename(const std::string& text);
+    // The thumbnail a new entry takes from the file it was before a rename; null when none.
+    std::shared_ptr<CThumbnail> RenamedThumbnail(const CFolderEntry& entry);
 
     CThumbnailScheduler m_scheduler;
     // Let go of a drive: nothing is listed, made or peeked into until the
@@ -183,6 +209,14 @@ private:
     std::function<void(int)> m_focusNotice;
     std::wstring m_typed;       // type-ahead so far
     DWORD m_typedTick = 0;
+
+    std::unique_ptr<CRenameBox> m_renameBox;
+    std::string m_renamedPath;       // the listed file the box renames
+    bool m_renamedShortcut = false;  // shown without its ".lnk"
+    bool m_renames = true;
+    bool m_renameEndedByPress = false;
+    // Thumbnails of renamed files, by their new paths' NameKey, until listed.
+    std::unordered_map<std::wstring, std::shared_ptr<CThumbnail>> m_renamedThumbnails;
 };
 
 // The rectangle of part within cell (empty for an unknown part), at the

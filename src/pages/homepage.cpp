@@ -19,6 +19,7 @@ CHomePage::CHomePage(const CFolderEntry& history, const CFolderEntry& favorites)
     m_history.Catalog().m_maxCount = g_settings.HistoryCount;
     // The History's cells follow the Favorites' in the page's items.
     m_history.ShowFocus(false);
+    m_history.AllowRename(false);
     m_history.SetFocusNotice([this](int index) { NotifyItemFocused(m_favorites.GetItemCount() + index); });
 }
 
@@ -82,6 +83,9 @@ void CHomePage::Draw(CDC* dc, const RECT* clip)
 
 void CHomePage::OnClick(const POINT& point, bool buttonUp)
 {
+    // Wherever it lands, a click while Favorites renames only ends that.
+    if (m_favorites.OwnsClick(buttonUp))
+        return m_favorites.OnClick(point, buttonUp);
     if (::PtInRect(&m_historyArea, point))
         m_history.OnClick(point, buttonUp);
     if (::PtInRect(&m_favoritesArea, point))

@@ -14,6 +14,7 @@
 #define IDD_ADD_FAVORITE                151
 #define IDD_PREFERENCES                 153
 #define IDD_NEW_FOLDER                  154
+#define IDD_RENAME                      200
 
 // ---------------------------------------------------------------------------
 // Document template, main menu, accelerators and toolbar
@@ -84,6 +85,9 @@
 #define ID_INDICATOR_ZOOM               142
 // Strings of acting on files: 180-199 (selection 180-184, commands 185-191,
 // rename 192-195, drag and drop 196-199)
+#define IDS_RENAME_EMPTY                192
+#define IDS_RENAME_EXISTS               193
+#define IDS_RENAME_TITLE                194
 
 // ---------------------------------------------------------------------------
 // Commands of the program
@@ -142,6 +146,7 @@
 #define IDC_HISTORY_COUNT               1016
 #define IDC_NEW_FOLDER_CAPTION          1018
 #define IDC_BANNER                      1019
+#define IDC_RENAME_NAME                 1030
 
 // ---------------------------------------------------------------------------
 // The framework's standard numbers

@@ -18,18 +18,23 @@ INPUT MoveTo(POINT screen)
 
 void PressKeys(std::initializer_list<WORD> keys, bool shift)
 {
+    PressKeysWith(shift ? VK_SHIFT : 0, keys);
+}
+
+void PressKeysWith(WORD modifier, std::initializer_list<WORD> keys)
+{
     for (WORD key : keys) {
-        std::vector<INPUT> input(shift ? 4 : 2);
+        std::vector<INPUT> input(modifier ? 4 : 2);
         for (INPUT& one : input)
             one.type = INPUT_KEYBOARD;
         size_t i = 0;
-        if (shift)
-            input[i++].ki.wVk = VK_SHIFT;
+        if (modifier)
+            input[i++].ki.wVk = modifier;
         input[i].ki.wVk = key;
         input[i + 1].ki.wVk = key;
         input[i + 1].ki.dwFlags = KEYEVENTF_KEYUP;
-        if (shift) {
-            input[i + 2].ki.wVk = VK_SHIFT;
+        if (modifier) {
+            input[i + 2].ki.wVk = modifier;
             input[i + 2].ki.dwFlags = KEYEVENTF_KEYUP;
         }
         ::SendInput((UINT)input.size(), input.data(), sizeof(INPUT));

@@ -27,6 +27,7 @@
 #include "shell_command.h"
 #include "shortcuts.h"
 #include "temp_folder.h"
+#include "user_input.h"
 #include "view/vemolyview.h"
 #include "window_driving.h"
 
@@ -464,6 +465,32 @@ TEST_F(FolderInteraction, PlayNeedsAPictureOnThePageItself)
     ASSERT_EQ(page->Catalog().m_entries.size(), 1u) << "the subfolder only";
     EXPECT_FALSE(CommandEnabled(ID_PLAY));
     BackToHome();
+}
+
+// ---------------------------------------------------------------- rename
+
+TEST_F(FolderInteraction, F2RenamesTheFocusedPictureThroughTheShellAndItsCellKeepsItsThumbnail)
+{
+    CFolderPage* page = OpenFinished();
+    const std::shared_ptr<CThumbnail> thumbnail = Entry(*page, "a").m_thumbnail;
+    page->FocusPath(temp / "a.jpg");
+    // The pointer rests on another cell: a key acts on the focus.
+    Move(OnCell(Entry(*page, "b")));
+    ::SetFocus(View()->m_hWnd);
+    PressKeys({VK_F2});
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = ::FindWindowExW(View()->m_hWnd, nullptr, L"Edit", nullptr)); }));
+    DWORD start = 1, end = 0;
+    ::SendMessageW(box, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+    EXPECT_EQ(AfxGetWindowText(box), "a.jpg");
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(end, 1u) << "the name is selected up to its extension";
+
+    PressKeys({'C', VK_RETURN});
+    ASSERT_TRUE(WaitUntil([&] { return FileExists(temp / "c.jpg") && !FileExists(temp / "a.jpg"); }));
+    EXPECT_FALSE(::IsWindow(box));
+    EXPECT_EQ(Entry(*page, "c").m_thumbnail, thumbnail) << "the renamed cell shows its thumbnail without a decode";
+    EXPECT_EQ(page->GetFocusedItem(), page->ItemAt(OnCell(Entry(*page, "c"))));
 }
 
 // ---------------------------------------------------------------- context menus
