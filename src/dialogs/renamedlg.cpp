@@ -7,8 +7,6 @@
 
 std::string RefusedName(const std::string& path, const std::string& newName)
 {
-    if (newName.find_first_not_of(' ') == std::string::npos)
-        return AfxLoadString(IDS_RENAME_EMPTY);
     if (std::string why = CheckFileName(newName); !why.empty())
         return why;
     const size_t slash = path.find_last_of("\\/");

@@ -555,9 +555,19 @@ TEST_F(RenameGui, EveryKeyInTheRenameBoxEditsItsTextAndATakenNameKeepsItOpen)
     PressKeys({VK_F2});
     HWND box = nullptr;
     ASSERT_TRUE(Eventually([&] { return (box = ::FindWindowExA(app.View(), nullptr, "Edit", nullptr)) != nullptr; }));
+    // The box shows over the caption, white behind its text, not painted over by the page.
+    RECT boxRect{};
+    ::GetWindowRect(box, &boxRect);
+    POINT inside{boxRect.right - 4, (boxRect.top + boxRect.bottom) / 2};
+    ::ScreenToClient(app.MainWindow(), &inside);
+    Capture shot;
+    EXPECT_TRUE(Eventually([&] {
+        shot = CaptureClient(app.MainWindow());
+        return shot.width > inside.x && shot.At(inside.x, inside.y) == 0xFFFFFF;
+    }));
     const std::string artifacts = WindowsPath(TestSetting("ORLIVANE_ARTIFACTS"));
     ::CreateDirectoryA(artifacts.c_str(), nullptr);
-    EXPECT_TRUE(CaptureClient(app.MainWindow()).SaveBmp(artifacts + "\\rename-box.bmp"));
+    EXPECT_TRUE(shot.SaveBmp(artifacts + "\\rename-box.bmp"));
 
     // Ctrl+A selects the box's text, not the cells; Backspace deletes it rather than going Back.
     PressKeysWith(VK_CONTROL, {'A'});

@@ -331,7 +331,7 @@ TEST(RenameDialog, SelectsTheNameUpToItsExtensionAndRefusesForbiddenTakenAndEmpt
     EXPECT_EQ(start, 0u);
     EXPECT_EQ(end, 1u);
     EXPECT_EQ(said, (std::vector<std::string>{CheckFileName("a?.jpg"),
-        "There is already a file named \"B.JPG\" in this folder. Type another name.", "Type a name."}));
+        "There is already a file named \"B.JPG\" in this folder. Type another name.", CheckFileName("")}));
     EXPECT_TRUE(stayedOpen) << "a refused name keeps the dialog and its text";
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(dialog.m_name, "A.jpg");
