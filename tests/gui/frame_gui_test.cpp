@@ -572,7 +572,7 @@ TEST_F(RenameGui, EveryKeyInTheRenameBoxEditsItsTextAndATakenNameKeepsItOpen)
     // Ctrl+A selects the box's text, not the cells; Backspace deletes it rather than going Back.
     PressKeysWith(VK_CONTROL, {'A'});
     PressKeys({VK_BACK});
-    EXPECT_TRUE(Eventually([&] { return Text(box).empty(); })) << Text(box);
+    EXPECT_TRUE(Eventually([&] { return ::IsWindow(box) && Text(box).empty(); })) << Text(box);
     EXPECT_EQ(app.Caption(), "album - Orlivane");
 
     PressKeys({'B', VK_OEM_PERIOD, 'J', 'P', 'G', VK_RETURN});
