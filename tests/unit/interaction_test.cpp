@@ -493,6 +493,29 @@ TEST_F(FolderInteraction, F2RenamesTheFocusedPictureThroughTheShellAndItsCellKee
     EXPECT_EQ(page->GetFocusedItem(), page->ItemAt(OnCell(Entry(*page, "c"))));
 }
 
+TEST_F(FolderInteraction, F2OnAPictureRenamesItThroughADialogTheTitleFollowsAndItsCellKeepsItsThumbnail)
+{
+    CFolderPage* page = OpenFinished();
+    const std::shared_ptr<CThumbnail> thumbnail = Entry(*page, "b").m_thumbnail;
+    page->OpenItem(page->ItemAt(OnCell(Entry(*page, "b"))));
+    ASSERT_EQ(Caption(), "b.jpg - Orlivane");
+    ::SetFocus(View()->m_hWnd);
+    RunModal([] {
+        PressKeys({VK_F2});
+        return (INT_PTR)WaitUntil([] { return Caption() == "d.jpg - Orlivane"; });
+    }, [](DWORD ui) {
+        HWND dialog = WaitForShown(ui, "#32770", "Rename");
+        ::SendMessageA(::GetDlgItem(dialog, IDC_RENAME_NAME), WM_SETTEXT, 0, (LPARAM)"d.jpg");
+        ::PostMessageA(::GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    });
+    EXPECT_EQ(Caption(), "d.jpg - Orlivane");
+    EXPECT_TRUE(FileExists(temp / "d.jpg"));
+
+    g_navigator.Back();
+    ASSERT_TRUE(WaitUntil([&] { return page->Catalog().m_entries.back().m_displayName == "d"; }));
+    EXPECT_EQ(Entry(*page, "d").m_thumbnail, thumbnail) << "the folder's cell shows it without a decode";
+}
+
 // ---------------------------------------------------------------- context menus
 
 // The same folder, with the Favorites folder moved to a folder of the test.
