@@ -159,6 +159,8 @@ CSize CFolderPage::Layout(const RECT* area)
 
 void CFolderPage::Draw(CDC* dc, const RECT* clip)
 {
+    if (!dc->IsPrinting())
+        PlaceRenameBox();
     HGDIOBJ oldFont = dc->SelectObject(g_resources.GetTitleFont());
     dc->SetTextColor(TextColorFor(dc));
     dc->SetBkMode(TRANSPARENT);

@@ -188,6 +188,9 @@ private:
     bool ClickEndsRename(bool buttonUp);
     // Enter in the box: a refused name keeps the box open, else the shell renames.
     void CommitRename(const std::string& text);
+    // Where the box goes: over the renamed cell's caption, in the view's coordinates.
+    RECT RenameBoxRect() const;
+    void PlaceRenameBox();
     // The thumbnail a new entry takes from the file it was before a rename; null when none.
     std::shared_ptr<CThumbnail> RenamedThumbnail(const CFolderEntry& entry);
 
@@ -212,6 +215,7 @@ private:
 
     std::unique_ptr<CRenameBox> m_renameBox;
     std::string m_renamedPath;       // the listed file the box renames
+    std::shared_ptr<const CThumbnail> m_renamedCell;  // where its cell is laid out
     bool m_renamedShortcut = false;  // shown without its ".lnk"
     bool m_renames = true;
     bool m_renameEndedByPress = false;

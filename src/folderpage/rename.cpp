@@ -112,21 +112,41 @@ void CFolderPage::BeginRename(EntryIt entry)
     if (shortcut)
         name.resize(name.size() - (sizeof kShortcutExtension - 1));
 
-    const RECT& cell = entry->m_thumbnail->m_cell;
-    host->ScrollIntoView(cell);
-    // The caption's line, a little taller for the box's border.
-    RECT box = CellPart(cell, PartCaption);
-    const POINT origin = host->ClientToPage(POINT{0, 0});
-    ::OffsetRect(&box, -origin.x, -origin.y);
-    ::InflateRect(&box, 0, g_resources.Scale(2));
-
+    host->ScrollIntoView(entry->m_thumbnail->m_cell);
     m_renamedPath = path;
     m_renamedShortcut = shortcut;
+    m_renamedCell = entry->m_thumbnail;
     m_renameBox = std::make_unique<CRenameBox>([this](const std::string& text) { CommitRename(text); },
                                                [this] { EndRename(); });
-    if (!m_renameBox->Create(host->GetPageWnd(), box, name, NameStemLength(name, entry->IsFolder()),
+    if (!m_renameBox->Create(host->GetPageWnd(), RenameBoxRect(), name, NameStemLength(name, entry->IsFolder()),
                              g_resources.GetCellFont()))
         m_renameBox.reset();
+}
+
+RECT CFolderPage::RenameBoxRect() const
+{
+    // The caption's line in the view, a little taller for the box's border.
+    RECT box = CellPart(m_renamedCell->m_cell, PartCaption);
+    if (CPageHost* host = GetPageHost()) {
+        const POINT origin = host->ClientToPage(POINT{0, 0});
+        ::OffsetRect(&box, -origin.x, -origin.y);
+    }
+    ::InflateRect(&box, 0, g_resources.Scale(2));
+    return box;
+}
+
+void CFolderPage::PlaceRenameBox()
+{
+    // The view scrolled or the grid was laid out anew: the box goes with its cell.
+    CPageHost* host = GetPageHost();
+    if (!m_renameBox || !host)
+        return;
+    const RECT box = RenameBoxRect();
+    RECT now;
+    ::GetWindowRect(m_renameBox->m_hWnd, &now);
+    ::MapWindowPoints(nullptr, host->GetPageWnd()->m_hWnd, reinterpret_cast<POINT*>(&now), 2);
+    if (!::EqualRect(&box, &now))
+        m_renameBox->MoveWindow(box);
 }
 
 void CFolderPage::EndRename()
@@ -139,6 +159,7 @@ void CFolderPage::EndRename()
             ::SetFocus(host->GetPageWnd()->m_hWnd);
     }
     m_renameBox.reset();
+    m_renamedCell.reset();
 }
 
 void CFolderPage::CommitRename(const std::string& text)
