@@ -793,7 +793,7 @@ TEST_F(HomeInteraction, AFolderDroppedOnTheFavoritesPaneBecomesAFavoriteNothingE
     EXPECT_FALSE(FileExists(link));
     EXPECT_EQ(DropAt(inPane, {folder}), (DWORD)DROPEFFECT_LINK);
     EXPECT_EQ(ShortcutTarget(link), folder);
-    EXPECT_TRUE(FileExists(folder)) << "the folder stays where it is";
+    EXPECT_TRUE(FolderExists(folder)) << "the folder stays where it is";
 }
 
 TEST_F(HomeInteraction, NewFavoritesRowsAreReachableAtOnce)
