@@ -15,6 +15,8 @@
 
 namespace {
 
+constexpr int kDropFrame = 3;  // the drop target's frame, at 96 DPI
+
 // A folder path as the file system compares it, without a closing backslash.
 std::wstring FolderKey(std::string folder)
 {
@@ -177,9 +179,14 @@ RECT CFolderPage::DropTargetRect() const
 {
     if (!m_dropCell.empty()) {
         const std::wstring key = NameKey(m_dropCell);
+        // Round the cell, in the gap, clear of its caption.
+        const int frame = g_resources.Scale(kDropFrame);
         for (const CFolderEntry& entry : m_catalog.m_entries)
-            if (entry.m_thumbnail && NameKey(entry.ListedPath()) == key)
-                return entry.m_thumbnail->m_cell;
+            if (entry.m_thumbnail && NameKey(entry.ListedPath()) == key) {
+                RECT cell = entry.m_thumbnail->m_cell;
+                ::InflateRect(&cell, frame, frame);
+                return cell;
+            }
         return RECT{0, 0, 0, 0};
     }
     // The page's edge all round its content, however far it scrolls.
@@ -206,7 +213,7 @@ void CFolderPage::DrawDropTarget(CDC* dc)
     if (!m_dropShown || dc->IsPrinting())
         return;
     const RECT frame = DropTargetRect();
-    const int width = g_resources.Scale(3);
+    const int width = g_resources.Scale(kDropFrame);
     HBRUSH brush = ::GetSysColorBrush(COLOR_HIGHLIGHT);
     const RECT sides[] = {
         {frame.left, frame.top, frame.right, frame.top + width},

@@ -463,11 +463,11 @@ TEST_F(FolderInteraction, DroppedFilesGoIntoTheFolderCellOrThePagesFolderNeverBa
     EXPECT_EQ(DragOverAt(OnCell(empty), {picture}, MK_CONTROL), (DWORD)DROPEFFECT_COPY);
     ::UpdateWindow(View()->m_hWnd);
     const RECT& cell = empty.m_thumbnail->m_cell;
-    EXPECT_EQ(ScreenPixel(POINT{cell.left + 1, cell.top + 60}), ::GetSysColor(COLOR_HIGHLIGHT))
+    EXPECT_EQ(ScreenPixel(POINT{cell.left - 1, cell.top + 60}), ::GetSysColor(COLOR_HIGHLIGHT))
         << "the folder cell is framed as the target";
     ViewDropTarget()->DragLeave();
     ::UpdateWindow(View()->m_hWnd);
-    EXPECT_NE(ScreenPixel(POINT{cell.left + 1, cell.top + 60}), ::GetSysColor(COLOR_HIGHLIGHT));
+    EXPECT_NE(ScreenPixel(POINT{cell.left - 1, cell.top + 60}), ::GetSysColor(COLOR_HIGHLIGHT));
 
     EXPECT_EQ(DropAt(OnCell(empty), {picture}, MK_CONTROL), (DWORD)DROPEFFECT_COPY);
     EXPECT_TRUE(FileExists(temp / "empty\\c.jpg")) << "copied into the folder dropped on";
