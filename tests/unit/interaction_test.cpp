@@ -483,6 +483,32 @@ TEST_F(FolderInteraction, DroppedFilesGoIntoTheFolderCellOrThePagesFolderNeverBa
     EXPECT_EQ(NamesOnDisk(temp.Path()), before) << "no copy where the files came from";
 }
 
+TEST_F(FolderInteraction, ADragRestingNearTheBottomOrTopEdgeScrollsThatWay)
+{
+    for (int i = 0; i < 40; ++i)
+        temp.WriteFile("p" + std::to_string(i) + ".jpg", MakeJpeg(SolidRecipe(32, 24, 0, 0, 255)));
+    OpenFinished();
+    TempFolder elsewhere;
+    const std::vector<std::string> files{elsewhere.WriteFile("c.jpg", MakeJpeg(SolidRecipe(32, 24, 0, 0, 255)))};
+    CRect client;
+    View()->GetClientRect(&client);
+    const auto restAt = [&](int y) {
+        POINT screen{client.Width() / 2, y};
+        ::ClientToScreen(View()->m_hWnd, &screen);
+        return [screen] {
+            DWORD effect = kAnyEffect;
+            ViewDropTarget()->DragOver(0, POINTL{screen.x, screen.y}, &effect);
+        };
+    };
+    DragOverAt(View()->ClientToPage(POINT{client.Width() / 2, client.Height() / 2}), files);
+    const int start = View()->GetScrollPosition().y;
+    const auto nearBottom = restAt(client.bottom - 4);
+    EXPECT_TRUE(WaitUntil([&] { nearBottom(); return View()->GetScrollPosition().y > start; }, 5000));
+    const auto nearTop = restAt(client.top + 4);
+    EXPECT_TRUE(WaitUntil([&] { nearTop(); return View()->GetScrollPosition().y == 0; }, 5000));
+    ViewDropTarget()->DragLeave();
+}
+
 TEST_F(FolderInteraction, SixtyPicturesAddedMeanwhileCanBeScrolledToAndOpened)
 {
     CFolderPage* page = OpenFinished();
