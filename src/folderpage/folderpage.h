@@ -127,6 +127,25 @@ protected:
     void OnUpdateOnFolder(CCmdUI* ui);
     void OnUpdateRemove(CCmdUI* ui);
     void OnUpdateAlways(CCmdUI* ui);
+    // On files (filecommands.cpp)
+    void OnDelete();
+    void OnDeletePermanently();
+    void OnCut();
+    void OnCopy();
+    void OnPaste();
+    void OnPasteInto();
+    void OnCopyToFolder();
+    void OnMoveToFolder();
+    void OnOpenWith();
+    void OnEditFile();
+    void OnShowInExplorer();
+    void OnProperties();
+    void OnRefresh();
+    void OnUpdateDelete(CCmdUI* ui);
+    void OnUpdateOnTargets(CCmdUI* ui);
+    void OnUpdateOnPicture(CCmdUI* ui);
+    void OnUpdatePaste(CCmdUI* ui);
+    void OnUpdatePasteInto(CCmdUI* ui);
     DECLARE_COMMAND_MAP()
 
     HoverState m_hover;
@@ -164,6 +183,18 @@ private:
     bool TypeAhead(wchar_t character);
     // Opens the entry as a click on part of it does.
     void Open(EntryIt entry, int part);
+
+    // Delete, the clipboard's keys and Alt+Enter; false for other keys.
+    bool OnFileKey(UINT key, bool shift);
+    // Whether the page lists History's or Favorites' shortcuts.
+    bool ListsShortcuts() const;
+    // Whether files on the clipboard can be pasted into the shown folder.
+    bool CanPaste() const;
+    // Recycles (or deletes for good) the entries' files; removes History's
+    // and Favorites' shortcuts as Remove does.
+    void Delete(const std::vector<EntryIt>& entries, bool recycle);
+    void PutOnClipboard(const std::vector<EntryIt>& entries, bool cut);
+    void PasteInto(const std::string& folder);
 
     CThumbnailScheduler m_scheduler;
     // Let go of a drive: nothing is listed, made or peeked into until the

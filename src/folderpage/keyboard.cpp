@@ -149,8 +149,10 @@ CFolderPage::EntryIt CFolderPage::Target(int* part)
     return Hovered(part);
 }
 
-bool CFolderPage::OnKey(UINT key, bool)
+bool CFolderPage::OnKey(UINT key, bool shift)
 {
+    if (OnFileKey(key, shift))
+        return true;
     const int focus = GetFocusedItem();
     if (focus < 0)
         return false;

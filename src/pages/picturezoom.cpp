@@ -247,8 +247,10 @@ void CPicturePage::Zoomed()
     RedrawPage(nullptr);
 }
 
-bool CPicturePage::OnKey(UINT key, bool)
+bool CPicturePage::OnKey(UINT key, bool shift)
 {
+    if (FileKey(key, shift))
+        return true;
     if (!m_picture.m_hBitmap)
         return WalkKey(key);
     const SIZE window = m_zoom.Window();
