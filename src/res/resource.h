@@ -82,6 +82,12 @@
 #define IDS_ITEM_OFFLINE                141
 // The status-bar pane of the picture page's zoom; its string sets the width.
 #define ID_INDICATOR_ZOOM               142
+// Why a name cannot be a file's
+#define IDS_NAME_EMPTY                  205
+#define IDS_NAME_FORBIDDEN              206
+#define IDS_NAME_TOO_LONG               207
+#define IDS_NAME_DEVICE                 208
+#define IDS_NAME_TRAILING               209
 // Strings of acting on files: 180-199 (selection 180-184, commands 185-191,
 // rename 192-195, drag and drop 196-199)
 // What a file command could not do, and the folder picker's titles

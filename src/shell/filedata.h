@@ -10,8 +10,8 @@
 
 #include <objidl.h>
 
-// A data object holding paths, with effect (DROPEFFECT_COPY or _MOVE) as
-// the preferred drop effect; null when a path cannot be parsed.
+// A data object holding paths, with effect (DROPEFFECT_COPY or _MOVE; none
+// for a drag) as the preferred drop effect; null when a path cannot be parsed.
 CComPtr<IDataObject> MakeFileData(const std::vector<std::string>& paths, DWORD effect);
 // The files a data object holds (CF_HDROP), and its preferred drop effect
 // (DROPEFFECT_COPY when it says none).
