@@ -685,6 +685,24 @@ TEST_F(FolderInteraction, CopyAndCutPutFilesOnTheClipboardWhichPasteCopiesOrMove
     EXPECT_TRUE(FileExists(temp / "b.jpg"));
 }
 
+TEST_F(FolderInteraction, AnOfflineShortcutCanOnlyBeDeletedAndPasteNeedsFilesOnTheClipboard)
+{
+    CFolderPage* page = Open(temp.Path());
+    ::OpenClipboard(nullptr);
+    ::EmptyClipboard();
+    ::CloseClipboard();
+    EXPECT_FALSE(CommandEnabled(ID_EDIT_PASTE));
+    PutDropOnClipboard(temp / "a.jpg");
+    EXPECT_TRUE(CommandEnabled(ID_EDIT_PASTE));
+    Move(OnCell(Entry(*page, "offline")));
+    for (UINT id : {ID_EDIT_COPY, ID_EDIT_CUT, ID_PASTE_INTO, ID_PROPERTIES, ID_SHOW_IN_EXPLORER, ID_COPY_TO_FOLDER})
+        EXPECT_FALSE(CommandEnabled(id)) << id;
+    EXPECT_TRUE(CommandEnabled(ID_EDIT_CLEAR)) << "the shortcut itself is there";
+    Move(OnCell(Entry(*page, "album")));
+    EXPECT_TRUE(CommandEnabled(ID_EDIT_COPY));
+    EXPECT_TRUE(CommandEnabled(ID_PASTE_INTO));
+}
+
 class HomeInteraction : public FolderInteraction {
 protected:
     ~HomeInteraction() override
