@@ -683,6 +683,10 @@ TEST_F(FolderInteraction, CopyAndCutPutFilesOnTheClipboardWhichPasteCopiesOrMove
     Key('V', VK_CONTROL);
     EXPECT_TRUE(WaitUntil([&] { return FileExists(album + "\\b.jpg") && Shows(*albumPage, "b"); }));
     EXPECT_TRUE(FileExists(temp / "b.jpg"));
+
+    CFolderPage* again = Open(temp.Path());
+    EXPECT_TRUE(Has(RightClick(OnCell(Entry(*again, "empty")), 's').items, "Pa&ste"));
+    EXPECT_TRUE(WaitUntil([&] { return FileExists(temp / "empty\\b.jpg"); })) << "into the folder right-clicked";
 }
 
 TEST_F(FolderInteraction, AnOfflineShortcutCanOnlyBeDeletedAndPasteNeedsFilesOnTheClipboard)
