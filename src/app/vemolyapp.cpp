@@ -12,6 +12,7 @@
 #include "pages/homepage.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
+#include "shell/filedata.h"
 #include "shell/filejobs.h"
 #include "shell/settings.h"
 #include "view/vemolydoc.h"
@@ -121,6 +122,7 @@ int CVemolyApp::ExitInstance()
     g_navigator.DiscardFrom(0);
     // The window has gone; a copy still running finishes, not cut off halfway.
     FinishFileJobs();
+    KeepClipboardFiles();
     const int code = CWinApp::ExitInstance();
     if (!JoinRetiredThreads(kExitWait)) {
         // A thread stuck in the system (an unreachable network folder, say)

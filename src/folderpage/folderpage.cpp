@@ -187,6 +187,7 @@ void CFolderPage::Draw(CDC* dc, const RECT* clip)
         if (!decoded && it->m_thumbnail->HasPixels())
             m_drawn.push_back(it->m_thumbnail);
     }
+    DrawDropTarget(dc);
     // Only thumbnails on screen, and some around them, stay decoded.
     ReleaseDrawnPixels(std::max(kDrawnPixelsKept, 2 * m_visibleCells));
     dc->SelectObject(oldFont);

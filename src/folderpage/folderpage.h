@@ -94,6 +94,17 @@ public:
     void ShowFocus(bool shown) { m_focusShown = shown; }
     void SetFocusNotice(std::function<void(int)> notice) { m_focusNotice = std::move(notice); }
 
+    // Cells dragged out as files, files dropped in (dragdrop.cpp).
+    bool StartsDrag(const POINT& point) override;
+    void OnDrag(int dx, int dy) override;
+    DWORD DropEffect(const POINT& point, const std::vector<std::string>& files, DWORD keyState,
+                     DWORD allowed) override;
+    DWORD Drop(const POINT& point, const std::vector<std::string>& files, DWORD effect) override;
+    void DragLeft() override;
+    // Frames the cell whose listed path is cell (empty: the whole page) as
+    // where a drop goes, or (shown false) nothing.
+    void ShowDropTarget(bool shown, const std::string& cell = {});
+
     // Paints one cell: icon, thumbnail, overlays, badge and caption.
     void DrawCell(CDC* dc, CFolderEntry& entry, const CThumbnail& thumbnail, int part);
     // Invalidates a part of a cell (-1: its badge and caption).
@@ -195,6 +206,11 @@ private:
     void Delete(const std::vector<EntryIt>& entries, bool recycle);
     void PutOnClipboard(const std::vector<EntryIt>& entries, bool cut);
     void PasteInto(const std::string& folder);
+    // The folder files dropped at point go into, and the folder cell there
+    // (its listed path; empty for the page's own folder).
+    std::string DropFolder(const POINT& point, std::string* cell);
+    RECT DropTargetRect() const;
+    void DrawDropTarget(CDC* dc);
 
     CThumbnailScheduler m_scheduler;
     // Let go of a drive: nothing is listed, made or peeked into until the
@@ -212,6 +228,10 @@ private:
     int m_columns = 1;          // as laid out
     bool m_focusShown = true;
     std::function<void(int)> m_focusNotice;
+    std::string m_pressedPath;  // the listed path of the cell a press may drag; empty: none
+    SIZE m_dragMoved{0, 0};     // how far the pointer moved since that press
+    bool m_dropShown = false;   // a drop target is framed:
+    std::string m_dropCell;     // that cell's listed path, or the page when empty
     std::wstring m_typed;       // type-ahead so far
     DWORD m_typedTick = 0;
 };

@@ -6,6 +6,7 @@
 #include "res/drawing_resources.h"
 #include "res/resource.h"
 #include "shell/settings.h"
+#include "shell/shortcutlink.h"
 
 BEGIN_COMMAND_MAP(CHomePage, CPage)
     ON_UPDATE_COMMAND_UI(ID_PLAY, OnUpdateDisable)
@@ -279,4 +280,54 @@ bool CHomePage::OnKey(UINT key, bool shift)
 bool CHomePage::OnCharacter(wchar_t character)
 {
     return m_keyPane->OnCharacter(character);
+}
+
+// ---------------------------------------------------------------- drag and drop
+
+bool CHomePage::StartsDrag(const POINT& point)
+{
+    m_dragPane = ::PtInRect(&m_favoritesArea, point) ? &m_favorites
+               : ::PtInRect(&m_historyArea, point)   ? &m_history
+                                                     : nullptr;
+    return m_dragPane && m_dragPane->StartsDrag(point);
+}
+
+void CHomePage::OnDrag(int dx, int dy)
+{
+    if (m_dragPane)
+        m_dragPane->OnDrag(dx, dy);
+}
+
+DWORD CHomePage::DropEffect(const POINT& point, const std::vector<std::string>& files, DWORD, DWORD allowed)
+{
+    const bool folders = !files.empty() && std::all_of(files.begin(), files.end(), [](const std::string& file) {
+        return AfxIsDirectory(file) != FALSE;
+    });
+    // A favorite is a shortcut: the folders themselves stay as they are,
+    // so the source must not be told they moved.
+    const DWORD effect = !folders || !::PtInRect(&m_favoritesArea, point) ? DROPEFFECT_NONE
+                       : (allowed & DROPEFFECT_LINK)                      ? DROPEFFECT_LINK
+                       : (allowed & DROPEFFECT_COPY)                      ? DROPEFFECT_COPY
+                                                                          : DROPEFFECT_NONE;
+    m_favorites.ShowDropTarget(effect != DROPEFFECT_NONE);
+    return effect;
+}
+
+DWORD CHomePage::Drop(const POINT& point, const std::vector<std::string>& files, DWORD effect)
+{
+    const DWORD accepted = effect == DROPEFFECT_NONE ? DROPEFFECT_NONE : DropEffect(point, files, 0, effect);
+    DragLeft();
+    if (accepted == DROPEFFECT_NONE)
+        return DROPEFFECT_NONE;
+    for (const std::string& folder : files) {
+        CShortcutLink link;
+        link.m_targetPath = folder;
+        AddToFavorites(link);  // the pane follows through its watcher
+    }
+    return accepted;
+}
+
+void CHomePage::DragLeft()
+{
+    m_favorites.ShowDropTarget(false);
 }

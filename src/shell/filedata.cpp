@@ -82,8 +82,13 @@ HGLOBAL MakeIdList(const std::vector<ItemIdList>& items)
 
 // Holds its formats as memory; what a drop target or the shell sets (the
 // performed effect, a drag image) is kept and given back like the rest.
+// The shell's ID list is made when first asked for: the system may take
+// long to parse each path of a big folder, and most programs read only
+// the paths.
 class CFileDataObject final : public IDataObject {
 public:
+    explicit CFileDataObject(std::vector<std::wstring> paths) : m_paths(std::move(paths)) {}
+
     ~CFileDataObject()
     {
         for (Format& format : m_formats)
@@ -122,8 +127,13 @@ public:
         return left;
     }
 
+    // While the clipboard is flushed at exit only a list quick to make is made.
+    void SetFlushing(bool flushing) { m_flushing = flushing; }
+
     STDMETHODIMP GetData(FORMATETC* wanted, STGMEDIUM* medium) override
     {
+        if (wanted->cfFormat == ShellIdListFormat() && !m_idListMade && Find(wanted) == nullptr)
+            MakeIdListNow();
         const Format* format = Find(wanted);
         if (!format)
             return DV_E_FORMATETC;
@@ -136,7 +146,10 @@ public:
         return S_OK;
     }
     STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-    STDMETHODIMP QueryGetData(FORMATETC* wanted) override { return Find(wanted) ? S_OK : DV_E_FORMATETC; }
+    STDMETHODIMP QueryGetData(FORMATETC* wanted) override
+    {
+        return Find(wanted) || (Offered(wanted) && !m_idListMade) ? S_OK : DV_E_FORMATETC;
+    }
     STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override
     {
         out->ptd = nullptr;
@@ -161,6 +174,8 @@ public:
         std::vector<FORMATETC> list;
         for (const Format& format : m_formats)
             list.push_back(FORMATETC{(CLIPFORMAT)format.format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL});
+        if (!m_idListMade)
+            list.push_back(FORMATETC{(CLIPFORMAT)ShellIdListFormat(), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL});
         return ::SHCreateStdEnumFmtEtc((UINT)list.size(), list.data(), formats);
     }
     STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
@@ -184,9 +199,38 @@ private:
         return nullptr;
     }
 
+    // The ID list not yet made, still to be offered.
+    bool Offered(const FORMATETC* wanted) const
+    {
+        return wanted->cfFormat == ShellIdListFormat() && (wanted->tymed & TYMED_HGLOBAL)
+               && wanted->dwAspect == DVASPECT_CONTENT;
+    }
+
+    void MakeIdListNow()
+    {
+        m_idListMade = true;
+        if (m_flushing && m_paths.size() > kQuickIdList)
+            return;
+        std::vector<ItemIdList> items;
+        for (const std::wstring& path : m_paths) {
+            items.push_back(ParsePath(path));
+            if (!items.back())
+                return;  // a file that is gone: the paths still go
+        }
+        if (HGLOBAL list = MakeIdList(items))
+            Put(ShellIdListFormat(), list);
+    }
+
+    static constexpr size_t kQuickIdList = 256;
     std::atomic<ULONG> m_references{1};
     std::vector<Format> m_formats;
+    std::vector<std::wstring> m_paths;
+    bool m_idListMade = false;
+    bool m_flushing = false;
 };
+
+// The data this program last put on the clipboard.
+CFileDataObject* g_clipboardData = nullptr;
 
 // Ends the drag where the shell's own drags end: Esc cancels, letting go of
 // the button drops.
@@ -240,24 +284,33 @@ DWORD ReadEffect(IDataObject* data)
 
 } // namespace
 
+namespace {
+
+CFileDataObject* NewFileData(const std::vector<std::string>& paths, DWORD effect)
+{
+    if (paths.empty())
+        return nullptr;
+    std::vector<std::wstring> wide;
+    wide.reserve(paths.size());
+    // The plain form: other programs read these paths as they are.
+    for (const std::string& path : paths)
+        wide.push_back(AfxWide(path));
+    HGLOBAL drop = MakeDropFiles(wide);
+    if (!drop)
+        return nullptr;
+    auto* data = new CFileDataObject(std::move(wide));
+    data->Put(CF_HDROP, drop);
+    if (effect != DROPEFFECT_NONE)
+        data->Put(PreferredDropEffectFormat(), GlobalCopy(&effect, sizeof effect));
+    return data;
+}
+
+} // namespace
+
 CComPtr<IDataObject> MakeFileData(const std::vector<std::string>& paths, DWORD effect)
 {
     CComPtr<IDataObject> result;
-    std::vector<std::wstring> wide;
-    std::vector<ItemIdList> items;
-    for (const std::string& path : paths) {
-        // The plain form: other programs read these paths as they are.
-        wide.push_back(AfxWide(path));
-        items.push_back(ParsePath(wide.back()));
-        if (!items.back())
-            return result;
-    }
-    auto* data = new CFileDataObject;
-    data->Put(CF_HDROP, MakeDropFiles(wide));
-    data->Put(ShellIdListFormat(), MakeIdList(items));
-    if (effect != DROPEFFECT_NONE)
-        data->Put(PreferredDropEffectFormat(), GlobalCopy(&effect, sizeof effect));
-    *&result = data;
+    *&result = NewFileData(paths, effect);
     return result;
 }
 
@@ -289,11 +342,26 @@ std::vector<std::string> FilesOf(IDataObject* data, DWORD* preferredEffect)
 
 bool PutFilesOnClipboard(const std::vector<std::string>& paths, bool cut)
 {
-    CComPtr<IDataObject> data = MakeFileData(paths, cut ? DROPEFFECT_MOVE : DROPEFFECT_COPY);
+    CComPtr<IDataObject> data;
+    CFileDataObject* files = NewFileData(paths, cut ? DROPEFFECT_MOVE : DROPEFFECT_COPY);
+    *&data = files;
     if (!data || FAILED(::OleSetClipboard(data.Get())))
         return false;
-    // Rendered now, the files stay on the clipboard after the program ends.
-    return SUCCEEDED(::OleFlushClipboard());
+    // Held by the clipboard until another program's data replaces it.
+    g_clipboardData = files;
+    return true;
+}
+
+void KeepClipboardFiles()
+{
+    if (!g_clipboardData)
+        return;
+    auto* data = static_cast<IDataObject*>(g_clipboardData);
+    if (::OleIsCurrentClipboard(data) == S_OK) {
+        g_clipboardData->SetFlushing(true);
+        ::OleFlushClipboard();
+    }
+    g_clipboardData = nullptr;
 }
 
 bool ClipboardHasFiles()

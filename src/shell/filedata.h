@@ -19,6 +19,10 @@ std::vector<std::string> FilesOf(IDataObject* data, DWORD* preferredEffect = nul
 
 // Puts paths on the clipboard to be copied, or (cut) moved when pasted.
 bool PutFilesOnClipboard(const std::vector<std::string>& paths, bool cut);
+// Leaves the files this program put on the clipboard there after it ends
+// (while it runs, they are made when a program asks). At exit, on the
+// thread that put them there.
+void KeepClipboardFiles();
 // Whether the clipboard holds files, cheaply enough for menu updates.
 bool ClipboardHasFiles();
 // The clipboard's files and their preferred drop effect.

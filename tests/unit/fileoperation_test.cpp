@@ -95,8 +95,13 @@ TEST_F(FileOperationTest, ClipboardFilesComeBackAsOtherProgramsReadThem)
     EXPECT_EQ(FilesOnClipboard(&preferred), (std::vector<std::string>{a, b}));
     EXPECT_EQ(preferred, (DWORD)DROPEFFECT_MOVE);
     ASSERT_TRUE(PutFilesOnClipboard({a}, false));
-    EXPECT_EQ(FilesOnClipboard(&preferred), std::vector<std::string>{a});
+    // At exit the files stay for other programs, no longer made on request.
+    KeepClipboardFiles();
+    CComPtr<IDataObject> left;
+    ASSERT_HRESULT_SUCCEEDED(::OleGetClipboard(&left));
+    EXPECT_EQ(FilesOf(left.Get(), &preferred), std::vector<std::string>{a});
     EXPECT_EQ(preferred, (DWORD)DROPEFFECT_COPY);
+    EXPECT_TRUE(::IsClipboardFormatAvailable(::RegisterClipboardFormatW(L"Shell IDList Array")));
 }
 
 } // namespace

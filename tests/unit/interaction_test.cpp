@@ -25,7 +25,9 @@
 #include "res/drawing_resources.h"
 #include "res/resource.h"
 #include "running_app.h"
+#include "shell/filedata.h"
 #include "shell/settings.h"
+#include "shell/shortcutlink.h"
 #include "shell_command.h"
 #include "shortcuts.h"
 #include "temp_folder.h"
@@ -154,6 +156,45 @@ std::vector<COLORREF> ScreenArea(const RECT& page)
             pixels.push_back(::GetPixel(dc, x, y));
     ::ReleaseDC(View()->m_hWnd, dc);
     return pixels;
+}
+
+// ---------------------------------------------------------------- files dragged over the view
+
+constexpr DWORD kAnyEffect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+
+// The drop target the view registered, as a drag from any program finds it.
+IDropTarget* ViewDropTarget()
+{
+    return static_cast<IDropTarget*>(::GetPropW(View()->m_hWnd, L"OleDropTargetInterface"));
+}
+
+POINTL ScreenOf(POINT page)
+{
+    POINT screen = ToClient(page);
+    ::ClientToScreen(View()->m_hWnd, &screen);
+    return POINTL{screen.x, screen.y};
+}
+
+// The effect the view shows for files entering it at a page point.
+DWORD DragOverAt(POINT page, const std::vector<std::string>& files, DWORD keyState = 0)
+{
+    CComPtr<IDataObject> data = MakeFileData(files, DROPEFFECT_COPY);
+    EXPECT_TRUE(data);
+    DWORD effect = kAnyEffect;
+    ViewDropTarget()->DragEnter(data.Get(), keyState, ScreenOf(page), &effect);
+    effect = kAnyEffect;
+    ViewDropTarget()->DragOver(keyState, ScreenOf(page), &effect);
+    return effect;
+}
+
+// Files dragged in and dropped at a page point; the effect the drop reports.
+DWORD DropAt(POINT page, const std::vector<std::string>& files, DWORD keyState = 0)
+{
+    DragOverAt(page, files, keyState);
+    CComPtr<IDataObject> data = MakeFileData(files, DROPEFFECT_COPY);
+    DWORD effect = kAnyEffect;
+    ViewDropTarget()->Drop(data.Get(), keyState, ScreenOf(page), &effect);
+    return effect;
 }
 
 // ---------------------------------------------------------------- context menus as shown
@@ -460,6 +501,88 @@ TEST_F(FolderInteraction, ReleaseOpensWhatIsUnderThePointer)
     EXPECT_EQ(Caption(), "album - Orlivane");
 }
 
+TEST_F(FolderInteraction, APressMovedWithinTheDragDistanceOpensBeyondItDragsTheCellAsAFile)
+{
+    CFolderPage* page = OpenFinished();
+    const int index = g_navigator.GetCurrentIndex();
+    const int slack = ::GetSystemMetrics(SM_CXDRAG);
+    const POINT picture = OnCell(Entry(*page, "a"));
+    Press(picture);
+    View()->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, ClientParam(POINT{picture.x + slack, picture.y}));
+    Release(POINT{picture.x + slack, picture.y});
+    ASSERT_EQ(g_navigator.GetCurrentIndex(), index + 1) << "a click";
+    EXPECT_EQ(Caption(), "a.jpg - Orlivane");
+    g_navigator.Back();
+
+    // The button is not down as far as the shell's drag loop can tell, so
+    // the drag drops at once where the pointer is: on the album's cell.
+    const POINT other = OnCell(Entry(*page, "b"));
+    const POINTL onAlbum = ScreenOf(OnCell(Entry(*page, "album")));
+    Press(other);
+    ::SetCursorPos(onAlbum.x, onAlbum.y);
+    View()->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, ClientParam(OnCell(Entry(*page, "album"))));
+    EXPECT_TRUE(FileExists(album + "\\b.jpg")) << "moved by the drag, on the same volume";
+    EXPECT_FALSE(FileExists(temp / "b.jpg"));
+    Release(OnCell(Entry(*page, "album")));
+    EXPECT_EQ(g_navigator.GetCurrentIndex(), index) << "the drag's release opens nothing";
+}
+
+TEST_F(FolderInteraction, DroppedFilesGoIntoTheFolderCellOrThePagesFolderNeverBackWhereTheyCameFrom)
+{
+    CFolderPage* page = OpenFinished();
+    TempFolder elsewhere;
+    const std::string picture = elsewhere.WriteFile("c.jpg", MakeJpeg(SolidRecipe(64, 48, 0, 0, 255)));
+    CFolderEntry& empty = Entry(*page, "empty");
+
+    EXPECT_EQ(DragOverAt(OnCell(empty), {picture}, MK_CONTROL), (DWORD)DROPEFFECT_COPY);
+    ::UpdateWindow(View()->m_hWnd);
+    const RECT& cell = empty.m_thumbnail->m_cell;
+    EXPECT_EQ(ScreenPixel(POINT{cell.left - 1, cell.top + 60}), ::GetSysColor(COLOR_HIGHLIGHT))
+        << "the folder cell is framed as the target";
+    ViewDropTarget()->DragLeave();
+    ::UpdateWindow(View()->m_hWnd);
+    EXPECT_NE(ScreenPixel(POINT{cell.left - 1, cell.top + 60}), ::GetSysColor(COLOR_HIGHLIGHT));
+
+    EXPECT_EQ(DropAt(OnCell(empty), {picture}, MK_CONTROL), (DWORD)DROPEFFECT_COPY);
+    EXPECT_TRUE(FileExists(temp / "empty\\c.jpg")) << "copied into the folder dropped on";
+    EXPECT_TRUE(FileExists(picture)) << "Ctrl copies";
+    EXPECT_EQ(DropAt(BesideCell(empty), {picture}), (DWORD)DROPEFFECT_MOVE) << "the same volume";
+    EXPECT_TRUE(FileExists(temp / "c.jpg")) << "moved into the page's folder";
+    EXPECT_FALSE(FileExists(picture));
+
+    const std::vector<std::string> before = NamesOnDisk(temp.Path());
+    EXPECT_EQ(DragOverAt(BesideCell(empty), {temp / "a.jpg"}, MK_CONTROL), (DWORD)DROPEFFECT_NONE);
+    EXPECT_EQ(DropAt(BesideCell(empty), {temp / "a.jpg"}, MK_CONTROL), (DWORD)DROPEFFECT_NONE);
+    EXPECT_EQ(DropAt(OnCell(Entry(*page, "album")), {album}), (DWORD)DROPEFFECT_NONE) << "a folder into itself";
+    EXPECT_EQ(NamesOnDisk(temp.Path()), before) << "no copy where the files came from";
+}
+
+TEST_F(FolderInteraction, ADragRestingNearTheBottomOrTopEdgeScrollsThatWay)
+{
+    for (int i = 0; i < 40; ++i)
+        temp.WriteFile("p" + std::to_string(i) + ".jpg", MakeJpeg(SolidRecipe(32, 24, 0, 0, 255)));
+    OpenFinished();
+    TempFolder elsewhere;
+    const std::vector<std::string> files{elsewhere.WriteFile("c.jpg", MakeJpeg(SolidRecipe(32, 24, 0, 0, 255)))};
+    CRect client;
+    View()->GetClientRect(&client);
+    const auto restAt = [&](int y) {
+        POINT screen{client.Width() / 2, y};
+        ::ClientToScreen(View()->m_hWnd, &screen);
+        return [screen] {
+            DWORD effect = kAnyEffect;
+            ViewDropTarget()->DragOver(0, POINTL{screen.x, screen.y}, &effect);
+        };
+    };
+    DragOverAt(View()->ClientToPage(POINT{client.Width() / 2, client.Height() / 2}), files);
+    const int start = View()->GetScrollPosition().y;
+    const auto nearBottom = restAt(client.bottom - 4);
+    EXPECT_TRUE(WaitUntil([&] { nearBottom(); return View()->GetScrollPosition().y > start; }, 5000));
+    const auto nearTop = restAt(client.top + 4);
+    EXPECT_TRUE(WaitUntil([&] { nearTop(); return View()->GetScrollPosition().y == 0; }, 5000));
+    ViewDropTarget()->DragLeave();
+}
+
 TEST_F(FolderInteraction, SixtyPicturesAddedMeanwhileCanBeScrolledToAndOpened)
 {
     CFolderPage* page = OpenFinished();
@@ -748,6 +871,13 @@ protected:
         return nullptr;
     }
 
+    // A shortcut the program is to write, deleted after the test.
+    std::string Expect(const std::string& link)
+    {
+        m_links.push_back(link);
+        return link;
+    }
+
     CHomePage* home = nullptr;
     std::string visited, favorite;
 
@@ -836,6 +966,23 @@ TEST_F(HomeInteraction, DeleteRemovesAHistoryShortcutAtOnceAndPasteIsGrey)
     EXPECT_FALSE(FileExists(visited)) << "the shortcut, as Remove";
     EXPECT_EQ(Find(home->HistoryPane(), visited), nullptr) << "the pane follows at once";
     EXPECT_TRUE(FileExists(album + "\\x.jpg")) << "not its target";
+}
+
+TEST_F(HomeInteraction, AFolderDroppedOnTheFavoritesPaneBecomesAFavoriteNothingElseIsTaken)
+{
+    ASSERT_NO_FATAL_FAILURE(ShowBothPanes());
+    const std::string folder = temp.MakeFolder("dropped-" + std::to_string(::GetCurrentProcessId()));
+    const std::string link = Expect(g_settings.FavoritesFolder + "\\" + DefaultShortcutName(folder) + ".lnk");
+    const RECT& pane = home->FavoritesArea();
+    const POINT inPane{pane.left + 40, pane.bottom - 20};
+    const POINT inHistory = OnCell(*Find(home->HistoryPane(), visited));
+
+    EXPECT_EQ(DropAt(inHistory, {folder}), (DWORD)DROPEFFECT_NONE);
+    EXPECT_EQ(DropAt(inPane, {temp / "a.jpg"}), (DWORD)DROPEFFECT_NONE) << "a picture is no favorite";
+    EXPECT_FALSE(FileExists(link));
+    EXPECT_EQ(DropAt(inPane, {folder}), (DWORD)DROPEFFECT_LINK);
+    EXPECT_EQ(ShortcutTarget(link), folder);
+    EXPECT_TRUE(FolderExists(folder)) << "the folder stays where it is";
 }
 
 TEST_F(HomeInteraction, NewFavoritesRowsAreReachableAtOnce)
