@@ -761,8 +761,6 @@ TEST_F(ContextMenus, ExploreOpensExactlyTheFolderEvenWithACommaInItsName)
     EXPECT_EQ(ReadWholeFile(recorded), paris);
 }
 
-// ---------------------------------------------------------------- the Home page
-
 // ---------------------------------------------------------------- acting on files
 
 // A key acts on the focused cell, never the hovered one.
@@ -829,6 +827,8 @@ TEST_F(FolderInteraction, AnOfflineShortcutCanOnlyBeDeletedAndPasteNeedsFilesOnT
     EXPECT_TRUE(CommandEnabled(ID_EDIT_COPY));
     EXPECT_TRUE(CommandEnabled(ID_PASTE_INTO));
 }
+
+// ---------------------------------------------------------------- the Home page
 
 class HomeInteraction : public FolderInteraction {
 protected:
