@@ -764,7 +764,7 @@ TEST_F(ContextMenus, ExploreOpensExactlyTheFolderEvenWithACommaInItsName)
 // ---------------------------------------------------------------- acting on files
 
 // A key acts on the focused cell, never the hovered one.
-TEST_F(FolderInteraction, DeleteSendsTheFocusedPictureToTheRecycleBinAndItsCellLeaves)
+TEST_F(FolderInteraction, DeleteRecyclesTheFocusedPictureShiftDeleteDeletesForGoodAndTheCellsLeave)
 {
     const std::string name = "doomed-" + std::to_string(::GetTickCount());  // the bin outlives the test
     const std::string doomed = temp.WriteFile(name + ".jpg", MakeJpeg(SolidRecipe(64, 48, 9, 9, 9)));
@@ -779,6 +779,15 @@ TEST_F(FolderInteraction, DeleteSendsTheFocusedPictureToTheRecycleBinAndItsCellL
     EXPECT_TRUE(FileExists(temp / "b.jpg")) << "not the cell under the pointer";
     EXPECT_TRUE(Shows(*page, "b"));
     EXPECT_TRUE(InRecycleBin(name + ".jpg")) << "recycled, not gone for good";
+
+    const std::string gone = temp.WriteFile("gone" + name + ".jpg", MakeJpeg(SolidRecipe(64, 48, 9, 9, 9)));
+    ASSERT_TRUE(WaitUntil([&] { return Shows(*page, "gone" + name); }));
+    FocusOn(*page, "gone" + name);
+    Key(VK_DELETE, VK_SHIFT);
+    ASSERT_TRUE(WaitUntil([&] { return (confirmation = FindProcessWindow(::GetCurrentProcessId(), "#32770")); }));
+    ::PostMessageA(confirmation, WM_COMMAND, IDYES, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !FileExists(gone); }));
+    EXPECT_FALSE(InRecycleBin("gone" + name + ".jpg")) << "Shift: gone for good";
 }
 
 TEST_F(FolderInteraction, CopyAndCutPutFilesOnTheClipboardWhichPasteCopiesOrMovesIntoTheShownFolder)
