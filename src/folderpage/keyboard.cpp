@@ -149,9 +149,9 @@ CFolderPage::EntryIt CFolderPage::Target(int* part)
     return Hovered(part);
 }
 
-bool CFolderPage::OnKey(UINT key, bool)
+bool CFolderPage::OnKey(UINT key, bool shift)
 {
-    if (RenameKey(key))
+    if (RenameKey(key) || OnFileKey(key, shift))
         return true;
     const int focus = GetFocusedItem();
     if (focus < 0)
