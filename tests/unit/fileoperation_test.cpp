@@ -10,6 +10,8 @@
 #include "recycle_bin.h"
 #include "shell/filedata.h"
 #include "shell/fileoperation.h"
+#include "shell/fileverbs.h"
+#include "shell_command.h"
 #include "temp_folder.h"
 #include "window_driving.h"
 
@@ -102,6 +104,20 @@ TEST_F(FileOperationTest, ClipboardFilesComeBackAsOtherProgramsReadThem)
     EXPECT_EQ(FilesOf(left.Get(), &preferred), std::vector<std::string>{a});
     EXPECT_EQ(preferred, (DWORD)DROPEFFECT_COPY);
     EXPECT_TRUE(::IsClipboardFormatAvailable(::RegisterClipboardFormatW(L"Shell IDList Array")));
+}
+
+
+// The file's own edit verb, as the shell finds it from the file's class.
+TEST_F(FileOperationTest, EditRunsTheEditVerbOfTheFilesClass)
+{
+    const std::string picture = temp.WriteFile("Paris, 2019.orltest", "jpeg");
+    const std::string recorded = temp / "edited.txt";
+    ReplacedShellCommand kind(".orltest", "Orlivane.TestPicture");
+    ReplacedShellCommand edit("Orlivane.TestPicture\\shell\\edit\\command", RecordingCommand(recorded));
+    ASSERT_TRUE(EditFile(nullptr, picture));
+    EXPECT_TRUE(Eventually([&] { return Exists(recorded); }));
+    EXPECT_TRUE(Eventually([&] { return ReadWholeFile(recorded) == picture; })) << ReadWholeFile(recorded);
+    EXPECT_FALSE(EditFile(nullptr, temp / "gone.orltest"));
 }
 
 } // namespace
