@@ -2,10 +2,10 @@
 
 #include <shlobj.h>
 
-#include <atomic>
 #include <cstring>
 
 #include "afxpath.h"
+#include "comobject.h"
 #include "shell/shellmemory.h"
 
 namespace {
@@ -85,11 +85,11 @@ HGLOBAL MakeIdList(const std::vector<ItemIdList>& items)
 // The shell's ID list is made when first asked for: the system may take
 // long to parse each path of a big folder, and most programs read only
 // the paths.
-class CFileDataObject final : public IDataObject {
+class CFileDataObject final : public CComObject<IDataObject> {
 public:
     explicit CFileDataObject(std::vector<std::wstring> paths) : m_paths(std::move(paths)) {}
 
-    ~CFileDataObject()
+    ~CFileDataObject() override
     {
         for (Format& format : m_formats)
             ::GlobalFree(format.global);
@@ -106,25 +106,6 @@ public:
             }
         }
         m_formats.push_back(Format{format, global});
-    }
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override
-    {
-        if (iid == IID_IUnknown || iid == IID_IDataObject) {
-            *object = static_cast<IDataObject*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_references; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        const ULONG left = --m_references;
-        if (left == 0)
-            delete this;
-        return left;
     }
 
     // While the clipboard is flushed at exit only a list quick to make is made.
@@ -222,7 +203,6 @@ private:
     }
 
     static constexpr size_t kQuickIdList = 256;
-    std::atomic<ULONG> m_references{1};
     std::vector<Format> m_formats;
     std::vector<std::wstring> m_paths;
     bool m_idListMade = false;
@@ -234,26 +214,8 @@ CFileDataObject* g_clipboardData = nullptr;
 
 // Ends the drag where the shell's own drags end: Esc cancels, letting go of
 // the button drops.
-class CDropSource final : public IDropSource {
+class CDropSource final : public CComObject<IDropSource> {
 public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override
-    {
-        if (iid == IID_IUnknown || iid == IID_IDropSource) {
-            *object = static_cast<IDropSource*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_references; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        const ULONG left = --m_references;
-        if (left == 0)
-            delete this;
-        return left;
-    }
     STDMETHODIMP QueryContinueDrag(BOOL escape, DWORD keys) override
     {
         if (escape)
@@ -261,9 +223,6 @@ public:
         return (keys & (MK_LBUTTON | MK_RBUTTON)) ? S_OK : DRAGDROP_S_DROP;
     }
     STDMETHODIMP GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
-
-private:
-    std::atomic<ULONG> m_references{1};
 };
 
 DWORD ReadEffect(IDataObject* data)

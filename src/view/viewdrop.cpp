@@ -37,32 +37,6 @@ void CViewDropTarget::Disconnect()
     m_helper.Release();
 }
 
-STDMETHODIMP CViewDropTarget::QueryInterface(REFIID iid, void** object)
-{
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDropTarget) {
-        *object = static_cast<IDropTarget*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) CViewDropTarget::AddRef()
-{
-    return (ULONG)::InterlockedIncrement(&m_refs);
-}
-
-STDMETHODIMP_(ULONG) CViewDropTarget::Release()
-{
-    const LONG refs = ::InterlockedDecrement(&m_refs);
-    if (refs == 0)
-        delete this;
-    return (ULONG)refs;
-}
-
 bool CViewDropTarget::PagePoint(POINTL screen, POINT* point) const
 {
     if (!m_view || !m_view->m_hWnd)
