@@ -249,10 +249,12 @@ void CFrameWnd::OnMenuSelect(UINT itemId, UINT flags, HMENU menu)
     if (flags == 0xFFFF && !menu) {
         SendMessage(WM_SETMESSAGESTRING, AFX_IDS_IDLEMESSAGE);  // the menu closed
     } else if (flags & (MF_POPUP | MF_SEPARATOR | MF_SYSMENU)) {
+        m_idleMessageShown = false;
         if (CWnd* bar = GetMessageBar())
             bar->SetWindowText("");
     } else {
         // A command without a prompt (a Favorites entry) shows nothing.
+        m_idleMessageShown = false;
         if (CWnd* bar = GetMessageBar())
             bar->SetWindowText(GetMessageString(itemId));
     }
@@ -310,6 +312,14 @@ void CFrameWnd::OnInitMenuPopup(HMENU popup, UINT, BOOL sysMenu)
 
 void CFrameWnd::OnIdleUpdateCmdUI()
 {
+    if (!m_idleMessageShown)
+        return;
+    CWnd* bar = GetMessageBar();
+    if (!bar)
+        return;
+    const std::string text = GetMessageString(AFX_IDS_IDLEMESSAGE);
+    if (bar->GetWindowText() != text)
+        bar->SetWindowText(text);
 }
 
 std::string CFrameWnd::GetMessageString(UINT id) const
@@ -325,6 +335,7 @@ CWnd* CFrameWnd::GetMessageBar() const
 
 LRESULT CFrameWnd::OnSetMessageString(WPARAM wParam, LPARAM lParam)
 {
+    m_idleMessageShown = !lParam && (wParam == 0 || wParam == AFX_IDS_IDLEMESSAGE);
     if (CWnd* bar = GetMessageBar()) {
         if (lParam)
             bar->SetWindowText(reinterpret_cast<const char*>(lParam));

@@ -130,4 +130,7 @@ private:
     CCreateContext* m_pCreateContext = nullptr;
     CWnd* m_pClientOverride = nullptr;
     std::vector<CControlBar*> m_bars;  // not owned: members of the derived frame
+    // The message bar shows the idle message, not a prompt: idle time
+    // keeps it current (it may say what is selected).
+    bool m_idleMessageShown = true;
 };

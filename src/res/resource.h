@@ -84,6 +84,8 @@
 #define ID_INDICATOR_ZOOM               142
 // Strings of acting on files: 180-199 (selection 180-184, commands 185-191,
 // rename 192-195, drag and drop 196-199)
+#define IDS_ONE_ITEM_SELECTED           180
+#define IDS_ITEMS_SELECTED              181
 
 // ---------------------------------------------------------------------------
 // Commands of the program
