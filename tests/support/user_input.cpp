@@ -1,5 +1,7 @@
 #include "user_input.h"
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -18,22 +20,42 @@ INPUT MoveTo(POINT screen)
 
 void PressKeys(std::initializer_list<WORD> keys, bool shift)
 {
+    PressKeysWith(shift ? VK_SHIFT : 0, keys);
+}
+
+void PressKeysWith(WORD held, std::initializer_list<WORD> keys)
+{
     for (WORD key : keys) {
-        std::vector<INPUT> input(shift ? 4 : 2);
+        std::vector<INPUT> input(held ? 4 : 2);
         for (INPUT& one : input)
             one.type = INPUT_KEYBOARD;
         size_t i = 0;
-        if (shift)
-            input[i++].ki.wVk = VK_SHIFT;
+        if (held)
+            input[i++].ki.wVk = held;
         input[i].ki.wVk = key;
         input[i + 1].ki.wVk = key;
         input[i + 1].ki.dwFlags = KEYEVENTF_KEYUP;
-        if (shift) {
-            input[i + 2].ki.wVk = VK_SHIFT;
+        if (held) {
+            input[i + 2].ki.wVk = held;
             input[i + 2].ki.dwFlags = KEYEVENTF_KEYUP;
         }
         ::SendInput((UINT)input.size(), input.data(), sizeof(INPUT));
     }
+}
+
+HeldKeys::HeldKeys(std::initializer_list<BYTE> keys)
+{
+    ::GetKeyboardState(m_saved);
+    BYTE state[256];
+    std::copy(std::begin(m_saved), std::end(m_saved), state);
+    for (BYTE key : keys)
+        state[key] |= 0x80;
+    ::SetKeyboardState(state);
+}
+
+HeldKeys::~HeldKeys()
+{
+    ::SetKeyboardState(m_saved);
 }
 
 void MovePointerTo(POINT screen)

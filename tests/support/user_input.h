@@ -9,9 +9,24 @@
 
 // Keys pressed and released in turn; shift: with Shift held down meanwhile.
 void PressKeys(std::initializer_list<WORD> keys, bool shift = false);
+// The same with another key (Ctrl) held down meanwhile.
+void PressKeysWith(WORD held, std::initializer_list<WORD> keys);
 // Moves the pointer to a screen point.
 void MovePointerTo(POINT screen);
 // Clicks a button at a screen point. The move travels with the click in one
 // batch of input: a pointer set apart may not have arrived where the button
 // goes down.
 void ClickAt(POINT screen, bool right = false);
+
+// Keys this thread sees held down (GetKeyState) while the object lives, for
+// messages sent to the program's own windows in the test's process.
+class HeldKeys {
+public:
+    explicit HeldKeys(std::initializer_list<BYTE> keys);
+    ~HeldKeys();
+    HeldKeys(const HeldKeys&) = delete;
+    HeldKeys& operator=(const HeldKeys&) = delete;
+
+private:
+    BYTE m_saved[256];
+};

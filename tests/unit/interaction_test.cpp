@@ -6,14 +6,17 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/vemolyapp.h"
+#include "afxres.h"
 #include "app_driver.h"
 #include "catalog/thumbnailcache.h"
 #include "core/navigator.h"
 #include "folder_pages.h"
+#include "high_contrast.h"
 #include "folderpage/folderpage.h"
 #include "folderpage/folderpeek.h"
 #include "jpeg_maker.h"
@@ -27,6 +30,7 @@
 #include "shell_command.h"
 #include "shortcuts.h"
 #include "temp_folder.h"
+#include "user_input.h"
 #include "view/vemolyview.h"
 #include "window_driving.h"
 
@@ -152,6 +156,35 @@ std::vector<COLORREF> ScreenArea(const RECT& page)
             pixels.push_back(::GetPixel(dc, x, y));
     ::ReleaseDC(View()->m_hWnd, dc);
     return pixels;
+}
+
+void Key(UINT key)
+{
+    View()->SendMessage(WM_KEYDOWN, key, 0);
+}
+
+// A point on the page's index-th cell.
+POINT At(const CPage& page, int index)
+{
+    PageItem item;
+    page.GetItem(index, &item);
+    return POINT{item.bounds.left + 30, item.bounds.top + 100};
+}
+
+std::vector<std::string> SelectedNames(const CPage& page)
+{
+    std::vector<std::string> names;
+    PageItem item;
+    for (int index : page.GetSelectedItems())
+        names.push_back(page.GetItem(index, &item) ? item.name : "?");
+    return names;
+}
+
+// The status bar's message pane once idle time has updated it.
+std::string StatusText()
+{
+    theApp.OnIdle(0);
+    return AfxGetWindowText(::GetDlgItem(theApp.m_pMainWnd->m_hWnd, AFX_IDW_STATUS_BAR));
 }
 
 // ---------------------------------------------------------------- context menus as shown
@@ -466,6 +499,148 @@ TEST_F(FolderInteraction, PlayNeedsAPictureOnThePageItself)
     BackToHome();
 }
 
+// ---------------------------------------------------------------- the selection
+
+TEST_F(FolderInteraction, CtrlClickTogglesShiftClickSelectsFromTheFocusNeitherOpensAndTheSystemsHighlightShowsIt)
+{
+    CFolderPage* page = OpenFinished();
+    const int index = g_navigator.GetCurrentIndex();
+    {
+        const HeldKeys control({VK_CONTROL});
+        Click(At(*page, 1));
+        Click(At(*page, 1));
+        Click(At(*page, 4));
+    }
+    EXPECT_EQ(page->GetSelectedItems(), std::vector<int>{4});
+    {
+        const HeldKeys shift({VK_SHIFT});
+        Click(At(*page, 2));
+    }
+    EXPECT_EQ(page->GetSelectedItems(), (std::vector<int>{2, 3, 4})) << "from the focused cell";
+    EXPECT_EQ(g_navigator.GetCurrentIndex(), index) << "nothing opened";
+    EXPECT_EQ(StatusText(), "3 items selected");
+
+    // The caption on the highlight and a frame round the thumbnail; the
+    // other cells as they were. In high contrast too, in its colours.
+    const auto highlighted = [&](int cell, bool caption) {
+        PageItem item;
+        page->GetItem(cell, &item);
+        RECT part = CellPart(item.bounds, PartCaption);
+        if (!caption)
+            part = RECT{item.bounds.left, item.bounds.top, item.bounds.right, part.top};
+        ::UpdateWindow(View()->m_hWnd);
+        const std::vector<COLORREF> pixels = ScreenArea(part);
+        return std::count(pixels.begin(), pixels.end(), ::GetSysColor(COLOR_HIGHLIGHT));
+    };
+    const std::string artifacts = WindowsPath(TestSetting("ORLIVANE_ARTIFACTS"));
+    ::CreateDirectoryA(artifacts.c_str(), nullptr);
+    for (const char* shot : {"selection", "selection-high-contrast"}) {
+        std::unique_ptr<HighContrastTheme> theme;
+        if (shot != std::string("selection"))
+            theme = std::make_unique<HighContrastTheme>();
+        ::SendMessageW(theApp.m_pMainWnd->m_hWnd, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+        EXPECT_GT(highlighted(3, true), 300) << shot;
+        EXPECT_GT(highlighted(3, false), 100) << shot;
+        EXPECT_EQ(highlighted(1, true) + highlighted(1, false), 0) << shot;
+        EXPECT_TRUE(CaptureClient(View()->m_hWnd).SaveBmp(artifacts + "\\" + shot + ".bmp"));
+    }
+    ::SendMessageW(theApp.m_pMainWnd->m_hWnd, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+
+    // A plain click opens, and picks only what it opened.
+    Click(OnCell(Entry(*page, "a")));
+    ASSERT_EQ(g_navigator.GetCurrentIndex(), index + 1);
+    g_navigator.Back();
+    EXPECT_FALSE(page->HasSelection());
+    EXPECT_EQ(StatusText(), "Ready");
+}
+
+TEST_F(FolderInteraction, ShiftAndTheMoveKeysSelectFromTheAnchorCtrlSpaceTogglesCtrlASelectsAllEscClears)
+{
+    CFolderPage* page = OpenFinished();
+    ::SetFocus(View()->m_hWnd);
+    Key(VK_HOME);
+    Key(VK_RIGHT);
+    {
+        const HeldKeys shift({VK_SHIFT});
+        Key(VK_RIGHT);
+        Key(VK_RIGHT);
+        Key(VK_LEFT);
+        EXPECT_EQ(page->GetSelectedItems(), (std::vector<int>{1, 2}));
+        Key(VK_HOME);
+        EXPECT_EQ(page->GetSelectedItems(), (std::vector<int>{0, 1})) << "the anchor stays where Shift started";
+    }
+    Key(VK_END);
+    {
+        const HeldKeys control({VK_CONTROL});
+        Key(VK_SPACE);
+        EXPECT_EQ(page->GetSelectedItems(), (std::vector<int>{0, 1, 4}));
+        Key('A');
+        EXPECT_EQ(page->SelectedCount(), 5);
+    }
+    Key(VK_ESCAPE);
+    EXPECT_FALSE(page->HasSelection());
+}
+
+TEST_F(FolderInteraction, KeysActOnTheSelectionOrTheFocusNeverOnTheCellUnderThePointer)
+{
+    CFolderPage* page = OpenFinished();
+    const auto actedOn = [&](bool byKey) {
+        std::vector<std::string> names;
+        for (const CFolderPage::EntryIt& entry : page->ActedOn(byKey))
+            names.push_back(entry->m_displayName);
+        return names;
+    };
+    const auto name = [&](int index) {
+        PageItem item;
+        page->GetItem(index, &item);
+        return item.name;
+    };
+    ::SetFocus(View()->m_hWnd);
+    Key(VK_HOME);
+    Move(At(*page, 3));
+    EXPECT_EQ(actedOn(true), std::vector<std::string>{name(0)}) << "the focused cell, not the hovered";
+    EXPECT_EQ(actedOn(false), std::vector<std::string>{name(3)}) << "a menu's, under the pointer";
+    {
+        const HeldKeys control({VK_CONTROL});
+        Click(At(*page, 1));
+        Click(At(*page, 2));
+    }
+    Move(At(*page, 3));
+    const std::vector<std::string> selection{name(1), name(2)};
+    EXPECT_EQ(actedOn(true), selection);
+    EXPECT_EQ(actedOn(false), selection);
+
+    // A right click inside the selection keeps it; outside it selects that cell alone.
+    RightClick(At(*page, 2));
+    EXPECT_EQ(SelectedNames(*page), selection);
+    RightClick(At(*page, 3));
+    EXPECT_EQ(SelectedNames(*page), std::vector<std::string>{name(3)});
+    EXPECT_EQ(page->GetFocusedItem(), 3);
+}
+
+TEST_F(FolderInteraction, TheSelectionOutlivesANewListingByNameWithoutWhatLeft)
+{
+    CFolderPage* page = OpenFinished();
+    {
+        const HeldKeys control({VK_CONTROL});
+        Click(OnCell(Entry(*page, "b")));
+        Click(OnCell(Entry(*page, "empty")));
+    }
+    ASSERT_EQ(page->SelectedCount(), 2);
+    temp.WriteFile("0.jpg", MakeJpeg(SolidRecipe(32, 24, 0, 0, 255)));
+    ASSERT_TRUE(::RemoveDirectoryA((temp / "empty").c_str()));
+    ASSERT_TRUE(WaitUntil([&] {
+        PageItem item;
+        bool added = false, removed = true;
+        for (int i = 0; page->GetItem(i, &item); ++i) {
+            added |= item.name == "0";
+            removed &= item.name != "empty";
+        }
+        return added && removed;
+    })) << "listed again";
+    EXPECT_EQ(SelectedNames(*page), std::vector<std::string>{"b"});
+}
+
 // ---------------------------------------------------------------- context menus
 
 // The same folder, with the Favorites folder moved to a folder of the test.
@@ -693,6 +868,27 @@ TEST_F(HomeInteraction, NewFavoritesRowsAreReachableAtOnce)
     info.fMask = SIF_RANGE;
     ASSERT_TRUE(::GetScrollInfo(View()->m_hWnd, SB_VERT, &info));
     EXPECT_GE(info.nMax, bottom) << "the scroll range takes in the last row";
+}
+
+TEST_F(HomeInteraction, OneSelectionInThePaneWithTheKeys)
+{
+    ASSERT_NO_FATAL_FAILURE(ShowBothPanes());
+    CFolderPage& favorites = home->FavoritesPane();
+    CFolderPage& history = home->HistoryPane();
+    const POINT onFavorite = OnCell(*Find(favorites, favorite));
+    const POINT onVisited = OnCell(*Find(history, visited));
+    {
+        const HeldKeys control({VK_CONTROL});
+        Click(onFavorite);
+        EXPECT_EQ(home->GetSelectedItems(), std::vector<int>{favorites.ItemAt(onFavorite)});
+        Click(onVisited);
+    }
+    EXPECT_FALSE(favorites.HasSelection()) << "moving to the other pane";
+    EXPECT_EQ(home->GetSelectedItems(), std::vector<int>{favorites.GetItemCount() + history.ItemAt(onVisited)});
+    EXPECT_EQ(g_navigator.GetCurrentIndex(), 0);
+    ::SetFocus(View()->m_hWnd);
+    EXPECT_TRUE(View()->TabWithin(true));
+    EXPECT_FALSE(history.HasSelection()) << "the keys went back to the Favorites";
 }
 
 } // namespace
