@@ -12,6 +12,7 @@
 #include "pages/homepage.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
+#include "shell/filedata.h"
 #include "shell/settings.h"
 #include "view/vemolydoc.h"
 #include "view/vemolyview.h"
@@ -118,6 +119,7 @@ int CVemolyApp::ExitInstance()
     // and a cache file being written is finished, while everything they use
     // is still there.
     g_navigator.DiscardFrom(0);
+    KeepClipboardFiles();
     const int code = CWinApp::ExitInstance();
     if (!JoinRetiredThreads(kExitWait)) {
         // A thread stuck in the system (an unreachable network folder, say)

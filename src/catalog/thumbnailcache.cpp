@@ -458,6 +458,48 @@ void WriteThumbnailCache(const std::string& folderPath, std::vector<ThumbnailRec
         AfxDeleteFile(temporary);
 }
 
+void RenameThumbnailRecord(const std::string& folderPath, const std::string& oldPath, const std::string& newPath)
+{
+    const std::string name = CacheFileName(folderPath);
+    const CacheWriteTurn turn(name);
+    if (!turn.Taken())
+        return;
+    // Only the paths change, in place: the file needs no copy to stay whole.
+    FilePtr file(AfxOpenFile(name, "r+b"));
+    unsigned header[16];
+    if (!file || std::fread(header, 1, sizeof header, file.get()) != sizeof header || header[0] != kMagic
+        || header[1] > kVersion || header[2] / sizeof(CacheRecord) > kUsualMostRecords * kRecordsPerEntry)
+        return;
+    const size_t count = header[2] / sizeof(CacheRecord);
+    const std::wstring oldKey = NameKey(RecordPathOf(oldPath));
+    const std::wstring newKey = NameKey(RecordPathOf(newPath));
+    const std::string newRecordPath = RecordPathOf(newPath);
+    bool moved = false;
+    std::vector<CacheRecord> piece;
+    for (size_t first = 0; first < count; first += kDirectoryPiece) {
+        piece.resize(std::min(kDirectoryPiece, count - first));
+        const long long offset = header[3] + (long long)first * sizeof(CacheRecord);
+        const size_t bytes = piece.size() * sizeof(CacheRecord);
+        if (_fseeki64(file.get(), offset, SEEK_SET) != 0 || std::fread(piece.data(), 1, bytes, file.get()) != bytes)
+            return;
+        bool changed = false;
+        for (CacheRecord& record : piece) {
+            const std::wstring key = NameKey(RecordPath(record));
+            if (key == oldKey && !moved) {
+                std::memset(record.path, 0, kPathSize);
+                std::memcpy(record.path, newRecordPath.data(), newRecordPath.size());
+                moved = changed = true;
+            } else if (key == newKey) {
+                std::memset(record.path, 0, kPathSize);
+                changed = true;
+            }
+        }
+        if (changed && (_fseeki64(file.get(), offset, SEEK_SET) != 0
+                        || std::fwrite(piece.data(), 1, bytes, file.get()) != bytes))
+            return;
+    }
+}
+
 // ---------------------------------------------------------------- CCachedCatalog
 
 CCachedCatalog::CCachedCatalog(const CFolderEntry& folder) : CFolderCatalog(folder)

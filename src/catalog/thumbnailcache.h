@@ -72,6 +72,12 @@ ThumbnailRecord RecordOf(const std::string& path, FILETIME time, unsigned kind, 
 // Fails quietly.
 void WriteThumbnailCache(const std::string& folderPath, std::vector<ThumbnailRecord> records, int box);
 
+// A file of the folder renamed by the program keeps its thumbnail: its
+// record in the folder's cache file takes the new path at once, and a
+// record the new path had before (of a file since gone) is emptied, so that
+// the new name finds the renamed picture's thumbnail. Fails quietly.
+void RenameThumbnailRecord(const std::string& folderPath, const std::string& oldPath, const std::string& newPath);
+
 // A folder catalog whose thumbnails are kept in the cache: the thumbnail
 // makers read and write its file.
 class CCachedCatalog : public CFolderCatalog {

@@ -102,6 +102,21 @@ public:
     // gets each move of the pointer (window pixels) until the release.
     virtual bool StartsDrag(const POINT&) { return false; }
     virtual void OnDrag(int /*dx*/, int /*dy*/) {}
+    // Files dragged over point (allowed: the effects their source permits,
+    // keyState: MK_ flags): the effect a drop there would have, shown as the
+    // drop target meanwhile; DROPEFFECT_NONE where the page takes none.
+    virtual DWORD DropEffect(const POINT&, const std::vector<std::string>& /*files*/, DWORD /*keyState*/,
+                             DWORD /*allowed*/)
+    {
+        return DROPEFFECT_NONE;
+    }
+    // Drops the files at point with the effect DropEffect chose; what was done.
+    virtual DWORD Drop(const POINT&, const std::vector<std::string>& /*files*/, DWORD /*effect*/)
+    {
+        return DROPEFFECT_NONE;
+    }
+    // The drag left the page or ended: no drop target is shown.
+    virtual void DragLeft() {}
     // The pointer's shape over point; null for the view's own.
     virtual HCURSOR GetCursor(const POINT&) const { return nullptr; }
     // How large the page shows its picture ("100 %"), for the status bar

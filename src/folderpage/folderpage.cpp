@@ -7,6 +7,7 @@
 #include "afxpath.h"
 #include "core/pagehost.h"
 #include "folderpage/folderpeek.h"
+#include "folderpage/rename.h"
 #include "imaging/drawing.h"
 #include "res/drawing_resources.h"
 
@@ -87,10 +88,13 @@ void CFolderPage::EnsureThumbnails()
     m_cells.reserve(m_catalog.m_entries.size());
     for (auto it = m_catalog.m_entries.begin(); it != m_catalog.m_entries.end(); ++it) {
         if (!it->m_thumbnail)
+            it->m_thumbnail = RenamedThumbnail(*it);
+        if (!it->m_thumbnail)
             it->m_thumbnail = std::make_unique<CThumbnail>();
         m_cells.push_back(it);
     }
     SyncSelection();
+    m_renamedThumbnails.clear();
 }
 
 std::string CFolderPage::GetTitle()
@@ -106,6 +110,7 @@ void CFolderPage::Activate(bool active)
     if (active)
         m_released = false;
     if (!active) {
+        EndRename();
         int done = 0, total = 0;
         if (m_scheduler.Progress(&done, &total))
             m_catalog.m_needsRefresh = true;
@@ -172,6 +177,8 @@ CSize CFolderPage::Layout(const RECT* area)
 
 void CFolderPage::Draw(CDC* dc, const RECT* clip)
 {
+    if (!dc->IsPrinting())
+        PlaceRenameBox();
     HGDIOBJ oldFont = dc->SelectObject(g_resources.GetTitleFont());
     dc->SetTextColor(TextColorFor(dc));
     dc->SetBkMode(TRANSPARENT);
@@ -206,6 +213,7 @@ void CFolderPage::Draw(CDC* dc, const RECT* clip)
         if (!decoded && it->m_thumbnail->HasPixels())
             m_drawn.push_back(it->m_thumbnail);
     }
+    DrawDropTarget(dc);
     // Only thumbnails on screen, and some around them, stay decoded.
     ReleaseDrawnPixels(std::max(kDrawnPixelsKept, 2 * m_visibleCells));
     dc->SelectObject(oldFont);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <list>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "core/page.h"
@@ -15,6 +16,7 @@
 #include "res/drawing_resources.h"
 
 class CFolderPeek;
+class CRenameBox;
 
 // What a point hits in the grid.
 enum HitPart { PartNone = 0, PartBadge = 1, PartCell = 2, PartCaption = 3 };
@@ -108,6 +110,17 @@ public:
     std::vector<int> GetSelectedItems() const override;
     std::string GetStatusText() const override;
 
+    // Cells dragged out as files, files dropped in (dragdrop.cpp).
+    bool StartsDrag(const POINT& point) override;
+    void OnDrag(int dx, int dy) override;
+    DWORD DropEffect(const POINT& point, const std::vector<std::string>& files, DWORD keyState,
+                     DWORD allowed) override;
+    DWORD Drop(const POINT& point, const std::vector<std::string>& files, DWORD effect) override;
+    void DragLeft() override;
+    // Frames the cell whose listed path is cell (empty: the whole page) as
+    // where a drop goes, or (shown false) nothing.
+    void ShowDropTarget(bool shown, const std::string& cell = {});
+
     // Paints one cell: icon, thumbnail, overlays, badge and caption.
     void DrawCell(CDC* dc, CFolderEntry& entry, const CThumbnail& thumbnail, int part, bool selected = false);
     // Invalidates a part of a cell (-1: its badge and caption).
@@ -123,6 +136,19 @@ public:
     // is one, else on the focused cell, never on the one under a resting
     // pointer; a menu acts on the selection, else on Target's entry.
     std::vector<EntryIt> ActedOn(bool byKey);
+
+    // Renaming in an edit box over a cell's caption (rename.cpp). A pane
+    // that does not rename (the Home page's History) is told so.
+    void BeginRename(EntryIt entry);
+    void EndRename();
+    bool IsRenaming() const { return m_renameBox != nullptr; }
+    // Whether a click is the rename's: a press while it goes on, or the
+    // release of the press that ended it.
+    bool OwnsClick(bool buttonUp) const { return m_renameBox || (buttonUp && m_renameEndedByPress); }
+    void AllowRename(bool allowed) { m_renames = allowed; }
+    // The program renamed a file of the folder: its new name's entry takes
+    // the old one's thumbnail at the next listing, without a decode.
+    void NoteRenamed(const std::string& oldPath, const std::string& newPath);
 
     CWatchedCatalog& Catalog() { return m_catalog; }
     const HoverState& Hover() const { return m_hover; }
@@ -141,6 +167,8 @@ protected:
     void OnUpdateOnFolder(CCmdUI* ui);
     void OnUpdateRemove(CCmdUI* ui);
     void OnUpdateAlways(CCmdUI* ui);
+    void OnRename();
+    void OnUpdateRename(CCmdUI* ui);
     DECLARE_COMMAND_MAP()
 
     HoverState m_hover;
@@ -178,6 +206,24 @@ private:
     bool TypeAhead(wchar_t character);
     // Opens the entry as a click on part of it does.
     void Open(EntryIt entry, int part);
+    // F2 opens the rename box on the entry the keys act on.
+    bool RenameKey(UINT key);
+    // A press while the box is open ends the rename, and neither it nor its
+    // release does anything else; true for those.
+    bool ClickEndsRename(bool buttonUp);
+    // Enter in the box: a refused name keeps the box open, else the shell renames.
+    void CommitRename(const std::string& text);
+    // Where the box goes: over the renamed cell's caption, in the view's coordinates.
+    RECT RenameBoxRect() const;
+    void PlaceRenameBox();
+    // The thumbnail a new entry takes from the file it was before a rename; null when none.
+    std::shared_ptr<CThumbnail> RenamedThumbnail(const CFolderEntry& entry);
+
+    // The folder files dropped at point go into, and the folder cell there
+    // (its listed path; empty for the page's own folder).
+    std::string DropFolder(const POINT& point, std::string* cell);
+    RECT DropTargetRect() const;
+    void DrawDropTarget(CDC* dc);
 
     // The selection becomes next (a flag per cell); the cells that changed
     // are repainted and told, many of them as one change.
@@ -216,8 +262,21 @@ private:
     std::vector<std::wstring> m_selectedKeys;  // across a new listing
     int m_anchor = 0;           // where Shift extends from
     std::wstring m_anchorKey;   // its NameKey; empty: the focus is the anchor
+    std::string m_pressedPath;  // the listed path of the cell a press may drag; empty: none
+    SIZE m_dragMoved{0, 0};     // how far the pointer moved since that press
+    bool m_dropShown = false;   // a drop target is framed:
+    std::string m_dropCell;     // that cell's listed path, or the page when empty
     std::wstring m_typed;       // type-ahead so far
     DWORD m_typedTick = 0;
+
+    std::unique_ptr<CRenameBox> m_renameBox;
+    std::string m_renamedPath;       // the listed file the box renames
+    std::shared_ptr<const CThumbnail> m_renamedCell;  // where its cell is laid out
+    bool m_renamedShortcut = false;  // shown without its ".lnk"
+    bool m_renames = true;
+    bool m_renameEndedByPress = false;
+    // Thumbnails of renamed files, by their new paths' NameKey, until listed.
+    std::unordered_map<std::wstring, std::shared_ptr<CThumbnail>> m_renamedThumbnails;
 };
 
 // The rectangle of part within cell (empty for an unknown part), at the

@@ -34,6 +34,8 @@ BEGIN_COMMAND_MAP(CFolderPage, CPage)
     ON_UPDATE_COMMAND_UI(ID_ADD_TO_FAVORITES, OnUpdateOnEntry)
     ON_COMMAND(ID_REMOVE, OnRemove)
     ON_UPDATE_COMMAND_UI(ID_REMOVE, OnUpdateRemove)
+    ON_COMMAND(ID_RENAME, OnRename)
+    ON_UPDATE_COMMAND_UI(ID_RENAME, OnUpdateRename)
 END_COMMAND_MAP()
 
 namespace {
@@ -103,6 +105,8 @@ void CFolderPage::OnHover(const POINT& point)
 
 void CFolderPage::OnClick(const POINT& point, bool buttonUp)
 {
+    if (ClickEndsRename(buttonUp))
+        return;
     OnHover(point);
     if (!buttonUp)
         return;

@@ -160,6 +160,8 @@ CFolderPage::EntryIt CFolderPage::Target(int* part)
 
 bool CFolderPage::OnKey(UINT key, bool shift)
 {
+    if (RenameKey(key))
+        return true;
     const int focus = GetFocusedItem();
     if (focus < 0)
         return false;

@@ -26,6 +26,8 @@ void CFolderPage::StopWorker()
 
 void CFolderPage::ScaleChanged()
 {
+    // The box's font is the old scale's, which goes.
+    EndRename();
     RemovePeek();
     ClearHover();
     // Every thumbnail is made again for the new box: from the cache when it

@@ -10,6 +10,17 @@ public:
     ~CComPtr() { Release(); }
     CComPtr(const CComPtr&) = delete;
     CComPtr& operator=(const CComPtr&) = delete;
+    // Handed on, as from a function that made it.
+    CComPtr(CComPtr&& other) noexcept : m_p(other.m_p) { other.m_p = nullptr; }
+    CComPtr& operator=(CComPtr&& other) noexcept
+    {
+        if (this != &other) {
+            Release();
+            m_p = other.m_p;
+            other.m_p = nullptr;
+        }
+        return *this;
+    }
 
     T* operator->() const { return m_p; }
     T* Get() const { return m_p; }

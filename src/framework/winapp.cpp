@@ -9,6 +9,16 @@
 
 namespace {
 CWinApp* g_app = nullptr;
+
+// Whether a key message goes to an edit box: it keeps every key, so that
+// Backspace, Ctrl+A or Alt+Left edit its text instead of being accelerators.
+bool KeyForEditBox(const MSG& msg)
+{
+    if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST || !msg.hwnd)
+        return false;
+    wchar_t name[8] = L"";
+    return ::GetClassNameW(msg.hwnd, name, 8) && ::lstrcmpiW(name, L"Edit") == 0;
+}
 }
 
 CWinApp* AfxGetApp()
@@ -56,6 +66,8 @@ int CWinApp::ExitInstance()
 
 BOOL CWinApp::PreTranslateMessage(MSG* msg)
 {
+    if (KeyForEditBox(*msg))
+        return FALSE;
     // From the target window up to its top-level window, the first object that wants it.
     for (HWND h = msg->hwnd; h; h = ::GetParent(h)) {
         if (CWnd* wnd = CWnd::FromHandlePermanent(h); wnd && wnd->PreTranslateMessage(msg))

@@ -6,6 +6,7 @@
 #include "res/drawing_resources.h"
 #include "res/resource.h"
 #include "shell/settings.h"
+#include "shell/shortcutlink.h"
 
 BEGIN_COMMAND_MAP(CHomePage, CPage)
     ON_UPDATE_COMMAND_UI(ID_PLAY, OnUpdateDisable)
@@ -19,6 +20,7 @@ CHomePage::CHomePage(const CFolderEntry& history, const CFolderEntry& favorites)
     m_history.Catalog().m_maxCount = g_settings.HistoryCount;
     // The History's cells follow the Favorites' in the page's items.
     m_history.ShowFocus(false);
+    m_history.AllowRename(false);
     m_history.SetFocusNotice([this](int index) { NotifyItemFocused(m_favorites.GetItemCount() + index); });
     m_history.SetSelectionNotice([this](int index, bool added) {
         NotifyItemsSelected(index < 0 ? -1 : m_favorites.GetItemCount() + index, added);
@@ -85,6 +87,9 @@ void CHomePage::Draw(CDC* dc, const RECT* clip)
 
 void CHomePage::OnClick(const POINT& point, bool buttonUp)
 {
+    // Wherever it lands, a click while Favorites renames only ends that.
+    if (m_favorites.OwnsClick(buttonUp))
+        return m_favorites.OnClick(point, buttonUp);
     CFolderPage* pane = ::PtInRect(&m_historyArea, point)     ? &m_history
                       : ::PtInRect(&m_favoritesArea, point) ? &m_favorites
                                                               : nullptr;
@@ -318,4 +323,54 @@ bool CHomePage::OnKey(UINT key, bool shift)
 bool CHomePage::OnCharacter(wchar_t character)
 {
     return m_keyPane->OnCharacter(character);
+}
+
+// ---------------------------------------------------------------- drag and drop
+
+bool CHomePage::StartsDrag(const POINT& point)
+{
+    m_dragPane = ::PtInRect(&m_favoritesArea, point) ? &m_favorites
+               : ::PtInRect(&m_historyArea, point)   ? &m_history
+                                                     : nullptr;
+    return m_dragPane && m_dragPane->StartsDrag(point);
+}
+
+void CHomePage::OnDrag(int dx, int dy)
+{
+    if (m_dragPane)
+        m_dragPane->OnDrag(dx, dy);
+}
+
+DWORD CHomePage::DropEffect(const POINT& point, const std::vector<std::string>& files, DWORD, DWORD allowed)
+{
+    const bool folders = !files.empty() && std::all_of(files.begin(), files.end(), [](const std::string& file) {
+        return AfxIsDirectory(file) != FALSE;
+    });
+    // A favorite is a shortcut: the folders themselves stay as they are,
+    // so the source must not be told they moved.
+    const DWORD effect = !folders || !::PtInRect(&m_favoritesArea, point) ? DROPEFFECT_NONE
+                       : (allowed & DROPEFFECT_LINK)                      ? DROPEFFECT_LINK
+                       : (allowed & DROPEFFECT_COPY)                      ? DROPEFFECT_COPY
+                                                                          : DROPEFFECT_NONE;
+    m_favorites.ShowDropTarget(effect != DROPEFFECT_NONE);
+    return effect;
+}
+
+DWORD CHomePage::Drop(const POINT& point, const std::vector<std::string>& files, DWORD effect)
+{
+    const DWORD accepted = effect == DROPEFFECT_NONE ? DROPEFFECT_NONE : DropEffect(point, files, 0, effect);
+    DragLeft();
+    if (accepted == DROPEFFECT_NONE)
+        return DROPEFFECT_NONE;
+    for (const std::string& folder : files) {
+        CShortcutLink link;
+        link.m_targetPath = folder;
+        AddToFavorites(link);  // the pane follows through its watcher
+    }
+    return accepted;
+}
+
+void CHomePage::DragLeft()
+{
+    m_favorites.ShowDropTarget(false);
 }

@@ -40,6 +40,14 @@ public:
     int GetSelectedCount() const override;
     std::vector<int> GetSelectedItems() const override;
     std::string GetStatusText() const override;
+    // Cells drag out of either pane; folders dropped on the Favorites pane
+    // become favorites.
+    bool StartsDrag(const POINT& point) override;
+    void OnDrag(int dx, int dy) override;
+    DWORD DropEffect(const POINT& point, const std::vector<std::string>& files, DWORD keyState,
+                     DWORD allowed) override;
+    DWORD Drop(const POINT& point, const std::vector<std::string>& files, DWORD effect) override;
+    void DragLeft() override;
 
     CFolderPage& HistoryPane() { return m_history; }
     CFolderPage& FavoritesPane() { return m_favorites; }
@@ -60,6 +68,8 @@ private:
     CFolderPage* m_menuPane = nullptr;
     // The pane the keys go to.
     CFolderPage* m_keyPane = &m_favorites;
+    // The pane a press may drag a cell out of.
+    CFolderPage* m_dragPane = nullptr;
 
     CFolderPage& OtherPane() { return m_keyPane == &m_favorites ? m_history : m_favorites; }
     // The focus goes to pane.

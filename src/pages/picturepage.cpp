@@ -8,10 +8,14 @@
 #include "catalog/foldercatalog.h"
 #include "core/navigator.h"
 #include "core/pagehost.h"
+#include "catalog/thumbnailcache.h"
 #include "dialogs/addfavoritedlg.h"
+#include "dialogs/renamedlg.h"
+#include "folderpage/folderpage.h"
 #include "imaging/drawing.h"
 #include "imaging/losslessturn.h"
 #include "res/resource.h"
+#include "shell/fileoperation.h"
 #include "thread.h"
 
 BEGIN_COMMAND_MAP(CPicturePage, CPage)
@@ -31,6 +35,7 @@ BEGIN_COMMAND_MAP(CPicturePage, CPage)
     ON_UPDATE_COMMAND_UI(ID_ZOOM_OUT, OnUpdateZoomOut)
     ON_UPDATE_COMMAND_UI(ID_ZOOM_FIT, OnUpdateZoomFit)
     ON_UPDATE_COMMAND_UI(ID_ZOOM_ACTUAL, OnUpdateZoomActual)
+    ON_COMMAND(ID_RENAME, OnRename)
 END_COMMAND_MAP()
 
 CPicturePage::CPicturePage(const CFolderEntry& entry) : m_entry(entry)
@@ -168,4 +173,30 @@ void CPicturePage::OnAddFavorite()
 {
     CAddFavoriteDlg dialog(m_entry, AfxGetMainWnd());
     dialog.DoModal();
+}
+
+void CPicturePage::OnRename()
+{
+    CRenameDlg dialog(m_entry.m_path, AfxGetMainWnd());
+    if (dialog.DoModal() != IDOK)
+        return;
+    // The decoding of the whole picture holds the file open.
+    StopWhole(CBackgroundThread::kRetireWait);
+    const std::string oldPath = m_entry.m_path;
+    CWnd* main = AfxGetMainWnd();
+    if (ShellRename(main ? main->m_hWnd : nullptr, oldPath, dialog.m_name) != FileOperationResult::Done)
+        return;  // the system has said why, or the user cancelled
+    const size_t slash = oldPath.find_last_of("\\/");
+    const std::string folder = oldPath.substr(0, slash == std::string::npos ? 0 : slash);
+    const std::string newPath = folder + "\\" + dialog.m_name;
+    RenameThumbnailRecord(folder, oldPath, newPath);
+    m_entry.m_path = m_entry.m_picturePath = newPath;
+    m_entry.m_displayName = dialog.m_name.substr(0, AfxFindExtension(dialog.m_name.c_str()) - dialog.m_name.c_str());
+    // The walk lists the folder again, and Back finds the picture under its new name.
+    m_siblings.reset();
+    const int below = g_navigator.GetCurrentIndex() - 1;
+    if (auto* folder = below >= 0 ? dynamic_cast<CFolderPage*>(g_navigator.GetPage(below)) : nullptr)
+        folder->NoteRenamed(oldPath, newPath);
+    if (CPageHost* host = GetPageHost())
+        host->SetPageTitle(GetTitle());
 }

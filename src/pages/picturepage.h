@@ -51,6 +51,8 @@ public:
 
 protected:
     void OnAddFavorite();
+    // F2: a new name for the picture file, asked for in a small dialog.
+    void OnRename();
     void OnRotate90();
     void OnRotate180();
     void OnRotate270();

@@ -249,6 +249,10 @@ void CPicturePage::Zoomed()
 
 bool CPicturePage::OnKey(UINT key, bool)
 {
+    if (key == VK_F2) {
+        OnRename();
+        return true;
+    }
     if (!m_picture.m_hBitmap)
         return WalkKey(key);
     const SIZE window = m_zoom.Window();

@@ -14,6 +14,7 @@
 #define IDD_ADD_FAVORITE                151
 #define IDD_PREFERENCES                 153
 #define IDD_NEW_FOLDER                  154
+#define IDD_RENAME                      200
 
 // ---------------------------------------------------------------------------
 // Document template, main menu, accelerators and toolbar
@@ -82,10 +83,18 @@
 #define IDS_ITEM_OFFLINE                141
 // The status-bar pane of the picture page's zoom; its string sets the width.
 #define ID_INDICATOR_ZOOM               142
+// Why a name cannot be a file's
+#define IDS_NAME_EMPTY                  205
+#define IDS_NAME_FORBIDDEN              206
+#define IDS_NAME_TOO_LONG               207
+#define IDS_NAME_DEVICE                 208
+#define IDS_NAME_TRAILING               209
 // Strings of acting on files: 180-199 (selection 180-184, commands 185-191,
 // rename 192-195, drag and drop 196-199)
 #define IDS_ONE_ITEM_SELECTED           180
 #define IDS_ITEMS_SELECTED              181
+#define IDS_RENAME_EXISTS               192
+#define IDS_RENAME_TITLE                193
 
 // ---------------------------------------------------------------------------
 // Commands of the program
@@ -144,6 +153,7 @@
 #define IDC_HISTORY_COUNT               1016
 #define IDC_NEW_FOLDER_CAPTION          1018
 #define IDC_BANNER                      1019
+#define IDC_RENAME_NAME                 1030
 
 // ---------------------------------------------------------------------------
 // The framework's standard numbers

@@ -10,8 +10,8 @@
 
 #include <objidl.h>
 
-// A data object holding paths, with effect (DROPEFFECT_COPY or _MOVE) as
-// the preferred drop effect; null when a path cannot be parsed.
+// A data object holding paths, with effect (DROPEFFECT_COPY or _MOVE; none
+// for a drag) as the preferred drop effect; null when a path cannot be parsed.
 CComPtr<IDataObject> MakeFileData(const std::vector<std::string>& paths, DWORD effect);
 // The files a data object holds (CF_HDROP), and its preferred drop effect
 // (DROPEFFECT_COPY when it says none).
@@ -19,6 +19,10 @@ std::vector<std::string> FilesOf(IDataObject* data, DWORD* preferredEffect = nul
 
 // Puts paths on the clipboard to be copied, or (cut) moved when pasted.
 bool PutFilesOnClipboard(const std::vector<std::string>& paths, bool cut);
+// Leaves the files this program put on the clipboard there after it ends
+// (while it runs, they are made when a program asks). At exit, on the
+// thread that put them there.
+void KeepClipboardFiles();
 // Whether the clipboard holds files, cheaply enough for menu updates.
 bool ClipboardHasFiles();
 // The clipboard's files and their preferred drop effect.

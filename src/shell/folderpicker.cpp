@@ -6,15 +6,9 @@
 #include <memory>
 
 #include "comptr.h"
+#include "shell/shellmemory.h"
 
 namespace {
-
-// Memory the shell allocated for us.
-struct TaskMemFree {
-    void operator()(void* memory) const { ::CoTaskMemFree(memory); }
-};
-using ItemIdList = std::unique_ptr<ITEMIDLIST, TaskMemFree>;
-using ShellText = std::unique_ptr<wchar_t, TaskMemFree>;
 
 enum class Outcome { Chosen, Cancelled, Unavailable };
 

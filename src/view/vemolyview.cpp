@@ -208,6 +208,8 @@ int CVemolyView::OnCreate(LPCREATESTRUCTW cs)
     if (CScrollView::OnCreate(cs) == -1)
         return -1;
     RegisterPageHost(this, m_hWnd);
+    *&m_dropTarget = CViewDropTarget::Create(this);
+    ::RegisterDragDrop(m_hWnd, m_dropTarget.Get());
     return 0;
 }
 
@@ -215,6 +217,11 @@ void CVemolyView::OnDestroy()
 {
     UnregisterPageHost(this);
     DisconnectAccessible();
+    if (m_dropTarget) {
+        ::RevokeDragDrop(m_hWnd);
+        m_dropTarget->Disconnect();
+        m_dropTarget.Release();
+    }
     CScrollView::OnDestroy();
 }
 

@@ -7,6 +7,7 @@
 #include "afxaccessible.h"
 #include "comptr.h"
 #include "core/pagehost.h"
+#include "view/viewdrop.h"
 
 class CPage;
 class CVemolyDoc;
@@ -111,6 +112,7 @@ private:
     void ContextMenuFromKeyboard();
 
     CComPtr<CAccessibleList> m_accessible;  // made at the first request
+    CComPtr<CViewDropTarget> m_dropTarget;  // registered while the window exists
     bool m_menuOpen = false;
     int m_tickInterval = 0;   // 0: the timer has not been started
     int m_releaseGuard = 4;   // 0 while a left-button press in the view awaits its release

@@ -7,6 +7,8 @@
 #include "res/resource.h"
 #include "view/vemolyview.h"
 
+#include <utility>
+
 namespace {
 
 bool ShiftHeld()
@@ -142,7 +144,9 @@ LRESULT CVemolyView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         }
         break;
     case WM_CAPTURECHANGED:
-        m_dragging = false;
+        // Taken during a press (a shell drag of cells): its release opens nothing.
+        if (std::exchange(m_dragging, false))
+            m_releaseGuard = 4;
         break;
     default:
         break;

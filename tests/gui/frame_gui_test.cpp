@@ -544,6 +544,49 @@ TEST_F(FullScreenGui, F11ShowsThePictureAloneOnItsMonitorAndF11OrEscGivesTheWind
     EXPECT_EQ(RectText(StoredRect()), "120,90,760,570");
 }
 
+class RenameGui : public FullScreenGui {};
+
+TEST_F(RenameGui, EveryKeyInTheRenameBoxEditsItsTextAndATakenNameKeepsItOpen)
+{
+    temp.MakeFolder("album");
+    temp.WriteFile("album\\a.jpg", MakeJpeg(SolidRecipe(64, 48, 255, 0, 0)));
+    temp.WriteFile("album\\b.jpg", MakeJpeg(SolidRecipe(64, 48, 0, 255, 0)));
+    ASSERT_TRUE(StartOn("album", RECT{120, 90, 760, 570}));
+    PressKeys({VK_F2});
+    HWND box = nullptr;
+    ASSERT_TRUE(Eventually([&] { return (box = ::FindWindowExA(app.View(), nullptr, "Edit", nullptr)) != nullptr; }));
+    // The box shows over the caption, white behind its text, not painted over by the page.
+    RECT boxRect{};
+    ::GetWindowRect(box, &boxRect);
+    POINT inside{boxRect.right - 4, (boxRect.top + boxRect.bottom) / 2};
+    ::ScreenToClient(app.MainWindow(), &inside);
+    Capture shot;
+    EXPECT_TRUE(Eventually([&] {
+        shot = CaptureClient(app.MainWindow());
+        return shot.width > inside.x && shot.At(inside.x, inside.y) == 0xFFFFFF;
+    }));
+    const std::string artifacts = WindowsPath(TestSetting("ORLIVANE_ARTIFACTS"));
+    ::CreateDirectoryA(artifacts.c_str(), nullptr);
+    EXPECT_TRUE(shot.SaveBmp(artifacts + "\\rename-box.bmp"));
+
+    // Ctrl+A selects the box's text, not the cells; Backspace deletes it rather than going Back.
+    PressKeysWith(VK_CONTROL, {'A'});
+    PressKeys({VK_BACK});
+    EXPECT_TRUE(Eventually([&] { return ::IsWindow(box) && Text(box).empty(); })) << Text(box);
+    EXPECT_EQ(app.Caption(), "album - Orlivane");
+
+    PressKeys({'B', VK_OEM_PERIOD, 'J', 'P', 'G', VK_RETURN});
+    const DWORD ui = ::GetWindowThreadProcessId(app.MainWindow(), nullptr);
+    EXPECT_EQ(AnswerMessageBox(ui), "There is already a file named \"b.jpg\" in this folder. Type another name.");
+    EXPECT_TRUE(Eventually([&] { return FocusOf(ui) == box; })) << "the box has the keys again";
+    EXPECT_TRUE(::IsWindowVisible(box));
+    EXPECT_EQ(Text(box), "b.jpg");
+    PressKeys({VK_ESCAPE});
+    EXPECT_TRUE(Eventually([&] { return !::IsWindow(box); }));
+    EXPECT_EQ(NamesOnDisk(temp / "album"), (std::vector<std::string>{"a.jpg", "b.jpg"}));
+    EXPECT_EQ(app.Close(), 0);
+}
+
 TEST_F(FullScreenGui, LeavingThePictureEndsFullScreenWalkingItsFolderDoesNot)
 {
     temp.WriteFile("a.jpg", MakeJpeg(SolidRecipe(320, 240, 255, 0, 0)));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <objbase.h>
+#include <ole2.h>
 
 class ComApartment {
 public:
@@ -15,6 +16,23 @@ public:
     }
     ComApartment(const ComApartment&) = delete;
     ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    HRESULT m_result;
+};
+
+// OLE on the test's thread, as the program's window thread has it: the
+// clipboard and drag and drop need it.
+class OleApartment {
+public:
+    OleApartment() : m_result(::OleInitialize(nullptr)) {}
+    ~OleApartment()
+    {
+        if (SUCCEEDED(m_result))
+            ::OleUninitialize();
+    }
+    OleApartment(const OleApartment&) = delete;
+    OleApartment& operator=(const OleApartment&) = delete;
 
 private:
     HRESULT m_result;

@@ -23,20 +23,20 @@ void PressKeys(std::initializer_list<WORD> keys, bool shift)
     PressKeysWith(shift ? VK_SHIFT : 0, keys);
 }
 
-void PressKeysWith(WORD held, std::initializer_list<WORD> keys)
+void PressKeysWith(WORD modifier, std::initializer_list<WORD> keys)
 {
     for (WORD key : keys) {
-        std::vector<INPUT> input(held ? 4 : 2);
+        std::vector<INPUT> input(modifier ? 4 : 2);
         for (INPUT& one : input)
             one.type = INPUT_KEYBOARD;
         size_t i = 0;
-        if (held)
-            input[i++].ki.wVk = held;
+        if (modifier)
+            input[i++].ki.wVk = modifier;
         input[i].ki.wVk = key;
         input[i + 1].ki.wVk = key;
         input[i + 1].ki.dwFlags = KEYEVENTF_KEYUP;
-        if (held) {
-            input[i + 2].ki.wVk = held;
+        if (modifier) {
+            input[i + 2].ki.wVk = modifier;
             input[i + 2].ki.dwFlags = KEYEVENTF_KEYUP;
         }
         ::SendInput((UINT)input.size(), input.data(), sizeof(INPUT));

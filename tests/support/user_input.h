@@ -9,8 +9,8 @@
 
 // Keys pressed and released in turn; shift: with Shift held down meanwhile.
 void PressKeys(std::initializer_list<WORD> keys, bool shift = false);
-// The same with another key (Ctrl) held down meanwhile.
-void PressKeysWith(WORD held, std::initializer_list<WORD> keys);
+// The same with modifier (VK_CONTROL, VK_MENU, VK_SHIFT) held down meanwhile.
+void PressKeysWith(WORD modifier, std::initializer_list<WORD> keys);
 // Moves the pointer to a screen point.
 void MovePointerTo(POINT screen);
 // Clicks a button at a screen point. The move travels with the click in one

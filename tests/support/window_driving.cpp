@@ -56,6 +56,14 @@ HWND WaitForShown(DWORD thread, const std::string& className, const std::string&
     return found;
 }
 
+HWND FocusOf(DWORD thread)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    ::GetGUIThreadInfo(thread, &info);
+    return info.hwndFocus;
+}
+
 std::string AnswerMessageBox(DWORD thread)
 {
     HWND box = WaitForShown(thread, "#32770", "Orlivane");

@@ -16,6 +16,8 @@ std::string ClassOf(HWND window);
 // A shown top-level window of thread with that class and caption (any caption when empty).
 HWND FindShown(DWORD thread, const std::string& className, const std::string& caption);
 HWND WaitForShown(DWORD thread, const std::string& className, const std::string& caption);
+// The window with the keyboard focus in thread (of any process), or null.
+HWND FocusOf(DWORD thread);
 // The popup menu this thread shows now, or null.
 HWND ShownMenuWindow();
 // What the message box of thread says; it is then closed.

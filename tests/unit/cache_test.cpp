@@ -197,6 +197,23 @@ TEST_F(CacheTest, ChangedAndRenamedPicturesAreMadeAgain)
     EXPECT_EQ(bytes.find("b.jpg"), std::string::npos);
 }
 
+TEST_F(CacheTest, APictureTheProgramRenamedKeepsItsThumbnailOverAnOldRecordOfItsNewName)
+{
+    Picture("a.jpg", 1);
+    Picture("b.jpg", 2);
+    WriteTwo();
+
+    // b takes the name of a, which went: a's record, first in the file, is stale.
+    ASSERT_TRUE(::DeleteFileA((pictures / "a.jpg").c_str()));
+    ASSERT_TRUE(::MoveFileA((pictures / "b.jpg").c_str(), (pictures / "a.jpg").c_str()));
+    RenameThumbnailRecord(pictures.Path(), pictures / "b.jpg", pictures / "a.jpg");
+    auto catalog = Listed();
+    TakeFromCache(*catalog);
+    const CThumbnail& renamed = *Entry(*catalog, "a").m_thumbnail;
+    ASSERT_NE(renamed.Bitmap(), nullptr) << "served from the cache: the picture does not decode";
+    EXPECT_GT(FirstPixel(renamed)[1], 240) << "b's green";
+}
+
 TEST_F(CacheTest, ThumbnailsOfAnotherBoxAreMadeAgainForTheCurrentOne)
 {
     // Made at 150 % (a 135-pixel box), the file says so; at 96 DPI its

@@ -14,8 +14,10 @@
 #include "dialogs/aboutdlg.h"
 #include "dialogs/addfavoritedlg.h"
 #include "dialogs/newfolderdlg.h"
+#include "dialogs/renamedlg.h"
 #include "recording_hhctrl.h"
 #include "res/resource.h"
+#include "shell/fileoperation.h"
 #include "shell/settings.h"
 #include "shell/version.h"
 #include "shortcuts.h"
@@ -88,14 +90,6 @@ void SetText(HWND dialog, int id, const std::string& text)
 void Click(HWND dialog, int id)
 {
     ::PostMessageA(Item(dialog, id), BM_CLICK, 0, 0);
-}
-
-HWND FocusOf(DWORD thread)
-{
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    ::GetGUIThreadInfo(thread, &info);
-    return info.hwndFocus;
 }
 
 // ---------------------------------------------------------------- tree items as the user sees them
@@ -306,6 +300,41 @@ TEST(NewFolderDialog, ShowsTheLocationAndKeepsTheNameToAHundredCharacters)
     EXPECT_TRUE(stayedOpen);
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(dialog.m_name, accepted);
+}
+
+// ---------------------------------------------------------------- Rename
+
+TEST(RenameDialog, SelectsTheNameUpToItsExtensionAndRefusesForbiddenTakenAndEmptyNames)
+{
+    TempFolder temp;
+    CRenameDlg dialog(temp.WriteFile("a.jpg", "a"), nullptr);
+    temp.WriteFile("b.jpg", "b");
+    DWORD start = 1, end = 0;
+    std::vector<std::string> said;
+    bool stayedOpen = true;
+    const INT_PTR result = RunModal([&] { return dialog.DoModal(); }, [&](DWORD ui) {
+        HWND dlg = WaitForShown(ui, "#32770", "Rename");
+        ASSERT_TRUE(dlg);
+        HWND edit = Item(dlg, IDC_RENAME_NAME);
+        ::SendMessageA(edit, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+        for (const char* typed : {"a?.jpg", "B.JPG", ""}) {
+            SetText(dlg, IDC_RENAME_NAME, typed);
+            Click(dlg, IDOK);
+            said.push_back(AnswerMessageBox(ui));
+            stayedOpen = stayedOpen && Eventually([&] { return FocusOf(ui) == edit; }, 3000) && Text(edit) == typed;
+        }
+        SetText(dlg, IDC_RENAME_NAME, "A.jpg");  // the file itself, in another case
+        Click(dlg, IDOK);
+        Eventually([&] { return !::IsWindow(dlg); });
+    });
+
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(end, 1u);
+    EXPECT_EQ(said, (std::vector<std::string>{CheckFileName("a?.jpg"),
+        "There is already a file named \"B.JPG\" in this folder. Type another name.", CheckFileName("")}));
+    EXPECT_TRUE(stayedOpen) << "a refused name keeps the dialog and its text";
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(dialog.m_name, "A.jpg");
 }
 
 // ---------------------------------------------------------------- Add Favorite

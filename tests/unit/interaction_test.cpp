@@ -26,7 +26,9 @@
 #include "res/drawing_resources.h"
 #include "res/resource.h"
 #include "running_app.h"
+#include "shell/filedata.h"
 #include "shell/settings.h"
+#include "shell/shortcutlink.h"
 #include "shell_command.h"
 #include "shortcuts.h"
 #include "temp_folder.h"
@@ -185,6 +187,45 @@ std::string StatusText()
 {
     theApp.OnIdle(0);
     return AfxGetWindowText(::GetDlgItem(theApp.m_pMainWnd->m_hWnd, AFX_IDW_STATUS_BAR));
+}
+
+// ---------------------------------------------------------------- files dragged over the view
+
+constexpr DWORD kAnyEffect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+
+// The drop target the view registered, as a drag from any program finds it.
+IDropTarget* ViewDropTarget()
+{
+    return static_cast<IDropTarget*>(::GetPropW(View()->m_hWnd, L"OleDropTargetInterface"));
+}
+
+POINTL ScreenOf(POINT page)
+{
+    POINT screen = ToClient(page);
+    ::ClientToScreen(View()->m_hWnd, &screen);
+    return POINTL{screen.x, screen.y};
+}
+
+// The effect the view shows for files entering it at a page point.
+DWORD DragOverAt(POINT page, const std::vector<std::string>& files, DWORD keyState = 0)
+{
+    CComPtr<IDataObject> data = MakeFileData(files, DROPEFFECT_COPY);
+    EXPECT_TRUE(data);
+    DWORD effect = kAnyEffect;
+    ViewDropTarget()->DragEnter(data.Get(), keyState, ScreenOf(page), &effect);
+    effect = kAnyEffect;
+    ViewDropTarget()->DragOver(keyState, ScreenOf(page), &effect);
+    return effect;
+}
+
+// Files dragged in and dropped at a page point; the effect the drop reports.
+DWORD DropAt(POINT page, const std::vector<std::string>& files, DWORD keyState = 0)
+{
+    DragOverAt(page, files, keyState);
+    CComPtr<IDataObject> data = MakeFileData(files, DROPEFFECT_COPY);
+    DWORD effect = kAnyEffect;
+    ViewDropTarget()->Drop(data.Get(), keyState, ScreenOf(page), &effect);
+    return effect;
 }
 
 // ---------------------------------------------------------------- context menus as shown
@@ -419,6 +460,88 @@ TEST_F(FolderInteraction, ReleaseOpensWhatIsUnderThePointer)
     EXPECT_EQ(Caption(), "album - Orlivane");
 }
 
+TEST_F(FolderInteraction, APressMovedWithinTheDragDistanceOpensBeyondItDragsTheCellAsAFile)
+{
+    CFolderPage* page = OpenFinished();
+    const int index = g_navigator.GetCurrentIndex();
+    const int slack = ::GetSystemMetrics(SM_CXDRAG);
+    const POINT picture = OnCell(Entry(*page, "a"));
+    Press(picture);
+    View()->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, ClientParam(POINT{picture.x + slack, picture.y}));
+    Release(POINT{picture.x + slack, picture.y});
+    ASSERT_EQ(g_navigator.GetCurrentIndex(), index + 1) << "a click";
+    EXPECT_EQ(Caption(), "a.jpg - Orlivane");
+    g_navigator.Back();
+
+    // The button is not down as far as the shell's drag loop can tell, so
+    // the drag drops at once where the pointer is: on the album's cell.
+    const POINT other = OnCell(Entry(*page, "b"));
+    const POINTL onAlbum = ScreenOf(OnCell(Entry(*page, "album")));
+    Press(other);
+    ::SetCursorPos(onAlbum.x, onAlbum.y);
+    View()->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, ClientParam(OnCell(Entry(*page, "album"))));
+    EXPECT_TRUE(FileExists(album + "\\b.jpg")) << "moved by the drag, on the same volume";
+    EXPECT_FALSE(FileExists(temp / "b.jpg"));
+    Release(OnCell(Entry(*page, "album")));
+    EXPECT_EQ(g_navigator.GetCurrentIndex(), index) << "the drag's release opens nothing";
+}
+
+TEST_F(FolderInteraction, DroppedFilesGoIntoTheFolderCellOrThePagesFolderNeverBackWhereTheyCameFrom)
+{
+    CFolderPage* page = OpenFinished();
+    TempFolder elsewhere;
+    const std::string picture = elsewhere.WriteFile("c.jpg", MakeJpeg(SolidRecipe(64, 48, 0, 0, 255)));
+    CFolderEntry& empty = Entry(*page, "empty");
+
+    EXPECT_EQ(DragOverAt(OnCell(empty), {picture}, MK_CONTROL), (DWORD)DROPEFFECT_COPY);
+    ::UpdateWindow(View()->m_hWnd);
+    const RECT& cell = empty.m_thumbnail->m_cell;
+    EXPECT_EQ(ScreenPixel(POINT{cell.left - 1, cell.top + 60}), ::GetSysColor(COLOR_HIGHLIGHT))
+        << "the folder cell is framed as the target";
+    ViewDropTarget()->DragLeave();
+    ::UpdateWindow(View()->m_hWnd);
+    EXPECT_NE(ScreenPixel(POINT{cell.left - 1, cell.top + 60}), ::GetSysColor(COLOR_HIGHLIGHT));
+
+    EXPECT_EQ(DropAt(OnCell(empty), {picture}, MK_CONTROL), (DWORD)DROPEFFECT_COPY);
+    EXPECT_TRUE(FileExists(temp / "empty\\c.jpg")) << "copied into the folder dropped on";
+    EXPECT_TRUE(FileExists(picture)) << "Ctrl copies";
+    EXPECT_EQ(DropAt(BesideCell(empty), {picture}), (DWORD)DROPEFFECT_MOVE) << "the same volume";
+    EXPECT_TRUE(FileExists(temp / "c.jpg")) << "moved into the page's folder";
+    EXPECT_FALSE(FileExists(picture));
+
+    const std::vector<std::string> before = NamesOnDisk(temp.Path());
+    EXPECT_EQ(DragOverAt(BesideCell(empty), {temp / "a.jpg"}, MK_CONTROL), (DWORD)DROPEFFECT_NONE);
+    EXPECT_EQ(DropAt(BesideCell(empty), {temp / "a.jpg"}, MK_CONTROL), (DWORD)DROPEFFECT_NONE);
+    EXPECT_EQ(DropAt(OnCell(Entry(*page, "album")), {album}), (DWORD)DROPEFFECT_NONE) << "a folder into itself";
+    EXPECT_EQ(NamesOnDisk(temp.Path()), before) << "no copy where the files came from";
+}
+
+TEST_F(FolderInteraction, ADragRestingNearTheBottomOrTopEdgeScrollsThatWay)
+{
+    for (int i = 0; i < 40; ++i)
+        temp.WriteFile("p" + std::to_string(i) + ".jpg", MakeJpeg(SolidRecipe(32, 24, 0, 0, 255)));
+    OpenFinished();
+    TempFolder elsewhere;
+    const std::vector<std::string> files{elsewhere.WriteFile("c.jpg", MakeJpeg(SolidRecipe(32, 24, 0, 0, 255)))};
+    CRect client;
+    View()->GetClientRect(&client);
+    const auto restAt = [&](int y) {
+        POINT screen{client.Width() / 2, y};
+        ::ClientToScreen(View()->m_hWnd, &screen);
+        return [screen] {
+            DWORD effect = kAnyEffect;
+            ViewDropTarget()->DragOver(0, POINTL{screen.x, screen.y}, &effect);
+        };
+    };
+    DragOverAt(View()->ClientToPage(POINT{client.Width() / 2, client.Height() / 2}), files);
+    const int start = View()->GetScrollPosition().y;
+    const auto nearBottom = restAt(client.bottom - 4);
+    EXPECT_TRUE(WaitUntil([&] { nearBottom(); return View()->GetScrollPosition().y > start; }, 5000));
+    const auto nearTop = restAt(client.top + 4);
+    EXPECT_TRUE(WaitUntil([&] { nearTop(); return View()->GetScrollPosition().y == 0; }, 5000));
+    ViewDropTarget()->DragLeave();
+}
+
 TEST_F(FolderInteraction, SixtyPicturesAddedMeanwhileCanBeScrolledToAndOpened)
 {
     CFolderPage* page = OpenFinished();
@@ -641,6 +764,55 @@ TEST_F(FolderInteraction, TheSelectionOutlivesANewListingByNameWithoutWhatLeft)
     EXPECT_EQ(SelectedNames(*page), std::vector<std::string>{"b"});
 }
 
+// ---------------------------------------------------------------- rename
+
+TEST_F(FolderInteraction, F2RenamesTheFocusedPictureThroughTheShellAndItsCellKeepsItsThumbnail)
+{
+    CFolderPage* page = OpenFinished();
+    const std::shared_ptr<CThumbnail> thumbnail = Entry(*page, "a").m_thumbnail;
+    page->FocusPath(temp / "a.jpg");
+    // The pointer rests on another cell: a key acts on the focus.
+    Move(OnCell(Entry(*page, "b")));
+    ::SetFocus(View()->m_hWnd);
+    PressKeys({VK_F2});
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = ::FindWindowExW(View()->m_hWnd, nullptr, L"Edit", nullptr)); }));
+    DWORD start = 1, end = 0;
+    ::SendMessageW(box, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+    EXPECT_EQ(AfxGetWindowText(box), "a.jpg");
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(end, 1u) << "the name is selected up to its extension";
+
+    PressKeys({'C', VK_RETURN});
+    ASSERT_TRUE(WaitUntil([&] { return FileExists(temp / "c.jpg") && !FileExists(temp / "a.jpg"); }));
+    EXPECT_FALSE(::IsWindow(box));
+    EXPECT_EQ(Entry(*page, "c").m_thumbnail, thumbnail) << "the renamed cell shows its thumbnail without a decode";
+    EXPECT_EQ(page->GetFocusedItem(), page->ItemAt(OnCell(Entry(*page, "c"))));
+}
+
+TEST_F(FolderInteraction, F2OnAPictureRenamesItThroughADialogTheTitleFollowsAndItsCellKeepsItsThumbnail)
+{
+    CFolderPage* page = OpenFinished();
+    const std::shared_ptr<CThumbnail> thumbnail = Entry(*page, "b").m_thumbnail;
+    page->OpenItem(page->ItemAt(OnCell(Entry(*page, "b"))));
+    ASSERT_EQ(Caption(), "b.jpg - Orlivane");
+    ::SetFocus(View()->m_hWnd);
+    RunModal([] {
+        PressKeys({VK_F2});
+        return (INT_PTR)WaitUntil([] { return Caption() == "d.jpg - Orlivane"; });
+    }, [](DWORD ui) {
+        HWND dialog = WaitForShown(ui, "#32770", "Rename");
+        ::SendMessageA(::GetDlgItem(dialog, IDC_RENAME_NAME), WM_SETTEXT, 0, (LPARAM)"d.jpg");
+        ::PostMessageA(::GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    });
+    EXPECT_EQ(Caption(), "d.jpg - Orlivane");
+    EXPECT_TRUE(FileExists(temp / "d.jpg"));
+
+    g_navigator.Back();
+    ASSERT_TRUE(WaitUntil([&] { return page->Catalog().m_entries.back().m_displayName == "d"; }));
+    EXPECT_EQ(Entry(*page, "d").m_thumbnail, thumbnail) << "the folder's cell shows it without a decode";
+}
+
 // ---------------------------------------------------------------- context menus
 
 // The same folder, with the Favorites folder moved to a folder of the test.
@@ -779,6 +951,13 @@ protected:
         return nullptr;
     }
 
+    // A shortcut the program is to write, deleted after the test.
+    std::string Expect(const std::string& link)
+    {
+        m_links.push_back(link);
+        return link;
+    }
+
     CHomePage* home = nullptr;
     std::string visited, favorite;
 
@@ -848,6 +1027,23 @@ TEST_F(HomeInteraction, AContextCommandActsOnTheEntryRightClickedWhereverTheItem
     ASSERT_TRUE(Has(run.items, "&Remove from History"));
     EXPECT_FALSE(FileExists(visited)) << "the History entry right-clicked is removed";
     EXPECT_TRUE(FileExists(favorite));
+}
+
+TEST_F(HomeInteraction, AFolderDroppedOnTheFavoritesPaneBecomesAFavoriteNothingElseIsTaken)
+{
+    ASSERT_NO_FATAL_FAILURE(ShowBothPanes());
+    const std::string folder = temp.MakeFolder("dropped-" + std::to_string(::GetCurrentProcessId()));
+    const std::string link = Expect(g_settings.FavoritesFolder + "\\" + DefaultShortcutName(folder) + ".lnk");
+    const RECT& pane = home->FavoritesArea();
+    const POINT inPane{pane.left + 40, pane.bottom - 20};
+    const POINT inHistory = OnCell(*Find(home->HistoryPane(), visited));
+
+    EXPECT_EQ(DropAt(inHistory, {folder}), (DWORD)DROPEFFECT_NONE);
+    EXPECT_EQ(DropAt(inPane, {temp / "a.jpg"}), (DWORD)DROPEFFECT_NONE) << "a picture is no favorite";
+    EXPECT_FALSE(FileExists(link));
+    EXPECT_EQ(DropAt(inPane, {folder}), (DWORD)DROPEFFECT_LINK);
+    EXPECT_EQ(ShortcutTarget(link), folder);
+    EXPECT_TRUE(FolderExists(folder)) << "the folder stays where it is";
 }
 
 TEST_F(HomeInteraction, NewFavoritesRowsAreReachableAtOnce)

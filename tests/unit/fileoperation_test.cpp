@@ -1,0 +1,163 @@
+// The user's files changed through the system's own file operations, and
+// files handed to other programs as the shell hands them.
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include "afxpath.h"
+#include "com_apartment.h"
+#include "shell/filedata.h"
+#include "shell/fileoperation.h"
+#include "temp_folder.h"
+#include "window_driving.h"
+
+namespace {
+
+bool Exists(const std::string& path)
+{
+    return AfxGetFileAttributes(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The names of what the Recycle Bin holds, as the shell lists them.
+std::vector<std::string> RecycleBinNames()
+{
+    std::vector<std::string> names;
+    PIDLIST_ABSOLUTE binList = nullptr;
+    if (FAILED(::SHGetSpecialFolderLocation(nullptr, CSIDL_BITBUCKET, &binList)))
+        return names;
+    IShellFolder* desktop = nullptr;
+    IShellFolder* bin = nullptr;
+    IEnumIDList* items = nullptr;
+    if (SUCCEEDED(::SHGetDesktopFolder(&desktop))
+        && SUCCEEDED(desktop->BindToObject(binList, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&bin)))
+        && bin->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, &items) == S_OK) {
+        PITEMID_CHILD child = nullptr;
+        while (items->Next(1, &child, nullptr) == S_OK) {
+            STRRET name{};
+            wchar_t text[MAX_PATH] = L"";
+            if (SUCCEEDED(bin->GetDisplayNameOf(child, SHGDN_INFOLDER, &name)))
+                ::StrRetToBufW(&name, child, text, MAX_PATH);
+            names.push_back(AfxUtf8(text));
+            ::CoTaskMemFree(child);
+        }
+    }
+    for (IUnknown* held : std::initializer_list<IUnknown*>{items, bin, desktop}) {
+        if (held)
+            held->Release();
+    }
+    ::CoTaskMemFree(binList);
+    return names;
+}
+
+bool InRecycleBin(const std::string& name)
+{
+    for (const std::string& held : RecycleBinNames()) {
+        // The bin may show the name with or without its extension.
+        if (held == name || name.rfind(held + ".", 0) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Runs operation, saying Yes to the system's confirmation if it asks.
+FileOperationResult Confirmed(const std::function<FileOperationResult()>& operation)
+{
+    FileOperationResult result = FileOperationResult::Failed;
+    RunModal(
+        [&] {
+            result = operation();
+            return (INT_PTR)0;
+        },
+        [](DWORD thread) {
+            if (HWND confirmation = WaitForShown(thread, "#32770", ""))
+                ::PostMessageA(confirmation, WM_COMMAND, IDYES, 0);
+        });
+    return result;
+}
+
+class FileOperationTest : public testing::Test {
+protected:
+    const OleApartment ole;
+    TempFolder temp;
+};
+
+TEST_F(FileOperationTest, DeleteRecyclesOrDeletesForGoodAfterTheSystemsConfirmation)
+{
+    const std::string kept = temp.WriteFile("recycled-" + std::to_string(::GetTickCount()) + ".jpg", "jpeg");
+    const std::string gone = temp.WriteFile("deleted-" + std::to_string(::GetTickCount()) + ".jpg", "jpeg");
+
+    EXPECT_EQ(Confirmed([&] { return ShellDelete(nullptr, {kept}, true); }), FileOperationResult::Done);
+    EXPECT_FALSE(Exists(kept));
+    EXPECT_TRUE(InRecycleBin(AfxFindFileName(kept.c_str()))) << "recycled, not deleted";
+
+    EXPECT_EQ(Confirmed([&] { return ShellDelete(nullptr, {gone}, false); }), FileOperationResult::Done);
+    EXPECT_FALSE(Exists(gone));
+    EXPECT_FALSE(InRecycleBin(AfxFindFileName(gone.c_str())));
+}
+
+TEST_F(FileOperationTest, CopiesIntoTheirOwnFolderGetCopyNamesAndMovesAndRenamesLand)
+{
+    const std::string album = temp.MakeFolder("Trip\\Album");
+    const std::string picture = temp.WriteFile("Trip\\beach.jpg", "jpeg");
+    const std::string trip = temp / "Trip";
+
+    ASSERT_EQ(ShellCopy(nullptr, {picture, album}, trip), FileOperationResult::Done);
+    ASSERT_EQ(ShellCopy(nullptr, {picture}, trip), FileOperationResult::Done);
+    EXPECT_TRUE(Exists(trip + "\\beach - Copy.jpg"));
+    EXPECT_TRUE(Exists(trip + "\\beach - Copy (2).jpg"));
+    EXPECT_TRUE(AfxIsDirectory(trip + "\\Album - Copy"));
+
+    ASSERT_EQ(ShellMove(nullptr, {trip + "\\beach - Copy.jpg"}, album), FileOperationResult::Done);
+    EXPECT_TRUE(Exists(album + "\\beach - Copy.jpg"));
+    EXPECT_FALSE(Exists(trip + "\\beach - Copy.jpg"));
+    EXPECT_EQ(ShellMove(nullptr, {picture}, trip), FileOperationResult::Done) << "a move onto itself does nothing";
+    EXPECT_TRUE(Exists(picture));
+
+    ASSERT_EQ(ShellRename(nullptr, picture, "sunset.jpg"), FileOperationResult::Done);
+    EXPECT_TRUE(Exists(trip + "\\sunset.jpg"));
+    EXPECT_FALSE(Exists(picture));
+
+    EXPECT_EQ(CheckFileName("a:b.jpg"), "A file name can't contain any of the following characters:\n\\ / : * ? \" < > |");
+    EXPECT_NE(CheckFileName("  "), "");
+    EXPECT_NE(CheckFileName("con.jpg"), "");
+    EXPECT_NE(CheckFileName("x."), "");
+    EXPECT_EQ(CheckFileName("Sunset at the beach, 2026.jpg"), "");
+}
+
+TEST_F(FileOperationTest, ClipboardFilesComeBackAsOtherProgramsReadThem)
+{
+    const std::string a = temp.WriteFile("a.jpg", "jpeg");
+    const std::string b = temp.WriteFile("Ürün 写真.jpg", "jpeg");
+
+    ASSERT_TRUE(PutFilesOnClipboard({a, b}, true));
+    // As a program without OLE reads it: the plain clipboard.
+    ASSERT_TRUE(::OpenClipboard(nullptr));
+    auto drop = static_cast<HDROP>(::GetClipboardData(CF_HDROP));
+    ASSERT_NE(drop, nullptr);
+    ASSERT_EQ(::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0), 2u);
+    wchar_t second[MAX_PATH] = L"";
+    ::DragQueryFileW(drop, 1, second, MAX_PATH);
+    const UINT effectFormat = ::RegisterClipboardFormatW(L"Preferred DropEffect");
+    const auto* effect = static_cast<const DWORD*>(::GlobalLock(::GetClipboardData(effectFormat)));
+    ASSERT_NE(effect, nullptr);
+    EXPECT_EQ(*effect, (DWORD)DROPEFFECT_MOVE);
+    EXPECT_TRUE(::IsClipboardFormatAvailable(::RegisterClipboardFormatW(L"Shell IDList Array")));
+    ::CloseClipboard();
+    EXPECT_EQ(AfxUtf8(second), b);
+
+    ASSERT_TRUE(ClipboardHasFiles());
+    DWORD preferred = 0;
+    EXPECT_EQ(FilesOnClipboard(&preferred), (std::vector<std::string>{a, b}));
+    EXPECT_EQ(preferred, (DWORD)DROPEFFECT_MOVE);
+    ASSERT_TRUE(PutFilesOnClipboard({a}, false));
+    // At exit the files stay for other programs, no longer made on request.
+    KeepClipboardFiles();
+    CComPtr<IDataObject> left;
+    ASSERT_HRESULT_SUCCEEDED(::OleGetClipboard(&left));
+    EXPECT_EQ(FilesOf(left.Get(), &preferred), std::vector<std::string>{a});
+    EXPECT_EQ(preferred, (DWORD)DROPEFFECT_COPY);
+    EXPECT_TRUE(::IsClipboardFormatAvailable(::RegisterClipboardFormatW(L"Shell IDList Array")));
+}
+
+} // namespace
