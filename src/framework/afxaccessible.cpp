@@ -347,7 +347,8 @@ STDMETHODIMP CAccessibleList::accSelect(long flags, VARIANT child)
     const HRESULT hr = Check(child, &index);
     if (FAILED(hr))
         return hr;
-    // One item is selected at a time, the focused one: there is nothing to add or take away.
+    // The selection is made with the keys and the pointer; a screen reader
+    // moves the focus, which stands for the selection while there is none.
     if (flags & (SELFLAG_ADDSELECTION | SELFLAG_REMOVESELECTION | SELFLAG_EXTENDSELECTION))
         return E_INVALIDARG;
     if (flags & SELFLAG_TAKEFOCUS)

@@ -1,7 +1,5 @@
 #include "user_input.h"
 
-#include <algorithm>
-#include <iterator>
 #include <vector>
 
 namespace {
@@ -47,15 +45,10 @@ HeldKeys::HeldKeys(std::initializer_list<BYTE> keys)
 {
     ::GetKeyboardState(m_saved);
     BYTE state[256];
-    std::copy(std::begin(m_saved), std::end(m_saved), state);
+    ::GetKeyboardState(state);
     for (BYTE key : keys)
         state[key] |= 0x80;
     ::SetKeyboardState(state);
-}
-
-HeldKeys::~HeldKeys()
-{
-    ::SetKeyboardState(m_saved);
 }
 
 void MovePointerTo(POINT screen)

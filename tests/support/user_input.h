@@ -23,7 +23,7 @@ void ClickAt(POINT screen, bool right = false);
 class HeldKeys {
 public:
     explicit HeldKeys(std::initializer_list<BYTE> keys);
-    ~HeldKeys();
+    ~HeldKeys() { ::SetKeyboardState(m_saved); }
     HeldKeys(const HeldKeys&) = delete;
     HeldKeys& operator=(const HeldKeys&) = delete;
 
