@@ -13,6 +13,7 @@
 #include "res/drawing_resources.h"
 #include "res/resource.h"
 #include "shell/filedata.h"
+#include "shell/filejobs.h"
 #include "shell/settings.h"
 #include "view/vemolydoc.h"
 #include "view/vemolyview.h"
@@ -119,6 +120,8 @@ int CVemolyApp::ExitInstance()
     // and a cache file being written is finished, while everything they use
     // is still there.
     g_navigator.DiscardFrom(0);
+    // The window has gone; a copy still running finishes, not cut off halfway.
+    FinishFileJobs();
     KeepClipboardFiles();
     const int code = CWinApp::ExitInstance();
     if (!JoinRetiredThreads(kExitWait)) {

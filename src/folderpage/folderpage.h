@@ -169,6 +169,25 @@ protected:
     void OnUpdateAlways(CCmdUI* ui);
     void OnRename();
     void OnUpdateRename(CCmdUI* ui);
+    // On files (filecommands.cpp)
+    void OnDelete();
+    void OnDeletePermanently();
+    void OnCut();
+    void OnCopy();
+    void OnPaste();
+    void OnPasteInto();
+    void OnCopyToFolder();
+    void OnMoveToFolder();
+    void OnOpenWith();
+    void OnEditFile();
+    void OnShowInExplorer();
+    void OnProperties();
+    void OnRefresh();
+    void OnUpdateDelete(CCmdUI* ui);
+    void OnUpdateOnTargets(CCmdUI* ui);
+    void OnUpdateOnPicture(CCmdUI* ui);
+    void OnUpdatePaste(CCmdUI* ui);
+    void OnUpdatePasteInto(CCmdUI* ui);
     DECLARE_COMMAND_MAP()
 
     HoverState m_hover;
@@ -219,6 +238,17 @@ private:
     // The thumbnail a new entry takes from the file it was before a rename; null when none.
     std::shared_ptr<CThumbnail> RenamedThumbnail(const CFolderEntry& entry);
 
+    // Delete, the clipboard's keys and Alt+Enter; false for other keys.
+    bool OnFileKey(UINT key, bool shift);
+    // Whether the page lists History's or Favorites' shortcuts.
+    bool ListsShortcuts() const;
+    // Whether files on the clipboard can be pasted into the shown folder.
+    bool CanPaste() const;
+    // Recycles (or deletes for good) the entries' files; removes History's
+    // and Favorites' shortcuts as Remove does.
+    void Delete(const std::vector<EntryIt>& entries, bool recycle);
+    void PutOnClipboard(const std::vector<EntryIt>& entries, bool cut);
+    void PasteInto(const std::string& folder);
     // The folder files dropped at point go into, and the folder cell there
     // (its listed path; empty for the page's own folder).
     std::string DropFolder(const POINT& point, std::string* cell);

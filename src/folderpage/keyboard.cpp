@@ -160,7 +160,7 @@ CFolderPage::EntryIt CFolderPage::Target(int* part)
 
 bool CFolderPage::OnKey(UINT key, bool shift)
 {
-    if (RenameKey(key))
+    if (RenameKey(key) || OnFileKey(key, shift))
         return true;
     const int focus = GetFocusedItem();
     if (focus < 0)

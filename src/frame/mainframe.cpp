@@ -65,6 +65,18 @@ void CancelModes(HWND wnd)
     ::EnumChildWindows(wnd, &CancelModeOf, 0);
 }
 
+// The menu-bar popup holding command id, found by its contents: menus
+// come and go before it.
+HMENU PopupHolding(HMENU bar, UINT id)
+{
+    for (int i = 0, count = ::GetMenuItemCount(bar); i < count; ++i) {
+        HMENU popup = ::GetSubMenu(bar, i);
+        if (popup && ::GetMenuState(popup, id, MF_BYCOMMAND) != (UINT)-1)
+            return popup;
+    }
+    return nullptr;
+}
+
 // The show command of the first showing: those that would start the
 // program hidden, minimised or in the background start it normally.
 int FirstShowCommand(int stored)
@@ -225,7 +237,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCTW cs)
     CFolderEntry favorites = MakeEntry(g_settings.FavoritesFolder, nullptr, nullptr);
     favorites.Classify();
     auto menu = std::make_unique<CFavoritesMenu>(favorites, ID_FAVORITE_FIRST, ID_FAVORITE_LAST);
-    if (HMENU bar = ::GetMenu(m_hWnd); bar && menu->Attach(::GetSubMenu(bar, 2)))
+    if (HMENU bar = ::GetMenu(m_hWnd); bar && menu->Attach(PopupHolding(bar, ID_ADD_FAVORITE)))
         menu->BuildMenu();
     m_favoritesMenu = std::move(menu);
 

@@ -11,6 +11,9 @@
 BEGIN_COMMAND_MAP(CHomePage, CPage)
     ON_UPDATE_COMMAND_UI(ID_PLAY, OnUpdateDisable)
     ON_UPDATE_COMMAND_UI(ID_ADD_FAVORITE, OnUpdateDisable)
+    ON_UPDATE_COMMAND_UI(ID_EDIT_PASTE, OnUpdateDisable)
+    ON_UPDATE_COMMAND_UI(ID_PASTE_INTO, OnUpdateDisable)
+    ON_COMMAND(ID_VIEW_REFRESH, MarkStale)
 END_COMMAND_MAP()
 
 CHomePage::CHomePage(const CFolderEntry& history, const CFolderEntry& favorites)

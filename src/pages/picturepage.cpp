@@ -16,6 +16,9 @@
 #include "imaging/losslessturn.h"
 #include "res/resource.h"
 #include "shell/fileoperation.h"
+#include "shell/filedata.h"
+#include "shell/filejobs.h"
+#include "shell/fileverbs.h"
 #include "thread.h"
 
 BEGIN_COMMAND_MAP(CPicturePage, CPage)
@@ -36,6 +39,14 @@ BEGIN_COMMAND_MAP(CPicturePage, CPage)
     ON_UPDATE_COMMAND_UI(ID_ZOOM_FIT, OnUpdateZoomFit)
     ON_UPDATE_COMMAND_UI(ID_ZOOM_ACTUAL, OnUpdateZoomActual)
     ON_COMMAND(ID_RENAME, OnRename)
+    ON_COMMAND(ID_EDIT_CLEAR, OnDelete)
+    ON_COMMAND(ID_DELETE_PERMANENTLY, OnDeletePermanently)
+    ON_COMMAND(ID_EDIT_CUT, OnCut)
+    ON_COMMAND(ID_EDIT_COPY, OnCopy)
+    ON_COMMAND(ID_OPEN_WITH, OnOpenWith)
+    ON_COMMAND(ID_EDIT_FILE, OnEditFile)
+    ON_COMMAND(ID_SHOW_IN_EXPLORER, OnShowInExplorer)
+    ON_COMMAND(ID_PROPERTIES, OnProperties)
 END_COMMAND_MAP()
 
 CPicturePage::CPicturePage(const CFolderEntry& entry) : m_entry(entry)
@@ -76,16 +87,8 @@ CMenu* CPicturePage::GetContextMenu(const POINT&)
     return menu;
 }
 
-bool CPicturePage::WalkKey(UINT key)
+const CPicturePage::Siblings& CPicturePage::ListSiblings()
 {
-    int step;
-    switch (key) {
-    case VK_RIGHT: case VK_NEXT: case VK_SPACE: step = 1; break;
-    case VK_LEFT: case VK_PRIOR: step = -1; break;
-    case VK_HOME: step = INT_MIN; break;
-    case VK_END: step = INT_MAX; break;
-    default: return false;
-    }
     if (!m_siblings) {
         const std::string& path = m_entry.m_path;
         const size_t slash = path.find_last_of("\\/");
@@ -100,7 +103,20 @@ bool CPicturePage::WalkKey(UINT key)
         }
         m_siblings = std::move(siblings);
     }
-    const Siblings& siblings = *m_siblings;
+    return *m_siblings;
+}
+
+bool CPicturePage::WalkKey(UINT key)
+{
+    int step;
+    switch (key) {
+    case VK_RIGHT: case VK_NEXT: case VK_SPACE: step = 1; break;
+    case VK_LEFT: case VK_PRIOR: step = -1; break;
+    case VK_HOME: step = INT_MIN; break;
+    case VK_END: step = INT_MAX; break;
+    default: return false;
+    }
+    const Siblings& siblings = ListSiblings();
     const std::wstring shown = NameKey(m_entry.m_path);
     const auto here = std::find_if(siblings.begin(), siblings.end(),
                                    [&](const CFolderEntry& entry) { return NameKey(entry.m_path) == shown; });
@@ -199,4 +215,95 @@ void CPicturePage::OnRename()
         folder->NoteRenamed(oldPath, newPath);
     if (CPageHost* host = GetPageHost())
         host->SetPageTitle(GetTitle());
+}
+
+// ---------------------------------------------------------------- the file
+
+bool CPicturePage::FileKey(UINT key, bool shift)
+{
+    const bool ctrl = ::GetKeyState(VK_CONTROL) < 0, alt = ::GetKeyState(VK_MENU) < 0;
+    if (key == VK_DELETE && !ctrl && !alt)
+        DeletePicture(!shift);
+    else if ((key == 'C' || key == 'X') && ctrl && !alt && !shift)
+        PutFilesOnClipboard({m_entry.m_path}, key == 'X');
+    else if (key == VK_RETURN && alt)
+        OnProperties();
+    else
+        return false;
+    return true;
+}
+
+void CPicturePage::DeletePicture(bool recycle)
+{
+    // Where the picture was among its folder's, before it goes.
+    auto siblings = std::make_shared<Siblings>(ListSiblings());
+    const std::wstring shown = NameKey(m_entry.m_path);
+    const auto here = std::find_if(siblings->begin(), siblings->end(),
+                                   [&](const CFolderEntry& entry) { return NameKey(entry.m_path) == shown; });
+    const size_t index = (size_t)(here - siblings->begin());
+    // The decoding of the whole picture holds the file open.
+    StopWhole(CBackgroundThread::kRetireWait);
+    // One picture: the system's own dialogs keep the window answering.
+    CWnd* main = AfxGetMainWnd();
+    HWND owner = main ? main->m_hWnd : nullptr;
+    const FileOperationResult result = ShellDelete(owner, {m_entry.m_path}, recycle);
+    TellFileFailure(owner, result, IDS_DELETE_FAILED);
+    if (result != FileOperationResult::Done)
+        return;
+    if (here != siblings->end())
+        siblings->erase(here);
+    if (siblings->empty()) {
+        if (g_navigator.CanGoBack())
+            g_navigator.Back();
+        else
+            g_navigator.Home();
+        return;
+    }
+    m_siblings = std::move(siblings);
+    ShowSibling((int)std::min(index, m_siblings->size() - 1));
+}
+
+void CPicturePage::OnDelete()
+{
+    DeletePicture(true);
+}
+
+void CPicturePage::OnDeletePermanently()
+{
+    DeletePicture(false);
+}
+
+void CPicturePage::OnCut()
+{
+    PutFilesOnClipboard({m_entry.m_path}, true);
+}
+
+void CPicturePage::OnCopy()
+{
+    PutFilesOnClipboard({m_entry.m_path}, false);
+}
+
+void CPicturePage::OnOpenWith()
+{
+    CWnd* main = AfxGetMainWnd();
+    if (!ShowOpenWith(main ? main->m_hWnd : nullptr, m_entry.m_path))
+        AfxMessageBox(IDS_OPEN_WITH_FAILED, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CPicturePage::OnEditFile()
+{
+    CWnd* main = AfxGetMainWnd();
+    if (!EditFile(main ? main->m_hWnd : nullptr, m_entry.m_path))
+        AfxMessageBox(IDS_EDIT_FAILED, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CPicturePage::OnShowInExplorer()
+{
+    ShowInExplorer({m_entry.m_path});
+}
+
+void CPicturePage::OnProperties()
+{
+    CWnd* main = AfxGetMainWnd();
+    ShowProperties(main ? main->m_hWnd : nullptr, {m_entry.m_path});
 }

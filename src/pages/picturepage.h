@@ -66,6 +66,15 @@ protected:
     void OnUpdateZoomOut(CCmdUI* ui);
     void OnUpdateZoomFit(CCmdUI* ui);
     void OnUpdateZoomActual(CCmdUI* ui);
+    // The shell's doings with the shown picture; Delete then shows the next.
+    void OnDelete();
+    void OnDeletePermanently();
+    void OnCut();
+    void OnCopy();
+    void OnOpenWith();
+    void OnEditFile();
+    void OnShowInExplorer();
+    void OnProperties();
     DECLARE_COMMAND_MAP()
 
 private:
@@ -75,6 +84,13 @@ private:
     // Shows the folder's picture at index in this page's place in the history.
     void ShowSibling(int index);
     bool WalkKey(UINT key);
+    // Delete, Ctrl+C, Ctrl+X and Alt+Enter; false for other keys.
+    bool FileKey(UINT key, bool shift);
+    // The folder's pictures, listed at the first need.
+    const std::vector<CFolderEntry>& ListSiblings();
+    // Sends the picture to the Recycle Bin (or deletes it for good), then
+    // shows the next picture, at the end the one before, else the folder.
+    void DeletePicture(bool recycle);
     // The zoom changed: repainted now.
     void Zoomed();
     void DrawZoomed(CDC* dc);

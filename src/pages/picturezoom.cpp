@@ -247,12 +247,14 @@ void CPicturePage::Zoomed()
     RedrawPage(nullptr);
 }
 
-bool CPicturePage::OnKey(UINT key, bool)
+bool CPicturePage::OnKey(UINT key, bool shift)
 {
     if (key == VK_F2) {
         OnRename();
         return true;
     }
+    if (FileKey(key, shift))
+        return true;
     if (!m_picture.m_hBitmap)
         return WalkKey(key);
     const SIZE window = m_zoom.Window();

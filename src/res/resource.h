@@ -95,6 +95,14 @@
 #define IDS_ITEMS_SELECTED              181
 #define IDS_RENAME_EXISTS               192
 #define IDS_RENAME_TITLE                193
+// What a file command could not do, and the folder picker's titles
+#define IDS_DELETE_FAILED               185
+#define IDS_COPY_FAILED                 186
+#define IDS_MOVE_FAILED                 187
+#define IDS_COPY_TO_TITLE               188
+#define IDS_MOVE_TO_TITLE               189
+#define IDS_OPEN_WITH_FAILED            190
+#define IDS_EDIT_FAILED                 191
 
 // ---------------------------------------------------------------------------
 // Commands of the program
@@ -133,6 +141,8 @@
 #define ID_SHOW_IN_EXPLORER             32827
 #define ID_PROPERTIES                   32828
 #define ID_VIEW_REFRESH                 32829
+// Paste on a folder's context menu: into that folder, not the one shown
+#define ID_PASTE_INTO                   32830
 
 // Commands generated for the entries of the Favorites menu (both ends included)
 #define ID_FAVORITE_FIRST               10000

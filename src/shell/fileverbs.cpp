@@ -13,11 +13,16 @@ namespace {
 bool Execute(HWND owner, const std::string& path, const wchar_t* verb)
 {
     const std::wstring file = AfxWide(path);
+    // The item's own verbs, context-menu handlers included, which some
+    // systems find only from the item's ID list, not from its path.
+    const ItemIdList item = ParsePath(file);
+    if (!item)
+        return false;
     SHELLEXECUTEINFOW execute{};
     execute.cbSize = sizeof execute;
-    // The item's own verbs, context-menu handlers included; no error box of
-    // the system's, the caller says what failed.
+    // No error box of the system's: the caller says what failed.
     execute.fMask = SEE_MASK_INVOKEIDLIST | SEE_MASK_FLAG_NO_UI;
+    execute.lpIDList = item.get();
     execute.hwnd = owner;
     execute.lpVerb = verb;
     execute.lpFile = file.c_str();

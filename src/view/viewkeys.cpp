@@ -109,6 +109,11 @@ BOOL CVemolyView::PreTranslateMessage(MSG* msg)
         ContextMenuFromKeyboard();
         return TRUE;
     }
+    // Alt+Enter (Properties) is a system key too; the page reads Alt itself.
+    if (msg->message == WM_SYSKEYDOWN && msg->wParam == VK_RETURN && msg->hwnd == m_hWnd) {
+        if (CPage* page = g_navigator.GetCurrentPage(); page && page->OnKey(VK_RETURN, ShiftHeld()))
+            return TRUE;
+    }
     return CScrollView::PreTranslateMessage(msg);
 }
 

@@ -284,6 +284,23 @@ TEST_F(FrameGui, AHighlightedMenuItemShowsItsPromptUntilTheMenuCloses)
     PressKeys({VK_DOWN});
     EXPECT_TRUE(Eventually([&] { return Text(StatusBar()) == "Print the current page"; }))
         << Text(StatusBar());
+    // Right: the Edit menu, next to File, opens on Cut.
+    PressKeys({VK_RIGHT});
+    EXPECT_TRUE(Eventually([&] { return Text(StatusBar()) == "Move the selected items to the Clipboard, to be moved when pasted"; }))
+        << Text(StatusBar());
+    HWND popup = WaitForProcessWindow(app.ProcessId(), "#32768");
+    ASSERT_NE(popup, nullptr);
+    const std::string artifacts = WindowsPath(TestSetting("ORLIVANE_ARTIFACTS"));
+    ::CreateDirectoryA(artifacts.c_str(), nullptr);
+    // Painted once the menu's colour shows below its last item.
+    const COLORREF menu = ::GetSysColor(COLOR_MENU);
+    const DWORD background = (DWORD)GetRValue(menu) << 16 | GetGValue(menu) << 8 | GetBValue(menu);
+    Capture shot;
+    EXPECT_TRUE(Eventually([&] {
+        shot = CaptureWindow(popup);
+        return shot.width > 8 && shot.At(shot.width / 2, shot.height - 4) == background;
+    }));
+    EXPECT_TRUE(shot.SaveBmp(artifacts + "\\edit-menu.bmp"));
     PressKeys({VK_ESCAPE, VK_ESCAPE, VK_ESCAPE});
     EXPECT_TRUE(Eventually([&] { return Text(StatusBar()) == "Ready"; })) << Text(StatusBar());
     EXPECT_EQ(app.Close(), 0);

@@ -326,13 +326,13 @@ TEST_F(BarsTest, OnlyTheFirstFrameOfTheProcessCaptionsItsToolBar)
 
 TEST_F(BarsTest, TheViewMenuHidesAndShowsTheBars)
 {
-    EXPECT_TRUE(Checked(1, ID_VIEW_TOOLBAR));
-    EXPECT_TRUE(Checked(1, ID_VIEW_STATUS_BAR));
+    EXPECT_TRUE(Checked(2, ID_VIEW_TOOLBAR));
+    EXPECT_TRUE(Checked(2, ID_VIEW_STATUS_BAR));
     const LONG withToolBar = ClientRectIn(rebar, main).bottom;
 
     frame->SendMessage(WM_COMMAND, ID_VIEW_TOOLBAR);
     EXPECT_FALSE(::IsWindowVisible(toolbar));
-    EXPECT_FALSE(Checked(1, ID_VIEW_TOOLBAR));
+    EXPECT_FALSE(Checked(2, ID_VIEW_TOOLBAR));
     REBARBANDINFOA band{};
     band.cbSize = sizeof band;
     band.fMask = RBBIM_STYLE;
@@ -342,15 +342,15 @@ TEST_F(BarsTest, TheViewMenuHidesAndShowsTheBars)
 
     frame->SendMessage(WM_COMMAND, ID_VIEW_STATUS_BAR);
     EXPECT_FALSE(::IsWindowVisible(status));
-    EXPECT_FALSE(Checked(1, ID_VIEW_STATUS_BAR));
+    EXPECT_FALSE(Checked(2, ID_VIEW_STATUS_BAR));
     RECT client;
     ::GetClientRect(main, &client);
     EXPECT_EQ(ClientRectIn(view, main).bottom, client.bottom);
 
     frame->SendMessage(WM_COMMAND, ID_VIEW_TOOLBAR);
     frame->SendMessage(WM_COMMAND, ID_VIEW_STATUS_BAR);
-    EXPECT_TRUE(Checked(1, ID_VIEW_TOOLBAR));
-    EXPECT_TRUE(Checked(1, ID_VIEW_STATUS_BAR));
+    EXPECT_TRUE(Checked(2, ID_VIEW_TOOLBAR));
+    EXPECT_TRUE(Checked(2, ID_VIEW_STATUS_BAR));
     EXPECT_EQ(ClientRectIn(rebar, main).bottom, withToolBar);
     EXPECT_EQ(ClientRectIn(view, main).top, withToolBar);
     EXPECT_EQ(ClientRectIn(view, main).bottom, ClientRectIn(status, main).top);
@@ -360,7 +360,7 @@ TEST_F(BarsTest, OpeningTheFavoritesPopupPicksUpNewFavorites)
 {
     CFavoritesMenu* menu = frame->GetFavoritesMenu();
     ASSERT_NE(menu, nullptr);
-    HMENU popup = ::GetSubMenu(::GetMenu(main), 2);
+    HMENU popup = ::GetSubMenu(::GetMenu(main), 3);
     ASSERT_EQ(menu->GetSafeHmenu(), popup);
     const int before = ::GetMenuItemCount(popup);
 
@@ -372,12 +372,12 @@ TEST_F(BarsTest, OpeningTheFavoritesPopupPicksUpNewFavorites)
     ASSERT_TRUE(FileExists(shortcut));
     EXPECT_TRUE(WaitUntil([&] { return menu->Catalog().m_needsRefresh.load(); }));
 
-    ::SendMessageA(main, WM_INITMENUPOPUP, (WPARAM)popup, 2);
+    ::SendMessageA(main, WM_INITMENUPOPUP, (WPARAM)popup, 3);
     EXPECT_EQ(::GetMenuItemCount(popup), before + 1);
 
     ::DeleteFileA(shortcut.c_str());
     EXPECT_TRUE(WaitUntil([&] { return menu->Catalog().m_needsRefresh.load(); }));
-    ::SendMessageA(main, WM_INITMENUPOPUP, (WPARAM)popup, 2);
+    ::SendMessageA(main, WM_INITMENUPOPUP, (WPARAM)popup, 3);
     EXPECT_EQ(::GetMenuItemCount(popup), before);
 }
 

@@ -52,8 +52,8 @@ protected:
     {
         auto menu = std::make_unique<CFavoritesMenu>(EntryOf(favorites), 10000, last);
         // The popup belongs to the menu bar until the Favorites menu takes it over.
-        menu->Attach(::GetSubMenu(bar.m_hMenu, 2));
-        ::RemoveMenu(bar.m_hMenu, 2, MF_BYPOSITION);
+        menu->Attach(::GetSubMenu(bar.m_hMenu, 3));
+        ::RemoveMenu(bar.m_hMenu, 3, MF_BYPOSITION);
         menu->BuildMenu();
         return menu;
     }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <optional>
@@ -22,6 +23,7 @@
 #include "pages/homepage.h"
 #include "pages/picturepage.h"
 #include "pages/slideshowpage.h"
+#include "recycle_bin.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
 #include "running_app.h"
@@ -279,6 +281,62 @@ bool Has(const std::vector<std::string>& items, const std::string& text)
     return std::find(items.begin(), items.end(), text) != items.end();
 }
 
+// ---------------------------------------------------------------- keys and the clipboard
+
+// A key pressed in the view with modifier (0: none) held, as the page reads the keyboard.
+void Key(UINT key, UINT modifier = 0)
+{
+    BYTE keys[256];
+    ::GetKeyboardState(keys);
+    const BYTE saved = keys[modifier];
+    if (modifier)
+        keys[modifier] = 0x80;
+    ::SetKeyboardState(keys);
+    View()->SendMessage(WM_KEYDOWN, key, 0);
+    keys[modifier] = saved;
+    ::SetKeyboardState(keys);
+}
+
+// The files on the clipboard as other programs read them: CF_HDROP and
+// "Preferred DropEffect" (0 when it has none).
+std::vector<std::string> ClipboardFiles(DWORD* effect)
+{
+    std::vector<std::string> files;
+    *effect = 0;
+    if (!::OpenClipboard(nullptr))
+        return files;
+    if (HDROP drop = (HDROP)::GetClipboardData(CF_HDROP)) {
+        for (UINT i = 0, count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0); i < count; ++i) {
+            wchar_t name[MAX_PATH] = L"";
+            ::DragQueryFileW(drop, i, name, MAX_PATH);
+            files.push_back(AfxUtf8(name));
+        }
+    }
+    if (HANDLE data = ::GetClipboardData(::RegisterClipboardFormatW(L"Preferred DropEffect"))) {
+        *effect = *static_cast<const DWORD*>(::GlobalLock(data));
+        ::GlobalUnlock(data);
+    }
+    ::CloseClipboard();
+    return files;
+}
+
+// Puts one file on the clipboard as a plain CF_HDROP, as older programs do.
+void PutDropOnClipboard(const std::string& path)
+{
+    const std::wstring name = AfxWide(path);
+    const size_t bytes = sizeof(DROPFILES) + (name.size() + 2) * sizeof(wchar_t);
+    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+    auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    std::copy(name.begin(), name.end(), reinterpret_cast<wchar_t*>(drop + 1));
+    ::GlobalUnlock(memory);
+    ASSERT_TRUE(::OpenClipboard(nullptr));
+    ::EmptyClipboard();
+    ::SetClipboardData(CF_HDROP, memory);
+    ::CloseClipboard();
+}
+
 // ---------------------------------------------------------------- fixture
 
 // A folder of small solid pictures: "a" red, "b" green; "album" with a blue
@@ -339,6 +397,22 @@ protected:
             if (entry.m_displayName == name)
                 return entry;
         throw std::runtime_error("no entry " + name);
+    }
+
+    // The keyboard's focus on the cell of that name.
+    static void FocusOn(CFolderPage& page, const std::string& name)
+    {
+        PageItem item;
+        for (int i = 0; page.GetItem(i, &item); ++i)
+            if (item.name == name)
+                return page.FocusItem(i);
+        throw std::runtime_error("no cell " + name);
+    }
+
+    static bool Shows(CFolderPage& page, const std::string& name)
+    {
+        const auto& entries = page.Catalog().m_entries;
+        return std::any_of(entries.begin(), entries.end(), [&](const CFolderEntry& entry) { return entry.m_displayName == name; });
     }
 
     static std::string Hovered(CFolderPage& page)
@@ -787,11 +861,14 @@ TEST_F(ContextMenus, EmptySpaceGivesNoneAFolderAddToFavoritesAPictureItsOwnMenu)
     EXPECT_EQ(none.waited, 0) << "the click came back without a menu loop";
 
     const MenuRun onFolder = RightClick(OnCell(folder));
-    EXPECT_EQ(onFolder.items, (std::vector<std::string>{"&Open", "&Play Slideshow", "&Explore", "",
-                                                         "&Add to Favorites"}));
+    EXPECT_EQ(onFolder.items, (std::vector<std::string>{"&Open", "&Play Slideshow", "&Explore", "Show in E&xplorer",
+                                                         "", "Cu&t", "&Copy", "Pa&ste", "&Delete", "Rena&me", "",
+                                                         "&Add to Favorites", "", "P&roperties"}));
     EXPECT_EQ(onFolder.defaultItem, (UINT)ID_OPEN);
     const MenuRun onPicture = RightClick(OnCell(picture));
-    EXPECT_EQ(onPicture.items, (std::vector<std::string>{"&Open", "", "&Add to Favorites"}));
+    EXPECT_EQ(onPicture.items, (std::vector<std::string>{"&Open", "Open Wit&h...", "&Edit", "Show in E&xplorer", "",
+                                                          "Cu&t", "&Copy", "&Delete", "Rena&me", "",
+                                                          "&Add to Favorites", "", "P&roperties"}));
     EXPECT_EQ(g_navigator.GetCurrentPage(), page) << "dismissed menus do nothing";
 }
 
@@ -852,6 +929,82 @@ TEST_F(ContextMenus, ExploreOpensExactlyTheFolderEvenWithACommaInItsName)
     ASSERT_TRUE(chosen.shown);
     EXPECT_TRUE(WaitUntil([&] { return !ReadWholeFile(recorded).empty(); }, 10000));
     EXPECT_EQ(ReadWholeFile(recorded), paris);
+}
+
+// ---------------------------------------------------------------- acting on files
+
+// A key acts on the focused cell, never the hovered one.
+TEST_F(FolderInteraction, DeleteRecyclesTheFocusedPictureShiftDeleteDeletesForGoodAndTheCellsLeave)
+{
+    const std::string name = "doomed-" + std::to_string(::GetTickCount());  // the bin outlives the test
+    const std::string doomed = temp.WriteFile(name + ".jpg", MakeJpeg(SolidRecipe(64, 48, 9, 9, 9)));
+    CFolderPage* page = Open(temp.Path());
+    Move(OnCell(Entry(*page, "b")));
+    FocusOn(*page, name);
+    Key(VK_DELETE);
+    HWND confirmation = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (confirmation = FindProcessWindow(::GetCurrentProcessId(), "#32770")); }));
+    ::PostMessageA(confirmation, WM_COMMAND, IDYES, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !FileExists(doomed) && !Shows(*page, name); }));
+    EXPECT_TRUE(FileExists(temp / "b.jpg")) << "not the cell under the pointer";
+    EXPECT_TRUE(Shows(*page, "b"));
+    EXPECT_TRUE(InRecycleBin(name + ".jpg")) << "recycled, not gone for good";
+
+    const std::string gone = temp.WriteFile("gone" + name + ".jpg", MakeJpeg(SolidRecipe(64, 48, 9, 9, 9)));
+    ASSERT_TRUE(WaitUntil([&] { return Shows(*page, "gone" + name); }));
+    FocusOn(*page, "gone" + name);
+    Key(VK_DELETE, VK_SHIFT);
+    ASSERT_TRUE(WaitUntil([&] { return (confirmation = FindProcessWindow(::GetCurrentProcessId(), "#32770")); }));
+    ::PostMessageA(confirmation, WM_COMMAND, IDYES, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !FileExists(gone); }));
+    EXPECT_FALSE(InRecycleBin("gone" + name + ".jpg")) << "Shift: gone for good";
+}
+
+TEST_F(FolderInteraction, CopyAndCutPutFilesOnTheClipboardWhichPasteCopiesOrMovesIntoTheShownFolder)
+{
+    CFolderPage* page = Open(temp.Path());
+    FocusOn(*page, "a");
+    Key('C', VK_CONTROL);
+    DWORD effect = 0;
+    EXPECT_EQ(ClipboardFiles(&effect), std::vector<std::string>{temp / "a.jpg"});
+    EXPECT_EQ(effect, (DWORD)DROPEFFECT_COPY);
+    Key('X', VK_CONTROL);
+    EXPECT_EQ(ClipboardFiles(&effect), std::vector<std::string>{temp / "a.jpg"});
+    EXPECT_EQ(effect, (DWORD)DROPEFFECT_MOVE);
+    EXPECT_TRUE(FileExists(temp / "a.jpg")) << "a cut leaves the file until pasted";
+
+    CFolderPage* albumPage = Open(album);
+    Key('V', VK_CONTROL);
+    EXPECT_TRUE(WaitUntil([&] { return FileExists(album + "\\a.jpg") && Shows(*albumPage, "a"); }));
+    EXPECT_TRUE(WaitUntil([&] { return !FileExists(temp / "a.jpg"); })) << "moved";
+
+    PutDropOnClipboard(temp / "b.jpg");  // no preferred effect: a copy
+    EXPECT_TRUE(CommandEnabled(ID_EDIT_PASTE));
+    Key('V', VK_CONTROL);
+    EXPECT_TRUE(WaitUntil([&] { return FileExists(album + "\\b.jpg") && Shows(*albumPage, "b"); }));
+    EXPECT_TRUE(FileExists(temp / "b.jpg"));
+
+    CFolderPage* again = Open(temp.Path());
+    EXPECT_TRUE(Has(RightClick(OnCell(Entry(*again, "empty")), 's').items, "Pa&ste"));
+    EXPECT_TRUE(WaitUntil([&] { return FileExists(temp / "empty\\b.jpg"); })) << "into the folder right-clicked";
+}
+
+TEST_F(FolderInteraction, AnOfflineShortcutCanOnlyBeDeletedAndPasteNeedsFilesOnTheClipboard)
+{
+    CFolderPage* page = Open(temp.Path());
+    ::OpenClipboard(nullptr);
+    ::EmptyClipboard();
+    ::CloseClipboard();
+    EXPECT_FALSE(CommandEnabled(ID_EDIT_PASTE));
+    PutDropOnClipboard(temp / "a.jpg");
+    EXPECT_TRUE(CommandEnabled(ID_EDIT_PASTE));
+    Move(OnCell(Entry(*page, "offline")));
+    for (UINT id : {ID_EDIT_COPY, ID_EDIT_CUT, ID_PASTE_INTO, ID_PROPERTIES, ID_SHOW_IN_EXPLORER, ID_COPY_TO_FOLDER})
+        EXPECT_FALSE(CommandEnabled(id)) << id;
+    EXPECT_TRUE(CommandEnabled(ID_EDIT_CLEAR)) << "the shortcut itself is there";
+    Move(OnCell(Entry(*page, "album")));
+    EXPECT_TRUE(CommandEnabled(ID_EDIT_COPY));
+    EXPECT_TRUE(CommandEnabled(ID_PASTE_INTO));
 }
 
 // ---------------------------------------------------------------- the Home page
@@ -953,7 +1106,8 @@ TEST_F(HomeInteraction, AHistoryEntryOffersRemoveFromHistoryAFavoriteItsPanesMen
     ASSERT_TRUE(::PtInRect(&home->HistoryArea(), OnCell(inHistory)));
     const MenuRun history = RightClick(OnCell(inHistory));
     EXPECT_EQ(history.items, (std::vector<std::string>{"&Open", "&Play Slideshow", "&Explore", "",
-                                                        "&Add to Favorites", "&Remove from History"}));
+                                                        "&Add to Favorites", "&Remove from History", "", "Cu&t",
+                                                        "&Copy", "&Delete", "", "Propert&ies"}));
 
     const CFolderEntry& inFavorites = *Find(home->FavoritesPane(), favorite);
     ASSERT_TRUE(::PtInRect(&home->FavoritesArea(), OnCell(inFavorites)));
@@ -973,6 +1127,24 @@ TEST_F(HomeInteraction, AContextCommandActsOnTheEntryRightClickedWhereverTheItem
     ASSERT_TRUE(Has(run.items, "&Remove from History"));
     EXPECT_FALSE(FileExists(visited)) << "the History entry right-clicked is removed";
     EXPECT_TRUE(FileExists(favorite));
+}
+
+TEST_F(HomeInteraction, DeleteRemovesAHistoryShortcutAtOnceAndPasteIsGrey)
+{
+    ASSERT_NO_FATAL_FAILURE(ShowBothPanes());
+    PutDropOnClipboard(temp / "a.jpg");
+    EXPECT_FALSE(CommandEnabled(ID_EDIT_PASTE)) << "Home shows no folder to paste into";
+    CFolderPage& history = home->HistoryPane();
+    for (int i = 0; i < history.GetItemCount(); ++i) {
+        home->FocusItem(home->FavoritesPane().GetItemCount() + i);
+        if (history.ActedOn(true).front()->m_linkPath == visited)
+            break;
+    }
+    ASSERT_EQ(history.ActedOn(true).front()->m_linkPath, visited);
+    Key(VK_DELETE);
+    EXPECT_FALSE(FileExists(visited)) << "the shortcut, as Remove";
+    EXPECT_EQ(Find(home->HistoryPane(), visited), nullptr) << "the pane follows at once";
+    EXPECT_TRUE(FileExists(album + "\\x.jpg")) << "not its target";
 }
 
 TEST_F(HomeInteraction, AFolderDroppedOnTheFavoritesPaneBecomesAFavoriteNothingElseIsTaken)

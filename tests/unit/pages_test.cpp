@@ -24,6 +24,7 @@
 #include "imaging/picture.h"
 #include "jpeg_maker.h"
 #include "picture_files.h"
+#include "recycle_bin.h"
 #include "pages/picturepage.h"
 #include "pages/slideshowpage.h"
 #include "res/drawing_resources.h"
@@ -326,10 +327,10 @@ TEST_F(PicturePage, ContextMenuOffersAddToFavoritesButNotOpen)
     ASSERT_NE(menu, nullptr);
     HMENU popup = menu->GetSubMenu(0);
     ASSERT_NE(popup, nullptr);
-    ASSERT_EQ(::GetMenuItemCount(popup), 3);
+    ASSERT_EQ(::GetMenuItemCount(popup), 13);
     EXPECT_EQ(::GetMenuItemID(popup, 0), (UINT)ID_OPEN);
-    EXPECT_EQ(::GetMenuItemID(popup, 1), 0u) << "a separator";
-    EXPECT_EQ(::GetMenuItemID(popup, 2), (UINT)ID_ADD_TO_FAVORITES);
+    EXPECT_EQ(::GetMenuItemID(popup, 9), 0u) << "a separator";
+    EXPECT_EQ(::GetMenuItemID(popup, 10), (UINT)ID_ADD_TO_FAVORITES);
     char text[32] = "";
     ::GetMenuStringA(popup, 0, text, sizeof text, MF_BYPOSITION);
     EXPECT_STREQ(text, "&Open");
@@ -340,7 +341,8 @@ TEST_F(PicturePage, ContextMenuOffersAddToFavoritesButNotOpen)
     EXPECT_FALSE(::GetMenuState(popup, ID_ADD_TO_FAVORITES, MF_BYCOMMAND) & MF_GRAYED);
 
     EXPECT_FALSE(CommandEnabled(ID_OPEN));
-    for (UINT id : {ID_ADD_FAVORITE, ID_ADD_TO_FAVORITES, ID_ROTATE_90, ID_ROTATE_180, ID_ROTATE_270})
+    for (UINT id : {ID_ADD_FAVORITE, ID_ADD_TO_FAVORITES, ID_ROTATE_90, ID_ROTATE_180, ID_ROTATE_270, ID_OPEN_WITH,
+                    ID_EDIT_FILE, ID_SHOW_IN_EXPLORER, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_CLEAR, ID_PROPERTIES})
         EXPECT_TRUE(CommandEnabled(id)) << id;
     EXPECT_FALSE(CommandEnabled(ID_PLAY)) << "no slideshow from a picture";
 }
@@ -530,6 +532,23 @@ TEST_F(PicturePage, ArrowsMoveAZoomedPictureAndWalkTheFolderFromAFittedOne)
     EXPECT_EQ(Caption(), "b.png - Orlivane") << "Page Down walks whatever the zoom";
     Key(VK_LEFT);
     EXPECT_EQ(Caption(), "a.png - Orlivane") << "a fitted picture walks";
+}
+
+TEST_F(PicturePage, DeleteShowsTheNextPictureAtTheEndThePreviousAndWithNoneLeftTheFolder)
+{
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+        temp.WriteFile(name, MakeJpeg(SolidRecipe(32, 32, 200, 9, 9)));
+    CFolderPage* folder = OpenFolderPage(temp.Path());
+    OpenPicture(temp / "b.jpg");
+    const auto deleted = [] { return Confirmed([] { Key(VK_DELETE); return FileOperationResult::Done; }); };
+    deleted();
+    EXPECT_FALSE(FileExists(temp / "b.jpg"));
+    EXPECT_EQ(Caption(), "c.jpg - Orlivane");
+    deleted();
+    EXPECT_EQ(Caption(), "a.jpg - Orlivane") << "the last one gone, the one before";
+    deleted();
+    EXPECT_FALSE(FileExists(temp / "a.jpg"));
+    EXPECT_EQ(g_navigator.GetCurrentPage(), folder) << "none left: back to the folder";
 }
 
 // ---------------------------------------------------------------- the slideshow page
