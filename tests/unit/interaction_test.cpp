@@ -161,11 +161,6 @@ std::vector<COLORREF> ScreenArea(const RECT& page)
     return pixels;
 }
 
-void Key(UINT key)
-{
-    View()->SendMessage(WM_KEYDOWN, key, 0);
-}
-
 // A point on the page's index-th cell.
 POINT At(const CPage& page, int index)
 {
@@ -286,15 +281,10 @@ bool Has(const std::vector<std::string>& items, const std::string& text)
 // A key pressed in the view with modifier (0: none) held, as the page reads the keyboard.
 void Key(UINT key, UINT modifier = 0)
 {
-    BYTE keys[256];
-    ::GetKeyboardState(keys);
-    const BYTE saved = keys[modifier];
+    std::optional<HeldKeys> held;
     if (modifier)
-        keys[modifier] = 0x80;
-    ::SetKeyboardState(keys);
+        held.emplace(std::initializer_list<BYTE>{(BYTE)modifier});
     View()->SendMessage(WM_KEYDOWN, key, 0);
-    keys[modifier] = saved;
-    ::SetKeyboardState(keys);
 }
 
 // The files on the clipboard as other programs read them: CF_HDROP and
