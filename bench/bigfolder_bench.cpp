@@ -1,8 +1,9 @@
 // A folder of 70,000 small pictures in the running program: the time until
 // every thumbnail is made, the peak of GDI objects and the memory it then
 // holds; then the page scrolled to its end, a screen reader's hit test
-// there beside walking every item, and whether the window still paints
-// itself, a menu and a dialog.
+// there beside walking every item, selecting every cell and reading the
+// selection back, and whether the window still paints itself, a menu and
+// a dialog.
 //
 // ORLIVANE_BENCH_BIG_FOLDER sets the number of pictures (70000). They are
 // made once, 32x24 each, and kept in the temporary folder for later runs.
@@ -306,6 +307,19 @@ int main()
     if (list)
         list->Release();
 
+    // Ctrl+A and a command reading the selection back, beside a bare pass
+    // over the entries into a list of the same length.
+    paint = Clock::now();
+    page->SelectAll();
+    const size_t selectedAll = page->ActedOn(true).size();
+    const double selectAll = Seconds(Clock::now() - paint) * 1000;
+    page->ClearSelection();
+    paint = Clock::now();
+    std::vector<CFolderPage::EntryIt> everyEntry;
+    for (auto it = page->Catalog().m_entries.begin(); it != page->Catalog().m_entries.end(); ++it)
+        everyEntry.push_back(it);
+    const double passOver = Seconds(Clock::now() - paint) * 1000;
+
     view->SendMessageA(WM_VSCROLL, SB_BOTTOM, 0);
     view->UpdateWindow();
     const size_t viewColours = Colours(CaptureClient(view->m_hWnd));
@@ -340,6 +354,8 @@ int main()
                 "(%zu probes, %ld right); every item's screen rectangle until the last cell's %.0f ms (%s)\n",
                 hitTest, probes.size(), kHitRounds, hitsRight, probes.size() * kHitRounds, walk, walked, walksRight,
                 locatedWalk, !probes.empty() && located == probes.front().first ? "found" : "NOT FOUND");
+    std::printf("bigfolder: select all and list the selection %.1f ms (%zu of %zu); a pass over the entries "
+                "into a list %.1f ms\n", selectAll, selectedAll, everyEntry.size(), passOver);
     std::printf("bigfolder: memory: working set %.0f MB (peak %.0f MB), private %.0f MB%s; "
                 "%.1f KB a picture over the %.0f MB at start\n",
                 memory.WorkingSetSize / 1048576.0, memory.PeakWorkingSetSize / 1048576.0,

@@ -16,6 +16,7 @@ struct PageItem {
     std::string kind;   // what it is: "Folder", "Picture", "Shortcut", "Offline"
     RECT bounds{0, 0, 0, 0};  // page coordinates
     bool focused = false;
+    bool selected = false;
 };
 
 // When the threads a page asks to let go of a drive must have done so.
@@ -65,6 +66,10 @@ public:
     virtual int GetItemCount() const { return 0; }
     virtual bool GetItem(int /*index*/, PageItem* /*item*/) const { return false; }
     virtual int GetFocusedItem() const { return -1; }
+    // The selected items in order; none: the focused item stands for the
+    // selection, as in a list that selects one item at a time.
+    virtual int GetSelectedCount() const { return 0; }
+    virtual std::vector<int> GetSelectedItems() const { return {}; }
     // The item at point (page coordinates), or -1. This asks every item for
     // its bounds: a page of many items works it out from its layout.
     virtual int ItemAt(const POINT& point) const
@@ -117,6 +122,8 @@ public:
     // How large the page shows its picture ("100 %"), for the status bar
     // and screen readers; empty for pages that do not zoom.
     virtual std::string GetZoomText() const { return {}; }
+    // What the status bar says while no menu is open; empty: its idle message.
+    virtual std::string GetStatusText() const { return {}; }
 
     // Lays the page out for the view's client area, keeping the scroll
     // position where the content allows, and repaints.

@@ -85,3 +85,9 @@ void NotifyItemFocused(int index)
     if (CPageHost* host = GetPageHost())
         host->ItemFocused(index);
 }
+
+void NotifyItemsSelected(int index, bool added)
+{
+    if (CPageHost* host = GetPageHost())
+        host->ItemsSelected(index, added);
+}

@@ -29,6 +29,9 @@ public:
     virtual void PreparePageDC(CDC* dc) = 0;
     // The keyboard focus moved to the current page's item index (-1: none).
     virtual void ItemFocused(int /*index*/) {}
+    // The current page's item index was added to the selection or taken
+    // out of it; -1: many items changed at once.
+    virtual void ItemsSelected(int /*index*/, bool /*added*/) {}
     // Whether the keyboard, not the pointer, was used last: commands then
     // act on the focused item rather than the one under the pointer.
     virtual bool KeyboardInUse() const { return false; }
@@ -48,6 +51,8 @@ void UnregisterPageHost(CPageHost* host);
 void SetPageScrollPosition(POINT position);
 // Tells the host (and through it screen readers) where the focus went.
 void NotifyItemFocused(int index);
+// Tells the host (and screen readers) how the selection changed.
+void NotifyItemsSelected(int index, bool added);
 
 // Safe from any thread. Repaints pageRect (or everything) at once; from
 // another thread (a thumbnail worker) it only invalidates: a worker never

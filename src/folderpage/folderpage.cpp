@@ -29,6 +29,22 @@ static void DrawFocusFrame(CDC* dc, const RECT& rect)
     ::Rectangle(dc->m_hDC, rect.left, rect.top, rect.right, rect.bottom);
 }
 
+// The system's highlight round a selected thumbnail, outside it so that
+// none of the picture is hidden.
+static void DrawSelectionFrame(CDC* dc, const RECT& thumbnail)
+{
+    const int width = g_resources.Scale(3);
+    const COLORREF colour = ::GetSysColor(COLOR_HIGHLIGHT);
+    RECT frame = thumbnail;
+    ::InflateRect(&frame, width, width);
+    const RECT sides[] = {{frame.left, frame.top, frame.right, thumbnail.top},
+                          {frame.left, thumbnail.bottom, frame.right, frame.bottom},
+                          {frame.left, thumbnail.top, thumbnail.left, thumbnail.bottom},
+                          {thumbnail.right, thumbnail.top, frame.right, thumbnail.bottom}};
+    for (const RECT& side : sides)
+        dc->FillSolidRect(&side, colour);
+}
+
 RECT CellPart(const RECT& cell, int part)
 {
     const auto px = [](int length) { return g_resources.Scale(length); };
@@ -60,6 +76,7 @@ CFolderPage::~CFolderPage()
 void CFolderPage::Load()
 {
     m_hover.Reset();
+    RememberSelection();
     m_catalog.Refresh();
     EnsureThumbnails();
     SyncFocus();
@@ -76,6 +93,7 @@ void CFolderPage::EnsureThumbnails()
             it->m_thumbnail = std::make_unique<CThumbnail>();
         m_cells.push_back(it);
     }
+    SyncSelection();
     m_renamedThumbnails.clear();
 }
 
@@ -188,7 +206,8 @@ void CFolderPage::Draw(CDC* dc, const RECT* clip)
         if (!::IntersectRect(&overlap, &it->m_thumbnail->m_cell, clip))
             continue;
         const bool decoded = it->m_thumbnail->HasPixels();
-        DrawCell(dc, *it, *it->m_thumbnail, it == hovered ? hoverPart : PartNone);
+        DrawCell(dc, *it, *it->m_thumbnail, it == hovered ? hoverPart : PartNone,
+                 !dc->IsPrinting() && IsSelected(index));
         if (index == focus)
             DrawFocusFrame(dc, it->m_thumbnail->m_cell);
         if (!decoded && it->m_thumbnail->HasPixels())
@@ -200,7 +219,7 @@ void CFolderPage::Draw(CDC* dc, const RECT* clip)
     dc->SelectObject(oldFont);
 }
 
-void CFolderPage::DrawCell(CDC* dc, CFolderEntry& entry, const CThumbnail& thumbnail, int part)
+void CFolderPage::DrawCell(CDC* dc, CFolderEntry& entry, const CThumbnail& thumbnail, int part, bool selected)
 {
     const RECT& cell = thumbnail.m_cell;
     const bool printing = dc->IsPrinting();
@@ -212,12 +231,15 @@ void CFolderPage::DrawCell(CDC* dc, CFolderEntry& entry, const CThumbnail& thumb
     {
         // The worker may be replacing bitmaps meanwhile.
         std::lock_guard guard(EntryLock());
-        if (const CPixels* bitmap = thumbnail.Bitmap()) {
-            const int x = cell.left + (cell.right - cell.left - thumbnail.m_width) / 2;
-            const int y = cell.top + g_resources.Scale(kThumbnailTop)
-                        + (g_resources.Scale(kThumbnailArea) - thumbnail.m_height) / 2;
+        const CPixels* bitmap = thumbnail.Bitmap();
+        const int width = bitmap ? thumbnail.m_width : ThumbnailBox();
+        const int height = bitmap ? thumbnail.m_height : ThumbnailBox();
+        const int x = cell.left + (cell.right - cell.left - width) / 2;
+        const int y = cell.top + g_resources.Scale(kThumbnailTop) + (g_resources.Scale(kThumbnailArea) - height) / 2;
+        if (bitmap)
             DrawPixels(dc, x, y, *bitmap);
-        }
+        if (selected)
+            DrawSelectionFrame(dc, RECT{x, y, x + width, y + height});
     }
 
     if (!printing) {
@@ -237,6 +259,10 @@ void CFolderPage::DrawCell(CDC* dc, CFolderEntry& entry, const CThumbnail& thumb
 
     const COLORREF color = dc->GetTextColor();
     RECT caption = CellPart(cell, PartCaption);
+    if (selected) {
+        dc->FillSolidRect(&caption, ::GetSysColor(COLOR_HIGHLIGHT));
+        dc->SetTextColor(::GetSysColor(COLOR_HIGHLIGHTTEXT));
+    }
     dc->DrawText(entry.m_displayName, &caption, kCaptionFormat);
     dc->SetTextColor(color);
 }

@@ -95,6 +95,20 @@ public:
     // where its focus moves are told (by default NotifyItemFocused).
     void ShowFocus(bool shown) { m_focusShown = shown; }
     void SetFocusNotice(std::function<void(int)> notice) { m_focusNotice = std::move(notice); }
+    // Where changes of the selection are told (by default NotifyItemsSelected).
+    void SetSelectionNotice(std::function<void(int, bool)> notice) { m_selectionNotice = std::move(notice); }
+
+    // The selection (selection.cpp): cells picked with Ctrl, Shift and the
+    // keys, which commands act on rather than the focused cell.
+    void SelectAll();
+    void InvertSelection();
+    void ClearSelection();
+    bool HasSelection() const { return m_selectedCount > 0; }
+    int SelectedCount() const { return m_selectedCount; }
+    bool IsSelected(int index) const;
+    int GetSelectedCount() const override { return m_selectedCount; }
+    std::vector<int> GetSelectedItems() const override;
+    std::string GetStatusText() const override;
 
     // Cells dragged out as files, files dropped in (dragdrop.cpp).
     bool StartsDrag(const POINT& point) override;
@@ -108,7 +122,7 @@ public:
     void ShowDropTarget(bool shown, const std::string& cell = {});
 
     // Paints one cell: icon, thumbnail, overlays, badge and caption.
-    void DrawCell(CDC* dc, CFolderEntry& entry, const CThumbnail& thumbnail, int part);
+    void DrawCell(CDC* dc, CFolderEntry& entry, const CThumbnail& thumbnail, int part, bool selected = false);
     // Invalidates a part of a cell (-1: its badge and caption).
     static void InvalidateCellPart(const CThumbnail* thumbnail, int part);
     // Gives every entry without a thumbnail an empty one.
@@ -241,6 +255,21 @@ private:
     RECT DropTargetRect() const;
     void DrawDropTarget(CDC* dc);
 
+    // The selection becomes next (a flag per cell); the cells that changed
+    // are repainted and told, many of them as one change.
+    void ApplySelection(std::vector<char> next);
+    // Selects from the anchor (the focus, when none) to index, and focuses it.
+    void ExtendSelection(int index);
+    void ToggleSelected(int index);
+    // A click with Ctrl or Shift held selects rather than opens.
+    void SelectAt(const POINT& point, bool toggle);
+    // A right click selects the cell alone unless it is selected already.
+    void SelectForMenu(const POINT& point);
+    // Before the list is made again: the selection by name, found again
+    // by SyncSelection once the cells are there.
+    void RememberSelection();
+    void SyncSelection();
+
     CThumbnailScheduler m_scheduler;
     // Let go of a drive: nothing is listed, made or peeked into until the
     // page is activated again.
@@ -257,6 +286,12 @@ private:
     int m_columns = 1;          // as laid out
     bool m_focusShown = true;
     std::function<void(int)> m_focusNotice;
+    std::function<void(int, bool)> m_selectionNotice;
+    std::vector<char> m_selected;  // per cell; kept as long as m_cells
+    int m_selectedCount = 0;
+    std::vector<std::wstring> m_selectedKeys;  // across a new listing
+    int m_anchor = 0;           // where Shift extends from
+    std::wstring m_anchorKey;   // its NameKey; empty: the focus is the anchor
     std::string m_pressedPath;  // the listed path of the cell a press may drag; empty: none
     SIZE m_dragMoved{0, 0};     // how far the pointer moved since that press
     bool m_dropShown = false;   // a drop target is framed:

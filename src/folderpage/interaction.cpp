@@ -1,7 +1,7 @@
 // How a folder page follows the pointer, what a click opens, its context
 // menus and commands, and the folder peek. Every command acts on the entry
 // under the pointer (the focused one while the keyboard is in use); a click
-// opens it, like a link.
+// opens it, like a link, and with Ctrl or Shift held selects instead.
 #include <mutex>
 
 #include "afxpath.h"
@@ -134,8 +134,16 @@ void CFolderPage::OnClick(const POINT& point, bool buttonUp)
     if (ClickEndsRename(buttonUp))
         return;
     OnHover(point);
-    if (buttonUp)
-        OnOpen();
+    if (!buttonUp)
+        return;
+    const bool control = ::GetKeyState(VK_CONTROL) < 0;
+    if (control || ::GetKeyState(VK_SHIFT) < 0) {
+        SelectAt(point, control);
+        return;
+    }
+    // A plain click picks what it opens, as Explorer's single click does.
+    ClearSelection();
+    OnOpen();
 }
 
 void CFolderPage::OnTick()
@@ -145,8 +153,12 @@ void CFolderPage::OnTick()
         AdvancePeek();
 }
 
-CMenu* CFolderPage::GetContextMenu(const POINT&)
+CMenu* CFolderPage::GetContextMenu(const POINT& point)
 {
+    // Asked for by the keyboard, the menu is for the selection as it is.
+    CPageHost* host = GetPageHost();
+    if (!host || !host->KeyboardInUse())
+        SelectForMenu(point);
     int part;
     const EntryIt entry = Target(&part);
     if (entry == m_catalog.m_entries.end())
@@ -307,5 +319,7 @@ void CFolderPage::AdvancePeek()
     CSelectObject font(&dc, g_resources.GetCellFont());
     dc.SetTextColor(TextColorFor(&dc));
     dc.SetBkMode(TRANSPARENT);
-    DrawCell(&dc, m_peek->Folder(), *thumbnail, PartBadge);
+    const RECT& cell = m_peek->Cell();
+    const bool selected = IsSelected(ItemAt(POINT{(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2}));
+    DrawCell(&dc, m_peek->Folder(), *thumbnail, PartBadge, selected);
 }

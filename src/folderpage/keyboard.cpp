@@ -1,7 +1,8 @@
 // A folder page and the keyboard: one cell has the focus; the arrow keys,
-// Home, End and the page keys move it through the grid, Enter opens it, and
-// typing the start of a name finds it, as in Explorer. While the keyboard is
-// in use the commands act on the focused entry, not the one under the pointer.
+// Home, End and the page keys move it through the grid (with Shift they
+// select up to it), Enter opens it, and typing the start of a name finds it,
+// as in Explorer. While the keyboard is in use the commands act on the
+// focused entry, not the one under the pointer.
 #include <algorithm>
 
 #include "afxpath.h"
@@ -21,6 +22,11 @@ std::wstring Lowered(std::wstring text)
     if (!text.empty())
         ::CharLowerBuffW(text.data(), (DWORD)text.size());
     return text;
+}
+
+bool ControlHeld()
+{
+    return ::GetKeyState(VK_CONTROL) < 0;
 }
 
 bool KeyboardInUse()
@@ -56,6 +62,7 @@ bool CFolderPage::GetItem(int index, PageItem* item) const
     item->kind = AfxLoadString(kind);
     item->bounds = entry->m_thumbnail->m_cell;
     item->focused = index == GetFocusedItem();
+    item->selected = IsSelected(index);
     return true;
 }
 
@@ -108,6 +115,7 @@ void CFolderPage::MoveFocus(int index)
     const EntryIt entry = EntryAt(index);
     m_focus = index;
     m_focusKey = NameKey(entry->m_path);
+    m_anchorKey.clear();
     if (old != m_catalog.m_entries.end())
         InvalidateCellPart(old->m_thumbnail.get(), PartCell);
     InvalidateCellPart(entry->m_thumbnail.get(), PartCell);
@@ -130,6 +138,7 @@ void CFolderPage::FocusPath(const std::string& path)
     if (const int index = IndexOf(key); index >= 0) {
         m_focus = index;
         m_focusKey = std::move(key);
+        m_anchorKey.clear();
     }
 }
 
@@ -160,27 +169,52 @@ bool CFolderPage::OnKey(UINT key, bool shift)
     CPageHost* host = GetPageHost();
     const int rowHeight = g_resources.Scale(kCellHeight + kGap);
     const int rows = host ? std::max(1, (int)host->GetPageClientRect().Height() / rowHeight) : 1;
+    const int count = GetItemCount();
+    int target = -1;
     switch (key) {
-    case VK_LEFT:  MoveFocus(focus - 1); return true;
-    case VK_RIGHT: MoveFocus(focus + 1); return true;
-    case VK_UP:    MoveFocus(focus >= m_columns ? focus - m_columns : focus); return true;
-    case VK_DOWN:  MoveFocus(focus + m_columns < GetItemCount() ? focus + m_columns : GetItemCount() - 1); return true;
-    case VK_HOME:  MoveFocus(0); return true;
-    case VK_END:   MoveFocus(GetItemCount() - 1); return true;
-    case VK_PRIOR: MoveFocus(std::max(focus % m_columns, focus - rows * m_columns)); return true;
-    case VK_NEXT:  MoveFocus(std::min(GetItemCount() - 1, focus + rows * m_columns)); return true;
+    case VK_LEFT:  target = std::max(0, focus - 1); break;
+    case VK_RIGHT: target = std::min(count - 1, focus + 1); break;
+    case VK_UP:    target = focus >= m_columns ? focus - m_columns : focus; break;
+    case VK_DOWN:  target = focus + m_columns < count ? focus + m_columns : count - 1; break;
+    case VK_HOME:  target = 0; break;
+    case VK_END:   target = count - 1; break;
+    case VK_PRIOR: target = std::max(focus % m_columns, focus - rows * m_columns); break;
+    case VK_NEXT:  target = std::min(count - 1, focus + rows * m_columns); break;
     case VK_RETURN:
         // Shown again by Back, the focus is where it was.
         MoveFocus(focus);
         OpenItem(focus);
         return true;
+    case VK_SPACE:
+        if (!ControlHeld())
+            return false;
+        ToggleSelected(focus);
+        return true;
+    case 'A':
+        if (!ControlHeld())
+            return false;
+        SelectAll();
+        return true;
+    case VK_ESCAPE:
+        if (!HasSelection())
+            return false;
+        ClearSelection();
+        return true;
     default:
         return false;
     }
+    if (shift)
+        ExtendSelection(target);
+    else
+        MoveFocus(target);
+    return true;
 }
 
 bool CFolderPage::OnCharacter(wchar_t character)
 {
+    // Ctrl+Space selected; its space is no name to look for.
+    if (character == L' ' && ControlHeld())
+        return true;
     return TypeAhead(character);
 }
 

@@ -58,6 +58,7 @@ bool CFolderPage::Refresh()
     if (m_released || !m_catalog.m_needsRefresh.exchange(false))
         return false;
     ClearHover();
+    RememberSelection();
     const bool changed = m_catalog.Refresh();
     EnsureThumbnails();
     if (changed)

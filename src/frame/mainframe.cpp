@@ -172,6 +172,11 @@ std::string CMainFrame::GetMessageString(UINT id) const
         if (!ui.enabled && self->OnCmdMsg(id, CN_COMMAND, nullptr, &handler))
             return CFrameWnd::GetMessageString(IDS_ROTATE_JPEG_ONLY);
     }
+    if (id == AFX_IDS_IDLEMESSAGE) {
+        CPage* page = g_navigator.GetCurrentPage();
+        if (std::string text = page ? page->GetStatusText() : std::string(); !text.empty())
+            return text;
+    }
     return CFrameWnd::GetMessageString(id);
 }
 

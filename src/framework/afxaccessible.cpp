@@ -1,5 +1,7 @@
 #include "afxaccessible.h"
 
+#include "afxchildenum.h"
+
 namespace {
 
 BSTR MakeBstr(const std::string& utf8)
@@ -244,12 +246,13 @@ STDMETHODIMP CAccessibleList::get_accState(VARIANT child, VARIANT* state)
         CAccessibleItem item;
         if (!m_source->GetItem(index, &item))
             return E_INVALIDARG;
-        bits = STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_SELECTABLE;
-        if (m_source->GetFocusedItem() == index) {
+        bits = STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_MULTISELECTABLE
+             | STATE_SYSTEM_EXTSELECTABLE;
+        const bool focused = m_source->GetFocusedItem() == index;
+        if (m_source->GetSelectedCount() > 0 ? item.selected : focused)
             bits |= STATE_SYSTEM_SELECTED;
-            if (hasFocus)
-                bits |= STATE_SYSTEM_FOCUSED;
-        }
+        if (focused && hasFocus)
+            bits |= STATE_SYSTEM_FOCUSED;
         RECT client;
         ::GetClientRect(m_hWnd, &client);
         ::MapWindowPoints(m_hWnd, nullptr, reinterpret_cast<POINT*>(&client), 2);
@@ -302,11 +305,24 @@ STDMETHODIMP CAccessibleList::get_accSelection(VARIANT* children)
     ::VariantInit(children);
     if (!m_source)
         return RPC_E_DISCONNECTED;
-    // The focused item is the one selected.
-    const int focused = m_source->GetFocusedItem();
-    if (focused < 0)
-        return S_FALSE;
-    SetChild(children, focused);
+    if (m_source->GetSelectedCount() == 0) {
+        // The focused item is the one selected.
+        const int focused = m_source->GetFocusedItem();
+        if (focused < 0)
+            return S_FALSE;
+        SetChild(children, focused);
+        return S_OK;
+    }
+    const std::vector<int> selected = m_source->GetSelectedItems();
+    if (selected.size() == 1) {
+        SetChild(children, selected.front());
+        return S_OK;
+    }
+    std::vector<long> ids(selected.begin(), selected.end());
+    for (long& id : ids)
+        ++id;  // child ids count from 1
+    children->vt = VT_UNKNOWN;
+    children->punkVal = CChildEnum::Create(std::move(ids));
     return S_OK;
 }
 
@@ -331,7 +347,8 @@ STDMETHODIMP CAccessibleList::accSelect(long flags, VARIANT child)
     const HRESULT hr = Check(child, &index);
     if (FAILED(hr))
         return hr;
-    // One item is selected at a time, the focused one: there is nothing to add or take away.
+    // The selection is made with the keys and the pointer; a screen reader
+    // moves the focus, which stands for the selection while there is none.
     if (flags & (SELFLAG_ADDSELECTION | SELFLAG_REMOVESELECTION | SELFLAG_EXTENDSELECTION))
         return E_INVALIDARG;
     if (flags & SELFLAG_TAKEFOCUS)

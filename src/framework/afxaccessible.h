@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "afxbase.h"
 
@@ -15,6 +16,7 @@ struct CAccessibleItem {
     std::string name;
     std::string description;
     RECT screen{0, 0, 0, 0};  // screen pixels
+    bool selected = false;
 };
 
 class CAccessibleSource {
@@ -28,7 +30,11 @@ public:
     virtual bool GetItem(int index, CAccessibleItem* item) = 0;
     // The item with the keyboard focus; -1: none.
     virtual int GetFocusedItem() = 0;
-    // Moves the keyboard focus (and so the selection) to the item.
+    // The selected items, in order. With none selected the focused item
+    // counts as selected, as in a list that selects one item at a time.
+    virtual int GetSelectedCount() { return 0; }
+    virtual std::vector<int> GetSelectedItems() { return {}; }
+    // Moves the keyboard focus to the item.
     virtual void FocusItem(int index) = 0;
     // The item's default action.
     virtual void OpenItem(int index) = 0;

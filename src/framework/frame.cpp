@@ -249,10 +249,12 @@ void CFrameWnd::OnMenuSelect(UINT itemId, UINT flags, HMENU menu)
     if (flags == 0xFFFF && !menu) {
         SendMessage(WM_SETMESSAGESTRING, AFX_IDS_IDLEMESSAGE);  // the menu closed
     } else if (flags & (MF_POPUP | MF_SEPARATOR | MF_SYSMENU)) {
+        m_messageShown = Shown::Prompt;
         if (CWnd* bar = GetMessageBar())
             bar->SetWindowText("");
     } else {
         // A command without a prompt (a Favorites entry) shows nothing.
+        m_messageShown = Shown::Prompt;
         if (CWnd* bar = GetMessageBar())
             bar->SetWindowText(GetMessageString(itemId));
     }
@@ -310,6 +312,15 @@ void CFrameWnd::OnInitMenuPopup(HMENU popup, UINT, BOOL sysMenu)
 
 void CFrameWnd::OnIdleUpdateCmdUI()
 {
+    CWnd* bar = GetMessageBar();
+    if (!bar || m_messageShown == Shown::Prompt)
+        return;
+    const std::string text = GetMessageString(AFX_IDS_IDLEMESSAGE);
+    if (m_messageShown == Shown::Text && text == CFrameWnd::GetMessageString(AFX_IDS_IDLEMESSAGE))
+        return;
+    m_messageShown = Shown::Idle;
+    if (bar->GetWindowText() != text)
+        bar->SetWindowText(text);
 }
 
 std::string CFrameWnd::GetMessageString(UINT id) const
@@ -325,6 +336,7 @@ CWnd* CFrameWnd::GetMessageBar() const
 
 LRESULT CFrameWnd::OnSetMessageString(WPARAM wParam, LPARAM lParam)
 {
+    m_messageShown = lParam ? Shown::Text : wParam == 0 || wParam == AFX_IDS_IDLEMESSAGE ? Shown::Idle : Shown::Prompt;
     if (CWnd* bar = GetMessageBar()) {
         if (lParam)
             bar->SetWindowText(reinterpret_cast<const char*>(lParam));

@@ -130,4 +130,9 @@ private:
     CCreateContext* m_pCreateContext = nullptr;
     CWnd* m_pClientOverride = nullptr;
     std::vector<CControlBar*> m_bars;  // not owned: members of the derived frame
+    // What the message bar shows. Idle time keeps the idle message current
+    // (it may say what is selected), and lets it replace a text a page
+    // left there, but never a prompt.
+    enum class Shown { Idle, Prompt, Text };
+    Shown m_messageShown = Shown::Idle;
 };

@@ -25,6 +25,9 @@ CHomePage::CHomePage(const CFolderEntry& history, const CFolderEntry& favorites)
     m_history.ShowFocus(false);
     m_history.AllowRename(false);
     m_history.SetFocusNotice([this](int index) { NotifyItemFocused(m_favorites.GetItemCount() + index); });
+    m_history.SetSelectionNotice([this](int index, bool added) {
+        NotifyItemsSelected(index < 0 ? -1 : m_favorites.GetItemCount() + index, added);
+    });
 }
 
 void CHomePage::Load()
@@ -90,10 +93,19 @@ void CHomePage::OnClick(const POINT& point, bool buttonUp)
     // Wherever it lands, a click while Favorites renames only ends that.
     if (m_favorites.OwnsClick(buttonUp))
         return m_favorites.OnClick(point, buttonUp);
-    if (::PtInRect(&m_historyArea, point))
-        m_history.OnClick(point, buttonUp);
-    if (::PtInRect(&m_favoritesArea, point))
-        m_favorites.OnClick(point, buttonUp);
+    CFolderPage* pane = ::PtInRect(&m_historyArea, point)     ? &m_history
+                      : ::PtInRect(&m_favoritesArea, point) ? &m_favorites
+                                                              : nullptr;
+    if (buttonUp) {
+        // One selection, in the pane the keys go to.
+        const bool selecting = ::GetKeyState(VK_CONTROL) < 0 || ::GetKeyState(VK_SHIFT) < 0;
+        if (selecting && pane && pane != m_keyPane)
+            Enter(*pane);
+        else if (!selecting)
+            m_keyPane->ClearSelection();
+    }
+    if (pane)
+        pane->OnClick(point, buttonUp);
 }
 
 void CHomePage::OnHover(const POINT& point)
@@ -140,6 +152,14 @@ CMenu* CHomePage::GetContextMenu(const POINT& point)
 {
     m_menuPane = nullptr;
     CMenu* menu = nullptr;
+    // A right click selects in its own pane, which the keys then go to.
+    CPageHost* host = GetPageHost();
+    if (!host || !host->KeyboardInUse()) {
+        if (::PtInRect(&m_historyArea, point) && m_keyPane != &m_history && m_history.ItemAt(point) >= 0)
+            Enter(m_history);
+        else if (::PtInRect(&m_favoritesArea, point) && m_keyPane != &m_favorites && m_favorites.ItemAt(point) >= 0)
+            Enter(m_favorites);
+    }
     if (::PtInRect(&m_historyArea, point)) {
         menu = m_history.GetContextMenu(point);
         if (menu) {
@@ -185,11 +205,11 @@ BOOL CHomePage::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* 
     if (m_menuPane)
         return m_menuPane->OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
     // Other commands go to the pane under the pointer, or with the keyboard
-    // in use to the pane with the focus.
+    // in use or a selection made to the pane with the focus.
     CPageHost* host = GetPageHost();
     if (!host)
         return FALSE;
-    if (host->KeyboardInUse())
+    if (host->KeyboardInUse() || m_keyPane->HasSelection())
         return m_keyPane->OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
     POINT cursor;
     ::GetCursorPos(&cursor);
@@ -237,8 +257,30 @@ int CHomePage::ItemAt(const POINT& point) const
     return index < 0 ? -1 : m_favorites.GetItemCount() + index;
 }
 
+int CHomePage::GetSelectedCount() const
+{
+    return m_keyPane->GetSelectedCount();
+}
+
+std::vector<int> CHomePage::GetSelectedItems() const
+{
+    std::vector<int> items = m_keyPane->GetSelectedItems();
+    if (m_keyPane == &m_history) {
+        for (int& index : items)
+            index += m_favorites.GetItemCount();
+    }
+    return items;
+}
+
+std::string CHomePage::GetStatusText() const
+{
+    return m_keyPane->GetStatusText();
+}
+
 void CHomePage::Enter(CFolderPage& pane)
 {
+    // The selection stays behind in no pane.
+    (&pane == &m_favorites ? m_history : m_favorites).ClearSelection();
     m_keyPane = &pane;
     m_favorites.ShowFocus(&pane == &m_favorites);
     m_history.ShowFocus(&pane == &m_history);

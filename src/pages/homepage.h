@@ -36,6 +36,10 @@ public:
     void OpenItem(int index) override;
     bool OnKey(UINT key, bool shift) override;
     bool OnCharacter(wchar_t character) override;
+    // The selection is the keys' pane's.
+    int GetSelectedCount() const override;
+    std::vector<int> GetSelectedItems() const override;
+    std::string GetStatusText() const override;
     // Cells drag out of either pane; folders dropped on the Favorites pane
     // become favorites.
     bool StartsDrag(const POINT& point) override;

@@ -91,6 +91,8 @@
 #define IDS_NAME_TRAILING               209
 // Strings of acting on files: 180-199 (selection 180-184, commands 185-191,
 // rename 192-195, drag and drop 196-199)
+#define IDS_ONE_ITEM_SELECTED           180
+#define IDS_ITEMS_SELECTED              181
 #define IDS_RENAME_EXISTS               192
 #define IDS_RENAME_TITLE                193
 // What a file command could not do, and the folder picker's titles

@@ -33,6 +33,7 @@ public:
     CWnd* GetPageWnd() override { return this; }
     void PreparePageDC(CDC* dc) override { OnPrepareDC(dc); }
     void ItemFocused(int index) override;
+    void ItemsSelected(int index, bool added) override;
     // Another page is shown: screen readers read the list of its items anew.
     void PageChanged();
 

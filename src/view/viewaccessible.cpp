@@ -34,6 +34,7 @@ public:
             return false;
         item->name = std::move(pageItem.name);
         item->description = std::move(pageItem.kind);
+        item->selected = pageItem.selected;
         item->screen = m_view->PageToClient(pageItem.bounds);
         ::MapWindowPoints(m_view->m_hWnd, nullptr, reinterpret_cast<POINT*>(&item->screen), 2);
         return true;
@@ -42,6 +43,16 @@ public:
     {
         CPage* page = g_navigator.GetCurrentPage();
         return page ? page->GetFocusedItem() : -1;
+    }
+    int GetSelectedCount() override
+    {
+        CPage* page = g_navigator.GetCurrentPage();
+        return page ? page->GetSelectedCount() : 0;
+    }
+    std::vector<int> GetSelectedItems() override
+    {
+        CPage* page = g_navigator.GetCurrentPage();
+        return page ? page->GetSelectedItems() : std::vector<int>{};
     }
     void FocusItem(int index) override
     {
@@ -92,8 +103,21 @@ void CVemolyView::ItemFocused(int index)
         return;
     const LONG child = index < 0 ? CHILDID_SELF : index + 1;
     ::NotifyWinEvent(EVENT_OBJECT_FOCUS, m_hWnd, OBJID_CLIENT, child);
-    if (index >= 0)
+    // Without a selection the focused item stands for it.
+    CPage* page = g_navigator.GetCurrentPage();
+    if (index >= 0 && (!page || page->GetSelectedCount() == 0))
         ::NotifyWinEvent(EVENT_OBJECT_SELECTION, m_hWnd, OBJID_CLIENT, child);
+}
+
+void CVemolyView::ItemsSelected(int index, bool added)
+{
+    if (!m_hWnd)
+        return;
+    if (index < 0)
+        ::NotifyWinEvent(EVENT_OBJECT_SELECTIONWITHIN, m_hWnd, OBJID_CLIENT, CHILDID_SELF);
+    else
+        ::NotifyWinEvent(added ? EVENT_OBJECT_SELECTIONADD : EVENT_OBJECT_SELECTIONREMOVE, m_hWnd, OBJID_CLIENT,
+                         index + 1);
 }
 
 void CVemolyView::PageChanged()

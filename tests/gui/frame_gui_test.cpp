@@ -700,6 +700,22 @@ BOOL CALLBACK MatchTitle(HWND window, LPARAM lParam)
     return TRUE;
 }
 
+// A folder of the temporary folder, as the user opens it.
+using FolderGui = FullScreenGui;
+
+TEST_F(FolderGui, CtrlASelectsEveryCellTheStatusBarCountsThemAndEscClears)
+{
+    temp.MakeFolder("Trip");
+    for (const char* name : {"Trip\\a.jpg", "Trip\\b.jpg", "Trip\\c.jpg"})
+        temp.WriteFile(name, MakeJpeg(SolidRecipe(64, 48, 0, 160, 0)));
+    ASSERT_TRUE(StartOn("Trip", RECT{0, 0, 640, 400}));
+    PressKeysWith(VK_CONTROL, {'A'});
+    EXPECT_TRUE(Eventually([&] { return Text(StatusBar()) == "3 items selected"; })) << Text(StatusBar());
+    PressKeys({VK_ESCAPE});
+    EXPECT_TRUE(Eventually([&] { return Text(StatusBar()) == "Ready"; })) << Text(StatusBar());
+    EXPECT_EQ(app.Close(), 0);
+}
+
 TEST_F(FrameGui, ManageFavoritesShowsTheFavoritesFolderInTheFileBrowser)
 {
     ASSERT_NE(Start(), nullptr);

@@ -41,6 +41,16 @@ void PressKeysWith(WORD modifier, std::initializer_list<WORD> keys)
     }
 }
 
+HeldKeys::HeldKeys(std::initializer_list<BYTE> keys)
+{
+    ::GetKeyboardState(m_saved);
+    BYTE state[256];
+    ::GetKeyboardState(state);
+    for (BYTE key : keys)
+        state[key] |= 0x80;
+    ::SetKeyboardState(state);
+}
+
 void MovePointerTo(POINT screen)
 {
     ::SetCursorPos(screen.x, screen.y);

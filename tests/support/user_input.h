@@ -17,3 +17,16 @@ void MovePointerTo(POINT screen);
 // batch of input: a pointer set apart may not have arrived where the button
 // goes down.
 void ClickAt(POINT screen, bool right = false);
+
+// Keys this thread sees held down (GetKeyState) while the object lives, for
+// messages sent to the program's own windows in the test's process.
+class HeldKeys {
+public:
+    explicit HeldKeys(std::initializer_list<BYTE> keys);
+    ~HeldKeys() { ::SetKeyboardState(m_saved); }
+    HeldKeys(const HeldKeys&) = delete;
+    HeldKeys& operator=(const HeldKeys&) = delete;
+
+private:
+    BYTE m_saved[256];
+};

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "catalog/thumbnailcache.h"
 #include "core/navigator.h"
 #include "folder_pages.h"
+#include "high_contrast.h"
 #include "folderpage/folderpage.h"
 #include "folderpage/folderpeek.h"
 #include "jpeg_maker.h"
@@ -159,6 +161,14 @@ std::vector<COLORREF> ScreenArea(const RECT& page)
     return pixels;
 }
 
+// A point on the page's index-th cell.
+POINT At(const CPage& page, int index)
+{
+    PageItem item;
+    page.GetItem(index, &item);
+    return POINT{item.bounds.left + 30, item.bounds.top + 100};
+}
+
 // ---------------------------------------------------------------- files dragged over the view
 
 constexpr DWORD kAnyEffect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
@@ -271,15 +281,10 @@ bool Has(const std::vector<std::string>& items, const std::string& text)
 // A key pressed in the view with modifier (0: none) held, as the page reads the keyboard.
 void Key(UINT key, UINT modifier = 0)
 {
-    BYTE keys[256];
-    ::GetKeyboardState(keys);
-    const BYTE saved = keys[modifier];
+    std::optional<HeldKeys> held;
     if (modifier)
-        keys[modifier] = 0x80;
-    ::SetKeyboardState(keys);
+        held.emplace(std::initializer_list<BYTE>{(BYTE)modifier});
     View()->SendMessage(WM_KEYDOWN, key, 0);
-    keys[modifier] = saved;
-    ::SetKeyboardState(keys);
 }
 
 // The files on the clipboard as other programs read them: CF_HDROP and
@@ -662,6 +667,111 @@ TEST_F(FolderInteraction, PlayNeedsAPictureOnThePageItself)
     ASSERT_EQ(page->Catalog().m_entries.size(), 1u) << "the subfolder only";
     EXPECT_FALSE(CommandEnabled(ID_PLAY));
     BackToHome();
+}
+
+// ---------------------------------------------------------------- the selection
+
+TEST_F(FolderInteraction, CtrlClickTogglesShiftClickSelectsFromTheFocusNeitherOpensAndTheHighlightShowsIt)
+{
+    CFolderPage* page = OpenFinished();
+    const int index = g_navigator.GetCurrentIndex();
+    {
+        const HeldKeys control({VK_CONTROL});
+        for (int cell : {1, 1, 4})
+            Click(At(*page, cell));
+    }
+    {
+        const HeldKeys shift({VK_SHIFT});
+        Click(At(*page, 2));
+    }
+    EXPECT_EQ(page->GetSelectedItems(), (std::vector<int>{2, 3, 4})) << "toggled, then from the focused cell";
+    EXPECT_EQ(g_navigator.GetCurrentIndex(), index) << "nothing opened";
+
+    // The caption on the system's highlight and a frame round the thumbnail,
+    // in high contrast too; the other cells as they were.
+    const auto highlighted = [&](int cell, bool caption) {
+        PageItem item;
+        page->GetItem(cell, &item);
+        const RECT below = CellPart(item.bounds, PartCaption);
+        const std::vector<COLORREF> pixels =
+            ScreenArea(caption ? below : RECT{item.bounds.left, item.bounds.top, item.bounds.right, below.top});
+        return std::count(pixels.begin(), pixels.end(), ::GetSysColor(COLOR_HIGHLIGHT));
+    };
+    const std::string artifacts = WindowsPath(TestSetting("ORLIVANE_ARTIFACTS"));
+    ::CreateDirectoryA(artifacts.c_str(), nullptr);
+    for (const char* shot : {"selection", "selection-high-contrast"}) {
+        std::optional<HighContrastTheme> theme;
+        if (shot != std::string("selection"))
+            theme.emplace();
+        ::SendMessageW(theApp.m_pMainWnd->m_hWnd, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+        ::UpdateWindow(View()->m_hWnd);
+        EXPECT_GT(highlighted(3, true), 300) << shot;
+        EXPECT_GT(highlighted(3, false), 100) << shot;
+        EXPECT_EQ(highlighted(1, true) + highlighted(1, false), 0) << shot;
+        EXPECT_TRUE(CaptureClient(View()->m_hWnd).SaveBmp(artifacts + "\\" + shot + ".bmp"));
+    }
+    ::SendMessageW(theApp.m_pMainWnd->m_hWnd, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+}
+
+TEST_F(FolderInteraction, KeysSelectFromTheAnchorAndActOnTheSelectionOrTheFocusNeverTheCellUnderThePointer)
+{
+    CFolderPage* page = OpenFinished();
+    const auto actedOn = [&](bool byKey) {
+        std::vector<int> cells;
+        for (const CFolderPage::EntryIt& entry : page->ActedOn(byKey))
+            cells.push_back(page->ItemAt(OnCell(*entry)));
+        return cells;
+    };
+    ::SetFocus(View()->m_hWnd);
+    Key(VK_HOME);
+    Move(At(*page, 3));
+    EXPECT_EQ(actedOn(true), std::vector<int>{0}) << "the focused cell, not the hovered";
+    EXPECT_EQ(actedOn(false), std::vector<int>{3}) << "a menu's, under the pointer";
+    Key(VK_RIGHT);
+    {
+        const HeldKeys shift({VK_SHIFT});
+        for (UINT key : {VK_RIGHT, VK_RIGHT, VK_LEFT, VK_HOME})
+            Key(key);
+    }
+    EXPECT_EQ(page->GetSelectedItems(), (std::vector<int>{0, 1})) << "from where Shift started";
+    Move(At(*page, 3));
+    EXPECT_EQ(actedOn(true), (std::vector<int>{0, 1}));
+    EXPECT_EQ(actedOn(false), (std::vector<int>{0, 1}));
+    Key(VK_END);
+    {
+        const HeldKeys control({VK_CONTROL});
+        Key(VK_SPACE);
+        EXPECT_EQ(page->GetSelectedItems(), (std::vector<int>{0, 1, 4}));
+        Key('A');
+        EXPECT_EQ(page->SelectedCount(), 5);
+    }
+    Key(VK_ESCAPE);
+    EXPECT_FALSE(page->HasSelection());
+}
+
+TEST_F(FolderInteraction, ARightClickOutsideTheSelectionSelectsThatCellAloneANewListingKeepsItByName)
+{
+    CFolderPage* page = OpenFinished();
+    const auto cellOf = [&](const char* name) { return page->ItemAt(OnCell(Entry(*page, name))); };
+    const auto controlClick = [&](const char* name) {
+        const HeldKeys control({VK_CONTROL});
+        Click(OnCell(Entry(*page, name)));
+    };
+    controlClick("b");
+    controlClick("empty");
+    RightClick(OnCell(Entry(*page, "b")));
+    EXPECT_EQ(page->SelectedCount(), 2) << "inside it, kept";
+    RightClick(OnCell(Entry(*page, "a")));
+    EXPECT_EQ(page->GetSelectedItems(), std::vector<int>{cellOf("a")});
+    controlClick("empty");
+    temp.WriteFile("0.jpg", MakeJpeg(SolidRecipe(32, 24, 0, 0, 255)));
+    ASSERT_TRUE(::RemoveDirectoryA((temp / "empty").c_str()));
+    const auto named = [&](const char* name) {
+        const std::list<CFolderEntry>& entries = page->Catalog().m_entries;
+        return std::any_of(entries.begin(), entries.end(), [&](const CFolderEntry& e) { return e.m_displayName == name; });
+    };
+    ASSERT_TRUE(WaitUntil([&] { return named("0") && !named("empty"); })) << "listed again";
+    EXPECT_EQ(page->GetSelectedItems(), std::vector<int>{cellOf("a")});
 }
 
 // ---------------------------------------------------------------- rename
@@ -1062,6 +1172,24 @@ TEST_F(HomeInteraction, NewFavoritesRowsAreReachableAtOnce)
     info.fMask = SIF_RANGE;
     ASSERT_TRUE(::GetScrollInfo(View()->m_hWnd, SB_VERT, &info));
     EXPECT_GE(info.nMax, bottom) << "the scroll range takes in the last row";
+}
+
+TEST_F(HomeInteraction, OneSelectionInThePaneWithTheKeys)
+{
+    ASSERT_NO_FATAL_FAILURE(ShowBothPanes());
+    CFolderPage& favorites = home->FavoritesPane();
+    CFolderPage& history = home->HistoryPane();
+    const POINT onFavorite = OnCell(*Find(favorites, favorite));
+    const POINT onVisited = OnCell(*Find(history, visited));
+    {
+        const HeldKeys control({VK_CONTROL});
+        Click(onFavorite);
+        EXPECT_EQ(home->GetSelectedItems(), std::vector<int>{favorites.ItemAt(onFavorite)});
+        Click(onVisited);
+    }
+    EXPECT_FALSE(favorites.HasSelection()) << "moving to the other pane";
+    EXPECT_EQ(home->GetSelectedItems(), std::vector<int>{favorites.GetItemCount() + history.ItemAt(onVisited)});
+    EXPECT_EQ(g_navigator.GetCurrentIndex(), 0);
 }
 
 } // namespace

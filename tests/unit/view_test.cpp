@@ -23,6 +23,7 @@
 #include "res/resource.h"
 #include "running_app.h"
 #include "temp_folder.h"
+#include "user_input.h"
 #include "shell/settings.h"
 #include "view/vemolyview.h"
 
@@ -683,6 +684,43 @@ TEST_F(ViewTest, AFolderPagesCellsAreReadByTheirCaptionsTheFocusFollowsTheKeysAP
         << "the picture page, with its zoom";
     view->SendMessage(WM_KEYDOWN, VK_ADD);
     EXPECT_EQ(Text(list.Get(), &IAccessible::get_accName, CHILDID_SELF), "sunrise.jpg, 125 %");
+}
+
+TEST_F(ViewTest, ScreenReadersReadEverySelectedItemAndHearTheSelectionChange)
+{
+    TempFolder temp;
+    for (int i = 0; i < 18; ++i)
+        temp.WriteFile("p" + std::to_string(100 + i) + ".jpg", "not decoded here");
+    OpenFolderPage(temp.Path());
+    CComPtr<IAccessible> list;
+    ASSERT_EQ(::AccessibleObjectFromWindow(view->m_hWnd, OBJID_CLIENT, IID_IAccessible,
+                                           reinterpret_cast<void**>(&list)), S_OK);
+    HWINEVENTHOOK hook = ::SetWinEventHook(EVENT_OBJECT_SELECTIONADD, EVENT_OBJECT_SELECTIONWITHIN, nullptr,
+                                           &RecordWinEvent, ::GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    g_winEvents.clear();
+    ::SetFocus(view->m_hWnd);
+    view->SendMessage(WM_KEYDOWN, VK_HOME);
+    const HeldKeys shift({VK_SHIFT});
+    view->SendMessage(WM_KEYDOWN, VK_END);
+    EXPECT_TRUE(Raised({EVENT_OBJECT_SELECTIONWITHIN, view->m_hWnd, OBJID_CLIENT, CHILDID_SELF}, 2000)) << "all at once";
+    VARIANT selection;
+    ASSERT_EQ(list->get_accSelection(&selection), S_OK);
+    ASSERT_EQ(selection.vt, VT_UNKNOWN);
+    CComPtr<IEnumVARIANT> children;
+    ASSERT_EQ(selection.punkVal->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&children)), S_OK);
+    ::VariantClear(&selection);
+    VARIANT ids[20];
+    ULONG got = 0;
+    children->Next(20, ids, &got);
+    ASSERT_EQ(got, 18u);
+    EXPECT_EQ(ids[0].lVal + ids[17].lVal, 1 + 18);
+    const long selected = STATE_SYSTEM_SELECTED | STATE_SYSTEM_MULTISELECTABLE;
+    EXPECT_EQ(StateOf(list.Get(), 2) & selected, selected);
+
+    view->SendMessage(WM_KEYDOWN, VK_LEFT);
+    EXPECT_TRUE(Raised({EVENT_OBJECT_SELECTIONREMOVE, view->m_hWnd, OBJID_CLIENT, 18}, 2000));
+    EXPECT_EQ(StateOf(list.Get(), 18) & STATE_SYSTEM_SELECTED, 0);
+    ::UnhookWinEvent(hook);
 }
 
 TEST_F(ViewTest, AScreenReadersHitTestFindsTheCellUnderThePointFarDownABigFolder)

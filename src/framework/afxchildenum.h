@@ -1,0 +1,34 @@
+// A list of children (child ids) as IEnumVARIANT, for the answer to
+// accSelection when several items are selected.
+#pragma once
+
+#include <oleidl.h>
+
+#include <vector>
+
+#include "afxbase.h"
+
+class CChildEnum : public IEnumVARIANT {
+public:
+    // The new object holds one reference, the caller's.
+    static CChildEnum* Create(std::vector<long> children, size_t position = 0);
+
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    // IEnumVARIANT
+    STDMETHODIMP Next(ULONG count, VARIANT* items, ULONG* fetched) override;
+    STDMETHODIMP Skip(ULONG count) override;
+    STDMETHODIMP Reset() override;
+    STDMETHODIMP Clone(IEnumVARIANT** copy) override;
+
+private:
+    CChildEnum(std::vector<long> children, size_t position);
+    virtual ~CChildEnum() = default;
+
+    LONG m_refs = 1;
+    std::vector<long> m_children;
+    size_t m_position;
+};
