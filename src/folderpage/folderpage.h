@@ -167,6 +167,9 @@ protected:
     void OnUpdateOnFolder(CCmdUI* ui);
     void OnUpdateRemove(CCmdUI* ui);
     void OnUpdateAlways(CCmdUI* ui);
+    void OnSelectAll() { SelectAll(); }
+    void OnInvertSelection() { InvertSelection(); }
+    void OnUpdateOnCells(CCmdUI* ui) { ui->Enable(GetItemCount() > 0); }
     void OnRename();
     void OnUpdateRename(CCmdUI* ui);
     // On files (filecommands.cpp)

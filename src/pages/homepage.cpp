@@ -204,6 +204,9 @@ BOOL CHomePage::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* 
     // now on the menu item, possibly over the other pane.
     if (m_menuPane)
         return m_menuPane->OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
+    // The selection is the keys' pane's, wherever the pointer is.
+    if (nID == ID_EDIT_SELECT_ALL || nID == ID_INVERT_SELECTION)
+        return m_keyPane->OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
     // Other commands go to the pane under the pointer, or with the keyboard
     // in use or a selection made to the pane with the focus.
     CPageHost* host = GetPageHost();

@@ -742,6 +742,11 @@ TEST_F(FolderInteraction, KeysSelectFromTheAnchorAndActOnTheSelectionOrTheFocusN
         const HeldKeys control({VK_CONTROL});
         Key(VK_SPACE);
         EXPECT_EQ(page->GetSelectedItems(), (std::vector<int>{0, 1, 4}));
+    }
+    theApp.m_pMainWnd->SendMessage(WM_COMMAND, ID_INVERT_SELECTION);
+    EXPECT_EQ(page->GetSelectedItems(), (std::vector<int>{2, 3})) << "Edit > Invert Selection";
+    {
+        const HeldKeys control({VK_CONTROL});
         Key('A');
         EXPECT_EQ(page->SelectedCount(), 5);
     }
