@@ -288,15 +288,17 @@ TEST_F(FrameGui, AHighlightedMenuItemShowsItsPromptUntilTheMenuCloses)
     PressKeys({VK_RIGHT});
     EXPECT_TRUE(Eventually([&] { return Text(StatusBar()) == "Move the selected items to the Clipboard, to be moved when pasted"; }))
         << Text(StatusBar());
-    HWND popup = WaitForProcessWindow(app.ProcessId(), "#32768");
-    ASSERT_NE(popup, nullptr);
     const std::string artifacts = WindowsPath(TestSetting("ORLIVANE_ARTIFACTS"));
     ::CreateDirectoryA(artifacts.c_str(), nullptr);
-    // Painted once the menu's colour shows below its last item.
+    // Painted once the menu's colour shows below its last item. The popup is
+    // looked for each time: File's may not have gone yet.
     const COLORREF menu = ::GetSysColor(COLOR_MENU);
     const DWORD background = (DWORD)GetRValue(menu) << 16 | GetGValue(menu) << 8 | GetBValue(menu);
     Capture shot;
     EXPECT_TRUE(Eventually([&] {
+        HWND popup = FindProcessWindow(app.ProcessId(), "#32768");
+        if (!popup)
+            return false;
         shot = CaptureWindow(popup);
         return shot.width > 8 && shot.At(shot.width / 2, shot.height - 4) == background;
     }));
