@@ -1,7 +1,6 @@
 #include "frame/mainframe.h"
 
 #include <dbt.h>
-#include <shellapi.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -13,23 +12,16 @@
 #include "catalog/folderentry.h"
 #include "core/navigator.h"
 #include "core/page.h"
-#include "folderpage/folderpage.h"
 #include "frame/favoritesmenu.h"
-#include "shell/folderpicker.h"
 #include "frame/fullscreen.h"
-#include "frame/openpath.h"
 #include "frame/placement.h"
-#include "pages/picturepage.h"
 #include "preview.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
 #include "shell/settings.h"
-#include "shell/version.h"
 #include "view/vemolyview.h"
 
 namespace {
-
-const char kSupportAddress[] = "support@orlivane.example";
 
 const UINT kIndicators[] = {ID_SEPARATOR, ID_INDICATOR_PROGRESS, ID_INDICATOR_ZOOM, ID_INDICATOR_CAPS,
                             ID_INDICATOR_NUM, ID_INDICATOR_SCRL};
@@ -409,77 +401,6 @@ void CMainFrame::OnUpdateProgress(CCmdUI* ui)
     std::snprintf(text, sizeof text, format.c_str(), done, total);
     ui->SetText(text);
     ui->Enable(TRUE);
-}
-
-void CMainFrame::OnFileOpen()
-{
-    const std::string path =
-        PickFolder(m_hWnd, ReadString("SlideShowDir", ""), AfxLoadString(IDS_OPEN_FOLDER_TITLE));
-    if (path.empty())
-        return;
-    try {
-        WriteString("SlideShowDir", path.c_str());
-        OpenPathInPage(path);
-    } catch (...) {
-        // Failures are quiet; whatever was done stays.
-    }
-}
-
-void CMainFrame::OnFavorite(UINT id)
-{
-    const CFolderEntry* entry = m_favoritesMenu ? m_favoritesMenu->LookupItem(id) : nullptr;
-    if (!entry)
-        return;
-    CPage* page = nullptr;
-    if (entry->IsFile())
-        page = new CPicturePage(*entry);
-    else if (entry->IsFolder())
-        page = new CFolderPage(*entry);
-    if (page)
-        g_navigator.Navigate(page);
-}
-
-void CMainFrame::OnManageFavorites()
-{
-    // The command line as ever, in UTF-16, so that a folder of any name reaches Explorer.
-    std::wstring command = L"explorer.exe \"" + AfxWide(g_settings.FavoritesFolder) + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOW;
-    PROCESS_INFORMATION process{};
-    if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        ::CloseHandle(process.hThread);
-        ::CloseHandle(process.hProcess);
-    }
-}
-
-void CMainFrame::OnEmailSupport()
-{
-    OSVERSIONINFOA os{};
-    os.dwOSVersionInfoSize = sizeof os;
-    ::GetVersionExA(&os);
-    const char* family;
-    switch (os.dwPlatformId) {
-    case 0:  family = "Win32s"; break;
-    case 1:  family = "Win 95/98/ME"; break;
-    case 2:  family = "Win NT/2000/XP"; break;
-    default: family = "Unknown"; break;
-    }
-    const std::string format = std::string("mailto:") + kSupportAddress
-        + "?subject=Support for Orlivane %s&body=Essential Support Information: OS: %s %d.%d.%d %s";
-    const std::string version = GetVersionString();
-    const int length = std::snprintf(nullptr, 0, format.c_str(), version.c_str(), family,
-                                     (int)os.dwMajorVersion, (int)os.dwMinorVersion,
-                                     (int)os.dwBuildNumber, os.szCSDVersion);
-    if (length < 0)
-        return;
-    std::string link((size_t)length + 1, '\0');
-    std::snprintf(link.data(), link.size(), format.c_str(), version.c_str(), family,
-                  (int)os.dwMajorVersion, (int)os.dwMinorVersion, (int)os.dwBuildNumber,
-                  os.szCSDVersion);
-    link.resize((size_t)length);
-    ::ShellExecuteW(m_hWnd, nullptr, AfxWide(link).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void CMainFrame::WinHelp(DWORD_PTR, UINT)
