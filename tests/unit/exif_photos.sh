@@ -1,7 +1,9 @@
 #!/bin/sh
 # Writes the photos the metadata test reads, their EXIF set by exiftool as
 # a camera would lay it out, and what exiftool reads back from them, one
-# line a photo: the fields of $format, "-" for a missing tag.
+# line a photo: name, date taken (the first kind present, with its own
+# sub-second milliseconds and offset), then the fields of $format from Make
+# on; "-" for a missing tag.
 # exif_photos.sh CONVERT EXIFTOOL FOLDER
 set -eu
 convert=$1 exiftool=$2 out=$3
@@ -30,5 +32,11 @@ write digitized.jpg -ExifByteOrder=MM -CreateDate='2019:12:31 23:59:59' -SubSecT
 # Only the primary directory's date, and no exposure or position.
 write modified.jpg -ExifByteOrder=MM -ModifyDate='2001:09:09 01:46:40' -SubSecTime=04 -OffsetTime=+09:00 \
     -Model='DSC-RX100'
-format='$FileName|$DateTimeOriginal|$SubSecTimeOriginal|$OffsetTimeOriginal|$CreateDate|$SubSecTimeDigitized|$OffsetTimeDigitized|$ModifyDate|$SubSecTime|$OffsetTime|$Make|$Model|$LensModel|$ExposureTime|$FNumber|$ISO|$FocalLength|$FocalLengthIn35mmFormat|$ExifIFD:Flash|$Composite:GPSLatitude|$Composite:GPSLongitude|$Composite:GPSAltitude'
-"$exiftool" -q -n -f -p "$format" "$out/all.jpg" "$out/digitized.jpg" "$out/modified.jpg" > "$out/reference.txt"
+format='$FileName|$DateTimeOriginal|$SubSecTimeOriginal|$OffsetTimeOriginal|$CreateDate|$SubSecTimeDigitized|$OffsetTimeDigitized|$ModifyDate|$SubSecTime|$OffsetTime|$Make|$Model|$LensModel|$ExposureTime|$FNumber|$FocalLength|$ISO|$FocalLengthIn35mmFormat|$ExifIFD:Flash|$Composite:GPSLatitude|$Composite:GPSLongitude|$Composite:GPSAltitude'
+"$exiftool" -q -n -f -p "$format" "$out/all.jpg" "$out/digitized.jpg" "$out/modified.jpg" | awk -F'|' -v OFS='|' '{
+    k = $2 != "-" ? 2 : $5 != "-" ? 5 : $8 != "-" ? 8 : 0
+    ms = k && $(k + 1) != "-" ? substr($(k + 1) "00", 1, 3) : "-"
+    line = $1 OFS (k ? $k : "-") OFS ms OFS (k ? $(k + 2) : "-")
+    for (i = 11; i <= NF; ++i) line = line OFS $i
+    print line
+}' > "$out/reference.txt"
