@@ -10,10 +10,12 @@
 #include <random>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "guarded_bytes.h"
 #include "imaging/metadata.h"
+#include "imaging/photofacts.h"
 
 namespace {
 
@@ -161,6 +163,88 @@ TEST(MetadataBytes, MutatedExifIsReadAndResetOnlyInsideAndAsAnIndependentWalkFin
     }
     std::printf("%d mutations read an orientation, %d were reset\n", read, reset);
     EXPECT_GT(read, 1000);
+}
+
+// ---------------------------------------------------------------- Photo facts
+
+// A TIFF structure of a primary, an Exif and a GPS directory, each entry
+// (tag, type, count, value bytes) followed by the values that do not fit.
+// With loop, the Exif directory is the primary and each names the primary
+// as the next: a reader following offsets blindly would never end.
+std::string FactsTiff(bool bigEndian, bool loop)
+{
+    auto number = [&](unsigned value, int bytes) {
+        std::string out;
+        for (int i = 0; i < bytes; ++i)
+            out += (char)(value >> 8 * (bigEndian ? bytes - 1 - i : i));
+        return out;
+    };
+    const std::string latitude = number(33, 4) + number(1, 4) + number(51, 4) + number(1, 4) + number(2448, 4)
+                               + number(100, 4);
+    using Tags = std::vector<std::tuple<unsigned, unsigned, unsigned, std::string>>;
+    const Tags exif = {{0x829A, 5, 1, number(1, 4) + number(250, 4)}, {0x8827, 3, 1, number(400, 2) + "xx"},
+                       {0x9003, 2, 20, std::string("2023:07:14 18:30:05", 20)},
+                       {0x9011, 2, 7, std::string("-07:00", 7)},
+                       {0x9291, 2, 3, std::string("25", 3)}, {0xA434, 2, 12, std::string("EF35mm f/2 ", 12)}};
+    const Tags gps = {{1, 2, 2, std::string("S", 2)}, {2, 5, 3, latitude}, {5, 1, 1, "\1xxx"},
+                      {6, 5, 1, number(12, 4) + number(2, 4)}};
+    const size_t exifAt = 200, gpsAt = 400;
+    const Tags primary = {{0x010F, 2, 6, std::string("Canon", 6)},
+                          {0x0132, 2, 20, std::string("2023:07:15 09:00:00", 20)},
+                          {0x8769, 4, 1, number(loop ? 8 : exifAt, 4)}, {0x8825, 4, 1, number(gpsAt, 4)}};
+
+    std::string tiff = (bigEndian ? std::string("MM\0\x2A", 4) : std::string("II\x2A\0", 4)) + number(8, 4);
+    for (const auto& [tags, at] : {std::pair{&primary, (size_t)8}, {&exif, exifAt}, {&gps, gpsAt}}) {
+        tiff.resize(at, '\0');
+        std::string values;
+        tiff += number((unsigned)tags->size(), 2);
+        for (const auto& [tag, type, count, value] : *tags) {
+            tiff += number(tag, 2) + number(type, 2) + number(count, 4);
+            const size_t valueAt = at + 2 + 12 * tags->size() + 4 + values.size();
+            tiff += value.size() <= 4 ? value + std::string(4 - value.size(), '\0') : number((unsigned)valueAt, 4);
+            values += value.size() <= 4 ? "" : value;
+        }
+        tiff += number(loop ? 8 : 0, 4) + values;
+    }
+    return tiff;
+}
+
+TEST(MetadataBytes, MutatedPhotoFactsAreReadOnlyFromInsideAndEndEvenWhenDirectoriesLoop)
+{
+    std::vector<std::string> bases;
+    for (bool bigEndian : {false, true}) {
+        for (bool loop : {false, true}) {
+            bases.push_back(FactsTiff(bigEndian, loop));
+            GuardedBytes bytes(std::string("Exif\0\0", 6) + bases.back());
+            const PhotoFacts facts = ExifPhotoFacts(bytes.data(), bytes.size());
+            // Looped, the Exif directory is the primary: its date is the only one.
+            EXPECT_EQ(facts.taken.value_or(CameraTime{}).day, loop ? 15 : 14);
+            EXPECT_EQ(facts.lens, loop ? "" : "EF35mm f/2");
+            EXPECT_NEAR(facts.latitude.value_or(0), -(33 + 51 / 60.0 + 24.48 / 3600), 1e-9);
+            EXPECT_EQ(facts.altitude, -6.0);
+        }
+    }
+
+    std::mt19937 random(20261210);
+    int dated = 0, placed = 0;
+    for (int mutation = 0; mutation < 20000; ++mutation) {
+        SCOPED_TRACE("mutation " + std::to_string(mutation));
+        std::string tiff = bases[random() % bases.size()];
+        for (int flips = 1 + (int)(random() % 4); flips > 0; --flips)
+            tiff[random() % tiff.size()] = random() % 2 ? (char)(random() % 32) : (char)random();
+        if (random() % 3 == 0)
+            tiff.resize(random() % tiff.size());
+        // Bare, as other formats hand it over.
+        GuardedBytes bytes(tiff);
+        const PhotoFacts facts = TiffPhotoFacts(bytes.data(), bytes.size());
+        for (const std::string* text : {&facts.make, &facts.model, &facts.lens})
+            ASSERT_EQ(text->find('\0'), std::string::npos);
+        dated += facts.taken.has_value();
+        placed += facts.latitude.has_value();
+    }
+    std::printf("%d mutations read a date, %d a position\n", dated, placed);
+    EXPECT_GT(dated, 5000);
+    EXPECT_GT(placed, 5000);
 }
 
 // ---------------------------------------------------------------- ICC

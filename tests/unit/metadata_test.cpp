@@ -3,12 +3,18 @@
 // (upright, no profile), never in a read or write outside the segment.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "app_driver.h"
 #include "catalog/folderentry.h"
 #include "imaging/metadata.h"
+#include "imaging/photofacts.h"
 #include "imaging/picture.h"
 #include "jpeg_maker.h"
 #include "temp_folder.h"
@@ -109,6 +115,57 @@ TEST(Metadata, SeededMutationsOfExifAndProfilesNeverReadOrWriteOutside)
             << "mutation " << iterations;
         EXPECT_EQ(picture.BitmapSize().cx, upright.cx);
     }
+}
+
+template <class... Values>
+std::string Printed(const char* format, Values... values)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, values...);
+    return text;
+}
+
+// The facts as exif_photos.sh writes exiftool's, "-" for each one absent.
+std::string FactsLine(const PhotoFacts& f)
+{
+    std::string line;
+    auto add = [&](bool present, const std::string& value) { line += '|' + (present ? value : "-"); };
+    const CameraTime t = f.taken.value_or(CameraTime{});
+    add(f.taken.has_value(),
+        Printed("%04d:%02d:%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second));
+    add(f.takenMillisecond.has_value(), Printed("%03d", f.takenMillisecond.value_or(0)));
+    const int offset = std::abs(f.takenOffsetMinutes.value_or(0));
+    add(f.takenOffsetMinutes.has_value(),
+        Printed("%c%02d:%02d", f.takenOffsetMinutes.value_or(0) < 0 ? '-' : '+', offset / 60, offset % 60));
+    for (const std::string* text : {&f.make, &f.model, &f.lens})
+        add(!text->empty(), *text);
+    for (const auto* rational : {&f.exposureTime, &f.fNumber, &f.focalLength})
+        add(rational->has_value(), Printed("%.10g", rational->value_or(ExifRational{}).Value()));
+    for (const auto* number : {&f.iso, &f.focalLength35mm, &f.flash})
+        add(number->has_value(), std::to_string(number->value_or(0)));
+    for (const auto* degrees : {&f.latitude, &f.longitude, &f.altitude})
+        add(degrees->has_value(), Printed("%.10g", degrees->value_or(0)));
+    return line;
+}
+
+TEST(Metadata, PhotoFactsAreWhatExiftoolReads)
+{
+    // Photos exiftool wrote and read back when the build ran.
+    const std::string folder = TestSetting("ORLIVANE_EXIF_DATA");
+    if (folder.empty())
+        GTEST_SKIP() << "no exiftool in this build";
+    std::ifstream reference(WindowsPath(folder + "/reference.txt"));
+    int photos = 0;
+    for (std::string line; std::getline(reference, line); ++photos) {
+        const std::string name = line.substr(0, line.find('|'));
+        std::ifstream file(WindowsPath(folder + "/" + name), std::ios::binary);
+        std::vector<std::pair<int, std::string>> segments;
+        for (const JpegMarker& marker : ReadJpeg({std::istreambuf_iterator<char>(file), {}}, false).markers)
+            segments.push_back({marker.code, marker.data});
+        MarkerList markers(segments);
+        EXPECT_EQ(name + FactsLine(ReadPhotoFacts(markers.First())), line);
+    }
+    EXPECT_EQ(photos, 3);
 }
 
 }  // namespace
