@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <new>
 #include <thread>
@@ -25,6 +26,7 @@
 #include "high_contrast.h"
 #include "folderpage/folderpage.h"
 #include "folderpage/thumbnailscheduler.h"
+#include "imaging/drawing.h"
 #include "imaging/picture.h"
 #include "jpeg_files.h"
 #include "jpeg_maker.h"
@@ -231,8 +233,9 @@ protected:
         throw std::runtime_error(name);
     }
 
-    // The cell of the entry painted at (0, 0) of a fresh canvas.
-    std::vector<COLORREF> Paint(CFolderEntry& entry, int part, bool printing, RECT region)
+    // The cell of the entry painted at (0, 0) of a fresh canvas, then more.
+    std::vector<COLORREF> Paint(CFolderEntry& entry, int part, bool printing, RECT region,
+                                const std::function<void(CDC&)>& more = nullptr)
     {
         Canvas canvas(130, 150, printing ? RGB(255, 255, 255) : RGB(0, 0, 0));
         canvas.Dc().m_bPrinting = printing;
@@ -241,6 +244,8 @@ protected:
         canvas.Dc().SetBkMode(TRANSPARENT);
         entry.m_thumbnail->m_cell = CRect(0, 0, 120, 140);
         page->DrawCell(&canvas.Dc(), entry, *entry.m_thumbnail, part);
+        if (more)
+            more(canvas.Dc());
         canvas.Dc().SelectObject(font);
         return canvas.Area(region);
     }
@@ -303,6 +308,32 @@ TEST_F(FolderPainting, BadgeFollowsTheHoverPartAndThePictures)
     CFolderEntry& picture = Entry("a");
     EXPECT_EQ(Paint(picture, PartBadge, false, badge), Paint(picture, PartNone, false, badge))
         << "pictures never show a badge";
+}
+
+TEST_F(FolderPainting, ACaptionTooWideKeepsItsStartAndEndOneThatFitsIsDrawnAsItIs)
+{
+    CFolderEntry& a = Entry("a");
+    const CRect caption(0, 120, 120, 140);
+    const auto painted = [&](const std::string& name, const std::string& byHand = {}) {
+        a.m_displayName = name;
+        return Paint(a, PartNone, false, caption, [&](CDC& dc) {
+            CRect area = caption;
+            dc.DrawText(byHand, &area, DT_CENTER | DT_BOTTOM | DT_SINGLELINE);
+        });
+    };
+    EXPECT_EQ(painted("IMG_20240501"), painted("", "IMG_20240501"));
+
+    Canvas canvas(1, 1, RGB(0, 0, 0));
+    canvas.Dc().SelectObject(g_resources.GetCellFont());
+    const std::string name = "PXL_20240501_101500123.PORTRAIT";
+    const std::string fitted = FitBothEnds(&canvas.Dc(), name, caption.Width());
+    CRect drawn = caption;
+    canvas.Dc().DrawText(fitted, &drawn, DT_CALCRECT | DT_SINGLELINE);
+    EXPECT_LE(drawn.Width(), caption.Width());
+    EXPECT_TRUE(fitted.starts_with("PXL_2") && fitted.ends_with("PORTRAIT") &&
+                fitted.find("\u2026") != fitted.npos)
+        << fitted;
+    EXPECT_EQ(painted(name), painted("", fitted));
 }
 
 // ---------------------------------------------------------------- the worker
