@@ -624,7 +624,8 @@ TEST_F(Walkthrough, NamesInAnyScriptArePaintedAsTheyAreWritten)
 {
     const std::string tokyo = temp.MakeFolder("Tōkyō 東京");
     temp.MakeFolder("Tōkyō 東京\\Ünïcödé");
-    for (const char* name : {"夏.jpg", "Straße.jpg", "Café.jpg"})
+    for (const char* name : {"夏.jpg", "Straße.jpg", "Café.jpg", "PXL_20240501_101500123.PORTRAIT.jpg",
+                             "Ein sehr langer Name für ein Bild vom Strand.jpg"})
         temp.WriteFile(std::string("Tōkyō 東京\\") + name, MakeJpeg(SolidRecipe(160, 120, 0, 0, 255)));
     WriteShortcut(AppDataVemoly() + "\\Favorites\\Tōkyō 東京.lnk", tokyo);
     CDrawingResources fonts;
@@ -659,7 +660,7 @@ TEST_F(Walkthrough, NamesInAnyScriptArePaintedAsTheyAreWritten)
                                      std::wstring(L"Stra\u00DFe"), std::wstring(L"\u590F")}) {
         EXPECT_TRUE(Eventually([&] {
             const Capture shot = ViewShot();
-            for (int index = 0; index < 4; ++index)
+            for (int index = 0; index < 6; ++index)
                 if (Area(shot, caption(Cell(index))) == Drawn(cellFont, caption(Cell(index)), captionFormat, &name))
                     return true;
             return false;
