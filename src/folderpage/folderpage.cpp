@@ -263,7 +263,8 @@ void CFolderPage::DrawCell(CDC* dc, CFolderEntry& entry, const CThumbnail& thumb
         dc->FillSolidRect(&caption, ::GetSysColor(COLOR_HIGHLIGHT));
         dc->SetTextColor(::GetSysColor(COLOR_HIGHLIGHTTEXT));
     }
-    dc->DrawText(entry.m_displayName, &caption, kCaptionFormat);
+    const std::string text = FitBothEnds(dc, entry.m_displayName, caption.right - caption.left);
+    dc->DrawText(text, &caption, kCaptionFormat);
     dc->SetTextColor(color);
 }
 

@@ -17,6 +17,25 @@ SIZE DeviceSize(CDC* dc, int x, int y, int width, int height)
     return SIZE{std::abs(rect.right - rect.left), std::abs(rect.bottom - rect.top)};
 }
 
+int TextWidth(CDC* dc, const std::wstring& text)
+{
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc->m_hDC, text.c_str(), (int)text.size(), &size);
+    return size.cx;
+}
+
+// The first half of kept characters and the last, never parting a
+// surrogate pair.
+std::wstring KeepBothEnds(const std::wstring& text, size_t kept)
+{
+    size_t head = (kept + 1) / 2, tail = kept - head;
+    if (head > 0 && IS_HIGH_SURROGATE(text[head - 1]))
+        --head;
+    if (tail > 0 && IS_LOW_SURROGATE(text[text.size() - tail]))
+        --tail;
+    return text.substr(0, head) + L"\u2026" + text.substr(text.size() - tail);
+}
+
 }  // namespace
 
 void DrawPictureFitted(CDC* dc, const RECT& area, const CPictureBitmap& picture, int width,
@@ -107,4 +126,21 @@ void DrawIconOnOutput(CDC* dc, HICON icon, int x, int y)
     ::DrawIconEx(memory.m_hDC, 0, 0, icon, 0, 0, 0, (HBRUSH)::GetStockObject(WHITE_BRUSH),
                  DI_NORMAL);
     dc->BitBlt(x, y, size.bmWidth, size.bmHeight, &memory, 0, 0, SRCCOPY);
+}
+
+std::string FitBothEnds(CDC* dc, const std::string& text, int width)
+{
+    const std::wstring wide = AfxWide(text);
+    if (wide.empty() || TextWidth(dc, wide) <= width)
+        return text;
+    // The widest that fits, found in a few measures: captions are many.
+    size_t fits = 0, tooWide = wide.size();
+    while (tooWide - fits > 1) {
+        const size_t kept = (fits + tooWide) / 2;
+        if (TextWidth(dc, KeepBothEnds(wide, kept)) <= width)
+            fits = kept;
+        else
+            tooWide = kept;
+    }
+    return AfxUtf8(KeepBothEnds(wide, fits));
 }

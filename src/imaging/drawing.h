@@ -21,6 +21,10 @@ void DrawPictureFile(CDC* dc, const RECT& area, CPictureBitmap& picture, const s
 // the DC's units.
 void DrawPixels(CDC* dc, int x, int y, const CPixels& pixels);
 
+// text as it fits in width logical units in the DC's font: whole, or as
+// much of its start and of its end as fits with an ellipsis between.
+std::string FitBothEnds(CDC* dc, const std::string& text, int width);
+
 // Draws icon with its top-left corner at (x, y). A printer gets the icon
 // flattened onto white, without a mask.
 void DrawIconOnOutput(CDC* dc, HICON icon, int x, int y);

@@ -624,7 +624,8 @@ TEST_F(Walkthrough, NamesInAnyScriptArePaintedAsTheyAreWritten)
 {
     const std::string tokyo = temp.MakeFolder("Tōkyō 東京");
     temp.MakeFolder("Tōkyō 東京\\Ünïcödé");
-    for (const char* name : {"夏.jpg", "Straße.jpg", "Café.jpg"})
+    for (const char* name : {"夏.jpg", "Straße.jpg", "Café.jpg", "IMG_20240501_1015.jpg",
+                             "PXL_20240501_101500123.PORTRAIT.jpg", "Ein sehr langer Name für ein Bild vom Strand.jpg"})
         temp.WriteFile(std::string("Tōkyō 東京\\") + name, MakeJpeg(SolidRecipe(160, 120, 0, 0, 255)));
     WriteShortcut(AppDataVemoly() + "\\Favorites\\Tōkyō 東京.lnk", tokyo);
     CDrawingResources fonts;
@@ -656,10 +657,11 @@ TEST_F(Walkthrough, NamesInAnyScriptArePaintedAsTheyAreWritten)
     EXPECT_TRUE(Eventually([&] { return Area(ViewShot(), title) == titleText; })) << "the page's title";
     // Ünïcödé first (folders first), then the pictures in the catalog's order.
     for (const std::wstring& name : {std::wstring(L"\u00DCn\u00EFc\u00F6d\u00E9"), std::wstring(L"Caf\u00E9"),
-                                     std::wstring(L"Stra\u00DFe"), std::wstring(L"\u590F")}) {
+                                     std::wstring(L"IMG_20240501_1015"), std::wstring(L"Stra\u00DFe"),
+                                     std::wstring(L"\u590F")}) {
         EXPECT_TRUE(Eventually([&] {
             const Capture shot = ViewShot();
-            for (int index = 0; index < 4; ++index)
+            for (int index = 0; index < 7; ++index)
                 if (Area(shot, caption(Cell(index))) == Drawn(cellFont, caption(Cell(index)), captionFormat, &name))
                     return true;
             return false;

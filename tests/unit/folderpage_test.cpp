@@ -25,6 +25,7 @@
 #include "high_contrast.h"
 #include "folderpage/folderpage.h"
 #include "folderpage/thumbnailscheduler.h"
+#include "imaging/drawing.h"
 #include "imaging/picture.h"
 #include "jpeg_files.h"
 #include "jpeg_maker.h"
@@ -303,6 +304,25 @@ TEST_F(FolderPainting, BadgeFollowsTheHoverPartAndThePictures)
     CFolderEntry& picture = Entry("a");
     EXPECT_EQ(Paint(picture, PartBadge, false, badge), Paint(picture, PartNone, false, badge))
         << "pictures never show a badge";
+}
+
+// Names that fit are drawn as they always were: the walkthrough's names.
+TEST_F(FolderPainting, ACaptionTooWideKeepsItsStartAndItsEndAroundAnEllipsis)
+{
+    Canvas canvas(1, 1, RGB(0, 0, 0));
+    canvas.Dc().SelectObject(g_resources.GetCellFont());
+    const std::string name = "PXL_20240501_101500123.PORTRAIT";
+    const std::string fitted = FitBothEnds(&canvas.Dc(), name, 120);
+    CRect drawn(0, 0, 120, 20);
+    canvas.Dc().DrawText(fitted, &drawn, DT_CALCRECT | DT_SINGLELINE);
+    EXPECT_LE(drawn.Width(), 120);
+    EXPECT_TRUE(fitted.starts_with("PXL_2") && fitted.ends_with("PORTRAIT") && fitted.find("\u2026") != fitted.npos)
+        << fitted;
+    CFolderEntry& a = Entry("a");
+    a.m_displayName = fitted;
+    const std::vector<COLORREF> fittedCaption = Paint(a, PartNone, false, CRect(0, 120, 120, 140));
+    a.m_displayName = name;
+    EXPECT_EQ(Paint(a, PartNone, false, CRect(0, 120, 120, 140)), fittedCaption);
 }
 
 // ---------------------------------------------------------------- the worker
