@@ -166,6 +166,7 @@ void ReadHeader(jpeg_decompress_struct& info, FILE* file, StoppableReads& reads,
     SaveMetadataMarkers(info);
     jpeg_read_header(&info, TRUE);
     header.orientation = ReadOrientation(info.marker_list);
+    header.facts = ReadPhotoFacts(info.marker_list);
     header.stored = SIZE{(LONG)info.image_width, (LONG)info.image_height};
     header.upright = OrientedSize(header.stored.cx, header.stored.cy, header.orientation);
 }

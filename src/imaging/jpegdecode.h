@@ -3,6 +3,7 @@
 #pragma once
 
 #include "gdi.h"
+#include "imaging/photofacts.h"
 #include "imaging/picture.h"
 
 enum class Decoded { Complete, Failed, Stopped };
@@ -19,6 +20,7 @@ struct PictureHeader {
     SIZE upright{0, 0};  // the picture's size once turned upright
     SIZE stored{0, 0};   // its size as stored
     int orientation = 1;
+    PhotoFacts facts;  // from the EXIF read with the header; absent for other formats
 };
 
 // Decodes the picture at the file's position into section, reusing the one

@@ -60,6 +60,7 @@ void CPictureBitmap::Take(CBitmap& section, const PictureHeader& header)
 {
     m_width = header.upright.cx;
     m_height = header.upright.cy;
+    m_facts = header.facts;
     m_hBitmap = static_cast<HBITMAP>(section.Detach());
     PixelRows rows;
     m_bitmapSize = m_hBitmap && GetPictureRows(m_hBitmap, rows) ? SIZE{rows.width, rows.height} : SIZE{0, 0};
@@ -75,6 +76,7 @@ bool CPictureBitmap::LoadFromFile(const std::string& path, const StopRequest& st
     PictureHeader header;
     Give(section);
     header.upright = SIZE{m_width, m_height};
+    header.facts = m_facts;
     const PictureRequest request{box, target, stop};
     const Decoded result = IsJpegPath(path) || StartsAsJpeg(file.get())
                                ? DecodePicture(file.get(), section, request, header)

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "imaging/colour.h"
+#include "imaging/photofacts.h"
 #include "imaging/pixels.h"
 
 // Asked between batches of rows while a picture decodes: true gives the
@@ -39,6 +40,8 @@ public:
     // failed.
     int m_width = 0;
     int m_height = 0;
+    // What the file's EXIF says, read with that same header.
+    PhotoFacts m_facts;
 
     CPictureBitmap() = default;
     virtual ~CPictureBitmap();
@@ -74,7 +77,7 @@ public:
 
 private:
     // Hands the section over to a decoder to decode into, and takes it back
-    // with the header's size.
+    // with the header's size and facts.
     void Give(CBitmap& section);
     void Take(CBitmap& section, const PictureHeader& header);
 

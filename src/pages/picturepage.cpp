@@ -14,6 +14,7 @@
 #include "folderpage/folderpage.h"
 #include "imaging/drawing.h"
 #include "imaging/losslessturn.h"
+#include "pages/photoline.h"
 #include "res/resource.h"
 #include "shell/fileoperation.h"
 #include "shell/filedata.h"
@@ -63,6 +64,11 @@ void CPicturePage::Start()
     } catch (...) {
         // A picture that cannot be opened leaves the page black.
     }
+}
+
+std::string CPicturePage::GetStatusText() const
+{
+    return PhotoLine(m_picture.m_width, m_picture.m_height, m_picture.m_facts);
 }
 
 CSize CPicturePage::Layout(const RECT* area)

@@ -39,6 +39,8 @@ public:
     void OnDrag(int dx, int dy) override;
     HCURSOR GetCursor(const POINT& point) const override;
     std::string GetZoomText() const override;
+    // The picture's size and what its EXIF says, in one line.
+    std::string GetStatusText() const override;
 
     const CPictureBitmap& Picture() const { return m_picture; }
     const CZoom& Zoom() const { return m_zoom; }

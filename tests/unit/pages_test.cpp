@@ -367,6 +367,44 @@ TEST_F(PicturePage, RotateTurnsJpegPicturesOnly)
         << "a page without pictures keeps the usual prompt";
 }
 
+// The message pane tells the photo's size, then its date taken as the
+// camera's clock showed it, its camera and its exposure; a picture without
+// tags gives its size alone.
+TEST_F(PicturePage, TheStatusLineGivesTheSizeThenWhatTheExifSays)
+{
+    const std::string folder = TestSetting("ORLIVANE_EXIF_DATA");
+    if (folder.empty())
+        GTEST_SKIP() << "no exiftool in this build";
+    const auto taken = [](WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
+        const SYSTEMTIME time{year, month, 0, day, hour, minute, second, 0};
+        wchar_t date[128], clock[128];
+        ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, 128, nullptr);
+        ::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &time, nullptr, clock, 128);
+        return AfxUtf8(date) + " " + AfxUtf8(clock);
+    };
+    const auto messagePane = [] {
+        theApp.OnIdle(0);
+        const HWND bar = ::GetDlgItem(theApp.m_pMainWnd->m_hWnd, AFX_IDW_STATUS_BAR);
+        wchar_t text[256] = L"";
+        ::GetWindowTextW(bar, text, 256);
+        return AfxUtf8(text);
+    };
+    const struct {
+        const char* name;
+        std::string line;
+    } photos[] = {
+        {"all.jpg", "64 \u00D7 48, " + taken(2024, 5, 1, 10, 15, 7) + ", Canon PowerShot S5 IS, 1/1000 s f/4.0 ISO 80 6 mm"},
+        {"digitized.jpg", "64 \u00D7 48, " + taken(2019, 12, 31, 23, 59, 59) + ", NIKON D750, 1/3 s f/2.8 ISO 6400 50 mm"},
+        {"modified.jpg", "64 \u00D7 48, " + taken(2001, 9, 9, 1, 46, 40) + ", DSC-RX100"},
+    };
+    for (const auto& photo : photos) {
+        OpenPicture(WindowsPath(folder + "/" + photo.name));
+        EXPECT_EQ(messagePane(), photo.line) << photo.name;
+    }
+    OpenPicture(temp.WriteFile("plain.jpg", MakeJpeg(SolidRecipe(40, 30, 9, 9, 9))));
+    EXPECT_EQ(messagePane(), "40 \u00D7 30");
+}
+
 // ---------------------------------------------------------------- looking closer
 
 // A picture whose every pixel tells where it lies: red counts eighths

@@ -1,0 +1,100 @@
+#include "pages/photoline.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "afxbase.h"
+
+namespace {
+
+std::string Format(const char* format, double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+// The user's short date and default time; empty for a date the system
+// refuses (a damaged tag can say month 13).
+std::string TakenText(const CameraTime& taken)
+{
+    SYSTEMTIME time{};
+    time.wYear = (WORD)taken.year;
+    time.wMonth = (WORD)taken.month;
+    time.wDay = (WORD)taken.day;
+    time.wHour = (WORD)taken.hour;
+    time.wMinute = (WORD)taken.minute;
+    time.wSecond = (WORD)taken.second;
+    wchar_t date[128], clock[128];
+    if (!::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, 128, nullptr)
+        || !::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &time, nullptr, clock, 128))
+        return {};
+    return AfxUtf8(date) + " " + AfxUtf8(clock);
+}
+
+bool StartsWithWord(const std::string& text, const std::string& word)
+{
+    if (word.empty() || text.size() < word.size() || (text.size() > word.size() && text[word.size()] != ' '))
+        return false;
+    for (size_t i = 0; i < word.size(); ++i) {
+        if (std::tolower((unsigned char)text[i]) != std::tolower((unsigned char)word[i]))
+            return false;
+    }
+    return true;
+}
+
+// Cameras write their make into the model too ("Canon", "Canon PowerShot
+// S5 IS"), some with a longer make ("NIKON CORPORATION", "NIKON D750").
+std::string CameraText(const std::string& make, const std::string& model)
+{
+    if (make.empty() || StartsWithWord(model, make.substr(0, make.find(' '))))
+        return model;
+    return model.empty() ? make : make + " " + model;
+}
+
+// Short times as the fraction a camera's dial shows; long ones in seconds.
+std::string ExposureTimeText(const ExifRational& time)
+{
+    const double seconds = time.Value();
+    if (seconds <= 0)
+        return {};
+    if (seconds < 0.5)
+        return "1/" + Format("%.0f", 1 / seconds) + " s";
+    return Format("%g", std::round(seconds * 10) / 10) + " s";
+}
+
+std::string ExposureText(const PhotoFacts& facts)
+{
+    std::vector<std::string> parts;
+    if (facts.exposureTime)
+        parts.push_back(ExposureTimeText(*facts.exposureTime));
+    if (facts.fNumber && facts.fNumber->numerator)
+        parts.push_back(Format("f/%.1f", facts.fNumber->Value()));
+    if (facts.iso && *facts.iso)
+        parts.push_back("ISO " + std::to_string(*facts.iso));
+    if (facts.focalLength && facts.focalLength->numerator)
+        parts.push_back(Format("%g", std::round(facts.focalLength->Value() * 10) / 10) + " mm");
+    std::string text;
+    for (const std::string& part : parts) {
+        if (!part.empty())
+            text += (text.empty() ? "" : " ") + part;
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string PhotoLine(int width, int height, const PhotoFacts& facts)
+{
+    if (width <= 0 || height <= 0)
+        return {};
+    std::string line = std::to_string(width) + " \u00D7 " + std::to_string(height);
+    for (const std::string& part : {facts.taken ? TakenText(*facts.taken) : std::string(),
+                                    CameraText(facts.make, facts.model), ExposureText(facts)}) {
+        if (!part.empty())
+            line += ", " + part;
+    }
+    return line;
+}
