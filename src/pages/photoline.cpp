@@ -54,15 +54,17 @@ std::string CameraText(const std::string& make, const std::string& model)
     return model.empty() ? make : make + " " + model;
 }
 
-// Short times as the fraction a camera's dial shows; long ones in seconds.
+// Times a camera's dial shows as a fraction (1/3, 1/1000) as one; others,
+// such as 0.4 s or 2.5 s, in seconds. Some cameras store 1/3 as 333/1000.
 std::string ExposureTimeText(const ExifRational& time)
 {
     const double seconds = time.Value();
     if (seconds <= 0)
         return {};
-    if (seconds < 0.5)
-        return "1/" + Format("%.0f", 1 / seconds) + " s";
-    return Format("%g", std::round(seconds * 10) / 10) + " s";
+    const double reciprocal = 1 / seconds;
+    if (seconds < 1 && std::abs(reciprocal - std::round(reciprocal)) <= reciprocal / 100)
+        return "1/" + Format("%.0f", std::round(reciprocal)) + " s";
+    return Format(seconds < 1 ? "%.2g" : "%g", seconds < 1 ? seconds : std::round(seconds * 10) / 10) + " s";
 }
 
 std::string ExposureText(const PhotoFacts& facts)
