@@ -12,32 +12,6 @@ CChildEnum::CChildEnum(std::vector<long> children, size_t position)
 {
 }
 
-STDMETHODIMP CChildEnum::QueryInterface(REFIID iid, void** object)
-{
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IEnumVARIANT) {
-        *object = static_cast<IEnumVARIANT*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) CChildEnum::AddRef()
-{
-    return (ULONG)::InterlockedIncrement(&m_refs);
-}
-
-STDMETHODIMP_(ULONG) CChildEnum::Release()
-{
-    const LONG refs = ::InterlockedDecrement(&m_refs);
-    if (refs == 0)
-        delete this;
-    return (ULONG)refs;
-}
-
 STDMETHODIMP CChildEnum::Next(ULONG count, VARIANT* items, ULONG* fetched)
 {
     if (!items)

@@ -7,16 +7,12 @@
 #include <vector>
 
 #include "afxbase.h"
+#include "comobject.h"
 
-class CChildEnum : public IEnumVARIANT {
+class CChildEnum final : public CComObject<IEnumVARIANT> {
 public:
     // The new object holds one reference, the caller's.
     static CChildEnum* Create(std::vector<long> children, size_t position = 0);
-
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
 
     // IEnumVARIANT
     STDMETHODIMP Next(ULONG count, VARIANT* items, ULONG* fetched) override;
@@ -26,9 +22,8 @@ public:
 
 private:
     CChildEnum(std::vector<long> children, size_t position);
-    virtual ~CChildEnum() = default;
+    ~CChildEnum() override = default;
 
-    LONG m_refs = 1;
     std::vector<long> m_children;
     size_t m_position;
 };
