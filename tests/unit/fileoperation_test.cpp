@@ -2,11 +2,9 @@
 // files handed to other programs as the shell hands them.
 #include <gtest/gtest.h>
 
-#include <shlobj.h>
-#include <shlwapi.h>
-
 #include "afxpath.h"
 #include "com_apartment.h"
+#include "plain_clipboard.h"
 #include "recycle_bin.h"
 #include "shell/filedata.h"
 #include "shell/fileoperation.h"
@@ -16,11 +14,6 @@
 #include "window_driving.h"
 
 namespace {
-
-bool Exists(const std::string& path)
-{
-    return AfxGetFileAttributes(path) != INVALID_FILE_ATTRIBUTES;
-}
 
 class FileOperationTest : public testing::Test {
 protected:
@@ -34,11 +27,11 @@ TEST_F(FileOperationTest, DeleteRecyclesOrDeletesForGoodAfterTheSystemsConfirmat
     const std::string gone = temp.WriteFile("deleted-" + std::to_string(::GetTickCount()) + ".jpg", "jpeg");
 
     EXPECT_EQ(Confirmed([&] { return ShellDelete(nullptr, {kept}, true); }), FileOperationResult::Done);
-    EXPECT_FALSE(Exists(kept));
+    EXPECT_FALSE(FileExists(kept));
     EXPECT_TRUE(InRecycleBin(AfxFindFileName(kept.c_str()))) << "recycled, not deleted";
 
     EXPECT_EQ(Confirmed([&] { return ShellDelete(nullptr, {gone}, false); }), FileOperationResult::Done);
-    EXPECT_FALSE(Exists(gone));
+    EXPECT_FALSE(FileExists(gone));
     EXPECT_FALSE(InRecycleBin(AfxFindFileName(gone.c_str())));
 }
 
@@ -50,19 +43,19 @@ TEST_F(FileOperationTest, CopiesIntoTheirOwnFolderGetCopyNamesAndMovesAndRenames
 
     ASSERT_EQ(ShellCopy(nullptr, {picture, album}, trip), FileOperationResult::Done);
     ASSERT_EQ(ShellCopy(nullptr, {picture}, trip), FileOperationResult::Done);
-    EXPECT_TRUE(Exists(trip + "\\beach - Copy.jpg"));
-    EXPECT_TRUE(Exists(trip + "\\beach - Copy (2).jpg"));
+    EXPECT_TRUE(FileExists(trip + "\\beach - Copy.jpg"));
+    EXPECT_TRUE(FileExists(trip + "\\beach - Copy (2).jpg"));
     EXPECT_TRUE(AfxIsDirectory(trip + "\\Album - Copy"));
 
     ASSERT_EQ(ShellMove(nullptr, {trip + "\\beach - Copy.jpg"}, album), FileOperationResult::Done);
-    EXPECT_TRUE(Exists(album + "\\beach - Copy.jpg"));
-    EXPECT_FALSE(Exists(trip + "\\beach - Copy.jpg"));
+    EXPECT_TRUE(FileExists(album + "\\beach - Copy.jpg"));
+    EXPECT_FALSE(FileExists(trip + "\\beach - Copy.jpg"));
     EXPECT_EQ(ShellMove(nullptr, {picture}, trip), FileOperationResult::Done) << "a move onto itself does nothing";
-    EXPECT_TRUE(Exists(picture));
+    EXPECT_TRUE(FileExists(picture));
 
     ASSERT_EQ(ShellRename(nullptr, picture, "sunset.jpg"), FileOperationResult::Done);
-    EXPECT_TRUE(Exists(trip + "\\sunset.jpg"));
-    EXPECT_FALSE(Exists(picture));
+    EXPECT_TRUE(FileExists(trip + "\\sunset.jpg"));
+    EXPECT_FALSE(FileExists(picture));
 
     EXPECT_EQ(CheckFileName("a:b.jpg"), "A file name can't contain any of the following characters:\n\\ / : * ? \" < > |");
     EXPECT_NE(CheckFileName("  "), "");
@@ -78,22 +71,13 @@ TEST_F(FileOperationTest, ClipboardFilesComeBackAsOtherProgramsReadThem)
 
     ASSERT_TRUE(PutFilesOnClipboard({a, b}, true));
     // As a program without OLE reads it: the plain clipboard.
-    ASSERT_TRUE(::OpenClipboard(nullptr));
-    auto drop = static_cast<HDROP>(::GetClipboardData(CF_HDROP));
-    ASSERT_NE(drop, nullptr);
-    ASSERT_EQ(::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0), 2u);
-    wchar_t second[MAX_PATH] = L"";
-    ::DragQueryFileW(drop, 1, second, MAX_PATH);
-    const UINT effectFormat = ::RegisterClipboardFormatW(L"Preferred DropEffect");
-    const auto* effect = static_cast<const DWORD*>(::GlobalLock(::GetClipboardData(effectFormat)));
-    ASSERT_NE(effect, nullptr);
-    EXPECT_EQ(*effect, (DWORD)DROPEFFECT_MOVE);
+    DWORD preferred = 0;
+    EXPECT_EQ(ClipboardFiles(&preferred), (std::vector<std::string>{a, b}));
+    EXPECT_EQ(preferred, (DWORD)DROPEFFECT_MOVE);
     EXPECT_TRUE(::IsClipboardFormatAvailable(::RegisterClipboardFormatW(L"Shell IDList Array")));
-    ::CloseClipboard();
-    EXPECT_EQ(AfxUtf8(second), b);
 
     ASSERT_TRUE(ClipboardHasFiles());
-    DWORD preferred = 0;
+    preferred = 0;
     EXPECT_EQ(FilesOnClipboard(&preferred), (std::vector<std::string>{a, b}));
     EXPECT_EQ(preferred, (DWORD)DROPEFFECT_MOVE);
     ASSERT_TRUE(PutFilesOnClipboard({a}, false));
@@ -115,7 +99,7 @@ TEST_F(FileOperationTest, EditRunsTheEditVerbOfTheFilesClass)
     ReplacedShellCommand kind(".orltest", "Orlivane.TestPicture");
     ReplacedShellCommand edit("Orlivane.TestPicture\\shell\\edit\\command", RecordingCommand(recorded));
     ASSERT_TRUE(EditFile(nullptr, picture));
-    EXPECT_TRUE(Eventually([&] { return Exists(recorded); }));
+    EXPECT_TRUE(Eventually([&] { return FileExists(recorded); }));
     EXPECT_TRUE(Eventually([&] { return ReadWholeFile(recorded) == picture; })) << ReadWholeFile(recorded);
     EXPECT_FALSE(EditFile(nullptr, temp / "gone.orltest"));
 }

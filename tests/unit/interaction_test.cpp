@@ -32,6 +32,7 @@
 #include "shell/shortcutlink.h"
 #include "shell_command.h"
 #include "shortcuts.h"
+#include "plain_clipboard.h"
 #include "temp_folder.h"
 #include "user_input.h"
 #include "view/vemolyview.h"
@@ -285,29 +286,6 @@ void Key(UINT key, UINT modifier = 0)
     if (modifier)
         held.emplace(std::initializer_list<BYTE>{(BYTE)modifier});
     View()->SendMessage(WM_KEYDOWN, key, 0);
-}
-
-// The files on the clipboard as other programs read them: CF_HDROP and
-// "Preferred DropEffect" (0 when it has none).
-std::vector<std::string> ClipboardFiles(DWORD* effect)
-{
-    std::vector<std::string> files;
-    *effect = 0;
-    if (!::OpenClipboard(nullptr))
-        return files;
-    if (HDROP drop = (HDROP)::GetClipboardData(CF_HDROP)) {
-        for (UINT i = 0, count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0); i < count; ++i) {
-            wchar_t name[MAX_PATH] = L"";
-            ::DragQueryFileW(drop, i, name, MAX_PATH);
-            files.push_back(AfxUtf8(name));
-        }
-    }
-    if (HANDLE data = ::GetClipboardData(::RegisterClipboardFormatW(L"Preferred DropEffect"))) {
-        *effect = *static_cast<const DWORD*>(::GlobalLock(data));
-        ::GlobalUnlock(data);
-    }
-    ::CloseClipboard();
-    return files;
 }
 
 // Puts one file on the clipboard as a plain CF_HDROP, as older programs do.
