@@ -9,7 +9,15 @@
 
 #include "catalog/folderentry.h"
 
-enum SortOrder { SortByName = 0, SortNewestFirst = 3 };
+// What a folder page orders by. SortNewestFirst is the History's own.
+enum SortOrder {
+    SortByName = 0,
+    SortByDateTaken = 1,
+    SortByDateModified = 2,
+    SortNewestFirst = 3,
+    SortBySize = 4,
+    SortByType = 5,
+};
 
 class CFolderCatalog {
 public:
@@ -28,6 +36,7 @@ public:
     std::list<CFolderEntry> m_entries;
     CFolderEntry m_folder;
     int m_sortOrder = SortByName;
+    bool m_descending = false;
     int m_maxCount = INT_MAX;
 
 private:

@@ -68,6 +68,7 @@ public:
     // reachable shortcut's target, a folder's picture once found.
     FILETIME m_time{0, 0};
     FILETIME m_listedTime{0, 0};  // the listed file's own time; orders newest first
+    ULONGLONG m_fileSize = 0;     // of the picture file; 0 for folders
     CFolderCatalog* m_owner = nullptr;  // whose sort order comparisons use
     int m_picturePresence = -1; // -1 unknown, 0 holds pictures, 1 holds none
 };

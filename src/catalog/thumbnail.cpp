@@ -70,7 +70,20 @@ void CThumbnail::DiscardBitmap()
     std::lock_guard guard(EntryLock());
     ++m_generation;
     m_holdsPictures = -1;
+    m_facts.reset();
     Store(nullptr, nullptr, nullptr, FILETIME{0, 0});
+}
+
+void CThumbnail::SetFacts(const HeaderFacts& facts)
+{
+    std::lock_guard guard(EntryLock());
+    m_facts = facts;
+}
+
+std::optional<HeaderFacts> CThumbnail::Facts() const
+{
+    std::lock_guard guard(EntryLock());
+    return m_facts;
 }
 
 unsigned CThumbnail::Generation() const

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,14 @@ CCriticalSection& EntryLock();
 extern CCriticalSection g_thumbnailLock;  // EntryLock(); constructed with the other process-wide objects
 
 using ThumbnailBytes = std::vector<unsigned char>;
+
+// What a picture's header says that orders and describes its entry: when
+// it was taken, on the camera's clock as a FILETIME value (0: the picture
+// does not say), and its upright size. Kept with the thumbnail, in the cache.
+struct HeaderFacts {
+    ULONGLONG taken = 0;
+    SIZE size{0, 0};
+};
 
 // The box a thumbnail fits in at 96 DPI; the pages scale it with the
 // display, up to the largest scale Windows offers (500 %).
@@ -74,6 +83,11 @@ public:
     bool LoadBitmap(const CFolderEntry& entry, CPictureBitmap* scratch = nullptr,
                     const std::function<bool()>& stop = {}, int box = kDesignThumbnailBox);
 
+    // The picture's header facts, once read from the cache or the file;
+    // gone with the picture when what it shows changes (DiscardBitmap).
+    void SetFacts(const HeaderFacts& facts);
+    std::optional<HeaderFacts> Facts() const;
+
     // For a folder: whether it holds pictures itself, found by a maker so
     // that drawing its badge need not list it; -1 until known.
     std::atomic<int> m_holdsPictures{-1};
@@ -91,6 +105,7 @@ private:
     std::atomic<bool> m_hasPicture{false};
     FILETIME m_source{0, 0};
     unsigned m_generation = 0;
+    std::optional<HeaderFacts> m_facts;
 };
 
 // What a maker does with a picture file: decodes it at the smallest scale

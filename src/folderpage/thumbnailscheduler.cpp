@@ -386,7 +386,8 @@ int CThumbnailScheduler::MakerCount()
     return std::clamp(count, 1, 4);
 }
 
-void CThumbnailScheduler::Schedule(const std::string& folderPath, std::vector<ThumbnailJob> jobs, int box)
+void CThumbnailScheduler::Schedule(const std::string& folderPath, std::vector<ThumbnailJob> jobs, int box,
+                                   bool /*factsFirst*/)
 {
     // Thumbnails for another box are work of their own: what the makers
     // read or make for the old box meanwhile is neither shown nor written.
@@ -475,6 +476,11 @@ void CThumbnailScheduler::SetVisible(size_t first, size_t last)
 void CThumbnailScheduler::SetShown(bool shown)
 {
     m_work->shown = shown;
+}
+
+bool CThumbnailScheduler::FactsKnown() const
+{
+    return false;
 }
 
 bool CThumbnailScheduler::Progress(int* done, int* total) const

@@ -48,7 +48,11 @@ public:
     // the makers run out of work or stop.
     // Thumbnails are made for box by box; scheduled with another box, the
     // cache is read again for it.
-    void Schedule(const std::string& folderPath, std::vector<ThumbnailJob> jobs, int box = kDesignThumbnailBox);
+    // With factsFirst, every picture's header facts (CThumbnail::Facts) are
+    // read before any thumbnail is made, each from the cache or from the
+    // file's header alone.
+    void Schedule(const std::string& folderPath, std::vector<ThumbnailJob> jobs, int box = kDesignThumbnailBox,
+                  bool factsFirst = false);
     // Asks the makers to stop within a batch of rows; does not wait.
     void Stop();
     // Asks the makers to stop and waits ms in all at most until each has
@@ -60,6 +64,8 @@ public:
     void SetShown(bool shown);
     // How many of the scheduled thumbnails are done; false when all are.
     bool Progress(int* done, int* total) const;
+    // Whether the header facts of every scheduled picture are known.
+    bool FactsKnown() const;
     // True once after a maker ended on an error outside any one picture.
     bool TakeInterrupted();
 

@@ -228,6 +228,19 @@ Decoded DecodePicture(FILE* file, CBitmap& section, const PictureRequest& reques
     return result;
 }
 
+bool ReadJpegHeader(FILE* file, PictureHeader& header, const StopRequest& stop)
+{
+    try {
+        JpegDecompressor decoder;
+        StoppableReads reads{nullptr, &stop};
+        const PictureRequest request{{0, 0}, ColourTarget::Display, stop};
+        ReadHeader(decoder.info, file, reads, request, header);
+        return true;
+    } catch (int) {
+        return false;
+    }
+}
+
 namespace {
 
 // Where the upright pixel (x, y) lies in the stored rows, as OrientPixels

@@ -28,6 +28,9 @@ struct PictureHeader {
 // also when decoding then fails. section is empty unless decoding completed.
 Decoded DecodePicture(FILE* file, CBitmap& section, const PictureRequest& request, PictureHeader& header);
 
+// Reads only the header at the file's position; false when it does not read.
+bool ReadJpegHeader(FILE* file, PictureHeader& header, const StopRequest& stop = {});
+
 // Decodes at full scale only region of the upright picture (clipped to it)
 // into section, which gets the region's size: the library skips the rows
 // above it and decodes the columns beside it only to whole blocks. region

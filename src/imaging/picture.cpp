@@ -44,6 +44,11 @@ bool StartsAsJpeg(FILE* file)
 
 }  // namespace
 
+bool ReadsAsJpeg(const std::string& path, FILE* file)
+{
+    return IsJpegPath(path) || StartsAsJpeg(file);
+}
+
 CPictureBitmap::~CPictureBitmap()
 {
     if (m_hBitmap)
@@ -78,7 +83,7 @@ bool CPictureBitmap::LoadFromFile(const std::string& path, const StopRequest& st
     header.upright = SIZE{m_width, m_height};
     header.facts = m_facts;
     const PictureRequest request{box, target, stop};
-    const Decoded result = IsJpegPath(path) || StartsAsJpeg(file.get())
+    const Decoded result = ReadsAsJpeg(path, file.get())
                                ? DecodePicture(file.get(), section, request, header)
                                : DecodeWicPicture(file.get(), section, request, header);
     Take(section, header);
@@ -94,7 +99,7 @@ bool CPictureBitmap::LoadRegionFromFile(const std::string& path, RECT& region, c
     PictureHeader header;
     Give(section);
     const PictureRequest request{{0, 0}, ColourTarget::Display, stop};
-    const bool jpeg = IsJpegPath(path) || StartsAsJpeg(file.get());
+    const bool jpeg = ReadsAsJpeg(path, file.get());
     const Decoded result = jpeg ? DecodePictureRegion(file.get(), region, section, request, header) : Decoded::Failed;
     Take(section, header);
     return result == Decoded::Complete;

@@ -85,6 +85,10 @@ private:
     mutable std::unique_ptr<CPixels> m_shrunk;
 };
 
+// Whether the file at path goes to libjpeg: named as JPEG, or starting as a
+// JPEG stream does (the file is read again from its start).
+bool ReadsAsJpeg(const std::string& path, FILE* file);
+
 // A 24-bit BI_RGB top-down DIB section, or null.
 HBITMAP CreatePictureDib(int width, int height);
 // The rows of a section CreatePictureDib made; false for anything else.
