@@ -35,12 +35,58 @@ int CompareLogical(const LogicalName& a, const LogicalName& b)
     return byName ? byName : ::StrCmpLogicalW(a.extension.c_str(), b.extension.c_str());
 }
 
-// Folders first, then by name; positive when a comes before b.
-int CompareByName(const CFolderEntry& a, const CFolderEntry& b)
+// The date a picture was taken on, as its thumbnail knows it: until then,
+// or when it does not say, the time its file was written.
+ULONGLONG DateTaken(const CFolderEntry& entry)
 {
-    if (a.IsFolder() != b.IsFolder())
-        return a.IsFolder() ? 1 : -1;
-    return -CompareLogical(LogicalName(a), LogicalName(b));
+    if (entry.m_thumbnail) {
+        if (const std::optional<HeaderFacts> facts = entry.m_thumbnail->Facts(); facts && facts->taken)
+            return facts->taken;
+    }
+    return entry.Time();
+}
+
+// What an order compares of one entry, taken once rather than at every
+// comparison. Folders compare by name alone.
+struct SortKey {
+    SortKey(const CFolderEntry& entry, int order) : folder(entry.IsFolder()), name(entry)
+    {
+        if (folder)
+            return;
+        switch (order) {
+        case SortByDateTaken:    number = DateTaken(entry); break;
+        case SortByDateModified: number = entry.Time(); break;
+        case SortBySize:         number = entry.m_fileSize; break;
+        case SortByType:         type = NameKey(AfxFindExtension(AfxFindFileName(entry.ListedPath().c_str()))); break;
+        default:                 break;
+        }
+    }
+
+    bool folder;
+    ULONGLONG number = 0;
+    std::wstring type;  // the extension, as the file system compares it
+    LogicalName name;
+};
+
+// Negative when a comes before b. Folders come first going up and last
+// going down, as in Explorer, always by name going up among themselves.
+int CompareKeys(const SortKey& a, const SortKey& b, int order, bool descending)
+{
+    if (a.folder != b.folder)
+        return a.folder != descending ? -1 : 1;
+    if (!a.folder) {
+        int by = 0;
+        switch (order) {
+        case SortByDateTaken:
+        case SortByDateModified:
+        case SortBySize:         by = a.number < b.number ? -1 : a.number > b.number ? 1 : 0; break;
+        case SortByType:         by = a.type.compare(b.type); break;
+        default:                 by = CompareLogical(a.name, b.name); break;
+        }
+        if (by)
+            return descending ? -by : by;
+    }
+    return CompareLogical(a.name, b.name);
 }
 
 std::wstring ListedNameKey(const CFolderEntry& entry)
@@ -110,11 +156,13 @@ std::wstring NameKey(const std::string& text)
 
 int CompareEntries(const CFolderEntry& a, const CFolderEntry& b)
 {
-    if (b.m_owner && b.m_owner->m_sortOrder == SortNewestFirst) {
+    const int order = b.m_owner ? b.m_owner->m_sortOrder : SortByName;
+    if (order == SortNewestFirst) {
         const ULONGLONG x = a.ListedTime(), y = b.ListedTime();
         return x > y ? 1 : x < y ? -1 : 0;
     }
-    return CompareByName(a, b);
+    const bool descending = b.m_owner && b.m_owner->m_descending;
+    return -CompareKeys(SortKey(a, order), SortKey(b, order), order, descending);
 }
 
 CFolderCatalog::CFolderCatalog(const CFolderEntry& folder) : m_folder(folder)
@@ -175,6 +223,7 @@ bool CFolderCatalog::Refresh(const std::function<bool()>& stop)
             }
         }
         CFolderEntry entry = MakeEntry(path, &time, this);
+        entry.m_fileSize = find.GetLength();
         entry.Classify(&attributes);
         if (!entry.m_listed)
             continue;
@@ -196,8 +245,9 @@ bool CFolderCatalog::Refresh(const std::function<bool()>& stop)
             }
             // A shortcut written again, or a name whose case changed.
             if (found->ListedTime() != entry.ListedTime() || found->m_linkPath != entry.m_linkPath
-                || found->m_displayName != entry.m_displayName) {
+                || found->m_displayName != entry.m_displayName || found->m_fileSize != entry.m_fileSize) {
                 found->m_listedTime = entry.m_listedTime;
+                found->m_fileSize = entry.m_fileSize;
                 found->m_linkPath = entry.m_linkPath;
                 found->m_displayName = entry.m_displayName;
                 changed = true;
@@ -219,33 +269,34 @@ bool CFolderCatalog::Refresh(const std::function<bool()>& stop)
     changed |= m_entries.size() != before;
 
     // A list that did not change is still in order.
-    if (changed || m_sortedBy != m_sortOrder)
+    if (changed || m_sortedBy != m_sortOrder || m_sortedDescending != m_descending)
         Sort();
-    m_sortedBy = m_sortOrder;
     changed |= Truncate();
     return changed;
 }
 
 void CFolderCatalog::Sort()
 {
-    if (m_sortOrder != SortByName) {
+    m_sortedBy = m_sortOrder;
+    m_sortedDescending = m_descending;
+    if (m_sortOrder == SortNewestFirst) {
         m_entries.sort([](const CFolderEntry& x, const CFolderEntry& y) { return CompareEntries(y, x) < 0; });
         return;
     }
-    // By name, each name is widened once rather than at every comparison.
+    // Each key is taken once, the name widened once, rather than at every
+    // comparison: the dates taken under the lock the makers write them in.
     struct Keyed {
-        bool folder;
-        LogicalName name;
+        SortKey key;
         std::list<CFolderEntry>::iterator it;
     };
     std::vector<Keyed> keyed;
     keyed.reserve(m_entries.size());
     for (auto it = m_entries.begin(); it != m_entries.end(); ++it)
-        keyed.push_back({it->IsFolder(), LogicalName(*it), it});
-    const auto before = [](const Keyed& x, const Keyed& y) {
-        if (x.folder != y.folder)
-            return x.folder;
-        return CompareLogical(x.name, y.name) < 0;
+        keyed.push_back({SortKey(*it, m_sortOrder), it});
+    const int order = m_sortOrder;
+    const bool descending = m_descending;
+    const auto before = [order, descending](const Keyed& x, const Keyed& y) {
+        return CompareKeys(x.key, y.key, order, descending) < 0;
     };
     // A refresh keeps its entries in order and adds new ones after them:
     // only those are sorted, then merged in, which is the same stable order.
