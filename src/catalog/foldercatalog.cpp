@@ -47,46 +47,62 @@ ULONGLONG DateTaken(const CFolderEntry& entry)
 }
 
 // What an order compares of one entry, taken once rather than at every
-// comparison. Folders compare by name alone.
-struct SortKey {
-    SortKey(const CFolderEntry& entry, int order) : folder(entry.IsFolder()), name(entry)
+// comparison. Folders compare by name alone; other entries by name only on
+// a tie, so their names are widened when one first needs it.
+class SortKey {
+public:
+    SortKey(const CFolderEntry& entry, int order) : m_entry(&entry), m_folder(entry.IsFolder())
     {
-        if (folder)
+        if (m_folder || order == SortByName) {
+            m_name.emplace(entry);
             return;
+        }
         switch (order) {
-        case SortByDateTaken:    number = DateTaken(entry); break;
-        case SortByDateModified: number = entry.Time(); break;
-        case SortBySize:         number = entry.m_fileSize; break;
-        case SortByType:         type = NameKey(AfxFindExtension(AfxFindFileName(entry.ListedPath().c_str()))); break;
+        case SortByDateTaken:    m_number = DateTaken(entry); break;
+        case SortByDateModified: m_number = entry.Time(); break;
+        case SortBySize:         m_number = entry.m_fileSize; break;
+        case SortByType:         m_type = NameKey(AfxFindExtension(AfxFindFileName(entry.ListedPath().c_str()))); break;
         default:                 break;
         }
     }
 
-    bool folder;
-    ULONGLONG number = 0;
-    std::wstring type;  // the extension, as the file system compares it
-    LogicalName name;
+    bool Folder() const { return m_folder; }
+    ULONGLONG Number() const { return m_number; }
+    const std::wstring& Type() const { return m_type; }
+    const LogicalName& Name() const
+    {
+        if (!m_name)
+            m_name.emplace(*m_entry);
+        return *m_name;
+    }
+
+private:
+    const CFolderEntry* m_entry;
+    bool m_folder;
+    ULONGLONG m_number = 0;
+    std::wstring m_type;  // the extension, as the file system compares it
+    mutable std::optional<LogicalName> m_name;
 };
 
 // Negative when a comes before b. Folders come first going up and last
 // going down, as in Explorer, always by name going up among themselves.
 int CompareKeys(const SortKey& a, const SortKey& b, int order, bool descending)
 {
-    if (a.folder != b.folder)
-        return a.folder != descending ? -1 : 1;
-    if (!a.folder) {
+    if (a.Folder() != b.Folder())
+        return a.Folder() != descending ? -1 : 1;
+    if (!a.Folder()) {
         int by = 0;
         switch (order) {
         case SortByDateTaken:
         case SortByDateModified:
-        case SortBySize:         by = a.number < b.number ? -1 : a.number > b.number ? 1 : 0; break;
-        case SortByType:         by = a.type.compare(b.type); break;
-        default:                 by = CompareLogical(a.name, b.name); break;
+        case SortBySize:         by = a.Number() < b.Number() ? -1 : a.Number() > b.Number() ? 1 : 0; break;
+        case SortByType:         by = a.Type().compare(b.Type()); break;
+        default:                 by = CompareLogical(a.Name(), b.Name()); break;
         }
         if (by)
             return descending ? -by : by;
     }
-    return CompareLogical(a.name, b.name);
+    return CompareLogical(a.Name(), b.Name());
 }
 
 std::wstring ListedNameKey(const CFolderEntry& entry)
