@@ -56,8 +56,10 @@ BEGIN_COMMAND_MAP(CPicturePage, CPage)
 END_COMMAND_MAP()
 
 namespace {
-// How long a deletion waits for the folder's listing, to know what follows.
-constexpr DWORD kListingWait = 1000;
+// How long a walk key waits for the folder's listing before it leaves the
+// walk to the tick after the listing, and a deletion, to know what follows.
+constexpr DWORD kWalkWait = 250;
+constexpr DWORD kDeleteWait = 1000;
 }
 
 // The folder's pictures listed on a thread of the page's own.
@@ -89,6 +91,8 @@ struct CPicturePage::Lister {
     }
     ~Lister() { state->stop = true; }
 
+    bool Wait(DWORD ms) const { return thread->Wait(ms); }
+
     std::shared_ptr<const Siblings> Listed() const
     {
         std::lock_guard guard(state->lock);
@@ -102,8 +106,6 @@ struct CPicturePage::Lister {
 CPicturePage::CPicturePage(const CFolderEntry& entry, std::shared_ptr<const Siblings> siblings)
     : m_entry(entry), m_siblings(std::move(siblings))
 {
-    if (!m_siblings)
-        ListInBackground();
 }
 
 void CPicturePage::ListInBackground()
@@ -116,10 +118,9 @@ void CPicturePage::ListInBackground()
 
 void CPicturePage::SortChoiceChanged(std::shared_ptr<const Siblings> handed)
 {
+    // Without them the next walk lists the folder again.
     m_siblings = std::move(handed);
     m_lister.reset();
-    if (!m_siblings)
-        ListInBackground();
 }
 
 void CPicturePage::Start()
@@ -161,10 +162,14 @@ CMenu* CPicturePage::GetContextMenu(const POINT&)
     return menu;
 }
 
-const CPicturePage::Siblings* CPicturePage::ListSiblings()
+const CPicturePage::Siblings* CPicturePage::ListSiblings(DWORD wait)
 {
-    if (!m_siblings && m_lister)
+    if (!m_siblings) {
+        if (!m_lister)
+            ListInBackground();
+        m_lister->Wait(wait);
         m_siblings = m_lister->Listed();
+    }
     return m_siblings.get();
 }
 
@@ -184,7 +189,7 @@ bool CPicturePage::WalkKey(UINT key)
 
 void CPicturePage::Walk(int step)
 {
-    const Siblings* siblings = ListSiblings();
+    const Siblings* siblings = ListSiblings(kWalkWait);
     if (!siblings) {
         m_pendingStep = step;  // walked at the tick after the listing
         return;
@@ -206,7 +211,7 @@ void CPicturePage::Walk(int step)
 
 void CPicturePage::OnTick()
 {
-    if (m_pendingStep != 0 && ListSiblings())
+    if (m_pendingStep != 0 && ListSiblings(0))
         Walk(m_pendingStep);
 }
 
@@ -286,8 +291,8 @@ void CPicturePage::OnRename()
     m_entry.m_displayName = dialog.m_name.substr(0, AfxFindExtension(dialog.m_name.c_str()) - dialog.m_name.c_str());
     // The walk goes on in its order from the new name, and Back finds the
     // picture under it.
-    if (const Siblings* siblings = ListSiblings()) {
-        auto renamed = std::make_shared<Siblings>(*siblings);
+    if (m_siblings) {
+        auto renamed = std::make_shared<Siblings>(*m_siblings);
         const std::wstring key = NameKey(oldPath);
         for (CFolderEntry& sibling : *renamed) {
             if (NameKey(sibling.m_path) == key) {
@@ -297,7 +302,7 @@ void CPicturePage::OnRename()
         }
         m_siblings = std::move(renamed);
     } else {
-        ListInBackground();
+        m_lister.reset();  // listed again, under the new name, at the next walk
     }
     const int below = g_navigator.GetCurrentIndex() - 1;
     if (auto* folder = below >= 0 ? dynamic_cast<CFolderPage*>(g_navigator.GetPage(below)) : nullptr)
@@ -326,9 +331,7 @@ void CPicturePage::DeletePicture(bool recycle)
 {
     // Where the picture was among its folder's, before it goes; a listing
     // under way is given a moment to finish.
-    if (!ListSiblings() && m_lister)
-        m_lister->thread->Wait(kListingWait);
-    const Siblings* listed = ListSiblings();
+    const Siblings* listed = ListSiblings(kDeleteWait);
     auto siblings = listed ? std::make_shared<Siblings>(*listed) : std::make_shared<Siblings>();
     const std::wstring shown = NameKey(m_entry.m_path);
     const auto here = std::find_if(siblings->begin(), siblings->end(),

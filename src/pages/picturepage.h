@@ -18,8 +18,8 @@ public:
     using Siblings = std::vector<CFolderEntry>;
 
     // siblings: the folder's pictures in the order its page shows them,
-    // which the walk follows. Without them the page lists the folder on a
-    // thread of its own, in the order chosen under View > Sort By.
+    // which the walk follows. Without them the first walk lists the folder
+    // on a thread of the page's own, in the order chosen under View > Sort By.
     explicit CPicturePage(const CFolderEntry& entry, std::shared_ptr<const Siblings> siblings = nullptr);
     ~CPicturePage() override;
 
@@ -99,9 +99,10 @@ private:
     bool WalkKey(UINT key);
     // Delete, Ctrl+C, Ctrl+X and Alt+Enter; false for other keys.
     bool FileKey(UINT key, bool shift);
-    // The folder's pictures in order; null while they are being listed.
-    const Siblings* ListSiblings();
-    // Lists them on the page's own thread.
+    // The folder's pictures in order. Unless handed over, they are listed
+    // at the first need on the page's own thread, waited for wait ms at
+    // most; null until listed.
+    const Siblings* ListSiblings(DWORD wait);
     void ListInBackground();
     // Walks step pictures on (INT_MIN: to the first, INT_MAX: to the last).
     void Walk(int step);
@@ -124,7 +125,7 @@ private:
     // The pictures of the folder, as its page orders them; handed on along
     // the walk.
     std::shared_ptr<const Siblings> m_siblings;
-    // Listing them, for a picture opened from elsewhere; stopped when it goes.
+    // Listing them, for a picture opened from elsewhere; stopped when the page goes.
     std::shared_ptr<Lister> m_lister;
     int m_pendingStep = 0;  // a walk waiting for the listing; 0: none
 
