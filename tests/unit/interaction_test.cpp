@@ -1137,8 +1137,22 @@ TEST_F(FolderInteraction, SortByReordersTheFolderKeepsTheFocusInPlaceIsWalkedAnd
     EXPECT_EQ(next.SortOrder, SortByDateModified);
     EXPECT_TRUE(next.SortDescending);
 
-    main->SendMessage(WM_COMMAND, ID_SORT_BY_NAME);
+    // By date taken a folder opens in the names' order, as listed, and is
+    // sorted once every date is known, the focus staying where it is.
+    main->SendMessage(WM_COMMAND, ID_SORT_BY_DATE_TAKEN);
     main->SendMessage(WM_COMMAND, ID_SORT_ASCENDING);
+    BackToHome();
+    page = Open(temp.Path());
+    FocusOn(*page, "p20");
+    const LONG listed = focusTop();
+    shown = names();
+    EXPECT_EQ(std::vector<std::string>(shown.begin(), shown.begin() + 6),
+              (std::vector<std::string>{"album", "empty", "offline", "a", "b", "p00"}));
+    EXPECT_TRUE(WaitUntil([&] { return names()[3] == "p99"; })) << "without a date, the oldest file first";
+    EXPECT_EQ(focused(), "p20");
+    EXPECT_EQ(focusTop(), listed);
+
+    main->SendMessage(WM_COMMAND, ID_SORT_BY_NAME);
     shown = names();
     EXPECT_EQ(std::vector<std::string>(shown.begin(), shown.begin() + 6),
               (std::vector<std::string>{"album", "empty", "offline", "a", "b", "p00"}))
