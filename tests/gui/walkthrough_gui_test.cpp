@@ -526,16 +526,20 @@ TEST_F(Walkthrough, TheChosenOrderComesBackAfterARestart)
         const char* name;
         int width;
         COLORREF colour;
+        const char* taken;
     };
-    // Larger pictures of one colour make larger files.
-    const Picture pictures[] = {{"a-red.jpg", 64, RGB(255, 0, 0)},
-                                {"b-green.jpg", 320, RGB(0, 255, 0)},
-                                {"c-blue.jpg", 160, RGB(0, 0, 255)},
-                                {"d-yellow.jpg", 640, RGB(255, 255, 0)}};
-    for (const Picture& p : pictures)
-        temp.WriteFile("Sizes\\" + std::string(p.name),
-                       MakeJpeg(SolidRecipe(p.width, p.width * 3 / 4, GetRValue(p.colour), GetGValue(p.colour),
-                                            GetBValue(p.colour))));
+    // Larger pictures of one colour make larger files; the cameras' dates
+    // give a third order.
+    const Picture pictures[] = {{"a-red.jpg", 64, RGB(255, 0, 0), "2023:03:03 10:00:00"},
+                                {"b-green.jpg", 320, RGB(0, 255, 0), "2021:01:01 10:00:00"},
+                                {"c-blue.jpg", 160, RGB(0, 0, 255), "2022:02:02 10:00:00"},
+                                {"d-yellow.jpg", 640, RGB(255, 255, 0), "2020:12:31 10:00:00"}};
+    for (const Picture& p : pictures) {
+        JpegRecipe recipe = SolidRecipe(p.width, p.width * 3 / 4, GetRValue(p.colour), GetGValue(p.colour),
+                                        GetBValue(p.colour));
+        recipe.markers.push_back({0xE1, ExifDateSegment(p.taken)});
+        temp.WriteFile("Sizes\\" + std::string(p.name), MakeJpeg(recipe));
+    }
     const auto showsLargestFirst = [&](const char* when) {
         const std::function<bool(DWORD)> colours[] = {IsYellow, IsGreen, IsBlue, IsRed};
         for (int i = 0; i < 4; ++i) {
@@ -556,6 +560,26 @@ TEST_F(Walkthrough, TheChosenOrderComesBackAfterARestart)
     ASSERT_TRUE(OpenThroughFavorites(folder));
     showsLargestFirst("after the restart");
     Screenshot("sorted-by-size.bmp");
+
+    // Played from the page, the slideshow starts with its first picture.
+    app.Command(ID_PLAY);
+    RECT client;
+    ::GetClientRect(View(), &client);
+    const POINT centre{client.right / 2, client.bottom / 2};
+    DWORD first = 0;
+    EXPECT_TRUE(Eventually([&] { return (first = ViewPixel(centre)) != 0; }, 5000));
+    EXPECT_TRUE(IsYellow(first)) << std::hex << first;
+    app.Command(ID_GO_BACK);
+
+    // By the dates the camera wrote, oldest first.
+    app.Command(ID_SORT_BY_DATE_TAKEN);
+    app.Command(ID_SORT_ASCENDING);
+    const std::function<bool(DWORD)> byDate[] = {IsYellow, IsGreen, IsBlue, IsRed};
+    for (int i = 0; i < 4; ++i) {
+        const POINT middle = ThumbnailMiddle(Cell(i + 1));
+        EXPECT_TRUE(Eventually([&] { return byDate[i](ViewPixel(middle)); }, 5000))
+            << "by date: cell " << i + 1 << " shows " << std::hex << ViewPixel(middle);
+    }
     EXPECT_EQ(app.Close(), 0);
 }
 
