@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <random>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "catalog/foldercatalog.h"
@@ -95,23 +96,17 @@ TEST_F(CatalogTest, FoldersFirstThenPicturesOfEveryKindInExplorersOrder)
 // going down, by name either way.
 TEST_F(CatalogTest, EveryKeyBothWaysWithFoldersAtTheStartOrTheEndAndTiesByName)
 {
-    struct Picture {
-        const char* name;
-        const char* taken;  // EXIF DateTime, or none
-        int written;        // minutes after the first of January 2020
-        size_t padding;     // comment bytes: the files' sizes follow
-    };
-    const Picture pictures[] = {
+    // Name, EXIF date or none, minutes written after 2020 began, comment bytes (the sizes follow).
+    const std::tuple<const char*, const char*, int, size_t> pictures[] = {
         {"IMG_2.jpg", "2020:01:01 00:25:00", 50, 3000},  {"IMG_10.JPG", "2019:12:31 23:00:00", 10, 1000},
         {"beach.jpeg", nullptr, 30, 4000},                {"cliff.jfif", "2020:01:01 01:00:00", 20, 5000},
-        {"dunes.jpe", "2020:01:01 00:25:00", 40, 3000},   {"forest.jpg", "2020:01:01 00:05:00", 40, 2000},
-    };
-    for (const Picture& picture : pictures) {
+        {"dunes.jpe", "2020:01:01 00:25:00", 40, 3000},   {"forest.jpg", "2020:01:01 00:05:00", 40, 2000}};
+    for (const auto& [name, taken, written, padding] : pictures) {
         JpegRecipe recipe = SolidRecipe(16, 16, 90, 90, 90);
-        if (picture.taken)
-            recipe.markers.push_back({0xE1, ExifDateSegment(picture.taken)});
-        recipe.comment = std::string(picture.padding, 'x');
-        ASSERT_TRUE(SetWriteTime(temp.WriteFile(picture.name, MakeJpeg(recipe)), TimeAt(picture.written)));
+        if (taken)
+            recipe.markers.push_back({0xE1, ExifDateSegment(taken)});
+        recipe.comment = std::string(padding, 'x');
+        ASSERT_TRUE(SetWriteTime(temp.WriteFile(name, MakeJpeg(recipe)), TimeAt(written)));
     }
     temp.MakeFolder("Zed");
     temp.MakeFolder("alps");
@@ -125,11 +120,7 @@ TEST_F(CatalogTest, EveryKeyBothWaysWithFoldersAtTheStartOrTheEndAndTiesByName)
             entry.m_thumbnail->SetFacts(HeaderFacts{TakenFileTime(ReadPictureFacts(entry.m_path).photo), {16, 16}});
     }
 
-    const struct {
-        int order;
-        bool descending;
-        std::vector<std::string> names;
-    } orders[] = {
+    const std::tuple<int, bool, std::vector<std::string>> orders[] = {
         {SortByName, false, {"alps", "Zed", "beach", "cliff", "dunes", "forest", "IMG_2", "IMG_10"}},
         {SortByName, true, {"IMG_10", "IMG_2", "forest", "dunes", "cliff", "beach", "alps", "Zed"}},
         {SortByDateTaken, true, {"cliff", "beach", "dunes", "IMG_2", "forest", "IMG_10", "alps", "Zed"}},
@@ -141,11 +132,11 @@ TEST_F(CatalogTest, EveryKeyBothWaysWithFoldersAtTheStartOrTheEndAndTiesByName)
         {SortByType, false, {"alps", "Zed", "cliff", "dunes", "beach", "forest", "IMG_2", "IMG_10"}},
         {SortByType, true, {"forest", "IMG_2", "IMG_10", "beach", "dunes", "cliff", "alps", "Zed"}},
     };
-    for (const auto& expected : orders) {
-        catalog.m_sortOrder = expected.order;
-        catalog.m_descending = expected.descending;
+    for (const auto& [order, descending, names] : orders) {
+        catalog.m_sortOrder = order;
+        catalog.m_descending = descending;
         catalog.Refresh();  // nothing changed on disk: the order alone
-        EXPECT_EQ(Names(catalog), expected.names) << "order " << expected.order << (expected.descending ? " down" : " up");
+        EXPECT_EQ(Names(catalog), names) << "order " << order << (descending ? " down" : " up");
         for (auto it = catalog.m_entries.begin(); std::next(it) != catalog.m_entries.end(); ++it)
             EXPECT_GT(CompareEntries(*it, *std::next(it)), 0) << it->m_displayName << " before the next";
     }
