@@ -272,14 +272,20 @@ bool CachedThumbnail::Serves(unsigned kind, FILETIME entryTime) const
 
 bool CachedThumbnail::ServesFacts(unsigned kind, FILETIME entryTime) const
 {
-    return facts && ((kind & EntryOffline)
-                     || (time.dwLowDateTime == entryTime.dwLowDateTime && time.dwHighDateTime == entryTime.dwHighDateTime));
+    return facts && CachedFacts{time, *facts}.Serves(kind, entryTime);
+}
+
+bool CachedFacts::Serves(unsigned kind, FILETIME entryTime) const
+{
+    return (kind & EntryOffline)
+           || (time.dwLowDateTime == entryTime.dwLowDateTime && time.dwHighDateTime == entryTime.dwHighDateTime);
 }
 
 namespace {
 
 CachedThumbnails ReadFrom(CacheSource& source, const std::unordered_set<std::wstring>& wanted, int box,
-                          const std::function<bool()>& stop)
+                          const std::function<bool()>& stop,
+                          const std::function<void(CachedFactsByKey&&)>& factsRead = {})
 {
     CachedThumbnails cached;
     if (wanted.empty())
@@ -353,6 +359,16 @@ CachedThumbnails ReadFrom(CacheSource& source, const std::unordered_set<std::wst
             }
         }
 
+        if (factsRead) {
+            CachedFactsByKey facts;
+            facts.reserve(found.size());
+            for (const Found& record : found) {
+                if (record.facts)
+                    facts.emplace(record.key, CachedFacts{record.time, *record.facts});
+            }
+            factsRead(std::move(facts));
+        }
+
         // The streams, in the order they lie in the file.
         std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.offset < b.offset; });
         for (Found& stream : found) {
@@ -379,7 +395,8 @@ CachedThumbnails ReadFrom(CacheSource& source, const std::unordered_set<std::wst
 } // namespace
 
 CachedThumbnails ReadThumbnailCache(const std::string& folderPath, const std::unordered_set<std::wstring>& wanted,
-                                    int box, const std::function<bool()>& stop)
+                                    int box, const std::function<bool()>& stop,
+                                    const std::function<void(CachedFactsByKey&&)>& factsRead)
 {
     if (wanted.empty())
         return {};
@@ -388,7 +405,7 @@ CachedThumbnails ReadThumbnailCache(const std::string& folderPath, const std::un
     if (!file)
         return {};
     FileSource source(std::move(file));
-    return ReadFrom(source, wanted, box, stop);
+    return ReadFrom(source, wanted, box, stop, factsRead);
 }
 
 CachedThumbnails ReadThumbnailCacheBytes(const unsigned char* data, size_t size,

@@ -31,15 +31,24 @@ bool ReadCacheOnce(ThumbnailWork& work)
     bool stopped = false;
     try {
         for (int read = 1; !stopped; ++read) {
-            std::unordered_set<std::wstring> wanted;
-            wanted.reserve(work.jobs.size());
+            std::vector<std::wstring> keys;
+            keys.reserve(work.jobs.size());
             for (const ThumbnailJob& job : work.jobs)
-                wanted.insert(NameKey(job.path));
+                keys.push_back(NameKey(job.path));
+            const std::unordered_set<std::wstring> wanted(keys.begin(), keys.end());
             const std::string folder = work.folderPath;
             const unsigned schedule = work.schedule;
             guard.unlock();
 
-            CachedThumbnails cached = ReadThumbnailCache(folder, wanted, work.box, [&work] { return work.Stopped(); });
+            // The facts are known once the directory is read, long before
+            // its thumbnails are.
+            const auto factsRead = [&work, &keys, schedule](CachedFactsByKey&& facts) {
+                std::lock_guard hold(work.lock);
+                if (work.schedule == schedule && !work.Stopped())
+                    work.ServeFacts(facts, keys);
+            };
+            CachedThumbnails cached =
+                ReadThumbnailCache(folder, wanted, work.box, [&work] { return work.Stopped(); }, factsRead);
 
             guard.lock();
             stopped = work.Stopped();

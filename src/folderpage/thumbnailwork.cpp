@@ -31,6 +31,7 @@ void ThumbnailWork::Assign(std::vector<ThumbnailJob> newJobs, bool newFactsFirst
     facts.assign(jobs.size(), FactsState::Known);
     std::fill(std::begin(factsCount), std::end(factsCount), 0);
     factsCount[(int)FactsState::Known] = (int)jobs.size();
+    factsAllKnown = true;
     factsCursor = 0;
     ++schedule;
     for (size_t i = 0; i < jobs.size(); ++i) {
@@ -68,6 +69,7 @@ void ThumbnailWork::SetFactsState(size_t i, FactsState to)
     ++factsCount[(int)to];
     if (to == FactsState::Wanted)
         factsCursor = std::min(factsCursor, i);
+    factsAllKnown = factsCount[(int)FactsState::Known] == (int)jobs.size();
 }
 
 void ThumbnailWork::NoteFacts(size_t i)
@@ -172,6 +174,19 @@ void ThumbnailWork::ServeFromCache()
         if (picture && offline)
             MarkDone(i);
         NoteFacts(i);
+    }
+}
+
+void ThumbnailWork::ServeFacts(const CachedFactsByKey& known, const std::vector<std::wstring>& keys)
+{
+    for (size_t i = 0; i < jobs.size() && i < keys.size(); ++i) {
+        if (facts[i] != FactsState::Wanted)
+            continue;
+        const auto found = known.find(keys[i]);
+        if (found != known.end() && found->second.Serves(jobs[i].kind, jobs[i].time)) {
+            jobs[i].thumbnail->SetFacts(found->second.facts);
+            NoteFacts(i);
+        }
     }
 }
 
