@@ -272,7 +272,7 @@ bool CachedThumbnail::Serves(unsigned kind, FILETIME entryTime) const
 
 bool CachedThumbnail::ServesFacts(unsigned kind, FILETIME entryTime) const
 {
-    return facts && CachedFacts{time, *facts}.Serves(kind, entryTime);
+    return facts && CachedFacts{{}, time, *facts}.Serves(kind, entryTime);
 }
 
 bool CachedFacts::Serves(unsigned kind, FILETIME entryTime) const
@@ -284,8 +284,7 @@ bool CachedFacts::Serves(unsigned kind, FILETIME entryTime) const
 namespace {
 
 CachedThumbnails ReadFrom(CacheSource& source, const std::unordered_set<std::wstring>& wanted, int box,
-                          const std::function<bool()>& stop,
-                          const std::function<void(CachedFactsByKey&&)>& factsRead = {})
+                          const std::function<bool()>& stop)
 {
     CachedThumbnails cached;
     if (wanted.empty())
@@ -359,16 +358,6 @@ CachedThumbnails ReadFrom(CacheSource& source, const std::unordered_set<std::wst
             }
         }
 
-        if (factsRead) {
-            CachedFactsByKey facts;
-            facts.reserve(found.size());
-            for (const Found& record : found) {
-                if (record.facts)
-                    facts.emplace(record.key, CachedFacts{record.time, *record.facts});
-            }
-            factsRead(std::move(facts));
-        }
-
         // The streams, in the order they lie in the file.
         std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.offset < b.offset; });
         for (Found& stream : found) {
@@ -395,8 +384,7 @@ CachedThumbnails ReadFrom(CacheSource& source, const std::unordered_set<std::wst
 } // namespace
 
 CachedThumbnails ReadThumbnailCache(const std::string& folderPath, const std::unordered_set<std::wstring>& wanted,
-                                    int box, const std::function<bool()>& stop,
-                                    const std::function<void(CachedFactsByKey&&)>& factsRead)
+                                    int box, const std::function<bool()>& stop)
 {
     if (wanted.empty())
         return {};
@@ -405,7 +393,47 @@ CachedThumbnails ReadThumbnailCache(const std::string& folderPath, const std::un
     if (!file)
         return {};
     FileSource source(std::move(file));
-    return ReadFrom(source, wanted, box, stop, factsRead);
+    return ReadFrom(source, wanted, box, stop);
+}
+
+void ReadCachedFacts(const std::string& folderPath, size_t entries,
+                     const std::function<void(const std::vector<CachedFacts>&)>& give)
+{
+    FilePtr file = OpenSharedForReading(CacheFileName(folderPath));
+    if (!file)
+        return;
+    try {
+        FileSource source(std::move(file));
+        const long long length = source.Length();
+        const unsigned char* view = length >= kHeaderSize ? source.View(0, kHeaderSize) : nullptr;
+        unsigned header[16];
+        if (!view)
+            return;
+        std::memcpy(header, view, sizeof header);
+        const size_t count = header[2] / sizeof(CacheRecord);
+        if (header[0] != kMagic || header[1] != kVersion || (long long)header[3] + header[2] > length
+            || count > std::max(kUsualMostRecords, kRecordsPerEntry * entries))
+            return;
+        // The whole directory at once: a few megabytes, read in milliseconds.
+        const unsigned char* directory = source.View(header[3], count * sizeof(CacheRecord));
+        if (!directory)
+            return;
+        std::vector<CachedFacts> facts;
+        facts.reserve(count);
+        for (size_t i = 0; i < count; ++i) {
+            const unsigned char* at = directory + i * sizeof(CacheRecord);
+            CacheRecord record;
+            std::memcpy(&record, at, sizeof record);
+            const std::optional<HeaderFacts> known = RecordFacts(record);
+            const char* path = reinterpret_cast<const char*>(at) + offsetof(CacheRecord, path);
+            if (record.length == 0 || !known || path[0] == '|')
+                continue;
+            facts.push_back({std::string_view(path, strnlen(path, kPathSize)),
+                             FILETIME{record.timeLow, record.timeHigh}, *known});
+        }
+        give(facts);
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 CachedThumbnails ReadThumbnailCacheBytes(const unsigned char* data, size_t size,

@@ -22,6 +22,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -54,17 +55,16 @@ struct CachedThumbnail {
 // Keyed by NameKey of the path each was made for.
 using CachedThumbnails = std::unordered_map<std::wstring, CachedThumbnail>;
 
-// A picture's facts as the cache file's directory holds them, known before
-// any stream is read.
+// A picture's facts as a record of the cache file's directory holds them,
+// with the path as written (a view into the directory).
 struct CachedFacts {
+    std::string_view path;
     FILETIME time{0, 0};  // of the file they were read from
     HeaderFacts facts;
 
     // Whether they are those of an entry of that kind and time now.
     bool Serves(unsigned kind, FILETIME entryTime) const;
 };
-// Keyed by NameKey of the path.
-using CachedFactsByKey = std::unordered_map<std::wstring, CachedFacts>;
 
 // The first record of each wanted path (NameKey) in the folder's cache file.
 // Fails quietly: a damaged file gives what was read before the damage, a
@@ -74,12 +74,16 @@ using CachedFactsByKey = std::unordered_map<std::wstring, CachedFacts>;
 // meanwhile.
 // Thumbnails made for another box than box serve only entries that cannot
 // be made again (offline).
-// factsRead, when given, gets the wanted records' facts as soon as the
-// directory is read: reading every stream takes many times longer, and an
-// order by date needs none of them.
 CachedThumbnails ReadThumbnailCache(const std::string& folderPath, const std::unordered_set<std::wstring>& wanted,
-                                    int box, const std::function<bool()>& stop = {},
-                                    const std::function<void(CachedFactsByKey&&)>& factsRead = {});
+                                    int box, const std::function<bool()>& stop = {});
+// Reads only the directory of the folder's cache file, for a folder of
+// entries, and gives every record's facts, in record order, to give (the
+// paths' views last as long as the call). Reading every stream takes many
+// times longer, and an order by date needs none of them. Records of long
+// paths and of files of other versions give none; the directory is bounded
+// as ReadThumbnailCache bounds it. Fails quietly.
+void ReadCachedFacts(const std::string& folderPath, size_t entries,
+                     const std::function<void(const std::vector<CachedFacts>&)>& give);
 // The same from a cache file's bytes in memory, read where they lie.
 CachedThumbnails ReadThumbnailCacheBytes(const unsigned char* data, size_t size,
                                          const std::unordered_set<std::wstring>& wanted, int box);

@@ -31,24 +31,27 @@ bool ReadCacheOnce(ThumbnailWork& work)
     bool stopped = false;
     try {
         for (int read = 1; !stopped; ++read) {
-            std::vector<std::wstring> keys;
-            keys.reserve(work.jobs.size());
-            for (const ThumbnailJob& job : work.jobs)
-                keys.push_back(NameKey(job.path));
-            const std::unordered_set<std::wstring> wanted(keys.begin(), keys.end());
             const std::string folder = work.folderPath;
+            // Facts first: known from the directory alone, long before the
+            // thumbnails are read.
+            if (read == 1 && work.factsFirst && work.factsCount[(int)FactsState::Wanted] > 0) {
+                const size_t entries = work.jobs.size();
+                guard.unlock();
+                ReadCachedFacts(folder, entries, [&work](const std::vector<CachedFacts>& records) {
+                    std::lock_guard hold(work.lock);
+                    if (!work.Stopped())
+                        work.ServeFacts(records);
+                });
+                guard.lock();
+            }
+            std::unordered_set<std::wstring> wanted;
+            wanted.reserve(work.jobs.size());
+            for (const ThumbnailJob& job : work.jobs)
+                wanted.insert(NameKey(job.path));
             const unsigned schedule = work.schedule;
             guard.unlock();
 
-            // The facts are known once the directory is read, long before
-            // its thumbnails are.
-            const auto factsRead = [&work, &keys, schedule](CachedFactsByKey&& facts) {
-                std::lock_guard hold(work.lock);
-                if (work.schedule == schedule && !work.Stopped())
-                    work.ServeFacts(facts, keys);
-            };
-            CachedThumbnails cached =
-                ReadThumbnailCache(folder, wanted, work.box, [&work] { return work.Stopped(); }, factsRead);
+            CachedThumbnails cached = ReadThumbnailCache(folder, wanted, work.box, [&work] { return work.Stopped(); });
 
             guard.lock();
             stopped = work.Stopped();

@@ -177,15 +177,27 @@ void ThumbnailWork::ServeFromCache()
     }
 }
 
-void ThumbnailWork::ServeFacts(const CachedFactsByKey& known, const std::vector<std::wstring>& keys)
+void ThumbnailWork::ServeFacts(const std::vector<CachedFacts>& records)
 {
-    for (size_t i = 0; i < jobs.size() && i < keys.size(); ++i) {
-        if (facts[i] != FactsState::Wanted)
-            continue;
-        const auto found = known.find(keys[i]);
-        if (found != known.end() && found->second.Serves(jobs[i].kind, jobs[i].time)) {
-            jobs[i].thumbnail->SetFacts(found->second.facts);
-            NoteFacts(i);
+    // Tens of thousands of paths: matched by their hashes, sorted, rather
+    // than through keys made and kept one by one.
+    const std::hash<std::string_view> hash;
+    std::vector<std::pair<size_t, size_t>> wanting;  // path hash, job
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        if (facts[i] == FactsState::Wanted)
+            wanting.emplace_back(hash(jobs[i].path), i);
+    }
+    std::sort(wanting.begin(), wanting.end());
+    for (const CachedFacts& record : records) {
+        const size_t key = hash(record.path);
+        auto it = std::lower_bound(wanting.begin(), wanting.end(), std::pair{key, size_t{0}});
+        for (; it != wanting.end() && it->first == key; ++it) {
+            ThumbnailJob& job = jobs[it->second];
+            if (facts[it->second] == FactsState::Wanted && job.path == record.path
+                && record.Serves(job.kind, job.time)) {
+                job.thumbnail->SetFacts(record.facts);
+                SetFactsState(it->second, FactsState::Known);
+            }
         }
     }
 }

@@ -85,9 +85,9 @@ struct ThumbnailWork {
     Task Take(ThumbnailJob& job, unsigned long long* turn);
     // Gives the jobs what the cache holds for them.
     void ServeFromCache();
-    // Gives the jobs that want facts those the cache's directory holds;
-    // keys are the jobs' NameKeys, in their order.
-    void ServeFacts(const CachedFactsByKey& known, const std::vector<std::wstring>& keys);
+    // Gives the jobs that want facts those of the cache's records of their
+    // paths as written; a path written otherwise waits for ServeFromCache.
+    void ServeFacts(const std::vector<CachedFacts>& records);
     std::vector<ThumbnailRecord> Records() const;
 
 private:

@@ -94,12 +94,13 @@ protected:
 
     // What the thumbnail makers give the catalog's entries from the cache
     // (the pictures here do not decode: nothing else is made).
-    static void TakeFromCache(CCachedCatalog& catalog, int box = kDesignThumbnailBox)
+    static void TakeFromCache(CCachedCatalog& catalog, int box = kDesignThumbnailBox, bool factsFirst = false)
     {
         CThumbnailScheduler makers;
-        makers.Schedule(catalog.m_folder.m_path, ThumbnailJobsOf(catalog.m_entries), box);
+        makers.Schedule(catalog.m_folder.m_path, ThumbnailJobsOf(catalog.m_entries), box, factsFirst);
         int done = 0, total = 0;
-        EXPECT_TRUE(WaitUntil([&] { return !makers.Progress(&done, &total); })) << done << " of " << total;
+        EXPECT_TRUE(WaitUntil([&] { return !makers.Progress(&done, &total) && makers.FactsKnown(); }))
+            << done << " of " << total;
     }
 
     // Writes thumbnails for a.jpg (red, 90x60) and b.jpg (green, 45x90).
@@ -369,9 +370,17 @@ TEST_F(CacheTest, FactsComeBackWithTheirThumbnailsAlsoForAnotherBox)
     Entry(*catalog, "b").m_thumbnail->SetFacts(undated);
     Save(*catalog);
 
+    // Read as a page ordered by date reads it, the directory's facts first.
+    std::vector<std::pair<std::string, ULONGLONG>> directory;
+    ReadCachedFacts(pictures.Path(), 2, [&](const std::vector<CachedFacts>& records) {
+        for (const CachedFacts& record : records)
+            directory.emplace_back(record.path, record.facts.taken);
+    });
+    EXPECT_EQ(directory, (std::vector<std::pair<std::string, ULONGLONG>>{{pictures / "a.jpg", dated.taken},
+                                                                          {pictures / "b.jpg", 0}}));
     for (const int box : {kDesignThumbnailBox, 135}) {
         catalog = Listed();
-        TakeFromCache(*catalog, box);
+        TakeFromCache(*catalog, box, box != kDesignThumbnailBox);
         for (const auto& [name, facts] : {std::pair{"a", dated}, std::pair{"b", undated}}) {
             const CThumbnail& thumbnail = *Entry(*catalog, name).m_thumbnail;
             EXPECT_EQ(thumbnail.HasPicture(), box == kDesignThumbnailBox) << name << box;
