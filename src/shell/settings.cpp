@@ -106,6 +106,7 @@ void CSettings::Load()
     MainWndTop = ReadDword("MainWndTop", MainWndTop);
     MainWndRight = ReadDword("MainWndRight", MainWndRight);
     MainWndBottom = ReadDword("MainWndBottom", MainWndBottom);
+    DetailsPane = ReadDword("DetailsPane", DetailsPane) != 0;
     if (!UserInit)
         UserInit = true;
     Loaded = true;
@@ -122,6 +123,7 @@ void CSettings::Save() const
     WriteDword("MainWndTop", MainWndTop);
     WriteDword("MainWndRight", MainWndRight);
     WriteDword("MainWndBottom", MainWndBottom);
+    WriteDword("DetailsPane", DetailsPane);
 }
 
 std::vector<std::string> DefaultFavoriteTargets()

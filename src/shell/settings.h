@@ -23,13 +23,14 @@ public:
     int MainWndTop = 0;
     int MainWndRight = 0;
     int MainWndBottom = 0;
+    bool DetailsPane = false;  // the details pane shown beside the pages that have it
     // Set by Load: values never read must not overwrite the stored ones.
     bool Loaded = false;
 
     // Fixes the folder paths, creates the folders (filling a new Favorites
     // folder with the default favorites) and reads the stored values.
     void Load();
-    // Writes the nine values; failures are ignored.
+    // Writes the values; failures are ignored.
     void Save() const;
 };
 
