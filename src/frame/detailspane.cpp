@@ -193,12 +193,12 @@ void CDetailsPane::Arrange()
     labelWidth = std::min(labelWidth, inner / 2);
     const int valueLeft = margin + labelWidth + gap;
     const int valueWidth = std::max(1, client.Width() - margin - valueLeft);
+    const int lineHeight = TextExtent(m_hWnd, font, "Ag", 0).cy;
     int y = margin;
     for (const Row& row : m_rows) {
         if (!(::GetWindowLongPtrW(row.value, GWL_STYLE) & WS_VISIBLE))
             continue;
         const SIZE value = TextExtent(m_hWnd, font, AfxGetWindowText(row.value), valueWidth);
-        const int lineHeight = TextExtent(m_hWnd, font, "Ag", 0).cy;
         ::MoveWindow(row.label, margin, y, labelWidth, lineHeight, FALSE);
         ::MoveWindow(row.value, valueLeft, y, valueWidth, value.cy, FALSE);
         y += std::max(lineHeight, (int)value.cy) + AfxScale(kRowGap, m_dpi);

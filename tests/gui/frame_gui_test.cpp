@@ -835,7 +835,7 @@ TEST_F(DetailsPaneGui, AltShiftPShowsThePhotosFactsToScreenReadersAndTheChoiceIs
         ASSERT_TRUE(::CopyFileA((photos + "\\" + name).c_str(), (temp / "Trip" + "\\" + name).c_str(), FALSE));
     const auto pane = [&] { return ::GetDlgItem(app.MainWindow(), IDC_DETAILS_PANE); };
     const auto shown = [&] { return ::IsWindowVisible(pane()) != FALSE; };
-    SetDword("DetailsPane", 0);
+    const ScopedDword closed("DetailsPane", 0);
     ASSERT_TRUE(StartOn("Trip\\all.jpg", RECT{0, 0, 900, 640}));
     ASSERT_FALSE(shown());
 
