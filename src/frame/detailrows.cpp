@@ -63,6 +63,10 @@ std::vector<DetailRow> DetailRows(const FileDetails& details)
     const char* name = AfxFindFileName(details.path.c_str());
     // A drive's root has no name of its own.
     rows.push_back({IDS_DETAILS_NAME, *name ? name : details.path});
+    if (details.folder) {
+        rows.push_back({IDS_DETAILS_KIND, details.kind});
+        return rows;
+    }
     if (*name) {
         std::string folder(details.path.c_str(), name);
         if (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/'))
@@ -71,10 +75,6 @@ std::vector<DetailRow> DetailRows(const FileDetails& details)
     }
     if (!details.exists)
         return rows;
-    if (details.folder) {
-        rows.push_back({IDS_DETAILS_KIND, details.kind});
-        return rows;
-    }
     const PictureFacts& facts = details.facts;
     const PhotoFacts& photo = facts.photo;
     rows.push_back({IDS_DETAILS_SIZE, SizeText(facts.fileSize)});

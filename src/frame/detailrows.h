@@ -12,8 +12,8 @@ struct DetailRow {
     std::string value;
 };
 
-// In the pane's order, leaving out what the file lacks: a folder or a file
-// that is gone gives its name and where it is (and a folder its type).
+// In the pane's order, leaving out what the file lacks: a folder gives its
+// name and type, a file that is gone its name and where it was.
 std::vector<DetailRow> DetailRows(const FileDetails& details);
 // Signed degrees as a pane shows them: "48.8584° N".
 std::string DegreesText(double degrees, bool latitude);
