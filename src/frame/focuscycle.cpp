@@ -51,9 +51,9 @@ bool CMainFrame::MoveKeyboardFocus(bool backwards)
     if (!view)
         return false;
     std::vector<HWND> parts{view->m_hWnd};
-    for (HWND bar : {m_detailsPane.m_hWnd, m_wndToolBar.m_hWnd, m_wndSlideshowBar.m_hWnd}) {
-        if (bar && ::IsWindowVisible(bar))
-            parts.push_back(bar);
+    for (HWND window : {m_detailsPane.m_hWnd, m_wndToolBar.m_hWnd, m_wndSlideshowBar.m_hWnd}) {
+        if (window && ::IsWindowVisible(window))
+            parts.push_back(window);
     }
     const HWND focus = ::GetFocus();
     size_t at = 0;
