@@ -26,6 +26,7 @@ void CMainFrame::OnViewDetailsPane()
     if (!HasDetailsPane(page) || m_fullScreen)
         return;
     g_settings.DetailsPane = !g_settings.DetailsPane;
+    g_settings.SaveDetailsPane();
     ShowDetailsPaneFor(page);
 }
 

@@ -23,15 +23,26 @@ public:
     int MainWndTop = 0;
     int MainWndRight = 0;
     int MainWndBottom = 0;
-    bool DetailsPane = false;  // the details pane shown beside the pages that have it
+    // How folder pages order their entries (the catalog's SortOrder: name,
+    // date taken, date modified, size or type) and which way. Stored in a
+    // value of its own once the user chooses, not by Save.
+    int SortOrder = 0;
+    bool SortDescending = false;
+    // The details pane shown beside the pages that have it; stored in a
+    // value of its own when the user toggles it, not by Save.
+    bool DetailsPane = false;
     // Set by Load: values never read must not overwrite the stored ones.
     bool Loaded = false;
 
     // Fixes the folder paths, creates the folders (filling a new Favorites
     // folder with the default favorites) and reads the stored values.
     void Load();
-    // Writes the values; failures are ignored.
+    // Writes the nine values; failures are ignored.
     void Save() const;
+    // Writes the order chosen; failures are ignored.
+    void SaveSortOrder() const;
+    // Writes whether the details pane is shown; failures are ignored.
+    void SaveDetailsPane() const;
 };
 
 // Values under Software\Vemoly. A missing key or value, or one of another
