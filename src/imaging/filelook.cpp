@@ -1,7 +1,5 @@
 #include "imaging/filelook.h"
 
-#include <io.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -27,7 +25,7 @@ constexpr unsigned kExifDirectory = 0x8769, kGpsDirectory = 0x8825;
 
 bool ReadAt(FILE* file, uint64_t offset, void* buffer, size_t size)
 {
-    return ::_fseeki64(file, (__int64)offset, SEEK_SET) == 0 && std::fread(buffer, 1, size, file) == size;
+    return ::_fseeki64(file, (long long)offset, SEEK_SET) == 0 && std::fread(buffer, 1, size, file) == size;
 }
 
 uint32_t ReadNumber(const BYTE* bytes, int count, bool bigEndian)
@@ -70,7 +68,7 @@ uint32_t CopyDirectory(FILE* file, uint32_t offset, bool motorola, bool primary,
     const size_t placed = tiff.size();
     tiff.resize(placed + 2 + entries.size() + 4);  // the next directory's offset stays 0
     WriteNumber(&tiff[placed], (uint32_t)(entries.size() / 12), 2, motorola);
-    std::memcpy(&tiff[placed + 2], entries.data(), entries.size());
+    std::copy(entries.begin(), entries.end(), tiff.begin() + (ptrdiff_t)placed + 2);
     for (size_t i = 0; i < entries.size() / 12; ++i) {
         const size_t entry = placed + 2 + 12 * i;
         const unsigned tag = ReadNumber(&tiff[entry], 2, motorola), type = ReadNumber(&tiff[entry + 2], 2, motorola);

@@ -1,4 +1,13 @@
-// The one Windows type the byte readers take, for building them on Linux.
+// The few Windows types and calls the byte readers take, for building them
+// on Linux.
 #pragma once
 
+#include <stdio.h>
+
 typedef unsigned char BYTE;
+typedef long LONG;
+typedef struct tagSIZE {
+    LONG cx, cy;
+} SIZE;
+
+#define _fseeki64 fseeko
