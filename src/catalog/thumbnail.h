@@ -113,6 +113,7 @@ private:
 // box by box (a picture smaller than that is enlarged). Null when not even the
 // header can be read; black pixels of the fitted size for a picture whose
 // data the decoder rejects. Throws the Win32 error code of a file that
-// cannot be opened; stopped, returns null and sets *stopped.
+// cannot be opened; stopped, returns null and sets *stopped. scratch then
+// holds the header's size and facts (none when it did not read).
 std::unique_ptr<CPixels> MakeThumbnailPixels(const std::string& picturePath, CPictureBitmap& scratch, int box,
                                              const std::function<bool()>& stop, bool* stopped);

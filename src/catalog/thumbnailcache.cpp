@@ -242,6 +242,12 @@ bool CachedThumbnail::Serves(unsigned kind, FILETIME entryTime) const
     return current && time.dwLowDateTime == entryTime.dwLowDateTime && time.dwHighDateTime == entryTime.dwHighDateTime;
 }
 
+bool CachedThumbnail::ServesFacts(unsigned kind, FILETIME entryTime) const
+{
+    return facts && ((kind & EntryOffline)
+                     || (time.dwLowDateTime == entryTime.dwLowDateTime && time.dwHighDateTime == entryTime.dwHighDateTime));
+}
+
 namespace {
 
 CachedThumbnails ReadFrom(CacheSource& source, const std::unordered_set<std::wstring>& wanted, int box,
@@ -330,7 +336,7 @@ CachedThumbnails ReadFrom(CacheSource& source, const std::unordered_set<std::wst
                 continue;
             const bool fits = size.cx <= (LONG)fileBox && size.cy <= (LONG)fileBox;
             cached[std::move(stream.key)] = CachedThumbnail{stream.time, current && fits,
-                std::make_shared<const ThumbnailBytes>(bytes, bytes + stream.length), size};
+                std::make_shared<const ThumbnailBytes>(bytes, bytes + stream.length), size, std::nullopt};
         }
     } catch (const std::bad_alloc&) {
         // Memory short: what was read stays, the rest is made anew.

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -27,14 +28,21 @@ struct CachedThumbnail {
     bool current = false; // written by this version, not only good for offline entries
     std::shared_ptr<const ThumbnailBytes> jpeg;
     SIZE size{0, 0};
+    // The facts of the file it was made from, when its record has them;
+    // they hold for the file whatever the thumbnail's box.
+    std::optional<HeaderFacts> facts;
 
     // Whether it shows what an entry of that kind and time shows now.
     bool Serves(unsigned kind, FILETIME entryTime) const;
-    // Gives thumbnail this picture. One that is not current has no known
-    // source, so that it is never written back as if it were.
+    // Whether its facts are those of an entry of that kind and time now.
+    bool ServesFacts(unsigned kind, FILETIME entryTime) const;
+    // Gives thumbnail this picture and its facts. One that is not current
+    // has no known source, so that it is never written back as if it were.
     void GiveTo(CThumbnail& thumbnail) const
     {
         thumbnail.SetCompressed(jpeg, size.cx, size.cy, current ? time : FILETIME{0, 0});
+        if (facts)
+            thumbnail.SetFacts(*facts);
     }
 };
 // Keyed by NameKey of the path each was made for.

@@ -11,8 +11,10 @@ std::unique_ptr<CPixels> MakeThumbnailPixels(const std::string& picturePath, CPi
                                              const std::function<bool()>& stop, bool* stopped)
 {
     *stopped = false;
-    // A header that cannot be read must not leave the last picture's size.
+    // A header that cannot be read must not leave the last picture's size
+    // or facts, which the makers keep with the thumbnail.
     picture.m_width = picture.m_height = 0;
+    picture.m_facts = PhotoFacts{};
     // Thumbnails are kept in the cache, so they are stored in sRGB.
     if (!picture.LoadFromFile(picturePath, stop, SIZE{box, box}, ColourTarget::Srgb)) {
         *stopped = true;

@@ -298,6 +298,8 @@ CFolderPage::EntryIt CFolderPage::HitTest(const POINT& point, int* part)
 
 void CFolderPage::ClearHover()
 {
+    m_infoTip.Hide();
+    m_infoTipFor = nullptr;
     int part;
     const EntryIt hovered = HitTest(m_hover.Point(), &part);
     if (hovered != m_catalog.m_entries.end())

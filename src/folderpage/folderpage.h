@@ -14,6 +14,7 @@
 #include "core/watchedcatalog.h"
 #include "folderpage/thumbnailscheduler.h"
 #include "res/drawing_resources.h"
+#include "tooltip.h"
 
 class CFolderPeek;
 class CRenameBox;
@@ -131,6 +132,11 @@ public:
     EntryIt HitTest(const POINT& point, int* part);
     void ClearHover();
     void RemovePeek();
+    // Explorer's info tip: a picture's name, date taken, dimensions and
+    // size once the pointer has rested on its cell for the hover time
+    // (infotip.cpp); hidden when the pointer moves on.
+    void UpdateInfoTip(EntryIt hovered, int part);
+    std::string InfoTipText(const CFolderEntry& entry) const;
 
     // The entries a command acts on. A key acts on the selection when there
     // is one, else on the focused cell, never on the one under a resting
@@ -196,6 +202,8 @@ protected:
     HoverState m_hover;
     CWatchedCatalog m_catalog;
     std::unique_ptr<CFolderPeek> m_peek;
+    CToolTipCtrl m_infoTip;
+    const CThumbnail* m_infoTipFor = nullptr;  // whose tip is shown; only compared
     CDrawingResources::Icon m_pageIcon;
 
 private:

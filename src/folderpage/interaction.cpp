@@ -131,6 +131,7 @@ void CFolderPage::OnHover(const POINT& point)
             && !m_released)
             CreatePeek(*newEntry);
     }
+    UpdateInfoTip(newEntry, newPart);
 }
 
 void CFolderPage::OnClick(const POINT& point, bool buttonUp)

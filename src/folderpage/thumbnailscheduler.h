@@ -6,6 +6,9 @@
 // thumbnails, which they co-own. So the page can list its folder again, or
 // go, while a picture is being made; a thumbnail whose entry changed
 // meanwhile (CThumbnail::Generation) does not take the outdated result.
+//
+// Each picture's header facts (CThumbnail::Facts) come with its thumbnail,
+// from the header decoded anyway, or from the cache with it.
 #pragma once
 
 #include <list>
@@ -48,9 +51,11 @@ public:
     // the makers run out of work or stop.
     // Thumbnails are made for box by box; scheduled with another box, the
     // cache is read again for it.
-    // With factsFirst, every picture's header facts (CThumbnail::Facts) are
-    // read before any thumbnail is made, each from the cache or from the
-    // file's header alone.
+    // With factsFirst, every picture's header facts that the cache does not
+    // hold are read from the file's header alone, those of the cells on
+    // screen first, before any thumbnail is made; an order by date taken
+    // then needs no thumbnail. Without it, a picture that has its thumbnail
+    // but not its facts is read for them after all thumbnails.
     void Schedule(const std::string& folderPath, std::vector<ThumbnailJob> jobs, int box = kDesignThumbnailBox,
                   bool factsFirst = false);
     // Asks the makers to stop within a batch of rows; does not wait.
@@ -64,7 +69,9 @@ public:
     void SetShown(bool shown);
     // How many of the scheduled thumbnails are done; false when all are.
     bool Progress(int* done, int* total) const;
-    // Whether the header facts of every scheduled picture are known.
+    // Whether the header facts of every scheduled picture are known (a
+    // picture that does not read counts, with no date). Cheap: polled by
+    // the page.
     bool FactsKnown() const;
     // True once after a maker ended on an error outside any one picture.
     bool TakeInterrupted();

@@ -93,6 +93,9 @@
 // rename 192-195, drag and drop 196-199)
 #define IDS_ONE_ITEM_SELECTED           180
 #define IDS_ITEMS_SELECTED              181
+#define IDS_TIP_TAKEN                   260
+#define IDS_TIP_DIMENSIONS              261
+#define IDS_TIP_SIZE                    262
 #define IDS_RENAME_EXISTS               192
 #define IDS_RENAME_TITLE                193
 // What a file command could not do, and the folder picker's titles

@@ -190,6 +190,26 @@ std::string ExifOrientationSegment(int orientation, bool bigEndian, bool asLong)
     return std::string("Exif\0\0", 6) + tiff;
 }
 
+std::string ExifDateSegment(const std::string& dateTime)
+{
+    // One entry, DateTime (ASCII, 20 bytes with its NUL), its text after
+    // the directory's end.
+    std::string tiff("II\x2A\0\x08\0\0\0", 8);
+    auto put = [&](unsigned value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            tiff += (char)(value >> 8 * i);
+    };
+    put(1, 2);
+    put(0x0132, 2);
+    put(2, 2);
+    put(20, 4);
+    put(8 + 2 + 12 + 4, 4);
+    put(0, 4);
+    tiff += dateTime.substr(0, 19);
+    tiff.resize(8 + 2 + 12 + 4 + 20, '\0');
+    return std::string("Exif\0\0", 6) + tiff;
+}
+
 void RecipePixel(const JpegRecipe& recipe, int x, int y, unsigned char rgb[3])
 {
     PatternPixel(recipe, x, y, rgb);

@@ -755,4 +755,58 @@ TEST_F(FolderWorker, AJobIsDoneOnlyWhenTheMakerThatHasItEndsIt)
     EXPECT_EQ(CSize(thumbnail.m_width, thumbnail.m_height), CSize(90, 67)) << "the rewritten picture's";
 }
 
+// With facts first, every picture's date is read from its header before the
+// first thumbnail is made, so that an order by date needs none of them.
+// Dates are the camera's wall clock; a picture without one, or one that
+// does not read, is known with none.
+TEST_F(FolderWorker, FactsFirstKnowsEveryDateBeforeTheFirstThumbnail)
+{
+    constexpr int kDated = 40;
+    std::map<std::string, SYSTEMTIME> dates;
+    for (int i = 0; i < kDated; ++i) {
+        const SYSTEMTIME date{(WORD)(2001 + i), (WORD)(i % 12 + 1), 0, (WORD)(i % 28 + 1), 23, 59, 58, 0};
+        char name[32], text[32];
+        std::snprintf(name, sizeof name, "IMG_%03d.jpg", i);
+        std::snprintf(text, sizeof text, "%04d:%02d:%02d %02d:%02d:%02d", date.wYear, date.wMonth, date.wDay,
+                      date.wHour, date.wMinute, date.wSecond);
+        JpegRecipe recipe = PhotoRecipe(1600, 1200, (unsigned)i + 1);
+        recipe.markers.push_back({0xE1, ExifDateSegment(text)});
+        WriteJpeg(temp, name, recipe);
+        dates[temp / name] = date;
+    }
+    WriteJpeg(temp, "undated.jpg", PhotoRecipe(1200, 1600));
+    temp.WriteFile("broken.jpg", "not a picture");
+    CCachedCatalog catalog(EntryOf(temp.Path()));
+    catalog.Refresh();
+    ASSERT_EQ(catalog.m_entries.size(), kDated + 2u);
+    for (CFolderEntry& entry : catalog.m_entries)
+        entry.m_thumbnail = std::make_shared<CThumbnail>();
+    const auto count = [&](auto known) {
+        return std::count_if(catalog.m_entries.begin(), catalog.m_entries.end(),
+                             [&](const CFolderEntry& entry) { return known(*entry.m_thumbnail); });
+    };
+
+    CThumbnailScheduler makers;
+    makers.Schedule(temp.Path(), ThumbnailJobsOf(catalog.m_entries), kDesignThumbnailBox, true);
+    ASSERT_TRUE(WaitUntil([&] { return count([](const CThumbnail& t) { return t.HasPicture(); }) > 0; }, 30000));
+    EXPECT_EQ(count([](const CThumbnail& t) { return t.Facts().has_value(); }), kDated + 2)
+        << "facts known when the first thumbnail is made";
+    EXPECT_TRUE(makers.FactsKnown());
+    int done = 0, total = 0;
+    ASSERT_TRUE(WaitUntil([&] { return !makers.Progress(&done, &total); }, 60000)) << done << " of " << total;
+
+    for (const CFolderEntry& entry : catalog.m_entries) {
+        const HeaderFacts facts = entry.m_thumbnail->Facts().value_or(HeaderFacts{1, {-1, -1}});
+        FILETIME taken{0, 0};
+        if (dates.count(entry.m_path)) {
+            ASSERT_TRUE(::SystemTimeToFileTime(&dates[entry.m_path], &taken));
+        }
+        EXPECT_EQ(facts.taken, (ULONGLONG)taken.dwHighDateTime << 32 | taken.dwLowDateTime) << entry.m_path;
+        const CSize size = entry.m_displayName == "broken"    ? CSize(0, 0)
+                           : entry.m_displayName == "undated" ? CSize(1200, 1600)
+                                                              : CSize(1600, 1200);
+        EXPECT_EQ(CSize(facts.size), size) << entry.m_path;
+    }
+}
+
 } // namespace

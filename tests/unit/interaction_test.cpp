@@ -5,6 +5,8 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <commctrl.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <optional>
@@ -628,6 +630,54 @@ TEST_F(FolderInteraction, RestingOnAFoldersBadgeShowsItsPicturesInTurnUntilThePo
     Move(OnCell(folder));
     EXPECT_EQ(page->Peek(), nullptr);
     EXPECT_EQ(ScreenPixel(middle), own) << "the folder's own cell again";
+}
+
+// The visible info tip this thread shows, or empty.
+std::string ShownInfoTip()
+{
+    std::wstring text;
+    ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND window, LPARAM found) {
+        if (ClassOf(window) != "tooltips_class32" || !::IsWindowVisible(window))
+            return TRUE;
+        wchar_t buffer[1024] = L"";
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.lpszText = buffer;
+        if (::SendMessageW(window, TTM_ENUMTOOLSW, 0, (LPARAM)&tool))
+            *reinterpret_cast<std::wstring*>(found) = buffer;
+        return FALSE;
+    }, (LPARAM)&text);
+    return AfxUtf8(text);
+}
+
+// Resting on a picture for the hover time shows Explorer's info tip: the
+// whole name, however long, the date taken, the dimensions and the size.
+TEST_F(FolderInteraction, RestingOnAPictureShowsItsInfoTipUntilThePointerMovesOff)
+{
+    const std::string photos = TestSetting("ORLIVANE_EXIF_DATA");
+    if (photos.empty())
+        GTEST_SKIP() << "no exiftool in this build";
+    const std::string name = "PXL_20240501_101500123.PORTRAIT.jpg";
+    ASSERT_TRUE(::CopyFileW(AfxWide(WindowsPath(photos + "/all.jpg")).c_str(), AfxWide(temp.Path() + "\\" + name).c_str(),
+                            FALSE));
+    CFolderPage* page = OpenFinished();
+    CFolderEntry& photo = Entry(*page, "PXL_20240501_101500123.PORTRAIT");
+    CFolderEntry& folder = Entry(*page, "album");
+
+    Move(OnThumbnail(photo));
+    ASSERT_TRUE(WaitUntil([] { return !ShownInfoTip().empty(); })) << "the tip comes at a tick after the hover time";
+    const SYSTEMTIME taken{2024, 5, 0, 1, 10, 15, 7, 0};
+    wchar_t date[128], clock[128];
+    ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &taken, nullptr, date, 128, nullptr);
+    ::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, TIME_NOSECONDS, &taken, nullptr, clock, 128);
+    wchar_t size[64];
+    ::StrFormatByteSizeW((LONGLONG)photo.m_fileSize, size, 64);
+    EXPECT_EQ(ShownInfoTip(), name + "\nDate taken: " + AfxUtf8(date) + " " + AfxUtf8(clock)
+                                  + "\nDimensions: 64 \u00D7 48\nSize: " + AfxUtf8(size));
+    EXPECT_GT(photo.m_fileSize, 0u);
+
+    Move(OnThumbnail(folder));
+    EXPECT_EQ(ShownInfoTip(), "") << "moving on hides it";
 }
 
 TEST_F(FolderInteraction, PlayNeedsAPictureOnThePageItself)
