@@ -990,6 +990,8 @@ TEST_F(Walkthrough, APhotoOpenedByADoubleClickZoomsAndPansWithTheMouseAndKeys)
     }
     ::SendInput(4, clicks, sizeof(INPUT));
     EXPECT_TRUE(Eventually([&] { return app.Caption() == "IMG_2041.jpg - Orlivane"; }));
+    // The zoom is shown once the picture is decoded, off the window's thread.
+    EXPECT_TRUE(Eventually([&] { return !PaneText(app.ProcessId(), status, 2).empty(); }));
     // "-" after the double click: from the fit, unless the double click zoomed.
     PressKeys({VK_SUBTRACT});
     EXPECT_TRUE(zoomShown(percent(fit / 1.25))) << PaneText(app.ProcessId(), status, 2);
