@@ -62,8 +62,9 @@ int ThumbnailBox()
 }
 
 CFolderPage::CFolderPage(const CFolderEntry& folder, CDrawingResources::Icon pageIcon)
-    : m_catalog(folder), m_pageIcon(pageIcon)
+    : m_catalog(folder), m_pageIcon(pageIcon), m_followsSortChoice(pageIcon == CDrawingResources::FolderPageIcon)
 {
+    TakeSortChoice();
 }
 
 CFolderPage::~CFolderPage()

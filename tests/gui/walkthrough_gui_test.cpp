@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "app_driver.h"
@@ -512,6 +513,49 @@ TEST_F(Walkthrough, EveryKindOfPictureInExplorersOrder)
     // The slideshow: both folders and every picture, not the text file.
     app.Command(ID_PLAY);
     EXPECT_TRUE(Eventually([&] { return Text(Counter()).find(" of 11") != std::string::npos; })) << Text(Counter());
+    EXPECT_EQ(app.Close(), 0);
+}
+
+// The order chosen under View > Sort By, from the largest file down, and
+// the same order after the program started again.
+TEST_F(Walkthrough, TheChosenOrderComesBackAfterARestart)
+{
+    const std::string folder = temp.MakeFolder("Sizes");
+    temp.MakeFolder("Sizes\\Sub");
+    struct Picture {
+        const char* name;
+        int width;
+        COLORREF colour;
+    };
+    // Larger pictures of one colour make larger files.
+    const Picture pictures[] = {{"a-red.jpg", 64, RGB(255, 0, 0)},
+                                {"b-green.jpg", 320, RGB(0, 255, 0)},
+                                {"c-blue.jpg", 160, RGB(0, 0, 255)},
+                                {"d-yellow.jpg", 640, RGB(255, 255, 0)}};
+    for (const Picture& p : pictures)
+        temp.WriteFile("Sizes\\" + std::string(p.name),
+                       MakeJpeg(SolidRecipe(p.width, p.width * 3 / 4, GetRValue(p.colour), GetGValue(p.colour),
+                                            GetBValue(p.colour))));
+    const auto showsLargestFirst = [&](const char* when) {
+        const std::function<bool(DWORD)> colours[] = {IsYellow, IsGreen, IsBlue, IsRed};
+        for (int i = 0; i < 4; ++i) {
+            const POINT middle = ThumbnailMiddle(Cell(i));
+            EXPECT_TRUE(Eventually([&] { return colours[i](ViewPixel(middle)); }, 5000))
+                << when << ": cell " << i << " shows " << std::hex << ViewPixel(middle);
+        }
+    };
+
+    ASSERT_TRUE(OpenThroughFavorites(folder));
+    EXPECT_TRUE(Eventually([&] { return IsRed(ViewPixel(ThumbnailMiddle(Cell(1)))); }, 5000))
+        << "by name, after the folder";
+    app.Command(ID_SORT_BY_SIZE);
+    app.Command(ID_SORT_DESCENDING);
+    showsLargestFirst("chosen");
+    EXPECT_EQ(app.Close(), 0);
+
+    ASSERT_TRUE(OpenThroughFavorites(folder));
+    showsLargestFirst("after the restart");
+    Screenshot("sorted-by-size.bmp");
     EXPECT_EQ(app.Close(), 0);
 }
 

@@ -17,6 +17,7 @@
 #include "app_driver.h"
 #include "catalog/thumbnailcache.h"
 #include "core/navigator.h"
+#include "file_times.h"
 #include "folder_pages.h"
 #include "high_contrast.h"
 #include "folderpage/folderpage.h"
@@ -35,6 +36,7 @@
 #include "shell_command.h"
 #include "shortcuts.h"
 #include "plain_clipboard.h"
+#include "program_data.h"
 #include "temp_folder.h"
 #include "user_input.h"
 #include "view/vemolyview.h"
@@ -1028,6 +1030,120 @@ TEST_F(FolderInteraction, AnOfflineShortcutCanOnlyBeDeletedAndPasteNeedsFilesOnT
     Move(OnCell(Entry(*page, "album")));
     EXPECT_TRUE(CommandEnabled(ID_EDIT_COPY));
     EXPECT_TRUE(CommandEnabled(ID_PASTE_INTO));
+}
+
+// ---------------------------------------------------------------- the order
+
+// View > Sort By's item for id in the main menu, as the menu shows it once opened.
+MENUITEMINFOW SortByItem(UINT id)
+{
+    HMENU view = ::GetSubMenu(::GetMenu(theApp.m_pMainWnd->m_hWnd), 2);
+    HMENU sortBy = nullptr;
+    for (int i = 0; i < ::GetMenuItemCount(view) && !sortBy; ++i) {
+        HMENU popup = ::GetSubMenu(view, i);
+        if (popup && ::GetMenuState(popup, ID_SORT_BY_NAME, MF_BYCOMMAND) != (UINT)-1)
+            sortBy = popup;
+    }
+    MENUITEMINFOW item{};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_FTYPE | MIIM_STATE;
+    if (sortBy) {
+        theApp.m_pMainWnd->SendMessage(WM_INITMENUPOPUP, (WPARAM)sortBy, 0);
+        ::GetMenuItemInfoW(sortBy, id, FALSE, &item);
+    }
+    return item;
+}
+
+bool RadioChecked(UINT id)
+{
+    const MENUITEMINFOW item = SortByItem(id);
+    return (item.fType & MFT_RADIOCHECK) && (item.fState & MFS_CHECKED);
+}
+
+TEST_F(FolderInteraction, SortByReordersTheFolderKeepsTheFocusInPlaceIsWalkedAndRemembered)
+{
+    // Written in turn from the newest: by date the reverse of the names.
+    for (int i = 0; i < 100; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "p%02d.jpg", i);
+        ASSERT_TRUE(SetWriteTime(temp.WriteFile(name, MakeJpeg(SolidRecipe(32, 24, 0, 0, 255))), TimeAt(1000 - i)));
+    }
+    CFolderPage* page = OpenFinished();
+    ::SetFocus(View()->m_hWnd);
+    FocusOn(*page, "p20");
+    const auto focused = [&] {
+        PageItem item;
+        page->GetItem(page->GetFocusedItem(), &item);
+        return item.name;
+    };
+    const auto focusTop = [&] {
+        PageItem item;
+        page->GetItem(page->GetFocusedItem(), &item);
+        return ToClient(POINT{item.bounds.left, item.bounds.top}).y;
+    };
+    const auto names = [&] {
+        std::vector<std::string> shown;
+        PageItem item;
+        for (int i = 0; page->GetItem(i, &item); ++i)
+            shown.push_back(item.name);
+        return shown;
+    };
+    const LONG top = focusTop();
+    CWnd* main = theApp.m_pMainWnd;
+
+    main->SendMessage(WM_COMMAND, ID_SORT_BY_DATE_MODIFIED);
+    std::vector<std::string> expected{"album", "empty", "offline"};
+    for (int i = 99; i >= 0; --i)
+        expected.push_back((i < 10 ? "p0" : "p") + std::to_string(i));
+    std::vector<std::string> shown = names();
+    ASSERT_EQ(shown.size(), expected.size() + 2);
+    EXPECT_EQ(std::vector<std::string>(shown.begin(), shown.begin() + 103), expected)
+        << "folders first, then the oldest";
+    EXPECT_EQ(focused(), "p20");
+    EXPECT_EQ(focusTop(), top) << "the focused cell stays where it was on screen";
+
+    // The picture page walks the page's order, not the names'.
+    Key(VK_RETURN);
+    EXPECT_EQ(Caption(), "p20.jpg - Orlivane");
+    Key(VK_RIGHT);
+    EXPECT_EQ(Caption(), "p19.jpg - Orlivane");
+    main->SendMessage(WM_COMMAND, ID_GO_BACK);
+    ASSERT_EQ(g_navigator.GetCurrentPage(), page);
+    EXPECT_EQ(focused(), "p19");
+
+    const LONG before = focusTop();
+    main->SendMessage(WM_COMMAND, ID_SORT_DESCENDING);
+    shown = names();
+    EXPECT_EQ(std::vector<std::string>(shown.end() - 3, shown.end()), (std::vector<std::string>{"album", "empty", "offline"}))
+        << "folders last, by name";
+    EXPECT_EQ(shown[shown.size() - 4 - 99], "p00") << "then the newest first";
+    EXPECT_EQ(focused(), "p19");
+    EXPECT_EQ(focusTop(), before);
+
+    // The Home page's panes keep their own orders.
+    auto* home = dynamic_cast<CHomePage*>(g_navigator.GetPage(0));
+    ASSERT_NE(home, nullptr);
+    EXPECT_EQ(home->FavoritesPane().Catalog().m_sortOrder, SortByName);
+    EXPECT_FALSE(home->FavoritesPane().Catalog().m_descending);
+    EXPECT_EQ(home->HistoryPane().Catalog().m_sortOrder, SortNewestFirst);
+
+    // The menu's dots, and the choice as the next start reads it.
+    EXPECT_TRUE(RadioChecked(ID_SORT_BY_DATE_MODIFIED));
+    EXPECT_TRUE(RadioChecked(ID_SORT_DESCENDING));
+    for (UINT other : {ID_SORT_BY_NAME, ID_SORT_BY_DATE_TAKEN, ID_SORT_BY_SIZE, ID_SORT_BY_TYPE, ID_SORT_ASCENDING})
+        EXPECT_FALSE(SortByItem(other).fState & MFS_CHECKED) << other;
+    CSettings next;
+    next.Load();
+    EXPECT_EQ(next.SortOrder, SortByDateModified);
+    EXPECT_TRUE(next.SortDescending);
+
+    main->SendMessage(WM_COMMAND, ID_SORT_BY_NAME);
+    main->SendMessage(WM_COMMAND, ID_SORT_ASCENDING);
+    shown = names();
+    EXPECT_EQ(std::vector<std::string>(shown.begin(), shown.begin() + 6),
+              (std::vector<std::string>{"album", "empty", "offline", "a", "b", "p00"}))
+        << "by name again";
+    ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kProgramKey, "SortOrder");
 }
 
 // ---------------------------------------------------------------- the Home page
