@@ -105,6 +105,16 @@ bool CPictureBitmap::LoadRegionFromFile(const std::string& path, RECT& region, c
     return result == Decoded::Complete;
 }
 
+void CPictureBitmap::Swap(CPictureBitmap& other) noexcept
+{
+    std::swap(m_hBitmap, other.m_hBitmap);
+    std::swap(m_width, other.m_width);
+    std::swap(m_height, other.m_height);
+    std::swap(m_facts, other.m_facts);
+    std::swap(m_bitmapSize, other.m_bitmapSize);
+    std::swap(m_shrunk, other.m_shrunk);
+}
+
 bool CPictureBitmap::Covers(SIZE box) const
 {
     if (!m_hBitmap || (m_bitmapSize.cx >= m_width && m_bitmapSize.cy >= m_height))

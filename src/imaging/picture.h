@@ -68,6 +68,10 @@ public:
     // has no bitmap. Throws the Win32 error code when path cannot be opened.
     bool LoadRegionFromFile(const std::string& path, RECT& region, const StopRequest& stop = {});
 
+    // Exchanges all the two holders hold: a picture decoded on another
+    // thread becomes this one's.
+    void Swap(CPictureBitmap& other) noexcept;
+
     // Whether the bitmap has pixels enough for the picture fitted into box.
     bool Covers(SIZE box) const;
     SIZE BitmapSize() const { return m_bitmapSize; }

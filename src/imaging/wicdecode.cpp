@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "imaging/colour.h"
+#include "imaging/filelook.h"
 #include "imaging/metadata.h"
 #include "imaging/resample.h"
 #include "imaging/stoppablestream.h"
@@ -263,84 +264,6 @@ Decoded CopyRows(IWICBitmapSource* source, const Compositor* compositor, const P
     return Decoded::Complete;
 }
 
-// ---------------------------------------------------------------- before the decoder
-
-// What is read of a file before any decoder sees it.
-struct FileLook {
-    bool refused = false;  // no decoder is given the file
-    int tiffOrientation = OrientNormal;
-};
-
-bool ReadAt(FILE* file, uint32_t offset, void* buffer, size_t size)
-{
-    return ::_fseeki64(file, offset, SEEK_SET) == 0 && std::fread(buffer, 1, size, file) == size;
-}
-
-uint32_t ReadNumber(const BYTE* bytes, int count, bool bigEndian)
-{
-    uint32_t value = 0;
-    for (int i = 0; i < count; ++i)
-        value |= (uint32_t)bytes[i] << 8 * (bigEndian ? count - 1 - i : i);
-    return value;
-}
-
-// The Orientation in a TIFF file's first directory, read by the EXIF
-// reader over the file's header and that directory alone: Wine's own
-// directory reader takes seconds over some damaged directories and reads
-// through one it could not open.
-int TiffOrientation(FILE* file, const BYTE header[8])
-{
-    const bool motorola = header[0] == 'M';
-    BYTE count[2];
-    if (!ReadAt(file, ReadNumber(header + 4, 4, motorola), count, 2))
-        return OrientNormal;
-    // An EXIF segment whose directory follows its header.
-    std::vector<BYTE> segment = {'E', 'x', 'i', 'f', 0, 0, header[0], header[1], header[2], header[3]};
-    const BYTE directoryAt[4] = {0, 0, 0, 8};
-    for (int i = 0; i < 4; ++i)
-        segment.push_back(directoryAt[motorola ? i : 3 - i]);
-    segment.insert(segment.end(), count, count + 2);
-    std::vector<BYTE> entries((size_t)std::min<uint32_t>(ReadNumber(count, 2, motorola), 1024) * 12);
-    entries.resize(std::fread(entries.data(), 1, entries.size(), file));
-    segment.insert(segment.end(), entries.begin(), entries.end());
-    const int orientation = ExifOrientation(segment.data(), segment.size());
-    return orientation >= OrientNormal && orientation <= OrientTurned270 ? orientation : OrientNormal;
-}
-
-// Whether an icon's first image claims no more pixels than a picture may
-// have: Wine's decoder counts their bytes in 32 bits and writes past its
-// memory when a damaged header claims gigabytes.
-bool IconWithinLimits(FILE* file)
-{
-    BYTE entry[16], image[24];
-    if (!ReadAt(file, 6, entry, sizeof entry) || !ReadAt(file, ReadNumber(entry + 12, 4, false), image, sizeof image))
-        return true;  // the decoder refuses it by itself
-    uint64_t width, height;
-    if (std::memcmp(image, "\x89PNG", 4) == 0) {
-        width = ReadNumber(image + 16, 4, true);
-        height = ReadNumber(image + 20, 4, true);
-    } else {  // a DIB of the picture's rows and then its mask's
-        width = (uint64_t)std::abs((int64_t)(int32_t)ReadNumber(image + 4, 4, false));
-        height = (uint64_t)std::abs((int64_t)(int32_t)ReadNumber(image + 8, 4, false)) / 2;
-    }
-    return width * height * 4 <= (uint64_t)kMostSectionBytes;
-}
-
-FileLook LookAtFile(FILE* file)
-{
-    FileLook look;
-    BYTE header[8];
-    if (ReadAt(file, 0, header, sizeof header)) {
-        if (std::memcmp(header, "II*\0", 4) == 0 || std::memcmp(header, "MM\0*", 4) == 0)
-            look.tiffOrientation = TiffOrientation(file, header);
-        else if (std::memcmp(header, "\0\0\1\0", 4) == 0)
-            look.refused = !IconWithinLimits(file);
-    }
-    // The decoder reads through the same handle, from its start.
-    ::_fseeki64(file, 0, SEEK_SET);
-    return look;
-}
-
 // ---------------------------------------------------------------- decoding
 
 Decoded DecodeFrame(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, int orientation, CBitmap& section,
@@ -419,42 +342,81 @@ Decoded DecodeWicFrame(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame
     return result;
 }
 
+namespace {
+
+// The first frame of a file through the system's decoders, read through a
+// stream that gives up at a stop request: some decoders read the whole
+// picture before the first row is asked for (Wine's PNG and GIF ones even
+// to tell the size).
+struct WicFrame {
+    ComPtr<IWICImagingFactory> factory;
+    ComPtr<IWICBitmapDecoder> decoder;
+    ComPtr<IWICBitmapFrameDecode> frame;
+    int orientation = OrientNormal;
+    std::shared_ptr<std::atomic<bool>> stopped = std::make_shared<std::atomic<bool>>(false);
+
+    // COM must be on the calling thread. False when no decoder takes the
+    // file, or stopped says it was given up.
+    bool Open(FILE* file, const FileLook& look, const StopRequest& stop)
+    {
+        if (look.refused)
+            return false;
+        // Through the handle the file is open as, shared as the caller opened it.
+        const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
+        const ComPtr<IStream> stream =
+            handle != INVALID_HANDLE_VALUE ? MakeStoppableStream(handle, stop, stopped) : nullptr;
+        GUID container{};
+        if (!stream
+            || FAILED(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory)))
+            || FAILED(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand, &decoder))
+            || FAILED(decoder->GetContainerFormat(&container)) || FAILED(decoder->GetFrame(0, &frame)))
+            return false;
+        // PNG, GIF, BMP and ICO files carry no orientation.
+        const bool flat = container == GUID_ContainerFormatPng || container == GUID_ContainerFormatGif
+            || container == GUID_ContainerFormatBmp || container == GUID_ContainerFormatIco;
+        orientation = container == GUID_ContainerFormatTiff ? look.tiffOrientation
+                      : flat                                ? (int)OrientNormal
+                                                            : ReadWicOrientation(frame.Get());
+        return true;
+    }
+};
+
+}  // namespace
+
 Decoded DecodeWicPicture(FILE* file, CBitmap& section, const PictureRequest& request, PictureHeader& header)
 {
     const FileLook look = LookAtFile(file);
+    header.facts = look.facts;
     CComOnThread com;
-    if (!look.refused && com.Ready()) {
-        // Through the handle the file is open as, shared as the caller opened it.
-        const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
-        ComPtr<IWICImagingFactory> factory;
-        ComPtr<IWICBitmapDecoder> decoder;
-        ComPtr<IWICBitmapFrameDecode> frame;
-        GUID container{};
-        // Read through a stream that gives up at a stop request, as some
-        // decoders read the whole picture before the first row is asked for.
-        const auto stopped = std::make_shared<std::atomic<bool>>(false);
-        const ComPtr<IStream> stream =
-            handle != INVALID_HANDLE_VALUE ? MakeStoppableStream(handle, request.stop, stopped) : nullptr;
-        if (stream
-            && SUCCEEDED(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                            IID_PPV_ARGS(&factory)))
-            && SUCCEEDED(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
-                                                          &decoder))
-            && SUCCEEDED(decoder->GetContainerFormat(&container)) && SUCCEEDED(decoder->GetFrame(0, &frame))) {
-            // PNG, GIF, BMP and ICO files carry no orientation.
-            const bool flat = container == GUID_ContainerFormatPng || container == GUID_ContainerFormatGif
-                || container == GUID_ContainerFormatBmp || container == GUID_ContainerFormatIco;
-            const int orientation = container == GUID_ContainerFormatTiff ? look.tiffOrientation
-                                    : flat                                ? (int)OrientNormal
-                                                                          : ReadWicOrientation(frame.Get());
-            const Decoded result = DecodeWicFrame(factory.Get(), frame.Get(), orientation, section, request, header);
-            return *stopped ? Decoded::Stopped : result;
-        }
-        if (*stopped) {
-            section.DeleteObject();
-            return Decoded::Stopped;
-        }
+    WicFrame opened;
+    if (com.Ready() && opened.Open(file, look, request.stop)) {
+        const Decoded result = DecodeWicFrame(opened.factory.Get(), opened.frame.Get(), opened.orientation, section,
+                                              request, header);
+        return *opened.stopped ? Decoded::Stopped : result;
     }
     section.DeleteObject();
-    return Decoded::Failed;
+    return *opened.stopped ? Decoded::Stopped : Decoded::Failed;
+}
+
+bool ReadWicHeader(FILE* file, PictureHeader& header, const StopRequest& stop)
+{
+    const FileLook look = LookAtFile(file);
+    header.facts = look.facts;
+    UINT width = 0, height = 0;
+    if (look.png) {
+        width = (UINT)look.pngSize.cx;
+        height = (UINT)look.pngSize.cy;
+        header.orientation = OrientNormal;
+    } else {
+        CComOnThread com;
+        WicFrame opened;
+        if (!com.Ready() || !opened.Open(file, look, stop) || FAILED(opened.frame->GetSize(&width, &height)))
+            return false;
+        header.orientation = opened.orientation;
+    }
+    if (width == 0 || height == 0 || width > INT_MAX || height > INT_MAX)
+        return false;
+    header.stored = SIZE{(LONG)width, (LONG)height};
+    header.upright = OrientedSize((int)width, (int)height, header.orientation);
+    return true;
 }

@@ -35,6 +35,11 @@ __CRT_UUID_DECL(IWICBitmapSourceTransform, 0x3b16811b, 0x6a43, 0x4ec9, 0xb7, 0x1
 // calling thread for the call when it has none yet.
 Decoded DecodeWicPicture(FILE* file, CBitmap& section, const PictureRequest& request, PictureHeader& header);
 
+// Reads only what the header says of the picture file open as file: its
+// size as stored and upright, and the facts its EXIF gives; never a pixel.
+// False when no decoder takes it or stop gave up.
+bool ReadWicHeader(FILE* file, PictureHeader& header, const StopRequest& stop = {});
+
 // The same for a frame already open, whose pixels are turned as
 // orientation (the EXIF values 1 to 8) says. A decoder that offers scaled
 // decoding (IWICBitmapSourceTransform) decodes at the smallest size that

@@ -125,14 +125,8 @@ void CPicturePage::SortChoiceChanged(std::shared_ptr<const Siblings> handed)
 
 void CPicturePage::Start()
 {
-    try {
-        m_picture.LoadFromFile(m_entry.m_path, {}, ShownBox());
-        m_zoom.SetWindow(ShownBox());
-        m_zoom.SetPicture(SIZE{m_picture.m_width, m_picture.m_height});
-        RedrawPage(nullptr);
-    } catch (...) {
-        // A picture that cannot be opened leaves the page black.
-    }
+    m_zoom.SetWindow(ShownBox());
+    StartReading();
 }
 
 bool CPicturePage::GetDetailsPath(std::string* path) const
@@ -154,11 +148,26 @@ CSize CPicturePage::Layout(const RECT* area)
 
 void CPicturePage::Draw(CDC* dc, const RECT*)
 {
-    // Paper always gets the whole picture, as the page opened.
-    if (dc->IsPrinting() || m_zoom.IsFitted() || !m_picture.m_hBitmap)
+    TakePicture();
+    if (dc->IsPrinting()) {
+        // Paper always gets the whole picture, as the page opened, also
+        // while the window's is still being decoded.
+        CPictureBitmap printed;
+        if (!m_picture.m_hBitmap) {
+            try {
+                printed.LoadFromFile(m_entry.m_path, {}, ShownBox());
+            } catch (...) {
+                // A picture that cannot be opened prints nothing.
+            }
+        }
+        DrawPictureFile(dc, GetDrawArea(dc), m_picture.m_hBitmap ? m_picture : printed, m_entry.m_path);
+    } else if (!m_picture.m_hBitmap) {
+        DrawPictureFitted(dc, GetDrawArea(dc), m_picture, 0, 0);  // black
+    } else if (m_zoom.IsFitted()) {
         DrawPictureFile(dc, GetDrawArea(dc), m_picture, m_entry.m_path);
-    else
+    } else {
         DrawZoomed(dc);
+    }
 }
 
 CMenu* CPicturePage::GetContextMenu(const POINT&)

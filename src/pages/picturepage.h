@@ -61,6 +61,9 @@ public:
     const CPictureBitmap* LargerPicture() const { return m_whole.get(); }
     // The part on screen decoded first, until the whole is there; else null.
     const CPictureBitmap* PartOnScreen() const { return m_part.get(); }
+    // Whether the picture is still being decoded for the window, off the
+    // user-interface thread; the page is black until it is there.
+    bool Decoding() const { return m_reading != nullptr; }
 
 protected:
     void OnAddFavorite();
@@ -93,6 +96,14 @@ protected:
 private:
     struct WholeDecode;
     struct Lister;
+    struct PictureReading;
+
+    // Decodes the picture for the window on a thread of its own.
+    void StartReading();
+    // Takes the picture once decoded, or reads it again when its decoding
+    // was stopped; for each paint.
+    void TakePicture();
+    void StopReading(DWORD ms);
 
     void Turn(int turn);
     // Shows the folder's picture at index in this page's place in the history.
@@ -143,6 +154,10 @@ private:
     std::shared_ptr<WholeDecode> m_decode;
     std::unique_ptr<CBackgroundThread> m_thread;
     bool m_released = false;
+    // The picture being decoded for the window, until the page takes it.
+    std::shared_ptr<PictureReading> m_reading;
+    std::unique_ptr<CBackgroundThread> m_readingThread;
+    bool m_readAgain = false;  // its decoding was stopped before it ended
     // The window's pixels of the zoomed picture, made anew for each paint.
     std::unique_ptr<CPixels> m_screen;
 };

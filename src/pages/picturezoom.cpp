@@ -117,10 +117,15 @@ CPicturePage::~CPicturePage()
 
 void CPicturePage::StopWhole(DWORD ms)
 {
+    // Every decoding holds the file open, the window's own too: all stop
+    // within ms.
+    const ULONGLONG until = ::GetTickCount64() + ms;
+    StopReading(ms);
     if (!m_thread)
         return;
     m_decode->stop = true;
-    m_thread->Wait(ms);
+    const ULONGLONG now = ::GetTickCount64();
+    m_thread->Wait(now < until ? (DWORD)(until - now) : 0);
     m_thread->Retire(0);
     m_thread.reset();
     m_decode.reset();
@@ -202,7 +207,7 @@ bool CPicturePage::ReleaseVolumes(DWORD driveMask, ReleaseDeadline deadline)
     if (!(AfxDriveMask(m_entry.m_path) & driveMask))
         return false;
     m_released = true;
-    const bool holds = m_thread && !m_thread->Wait(0);
+    const bool holds = (m_thread && !m_thread->Wait(0)) || (m_readingThread && !m_readingThread->Wait(0));
     StopWhole(TimeLeft(deadline));
     return holds;
 }

@@ -1041,6 +1041,8 @@ TEST_F(Walkthrough, APhotoOpenedByADoubleClickZoomsAndPansWithTheMouseAndKeys)
     }
     ::SendInput(4, clicks, sizeof(INPUT));
     EXPECT_TRUE(Eventually([&] { return app.Caption() == "IMG_2041.jpg - Orlivane"; }));
+    // The zoom is shown once the picture is decoded, off the window's thread.
+    EXPECT_TRUE(Eventually([&] { return !PaneText(app.ProcessId(), status, 2).empty(); }));
     // "-" after the double click: from the fit, unless the double click zoomed.
     PressKeys({VK_SUBTRACT});
     EXPECT_TRUE(zoomShown(percent(fit / 1.25))) << PaneText(app.ProcessId(), status, 2);
@@ -1105,5 +1107,67 @@ TEST_F(Walkthrough, APhotoOpenedByADoubleClickZoomsAndPansWithTheMouseAndKeys)
     EXPECT_TRUE(Eventually([&] { return app.Caption() == "IMG_2042.jpg - Orlivane"; }));
     app.Command(ID_GO_BACK);
     EXPECT_TRUE(zoomShown("")) << "no zoom on a folder page";
+    EXPECT_EQ(app.Close(), 0);
+}
+
+// The README's screenshots, of real photographs with their cameras' EXIF:
+// Home with their folder among Favorites and one in History, the folder,
+// one on its page with its status line, and the slideshow.
+TEST_F(Walkthrough, PhotographsForTheReadme)
+{
+    const std::string made = TestSetting("ORLIVANE_README_PHOTOS");
+    const std::vector<std::string> names = made.empty() ? std::vector<std::string>{} : NamesOnDisk(WindowsPath(made));
+    if (names.empty())
+        GTEST_SKIP() << "no photographs: Debian's mate-backgrounds is not installed";
+    const std::string photographs = temp.MakeFolder("Photographs");
+    for (const std::string& name : names)
+        ASSERT_TRUE(::CopyFileW(DiskPath(WindowsPath(made) + "\\" + name).c_str(),
+                                DiskPath(photographs + "\\" + name).c_str(), FALSE)) << name;
+    ::DeleteFileA((AppDataVemoly() + "\\Favorites\\Holiday.lnk").c_str());
+    WriteShortcut(AppDataVemoly() + "\\Favorites\\Photographs.lnk", photographs);
+    WriteShortcut(AppDataVemoly() + "\\History\\" + names[1] + ".lnk", photographs + "\\" + names[1]);
+    ASSERT_TRUE(app.Start(WindowsPath(TestSetting("ORLIVANE_EXE"))));
+    ASSERT_NE(app.WaitForMainWindow("Home Page - Orlivane"), nullptr);
+    ::SetForegroundWindow(app.MainWindow());
+    PointAt(POINT{5, 5});
+    EXPECT_TRUE(Eventually([&] { return ViewPixel(ThumbnailMiddle(Cell(0))) != 0; })) << "the favorite's thumbnail";
+    Screenshot("readme-home.bmp");
+
+    app.Command(ID_FAVORITE_FIRST);
+    EXPECT_EQ(app.Caption(), "Photographs - Orlivane");
+    const HWND status = StatusBar();
+    EXPECT_TRUE(Eventually([&] {
+        const Capture shot = ViewShot();
+        for (size_t i = 0; i < names.size(); ++i) {
+            const POINT middle = ThumbnailMiddle(Cell((int)i));
+            if (shot.At(middle.x, middle.y) == 0)
+                return false;
+        }
+        return PaneText(app.ProcessId(), status, 1).empty();
+    }, 30000)) << "every thumbnail made";
+    Screenshot("readme-folder.bmp");
+
+    // The first photograph: its size, date, camera and exposure below it.
+    const RECT first = Cell(0);
+    ClickAt(POINT{first.left + Px(60), first.top + Px(66)});
+    EXPECT_TRUE(Eventually([&] { return app.Caption() == names[0] + " - Orlivane"; })) << app.Caption();
+    PointAt(POINT{5, 5});
+    RECT client;
+    ::GetClientRect(View(), &client);
+    const POINT middle{client.right / 2, client.bottom / 2};
+    EXPECT_TRUE(Eventually([&] {
+        return ViewPixel(middle) != 0
+            && PaneText(app.ProcessId(), status, 0).find("Canon EOS 550D, 1/250 s f/5.6 ISO 200 100 mm")
+                   != std::string::npos;
+    })) << PaneText(app.ProcessId(), status, 0);
+    Screenshot("readme-picture.bmp");
+
+    app.Command(ID_GO_BACK);
+    app.Command(ID_PLAY);
+    EXPECT_TRUE(Eventually([&] { return ViewPixel(middle) != 0; }));
+    ::PostMessageA(app.MainWindow(), WM_COMMAND, ID_PAUSE, 0);
+    EXPECT_TRUE(Eventually([&] { return ::SendMessageA(ToolBar(), TB_ISBUTTONENABLED, ID_PLAY, 0) != 0; }));
+    EXPECT_TRUE(Eventually([&] { return ViewPixel(middle) != 0; }));
+    Screenshot("readme-slideshow.bmp");
     EXPECT_EQ(app.Close(), 0);
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "guarded_bytes.h"
+#include "imaging/filelook.h"
 #include "imaging/metadata.h"
 #include "imaging/photofacts.h"
 
@@ -245,6 +246,53 @@ TEST(MetadataBytes, MutatedPhotoFactsAreReadOnlyFromInsideAndEndEvenWhenDirector
     std::printf("%d mutations read a date, %d a position\n", dated, placed);
     EXPECT_GT(dated, 5000);
     EXPECT_GT(placed, 5000);
+}
+
+// A TIFF file's directories are copied out of it, its values wherever they
+// lie, and a PNG's eXIf chunk found among its chunks: mutated, both read
+// from inside what they copied what the TIFF structure read whole says.
+TEST(MetadataBytes, MutatedTiffAndPngFilesGiveWhatTheirStructureSays)
+{
+    const auto summary = [](const PhotoFacts& f) {
+        return f.make + "|" + f.lens + "|" + std::to_string(f.taken.value_or(CameraTime{}).second) + "|"
+            + std::to_string(f.latitude.value_or(0)) + "|" + std::to_string(f.iso.value_or(0));
+    };
+    const auto look = [](const std::string& bytes) {
+        std::unique_ptr<FILE, int (*)(FILE*)> file(std::tmpfile(), &std::fclose);
+        std::fwrite(bytes.data(), 1, bytes.size(), file.get());
+        // The copy in bytes of its own, so that a read past it faults.
+        const std::vector<BYTE> copied = ReadTiffDirectories(file.get());
+        const GuardedBytes copy(std::string(copied.begin(), copied.end()));
+        return std::pair{LookAtFile(file.get()), TiffPhotoFacts(copy.data(), copy.size())};
+    };
+    const auto chunk = [](const char* type, const std::string& data) {
+        const size_t n = data.size();
+        return std::string{(char)(n >> 24), (char)(n >> 16), (char)(n >> 8), (char)n} + type + data + "crc!";
+    };
+    std::vector<std::string> bases = {FactsTiff(false, false), FactsTiff(true, false), FactsTiff(true, true)};
+    bases.push_back(std::string("\x89PNG\r\n\x1A\n", 8) + chunk("IHDR", std::string("\0\0\1\0\0\0\0\x80", 8))
+                    + chunk("tEXt", "Comment") + chunk("eXIf", bases[0]) + chunk("IDAT", "") + chunk("IEND", ""));
+    EXPECT_EQ(summary(look(bases[3]).first.facts), "Canon|EF35mm f/2|5|-33.856800|400");
+    EXPECT_EQ(look(bases[3]).first.pngSize.cy, 128);
+
+    std::mt19937 random(20261208);
+    int dated = 0;
+    for (int mutation = 0; mutation < 4000; ++mutation) {
+        SCOPED_TRACE("mutation " + std::to_string(mutation));
+        std::string bytes = bases[random() % bases.size()];
+        for (int flips = 1 + (int)(random() % 4); flips > 0; --flips)
+            bytes[random() % bytes.size()] = random() % 2 ? (char)(random() % 32) : (char)random();
+        if (random() % 3 == 0)
+            bytes.resize(random() % bytes.size());
+        const auto [file, copied] = look(bytes);
+        GuardedBytes whole(bytes);
+        if (!file.png && bytes.size() >= 8 && (bytes[4] | bytes[5] | bytes[6] | bytes[7]) != 0) {
+            ASSERT_EQ(summary(copied), summary(file.facts));
+            EXPECT_EQ(summary(file.facts), summary(TiffPhotoFacts(whole.data(), whole.size())));
+        }
+        dated += file.facts.taken.has_value();
+    }
+    EXPECT_GT(dated, 2000);
 }
 
 // ---------------------------------------------------------------- ICC

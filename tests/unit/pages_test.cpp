@@ -5,10 +5,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/vemolyapp.h"
@@ -124,6 +126,8 @@ protected:
         auto* page = new CPicturePage(EntryOf(path));
         g_navigator.Navigate(page);
         ::SetForegroundWindow(theApp.m_pMainWnd->m_hWnd);
+        // Decoded off the window's thread, taken as the window paints.
+        EXPECT_TRUE(WaitUntil([page] { return !page->Decoding(); }));
         return page;
     }
 
@@ -367,6 +371,38 @@ TEST_F(PicturePage, RotateTurnsJpegPicturesOnly)
         << "a page without pictures keeps the usual prompt";
 }
 
+// The picture is decoded off the window's thread: a page whose file is slow
+// to come (through a pipe, here) opens at once, black, and shows the
+// picture with its size once it is there.
+TEST_F(PicturePage, OpensAtOnceAndShowsThePictureOnceItIsRead)
+{
+    const std::string jpeg = MakeJpeg(SolidRecipe(160, 96, 255, 0, 0));
+    const std::wstring name = L"\\\\.\\pipe\\orlivane-" + std::to_wstring(::GetCurrentProcessId()) + L".jpg";
+    const HANDLE pipe = ::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1,
+                                           (DWORD)jpeg.size() * 2, 0, 0, nullptr);
+    ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+    const HANDLE opened = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> gaveUp{false};
+    // The bytes come once the page has opened, or after 10 s all the same.
+    std::thread writer([&] {
+        gaveUp = ::WaitForSingleObject(opened, 10000) == WAIT_TIMEOUT;
+        ::ConnectNamedPipe(pipe, nullptr);
+        DWORD written = 0;
+        ::WriteFile(pipe, jpeg.data(), (DWORD)jpeg.size(), &written, nullptr);
+        ::CloseHandle(pipe);  // the reader reads to the end of what was written
+    });
+    auto* page = new CPicturePage(EntryOf(AfxUtf8(name)));
+    g_navigator.Navigate(page);
+    EXPECT_FALSE(gaveUp) << "the page waited for its file";
+    EXPECT_TRUE(Near(Centre(), 0x000000, kShown));
+    ::SetEvent(opened);
+    EXPECT_TRUE(WaitUntil([page] { return !page->Decoding(); }));
+    writer.join();
+    ::CloseHandle(opened);
+    EXPECT_TRUE(Near(Centre(Repainted()), 0xFF0000, kShown));
+    EXPECT_EQ(page->GetStatusText(), "160 \u00D7 96");
+}
+
 // The message pane tells the photo's size, then its date taken as the
 // camera's clock showed it, its camera and its exposure; a picture without
 // tags gives its size alone.
@@ -396,6 +432,9 @@ TEST_F(PicturePage, TheStatusLineGivesTheSizeThenWhatTheExifSays)
         {"all.jpg", "64 \u00D7 48, " + taken(2024, 5, 1, 10, 15, 7) + ", Canon PowerShot S5 IS, 1/1000 s f/4.0 ISO 80 6 mm"},
         {"digitized.jpg", "64 \u00D7 48, " + taken(2019, 12, 31, 23, 59, 59) + ", NIKON D750, 1/3 s f/2.8 ISO 6400 50 mm"},
         {"modified.jpg", "64 \u00D7 48, " + taken(2001, 9, 9, 1, 46, 40) + ", DSC-RX100"},
+        // Through the system's decoders, turned upright as shown.
+        {"all.tif", "48 \u00D7 64, " + taken(2024, 5, 1, 10, 15, 7) + ", Canon PowerShot S5 IS, 1/1000 s f/4.0 ISO 80 6 mm"},
+        {"digitized.png", "64 \u00D7 48, " + taken(2019, 12, 31, 23, 59, 59) + ", NIKON D750, 1/3 s f/2.8 ISO 6400 50 mm"},
     };
     for (const auto& photo : photos) {
         OpenPicture(WindowsPath(folder + "/" + photo.name));
