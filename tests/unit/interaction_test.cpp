@@ -1038,9 +1038,8 @@ TEST_F(FolderInteraction, AnOfflineShortcutCanOnlyBeDeletedAndPasteNeedsFilesOnT
 // Whether View > Sort By, opened, shows a dot at id.
 bool Dotted(UINT id)
 {
-    HMENU view = ::GetSubMenu(::GetMenu(theApp.m_pMainWnd->m_hWnd), 2), sortBy = nullptr;
-    for (int i = 0; i < ::GetMenuItemCount(view); ++i)
-        sortBy = ::GetSubMenu(view, i) ? ::GetSubMenu(view, i) : sortBy;
+    HMENU view = ::GetSubMenu(::GetMenu(theApp.m_pMainWnd->m_hWnd), 2);
+    HMENU sortBy = ::GetSubMenu(view, ::GetMenuItemCount(view) - 3);  // above Preferences and its separator
     theApp.m_pMainWnd->SendMessage(WM_INITMENUPOPUP, (WPARAM)sortBy, 0);
     MENUITEMINFOW item{sizeof item, MIIM_FTYPE | MIIM_STATE};
     return ::GetMenuItemInfoW(sortBy, id, FALSE, &item) && (item.fType & MFT_RADIOCHECK) && (item.fState & MFS_CHECKED);
@@ -1056,11 +1055,7 @@ TEST_F(FolderInteraction, SortByReordersTheFolderKeepsTheFocusInPlaceAndIsWalked
     CFolderPage* page = OpenFinished();
     ::SetFocus(View()->m_hWnd);
     FocusOn(*page, "p20");
-    const auto item = [&](int index) {
-        PageItem item;
-        page->GetItem(index, &item);
-        return item;
-    };
+    const auto item = [&](int index) { PageItem item; page->GetItem(index, &item); return item; };
     const auto focused = [&] { return item(page->GetFocusedItem()).name; };
     const auto focusTop = [&] { return ToClient(POINT{0, item(page->GetFocusedItem()).bounds.top}).y; };
     LONG top = focusTop();
