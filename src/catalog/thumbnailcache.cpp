@@ -1,6 +1,8 @@
 #include "catalog/thumbnailcache.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstddef>
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
@@ -15,12 +17,16 @@
 namespace {
 
 constexpr unsigned kMagic = 'Q' | 'V' << 8 | 'L' << 16 | 'M' << 24;
-// Files of earlier versions hold thumbnails shrunk by picking pixels,
-// neither upright nor colour-managed: their records serve only entries that
-// cannot be made again (offline), and the next write replaces them.
-constexpr unsigned kVersion = 0x01000001;
+// Files of earlier versions serve only entries that cannot be made again
+// (offline), and the next write replaces them: 0x01000000 holds thumbnails
+// shrunk by picking pixels, neither upright nor colour-managed; 0x01000001
+// does not hold the pictures' facts, so a folder ordered by date would read
+// every header again.
+constexpr unsigned kVersion = 0x01000002;
 constexpr long kHeaderSize = 64;
-constexpr size_t kPathSize = 240;
+constexpr size_t kPathSize = 224;
+// Earlier versions' records hold a path where the facts are now.
+constexpr size_t kEarlierPathSize = 240;
 // Where the header keeps the thumbnails' box; no file may claim more than
 // the box of the largest display scale.
 constexpr int kBoxWord = 4;
@@ -48,6 +54,10 @@ struct CacheRecord {
     unsigned timeLow;
     unsigned timeHigh;
     char path[kPathSize];
+    unsigned takenLow;
+    unsigned takenHigh;
+    unsigned width;
+    unsigned height;
 };
 static_assert(sizeof(CacheRecord) == 256);
 
@@ -139,6 +149,7 @@ struct Found {
     unsigned offset = 0;
     unsigned length = 0;
     FILETIME time{0, 0};
+    std::optional<HeaderFacts> facts;
 };
 
 // Writes the records' file; false when any write fails.
@@ -159,6 +170,12 @@ bool WriteRecords(FILE* file, const std::vector<ThumbnailRecord>& records, int b
         *record = CacheRecord{};
         record->timeLow = written.time.dwLowDateTime;
         record->timeHigh = written.time.dwHighDateTime;
+        if (written.facts && written.facts->size.cx > 0 && written.facts->size.cy > 0) {
+            record->takenLow = (unsigned)written.facts->taken;
+            record->takenHigh = (unsigned)(written.facts->taken >> 32);
+            record->width = (unsigned)written.facts->size.cx;
+            record->height = (unsigned)written.facts->size.cy;
+        }
         const std::string path = RecordPathOf(written.path);
         std::memcpy(record->path, path.data(), path.size());
         // An entry without a thumbnail object has no place for a stream.
@@ -176,10 +193,21 @@ bool WriteRecords(FILE* file, const std::vector<ThumbnailRecord>& records, int b
     return std::fwrite(directory.data(), 1, directorySize, file) == directorySize && std::fflush(file) == 0;
 }
 
-// A record's path as a string of at most its field's size.
-std::string RecordPath(const CacheRecord& record)
+// A record's path as a string of at most its field's size, which a file
+// of an earlier version has larger.
+std::string RecordPath(const CacheRecord& record, size_t pathSize = kPathSize)
 {
-    return std::string(record.path, strnlen(record.path, kPathSize));
+    const char* path = reinterpret_cast<const char*>(&record) + offsetof(CacheRecord, path);
+    return std::string(path, strnlen(path, pathSize));
+}
+
+// The facts a record of this version holds, when it holds any.
+std::optional<HeaderFacts> RecordFacts(const CacheRecord& record)
+{
+    if (record.width == 0 || record.height == 0 || record.width > INT_MAX || record.height > INT_MAX)
+        return std::nullopt;
+    return HeaderFacts{(ULONGLONG)record.takenHigh << 32 | record.takenLow,
+                       SIZE{(LONG)record.width, (LONG)record.height}};
 }
 
 } // namespace
@@ -244,8 +272,13 @@ bool CachedThumbnail::Serves(unsigned kind, FILETIME entryTime) const
 
 bool CachedThumbnail::ServesFacts(unsigned kind, FILETIME entryTime) const
 {
-    return facts && ((kind & EntryOffline)
-                     || (time.dwLowDateTime == entryTime.dwLowDateTime && time.dwHighDateTime == entryTime.dwHighDateTime));
+    return facts && CachedFacts{{}, time, *facts}.Serves(kind, entryTime);
+}
+
+bool CachedFacts::Serves(unsigned kind, FILETIME entryTime) const
+{
+    return (kind & EntryOffline)
+           || (time.dwLowDateTime == entryTime.dwLowDateTime && time.dwHighDateTime == entryTime.dwHighDateTime);
 }
 
 namespace {
@@ -272,8 +305,11 @@ CachedThumbnails ReadFrom(CacheSource& source, const std::unordered_set<std::wst
         const unsigned fileBox = header[kBoxWord] ? header[kBoxWord] : (unsigned)kDesignThumbnailBox;
         if (fileBox > kLargestBox)
             return cached;
-        // Thumbnails of another box (made at another display scale) are made again.
-        const bool current = header[1] == kVersion && fileBox == (unsigned)box;
+        // Thumbnails of another box (made at another display scale) are made
+        // again; their facts still hold.
+        const bool version = header[1] == kVersion;
+        const bool current = version && fileBox == (unsigned)box;
+        const size_t pathSize = version ? kPathSize : kEarlierPathSize;
         if ((long long)directoryOffset + directorySize > length)
             return cached;
         // The file was written with one record per entry of its folder.
@@ -304,7 +340,7 @@ CachedThumbnails ReadFrom(CacheSource& source, const std::unordered_set<std::wst
             for (size_t i = 0; i < records; ++i) {
                 CacheRecord record;
                 std::memcpy(&record, piece + i * sizeof(CacheRecord), sizeof record);
-                std::wstring key = NameKey(RecordPath(record));
+                std::wstring key = NameKey(RecordPath(record, pathSize));
                 if (!key.empty() && key[0] == L'|') {
                     const auto standIn = standIns.find(key);
                     if (standIn == standIns.end())
@@ -317,7 +353,8 @@ CachedThumbnails ReadFrom(CacheSource& source, const std::unordered_set<std::wst
                     || (long long)record.offset + record.length > length)
                     continue;
                 found.push_back({std::move(key), record.offset, record.length,
-                                 FILETIME{record.timeLow, record.timeHigh}});
+                                 FILETIME{record.timeLow, record.timeHigh},
+                                 version ? RecordFacts(record) : std::nullopt});
             }
         }
 
@@ -336,7 +373,7 @@ CachedThumbnails ReadFrom(CacheSource& source, const std::unordered_set<std::wst
                 continue;
             const bool fits = size.cx <= (LONG)fileBox && size.cy <= (LONG)fileBox;
             cached[std::move(stream.key)] = CachedThumbnail{stream.time, current && fits,
-                std::make_shared<const ThumbnailBytes>(bytes, bytes + stream.length), size, std::nullopt};
+                std::make_shared<const ThumbnailBytes>(bytes, bytes + stream.length), size, stream.facts};
         }
     } catch (const std::bad_alloc&) {
         // Memory short: what was read stays, the rest is made anew.
@@ -357,6 +394,46 @@ CachedThumbnails ReadThumbnailCache(const std::string& folderPath, const std::un
         return {};
     FileSource source(std::move(file));
     return ReadFrom(source, wanted, box, stop);
+}
+
+void ReadCachedFacts(const std::string& folderPath, size_t entries,
+                     const std::function<void(const std::vector<CachedFacts>&)>& give)
+{
+    FilePtr file = OpenSharedForReading(CacheFileName(folderPath));
+    if (!file)
+        return;
+    try {
+        FileSource source(std::move(file));
+        const long long length = source.Length();
+        const unsigned char* view = length >= kHeaderSize ? source.View(0, kHeaderSize) : nullptr;
+        unsigned header[16];
+        if (!view)
+            return;
+        std::memcpy(header, view, sizeof header);
+        const size_t count = header[2] / sizeof(CacheRecord);
+        if (header[0] != kMagic || header[1] != kVersion || (long long)header[3] + header[2] > length
+            || count > std::max(kUsualMostRecords, kRecordsPerEntry * entries))
+            return;
+        // The whole directory at once: a few megabytes, read in milliseconds.
+        const unsigned char* directory = source.View(header[3], count * sizeof(CacheRecord));
+        if (!directory)
+            return;
+        std::vector<CachedFacts> facts;
+        facts.reserve(count);
+        for (size_t i = 0; i < count; ++i) {
+            const unsigned char* at = directory + i * sizeof(CacheRecord);
+            CacheRecord record;
+            std::memcpy(&record, at, sizeof record);
+            const std::optional<HeaderFacts> known = RecordFacts(record);
+            const char* path = reinterpret_cast<const char*>(at) + offsetof(CacheRecord, path);
+            if (record.length == 0 || !known || path[0] == '|')
+                continue;
+            facts.push_back({std::string_view(path, strnlen(path, kPathSize)),
+                             FILETIME{record.timeLow, record.timeHigh}, *known});
+        }
+        give(facts);
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 CachedThumbnails ReadThumbnailCacheBytes(const unsigned char* data, size_t size,
@@ -420,6 +497,8 @@ void KeepWhatTheFileHolds(const std::string& folderPath, std::vector<ThumbnailRe
         record.jpeg = found->second.jpeg;
         if (found->second.current)
             record.time = found->second.time;
+        if (!record.facts && found->second.ServesFacts(record.offline ? (unsigned)EntryOffline : 0u, record.time))
+            record.facts = found->second.facts;
     }
 }
 
@@ -427,7 +506,8 @@ void KeepWhatTheFileHolds(const std::string& folderPath, std::vector<ThumbnailRe
 
 ThumbnailRecord RecordOf(const std::string& path, FILETIME time, unsigned kind, const CThumbnail* thumbnail)
 {
-    ThumbnailRecord record{path, time, nullptr, thumbnail != nullptr, (kind & EntryOffline) != 0};
+    ThumbnailRecord record{path, time, nullptr, thumbnail != nullptr, (kind & EntryOffline) != 0,
+                           thumbnail ? thumbnail->Facts() : std::nullopt};
     if (thumbnail && (record.jpeg = thumbnail->Compressed())) {
         // A folder's picture is the file its thumbnail was made from.
         const FILETIME source = thumbnail->SourceTime();
@@ -473,8 +553,10 @@ void RenameThumbnailRecord(const std::string& folderPath, const std::string& old
     // Only the paths change, in place: the file needs no copy to stay whole.
     FilePtr file(AfxOpenFile(name, "r+b"));
     unsigned header[16];
+    // A file of an earlier version serves only offline entries, which are
+    // not renamed.
     if (!file || std::fread(header, 1, sizeof header, file.get()) != sizeof header || header[0] != kMagic
-        || header[1] > kVersion || header[2] / sizeof(CacheRecord) > kUsualMostRecords * kRecordsPerEntry)
+        || header[1] != kVersion || header[2] / sizeof(CacheRecord) > kUsualMostRecords * kRecordsPerEntry)
         return;
     const size_t count = header[2] / sizeof(CacheRecord);
     const std::wstring oldKey = NameKey(RecordPathOf(oldPath));

@@ -3,19 +3,26 @@
 // the picture each was made from.
 //
 // File layout, little-endian 32-bit numbers:
-//   0   header, 64 bytes: "QVLM", version 0x01000001, directory size
+//   0   header, 64 bytes: "QVLM", version 0x01000002, directory size
 //       (records x 256), directory offset (64), the box the thumbnails
 //       were made for (0: 90, as in files of earlier versions), zeros
 //   64  directory: one 256-byte record per catalog entry, in list order:
-//       data length, data offset, time low, time high, path (240 bytes,
-//       UTF-8, at most 239 bytes, NUL-padded; a longer path as "|" and 16
-//       hex digits of the FNV-1a 64 hash of its NameKey's UTF-8)
+//       0   data length, data offset, time low, time high
+//       16  path (224 bytes, UTF-8, at most 223 bytes, NUL-padded; a
+//           longer path as "|" and 16 hex digits of the FNV-1a 64 hash of
+//           its NameKey's UTF-8)
+//       240 the picture's header facts: taken low, taken high (a FILETIME
+//           value on the camera's clock, 0: no date), upright width and
+//           height (0 by 0: the facts were not known when it was written)
 //   then the JPEG streams in record order
+// Files of version 0x01000001 have the same header and records with a
+// 240-byte path and no facts.
 #pragma once
 
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -48,6 +55,17 @@ struct CachedThumbnail {
 // Keyed by NameKey of the path each was made for.
 using CachedThumbnails = std::unordered_map<std::wstring, CachedThumbnail>;
 
+// A picture's facts as a record of the cache file's directory holds them,
+// with the path as written (a view into the directory).
+struct CachedFacts {
+    std::string_view path;
+    FILETIME time{0, 0};  // of the file they were read from
+    HeaderFacts facts;
+
+    // Whether they are those of an entry of that kind and time now.
+    bool Serves(unsigned kind, FILETIME entryTime) const;
+};
+
 // The first record of each wanted path (NameKey) in the folder's cache file.
 // Fails quietly: a damaged file gives what was read before the damage, a
 // stop what was read before it. What is read is bounded by what the file
@@ -58,6 +76,14 @@ using CachedThumbnails = std::unordered_map<std::wstring, CachedThumbnail>;
 // be made again (offline).
 CachedThumbnails ReadThumbnailCache(const std::string& folderPath, const std::unordered_set<std::wstring>& wanted,
                                     int box, const std::function<bool()>& stop = {});
+// Reads only the directory of the folder's cache file, for a folder of
+// entries, and gives every record's facts, in record order, to give (the
+// paths' views last as long as the call). Reading every stream takes many
+// times longer, and an order by date needs none of them. Records of long
+// paths and of files of other versions give none; the directory is bounded
+// as ReadThumbnailCache bounds it. Fails quietly.
+void ReadCachedFacts(const std::string& folderPath, size_t entries,
+                     const std::function<void(const std::vector<CachedFacts>&)>& give);
 // The same from a cache file's bytes in memory, read where they lie.
 CachedThumbnails ReadThumbnailCacheBytes(const unsigned char* data, size_t size,
                                          const std::unordered_set<std::wstring>& wanted, int box);
@@ -70,8 +96,10 @@ struct ThumbnailRecord {
     std::shared_ptr<const ThumbnailBytes> jpeg;
     bool placed = true;    // false: the entry had no thumbnail object, its record no stream place
     bool offline = false;  // its picture cannot be read now: any thumbnail of it will do
+    std::optional<HeaderFacts> facts = std::nullopt;  // of the picture at time
 };
-// The record of an entry of that path, time and kind, as its thumbnail (if any) holds it now.
+// The record of an entry of that path, time and kind, as its thumbnail (if
+// any) holds it now, with its facts.
 ThumbnailRecord RecordOf(const std::string& path, FILETIME time, unsigned kind, const CThumbnail* thumbnail);
 // Replaces the folder's cache file, whole or not at all, as thumbnails of
 // box. A record without a stream keeps what the file holds for it, so

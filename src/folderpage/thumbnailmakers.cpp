@@ -31,11 +31,23 @@ bool ReadCacheOnce(ThumbnailWork& work)
     bool stopped = false;
     try {
         for (int read = 1; !stopped; ++read) {
+            const std::string folder = work.folderPath;
+            // Facts first: known from the directory alone, long before the
+            // thumbnails are read.
+            if (read == 1 && work.factsFirst && work.factsCount[(int)FactsState::Wanted] > 0) {
+                const size_t entries = work.jobs.size();
+                guard.unlock();
+                ReadCachedFacts(folder, entries, [&work](const std::vector<CachedFacts>& records) {
+                    std::lock_guard hold(work.lock);
+                    if (!work.Stopped())
+                        work.ServeFacts(records);
+                });
+                guard.lock();
+            }
             std::unordered_set<std::wstring> wanted;
             wanted.reserve(work.jobs.size());
             for (const ThumbnailJob& job : work.jobs)
                 wanted.insert(NameKey(job.path));
-            const std::string folder = work.folderPath;
             const unsigned schedule = work.schedule;
             guard.unlock();
 
@@ -94,12 +106,13 @@ std::string FolderPicture(ThumbnailWork& work, ThumbnailJob& job, bool* served)
     return picture;
 }
 
-// Gives job's thumbnail facts read for it, unless its entry changed since.
-// Under the work's lock.
+// Gives job's thumbnail facts read for it, unless its entry changed since;
+// a header that did not read replaces none. Under the work's lock.
 bool TakeFacts(const ThumbnailJob& job, const HeaderFacts& facts)
 {
     std::lock_guard entries(EntryLock());
-    if (job.thumbnail->Generation() != job.generation)
+    if (job.thumbnail->Generation() != job.generation
+        || (facts.size.cx <= 0 && job.thumbnail->Facts()))
         return false;
     job.thumbnail->SetFacts(facts);
     return true;
@@ -131,8 +144,9 @@ void FinishFacts(ThumbnailWork& work, const ThumbnailJob& job, unsigned long lon
     if (mine)
         work.factsInFlight.erase(flight);
     const bool taken = facts && TakeFacts(job, *facts);
-    // Written with the thumbnails, so that the next visit reads no header.
-    work.dirty |= taken;
+    // Written with the thumbnails, so that the next visit reads no header
+    // (the cache keeps only facts that read).
+    work.dirty |= taken && facts->size.cx > 0;
     const size_t i = work.PositionOf(job.thumbnail.get());
     if (i < work.jobs.size()) {
         work.NoteFacts(i);

@@ -128,8 +128,7 @@ void CThumbnailScheduler::SetShown(bool shown)
 
 bool CThumbnailScheduler::FactsKnown() const
 {
-    std::lock_guard guard(m_work->lock);
-    return m_work->FactsAllKnown();
+    return m_work->factsAllKnown;
 }
 
 bool CThumbnailScheduler::Progress(int* done, int* total) const

@@ -31,6 +31,7 @@ void ThumbnailWork::Assign(std::vector<ThumbnailJob> newJobs, bool newFactsFirst
     facts.assign(jobs.size(), FactsState::Known);
     std::fill(std::begin(factsCount), std::end(factsCount), 0);
     factsCount[(int)FactsState::Known] = (int)jobs.size();
+    factsAllKnown = true;
     factsCursor = 0;
     ++schedule;
     for (size_t i = 0; i < jobs.size(); ++i) {
@@ -68,6 +69,7 @@ void ThumbnailWork::SetFactsState(size_t i, FactsState to)
     ++factsCount[(int)to];
     if (to == FactsState::Wanted)
         factsCursor = std::min(factsCursor, i);
+    factsAllKnown = factsCount[(int)FactsState::Known] == (int)jobs.size();
 }
 
 void ThumbnailWork::NoteFacts(size_t i)
@@ -172,6 +174,31 @@ void ThumbnailWork::ServeFromCache()
         if (picture && offline)
             MarkDone(i);
         NoteFacts(i);
+    }
+}
+
+void ThumbnailWork::ServeFacts(const std::vector<CachedFacts>& records)
+{
+    // Tens of thousands of paths: matched by their hashes, sorted, rather
+    // than through keys made and kept one by one.
+    const std::hash<std::string_view> hash;
+    std::vector<std::pair<size_t, size_t>> wanting;  // path hash, job
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        if (facts[i] == FactsState::Wanted)
+            wanting.emplace_back(hash(jobs[i].path), i);
+    }
+    std::sort(wanting.begin(), wanting.end());
+    for (const CachedFacts& record : records) {
+        const size_t key = hash(record.path);
+        auto it = std::lower_bound(wanting.begin(), wanting.end(), std::pair{key, size_t{0}});
+        for (; it != wanting.end() && it->first == key; ++it) {
+            ThumbnailJob& job = jobs[it->second];
+            if (facts[it->second] == FactsState::Wanted && job.path == record.path
+                && record.Serves(job.kind, job.time)) {
+                job.thumbnail->SetFacts(record.facts);
+                SetFactsState(it->second, FactsState::Known);
+            }
+        }
     }
 }
 

@@ -76,7 +76,8 @@ struct ThumbnailWork {
     void SetFactsState(size_t i, FactsState to);
     // Counts job i's facts as known once its thumbnail has them.
     void NoteFacts(size_t i);
-    bool FactsAllKnown() const { return factsCount[(int)FactsState::Known] == (int)jobs.size(); }
+    // Kept apart, so that the page polls it without waiting for the lock.
+    std::atomic<bool> factsAllKnown{true};
     bool WorkLeft() const;
     // The position of thumbnail in the current jobs, or jobs.size().
     size_t PositionOf(const CThumbnail* thumbnail);
@@ -84,6 +85,9 @@ struct ThumbnailWork {
     Task Take(ThumbnailJob& job, unsigned long long* turn);
     // Gives the jobs what the cache holds for them.
     void ServeFromCache();
+    // Gives the jobs that want facts those of the cache's records of their
+    // paths as written; a path written otherwise waits for ServeFromCache.
+    void ServeFacts(const std::vector<CachedFacts>& records);
     std::vector<ThumbnailRecord> Records() const;
 
 private:

@@ -1,6 +1,5 @@
 #include "imaging/photofacts.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -312,21 +311,6 @@ PhotoFacts TiffPhotoFacts(const BYTE* data, size_t size)
         }
     }
     return facts;
-}
-
-ULONGLONG TakenFileTime(const PhotoFacts& facts)
-{
-    if (!facts.taken)
-        return 0;
-    const CameraTime& taken = *facts.taken;
-    // A leap second has no FILETIME of its own.
-    const SYSTEMTIME time{(WORD)taken.year, (WORD)taken.month, 0, (WORD)taken.day, (WORD)taken.hour,
-                          (WORD)taken.minute, (WORD)std::min(taken.second, 59),
-                          (WORD)std::clamp(facts.takenMillisecond.value_or(0), 0, 999)};
-    FILETIME value;
-    if (!::SystemTimeToFileTime(&time, &value))
-        return 0;
-    return (ULONGLONG)value.dwHighDateTime << 32 | value.dwLowDateTime;
 }
 
 PhotoFacts ExifPhotoFacts(const BYTE* data, size_t size)

@@ -50,7 +50,7 @@ struct PhotoFacts {
 // When the photo was taken on the camera's clock, as a FILETIME value with
 // no time zone applied, so that photos of one camera order as it counted;
 // 0 when it has no date or its fields are no date.
-ULONGLONG TakenFileTime(const PhotoFacts& facts);
+unsigned long long TakenFileTime(const PhotoFacts& facts);
 
 // The facts of a bare TIFF structure ("II" or "MM" first), as other formats
 // carry their EXIF.

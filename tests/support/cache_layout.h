@@ -1,7 +1,8 @@
 // The thumbnail cache file as the tests read and write it byte by byte: a
 // header (magic, version, directory size and offset as 32-bit words), a
 // directory of records (stream length, stream offset,
-// file time low and high, then the picture's path, zero-padded), then the JPEG streams.
+// file time low and high, the picture's path, zero-padded, then its date
+// taken low and high, width and height), then the JPEG streams.
 #pragma once
 
 #include <cstddef>
@@ -10,7 +11,9 @@
 constexpr size_t kCacheHeader = 64;
 constexpr size_t kCacheRecord = 256;
 constexpr size_t kCacheRecordPath = 16;  // where a record's path starts
-constexpr size_t kCachePathField = 240;
+constexpr size_t kCachePathField = 224;
+constexpr size_t kCacheRecordFacts = 240;  // where a record's facts start
+constexpr unsigned kCacheVersion = 0x01000002;
 
 // The 32-bit word at offset; one past the end throws, so that the test fails.
 unsigned CacheWord(const std::string& bytes, size_t offset);

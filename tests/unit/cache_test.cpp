@@ -94,12 +94,13 @@ protected:
 
     // What the thumbnail makers give the catalog's entries from the cache
     // (the pictures here do not decode: nothing else is made).
-    static void TakeFromCache(CCachedCatalog& catalog, int box = kDesignThumbnailBox)
+    static void TakeFromCache(CCachedCatalog& catalog, int box = kDesignThumbnailBox, bool factsFirst = false)
     {
         CThumbnailScheduler makers;
-        makers.Schedule(catalog.m_folder.m_path, ThumbnailJobsOf(catalog.m_entries), box);
+        makers.Schedule(catalog.m_folder.m_path, ThumbnailJobsOf(catalog.m_entries), box, factsFirst);
         int done = 0, total = 0;
-        EXPECT_TRUE(WaitUntil([&] { return !makers.Progress(&done, &total); })) << done << " of " << total;
+        EXPECT_TRUE(WaitUntil([&] { return !makers.Progress(&done, &total) && makers.FactsKnown(); }))
+            << done << " of " << total;
     }
 
     // Writes thumbnails for a.jpg (red, 90x60) and b.jpg (green, 45x90).
@@ -146,13 +147,14 @@ TEST_F(CacheTest, WrittenFileFollowsTheLayout)
     Picture("c.jpg", 3);
     auto catalog = Listed();
     Entry(*catalog, "a").m_thumbnail->ReplaceBitmap(Thumbnail(90, 60, 0, 0, 255));
+    Entry(*catalog, "a").m_thumbnail->SetFacts(HeaderFacts{0x01DA9B0C12345678ull, {4000, 3000}});
     Entry(*catalog, "c").m_thumbnail.reset();  // no thumbnail object at all
     Save(*catalog);
 
     const std::string bytes = ReadWholeFile(CacheFile());
     ASSERT_GE(bytes.size(), 64u + 3 * 256);
     EXPECT_EQ(bytes.substr(0, 4), "QVLM");
-    EXPECT_EQ(CacheWord(bytes, 4), 0x01000001u);
+    EXPECT_EQ(CacheWord(bytes, 4), kCacheVersion);
     EXPECT_EQ(CacheWord(bytes, 8), 3u * 256);
     EXPECT_EQ(CacheWord(bytes, 12), 64u);
     EXPECT_EQ(bytes.substr(16, 48), std::string(48, '\0'));
@@ -167,7 +169,14 @@ TEST_F(CacheTest, WrittenFileFollowsTheLayout)
     EXPECT_EQ(CacheWord(bytes, 64 + 12), TimeAt(1).dwHighDateTime);
     const std::string path = pictures / "a.jpg";
     EXPECT_EQ(bytes.substr(64 + 16, path.size()), path);
-    EXPECT_EQ(bytes.substr(64 + 16 + path.size(), 240 - path.size()), std::string(240 - path.size(), '\0'));
+    EXPECT_EQ(bytes.substr(64 + 16 + path.size(), kCachePathField - path.size()),
+              std::string(kCachePathField - path.size(), '\0'));
+    EXPECT_EQ(CacheWord(bytes, 64 + kCacheRecordFacts), 0x12345678u);
+    EXPECT_EQ(CacheWord(bytes, 64 + kCacheRecordFacts + 4), 0x01DA9B0Cu);
+    EXPECT_EQ(CacheWord(bytes, 64 + kCacheRecordFacts + 8), 4000u);
+    EXPECT_EQ(CacheWord(bytes, 64 + kCacheRecordFacts + 12), 3000u);
+    // b's facts are not known: all zero.
+    EXPECT_EQ(bytes.substr(320 + kCacheRecordFacts, 16), std::string(16, '\0'));
     // b: a thumbnail object without a bitmap: an empty stream where it would start.
     EXPECT_EQ(CacheWord(bytes, 320), 0u);
     EXPECT_EQ(CacheWord(bytes, 320 + 4), data + aLength);
@@ -317,6 +326,70 @@ TEST_F(CacheTest, OfflineShortcutsShowTheirCachedThumbnailsAndWritesKeepThem)
     const std::unordered_set<std::wstring> wanted{NameKey(photo), NameKey(album), NameKey(pictures / "here.jpg")};
     ASSERT_TRUE(WaitUntil([&] { return ReadThumbnailCache(pictures.Path(), wanted, kDesignThumbnailBox).count(NameKey(pictures / "here.jpg")); }));
     EXPECT_EQ(ReadThumbnailCache(pictures.Path(), wanted, kDesignThumbnailBox).size(), 3u);
+
+    // A file as the version before wrote it (no facts, the path's field to
+    // the record's end) still serves them; here.jpg is made again, not
+    // taken from its green record, and that write replaces the file.
+    CThumbnail stale;
+    stale.ReplaceBitmap(Thumbnail(64, 48, 0, 255, 0));
+    WriteThumbnailCache(pictures.Path(), {RecordOf(photo, TimeAt(1), EntryFile, &red),
+                                          RecordOf(album, TimeAt(2), EntryFolder, &green),
+                                          RecordOf(pictures / "here.jpg", Entry(*catalog, "here").m_time, EntryFile, &stale)},
+                        kDesignThumbnailBox);
+    std::string earlier = ReadWholeFile(CacheFile());
+    PutCacheWord(earlier, 4, kCacheVersion - 1);
+    for (size_t record = kCacheHeader; record < kCacheHeader + CacheWord(earlier, 8); record += kCacheRecord)
+        earlier.replace(record + kCacheRecordFacts, kCacheRecord - kCacheRecordFacts, kCacheRecord - kCacheRecordFacts, '\0');
+    cacheFolder.WriteFile(CacheFile().substr(cacheFolder.Path().size() + 1), earlier);
+    catalog = Listed();
+    TakeFromCache(*catalog);
+    for (const auto& [name, colour] : {std::pair{"Photo", 2}, std::pair{"Album", 1}}) {
+        const CThumbnail& thumbnail = *Entry(*catalog, name).m_thumbnail;
+        ASSERT_NE(thumbnail.Bitmap(), nullptr) << name << " from the version before";
+        EXPECT_GT(FirstPixel(thumbnail)[colour], 240) << name;
+    }
+    ASSERT_NE(Entry(*catalog, "here").m_thumbnail->Bitmap(), nullptr);
+    EXPECT_GT(FirstPixel(*Entry(*catalog, "here").m_thumbnail)[0], 200) << "the blue picture's own";
+    EXPECT_TRUE(WaitUntil([&] { return CacheWord(ReadWholeFile(CacheFile()), 4) == kCacheVersion; }))
+        << "here.jpg made again and written";
+    EXPECT_EQ(ReadThumbnailCache(pictures.Path(), wanted, kDesignThumbnailBox).size(), 3u);
+}
+
+// A picture's facts come back with its thumbnail, and at another scale,
+// whose thumbnails are made again, they still hold. The pictures here do
+// not decode: their facts can only come from the file.
+TEST_F(CacheTest, FactsComeBackWithTheirThumbnailsAlsoForAnotherBox)
+{
+    Picture("a.jpg", 1);
+    Picture("b.jpg", 2);
+    const HeaderFacts dated{0x01DA9B0C12345678ull, {4000, 3000}}, undated{0, {3000, 4000}};
+    auto catalog = Listed();
+    Entry(*catalog, "a").m_thumbnail->ReplaceBitmap(Thumbnail(90, 60, 0, 0, 255));
+    Entry(*catalog, "a").m_thumbnail->SetFacts(dated);
+    Entry(*catalog, "b").m_thumbnail->ReplaceBitmap(Thumbnail(45, 90, 0, 255, 0));
+    Entry(*catalog, "b").m_thumbnail->SetFacts(undated);
+    Save(*catalog);
+
+    // Read as a page ordered by date reads it, the directory's facts first.
+    std::vector<std::pair<std::string, ULONGLONG>> directory;
+    ReadCachedFacts(pictures.Path(), 2, [&](const std::vector<CachedFacts>& records) {
+        for (const CachedFacts& record : records)
+            directory.emplace_back(record.path, record.facts.taken);
+    });
+    EXPECT_EQ(directory, (std::vector<std::pair<std::string, ULONGLONG>>{{pictures / "a.jpg", dated.taken},
+                                                                          {pictures / "b.jpg", 0}}));
+    for (const int box : {kDesignThumbnailBox, 135}) {
+        catalog = Listed();
+        TakeFromCache(*catalog, box, box != kDesignThumbnailBox);
+        for (const auto& [name, facts] : {std::pair{"a", dated}, std::pair{"b", undated}}) {
+            const CThumbnail& thumbnail = *Entry(*catalog, name).m_thumbnail;
+            EXPECT_EQ(thumbnail.HasPicture(), box == kDesignThumbnailBox) << name << box;
+            const HeaderFacts read = thumbnail.Facts().value_or(HeaderFacts{1, {-1, -1}});
+            EXPECT_EQ(read.taken, facts.taken) << name << box;
+            EXPECT_EQ(read.size.cx, facts.size.cx) << name << box;
+            EXPECT_EQ(read.size.cy, facts.size.cy) << name << box;
+        }
+    }
 }
 
 // A writer that made fewer thumbnails (a page that went early, beside its
@@ -405,7 +478,7 @@ TEST_F(CacheTest, DamagedHeadersGiveNothing)
     std::string magic = good;
     magic[0] = 'X';
     std::string version = good;
-    PutCacheWord(version, 4, 0x01000002);
+    PutCacheWord(version, 4, kCacheVersion + 1);
     // Thumbnails of an earlier build: picked, sideways, not colour-managed.
     std::string earlier = good;
     PutCacheWord(earlier, 4, 0x01000000);
@@ -478,7 +551,7 @@ TEST_F(CacheTest, AFolderThatLostPicturesIsStillReadFromItsCache)
     const size_t data = 64 + (size_t)kWritten * 256;
     std::string bytes(data, '\0');
     bytes.replace(0, 4, "QVLM");
-    PutCacheWord(bytes, 4, 0x01000001);
+    PutCacheWord(bytes, 4, kCacheVersion);
     PutCacheWord(bytes, 8, kWritten * 256);
     PutCacheWord(bytes, 12, 64);
     for (unsigned i = 0; i < kWritten; ++i) {
@@ -538,7 +611,7 @@ RecordFound FirstRecordOf(const std::string& bytes, const std::string& path)
         return record;
     const size_t size = CacheWord(bytes, 8), at = CacheWord(bytes, 12);
     for (size_t i = at; i + 256 <= bytes.size() && i + 256 <= at + size; i += 256) {
-        const std::string field(bytes.data() + i + 16, strnlen(bytes.data() + i + 16, 240));
+        const std::string field(bytes.data() + i + 16, strnlen(bytes.data() + i + 16, kCachePathField));
         if (NameKey(field) == NameKey(path))
             return {true, CacheWord(bytes, i), CacheWord(bytes, i + 4), FILETIME{CacheWord(bytes, i + 8), CacheWord(bytes, i + 12)}};
     }
