@@ -7,6 +7,6 @@
 #include "catalog/foldercatalog.h"
 
 // Lists catalog's folder in order (a SortOrder) and direction. Reads no
-// picture: by date taken, a picture without a date in the folder's
-// thumbnail cache sorts by the time it was written.
+// picture: by date taken, the dates come from the folder's thumbnail cache,
+// and a picture it holds none for sorts by the time it was written.
 void ListSorted(CFolderCatalog& catalog, int order, bool descending, const std::function<bool()>& stop = {});

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cache_layout.h"
+#include "catalog/sortedlisting.h"
 #include "catalog/thumbnailcache.h"
 #include "afxpath.h"
 #include "file_times.h"
@@ -394,6 +395,26 @@ TEST_F(CacheTest, FactsComeBackWithTheirThumbnailsAlsoForAnotherBox)
 
 // A writer that made fewer thumbnails (a page that went early, beside its
 // successor) never takes away what the other wrote.
+TEST_F(CacheTest, AFolderSortedByDateTakenAwayFromItsPageTakesTheDatesItsCacheKeeps)
+{
+    // Dated the reverse of their names; "c" written again since.
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+        Picture(name, 1);
+    auto catalog = Listed();
+    for (CFolderEntry& entry : catalog->m_entries) {
+        entry.m_thumbnail->ReplaceBitmap(Thumbnail(16, 16, 0, 0, 255));
+        entry.m_thumbnail->SetFacts(HeaderFacts{(ULONGLONG)(100 - entry.m_displayName[0]), {16, 16}});
+    }
+    Save(*catalog);
+    SetWriteTime(pictures / "c.jpg", TimeAt(2));
+    CFolderCatalog listed(EntryOf(pictures.Path()));
+    ListSorted(listed, SortByDateTaken, false);
+    std::vector<std::string> names;
+    for (const CFolderEntry& entry : listed.m_entries)
+        names.push_back(entry.m_displayName);
+    EXPECT_EQ(names, (std::vector<std::string>{"b", "a", "c"})) << "c by its time written, the latest";
+}
+
 TEST_F(CacheTest, TwoWritersOfOneFolderKeepEachOthersThumbnails)
 {
     Picture("a.jpg", 1);

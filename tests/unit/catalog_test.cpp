@@ -90,10 +90,8 @@ TEST_F(CatalogTest, FoldersFirstThenPicturesOfEveryKindInExplorersOrder)
     EXPECT_EQ(it->m_owner, &catalog);
 }
 
-// Each key both ways over real files: dates taken from their EXIF (one
-// picture without falls back to its time written), sizes as written, types
-// by extension, case ignored; ties by name, folders first going up and last
-// going down, by name either way.
+// Each key both ways over real files: EXIF dates (without one, the time written), sizes, types
+// by extension; ties by name; folders first going up, last going down, by name either way.
 TEST_F(CatalogTest, EveryKeyBothWaysWithFoldersAtTheStartOrTheEndAndTiesByName)
 {
     // Name, EXIF date or none, minutes written after 2020 began, comment bytes (the sizes follow).
@@ -110,7 +108,6 @@ TEST_F(CatalogTest, EveryKeyBothWaysWithFoldersAtTheStartOrTheEndAndTiesByName)
     }
     temp.MakeFolder("Zed");
     temp.MakeFolder("alps");
-
     CFolderCatalog catalog(EntryOf(temp.Path()));
     catalog.Refresh();
     // The facts as the makers give them, read from the headers.
@@ -119,7 +116,6 @@ TEST_F(CatalogTest, EveryKeyBothWaysWithFoldersAtTheStartOrTheEndAndTiesByName)
         if (entry.IsFile())
             entry.m_thumbnail->SetFacts(HeaderFacts{TakenFileTime(ReadPictureFacts(entry.m_path).photo), {16, 16}});
     }
-
     const std::tuple<int, bool, std::vector<std::string>> orders[] = {
         {SortByName, false, {"alps", "Zed", "beach", "cliff", "dunes", "forest", "IMG_2", "IMG_10"}},
         {SortByName, true, {"IMG_10", "IMG_2", "forest", "dunes", "cliff", "beach", "alps", "Zed"}},
@@ -137,8 +133,6 @@ TEST_F(CatalogTest, EveryKeyBothWaysWithFoldersAtTheStartOrTheEndAndTiesByName)
         catalog.m_descending = descending;
         catalog.Refresh();  // nothing changed on disk: the order alone
         EXPECT_EQ(Names(catalog), names) << "order " << order << (descending ? " down" : " up");
-        for (auto it = catalog.m_entries.begin(); std::next(it) != catalog.m_entries.end(); ++it)
-            EXPECT_GT(CompareEntries(*it, *std::next(it)), 0) << it->m_displayName << " before the next";
     }
 }
 
