@@ -35,12 +35,74 @@ int CompareLogical(const LogicalName& a, const LogicalName& b)
     return byName ? byName : ::StrCmpLogicalW(a.extension.c_str(), b.extension.c_str());
 }
 
-// Folders first, then by name; positive when a comes before b.
-int CompareByName(const CFolderEntry& a, const CFolderEntry& b)
+// The date a picture was taken on, as its thumbnail knows it: until then,
+// or when it does not say, the time its file was written.
+ULONGLONG DateTaken(const CFolderEntry& entry)
 {
-    if (a.IsFolder() != b.IsFolder())
-        return a.IsFolder() ? 1 : -1;
-    return -CompareLogical(LogicalName(a), LogicalName(b));
+    if (entry.m_thumbnail) {
+        if (const std::optional<HeaderFacts> facts = entry.m_thumbnail->Facts(); facts && facts->taken)
+            return facts->taken;
+    }
+    return entry.Time();
+}
+
+// What an order compares of one entry, taken once rather than at every
+// comparison. Folders compare by name alone; other entries by name only on
+// a tie, so their names are widened when one first needs it.
+class SortKey {
+public:
+    SortKey(const CFolderEntry& entry, int order) : m_entry(&entry), m_folder(entry.IsFolder())
+    {
+        if (m_folder || order == SortByName) {
+            m_name.emplace(entry);
+            return;
+        }
+        switch (order) {
+        case SortByDateTaken:    m_number = DateTaken(entry); break;
+        case SortByDateModified: m_number = entry.Time(); break;
+        case SortBySize:         m_number = entry.m_fileSize; break;
+        case SortByType:         m_type = NameKey(AfxFindExtension(AfxFindFileName(entry.ListedPath().c_str()))); break;
+        default:                 break;
+        }
+    }
+
+    bool Folder() const { return m_folder; }
+    ULONGLONG Number() const { return m_number; }
+    const std::wstring& Type() const { return m_type; }
+    const LogicalName& Name() const
+    {
+        if (!m_name)
+            m_name.emplace(*m_entry);
+        return *m_name;
+    }
+
+private:
+    const CFolderEntry* m_entry;
+    bool m_folder;
+    ULONGLONG m_number = 0;
+    std::wstring m_type;  // the extension, as the file system compares it
+    mutable std::optional<LogicalName> m_name;
+};
+
+// Negative when a comes before b. Folders come first going up and last
+// going down, as in Explorer, always by name going up among themselves.
+int CompareKeys(const SortKey& a, const SortKey& b, int order, bool descending)
+{
+    if (a.Folder() != b.Folder())
+        return a.Folder() != descending ? -1 : 1;
+    if (!a.Folder()) {
+        int by = 0;
+        switch (order) {
+        case SortByDateTaken:
+        case SortByDateModified:
+        case SortBySize:         by = a.Number() < b.Number() ? -1 : a.Number() > b.Number() ? 1 : 0; break;
+        case SortByType:         by = a.Type().compare(b.Type()); break;
+        default:                 by = CompareLogical(a.Name(), b.Name()); break;
+        }
+        if (by)
+            return descending ? -by : by;
+    }
+    return CompareLogical(a.Name(), b.Name());
 }
 
 std::wstring ListedNameKey(const CFolderEntry& entry)
@@ -110,11 +172,13 @@ std::wstring NameKey(const std::string& text)
 
 int CompareEntries(const CFolderEntry& a, const CFolderEntry& b)
 {
-    if (b.m_owner && b.m_owner->m_sortOrder == SortNewestFirst) {
+    const int order = b.m_owner ? b.m_owner->m_sortOrder : SortByName;
+    if (order == SortNewestFirst) {
         const ULONGLONG x = a.ListedTime(), y = b.ListedTime();
         return x > y ? 1 : x < y ? -1 : 0;
     }
-    return CompareByName(a, b);
+    const bool descending = b.m_owner && b.m_owner->m_descending;
+    return -CompareKeys(SortKey(a, order), SortKey(b, order), order, descending);
 }
 
 CFolderCatalog::CFolderCatalog(const CFolderEntry& folder) : m_folder(folder)
@@ -175,6 +239,7 @@ bool CFolderCatalog::Refresh(const std::function<bool()>& stop)
             }
         }
         CFolderEntry entry = MakeEntry(path, &time, this);
+        entry.m_fileSize = find.GetLength();
         entry.Classify(&attributes);
         if (!entry.m_listed)
             continue;
@@ -196,8 +261,9 @@ bool CFolderCatalog::Refresh(const std::function<bool()>& stop)
             }
             // A shortcut written again, or a name whose case changed.
             if (found->ListedTime() != entry.ListedTime() || found->m_linkPath != entry.m_linkPath
-                || found->m_displayName != entry.m_displayName) {
+                || found->m_displayName != entry.m_displayName || found->m_fileSize != entry.m_fileSize) {
                 found->m_listedTime = entry.m_listedTime;
+                found->m_fileSize = entry.m_fileSize;
                 found->m_linkPath = entry.m_linkPath;
                 found->m_displayName = entry.m_displayName;
                 changed = true;
@@ -219,33 +285,34 @@ bool CFolderCatalog::Refresh(const std::function<bool()>& stop)
     changed |= m_entries.size() != before;
 
     // A list that did not change is still in order.
-    if (changed || m_sortedBy != m_sortOrder)
+    if (changed || m_sortedBy != m_sortOrder || m_sortedDescending != m_descending)
         Sort();
-    m_sortedBy = m_sortOrder;
     changed |= Truncate();
     return changed;
 }
 
 void CFolderCatalog::Sort()
 {
-    if (m_sortOrder != SortByName) {
+    m_sortedBy = m_sortOrder;
+    m_sortedDescending = m_descending;
+    if (m_sortOrder == SortNewestFirst) {
         m_entries.sort([](const CFolderEntry& x, const CFolderEntry& y) { return CompareEntries(y, x) < 0; });
         return;
     }
-    // By name, each name is widened once rather than at every comparison.
+    // Each key is taken once, the name widened once, rather than at every
+    // comparison: the dates taken under the lock the makers write them in.
     struct Keyed {
-        bool folder;
-        LogicalName name;
+        SortKey key;
         std::list<CFolderEntry>::iterator it;
     };
     std::vector<Keyed> keyed;
     keyed.reserve(m_entries.size());
     for (auto it = m_entries.begin(); it != m_entries.end(); ++it)
-        keyed.push_back({it->IsFolder(), LogicalName(*it), it});
-    const auto before = [](const Keyed& x, const Keyed& y) {
-        if (x.folder != y.folder)
-            return x.folder;
-        return CompareLogical(x.name, y.name) < 0;
+        keyed.push_back({SortKey(*it, m_sortOrder), it});
+    const int order = m_sortOrder;
+    const bool descending = m_descending;
+    const auto before = [order, descending](const Keyed& x, const Keyed& y) {
+        return CompareKeys(x.key, y.key, order, descending) < 0;
     };
     // A refresh keeps its entries in order and adds new ones after them:
     // only those are sorted, then merged in, which is the same stable order.

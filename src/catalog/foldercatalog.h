@@ -32,6 +32,9 @@ public:
     // or updated. Stopped, it keeps every entry it had, with those listed so
     // far, and looks at stop before each file.
     bool Refresh(const std::function<bool()>& stop = {});
+    // Puts the entries in order again, for when the order or what it
+    // compares changed (the dates taken became known).
+    void Sort();
 
     std::list<CFolderEntry> m_entries;
     CFolderEntry m_folder;
@@ -40,11 +43,11 @@ public:
     int m_maxCount = INT_MAX;
 
 private:
-    void Sort();
     // True when entries went.
     bool Truncate();
 
     int m_sortedBy = -1;  // the order the list is in; -1 before the first sort
+    bool m_sortedDescending = false;
 };
 
 // A key of a file name or path for the file system's own comparison
@@ -54,7 +57,11 @@ private:
 // "æble" and "aeble" stay apart.
 std::wstring NameKey(const std::string& text);
 
-// Three-way comparison under the sort order of b's owner: positive when a
-// comes before b. By name, folders come first, then names compare as
-// Explorer compares them (StrCmpLogicalW on the names shown).
+// Three-way comparison under the sort order and direction of b's owner:
+// positive when a comes before b. As in Explorer, folders come first going
+// up and last going down, among themselves by name going up; other entries
+// by the order's key, ties by name. Names compare as Explorer compares
+// them (StrCmpLogicalW on the names shown). The date taken is the
+// thumbnail's (HeaderFacts), else the time the file was written; the type
+// is the listed file's extension, case ignored.
 int CompareEntries(const CFolderEntry& a, const CFolderEntry& b);

@@ -58,7 +58,7 @@ CFolderEntry::CFolderEntry(const CFolderEntry& other)
     : m_kind(other.m_kind), m_path(other.m_path), m_linkPath(other.m_linkPath),
       m_picturePath(other.m_picturePath), m_displayName(other.m_displayName),
       m_listed(other.m_listed), m_present(other.m_present), m_time(other.m_time),
-      m_listedTime(other.m_listedTime), m_owner(other.m_owner)
+      m_listedTime(other.m_listedTime), m_fileSize(other.m_fileSize), m_owner(other.m_owner)
 {
 }
 
@@ -98,13 +98,16 @@ void CFolderEntry::Classify(const DWORD* listedAttributes)
         WIN32_FILE_ATTRIBUTE_DATA data;
         attributes = AfxGetFileAttributesEx(m_path, &data)
                          ? data.dwFileAttributes : INVALID_FILE_ATTRIBUTES;
-        if (shortcut && attributes != INVALID_FILE_ATTRIBUTES)
+        if (shortcut && attributes != INVALID_FILE_ATTRIBUTES) {
             m_time = data.ftLastWriteTime;
+            m_fileSize = (ULONGLONG)data.nFileSizeHigh << 32 | data.nFileSizeLow;
+        }
     }
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
             m_kind = EntryFolder;
             m_listed = true;
+            m_fileSize = 0;
         } else {
             m_kind = EntryFile;
             m_listed = IsPicture(m_path);

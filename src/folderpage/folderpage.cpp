@@ -62,8 +62,9 @@ int ThumbnailBox()
 }
 
 CFolderPage::CFolderPage(const CFolderEntry& folder, CDrawingResources::Icon pageIcon)
-    : m_catalog(folder), m_pageIcon(pageIcon)
+    : m_catalog(folder), m_pageIcon(pageIcon), m_followsSortChoice(pageIcon == CDrawingResources::FolderPageIcon)
 {
+    TakeSortChoice();
 }
 
 CFolderPage::~CFolderPage()
@@ -298,6 +299,8 @@ CFolderPage::EntryIt CFolderPage::HitTest(const POINT& point, int* part)
 
 void CFolderPage::ClearHover()
 {
+    m_infoTip.Hide();
+    m_infoTipFor = nullptr;
     int part;
     const EntryIt hovered = HitTest(m_hover.Point(), &part);
     if (hovered != m_catalog.m_entries.end())

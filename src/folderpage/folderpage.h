@@ -14,6 +14,7 @@
 #include "core/watchedcatalog.h"
 #include "folderpage/thumbnailscheduler.h"
 #include "res/drawing_resources.h"
+#include "tooltip.h"
 
 class CFolderPeek;
 class CRenameBox;
@@ -131,6 +132,11 @@ public:
     EntryIt HitTest(const POINT& point, int* part);
     void ClearHover();
     void RemovePeek();
+    // Explorer's info tip: a picture's name, date taken, dimensions and
+    // size once the pointer has rested on its cell for the hover time
+    // (infotip.cpp); hidden when the pointer moves on.
+    void UpdateInfoTip(EntryIt hovered, int part);
+    std::string InfoTipText(const CFolderEntry& entry) const;
 
     // The entries a command acts on. A key acts on the selection when there
     // is one, else on the focused cell, never on the one under a resting
@@ -149,6 +155,14 @@ public:
     // The program renamed a file of the folder: its new name's entry takes
     // the old one's thumbnail at the next listing, without a decode.
     void NoteRenamed(const std::string& oldPath, const std::string& newPath);
+
+    // The order chosen under View > Sort By changed (sortorder.cpp): the
+    // page sorts again, the focus on the same entry at the same place. A
+    // pane of the Home page keeps its own order.
+    void SortChoiceChanged();
+    // Copies of the entries (picturesOnly: of the pictures) in the page's
+    // order, which the picture page walks and the slideshow plays.
+    std::shared_ptr<const std::vector<CFolderEntry>> EntriesInOrder(bool picturesOnly) const;
 
     CWatchedCatalog& Catalog() { return m_catalog; }
     const HoverState& Hover() const { return m_hover; }
@@ -196,6 +210,8 @@ protected:
     HoverState m_hover;
     CWatchedCatalog m_catalog;
     std::unique_ptr<CFolderPeek> m_peek;
+    CToolTipCtrl m_infoTip;
+    const CThumbnail* m_infoTipFor = nullptr;  // whose tip is shown; only compared
     CDrawingResources::Icon m_pageIcon;
 
 private:
@@ -205,6 +221,18 @@ private:
     void AdvancePeek();
     // The refresh step of each tick: re-list the folder if it changed.
     void RefreshStep();
+
+    // Takes the order chosen, by date taken the names' order until every
+    // date is known (sortorder.cpp).
+    void TakeSortChoice();
+    // Whether the makers are to read the dates first: the page then waits
+    // for them, to sort once they are all known.
+    bool AwaitDates();
+    // The tick's step: sorts by date taken once the dates are all known.
+    void SortWhenDatesKnown();
+    // Sorts the list again in order, keeping the focused entry where it
+    // is on screen (or in the scroll position kept for the page's return).
+    void Resort(int order, bool descending);
 
     // Asks the thumbnail makers to stop; they end within a batch of rows.
     void StopWorker();
@@ -274,6 +302,11 @@ private:
     void SyncSelection();
 
     CThumbnailScheduler m_scheduler;
+    // Whether the page takes the order chosen under View > Sort By; the
+    // Home page's panes keep their own.
+    bool m_followsSortChoice = false;
+    bool m_byDateTaken = false;   // the order chosen is by date taken
+    bool m_datesAwaited = false;  // sorted once the makers know every date
     // Let go of a drive: nothing is listed, made or peeked into until the
     // page is activated again.
     bool m_released = false;

@@ -131,6 +131,7 @@ void CFolderPage::OnHover(const POINT& point)
             && !m_released)
             CreatePeek(*newEntry);
     }
+    UpdateInfoTip(newEntry, newPart);
 }
 
 void CFolderPage::OnClick(const POINT& point, bool buttonUp)
@@ -153,6 +154,7 @@ void CFolderPage::OnClick(const POINT& point, bool buttonUp)
 void CFolderPage::OnTick()
 {
     RefreshStep();
+    SortWhenDatesKnown();
     if (m_peek)
         AdvancePeek();
 }
@@ -199,8 +201,10 @@ void CFolderPage::Open(EntryIt entry, int part)
     FocusPath(entry->m_path);
     const CFolderEntry chosen = Snapshot(*entry);
     CPage* page = nullptr;
+    // The walk follows this page's order; the Home page's panes are no
+    // folder, and the picture there lists its own.
     if (chosen.IsFile())
-        page = new CPicturePage(chosen);
+        page = new CPicturePage(chosen, m_followsSortChoice ? EntriesInOrder(true) : nullptr);
     else if (chosen.IsFolder() && part == PartBadge)
         page = new CSlideshowPage(chosen);
     else if (chosen.IsFolder())
@@ -211,7 +215,8 @@ void CFolderPage::Open(EntryIt entry, int part)
 
 void CFolderPage::OnPlay()
 {
-    g_navigator.Navigate(new CSlideshowPage(m_catalog.m_folder));
+    // The show goes in the page's order.
+    g_navigator.Navigate(new CSlideshowPage(m_catalog.m_folder, EntriesInOrder(false)));
 }
 
 void CFolderPage::OnPlaySlideshow()

@@ -16,7 +16,8 @@
 
 void CFolderPage::Start()
 {
-    m_scheduler.Schedule(m_catalog.m_folder.m_path, ThumbnailJobsOf(m_catalog.m_entries), ThumbnailBox());
+    m_scheduler.Schedule(m_catalog.m_folder.m_path, ThumbnailJobsOf(m_catalog.m_entries), ThumbnailBox(),
+                         AwaitDates());
 }
 
 void CFolderPage::StopWorker()

@@ -57,6 +57,9 @@ protected:
     void OnViewStatusBar();
     void OnUpdateViewStatusBar(CCmdUI* ui);
     void OnUpdateProgress(CCmdUI* ui);
+    // View > Sort By (sortcommands.cpp): the order of every folder page.
+    void OnSortBy(UINT id);
+    void OnUpdateSortBy(CCmdUI* ui);
     void OnViewFullScreen();
     void OnUpdateViewFullScreen(CCmdUI* ui);
     DECLARE_COMMAND_MAP()

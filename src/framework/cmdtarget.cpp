@@ -59,6 +59,22 @@ void CCmdUI::SetCheck(int nCheck)
         ::CheckMenuItem(m_hMenu, m_nIndex, MF_BYPOSITION | (nCheck ? MF_CHECKED : MF_UNCHECKED));
 }
 
+void CCmdUI::SetRadio(BOOL bOn)
+{
+    if (!m_hMenu) {
+        SetCheck(bOn ? 1 : 0);
+        return;
+    }
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE | MIIM_STATE;
+    if (!::GetMenuItemInfoW(m_hMenu, m_nIndex, TRUE, &info))
+        return;
+    info.fType |= MFT_RADIOCHECK;
+    info.fState = bOn ? (info.fState | MFS_CHECKED) : (info.fState & ~MFS_CHECKED);
+    ::SetMenuItemInfoW(m_hMenu, m_nIndex, TRUE, &info);
+}
+
 void CCmdUI::SetText(const char* text)
 {
     if (m_hMenu) {

@@ -65,6 +65,8 @@ public:
     virtual ~CCmdUI() = default;
     virtual void Enable(BOOL bOn = TRUE);
     virtual void SetCheck(int nCheck = 1);
+    // A menu item's check as a dot, for one choice among several; elsewhere a check.
+    virtual void SetRadio(BOOL bOn = TRUE);
     virtual void SetText(const char* text);
 
     // Asks target for the item's state; with no update handler and

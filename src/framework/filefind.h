@@ -23,6 +23,10 @@ public:
         *time = m_current.ftLastWriteTime;
         return TRUE;
     }
+    ULONGLONG GetLength() const
+    {
+        return (ULONGLONG)m_current.nFileSizeHigh << 32 | m_current.nFileSizeLow;
+    }
     DWORD GetAttributes() const { return m_current.dwFileAttributes; }
     BOOL IsDirectory() const { return (m_current.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
     BOOL IsDots() const;

@@ -6,6 +6,16 @@
 #include "view.h"
 #include "winapp.h"
 
+namespace {
+
+// A page's passing message (a text, not a prompt) stands this long before
+// the page's own status line comes back; the timer's id is the framework's,
+// apart from the frames' own small ones.
+constexpr UINT_PTR kPassingMessageTimer = 0xE001;
+constexpr UINT kPassingMessageTime = 5000;
+
+}  // namespace
+
 // ---------------------------------------------------------------- CControlBar
 
 CSize CControlBar::CalcFixedLayout(BOOL, BOOL)
@@ -316,7 +326,9 @@ void CFrameWnd::OnIdleUpdateCmdUI()
     if (!bar || m_messageShown == Shown::Prompt)
         return;
     const std::string text = GetMessageString(AFX_IDS_IDLEMESSAGE);
-    if (m_messageShown == Shown::Text && text == CFrameWnd::GetMessageString(AFX_IDS_IDLEMESSAGE))
+    if (m_messageShown == Shown::Text
+        && (text == CFrameWnd::GetMessageString(AFX_IDS_IDLEMESSAGE)
+            || ::GetTickCount64() - m_textShownAt < kPassingMessageTime))
         return;
     m_messageShown = Shown::Idle;
     if (bar->GetWindowText() != text)
@@ -334,9 +346,23 @@ CWnd* CFrameWnd::GetMessageBar() const
     return FromHandlePermanent(::GetDlgItem(m_hWnd, AFX_IDW_STATUS_BAR));
 }
 
+void CFrameWnd::OnTimer(UINT_PTR id)
+{
+    if (id != kPassingMessageTimer) {
+        CWnd::OnTimer(id);
+        return;
+    }
+    KillTimer(id);
+    OnIdleUpdateCmdUI();
+}
+
 LRESULT CFrameWnd::OnSetMessageString(WPARAM wParam, LPARAM lParam)
 {
     m_messageShown = lParam ? Shown::Text : wParam == 0 || wParam == AFX_IDS_IDLEMESSAGE ? Shown::Idle : Shown::Prompt;
+    if (lParam) {
+        m_textShownAt = ::GetTickCount64();
+        SetTimer(kPassingMessageTimer, kPassingMessageTime);
+    }
     if (CWnd* bar = GetMessageBar()) {
         if (lParam)
             bar->SetWindowText(reinterpret_cast<const char*>(lParam));

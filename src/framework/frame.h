@@ -120,6 +120,7 @@ protected:
     void OnSetFocus(HWND oldWnd) override;
     void OnInitMenuPopup(HMENU popup, UINT index, BOOL sysMenu) override;
     void OnIdleUpdateCmdUI() override;
+    void OnTimer(UINT_PTR id) override;
     void PostNcDestroy() override;
 
     HACCEL m_hAccelTable = nullptr;
@@ -132,7 +133,9 @@ private:
     std::vector<CControlBar*> m_bars;  // not owned: members of the derived frame
     // What the message bar shows. Idle time keeps the idle message current
     // (it may say what is selected), and lets it replace a text a page
-    // left there, but never a prompt.
+    // left there, but never a prompt. A text passes: one that would hide
+    // more than the plain idle message is replaced after kPassingMessageTime.
     enum class Shown { Idle, Prompt, Text };
     Shown m_messageShown = Shown::Idle;
+    ULONGLONG m_textShownAt = 0;
 };

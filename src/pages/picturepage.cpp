@@ -1,11 +1,14 @@
 #include "pages/picturepage.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
+#include <mutex>
 
 #include "afxpath.h"
 #include "catalog/picturekinds.h"
 #include "catalog/foldercatalog.h"
+#include "catalog/sortedlisting.h"
 #include "core/navigator.h"
 #include "core/pagehost.h"
 #include "catalog/thumbnailcache.h"
@@ -14,12 +17,14 @@
 #include "folderpage/folderpage.h"
 #include "imaging/drawing.h"
 #include "imaging/losslessturn.h"
+#include "imaging/wicdecode.h"
 #include "pages/photoline.h"
 #include "res/resource.h"
 #include "shell/fileoperation.h"
 #include "shell/filedata.h"
 #include "shell/filejobs.h"
 #include "shell/fileverbs.h"
+#include "shell/settings.h"
 #include "thread.h"
 
 BEGIN_COMMAND_MAP(CPicturePage, CPage)
@@ -50,8 +55,72 @@ BEGIN_COMMAND_MAP(CPicturePage, CPage)
     ON_COMMAND(ID_PROPERTIES, OnProperties)
 END_COMMAND_MAP()
 
-CPicturePage::CPicturePage(const CFolderEntry& entry) : m_entry(entry)
+namespace {
+// How long a walk key waits for the folder's listing before it leaves the
+// walk to the tick after the listing, and a deletion, to know what follows.
+constexpr DWORD kWalkWait = 250;
+constexpr DWORD kDeleteWait = 1000;
+}
+
+// The folder's pictures listed on a thread of the page's own.
+struct CPicturePage::Lister {
+    struct State {
+        std::mutex lock;
+        std::shared_ptr<const Siblings> siblings;  // set once listed
+        std::atomic<bool> stop{false};
+    };
+
+    Lister(const std::string& folderPath, int order, bool descending) : state(std::make_shared<State>())
+    {
+        std::shared_ptr<State> shared = state;
+        thread = std::make_unique<CBackgroundThread>([shared, folderPath, order, descending] {
+            // Shortcuts resolve through COM.
+            CComOnThread com;
+            CFolderEntry folder = MakeEntry(folderPath, nullptr, nullptr);
+            folder.Classify();
+            CFolderCatalog catalog(folder);
+            ListSorted(catalog, order, descending, [&shared] { return shared->stop.load(); });
+            auto siblings = std::make_shared<Siblings>();
+            for (const CFolderEntry& entry : catalog.m_entries) {
+                if (entry.IsFile())
+                    siblings->push_back(entry);
+            }
+            std::lock_guard guard(shared->lock);
+            shared->siblings = std::move(siblings);
+        });
+    }
+    ~Lister() { state->stop = true; }
+
+    bool Wait(DWORD ms) const { return thread->Wait(ms); }
+
+    std::shared_ptr<const Siblings> Listed() const
+    {
+        std::lock_guard guard(state->lock);
+        return state->siblings;
+    }
+
+    std::shared_ptr<State> state;
+    std::unique_ptr<CBackgroundThread> thread;
+};
+
+CPicturePage::CPicturePage(const CFolderEntry& entry, std::shared_ptr<const Siblings> siblings)
+    : m_entry(entry), m_siblings(std::move(siblings))
 {
+}
+
+void CPicturePage::ListInBackground()
+{
+    const std::string& path = m_entry.m_path;
+    const size_t slash = path.find_last_of("\\/");
+    m_lister = std::make_shared<Lister>(slash == std::string::npos ? path : path.substr(0, slash),
+                                        g_settings.SortOrder, g_settings.SortDescending);
+}
+
+void CPicturePage::SortChoiceChanged(std::shared_ptr<const Siblings> handed)
+{
+    // Without them the next walk lists the folder again.
+    m_siblings = std::move(handed);
+    m_lister.reset();
 }
 
 void CPicturePage::Start()
@@ -93,23 +162,15 @@ CMenu* CPicturePage::GetContextMenu(const POINT&)
     return menu;
 }
 
-const CPicturePage::Siblings& CPicturePage::ListSiblings()
+const CPicturePage::Siblings* CPicturePage::ListSiblings(DWORD wait)
 {
     if (!m_siblings) {
-        const std::string& path = m_entry.m_path;
-        const size_t slash = path.find_last_of("\\/");
-        CFolderEntry folder = MakeEntry(slash == std::string::npos ? path : path.substr(0, slash), nullptr, nullptr);
-        folder.Classify();
-        CFolderCatalog catalog(folder);
-        catalog.Refresh();
-        auto siblings = std::make_shared<Siblings>();
-        for (const CFolderEntry& entry : catalog.m_entries) {
-            if (entry.IsFile())
-                siblings->push_back(entry);
-        }
-        m_siblings = std::move(siblings);
+        if (!m_lister)
+            ListInBackground();
+        m_lister->Wait(wait);
+        m_siblings = m_lister->Listed();
     }
-    return *m_siblings;
+    return m_siblings.get();
 }
 
 bool CPicturePage::WalkKey(UINT key)
@@ -122,20 +183,36 @@ bool CPicturePage::WalkKey(UINT key)
     case VK_END: step = INT_MAX; break;
     default: return false;
     }
-    const Siblings& siblings = ListSiblings();
+    Walk(step);
+    return true;
+}
+
+void CPicturePage::Walk(int step)
+{
+    const Siblings* siblings = ListSiblings(kWalkWait);
+    if (!siblings) {
+        m_pendingStep = step;  // walked at the tick after the listing
+        return;
+    }
+    m_pendingStep = 0;
+    if (siblings->empty())
+        return;
     const std::wstring shown = NameKey(m_entry.m_path);
-    const auto here = std::find_if(siblings.begin(), siblings.end(),
+    const auto here = std::find_if(siblings->begin(), siblings->end(),
                                    [&](const CFolderEntry& entry) { return NameKey(entry.m_path) == shown; });
-    if (siblings.empty())
-        return true;
-    const int current = here == siblings.end() ? -1 : (int)(here - siblings.begin());
-    const int last = (int)siblings.size() - 1;
+    const int current = here == siblings->end() ? -1 : (int)(here - siblings->begin());
+    const int last = (int)siblings->size() - 1;
     int index = step == INT_MIN ? 0 : step == INT_MAX ? last : current + step;
     // No wrapping at the ends, as a folder page's focus does not wrap.
     index = std::clamp(index, 0, last);
     if (index != current)
         ShowSibling(index);
-    return true;
+}
+
+void CPicturePage::OnTick()
+{
+    if (m_pendingStep != 0 && ListSiblings(0))
+        Walk(m_pendingStep);
 }
 
 void CPicturePage::ShowSibling(int index)
@@ -145,9 +222,7 @@ void CPicturePage::ShowSibling(int index)
     const int below = g_navigator.GetCurrentIndex() - 1;
     if (below >= 0)
         g_navigator.GetPage(below)->FocusPath(entry.m_path);
-    auto* page = new CPicturePage(entry);
-    page->m_siblings = m_siblings;
-    g_navigator.Replace(page);  // this page goes at the next change of the history
+    g_navigator.Replace(new CPicturePage(entry, m_siblings));  // this page goes at the next change of the history
 }
 
 std::string CPicturePage::GetTitle()
@@ -214,8 +289,21 @@ void CPicturePage::OnRename()
     RenameThumbnailRecord(folder, oldPath, newPath);
     m_entry.m_path = m_entry.m_picturePath = newPath;
     m_entry.m_displayName = dialog.m_name.substr(0, AfxFindExtension(dialog.m_name.c_str()) - dialog.m_name.c_str());
-    // The walk lists the folder again, and Back finds the picture under its new name.
-    m_siblings.reset();
+    // The walk goes on in its order from the new name, and Back finds the
+    // picture under it.
+    if (m_siblings) {
+        auto renamed = std::make_shared<Siblings>(*m_siblings);
+        const std::wstring key = NameKey(oldPath);
+        for (CFolderEntry& sibling : *renamed) {
+            if (NameKey(sibling.m_path) == key) {
+                sibling.m_path = sibling.m_picturePath = newPath;
+                sibling.m_displayName = m_entry.m_displayName;
+            }
+        }
+        m_siblings = std::move(renamed);
+    } else {
+        m_lister.reset();  // listed again, under the new name, at the next walk
+    }
     const int below = g_navigator.GetCurrentIndex() - 1;
     if (auto* folder = below >= 0 ? dynamic_cast<CFolderPage*>(g_navigator.GetPage(below)) : nullptr)
         folder->NoteRenamed(oldPath, newPath);
@@ -241,8 +329,10 @@ bool CPicturePage::FileKey(UINT key, bool shift)
 
 void CPicturePage::DeletePicture(bool recycle)
 {
-    // Where the picture was among its folder's, before it goes.
-    auto siblings = std::make_shared<Siblings>(ListSiblings());
+    // Where the picture was among its folder's, before it goes; a listing
+    // under way is given a moment to finish.
+    const Siblings* listed = ListSiblings(kDeleteWait);
+    auto siblings = listed ? std::make_shared<Siblings>(*listed) : std::make_shared<Siblings>();
     const std::wstring shown = NameKey(m_entry.m_path);
     const auto here = std::find_if(siblings->begin(), siblings->end(),
                                    [&](const CFolderEntry& entry) { return NameKey(entry.m_path) == shown; });

@@ -15,7 +15,12 @@ class CBackgroundThread;
 
 class CPicturePage : public CPage {
 public:
-    explicit CPicturePage(const CFolderEntry& entry);
+    using Siblings = std::vector<CFolderEntry>;
+
+    // siblings: the folder's pictures in the order its page shows them,
+    // which the walk follows. Without them the first walk lists the folder
+    // on a thread of the page's own, in the order chosen under View > Sort By.
+    explicit CPicturePage(const CFolderEntry& entry, std::shared_ptr<const Siblings> siblings = nullptr);
     ~CPicturePage() override;
 
     void Load() override {}
@@ -33,6 +38,11 @@ public:
     // arrows move a picture larger than the window instead. 0 fits, 1 shows
     // the actual size, + and - zoom (see picturezoom.cpp).
     bool OnKey(UINT key, bool shift) override;
+    // A walk key pressed before the folder was listed is done once it is.
+    void OnTick() override;
+    // The order chosen changed: the walk follows handed, the pictures of
+    // the folder page below, else the page lists its folder again.
+    void SortChoiceChanged(std::shared_ptr<const Siblings> handed);
     bool OnWheel(int delta, const POINT& point) override;
     void OnDoubleClick(const POINT& point) override;
     bool StartsDrag(const POINT& point) override;
@@ -81,6 +91,7 @@ protected:
 
 private:
     struct WholeDecode;
+    struct Lister;
 
     void Turn(int turn);
     // Shows the folder's picture at index in this page's place in the history.
@@ -88,8 +99,13 @@ private:
     bool WalkKey(UINT key);
     // Delete, Ctrl+C, Ctrl+X and Alt+Enter; false for other keys.
     bool FileKey(UINT key, bool shift);
-    // The folder's pictures, listed at the first need.
-    const std::vector<CFolderEntry>& ListSiblings();
+    // The folder's pictures in order. Unless handed over, they are listed
+    // at the first need on the page's own thread, waited for wait ms at
+    // most; null until listed.
+    const Siblings* ListSiblings(DWORD wait);
+    void ListInBackground();
+    // Walks step pictures on (INT_MIN: to the first, INT_MAX: to the last).
+    void Walk(int step);
     // Sends the picture to the Recycle Bin (or deletes it for good), then
     // shows the next picture, at the end the one before, else the folder.
     void DeletePicture(bool recycle);
@@ -103,13 +119,15 @@ private:
     void WantWhole();
     void StopWhole(DWORD ms);
 
-    using Siblings = std::vector<CFolderEntry>;
     // Decoded for the window: what the fitted page shows and prints.
     CPictureBitmap m_picture;
     CFolderEntry m_entry;
-    // The pictures of the folder, as its page orders them; listed at the
-    // first key and handed on along the walk.
+    // The pictures of the folder, as its page orders them; handed on along
+    // the walk.
     std::shared_ptr<const Siblings> m_siblings;
+    // Listing them, for a picture opened from elsewhere; stopped when the page goes.
+    std::shared_ptr<Lister> m_lister;
+    int m_pendingStep = 0;  // a walk waiting for the listing; 0: none
 
     CZoom m_zoom;
     int m_wheelRest = 0;  // of a notch, from touchpads' small turns

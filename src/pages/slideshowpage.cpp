@@ -12,6 +12,7 @@
 
 #include "afxdevice.h"
 #include "afxpath.h"
+#include "catalog/sortedlisting.h"
 #include "core/pagehost.h"
 #include "imaging/drawing.h"
 #include "res/resource.h"
@@ -177,8 +178,8 @@ struct CSlideshowPage::Decoding {
 
 // ---------------------------------------------------------------- the page
 
-CSlideshowPage::CSlideshowPage(const CFolderEntry& folder)
-    : m_picture(std::make_unique<CPictureBitmap>()), m_catalog(folder),
+CSlideshowPage::CSlideshowPage(const CFolderEntry& folder, std::shared_ptr<const std::vector<CFolderEntry>> entries)
+    : m_picture(std::make_unique<CPictureBitmap>()), m_catalog(folder), m_handed(std::move(entries)),
       m_position(m_catalog.m_entries.begin()), m_decoding(std::make_shared<Decoding>())
 {
 }
@@ -191,7 +192,13 @@ CSlideshowPage::~CSlideshowPage()
 
 void CSlideshowPage::Load()
 {
-    m_catalog.Refresh();
+    if (m_handed) {
+        m_catalog.m_entries.assign(m_handed->begin(), m_handed->end());
+        for (CFolderEntry& entry : m_catalog.m_entries)
+            entry.m_owner = &m_catalog;
+        return;
+    }
+    ListSorted(m_catalog, g_settings.SortOrder, g_settings.SortDescending);
 }
 
 void CSlideshowPage::Start()

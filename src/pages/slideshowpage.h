@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "catalog/foldercatalog.h"
 #include "core/page.h"
@@ -14,7 +15,10 @@
 
 class CSlideshowPage : public CPage {
 public:
-    explicit CSlideshowPage(const CFolderEntry& folder);
+    // Plays the folder's entries in the order chosen under View > Sort By,
+    // or in the order of entries, copies from the folder's page.
+    explicit CSlideshowPage(const CFolderEntry& folder,
+                            std::shared_ptr<const std::vector<CFolderEntry>> entries = nullptr);
     // Stops the decoding thread, waiting for it at most CBackgroundThread::kRetireWait.
     ~CSlideshowPage() override;
 
@@ -72,6 +76,7 @@ private:
     SIZE m_awaitedBox{0, 0};
     bool m_entryAwaited = false;
     CFolderCatalog m_catalog;
+    std::shared_ptr<const std::vector<CFolderEntry>> m_handed;  // played in this order when given
     std::list<CFolderEntry>::iterator m_position;
     int m_index = 0;
     int m_playing = 1;

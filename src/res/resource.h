@@ -93,6 +93,9 @@
 // rename 192-195, drag and drop 196-199)
 #define IDS_ONE_ITEM_SELECTED           180
 #define IDS_ITEMS_SELECTED              181
+#define IDS_TIP_TAKEN                   260
+#define IDS_TIP_DIMENSIONS              261
+#define IDS_TIP_SIZE                    262
 #define IDS_RENAME_EXISTS               192
 #define IDS_RENAME_TITLE                193
 // What a file command could not do, and the folder picker's titles
@@ -143,6 +146,15 @@
 #define ID_VIEW_REFRESH                 32829
 // Paste on a folder's context menu: into that folder, not the one shown
 #define ID_PASTE_INTO                   32830
+// View > Sort By: the key's command is ID_SORT_BY_NAME plus the catalog's
+// SortOrder (3, newest first, is the History's own), then the direction
+#define ID_SORT_BY_NAME                 32840
+#define ID_SORT_BY_DATE_TAKEN           32841
+#define ID_SORT_BY_DATE_MODIFIED        32842
+#define ID_SORT_BY_SIZE                 32844
+#define ID_SORT_BY_TYPE                 32845
+#define ID_SORT_ASCENDING               32850
+#define ID_SORT_DESCENDING              32851
 
 // Commands generated for the entries of the Favorites menu (both ends included)
 #define ID_FAVORITE_FIRST               10000

@@ -12,6 +12,16 @@ namespace {
 
 const wchar_t kKey[] = L"Software\\Vemoly";
 
+// The order's key and, in this bit, its direction, as one value.
+const char kSortOrder[] = "SortOrder";
+constexpr int kSortDescending = 0x100;
+
+// Keys a folder page orders by; the History's own (3) is none of them.
+bool IsFolderOrder(int order)
+{
+    return order == 0 || order == 1 || order == 2 || order == 4 || order == 5;
+}
+
 // Opens or creates the key for writing.
 HKEY CreateKey()
 {
@@ -106,6 +116,11 @@ void CSettings::Load()
     MainWndTop = ReadDword("MainWndTop", MainWndTop);
     MainWndRight = ReadDword("MainWndRight", MainWndRight);
     MainWndBottom = ReadDword("MainWndBottom", MainWndBottom);
+    const int sort = ReadDword(kSortOrder, SortOrder);
+    if (IsFolderOrder(sort & ~kSortDescending)) {
+        SortOrder = sort & ~kSortDescending;
+        SortDescending = (sort & kSortDescending) != 0;
+    }
     if (!UserInit)
         UserInit = true;
     Loaded = true;
@@ -122,6 +137,11 @@ void CSettings::Save() const
     WriteDword("MainWndTop", MainWndTop);
     WriteDword("MainWndRight", MainWndRight);
     WriteDword("MainWndBottom", MainWndBottom);
+}
+
+void CSettings::SaveSortOrder() const
+{
+    WriteDword(kSortOrder, SortOrder | (SortDescending ? kSortDescending : 0));
 }
 
 std::vector<std::string> DefaultFavoriteTargets()

@@ -23,6 +23,11 @@ public:
     int MainWndTop = 0;
     int MainWndRight = 0;
     int MainWndBottom = 0;
+    // How folder pages order their entries (the catalog's SortOrder: name,
+    // date taken, date modified, size or type) and which way. Stored in a
+    // value of its own once the user chooses, not by Save.
+    int SortOrder = 0;
+    bool SortDescending = false;
     // Set by Load: values never read must not overwrite the stored ones.
     bool Loaded = false;
 
@@ -31,6 +36,8 @@ public:
     void Load();
     // Writes the nine values; failures are ignored.
     void Save() const;
+    // Writes the order chosen; failures are ignored.
+    void SaveSortOrder() const;
 };
 
 // Values under Software\Vemoly. A missing key or value, or one of another

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <tuple>
 
 #include "app_driver.h"
 #include "cache_layout.h"
@@ -512,6 +513,56 @@ TEST_F(Walkthrough, EveryKindOfPictureInExplorersOrder)
     // The slideshow: both folders and every picture, not the text file.
     app.Command(ID_PLAY);
     EXPECT_TRUE(Eventually([&] { return Text(Counter()).find(" of 11") != std::string::npos; })) << Text(Counter());
+    EXPECT_EQ(app.Close(), 0);
+}
+
+// The order chosen under View > Sort By, largest file first, after the
+// program started again, played by the slideshow; then the cameras' dates.
+TEST_F(Walkthrough, TheChosenOrderComesBackAfterARestart)
+{
+    const std::string folder = temp.MakeFolder("Sizes");
+    temp.MakeFolder("Sizes\\Sub");
+    // Name, width (larger pictures of one colour make larger files), colour, date taken.
+    const std::tuple<const char*, int, COLORREF, const char*> pictures[] = {
+        {"a-red.jpg", 64, RGB(255, 0, 0), "2023:03:03 10:00:00"},
+        {"b-green.jpg", 320, RGB(0, 255, 0), "2021:01:01 10:00:00"},
+        {"c-blue.jpg", 160, RGB(0, 0, 255), "2022:02:02 10:00:00"},
+        {"d-yellow.jpg", 640, RGB(255, 255, 0), "2020:12:31 10:00:00"}};
+    for (const auto& [name, width, c, taken] : pictures) {
+        JpegRecipe recipe = SolidRecipe(width, width * 3 / 4, GetRValue(c), GetGValue(c), GetBValue(c));
+        recipe.markers.push_back({0xE1, ExifDateSegment(taken)});
+        temp.WriteFile("Sizes\\" + std::string(name), MakeJpeg(recipe));
+    }
+    const auto shows = [&](std::initializer_list<bool (*)(DWORD)> colours, int first, const char* when) {
+        int cell = first;
+        for (bool (*colour)(DWORD) : colours) {
+            const POINT middle = ThumbnailMiddle(Cell(cell));
+            EXPECT_TRUE(Eventually([&] { return colour(ViewPixel(middle)); }, 5000))
+                << when << ": cell " << cell << " shows " << std::hex << ViewPixel(middle);
+            ++cell;
+        }
+    };
+
+    ASSERT_TRUE(OpenThroughFavorites(folder));
+    shows({IsRed}, 1, "by name, after the folder");
+    app.Command(ID_SORT_BY_SIZE);
+    app.Command(ID_SORT_DESCENDING);
+    shows({IsYellow, IsGreen, IsBlue, IsRed}, 0, "chosen");
+    EXPECT_EQ(app.Close(), 0);
+    ASSERT_TRUE(OpenThroughFavorites(folder));
+    shows({IsYellow, IsGreen, IsBlue, IsRed}, 0, "after the restart");
+    Screenshot("sorted-by-size.bmp");
+
+    app.Command(ID_PLAY);
+    RECT client;
+    ::GetClientRect(View(), &client);
+    DWORD first = 0;
+    EXPECT_TRUE(Eventually([&] { return (first = ViewPixel(POINT{client.right / 2, client.bottom / 2})) != 0; }));
+    EXPECT_TRUE(IsYellow(first)) << "the slideshow's first picture: " << std::hex << first;
+    app.Command(ID_GO_BACK);
+    app.Command(ID_SORT_BY_DATE_TAKEN);
+    app.Command(ID_SORT_ASCENDING);
+    shows({IsYellow, IsGreen, IsBlue, IsRed}, 1, "by date");
     EXPECT_EQ(app.Close(), 0);
 }
 

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <random>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "catalog/foldercatalog.h"
@@ -18,7 +19,9 @@
 #include "file_times.h"
 #include "folder_entries.h"
 #include "freed_memory_trap.h"
+#include "imaging/picturefacts.h"
 #include "imaging/pictureformats.h"
+#include "jpeg_maker.h"
 #include "shortcuts.h"
 #include "temp_folder.h"
 #include "winapp.h"
@@ -85,6 +88,58 @@ TEST_F(CatalogTest, FoldersFirstThenPicturesOfEveryKindInExplorersOrder)
     EXPECT_EQ(it->m_kind, (unsigned)EntryFile);
     EXPECT_EQ(it->m_picturePath, temp / "Alps.jPg");
     EXPECT_EQ(it->m_owner, &catalog);
+}
+
+// Each key both ways over real files: dates taken from their EXIF (one
+// picture without falls back to its time written), sizes as written, types
+// by extension, case ignored; ties by name, folders first going up and last
+// going down, by name either way.
+TEST_F(CatalogTest, EveryKeyBothWaysWithFoldersAtTheStartOrTheEndAndTiesByName)
+{
+    // Name, EXIF date or none, minutes written after 2020 began, comment bytes (the sizes follow).
+    const std::tuple<const char*, const char*, int, size_t> pictures[] = {
+        {"IMG_2.jpg", "2020:01:01 00:25:00", 50, 3000},  {"IMG_10.JPG", "2019:12:31 23:00:00", 10, 1000},
+        {"beach.jpeg", nullptr, 30, 4000},                {"cliff.jfif", "2020:01:01 01:00:00", 20, 5000},
+        {"dunes.jpe", "2020:01:01 00:25:00", 40, 3000},   {"forest.jpg", "2020:01:01 00:05:00", 40, 2000}};
+    for (const auto& [name, taken, written, padding] : pictures) {
+        JpegRecipe recipe = SolidRecipe(16, 16, 90, 90, 90);
+        if (taken)
+            recipe.markers.push_back({0xE1, ExifDateSegment(taken)});
+        recipe.comment = std::string(padding, 'x');
+        ASSERT_TRUE(SetWriteTime(temp.WriteFile(name, MakeJpeg(recipe)), TimeAt(written)));
+    }
+    temp.MakeFolder("Zed");
+    temp.MakeFolder("alps");
+
+    CFolderCatalog catalog(EntryOf(temp.Path()));
+    catalog.Refresh();
+    // The facts as the makers give them, read from the headers.
+    for (CFolderEntry& entry : catalog.m_entries) {
+        entry.m_thumbnail = std::make_shared<CThumbnail>();
+        if (entry.IsFile())
+            entry.m_thumbnail->SetFacts(HeaderFacts{TakenFileTime(ReadPictureFacts(entry.m_path).photo), {16, 16}});
+    }
+
+    const std::tuple<int, bool, std::vector<std::string>> orders[] = {
+        {SortByName, false, {"alps", "Zed", "beach", "cliff", "dunes", "forest", "IMG_2", "IMG_10"}},
+        {SortByName, true, {"IMG_10", "IMG_2", "forest", "dunes", "cliff", "beach", "alps", "Zed"}},
+        {SortByDateTaken, true, {"cliff", "beach", "dunes", "IMG_2", "forest", "IMG_10", "alps", "Zed"}},
+        {SortByDateTaken, false, {"alps", "Zed", "IMG_10", "forest", "dunes", "IMG_2", "beach", "cliff"}},
+        {SortByDateModified, false, {"alps", "Zed", "IMG_10", "cliff", "beach", "dunes", "forest", "IMG_2"}},
+        {SortByDateModified, true, {"IMG_2", "dunes", "forest", "beach", "cliff", "IMG_10", "alps", "Zed"}},
+        {SortBySize, true, {"cliff", "beach", "dunes", "IMG_2", "forest", "IMG_10", "alps", "Zed"}},
+        {SortBySize, false, {"alps", "Zed", "IMG_10", "forest", "dunes", "IMG_2", "beach", "cliff"}},
+        {SortByType, false, {"alps", "Zed", "cliff", "dunes", "beach", "forest", "IMG_2", "IMG_10"}},
+        {SortByType, true, {"forest", "IMG_2", "IMG_10", "beach", "dunes", "cliff", "alps", "Zed"}},
+    };
+    for (const auto& [order, descending, names] : orders) {
+        catalog.m_sortOrder = order;
+        catalog.m_descending = descending;
+        catalog.Refresh();  // nothing changed on disk: the order alone
+        EXPECT_EQ(Names(catalog), names) << "order " << order << (descending ? " down" : " up");
+        for (auto it = catalog.m_entries.begin(); std::next(it) != catalog.m_entries.end(); ++it)
+            EXPECT_GT(CompareEntries(*it, *std::next(it)), 0) << it->m_displayName << " before the next";
+    }
 }
 
 TEST_F(CatalogTest, DisplayNamesCutOnlyARealExtension)

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <commctrl.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <optional>
@@ -15,6 +17,8 @@
 #include "app_driver.h"
 #include "catalog/thumbnailcache.h"
 #include "core/navigator.h"
+#include "file_times.h"
+#include "folder_entries.h"
 #include "folder_pages.h"
 #include "high_contrast.h"
 #include "folderpage/folderpage.h"
@@ -33,6 +37,7 @@
 #include "shell_command.h"
 #include "shortcuts.h"
 #include "plain_clipboard.h"
+#include "program_data.h"
 #include "temp_folder.h"
 #include "user_input.h"
 #include "view/vemolyview.h"
@@ -630,6 +635,54 @@ TEST_F(FolderInteraction, RestingOnAFoldersBadgeShowsItsPicturesInTurnUntilThePo
     EXPECT_EQ(ScreenPixel(middle), own) << "the folder's own cell again";
 }
 
+// The visible info tip this thread shows, or empty.
+std::string ShownInfoTip()
+{
+    std::wstring text;
+    ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND window, LPARAM found) {
+        if (ClassOf(window) != "tooltips_class32" || !::IsWindowVisible(window))
+            return TRUE;
+        wchar_t buffer[1024] = L"";
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.lpszText = buffer;
+        if (::SendMessageW(window, TTM_ENUMTOOLSW, 0, (LPARAM)&tool))
+            *reinterpret_cast<std::wstring*>(found) = buffer;
+        return FALSE;
+    }, (LPARAM)&text);
+    return AfxUtf8(text);
+}
+
+// Resting on a picture for the hover time shows Explorer's info tip: the
+// whole name, however long, the date taken, the dimensions and the size.
+TEST_F(FolderInteraction, RestingOnAPictureShowsItsInfoTipUntilThePointerMovesOff)
+{
+    const std::string photos = TestSetting("ORLIVANE_EXIF_DATA");
+    if (photos.empty())
+        GTEST_SKIP() << "no exiftool in this build";
+    const std::string name = "PXL_20240501_101500123.PORTRAIT.jpg";
+    ASSERT_TRUE(::CopyFileW(AfxWide(WindowsPath(photos + "/all.jpg")).c_str(), AfxWide(temp.Path() + "\\" + name).c_str(),
+                            FALSE));
+    CFolderPage* page = OpenFinished();
+    CFolderEntry& photo = Entry(*page, "PXL_20240501_101500123.PORTRAIT");
+    CFolderEntry& folder = Entry(*page, "album");
+
+    Move(OnThumbnail(photo));
+    ASSERT_TRUE(WaitUntil([] { return !ShownInfoTip().empty(); })) << "the tip comes at a tick after the hover time";
+    const SYSTEMTIME taken{2024, 5, 0, 1, 10, 15, 7, 0};
+    wchar_t date[128], clock[128];
+    ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &taken, nullptr, date, 128, nullptr);
+    ::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, TIME_NOSECONDS, &taken, nullptr, clock, 128);
+    wchar_t size[64];
+    ::StrFormatByteSizeW((LONGLONG)photo.m_fileSize, size, 64);
+    EXPECT_EQ(ShownInfoTip(), name + "\nDate taken: " + AfxUtf8(date) + " " + AfxUtf8(clock)
+                                  + "\nDimensions: 64 \u00D7 48\nSize: " + AfxUtf8(size));
+    EXPECT_GT(photo.m_fileSize, 0u);
+
+    Move(OnThumbnail(folder));
+    EXPECT_EQ(ShownInfoTip(), "") << "moving on hides it";
+}
+
 TEST_F(FolderInteraction, PlayNeedsAPictureOnThePageItself)
 {
     OpenFinished();
@@ -978,6 +1031,74 @@ TEST_F(FolderInteraction, AnOfflineShortcutCanOnlyBeDeletedAndPasteNeedsFilesOnT
     Move(OnCell(Entry(*page, "album")));
     EXPECT_TRUE(CommandEnabled(ID_EDIT_COPY));
     EXPECT_TRUE(CommandEnabled(ID_PASTE_INTO));
+}
+
+// ---------------------------------------------------------------- the order
+
+// Whether View > Sort By, opened, shows a dot at id.
+bool Dotted(UINT id)
+{
+    HMENU view = ::GetSubMenu(::GetMenu(theApp.m_pMainWnd->m_hWnd), 2), sortBy = nullptr;
+    for (int i = 0; i < ::GetMenuItemCount(view); ++i)
+        sortBy = ::GetSubMenu(view, i) ? ::GetSubMenu(view, i) : sortBy;
+    theApp.m_pMainWnd->SendMessage(WM_INITMENUPOPUP, (WPARAM)sortBy, 0);
+    MENUITEMINFOW item{sizeof item, MIIM_FTYPE | MIIM_STATE};
+    return ::GetMenuItemInfoW(sortBy, id, FALSE, &item) && (item.fType & MFT_RADIOCHECK) && (item.fState & MFS_CHECKED);
+}
+
+TEST_F(FolderInteraction, SortByReordersTheFolderKeepsTheFocusInPlaceAndIsWalked)
+{
+    // Written in turn from the newest: by date the reverse of the names.
+    for (int i = 0; i < 100; ++i) {
+        const std::string name = (i < 10 ? "p0" : "p") + std::to_string(i) + ".jpg";
+        ASSERT_TRUE(SetWriteTime(temp.WriteFile(name, MakeJpeg(SolidRecipe(32, 24, 0, 0, 255))), TimeAt(1000 - i)));
+    }
+    CFolderPage* page = OpenFinished();
+    ::SetFocus(View()->m_hWnd);
+    FocusOn(*page, "p20");
+    const auto item = [&](int index) {
+        PageItem item;
+        page->GetItem(index, &item);
+        return item;
+    };
+    const auto focused = [&] { return item(page->GetFocusedItem()).name; };
+    const auto focusTop = [&] { return ToClient(POINT{0, item(page->GetFocusedItem()).bounds.top}).y; };
+    LONG top = focusTop();
+    CWnd* main = theApp.m_pMainWnd;
+    main->SendMessage(WM_COMMAND, ID_SORT_BY_DATE_MODIFIED);
+    EXPECT_EQ(item(3).name, "p99") << "after the folders, the oldest";
+    EXPECT_EQ(focused(), "p20");
+    EXPECT_EQ(focusTop(), top) << "the focused cell stays where it was on screen";
+    EXPECT_TRUE(Dotted(ID_SORT_BY_DATE_MODIFIED) && Dotted(ID_SORT_ASCENDING) && !Dotted(ID_SORT_BY_NAME));
+
+    // The picture page walks the page's order, not the names'.
+    Key(VK_RETURN);
+    Key(VK_RIGHT);
+    EXPECT_EQ(Caption(), "p19.jpg - Orlivane");
+    main->SendMessage(WM_COMMAND, ID_GO_BACK);
+    top = focusTop();
+    main->SendMessage(WM_COMMAND, ID_SORT_DESCENDING);
+    EXPECT_EQ(item(2).name, "p00") << "after the two newest";
+    EXPECT_EQ(focused(), "p19");
+    EXPECT_EQ(focusTop(), top);
+    CHomePage home(EntryOf(g_settings.HistoryFolder), EntryOf(g_settings.FavoritesFolder));
+    EXPECT_EQ(home.FavoritesPane().Catalog().m_sortOrder, SortByName) << "the Home page's panes keep theirs";
+    EXPECT_EQ(home.HistoryPane().Catalog().m_sortOrder, SortNewestFirst);
+
+    // By date taken a folder opens as listed and is sorted once every date
+    // is known, the focus in place.
+    main->SendMessage(WM_COMMAND, ID_SORT_BY_DATE_TAKEN);
+    main->SendMessage(WM_COMMAND, ID_SORT_ASCENDING);
+    BackToHome();
+    page = Open(temp.Path());
+    FocusOn(*page, "p20");
+    top = focusTop();
+    EXPECT_EQ(item(3).name, "a");
+    EXPECT_TRUE(WaitUntil([&] { return item(3).name == "p99"; })) << "without a date, the oldest file first";
+    EXPECT_EQ(focused(), "p20");
+    EXPECT_EQ(focusTop(), top);
+    main->SendMessage(WM_COMMAND, ID_SORT_BY_NAME);
+    ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kProgramKey, "SortOrder");
 }
 
 // ---------------------------------------------------------------- the Home page

@@ -403,6 +403,12 @@ TEST_F(PicturePage, TheStatusLineGivesTheSizeThenWhatTheExifSays)
     }
     OpenPicture(temp.WriteFile("plain.jpg", MakeJpeg(SolidRecipe(40, 30, 9, 9, 9))));
     EXPECT_EQ(messagePane(), "40 \u00D7 30");
+
+    // A passing message stands its time through idle passes, then the line comes back.
+    const char passing[] = "Passing by";
+    theApp.m_pMainWnd->SendMessage(WM_SETMESSAGESTRING, 0, (LPARAM)passing);
+    EXPECT_EQ(messagePane(), passing);
+    EXPECT_TRUE(WaitUntil([&] { return messagePane() == "40 \u00D7 30"; })) << messagePane();
 }
 
 // ---------------------------------------------------------------- looking closer
