@@ -14,7 +14,6 @@
 
 namespace cachefile {
 
-
 inline constexpr unsigned kMagic = 'Q' | 'V' << 8 | 'L' << 16 | 'M' << 24;
 // Files of earlier versions serve only entries that cannot be made again
 // (offline), and the next write replaces them: 0x01000000 holds thumbnails
