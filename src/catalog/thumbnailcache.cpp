@@ -8,110 +8,13 @@
 #include <unordered_map>
 
 #include "afxpath.h"
+#include "catalog/cachefile.h"
 #include "filefind.h"
 #include "imaging/jpegio.h"
 #include "imaging/picture.h"
 #include "shell/settings.h"
 
-
-namespace {
-
-constexpr unsigned kMagic = 'Q' | 'V' << 8 | 'L' << 16 | 'M' << 24;
-// Files of earlier versions serve only entries that cannot be made again
-// (offline), and the next write replaces them: 0x01000000 holds thumbnails
-// shrunk by picking pixels, neither upright nor colour-managed; 0x01000001
-// does not hold the pictures' facts, so a folder ordered by date would read
-// every header again.
-constexpr unsigned kVersion = 0x01000002;
-constexpr long kHeaderSize = 64;
-constexpr size_t kPathSize = 224;
-// Earlier versions' records hold a path where the facts are now.
-constexpr size_t kEarlierPathSize = 240;
-// Where the header keeps the thumbnails' box; no file may claim more than
-// the box of the largest display scale.
-constexpr int kBoxWord = 4;
-constexpr unsigned kLargestBox = kLargestThumbnailBox;
-// Records any cache may hold whatever its folder lists now (4 MB of
-// directory), and how many more than the folder's entries: room for a
-// folder that has lost pictures since the file was written.
-constexpr size_t kUsualMostRecords = 16384;
-constexpr size_t kRecordsPerEntry = 16;
-// The directory is read this many records at a time.
-constexpr size_t kDirectoryPiece = 4096;
-// A thumbnail's stream is a few kilobytes; anything far larger is damage.
-constexpr unsigned kLargestStream = 64 * 1024;
-// A cache file's name, and what the writer adds to it while writing
-// (".<thread id>.partial"), within one file name of the file systems.
-const std::string kExtension = ".tnc";
-constexpr size_t kLongestPartialSuffix = 19;
-constexpr size_t kLongestFileName = 255;
-// A writer waits this long at most for another writer of the same file.
-constexpr DWORD kWriteLockWait = 5000;
-
-struct CacheRecord {
-    unsigned length;
-    unsigned offset;
-    unsigned timeLow;
-    unsigned timeHigh;
-    char path[kPathSize];
-    unsigned takenLow;
-    unsigned takenHigh;
-    unsigned width;
-    unsigned height;
-};
-static_assert(sizeof(CacheRecord) == 256);
-
-// Where a cache is read from. Each view is valid until the next one.
-class CacheSource {
-public:
-    virtual ~CacheSource() = default;
-    virtual long long Length() const = 0;
-    // length bytes at offset; null when there are fewer.
-    virtual const unsigned char* View(long long offset, size_t length) = 0;
-};
-
-// A cache file, read piece by piece into a buffer of its own.
-class FileSource : public CacheSource {
-public:
-    explicit FileSource(FilePtr file) : m_file(std::move(file))
-    {
-        if (m_file && _fseeki64(m_file.get(), 0, SEEK_END) == 0)
-            m_length = _ftelli64(m_file.get());
-    }
-    long long Length() const override { return m_length; }
-    const unsigned char* View(long long offset, size_t length) override
-    {
-        if (offset < 0 || offset > m_length || (long long)length > m_length - offset)
-            return nullptr;
-        m_buffer.resize(length);
-        if (_fseeki64(m_file.get(), offset, SEEK_SET) != 0
-            || std::fread(m_buffer.data(), 1, length, m_file.get()) != length)
-            return nullptr;
-        return m_buffer.data();
-    }
-
-private:
-    FilePtr m_file;
-    long long m_length = -1;
-    std::vector<unsigned char> m_buffer;
-};
-
-// A cache file's bytes in memory, read where they lie.
-class MemorySource : public CacheSource {
-public:
-    MemorySource(const unsigned char* data, size_t size) : m_data(data), m_size(size) {}
-    long long Length() const override { return (long long)m_size; }
-    const unsigned char* View(long long offset, size_t length) override
-    {
-        if (offset < 0 || (unsigned long long)offset > m_size || length > m_size - (size_t)offset)
-            return nullptr;
-        return m_data + offset;
-    }
-
-private:
-    const unsigned char* m_data;
-    size_t m_size;
-};
+namespace cachefile {
 
 // FNV-1a, 64 bits: the same on every run and every system.
 unsigned long long Fnv1a64(std::string_view bytes)
@@ -195,7 +98,7 @@ bool WriteRecords(FILE* file, const std::vector<ThumbnailRecord>& records, int b
 
 // A record's path as a string of at most its field's size, which a file
 // of an earlier version has larger.
-std::string RecordPath(const CacheRecord& record, size_t pathSize = kPathSize)
+std::string RecordPath(const CacheRecord& record, size_t pathSize)
 {
     const char* path = reinterpret_cast<const char*>(&record) + offsetof(CacheRecord, path);
     return std::string(path, strnlen(path, pathSize));
@@ -210,7 +113,9 @@ std::optional<HeaderFacts> RecordFacts(const CacheRecord& record)
                        SIZE{(LONG)record.width, (LONG)record.height}};
 }
 
-} // namespace
+} // namespace cachefile
+
+using namespace cachefile;
 
 // ---------------------------------------------------------------- file names
 
@@ -441,151 +346,6 @@ CachedThumbnails ReadThumbnailCacheBytes(const unsigned char* data, size_t size,
 {
     MemorySource source(data, size);
     return ReadFrom(source, wanted, box, {});
-}
-
-// ---------------------------------------------------------------- writing
-
-namespace {
-
-// Writers of one cache file, in this process or another, take turns.
-class CacheWriteTurn {
-public:
-    explicit CacheWriteTurn(const std::string& fileName)
-        : m_mutex(::CreateMutexW(nullptr, FALSE, AfxWide("Local\\Orlivane.ThumbnailCache." + HashOf(NameKey(fileName))).c_str()))
-    {
-        if (m_mutex) {
-            const DWORD waited = ::WaitForSingleObject(m_mutex, kWriteLockWait);
-            m_owned = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-        }
-    }
-    ~CacheWriteTurn()
-    {
-        if (m_owned)
-            ::ReleaseMutex(m_mutex);
-        if (m_mutex)
-            ::CloseHandle(m_mutex);
-    }
-    CacheWriteTurn(const CacheWriteTurn&) = delete;
-    CacheWriteTurn& operator=(const CacheWriteTurn&) = delete;
-
-    bool Taken() const { return m_owned; }
-
-private:
-    HANDLE m_mutex;
-    bool m_owned = false;
-};
-
-// Gives the records without a stream what the folder's file holds for them.
-void KeepWhatTheFileHolds(const std::string& folderPath, std::vector<ThumbnailRecord>& records, int box)
-{
-    std::unordered_set<std::wstring> lacking;
-    for (const ThumbnailRecord& record : records) {
-        if (record.placed && !record.jpeg)
-            lacking.insert(NameKey(record.path));
-    }
-    if (lacking.empty())
-        return;
-    const CachedThumbnails held = ReadThumbnailCache(folderPath, lacking, box);
-    for (ThumbnailRecord& record : records) {
-        if (!record.placed || record.jpeg)
-            continue;
-        // Kept as it stands: a reader still compares its time with the
-        // picture's. One of another box or version serves only offline.
-        const auto found = held.find(NameKey(record.path));
-        if (found == held.end() || !(found->second.current || record.offline))
-            continue;
-        record.jpeg = found->second.jpeg;
-        if (found->second.current)
-            record.time = found->second.time;
-        if (!record.facts && found->second.ServesFacts(record.offline ? (unsigned)EntryOffline : 0u, record.time))
-            record.facts = found->second.facts;
-    }
-}
-
-} // namespace
-
-ThumbnailRecord RecordOf(const std::string& path, FILETIME time, unsigned kind, const CThumbnail* thumbnail)
-{
-    ThumbnailRecord record{path, time, nullptr, thumbnail != nullptr, (kind & EntryOffline) != 0,
-                           thumbnail ? thumbnail->Facts() : std::nullopt};
-    if (thumbnail && (record.jpeg = thumbnail->Compressed())) {
-        // A folder's picture is the file its thumbnail was made from.
-        const FILETIME source = thumbnail->SourceTime();
-        if (source.dwLowDateTime || source.dwHighDateTime)
-            record.time = source;
-    }
-    return record;
-}
-
-void WriteThumbnailCache(const std::string& folderPath, std::vector<ThumbnailRecord> records, int box)
-{
-    const std::string name = CacheFileName(folderPath);
-    const CacheWriteTurn turn(name);
-    if (!turn.Taken())
-        return;
-    try {
-        KeepWhatTheFileHolds(folderPath, records, box);
-    } catch (const std::bad_alloc&) {
-        return;  // rather no write than one that loses thumbnails
-    }
-    // Written beside the file and then put in its place, so that a reader,
-    // another writer or the end of the program never meets half a file.
-    char partial[32];
-    std::snprintf(partial, sizeof partial, ".%lu.partial", (unsigned long)::GetCurrentThreadId());
-    const std::string temporary = name + partial;
-    bool written = false;
-    if (FilePtr file = FilePtr(AfxOpenFile(temporary, "wb"))) {
-        try {
-            written = WriteRecords(file.get(), records, box);
-        } catch (const std::bad_alloc&) {
-        }
-    }
-    if (!written || !AfxMoveFileEx(temporary, name, MOVEFILE_REPLACE_EXISTING))
-        AfxDeleteFile(temporary);
-}
-
-void RenameThumbnailRecord(const std::string& folderPath, const std::string& oldPath, const std::string& newPath)
-{
-    const std::string name = CacheFileName(folderPath);
-    const CacheWriteTurn turn(name);
-    if (!turn.Taken())
-        return;
-    // Only the paths change, in place: the file needs no copy to stay whole.
-    FilePtr file(AfxOpenFile(name, "r+b"));
-    unsigned header[16];
-    // A file of an earlier version serves only offline entries, which are
-    // not renamed.
-    if (!file || std::fread(header, 1, sizeof header, file.get()) != sizeof header || header[0] != kMagic
-        || header[1] != kVersion || header[2] / sizeof(CacheRecord) > kUsualMostRecords * kRecordsPerEntry)
-        return;
-    const size_t count = header[2] / sizeof(CacheRecord);
-    const std::wstring oldKey = NameKey(RecordPathOf(oldPath));
-    const std::wstring newKey = NameKey(RecordPathOf(newPath));
-    const std::string newRecordPath = RecordPathOf(newPath);
-    bool moved = false;
-    std::vector<CacheRecord> piece;
-    for (size_t first = 0; first < count; first += kDirectoryPiece) {
-        piece.resize(std::min(kDirectoryPiece, count - first));
-        const long long offset = header[3] + (long long)first * sizeof(CacheRecord);
-        const size_t bytes = piece.size() * sizeof(CacheRecord);
-        if (_fseeki64(file.get(), offset, SEEK_SET) != 0 || std::fread(piece.data(), 1, bytes, file.get()) != bytes)
-            return;
-        bool changed = false;
-        for (CacheRecord& record : piece) {
-            const std::wstring key = NameKey(RecordPath(record));
-            if (key == oldKey && !moved) {
-                std::memset(record.path, 0, kPathSize);
-                std::memcpy(record.path, newRecordPath.data(), newRecordPath.size());
-                moved = changed = true;
-            } else if (key == newKey) {
-                std::memset(record.path, 0, kPathSize);
-                changed = true;
-            }
-        }
-        if (changed && (_fseeki64(file.get(), offset, SEEK_SET) != 0
-                        || std::fwrite(piece.data(), 1, bytes, file.get()) != bytes))
-            return;
-    }
 }
 
 // ---------------------------------------------------------------- CCachedCatalog
