@@ -124,6 +124,10 @@ public:
     virtual std::string GetZoomText() const { return {}; }
     // What the status bar says while no menu is open; empty: its idle message.
     virtual std::string GetStatusText() const { return {}; }
+    // The file or folder the details pane describes beside the page (the
+    // picture shown, the focused item; empty: nothing); false for a page
+    // that keeps the whole window, without the pane.
+    virtual bool GetDetailsPath(std::string* /*path*/) const { return false; }
 
     // Lays the page out for the view's client area, keeping the scroll
     // position where the content allows, and repaints.

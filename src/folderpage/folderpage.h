@@ -110,6 +110,8 @@ public:
     int GetSelectedCount() const override { return m_selectedCount; }
     std::vector<int> GetSelectedItems() const override;
     std::string GetStatusText() const override;
+    // The focused cell, never the one under the pointer.
+    bool GetDetailsPath(std::string* path) const override;
 
     // Cells dragged out as files, files dropped in (dragdrop.cpp).
     bool StartsDrag(const POINT& point) override;

@@ -72,6 +72,13 @@ int CFolderPage::GetFocusedItem() const
     return count == 0 ? -1 : std::min(m_focus, count - 1);
 }
 
+bool CFolderPage::GetDetailsPath(std::string* path) const
+{
+    const EntryIt entry = const_cast<CFolderPage*>(this)->EntryAt(GetFocusedItem());
+    *path = entry == m_catalog.m_entries.end() ? std::string() : entry->m_path;
+    return true;
+}
+
 int CFolderPage::ItemAt(const POINT& point) const
 {
     // The grid as Layout made it: a screen reader probes this with every

@@ -105,6 +105,7 @@ void CMainFrame::PageChanging(CPage* next)
     // Left before the next page is laid out, so that it is laid out once.
     if (m_fullScreen && !TakesFullScreen(next))
         LeaveFullScreen();
+    ShowDetailsPaneFor(next);
 }
 
 bool CMainFrame::FullScreenMessage(const MSG* msg)

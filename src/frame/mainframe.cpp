@@ -104,6 +104,8 @@ BEGIN_COMMAND_MAP(CMainFrame, CFrameWnd)
     ON_UPDATE_COMMAND_UI(ID_INDICATOR_PROGRESS, OnUpdateProgress)
     ON_COMMAND(ID_VIEW_FULL_SCREEN, OnViewFullScreen)
     ON_UPDATE_COMMAND_UI(ID_VIEW_FULL_SCREEN, OnUpdateViewFullScreen)
+    ON_COMMAND(ID_VIEW_DETAILS_PANE, OnViewDetailsPane)
+    ON_UPDATE_COMMAND_UI(ID_VIEW_DETAILS_PANE, OnUpdateViewDetailsPane)
     ON_COMMAND_RANGE(ID_SORT_BY_NAME, ID_SORT_DESCENDING, OnSortBy)
     ON_UPDATE_COMMAND_UI_RANGE(ID_SORT_BY_NAME, ID_SORT_DESCENDING, OnUpdateSortBy)
 END_COMMAND_MAP()
@@ -140,6 +142,10 @@ BOOL CMainFrame::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO*
         if (CPrintPreviewWnd* preview = CPrintPreviewWnd::FromFrame(this))
             preview->Close();
     }
+    // The file described may change under the pane.
+    if (nCode == CN_COMMAND && !pHandlerInfo
+        && (nID == ID_ROTATE_90 || nID == ID_ROTATE_180 || nID == ID_ROTATE_270 || nID == ID_VIEW_REFRESH))
+        m_detailsPane.MarkStale();
     return CFrameWnd::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
 }
 
@@ -251,6 +257,8 @@ int CMainFrame::OnCreate(LPCREATESTRUCTW cs)
         return -1;
 
     m_wndToolBar.SetBarStyle(m_wndToolBar.GetBarStyle() | CBRS_TOOLTIPS | CBRS_FLYBY);
+    if (!m_detailsPane.Create(this, IDC_DETAILS_PANE, dpi))
+        return -1;
     SetTimer(kProgressTimer, kProgressInterval);
     g_navigator.SetPageChangeHook([this](CPage* next) { PageChanging(next); });
     return 0;
@@ -304,6 +312,8 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     if (message == WM_SYSCOLORCHANGE || message == WM_SETTINGCHANGE) {
         if (CVemolyView* view = CVemolyView::GetActive())
             view->ColoursChanged(message == WM_SYSCOLORCHANGE);
+        if (message == WM_SYSCOLORCHANGE && m_detailsPane.m_hWnd)
+            m_detailsPane.SendMessage(message, wParam, lParam);
     }
     return CFrameWnd::WindowProc(message, wParam, lParam);
 }
@@ -317,6 +327,7 @@ void CMainFrame::OnDpiChanged(int dpi, const RECT* suggested)
     m_wndReBar.SetDpi(dpi);
     m_wndReBar.UpdateBandSize(&m_wndToolBar);
     m_wndReBar.UpdateBandSize(&m_wndSlideshowBar);
+    m_detailsPane.SetDpi(dpi);
     if (suggested)
         ::SetWindowPos(m_hWnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                        suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -387,6 +398,8 @@ void CMainFrame::OnTimer(UINT_PTR id)
     }
     if (m_wndStatusBar.m_hWnd)
         m_wndStatusBar.SendMessage(WM_IDLEUPDATECMDUI, TRUE);
+    // A folder's listing fills in its focus without input.
+    UpdateDetailsPane();
 }
 
 void CMainFrame::OnUpdateProgress(CCmdUI* ui)

@@ -7,6 +7,7 @@
 
 #include "afx.h"
 #include "bars.h"
+#include "frame/detailspane.h"
 #include "frame/placement.h"
 #include "frame/slideshowbar.h"
 
@@ -62,6 +63,11 @@ protected:
     void OnUpdateSortBy(CCmdUI* ui);
     void OnViewFullScreen();
     void OnUpdateViewFullScreen(CCmdUI* ui);
+    // The details pane beside the pages that have it (detailslayout.cpp).
+    void OnViewDetailsPane();
+    void OnUpdateViewDetailsPane(CCmdUI* ui);
+    void LayoutBesideView(RECT& client) override;
+    void OnIdleUpdateCmdUI() override;
     DECLARE_COMMAND_MAP()
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -85,11 +91,17 @@ private:
     void SetToolBarCaptions();
     // The toolbar's font, button and image sizes at dpi.
     void ScaleToolBar(int dpi);
+    // Whether page has the details pane beside it; the layout follows.
+    void ShowDetailsPaneFor(CPage* page);
+    // The pane, when shown, describes what the current page points at.
+    void UpdateDetailsPane();
 
     CStatusBar m_wndStatusBar;
     CToolBar m_wndToolBar;
     CReBar m_wndReBar;
     CSlideshowBar m_wndSlideshowBar;
+    CDetailsPane m_detailsPane;
+    bool m_detailsWanted = false;  // chosen, and the current page has the pane
     std::unique_ptr<CFavoritesMenu> m_favoritesMenu;
     CStartPlacement m_placement;  // decided before the window exists, finished once it does
     std::unique_ptr<FullScreen> m_fullScreen;  // while in full screen: what it took from the window

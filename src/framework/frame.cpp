@@ -220,6 +220,7 @@ void CFrameWnd::RecalcLayout()
     }
     if (client.bottom < client.top)
         client.bottom = client.top;
+    LayoutBesideView(client);
     CWnd* pane = m_pClientOverride ? m_pClientOverride : m_pViewActive;
     if (pane && pane->m_hWnd)
         pane->MoveWindow(client);

@@ -82,6 +82,9 @@ public:
     virtual void OnUpdateFrameTitle(BOOL addToTitle);
     // Lays out the registered control bars and gives the rest to the view.
     virtual void RecalcLayout();
+    // Between the bars and the view: the frame's windows beside the view
+    // take their part of client (frame client coordinates), shrinking it.
+    virtual void LayoutBesideView(RECT& /*client*/) {}
     void AddControlBar(CControlBar* bar) { m_bars.push_back(bar); }
     void RemoveControlBar(CControlBar* bar);
 
@@ -90,6 +93,7 @@ public:
 
     // A window that takes the view's place (print preview); null to restore the view.
     void SetClientOverride(CWnd* wnd);
+    bool HasClientOverride() const { return m_pClientOverride != nullptr; }
 
     BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
     BOOL PreTranslateMessage(MSG* msg) override;

@@ -16,8 +16,39 @@ std::string Format(const char* format, double value)
     return text;
 }
 
-// The user's short date and default time; empty for a date the system
-// refuses (a damaged tag can say month 13).
+bool StartsWithWord(const std::string& text, const std::string& word)
+{
+    if (word.empty() || text.size() < word.size() || (text.size() > word.size() && text[word.size()] != ' '))
+        return false;
+    for (size_t i = 0; i < word.size(); ++i) {
+        if (std::tolower((unsigned char)text[i]) != std::tolower((unsigned char)word[i]))
+            return false;
+    }
+    return true;
+}
+
+std::string ExposureText(const PhotoFacts& facts)
+{
+    std::vector<std::string> parts;
+    if (facts.exposureTime)
+        parts.push_back(ExposureTimeText(*facts.exposureTime));
+    if (facts.fNumber)
+        parts.push_back(FNumberText(*facts.fNumber));
+    if (facts.iso && *facts.iso)
+        parts.push_back("ISO " + std::to_string(*facts.iso));
+    if (facts.focalLength)
+        parts.push_back(FocalLengthText(*facts.focalLength));
+    std::string text;
+    for (const std::string& part : parts) {
+        if (!part.empty())
+            text += (text.empty() ? "" : " ") + part;
+    }
+    return text;
+}
+
+}  // namespace
+
+// Empty for a date the system refuses (a damaged tag can say month 13).
 std::string TakenText(const CameraTime& taken)
 {
     SYSTEMTIME time{};
@@ -32,17 +63,6 @@ std::string TakenText(const CameraTime& taken)
         || !::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &time, nullptr, clock, 128))
         return {};
     return AfxUtf8(date) + " " + AfxUtf8(clock);
-}
-
-bool StartsWithWord(const std::string& text, const std::string& word)
-{
-    if (word.empty() || text.size() < word.size() || (text.size() > word.size() && text[word.size()] != ' '))
-        return false;
-    for (size_t i = 0; i < word.size(); ++i) {
-        if (std::tolower((unsigned char)text[i]) != std::tolower((unsigned char)word[i]))
-            return false;
-    }
-    return true;
 }
 
 // Cameras write their make into the model too ("Canon", "Canon PowerShot
@@ -67,26 +87,15 @@ std::string ExposureTimeText(const ExifRational& time)
     return Format(seconds < 1 ? "%.2g" : "%g", seconds < 1 ? seconds : std::round(seconds * 10) / 10) + " s";
 }
 
-std::string ExposureText(const PhotoFacts& facts)
+std::string FNumberText(const ExifRational& fNumber)
 {
-    std::vector<std::string> parts;
-    if (facts.exposureTime)
-        parts.push_back(ExposureTimeText(*facts.exposureTime));
-    if (facts.fNumber && facts.fNumber->numerator)
-        parts.push_back(Format("f/%.1f", facts.fNumber->Value()));
-    if (facts.iso && *facts.iso)
-        parts.push_back("ISO " + std::to_string(*facts.iso));
-    if (facts.focalLength && facts.focalLength->numerator)
-        parts.push_back(Format("%g", std::round(facts.focalLength->Value() * 10) / 10) + " mm");
-    std::string text;
-    for (const std::string& part : parts) {
-        if (!part.empty())
-            text += (text.empty() ? "" : " ") + part;
-    }
-    return text;
+    return fNumber.numerator ? Format("f/%.1f", fNumber.Value()) : std::string();
 }
 
-}  // namespace
+std::string FocalLengthText(const ExifRational& length)
+{
+    return length.numerator ? Format("%g", std::round(length.Value() * 10) / 10) + " mm" : std::string();
+}
 
 std::string PhotoLine(int width, int height, const PhotoFacts& facts)
 {

@@ -129,6 +129,12 @@ void CPicturePage::Start()
     StartReading();
 }
 
+bool CPicturePage::GetDetailsPath(std::string* path) const
+{
+    *path = m_entry.m_path;
+    return true;
+}
+
 std::string CPicturePage::GetStatusText() const
 {
     return PhotoLine(m_picture.m_width, m_picture.m_height, m_picture.m_facts);

@@ -51,6 +51,7 @@ public:
     std::string GetZoomText() const override;
     // The picture's size and what its EXIF says, in one line.
     std::string GetStatusText() const override;
+    bool GetDetailsPath(std::string* path) const override;
 
     const CPictureBitmap& Picture() const { return m_picture; }
     const CZoom& Zoom() const { return m_zoom; }

@@ -106,6 +106,31 @@
 #define IDS_MOVE_TO_TITLE               189
 #define IDS_OPEN_WITH_FAILED            190
 #define IDS_EDIT_FAILED                 191
+// The details pane: its name, its labels and the texts of its values
+#define IDS_DETAILS_PANE                230
+#define IDS_DETAILS_NAME                231
+#define IDS_DETAILS_FOLDER              232
+#define IDS_DETAILS_SIZE                233
+#define IDS_DETAILS_KIND                234
+#define IDS_DETAILS_DIMENSIONS          235
+#define IDS_DETAILS_TAKEN               236
+#define IDS_DETAILS_CAMERA              237
+#define IDS_DETAILS_LENS                238
+#define IDS_DETAILS_EXPOSURE            239
+#define IDS_DETAILS_FNUMBER             240
+#define IDS_DETAILS_ISO                 241
+#define IDS_DETAILS_FOCAL_LENGTH        242
+#define IDS_DETAILS_FLASH               243
+#define IDS_DETAILS_LATITUDE            244
+#define IDS_DETAILS_LONGITUDE           245
+#define IDS_DETAILS_ALTITUDE            246
+#define IDS_DETAILS_SHOW_ON_MAP         247
+#define IDS_FLASH_FIRED                 248
+#define IDS_FLASH_NOT_FIRED             249
+#define IDS_FOCAL_LENGTH_35MM           250
+#define IDS_ABOVE_SEA_LEVEL             251
+#define IDS_BELOW_SEA_LEVEL             252
+#define IDS_MAP_FAILED                  253
 
 // ---------------------------------------------------------------------------
 // Commands of the program
@@ -155,6 +180,7 @@
 #define ID_SORT_BY_TYPE                 32845
 #define ID_SORT_ASCENDING               32850
 #define ID_SORT_DESCENDING              32851
+#define ID_VIEW_DETAILS_PANE            32860
 
 // Commands generated for the entries of the Favorites menu (both ends included)
 #define ID_FAVORITE_FIRST               10000
@@ -176,6 +202,11 @@
 #define IDC_NEW_FOLDER_CAPTION          1018
 #define IDC_BANNER                      1019
 #define IDC_RENAME_NAME                 1030
+// The details pane, its values (one number each from IDC_DETAILS_VALUE on)
+// and its map link
+#define IDC_DETAILS_PANE                1040
+#define IDC_DETAILS_VALUE               1041
+#define IDC_DETAILS_MAP                 1060
 
 // ---------------------------------------------------------------------------
 // The framework's standard numbers

@@ -3,6 +3,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cstdio>
+
 #include "afxpath.h"
 #include "comptr.h"
 #include "shell/filedata.h"
@@ -78,4 +80,29 @@ bool ShowProperties(HWND owner, const std::vector<std::string>& paths)
         return Execute(owner, paths.front(), L"properties");
     CComPtr<IDataObject> data = MakeFileData(paths, DROPEFFECT_NONE);
     return data && SUCCEEDED(::SHMultiFileProperties(data.Get(), 0));
+}
+
+std::string MapDegrees(double degrees)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6f", degrees);
+    std::string value = text;
+    value.erase(value.find_last_not_of('0') + 1);
+    if (value.back() == '.')
+        value.pop_back();
+    return value == "-0" ? "0" : value;
+}
+
+bool ShowOnMap(HWND owner, double latitude, double longitude)
+{
+    const std::string lat = MapDegrees(latitude), lon = MapDegrees(longitude);
+    const std::wstring link = AfxWide("https://www.openstreetmap.org/?mlat=" + lat + "&mlon=" + lon + "#map=15/"
+                                      + lat + "/" + lon);
+    SHELLEXECUTEINFOW execute{};
+    execute.cbSize = sizeof execute;
+    execute.fMask = SEE_MASK_FLAG_NO_UI;
+    execute.hwnd = owner;
+    execute.lpFile = link.c_str();
+    execute.nShow = SW_SHOWNORMAL;
+    return ::ShellExecuteExW(&execute) != FALSE;
 }

@@ -15,6 +15,7 @@ const wchar_t kKey[] = L"Software\\Vemoly";
 // The order's key and, in this bit, its direction, as one value.
 const char kSortOrder[] = "SortOrder";
 constexpr int kSortDescending = 0x100;
+const char kDetailsPane[] = "DetailsPane";
 
 // Keys a folder page orders by; the History's own (3) is none of them.
 bool IsFolderOrder(int order)
@@ -121,6 +122,7 @@ void CSettings::Load()
         SortOrder = sort & ~kSortDescending;
         SortDescending = (sort & kSortDescending) != 0;
     }
+    DetailsPane = ReadDword(kDetailsPane, DetailsPane) != 0;
     if (!UserInit)
         UserInit = true;
     Loaded = true;
@@ -142,6 +144,11 @@ void CSettings::Save() const
 void CSettings::SaveSortOrder() const
 {
     WriteDword(kSortOrder, SortOrder | (SortDescending ? kSortDescending : 0));
+}
+
+void CSettings::SaveDetailsPane() const
+{
+    WriteDword(kDetailsPane, DetailsPane);
 }
 
 std::vector<std::string> DefaultFavoriteTargets()

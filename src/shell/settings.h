@@ -28,6 +28,9 @@ public:
     // value of its own once the user chooses, not by Save.
     int SortOrder = 0;
     bool SortDescending = false;
+    // The details pane shown beside the pages that have it; stored in a
+    // value of its own when the user toggles it, not by Save.
+    bool DetailsPane = false;
     // Set by Load: values never read must not overwrite the stored ones.
     bool Loaded = false;
 
@@ -38,6 +41,8 @@ public:
     void Save() const;
     // Writes the order chosen; failures are ignored.
     void SaveSortOrder() const;
+    // Writes whether the details pane is shown; failures are ignored.
+    void SaveDetailsPane() const;
 };
 
 // Values under Software\Vemoly. A missing key or value, or one of another

@@ -3,13 +3,17 @@
 // slideshow speed, full screen, help and device changes.
 #include <gtest/gtest.h>
 
+#include <oleacc.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "app_driver.h"
+#include "com_apartment.h"
 #include "jpeg_maker.h"
 #include "program_data.h"
 #include "res/resource.h"
@@ -466,12 +470,13 @@ TEST_F(FrameGui, DeviceChangesAreAnsweredWithTrue)
 
 class FullScreenGui : public FrameGui {
 protected:
-    // The program on picture (or folder) name of the temporary folder, in front.
+    // The program on picture (or folder) name of the temporary folder (or a
+    // folder of it), in front.
     bool StartOn(const std::string& name, const RECT& placement, int cmdShow = SW_SHOWNORMAL)
     {
         StorePlacement(cmdShow, placement);
         if (!app.Start(WindowsPath(TestSetting("ORLIVANE_EXE")), "\"" + temp / name + "\"")
-            || !app.WaitForMainWindow(name + " - Orlivane"))
+            || !app.WaitForMainWindow(name.substr(name.rfind('\\') + 1) + " - Orlivane"))
             return false;
         ::SetForegroundWindow(app.MainWindow());
         return Eventually([&] { return ::GetForegroundWindow() == app.MainWindow(); });
@@ -716,6 +721,206 @@ TEST_F(FolderGui, CtrlASelectsEveryCellTheStatusBarCountsThemAndEscClears)
     PressKeys({VK_ESCAPE});
     EXPECT_TRUE(Eventually([&] { return Text(StatusBar()) == "Ready"; })) << Text(StatusBar());
     EXPECT_EQ(app.Close(), 0);
+}
+
+// One part of a window as a screen reader finds it among the window's children.
+struct ReadPart {
+    std::string name;
+    RECT screen{0, 0, 0, 0};
+};
+
+std::string Utf8(const BSTR text)
+{
+    if (!text)
+        return {};
+    const int length = ::WideCharToMultiByte(CP_UTF8, 0, text, (int)::SysStringLen(text), nullptr, 0, nullptr, nullptr);
+    std::string bytes((size_t)length, '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text, (int)::SysStringLen(text), bytes.data(), length, nullptr, nullptr);
+    return bytes;
+}
+
+// The shown children of window's accessible object, in the order a screen
+// reader reads them.
+std::vector<ReadPart> ReadAloud(HWND window)
+{
+    std::vector<ReadPart> parts;
+    IAccessible* object = nullptr;
+    if (FAILED(::AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, (void**)&object)))
+        return parts;
+    long count = 0;
+    object->get_accChildCount(&count);
+    std::vector<VARIANT> children((size_t)count);
+    long got = 0;
+    if (count > 0 && SUCCEEDED(::AccessibleChildren(object, 0, count, children.data(), &got))) {
+        for (long i = 0; i < got; ++i) {
+            VARIANT& child = children[(size_t)i];
+            IAccessible* part = nullptr;
+            VARIANT self{};
+            self.vt = VT_I4;
+            self.lVal = CHILDID_SELF;
+            if (child.vt == VT_DISPATCH && child.pdispVal)
+                child.pdispVal->QueryInterface(IID_IAccessible, (void**)&part);
+            ::VariantClear(&child);
+            if (!part)
+                continue;
+            // A window's own object names it as its client does.
+            HWND childWindow = nullptr;
+            IAccessible* client = nullptr;
+            if (SUCCEEDED(::WindowFromAccessibleObject(part, &childWindow)) && childWindow
+                && SUCCEEDED(::AccessibleObjectFromWindow(childWindow, OBJID_CLIENT, IID_IAccessible, (void**)&client))) {
+                part->Release();
+                part = client;
+            }
+            VARIANT state{};
+            BSTR name = nullptr;
+            ReadPart read;
+            long x = 0, y = 0, cx = 0, cy = 0;
+            if (SUCCEEDED(part->get_accState(self, &state)) && state.vt == VT_I4
+                && !(state.lVal & STATE_SYSTEM_INVISIBLE) && SUCCEEDED(part->get_accName(self, &name))) {
+                read.name = Utf8(name);
+                part->accLocation(&x, &y, &cx, &cy, self);
+                read.screen = RECT{x, y, x + cx, y + cy};
+                parts.push_back(read);
+            }
+            ::SysFreeString(name);
+            part->Release();
+        }
+    }
+    object->Release();
+    return parts;
+}
+
+// The pane's facts read aloud: each label ("Camera:") and the value after it.
+std::map<std::string, std::string> FactsOf(const std::vector<ReadPart>& parts)
+{
+    std::map<std::string, std::string> facts;
+    for (size_t i = 0; i + 1 < parts.size(); ++i) {
+        if (!parts[i].name.empty() && parts[i].name.back() == ':') {
+            facts[parts[i].name] = parts[i + 1].name;
+            ++i;
+        }
+    }
+    return facts;
+}
+
+std::string FactsText(const std::map<std::string, std::string>& facts)
+{
+    std::string text;
+    for (const auto& [label, value] : facts)
+        text += label + " " + value + "\n";
+    return text;
+}
+
+// The camera's clock as the user's locale writes it.
+std::string LocalTaken(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second)
+{
+    SYSTEMTIME time{year, month, 0, day, hour, minute, second, 0};
+    wchar_t date[128], clock[128];
+    ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, 128, nullptr);
+    ::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &time, nullptr, clock, 128);
+    BSTR both = ::SysAllocString((std::wstring(date) + L" " + clock).c_str());
+    const std::string text = Utf8(both);
+    ::SysFreeString(both);
+    return text;
+}
+
+using DetailsPaneGui = FullScreenGui;
+
+TEST_F(DetailsPaneGui, AltShiftPShowsThePhotosFactsToScreenReadersAndTheChoiceIsKept)
+{
+    const ComApartment com;
+    const std::string photos = WindowsPath(TestSetting("ORLIVANE_EXIF_DATA"));
+    temp.MakeFolder("Trip");
+    for (const char* name : {"all.jpg", "digitized.jpg"})
+        ASSERT_TRUE(::CopyFileA((photos + "\\" + name).c_str(), (temp / "Trip" + "\\" + name).c_str(), FALSE));
+    const auto pane = [&] { return ::GetDlgItem(app.MainWindow(), IDC_DETAILS_PANE); };
+    const auto shown = [&] { return ::IsWindowVisible(pane()) != FALSE; };
+    const ScopedDword closed("DetailsPane", 0);
+    ASSERT_TRUE(StartOn("Trip\\all.jpg", RECT{0, 0, 900, 640}));
+    ASSERT_FALSE(shown());
+
+    PressKeysWith({VK_MENU, VK_SHIFT}, {'P'});
+    ASSERT_TRUE(Eventually([&] { return shown(); }));
+    // The view gives the pane its part of the window.
+    RECT view{}, side{};
+    EXPECT_TRUE(Eventually([&] {
+        view = WindowRect(app.View());
+        side = WindowRect(pane());
+        return view.right == side.left && view.top == side.top && view.bottom == side.bottom;
+    })) << RectText(view) << " beside " << RectText(side);
+    EXPECT_EQ(side.right - side.left, 260);
+    std::map<std::string, std::string> facts;
+    EXPECT_TRUE(Eventually([&] { return (facts = FactsOf(ReadAloud(pane())))["Camera:"] != ""; }));
+    WIN32_FILE_ATTRIBUTE_DATA file{};
+    ::GetFileAttributesExA((temp / "Trip\\all.jpg").c_str(), GetFileExInfoStandard, &file);
+    char size[64] = "";
+    ::StrFormatByteSizeA(file.nFileSizeLow, size, sizeof size);
+    SHFILEINFOA type{};
+    ::SHGetFileInfoA(".jpg", FILE_ATTRIBUTE_NORMAL, &type, sizeof type, SHGFI_TYPENAME | SHGFI_USEFILEATTRIBUTES);
+    const std::map<std::string, std::string> expected{
+        {"Name:", "all.jpg"},
+        {"Folder:", temp / "Trip"},
+        {"Size:", size},
+        {"Type:", type.szTypeName},
+        {"Dimensions:", "64 \u00D7 48"},
+        {"Date taken:", LocalTaken(2024, 5, 1, 10, 15, 7)},
+        {"Camera:", "Canon PowerShot S5 IS"},
+        {"Lens:", "6.0-72.0 mm"},
+        {"Exposure time:", "1/1000 s"},
+        {"F-number:", "f/4.0"},
+        {"ISO speed:", "80"},
+        {"Focal length:", "6 mm (36 mm in 35 mm film)"},
+        {"Flash:", "Did not fire"},
+        {"Latitude:", "48.8584\u00B0 N"},
+        {"Longitude:", "2.2945\u00B0 W"},
+        {"Altitude:", "35.5 m below sea level"}};
+    EXPECT_EQ(FactsText(facts), FactsText(expected));
+    const std::string artifacts = WindowsPath(TestSetting("ORLIVANE_ARTIFACTS"));
+    ::CreateDirectoryA(artifacts.c_str(), nullptr);
+    EXPECT_TRUE(CaptureClient(app.MainWindow()).SaveBmp(artifacts + "\\details-pane.bmp"));
+
+    // F6 goes from the picture to the pane's link; only its click opens the map.
+    const std::string recorded = temp / "map.txt";
+    {
+        ReplacedShellCommand browser("https\\shell\\open\\command", RecordingCommand(recorded));
+        const DWORD thread = ::GetWindowThreadProcessId(app.MainWindow(), nullptr);
+        PressKeys({VK_F6});
+        EXPECT_TRUE(Eventually([&] { return ::IsChild(pane(), FocusOf(thread)); }));
+        EXPECT_TRUE(ReadWholeFile(recorded).empty());
+        RECT link{};
+        for (const ReadPart& part : ReadAloud(pane())) {
+            if (part.name.find("Show on Map") != std::string::npos)
+                link = part.screen;
+        }
+        ASSERT_GT(link.right, link.left);
+        ClickAt(POINT{(link.left + link.right) / 2, (link.top + link.bottom) / 2});
+        EXPECT_TRUE(Eventually([&] { return !ReadWholeFile(recorded).empty(); }));
+        EXPECT_EQ(ReadWholeFile(recorded), "https://www.openstreetmap.org/?mlat=48.8584&mlon=-2.2945#map=15/48.8584/-2.2945");
+    }
+
+    // I on the picture hides and shows the pane; the choice outlives the program.
+    ClickAt(POINT{(view.left + view.right) / 2, (view.top + view.bottom) / 2});
+    EXPECT_TRUE(Eventually([&] { return FocusOf(::GetWindowThreadProcessId(app.MainWindow(), nullptr)) == app.View(); }));
+    PressKeys({'I'});
+    EXPECT_TRUE(Eventually([&] { return !shown(); }));
+    EXPECT_TRUE(Eventually([&] { return WindowRect(app.View()).right == side.right; }));
+    PressKeys({'I'});
+    EXPECT_TRUE(Eventually([&] { return shown(); }));
+    EXPECT_EQ(app.Close(), 0);
+    EXPECT_EQ(GetDword("DetailsPane"), 1);
+
+    // On the folder's page the pane follows the focus, not the pointer.
+    ASSERT_TRUE(StartOn("Trip", RECT{0, 0, 900, 640}));
+    ASSERT_TRUE(Eventually([&] { return shown(); }));
+    EXPECT_TRUE(Eventually([&] { return FactsOf(ReadAloud(pane()))["Name:"] == "all.jpg"; }))
+        << FactsText(FactsOf(ReadAloud(pane())));
+    PressKeys({VK_RIGHT});
+    EXPECT_TRUE(Eventually([&] { return FactsOf(ReadAloud(pane()))["Camera:"] == "NIKON D750"; }))
+        << FactsText(FactsOf(ReadAloud(pane())));
+    PressKeysWith({VK_MENU, VK_SHIFT}, {'P'});
+    EXPECT_TRUE(Eventually([&] { return !shown(); }));
+    EXPECT_EQ(app.Close(), 0);
+    EXPECT_EQ(GetDword("DetailsPane"), 0);
 }
 
 TEST_F(FrameGui, ManageFavoritesShowsTheFavoritesFolderInTheFileBrowser)

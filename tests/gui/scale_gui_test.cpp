@@ -1,6 +1,6 @@
 // The real program on a display of 100%, 150% and 200%: every label of the
-// dialogs and of the slideshow bar shows whole in the dialog font at that
-// scale, and their pictures are drawn at it. Wine reads the scale from the
+// dialogs, the slideshow bar and the details pane shows whole in the dialog
+// font at that scale, and their pictures are drawn at it. Wine reads the scale from the
 // registry when a process starts.
 #include <gtest/gtest.h>
 
@@ -11,6 +11,8 @@
 #include "afxhtmlhelp.h"
 #include "app_driver.h"
 #include "display_scale.h"
+#include "jpeg_maker.h"
+#include "program_data.h"
 #include "res/resource.h"
 #include "temp_folder.h"
 #include "user_input.h"
@@ -42,7 +44,7 @@ void ExpectLabelsFit(HWND window, int dpi, const std::string& name)
         const std::string kind = ClassOf(child);
         const std::wstring text = AfxWide(Text(child));
         const LONG style = ::GetWindowLongW(child, GWL_STYLE);
-        if (text.empty() || (kind != "Static" && kind != "Button"))
+        if (text.empty() || (kind != "Static" && kind != "Button") || !(style & WS_VISIBLE))
             continue;
         RECT client;
         ::GetClientRect(child, &client);
@@ -103,7 +105,15 @@ TEST_P(ScaleGui, EveryLabelShowsWhole)
     const int dpi = GetParam();
     TempFolder temp;
     const std::string folder = temp.MakeFolder("Scaled");
+    temp.WriteFile("Scaled\\photo.jpg", MakeJpeg(PhotoRecipe(320, 240)));
     ::CreateDirectoryA(artifacts.c_str(), nullptr);
+    // Wide enough for the pane's whole width beside the page at 200%.
+    const ScopedDword pane("DetailsPane", 1);
+    SetDword("CmdShow", SW_SHOWNORMAL);
+    SetDword("MainWndLeft", 0);
+    SetDword("MainWndTop", 0);
+    SetDword("MainWndRight", 1200);
+    SetDword("MainWndBottom", 900);
     {
         DisplayScale scale((DWORD)dpi);
         ASSERT_TRUE(app.Start(WindowsPath(TestSetting("ORLIVANE_EXE")), "\"" + folder + "\""));
@@ -114,6 +124,23 @@ TEST_P(ScaleGui, EveryLabelShowsWhole)
     CaptureWindow(main).SaveBmp(artifacts + "\\main-frame-" + std::to_string(dpi) + ".bmp");
     HWND rebar = ::GetDlgItem(main, 0xE804);
     ExpectLabelsFit(::GetDlgItem(rebar, 0xE805), dpi, "slideshow bar");
+    HWND details = ::GetDlgItem(main, IDC_DETAILS_PANE);
+    // The photo's facts, laid out.
+    ASSERT_TRUE(Eventually([&] {
+        std::vector<HWND> children;
+        ::EnumChildWindows(details, &AddChild, (LPARAM)&children);
+        for (HWND child : children) {
+            RECT box{};
+            ::GetClientRect(child, &box);
+            if (::IsWindowVisible(child) && box.bottom == 0)
+                return false;
+        }
+        return Text(::GetDlgItem(details, IDC_DETAILS_VALUE)) == "photo.jpg";
+    }));
+    RECT side{};
+    ::GetWindowRect(details, &side);
+    EXPECT_EQ(side.right - side.left, MulDiv(260, dpi, 96));
+    ExpectLabelsFit(details, dpi, "details pane");
 
     if (HWND about = OpenDialog(main, ID_APP_ABOUT, "about")) {
         // The banner is drawn at the scale (a bitmap static takes its bitmap's size).

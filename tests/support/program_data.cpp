@@ -19,3 +19,19 @@ void SetDword(const char* name, int value)
     const DWORD data = (DWORD)value;
     ::RegSetKeyValueA(HKEY_CURRENT_USER, kProgramKey, name, REG_DWORD, &data, sizeof data);
 }
+
+ScopedDword::ScopedDword(const char* name, int value) : m_name(name)
+{
+    DWORD size = sizeof m_old;
+    m_had = ::RegGetValueA(HKEY_CURRENT_USER, kProgramKey, name, RRF_RT_REG_DWORD, nullptr, &m_old, &size)
+         == ERROR_SUCCESS;
+    SetDword(name, value);
+}
+
+ScopedDword::~ScopedDword()
+{
+    if (m_had)
+        SetDword(m_name.c_str(), (int)m_old);
+    else
+        ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kProgramKey, m_name.c_str());
+}

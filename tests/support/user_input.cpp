@@ -1,5 +1,6 @@
 #include "user_input.h"
 
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -23,20 +24,29 @@ void PressKeys(std::initializer_list<WORD> keys, bool shift)
 
 void PressKeysWith(WORD modifier, std::initializer_list<WORD> keys)
 {
+    if (modifier)
+        PressKeysWith({modifier}, keys);
+    else
+        PressKeysWith(std::initializer_list<WORD>{}, keys);
+}
+
+void PressKeysWith(std::initializer_list<WORD> modifiers, std::initializer_list<WORD> keys)
+{
+    const auto event = [](WORD key, bool up) {
+        INPUT one{};
+        one.type = INPUT_KEYBOARD;
+        one.ki.wVk = key;
+        one.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        return one;
+    };
     for (WORD key : keys) {
-        std::vector<INPUT> input(modifier ? 4 : 2);
-        for (INPUT& one : input)
-            one.type = INPUT_KEYBOARD;
-        size_t i = 0;
-        if (modifier)
-            input[i++].ki.wVk = modifier;
-        input[i].ki.wVk = key;
-        input[i + 1].ki.wVk = key;
-        input[i + 1].ki.dwFlags = KEYEVENTF_KEYUP;
-        if (modifier) {
-            input[i + 2].ki.wVk = modifier;
-            input[i + 2].ki.dwFlags = KEYEVENTF_KEYUP;
-        }
+        std::vector<INPUT> input;
+        for (WORD modifier : modifiers)
+            input.push_back(event(modifier, false));
+        input.push_back(event(key, false));
+        input.push_back(event(key, true));
+        for (auto modifier = std::rbegin(modifiers); modifier != std::rend(modifiers); ++modifier)
+            input.push_back(event(*modifier, true));
         ::SendInput((UINT)input.size(), input.data(), sizeof(INPUT));
     }
 }

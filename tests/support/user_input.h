@@ -11,6 +11,8 @@
 void PressKeys(std::initializer_list<WORD> keys, bool shift = false);
 // The same with modifier (VK_CONTROL, VK_MENU, VK_SHIFT) held down meanwhile.
 void PressKeysWith(WORD modifier, std::initializer_list<WORD> keys);
+// The same with several modifiers held down (Alt+Shift+P).
+void PressKeysWith(std::initializer_list<WORD> modifiers, std::initializer_list<WORD> keys);
 // Moves the pointer to a screen point.
 void MovePointerTo(POINT screen);
 // Clicks a button at a screen point. The move travels with the click in one
