@@ -1107,7 +1107,8 @@ TEST_F(Walkthrough, APhotoOpenedByADoubleClickZoomsAndPansWithTheMouseAndKeys)
 
 // The README's screenshots, of real photographs with their cameras' EXIF:
 // Home with their folder among Favorites and one in History, the folder,
-// one on its page with its status line, and the slideshow.
+// one on its page with its status line and the Details pane, and the
+// slideshow.
 TEST_F(Walkthrough, PhotographsForTheReadme)
 {
     const std::string made = TestSetting("ORLIVANE_README_PHOTOS");
@@ -1155,7 +1156,12 @@ TEST_F(Walkthrough, PhotographsForTheReadme)
             && PaneText(app.ProcessId(), status, 0).find("Canon EOS 550D, 1/250 s f/5.6 ISO 200 100 mm")
                    != std::string::npos;
     })) << PaneText(app.ProcessId(), status, 0);
+    // The Details pane beside it, then closed again for the slideshow.
+    app.Command(ID_VIEW_DETAILS_PANE);
+    const HWND pane = ::GetDlgItem(app.MainWindow(), IDC_DETAILS_PANE);
+    EXPECT_TRUE(Eventually([&] { return ::IsWindowVisible(pane) && ViewPixel(middle) != 0; }));
     Screenshot("readme-picture.bmp");
+    app.Command(ID_VIEW_DETAILS_PANE);
 
     app.Command(ID_GO_BACK);
     app.Command(ID_PLAY);

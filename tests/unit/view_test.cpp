@@ -19,6 +19,7 @@
 #include "high_contrast.h"
 #include "jpeg_maker.h"
 #include "pages/homepage.h"
+#include "pages/picturepage.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
 #include "running_app.h"
@@ -680,6 +681,10 @@ TEST_F(ViewTest, AFolderPagesCellsAreReadByTheirCaptionsTheFocusFollowsTheKeysAP
     view->SendMessage(WM_KEYDOWN, VK_LEFT);
     EXPECT_EQ(Number(list->get_accFocus(&focus), focus), 1);
     view->SendMessage(WM_KEYDOWN, VK_RETURN);
+    // The zoom is there once the picture is, decoded off the window's thread.
+    const auto* picture = dynamic_cast<CPicturePage*>(g_navigator.GetCurrentPage());
+    ASSERT_NE(picture, nullptr);
+    EXPECT_TRUE(WaitUntil([picture] { return !picture->Decoding(); }));
     EXPECT_EQ(Text(list.Get(), &IAccessible::get_accName, CHILDID_SELF), "sunrise.jpg, 100 %")
         << "the picture page, with its zoom";
     view->SendMessage(WM_KEYDOWN, VK_ADD);
