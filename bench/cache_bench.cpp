@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "bench_setup.h"
 #include "catalog/thumbnailcache.h"
 #include "imaging/picture.h"
 #include "shell/settings.h"
@@ -17,15 +18,6 @@ namespace {
 double Milliseconds(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-
-std::string TempFolder(const char* name)
-{
-    char temp[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, temp);
-    const std::string folder = std::string(temp) + name;
-    ::CreateDirectoryA(folder.c_str(), nullptr);
-    return folder;
 }
 
 // A thumbnail with some texture, so that its stream is of a realistic size.

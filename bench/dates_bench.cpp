@@ -19,6 +19,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "bench_setup.h"
 #include "catalog/thumbnailcache.h"
 #include "folderpage/thumbnailscheduler.h"
 #include "jpeg_maker.h"
@@ -31,21 +32,6 @@ using Clock = std::chrono::steady_clock;
 double Milliseconds(Clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-int Setting(const char* name, int fallback)
-{
-    const char* value = std::getenv(name);
-    return value ? std::max(1, std::atoi(value)) : fallback;
-}
-
-std::string TempFolder(const char* name)
-{
-    char temp[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, temp);
-    const std::string folder = std::string(temp) + name;
-    ::CreateDirectoryA(folder.c_str(), nullptr);
-    return folder;
 }
 
 bool WriteFile(const std::string& path, const std::string& bytes)

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_setup.h"
 #include "app/vemolyapp.h"
 #include "core/navigator.h"
 #include "core/pagehost.h"
@@ -40,12 +41,6 @@ using Clock = std::chrono::steady_clock;
 double Milliseconds(Clock::duration d)
 {
     return std::chrono::duration<double, std::milli>(d).count();
-}
-
-int Setting(const char* name, int fallback)
-{
-    const char* value = std::getenv(name);
-    return value ? std::max(1, std::atoi(value)) : fallback;
 }
 
 CFolderEntry EntryOf(const std::string& path)
