@@ -276,6 +276,27 @@ bool ConvertRgbPixels(const std::vector<BYTE>& profile, BYTE* bits, size_t strid
     }
 }
 
+bool ConvertRgbRows(const std::vector<BYTE>& profile, bool sixteen, const void* rgb, size_t rgbStride, BYTE* bgr,
+                    size_t stride, int width, int height, ColourTarget target)
+{
+    if (!rgb || !bgr || width <= 0 || height <= 0 || rgbStride < (size_t)width * (sixteen ? 6 : 3)
+        || stride < (size_t)width * 3)
+        return false;
+    try {
+        if (ReadLayout(profile).space != kRgbSpace)
+            return false;
+        const auto cached = GetTransform(profile, sixteen ? TYPE_RGB_16 : TYPE_RGB_8, target);
+        if (!cached)
+            return false;
+        ::cmsDoTransformLineStride(cached->transform.get(), rgb, bgr, (cmsUInt32Number)width,
+                                   (cmsUInt32Number)height, (cmsUInt32Number)rgbStride, (cmsUInt32Number)stride, 0,
+                                   0);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 void ConvertCmykPixels(const std::vector<BYTE>& profile, bool inverted, const BYTE* cmyk, size_t cmykStride,
                        BYTE* bgr, size_t stride, int width, int height, ColourTarget target)
 {

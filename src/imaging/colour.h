@@ -24,6 +24,14 @@ enum class ColourTarget { Display, Srgb };
 bool ConvertRgbPixels(const std::vector<BYTE>& profile, BYTE* bits, size_t stride, int width,
                       int height, ColourTarget target);
 
+// Converts rows of red, green, blue (bytes, or with sixteen 16-bit words
+// running to 65535) from the RGB ICC profile to the target into 24-bit
+// blue-green-red rows; deep pixels are reduced to 8 bits only after the
+// conversion. False, with nothing written, when the profile is empty,
+// damaged, non-RGB or unusable.
+bool ConvertRgbRows(const std::vector<BYTE>& profile, bool sixteen, const void* rgb, size_t rgbStride, BYTE* bgr,
+                    size_t stride, int width, int height, ColourTarget target);
+
 // Converts CMYK pixels (4 bytes a pixel, C, M, Y, K, as libjpeg gives
 // JCS_CMYK rows) into 24-bit blue-green-red rows. inverted: every byte is
 // inverted (255 = no ink), as libjpeg gives the CMYK of Adobe's files. Goes

@@ -37,3 +37,9 @@ bool ReadJpegHeader(FILE* file, PictureHeader& header, const StopRequest& stop =
 // becomes the part decoded. Pictures in inks are refused (Failed).
 Decoded DecodePictureRegion(FILE* file, RECT& region, CBitmap& section, const PictureRequest& request,
                             PictureHeader& header);
+
+// Any picture file at its start, by the decoder DecoderFor names, as
+// DecodePicture does; and only its header, as ReadJpegHeader does.
+Decoded DecodeAnyPicture(const std::string& path, FILE* file, CBitmap& section, const PictureRequest& request,
+                         PictureHeader& header);
+bool ReadAnyHeader(const std::string& path, FILE* file, PictureHeader& header, const StopRequest& stop = {});

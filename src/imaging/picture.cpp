@@ -9,44 +9,41 @@
 #include "dc.h"
 #include "gdi.h"
 #include "imaging/jpegdecode.h"
+#include "imaging/heifdecode.h"
 #include "imaging/jpegio.h"
+#include "imaging/pictureformats.h"
 #include "imaging/resample.h"
+#include "imaging/webpdecode.h"
 #include "imaging/wicdecode.h"
 
 // ---------------------------------------------------------------- CPictureBitmap
 
-namespace {
-
-// Files named as JPEG go to libjpeg-turbo whatever they hold: one whose
-// content is something else fails as any damaged JPEG does.
-bool IsJpegPath(const std::string& path)
-{
-    const size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || path.find_first_of("\\/", dot) != std::string::npos)
-        return false;
-    std::string extension = path.substr(dot);
-    for (char& c : extension)
-        c = (char)(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return extension == ".jpg" || extension == ".jpeg" || extension == ".jpe" || extension == ".jfif";
-}
-
-// So do files that start as JPEG streams do, named otherwise: libjpeg-turbo
-// decodes them at a reduced scale, and Wine's decoder reads no EXIF
-// orientation. The file is read again from its start.
-bool StartsAsJpeg(FILE* file)
-{
-    unsigned char start[3] = {};
-    const bool jpeg = std::fread(start, 1, sizeof start, file) == sizeof start && start[0] == 0xFF
-        && start[1] == 0xD8 && start[2] == 0xFF;
-    std::rewind(file);
-    return jpeg;
-}
-
-}  // namespace
-
 bool ReadsAsJpeg(const std::string& path, FILE* file)
 {
-    return IsJpegPath(path) || StartsAsJpeg(file);
+    return DecoderFor(path, file) == PictureDecoder::Jpeg;
+}
+
+Decoded DecodeAnyPicture(const std::string& path, FILE* file, CBitmap& section, const PictureRequest& request,
+                         PictureHeader& header)
+{
+    switch (DecoderFor(path, file)) {
+    case PictureDecoder::Jpeg: return DecodePicture(file, section, request, header);
+    case PictureDecoder::Heif: return DecodeHeifPicture(file, section, request, header);
+    case PictureDecoder::WebP: return DecodeWebpPicture(file, section, request, header);
+    case PictureDecoder::System: break;
+    }
+    return DecodeWicPicture(file, section, request, header);
+}
+
+bool ReadAnyHeader(const std::string& path, FILE* file, PictureHeader& header, const StopRequest& stop)
+{
+    switch (DecoderFor(path, file)) {
+    case PictureDecoder::Jpeg: return ReadJpegHeader(file, header, stop);
+    case PictureDecoder::Heif: return ReadHeifHeader(file, header, stop);
+    case PictureDecoder::WebP: return ReadWebpHeader(file, header, stop);
+    case PictureDecoder::System: break;
+    }
+    return ReadWicHeader(file, header, stop);
 }
 
 CPictureBitmap::~CPictureBitmap()
@@ -83,9 +80,7 @@ bool CPictureBitmap::LoadFromFile(const std::string& path, const StopRequest& st
     header.upright = SIZE{m_width, m_height};
     header.facts = m_facts;
     const PictureRequest request{box, target, stop};
-    const Decoded result = ReadsAsJpeg(path, file.get())
-                               ? DecodePicture(file.get(), section, request, header)
-                               : DecodeWicPicture(file.get(), section, request, header);
+    const Decoded result = DecodeAnyPicture(path, file.get(), section, request, header);
     Take(section, header);
     return result != Decoded::Stopped;
 }

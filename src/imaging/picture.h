@@ -49,10 +49,8 @@ public:
     CPictureBitmap& operator=(const CPictureBitmap&) = delete;
 
     // Throws the Win32 error code, holder unchanged, when path cannot be
-    // opened. Files named .jpg, .jpeg, .jpe or .jfif, and files that start
-    // as JPEG streams do, go to libjpeg, every other to the system's
-    // decoders; a picture its decoder rejects leaves the holder without a
-    // bitmap.
+    // opened. The decoder DecoderFor names decodes it; a picture its decoder
+    // rejects leaves the holder without a bitmap.
     // box is what the picture will be fitted into, in pixels; 0 by 0 asks
     // for every pixel. The holder's section is decoded into again when the
     // new picture has its size, which spares the system a fresh allocation

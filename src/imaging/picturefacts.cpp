@@ -4,7 +4,6 @@
 
 #include "imaging/jpegdecode.h"
 #include "imaging/jpegio.h"
-#include "imaging/wicdecode.h"
 
 PictureFacts ReadPictureFacts(const std::string& path, const StopRequest& stop)
 {
@@ -16,9 +15,7 @@ PictureFacts ReadPictureFacts(const std::string& path, const StopRequest& stop)
     if (::GetFileSizeEx((HANDLE)_get_osfhandle(_fileno(file.get())), &length))
         facts.fileSize = (unsigned long long)length.QuadPart;
     PictureHeader header;
-    const bool read = ReadsAsJpeg(path, file.get()) ? ReadJpegHeader(file.get(), header, stop)
-                                                    : ReadWicHeader(file.get(), header, stop);
-    if (read) {
+    if (ReadAnyHeader(path, file.get(), header, stop)) {
         facts.size = header.upright;
         facts.photo = header.facts;
     }

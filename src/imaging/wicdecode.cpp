@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "imaging/colour.h"
+#include "imaging/decodedimage.h"
 #include "imaging/filelook.h"
 #include "imaging/metadata.h"
 #include "imaging/resample.h"
@@ -205,15 +206,6 @@ ComPtr<IWICBitmapSource> ScaledSource(IWICImagingFactory* factory, IWICBitmapSou
             return nullptr;
     }
     return bitmap;
-}
-
-// The section of size in bitmap: the one it holds when that has the size,
-// which spares the system a fresh allocation, else a new one.
-bool SectionOfSize(CBitmap& bitmap, SIZE size, PixelRows& rows)
-{
-    if (bitmap.m_hObject && GetPictureRows(bitmap, rows) && rows.width == size.cx && rows.height == size.cy)
-        return true;
-    return bitmap.Attach(CreatePictureDib(size.cx, size.cy)) && GetPictureRows(bitmap, rows);
 }
 
 // Premultiplied blue, green, red and alpha laid over background into 24-bit
