@@ -2,6 +2,7 @@
 
 #include <wrl/client.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "imaging/wicdecode.h"
@@ -44,6 +45,21 @@ std::string QuadrantPixels(int width, int height, const Quadrants& q, bool alpha
     return pixels;
 }
 
+std::string QuadrantWords(int width, int height, const Quadrants& q, bool alpha)
+{
+    Bytes b;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int i = q.At(x, y, width, height);
+            for (const unsigned c : {GetRValue(q.colour[i]), GetGValue(q.colour[i]), GetBValue(q.colour[i])})
+                b.U16(c * 256 + 0x80);
+            if (alpha)
+                b.U16(q.alpha[i] * 257u);
+        }
+    }
+    return b.s;
+}
+
 // A file of container format written by the system's encoder, one frame
 // of pixels in format each; empty when it refuses.
 std::string Encode(const GUID& container, const WICPixelFormatGUID& format, int width, int height,
@@ -79,13 +95,50 @@ std::string Encode(const GUID& container, const WICPixelFormatGUID& format, int 
     return bytes;
 }
 
+// PNG wants its words high byte first; its pixels go into deflate's stored
+// blocks, uncompressed.
+std::string Png16(int width, int height, const std::string& words, bool alpha)
+{
+    const size_t rowBytes = (size_t)width * (alpha ? 8 : 6);
+    std::string rows;
+    for (int y = 0; y < height; ++y) {
+        rows += '\0';  // no filter
+        for (size_t i = 0; i < rowBytes; i += 2)
+            rows += {words[y * rowBytes + i + 1], words[y * rowBytes + i]};
+    }
+    std::string deflated = "\x78\x01";
+    for (size_t at = 0; at < rows.size(); at += 65535) {
+        const unsigned size = (unsigned)std::min<size_t>(65535, rows.size() - at);
+        deflated += (char)(at + size == rows.size());
+        deflated += Bytes{}.U16(size).U16(~size & 0xFFFF).s + rows.substr(at, size);
+    }
+    unsigned a = 1, b = 0;
+    for (const char c : rows)
+        a = (a + (BYTE)c) % 65521, b = (b + a) % 65521;
+    const auto big = [](unsigned v) { return std::string{(char)(v >> 24), (char)(v >> 16), (char)(v >> 8), (char)v}; };
+    deflated += big(b << 16 | a);
+    const auto chunk = [&big](const std::string& type, const std::string& data) {
+        unsigned crc = ~0u;
+        for (const char c : type + data) {
+            crc ^= (BYTE)c;
+            for (int k = 0; k < 8; ++k)
+                crc = crc & 1 ? 0xEDB88320 ^ (crc >> 1) : crc >> 1;
+        }
+        return big((unsigned)data.size()) + type + data + big(~crc);
+    };
+    const std::string header = big(width) + big(height) + std::string{16, (char)(alpha ? 6 : 2), 0, 0, 0};
+    return "\x89PNG\r\n\x1a\n" + chunk("IHDR", header) + chunk("IDAT", deflated) + chunk("IEND", "");
+}
+
 // A baseline RGB TIFF of the quadrants with an Orientation tag, and an ICC
 // profile when one is given.
-std::string Tiff(int width, int height, const Quadrants& q, int orientation, const std::string& profile)
+std::string Tiff(int width, int height, const Quadrants& q, int orientation, const std::string& profile, int bits)
 {
     std::string rgb = QuadrantPixels(width, height, q, false);
     for (size_t i = 0; i < rgb.size(); i += 3)
         std::swap(rgb[i], rgb[i + 2]);
+    if (bits == 16)
+        rgb = QuadrantWords(width, height, q, false);
     const unsigned tags = profile.empty() ? 10 : 11, bitsAt = 8 + 2 + tags * 12 + 4, pixelsAt = bitsAt + 6;
     Bytes b;
     b.s = "II";
@@ -98,7 +151,7 @@ std::string Tiff(int width, int height, const Quadrants& q, int orientation, con
     tag(279, 4, 1, (unsigned)rgb.size());
     if (!profile.empty())
         tag(34675, 7, (unsigned)profile.size(), pixelsAt + (unsigned)rgb.size());
-    b.U32(0).U16(8).U16(8).U16(8);
+    b.U32(0).U16(bits).U16(bits).U16(bits);
     return b.s + rgb + profile;
 }
 
