@@ -153,16 +153,20 @@ Decoded DecodeDeepFrame(IWICBitmapSource* frame, const WICPixelFormatGUID& forma
         return Decoded::Failed;
 
     std::vector<uint16_t> words(wordStride * height);
+    // 48bppRGB and 64bppRGBA, PNG's and TIFF's, are the words wanted already.
+    const bool asIs = deep->sample == Sample::Word && deep->samples == channels && deep->red == 0 && deep->blue == 2
+        && !deep->premultiplied;
     const int band = (int)std::clamp<size_t>(kBandBytes / inStride, 1, height);
-    std::vector<BYTE> buffer(inStride * (size_t)band);
+    std::vector<BYTE> buffer(asIs ? 0 : inStride * (size_t)band);
     for (int y = 0; y < (int)height; y += band) {
         if (request.stop && request.stop())
             return Decoded::Stopped;
         const int count = std::min(band, (int)height - y);
         const WICRect rect{0, y, (INT)width, count};
-        if (FAILED(frame->CopyPixels(&rect, (UINT)inStride, (UINT)(inStride * (size_t)count), buffer.data())))
+        BYTE* target = asIs ? reinterpret_cast<BYTE*>(&words[wordStride * (size_t)y]) : buffer.data();
+        if (FAILED(frame->CopyPixels(&rect, (UINT)inStride, (UINT)(inStride * (size_t)count), target)))
             return Decoded::Failed;
-        for (int i = 0; i < count; ++i)
+        for (int i = 0; i < count && !asIs; ++i)
             WordRow(*deep, buffer.data() + inStride * (size_t)i, (int)width, &words[wordStride * (size_t)(y + i)]);
     }
     DecodedImage image;

@@ -45,14 +45,15 @@ std::string QuadrantPixels(int width, int height, const Quadrants& q, bool alpha
     return pixels;
 }
 
-std::string QuadrantWords(int width, int height, const Quadrants& q, bool alpha)
+std::string QuadrantWords(int width, int height, const Quadrants& q, bool alpha, bool premultiplied)
 {
     Bytes b;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const int i = q.At(x, y, width, height);
+            const unsigned times = premultiplied ? q.alpha[i] : 255;
             for (const unsigned c : {GetRValue(q.colour[i]), GetGValue(q.colour[i]), GetBValue(q.colour[i])})
-                b.U16(c * 256 + 0x80);
+                b.U16((c * 256 + 0x80) * times / 255);
             if (alpha)
                 b.U16(q.alpha[i] * 257u);
         }

@@ -24,9 +24,10 @@ Quadrants JpegQuadrants();
 // Rows of blue, green, red (and alpha) bytes, top row first, unpadded.
 std::string QuadrantPixels(int width, int height, const Quadrants& q, bool alpha);
 // Rows of red, green, blue (and alpha) 16-bit words, as 48bppRGB and
-// 64bppRGBA have them. A colour's low byte differs from its high one, so
-// that a word read the wrong way round or cut short shows.
-std::string QuadrantWords(int width, int height, const Quadrants& q, bool alpha);
+// 64bppRGBA (or, premultiplied, 64bppPRGBA) have them. A colour's low byte
+// differs from its high one, so that a word read the wrong way round or cut
+// short shows.
+std::string QuadrantWords(int width, int height, const Quadrants& q, bool alpha, bool premultiplied = false);
 // A file of container format written by the system's encoder, one frame
 // of pixels in format each; empty when it refuses.
 std::string Encode(const GUID& container, const WICPixelFormatGUID& format, int width, int height,

@@ -179,6 +179,8 @@ TEST(OtherFormats, TransparentPixelsLieOverTheBackground)
         {"index.gif", Gif(width, height, q, {QuadrantIndices(width, height, q)}, 1), indexed},
         {"deep.png", Png16(width, height, words, true), q},
         {"deep.tif", Encode(GUID_ContainerFormatTiff, GUID_WICPixelFormat64bppRGBA, width, height, {words}), q},
+        {"premultiplied.tif", Encode(GUID_ContainerFormatTiff, GUID_WICPixelFormat64bppPRGBA, width, height,
+                                     {QuadrantWords(width, height, q, true, true)}), q},
     };
     for (const auto& file : files) {
         ASSERT_FALSE(file.bytes.empty()) << file.name;
