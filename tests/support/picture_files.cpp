@@ -51,9 +51,8 @@ std::string QuadrantWords(int width, int height, const Quadrants& q, bool alpha,
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const int i = q.At(x, y, width, height);
-            const unsigned times = premultiplied ? q.alpha[i] : 255;
             for (const unsigned c : {GetRValue(q.colour[i]), GetGValue(q.colour[i]), GetBValue(q.colour[i])})
-                b.U16((c * 256 + 0x80) * times / 255);
+                b.U16((c * 256 + 0x80) * (premultiplied ? q.alpha[i] : 255) / 255);
             if (alpha)
                 b.U16(q.alpha[i] * 257u);
         }
@@ -96,39 +95,29 @@ std::string Encode(const GUID& container, const WICPixelFormatGUID& format, int 
     return bytes;
 }
 
-// PNG wants its words high byte first; its pixels go into deflate's stored
-// blocks, uncompressed.
-std::string Png16(int width, int height, const std::string& words, bool alpha)
+// Rows in deflate's stored blocks, uncompressed; words high byte first.
+std::string Png16(int width, int height, const Quadrants& q)
 {
-    const size_t rowBytes = (size_t)width * (alpha ? 8 : 6);
-    std::string rows;
-    for (int y = 0; y < height; ++y) {
-        rows += '\0';  // no filter
-        for (size_t i = 0; i < rowBytes; i += 2)
-            rows += {words[y * rowBytes + i + 1], words[y * rowBytes + i]};
-    }
-    std::string deflated = "\x78\x01";
+    std::string words = QuadrantWords(width, height, q, false), rows, deflated = "\x78\x01";
+    for (size_t i = 0; i < words.size(); i += 2)
+        rows += (i % (width * 6) ? std::string() : std::string(1, '\0')) + words[i + 1] + words[i];
     for (size_t at = 0; at < rows.size(); at += 65535) {
         const unsigned size = (unsigned)std::min<size_t>(65535, rows.size() - at);
-        deflated += (char)(at + size == rows.size());
-        deflated += Bytes{}.U16(size).U16(~size & 0xFFFF).s + rows.substr(at, size);
+        deflated += (char)(at + size == rows.size()) + Bytes{}.U16(size).U16(~size & 0xFFFF).s + rows.substr(at, size);
     }
     unsigned a = 1, b = 0;
     for (const char c : rows)
         a = (a + (BYTE)c) % 65521, b = (b + a) % 65521;
     const auto big = [](unsigned v) { return std::string{(char)(v >> 24), (char)(v >> 16), (char)(v >> 8), (char)v}; };
-    deflated += big(b << 16 | a);
     const auto chunk = [&big](const std::string& type, const std::string& data) {
         unsigned crc = ~0u;
-        for (const char c : type + data) {
-            crc ^= (BYTE)c;
-            for (int k = 0; k < 8; ++k)
-                crc = crc & 1 ? 0xEDB88320 ^ (crc >> 1) : crc >> 1;
-        }
+        for (const char c : type + data)
+            for (int k = 0, bits = (BYTE)c; k < 8; ++k, bits >>= 1)
+                crc = (crc ^ bits) & 1 ? 0xEDB88320 ^ (crc >> 1) : crc >> 1;
         return big((unsigned)data.size()) + type + data + big(~crc);
     };
-    const std::string header = big(width) + big(height) + std::string{16, (char)(alpha ? 6 : 2), 0, 0, 0};
-    return "\x89PNG\r\n\x1a\n" + chunk("IHDR", header) + chunk("IDAT", deflated) + chunk("IEND", "");
+    return "\x89PNG\r\n\x1a\n" + chunk("IHDR", big(width) + big(height) + std::string{16, 2, 0, 0, 0})
+         + chunk("IDAT", deflated + big(b << 16 | a)) + chunk("IEND", "");
 }
 
 // A baseline RGB TIFF of the quadrants with an Orientation tag, and an ICC

@@ -362,7 +362,6 @@ TEST_F(PicturePage, RotateTurnsJpegPicturesOnly)
     const JpegContent turned = ReadJpeg(ReadWholeFile(jpeg), false);
     EXPECT_EQ(CSize(turned.width, turned.height), CSize(32, 64));
 
-    // Also the formats decoded here, whose own turn is not lossless JPEG's.
     for (const char* name : {"scan.png", "phone.heic", "p.heif", "p.hif", "p.avif", "web.webp", "PHONE.HEIC"}) {
         OpenPicture(temp.WriteFile(name, "not read for this"));
         for (UINT id : {ID_ROTATE_90, ID_ROTATE_180, ID_ROTATE_270})
