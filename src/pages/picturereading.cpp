@@ -6,7 +6,10 @@
 #include <atomic>
 #include <mutex>
 
+#include "catalog/picturekinds.h"
 #include "core/pagehost.h"
+#include "imaging/animation.h"
+#include "pages/animationplayer.h"
 #include "thread.h"
 
 // What the page and the thread share. The picture belongs to the thread
@@ -16,33 +19,40 @@ struct CPicturePage::PictureReading {
     std::mutex lock;
     bool finished = false;
     std::unique_ptr<CPictureBitmap> done;  // null when it could not be opened
+    std::unique_ptr<CAnimationReader> animation;  // null for a still picture
 
-    void Run(const std::string& path, SIZE box)
+    void Run(const std::string& path, SIZE box, bool animationOnly)
     {
         auto picture = std::make_unique<CPictureBitmap>();
-        bool complete = false;
+        bool complete = animationOnly;
         try {
-            complete = picture->LoadFromFile(path, [this] { return stop.load(); }, box);
+            if (!animationOnly)
+                complete = picture->LoadFromFile(path, [this] { return stop.load(); }, box);
         } catch (...) {
             // A picture that cannot be opened leaves the page black.
         }
+        // Only once the still shows, and never for JPEG, which does not move.
+        std::unique_ptr<CAnimationReader> moving =
+            complete && !stop && (animationOnly || picture->m_hBitmap) && !IsJpegPicture(path) ? OpenAnimation(path)
+                                                                                                : nullptr;
         {
             std::lock_guard guard(lock);
             finished = complete || !stop;
-            if (complete)
+            if (complete && !animationOnly)
                 done = std::move(picture);
+            animation = std::move(moving);
         }
         if (!stop)
             RedrawPage(nullptr);  // only invalidates from here: the page takes it as it paints
     }
 };
 
-void CPicturePage::StartReading()
+void CPicturePage::StartReading(bool animationOnly)
 {
     m_readAgain = false;
     auto reading = std::make_shared<PictureReading>();
     auto thread = std::make_unique<CBackgroundThread>(
-        [reading, path = m_entry.m_path, box = ShownBox()] { reading->Run(path, box); });
+        [reading, path = m_entry.m_path, box = ShownBox(), animationOnly] { reading->Run(path, box, animationOnly); });
     if (!thread->Started())
         return;  // no thread to be had: the page stays black
     m_reading = std::move(reading);
@@ -57,11 +67,13 @@ void CPicturePage::TakePicture()
         return;
     }
     std::unique_ptr<CPictureBitmap> picture;
+    std::unique_ptr<CAnimationReader> animation;
     {
         std::lock_guard guard(m_reading->lock);
         if (!m_reading->finished)
             return;
         picture = std::move(m_reading->done);
+        animation = std::move(m_reading->animation);
     }
     m_readingThread->Retire(0);  // about to end, if it has not
     m_readingThread.reset();
@@ -69,6 +81,11 @@ void CPicturePage::TakePicture()
     if (picture) {
         m_picture.Swap(*picture);
         m_zoom.SetPicture(SIZE{m_picture.m_width, m_picture.m_height});
+    }
+    if (animation && m_picture.m_hBitmap) {
+        m_moves = true;
+        if (IsActive())
+            Play(std::move(animation));
     }
 }
 
