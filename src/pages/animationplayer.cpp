@@ -107,8 +107,10 @@ CAnimationPlayer::~CAnimationPlayer()
 {
     ::KillTimer(m_window, m_timer);
     Players().erase(m_timer);
+    // The thread holds no file the window waits for: it ends on its own,
+    // within a frame.
     m_ahead->Stop();
-    m_thread.reset();  // retired, when still in a frame
+    m_thread->Retire(0);
 }
 
 bool CAnimationPlayer::Stop(DWORD ms)

@@ -22,7 +22,7 @@ public:
     // player may be destroyed from within it.
     CAnimationPlayer(std::unique_ptr<CAnimationReader> reader, HWND window, std::function<void()> shown,
                      Looping looping = Looping::AsFile);
-    // The window waits at most CBackgroundThread::kRetireWait for the thread.
+    // Never waits for the thread.
     ~CAnimationPlayer();
     CAnimationPlayer(const CAnimationPlayer&) = delete;
     CAnimationPlayer& operator=(const CAnimationPlayer&) = delete;

@@ -170,7 +170,7 @@ private:
     // The picture's frames once it is known to move; kept while the page
     // shows, dropped when it is left and opened again when it comes back.
     std::unique_ptr<CAnimationPlayer> m_player;
-    bool m_moves = false;
+    bool m_moves = false;  // or may: its frames were still being looked for when stopped
     // The window's pixels of the zoomed picture, made anew for each paint.
     std::unique_ptr<CPixels> m_screen;
 };

@@ -13,11 +13,13 @@
 #include "thread.h"
 
 // What the page and the thread share. The picture belongs to the thread
-// while it decodes, to this state once done, and to the page once taken.
+// while it decodes, to this state once done, and to the page once taken;
+// so does the animation, which is looked for only once the still shows.
 struct CPicturePage::PictureReading {
     std::atomic<bool> stop{false};
     std::mutex lock;
-    bool finished = false;
+    bool finished = false;  // the still
+    bool settled = false;   // and whether it moves
     std::unique_ptr<CPictureBitmap> done;  // null when it could not be opened
     std::unique_ptr<CAnimationReader> animation;  // null for a still picture
 
@@ -31,19 +33,28 @@ struct CPicturePage::PictureReading {
         } catch (...) {
             // A picture that cannot be opened leaves the page black.
         }
-        // Only once the still shows, and never for JPEG, which does not move.
-        std::unique_ptr<CAnimationReader> moving =
-            complete && !stop && (animationOnly || picture->m_hBitmap) && !IsJpegPicture(path) ? OpenAnimation(path)
-                                                                                                : nullptr;
+        // JPEG never moves.
+        const bool mayMove = complete && (animationOnly || picture->m_hBitmap) && !IsJpegPicture(path);
         {
             std::lock_guard guard(lock);
             finished = complete || !stop;
+            settled = !mayMove;
             if (complete && !animationOnly)
                 done = std::move(picture);
-            animation = std::move(moving);
         }
         if (!stop)
             RedrawPage(nullptr);  // only invalidates from here: the page takes it as it paints
+        if (!mayMove)
+            return;
+        std::unique_ptr<CAnimationReader> moving = stop ? nullptr : OpenAnimation(path);
+        const bool moves = moving != nullptr;
+        {
+            std::lock_guard guard(lock);
+            settled = true;
+            animation = std::move(moving);
+        }
+        if (moves && !stop)
+            RedrawPage(nullptr);
     }
 };
 
@@ -68,20 +79,24 @@ void CPicturePage::TakePicture()
     }
     std::unique_ptr<CPictureBitmap> picture;
     std::unique_ptr<CAnimationReader> animation;
+    bool settled = false;
     {
         std::lock_guard guard(m_reading->lock);
         if (!m_reading->finished)
             return;
         picture = std::move(m_reading->done);
+        settled = m_reading->settled;
         animation = std::move(m_reading->animation);
     }
-    m_readingThread->Retire(0);  // about to end, if it has not
-    m_readingThread.reset();
-    m_reading.reset();
     if (picture) {
         m_picture.Swap(*picture);
         m_zoom.SetPicture(SIZE{m_picture.m_width, m_picture.m_height});
     }
+    if (!settled)
+        return;  // the still shows while the thread looks for frames
+    m_readingThread->Retire(0);  // about to end, if it has not
+    m_readingThread.reset();
+    m_reading.reset();
     if (animation && m_picture.m_hBitmap) {
         m_moves = true;
         if (IsActive())
@@ -94,6 +109,11 @@ void CPicturePage::StopReading(DWORD ms)
     if (!m_reading)
         return;
     m_reading->stop = true;
+    {
+        // Stopped while looking for frames: looked for again when shown again.
+        std::lock_guard guard(m_reading->lock);
+        m_moves = m_moves || (m_reading->finished && !m_reading->settled);
+    }
     m_readingThread->Wait(ms);
     m_readingThread->Retire(0);
     m_readingThread.reset();

@@ -137,7 +137,7 @@ struct CSlideshowPage::Decoding {
             dropBusy = false;
             guard.unlock();
 
-            Decoded decoded{job.path, nullptr};
+            Decoded decoded{job.path, nullptr, nullptr};
             bool finished = true;
             try {
                 decoded.picture = std::make_unique<CPictureBitmap>();

@@ -435,8 +435,9 @@ TEST_F(PicturePage, AnAnimationPlaysItsFramesInOrderAndStopsWhenThePageIsLeft)
             for (DWORD colour : colours) {
                 if (Near(Centre(shot), colour, kShown) && (seen.empty() || seen.back() != colour)) {
                     seen.push_back(colour);
-                    if (seen.size() == 2)
+                    if (seen.size() == 2) {
                         EXPECT_TRUE(shot.SaveBmp(artifacts + "\\animation-playing.bmp"));
+                    }
                 }
             }
             return page->Player() && page->Player()->Ended();
