@@ -15,8 +15,10 @@
 namespace {
 
 // Frames decoded ahead of the one shown: enough to ride out a slow frame,
-// few enough that a large canvas costs a few frames' memory.
+// few enough that a large canvas costs a few frames' memory; a very large
+// one gets fewer.
 constexpr size_t kFramesAhead = 3;
+constexpr size_t kBytesAhead = 64 << 20;
 // How often a player whose next frame is not decoded yet looks again, and
 // one in a minimised window whether it is shown again.
 constexpr DWORD kLookAgain = 10;
@@ -46,7 +48,7 @@ struct CAnimationPlayer::Ahead {
     std::atomic<bool> stop{false};
     std::unique_ptr<CAnimationReader> reader;  // the thread's
 
-    void Run(int toRead)
+    void Run(int toRead, size_t ahead)
     {
         {
             // The system's decoders behind a reader keep their objects
@@ -57,7 +59,7 @@ struct CAnimationPlayer::Ahead {
             for (int read = 0; toRead == 0 || read < toRead; ++read) {
                 {
                     std::unique_lock guard(lock);
-                    room.wait(guard, [this] { return stop || frames.size() < kFramesAhead; });
+                    room.wait(guard, [this, ahead] { return stop || frames.size() < ahead; });
                     if (stop)
                         break;
                 }
@@ -94,7 +96,9 @@ CAnimationPlayer::CAnimationPlayer(std::unique_ptr<CAnimationReader> reader, HWN
     m_ahead->reader = std::move(reader);
     std::shared_ptr<Ahead> ahead = m_ahead;
     const int toRead = m_toShow;
-    m_thread = std::make_unique<CBackgroundThread>([ahead, toRead] { ahead->Run(toRead); });
+    const size_t frameBytes = (((size_t)m_size.cx * 3 + 3) & ~(size_t)3) * (size_t)m_size.cy;
+    const size_t framesAhead = std::clamp<size_t>(kBytesAhead / std::max<size_t>(frameBytes, 1), 1, kFramesAhead);
+    m_thread = std::make_unique<CBackgroundThread>([ahead, toRead, framesAhead] { ahead->Run(toRead, framesAhead); });
     if (!m_thread->Started()) {
         m_ended = true;  // no thread to be had: the still picture stays
         return;
