@@ -152,7 +152,8 @@ private:
         WICPixelFormatGUID format{};
         if (FAILED(m_decoder->decoder->GetFrame((UINT)index, &source)) || FAILED(source->GetSize(&width, &height))
             || FAILED(source->GetPixelFormat(&format)) || format != GUID_WICPixelFormat8bppIndexed
-            || width > (UINT)kMostDecodedSide || height > (UINT)kMostDecodedSide)
+            || width > (UINT)kMostDecodedSide || height > (UINT)kMostDecodedSide
+            || (int64_t)width * height > kMostDecodedPixels)
             return false;
         source->GetMetadataQueryReader(&reader);
         const int left = (int)Query(reader.Get(), L"/imgdesc/Left", 0);

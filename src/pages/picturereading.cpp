@@ -47,14 +47,13 @@ struct CPicturePage::PictureReading {
         if (!mayMove)
             return;
         std::unique_ptr<CAnimationReader> moving = stop ? nullptr : OpenAnimation(path);
-        const bool moves = moving != nullptr;
         {
             std::lock_guard guard(lock);
             settled = true;
             animation = std::move(moving);
         }
-        if (moves && !stop)
-            RedrawPage(nullptr);
+        if (!stop)
+            RedrawPage(nullptr);  // the page lets the thread go, and plays what moves
     }
 };
 
