@@ -14,6 +14,8 @@ public:
     // User-interface thread only.
     // Restarts the tick timer when ms differs from its current interval.
     virtual void SetTickInterval(int ms) = 0;
+    // Starts the tick timer's interval afresh from now.
+    virtual void RestartTick() {}
     virtual void SetPageTitle(const std::string& title) = 0;
     // The client area, where pages are laid out.
     virtual CRect GetPageClientRect() = 0;

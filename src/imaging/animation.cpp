@@ -38,11 +38,6 @@ std::unique_ptr<CAnimationReader> OpenAnimation(const std::string& path, ColourT
 }
 
 // Until the readers are written.
-std::unique_ptr<CAnimationReader> OpenGifAnimation(FILE*, ColourTarget)
-{
-    return nullptr;
-}
-
 std::unique_ptr<CAnimationReader> OpenWebpAnimation(FILE*, ColourTarget)
 {
     return nullptr;

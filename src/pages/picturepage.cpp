@@ -18,6 +18,7 @@
 #include "imaging/drawing.h"
 #include "imaging/losslessturn.h"
 #include "imaging/wicdecode.h"
+#include "pages/animationplayer.h"
 #include "pages/photoline.h"
 #include "res/resource.h"
 #include "shell/fileoperation.h"
@@ -151,7 +152,8 @@ void CPicturePage::Draw(CDC* dc, const RECT*)
     TakePicture();
     if (dc->IsPrinting()) {
         // Paper always gets the whole picture, as the page opened, also
-        // while the window's is still being decoded.
+        // while the window's is still being decoded; a picture that moves
+        // prints its first frame.
         CPictureBitmap printed;
         if (!m_picture.m_hBitmap) {
             try {
@@ -163,6 +165,8 @@ void CPicturePage::Draw(CDC* dc, const RECT*)
         DrawPictureFile(dc, GetDrawArea(dc), m_picture.m_hBitmap ? m_picture : printed, m_entry.m_path);
     } else if (!m_picture.m_hBitmap) {
         DrawPictureFitted(dc, GetDrawArea(dc), m_picture, 0, 0);  // black
+    } else if (m_player && m_player->Frame()) {
+        m_player->Draw(dc, m_bounds, m_zoom.ShownSize(), m_zoom.Origin(), m_zoom.Scale());
     } else if (m_zoom.IsFitted()) {
         DrawPictureFile(dc, GetDrawArea(dc), m_picture, m_entry.m_path);
     } else {

@@ -11,6 +11,8 @@
 #include "imaging/picture.h"
 #include "pages/zoom.h"
 
+class CAnimationPlayer;
+class CAnimationReader;
 class CBackgroundThread;
 
 class CPicturePage : public CPage {
@@ -64,6 +66,8 @@ public:
     // Whether the picture is still being decoded for the window, off the
     // user-interface thread; the page is black until it is there.
     bool Decoding() const { return m_reading != nullptr; }
+    // Playing the picture's frames, for a picture that moves; else null.
+    const CAnimationPlayer* Player() const { return m_player.get(); }
 
 protected:
     void OnAddFavorite();
@@ -98,12 +102,17 @@ private:
     struct Lister;
     struct PictureReading;
 
-    // Decodes the picture for the window on a thread of its own.
-    void StartReading();
+    // Decodes the picture for the window on a thread of its own, and opens
+    // it as an animation when it moves; for an animation shown before, only
+    // the latter.
+    void StartReading(bool animationOnly = false);
     // Takes the picture once decoded, or reads it again when its decoding
     // was stopped; for each paint.
     void TakePicture();
     void StopReading(DWORD ms);
+    // Plays it from its first frame, fitted or zoomed as a still.
+    void Play(std::unique_ptr<CAnimationReader> reader);
+    void StopPlaying();
 
     void Turn(int turn);
     // Shows the folder's picture at index in this page's place in the history.
@@ -158,6 +167,10 @@ private:
     std::shared_ptr<PictureReading> m_reading;
     std::unique_ptr<CBackgroundThread> m_readingThread;
     bool m_readAgain = false;  // its decoding was stopped before it ended
+    // The picture's frames once it is known to move; kept while the page
+    // shows, dropped when it is left and opened again when it comes back.
+    std::unique_ptr<CAnimationPlayer> m_player;
+    bool m_moves = false;  // or may: its frames were still being looked for when stopped
     // The window's pixels of the zoomed picture, made anew for each paint.
     std::unique_ptr<CPixels> m_screen;
 };

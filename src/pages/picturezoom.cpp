@@ -11,6 +11,7 @@
 #include "core/pagehost.h"
 #include "imaging/drawing.h"
 #include "imaging/scaledpart.h"
+#include "pages/animationplayer.h"
 #include "res/drawing_resources.h"
 #include "res/resource.h"
 #include "thread.h"
@@ -195,11 +196,16 @@ RECT CPicturePage::VisiblePart() const
 
 void CPicturePage::Activate(bool active)
 {
-    if (active)
+    if (active) {
         m_released = false;
-    else
+    } else {
+        StopPlaying();
         StopWhole(CBackgroundThread::kRetireWait);
+    }
     CPage::Activate(active);
+    // Back on the page, a picture that moves plays again from its start.
+    if (active && m_moves && !m_player && !m_reading)
+        StartReading(true);
 }
 
 bool CPicturePage::ReleaseVolumes(DWORD driveMask, ReleaseDeadline deadline)
@@ -207,7 +213,10 @@ bool CPicturePage::ReleaseVolumes(DWORD driveMask, ReleaseDeadline deadline)
     if (!(AfxDriveMask(m_entry.m_path) & driveMask))
         return false;
     m_released = true;
-    const bool holds = (m_thread && !m_thread->Wait(0)) || (m_readingThread && !m_readingThread->Wait(0));
+    const bool holds = (m_thread && !m_thread->Wait(0)) || (m_readingThread && !m_readingThread->Wait(0)) || m_player;
+    if (m_player)
+        m_player->Stop(TimeLeft(deadline));
+    StopPlaying();
     StopWhole(TimeLeft(deadline));
     return holds;
 }

@@ -12,8 +12,10 @@
 
 #include "afxdevice.h"
 #include "afxpath.h"
+#include "catalog/picturekinds.h"
 #include "catalog/sortedlisting.h"
 #include "core/pagehost.h"
+#include "imaging/animation.h"
 #include "imaging/drawing.h"
 #include "res/resource.h"
 #include "shell/settings.h"
@@ -49,6 +51,7 @@ struct CSlideshowPage::Decoding {
     struct Decoded {
         std::string path;
         std::unique_ptr<CPictureBitmap> picture;  // null when the file could not be opened
+        std::unique_ptr<CAnimationReader> animation;  // null for a still picture
     };
 
     std::mutex lock;
@@ -134,13 +137,16 @@ struct CSlideshowPage::Decoding {
             dropBusy = false;
             guard.unlock();
 
-            Decoded decoded{job.path, nullptr};
+            Decoded decoded{job.path, nullptr, nullptr};
             bool finished = true;
             try {
                 decoded.picture = std::make_unique<CPictureBitmap>();
                 finished = decoded.picture->LoadFromFile(job.path, stopped, job.box);
                 if (finished)
                     ShrinkForWindow(*decoded.picture, job.box);
+                // JPEG never moves; anything else that shows may.
+                if (finished && decoded.picture->m_hBitmap && !IsJpegPicture(job.path) && !stopped())
+                    decoded.animation = OpenAnimation(job.path);
             } catch (...) {
                 decoded.picture.reset();  // kept from the page, as an entry that cannot be opened
             }
@@ -231,7 +237,10 @@ void CSlideshowPage::Draw(CDC* dc, const RECT* clip)
         m_awaitedBox = box;
         Want();
     }
-    DrawPictureFitted(dc, area, *m_picture, 0, 0);
+    if (m_player && m_player->Frame())
+        m_player->DrawFitted(dc, area);
+    else
+        DrawPictureFitted(dc, area, *m_picture, 0, 0);
 }
 
 void CSlideshowPage::OnClick(const POINT&, bool)
@@ -296,7 +305,34 @@ void CSlideshowPage::OnTick()
             RedrawPage(nullptr);
         return;
     }
+    if (m_player && !m_player->Ended()) {
+        m_delayPassed = true;  // moved on once it ends
+        return;
+    }
     Advance();
+}
+
+void CSlideshowPage::Play(std::unique_ptr<CAnimationReader> reader)
+{
+    m_player.reset();
+    m_delayPassed = false;
+    CPageHost* host = GetPageHost();
+    if (!reader || !host)
+        return;
+    m_player = std::make_unique<CAnimationPlayer>(std::move(reader), host->GetPageWnd()->m_hWnd,
+                                                  [this] { FrameShown(); }, CAnimationPlayer::Looping::Once);
+}
+
+void CSlideshowPage::FrameShown()
+{
+    if (m_player->Ended() && m_delayPassed && m_playing == 1 && !m_entryAwaited) {
+        // The delay runs afresh for the next entry from here.
+        if (CPageHost* host = GetPageHost())
+            host->RestartTick();
+        Advance();
+        return;
+    }
+    RedrawPage(nullptr);
 }
 
 std::string CSlideshowPage::GetTitle()
@@ -312,7 +348,8 @@ void CSlideshowPage::ShowCurrent()
         bar->SetPosition(-1, -1, m_index + 1);
     if (CWnd* main = AfxGetMainWnd())
         main->SendMessage(WM_SETMESSAGESTRING, 0, (LPARAM)m_position->m_path.c_str());
-    // A folder has no picture: the previous one stays.
+    // A folder has no picture: the previous one stays, still.
+    m_player.reset();
     m_entryAwaited = !m_position->IsFolder();
     m_awaited = m_entryAwaited ? m_position->m_path : std::string();
     m_awaitedBox = ShownBox();
@@ -355,8 +392,12 @@ bool CSlideshowPage::TakeAwaited(DWORD ms)
     // An entry that cannot be opened keeps the previous picture.
     const bool opened = decoded->picture != nullptr;
     if (opened) {
+        const bool same = decoded->path == m_shownPath;
         m_picture = std::move(decoded->picture);
         m_shownPath = decoded->path;
+        // More pixels for a larger window leave the animation playing.
+        if (!same || !m_player)
+            Play(std::move(decoded->animation));
     }
     Want();
     return opened;
@@ -398,6 +439,9 @@ bool CSlideshowPage::ReleaseVolumes(DWORD driveMask, ReleaseDeadline deadline)
     if (!holds)
         return false;
     m_released = true;
+    if (m_player)
+        m_player->Stop(TimeLeft(deadline));
+    m_player.reset();
     if (m_thread) {
         m_decoding->Stop();
         m_thread->Wait(TimeLeft(deadline));
@@ -413,6 +457,8 @@ void CSlideshowPage::Activate(bool active)
 {
     if (active && std::exchange(m_released, false))
         Want();
+    if (!active)
+        m_player.reset();  // the first frame stays; the show goes on at the next tick
     CPage::Activate(active);
     HoldDisplay();
     if (CSlideshowDisplay* bar = GetSlideshowDisplay()) {

@@ -10,6 +10,7 @@
 #include "catalog/foldercatalog.h"
 #include "core/page.h"
 #include "imaging/picture.h"
+#include "pages/animationplayer.h"
 #include "pages/displayrequest.h"
 #include "thread.h"
 
@@ -45,6 +46,8 @@ public:
     // Whether the current entry is still being decoded; the picture before
     // it shows meanwhile, and the show does not move on.
     bool IsWaiting() const { return m_entryAwaited; }
+    // Playing the entry shown, when it moves; else null.
+    const CAnimationPlayer* Player() const { return m_player.get(); }
 
 protected:
     void OnPlay();
@@ -57,6 +60,10 @@ private:
     struct Decoding;
 
     void ShowCurrent();
+    // The entry moves: it plays once, and the show moves on after both
+    // the delay and the animation have run out.
+    void Play(std::unique_ptr<CAnimationReader> reader);
+    void FrameShown();
     void Advance();
     // The entry delta entries on, going round at the ends, playing or not.
     void Step(int delta);
@@ -84,4 +91,6 @@ private:
     std::unique_ptr<CBackgroundThread> m_thread;
     bool m_released = false;  // let go of a drive: nothing is decoded until activated again
     CDisplayRequest m_display;
+    std::unique_ptr<CAnimationPlayer> m_player;
+    bool m_delayPassed = false;  // a tick came while the animation played
 };

@@ -120,6 +120,12 @@ void CVemolyView::SetTickInterval(int ms)
     SetTimer(kTickTimer, (UINT)ms);
 }
 
+void CVemolyView::RestartTick()
+{
+    if (m_tickInterval > 0)
+        SetTimer(kTickTimer, (UINT)m_tickInterval);  // replaces the running one
+}
+
 // ---------------------------------------------------------------- overrides
 
 BOOL CVemolyView::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo)

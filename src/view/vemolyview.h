@@ -23,6 +23,7 @@ public:
 
     // The page host.
     void SetTickInterval(int ms) override;
+    void RestartTick() override;
     void SetPageTitle(const std::string& title) override;
     CRect GetPageClientRect() override;
     POINT ClientToPage(POINT point) override;

@@ -145,10 +145,17 @@ std::string Tiff(int width, int height, const Quadrants& q, int orientation, con
     return b.s + rgb + profile;
 }
 
-// A GIF of 8-bit indices, one image a frame, as literal codes only (a
-// clear code before the code size would grow); palette index
-// transparent, if any, shows nothing.
 std::string Gif(int width, int height, const Quadrants& q, const std::vector<std::string>& frames, int transparent)
+{
+    std::vector<GifFrame> images;
+    for (const std::string& indices : frames)
+        images.push_back(GifFrame{indices, {}, 0, 0, transparent});
+    return AnimatedGif(width, height, q, images);
+}
+
+// Each image as literal codes only (a clear code before the code size
+// would grow), after a control extension when it has anything to say.
+std::string AnimatedGif(int width, int height, const Quadrants& q, const std::vector<GifFrame>& frames, int loops)
 {
     Bytes b;
     b.s = "GIF89a";
@@ -157,10 +164,15 @@ std::string Gif(int width, int height, const Quadrants& q, const std::vector<std
         const COLORREF c = q.colour[i % 4];
         b.U8(i < 4 ? GetRValue(c) : 0).U8(i < 4 ? GetGValue(c) : 0).U8(i < 4 ? GetBValue(c) : 0);
     }
-    for (const std::string& indices : frames) {
-        if (transparent >= 0)
-            b.U8(0x21).U8(0xF9).U8(4).U8(1).U16(0).U8(transparent).U8(0);
-        b.U8(0x2C).U16(0).U16(0).U16(width).U16(height).U8(0).U8(8);
+    if (loops >= 0)
+        b.s += std::string("\x21\xFF\x0BNETSCAPE2.0\x03\x01", 16), b.U16(loops).U8(0);
+    for (const GifFrame& frame : frames) {
+        const RECT r = frame.rect.right > frame.rect.left ? frame.rect : RECT{0, 0, width, height};
+        if (frame.transparent >= 0 || frame.delay || frame.disposal)
+            b.U8(0x21).U8(0xF9).U8(4).U8(frame.disposal << 2 | (frame.transparent >= 0)).U16(frame.delay)
+                .U8(std::max(frame.transparent, 0)).U8(0);
+        b.U8(0x2C).U16(r.left).U16(r.top).U16(r.right - r.left).U16(r.bottom - r.top).U8(0).U8(8);
+        const std::string& indices = frame.indices;
         std::string codes;
         unsigned bits = 0, count = 0;
         const auto code = [&](unsigned c) {

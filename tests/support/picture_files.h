@@ -38,6 +38,18 @@ std::string Tiff(int width, int height, const Quadrants& q, int orientation, con
 // A GIF of 8-bit indices, one image a frame; palette index transparent, if
 // any, shows nothing.
 std::string Gif(int width, int height, const Quadrants& q, const std::vector<std::string>& frames, int transparent = -1);
+// One image of an animated GIF: its indices fill rect (empty: the canvas),
+// and it stands delay hundredths of a second; disposal as the file says it
+// (1 leave, 2 restore the background, 3 restore the previous canvas).
+struct GifFrame {
+    std::string indices;
+    RECT rect{0, 0, 0, 0};
+    int delay = 0;
+    int disposal = 0;
+    int transparent = -1;
+};
+// loops: the NETSCAPE2.0 repeat count (0: for ever); -1 writes none.
+std::string AnimatedGif(int width, int height, const Quadrants& q, const std::vector<GifFrame>& frames, int loops = -1);
 // The quadrants as indices 0 to 3 of a GIF's palette.
 std::string QuadrantIndices(int width, int height, const Quadrants& q);
 // An icon of one 32-bit image of the quadrants.

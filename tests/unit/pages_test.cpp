@@ -27,6 +27,7 @@
 #include "jpeg_maker.h"
 #include "picture_files.h"
 #include "recycle_bin.h"
+#include "pages/animationplayer.h"
 #include "pages/picturepage.h"
 #include "pages/slideshowpage.h"
 #include "res/drawing_resources.h"
@@ -89,6 +90,21 @@ Capture Repainted()
 DWORD Centre(const Capture& shot = Shown())
 {
     return shot.At(shot.width / 2, shot.height / 2);
+}
+
+// A picture that moves, of frames of one colour each (quadrant indices)
+// standing delay hundredths of a second; loops as AnimatedGif takes it.
+std::string SolidGif(const Quadrants& q, const std::vector<char>& colours, int delay, int loops = -1)
+{
+    std::vector<GifFrame> frames;
+    for (char colour : colours)
+        frames.push_back({std::string(160 * 120, colour), {}, delay});
+    return AnimatedGif(160, 120, q, frames, loops);
+}
+
+DWORD ScreenColour(COLORREF colour)
+{
+    return (DWORD)GetRValue(colour) << 16 | GetGValue(colour) << 8 | GetBValue(colour);
 }
 
 void Command(UINT id)
@@ -403,6 +419,40 @@ TEST_F(PicturePage, OpensAtOnceAndShowsThePictureOnceItIsRead)
     ::CloseHandle(opened);
     EXPECT_TRUE(Near(Centre(Repainted()), 0xFF0000, kShown));
     EXPECT_EQ(page->GetStatusText(), "160 \u00D7 96");
+}
+
+// A picture that moves plays its frames in the file's order, once when the
+// file says no more; left, it stops, and back on it, it plays again.
+TEST_F(PicturePage, AnAnimationPlaysItsFramesInOrderAndStopsWhenThePageIsLeft)
+{
+    const Quadrants q;
+    const std::vector<DWORD> colours = {ScreenColour(q.colour[0]), ScreenColour(q.colour[1]), ScreenColour(q.colour[2])};
+    CPicturePage* page = OpenPicture(temp.WriteFile("moving.gif", SolidGif(q, {0, 1, 2}, 25)));
+    const std::string artifacts = WindowsPath(TestSetting("ORLIVANE_ARTIFACTS"));
+    ::CreateDirectoryA(artifacts.c_str(), nullptr);
+    const auto played = [&] {
+        std::vector<DWORD> seen;
+        EXPECT_TRUE(WaitUntil([&] {
+            const Capture shot = Shown();
+            for (DWORD colour : colours) {
+                if (Near(Centre(shot), colour, kShown) && (seen.empty() || seen.back() != colour)) {
+                    seen.push_back(colour);
+                    if (seen.size() == 2) {
+                        EXPECT_TRUE(shot.SaveBmp(artifacts + "\\animation-playing.bmp"));
+                    }
+                }
+            }
+            return page->Player() && page->Player()->Ended();
+        }));
+        return seen;
+    };
+    EXPECT_EQ(played(), colours);
+    EXPECT_TRUE(Near(Centre(Repainted()), colours.back(), kShown)) << "it ends on its last frame";
+
+    g_navigator.Back();
+    EXPECT_EQ(page->Player(), nullptr);
+    g_navigator.Forward();
+    EXPECT_EQ(played(), colours);
 }
 
 // The message pane tells the photo's size, then its date taken as the
@@ -730,6 +780,21 @@ TEST_F(Slideshow, ThreePicturesFollowEachOtherAndLoopWithTheirPathsInTheStatusBa
         EXPECT_EQ(Status(), temp / now.name);
         Tick();
     }
+}
+
+// However often the file says it repeats, an animation plays once, and the
+// show moves on when both the delay and the animation have run out.
+TEST_F(Slideshow, AnAnimationPlaysOnceAndTheShowMovesOnWhenItEnds)
+{
+    const Quadrants q;
+    temp.WriteFile("a.gif", SolidGif(q, {0, 1, 2}, 30, 0));
+    temp.WriteFile("b.jpg", MakeJpeg(SolidRecipe(160, 120, 255, 255, 255)));
+    CSlideshowPage* page = Play(temp.Path());
+    ASSERT_TRUE(WaitUntil([&] { return page->Player() && page->Player()->Frame(); }));
+    Tick();
+    EXPECT_EQ(Counter(), "1 of 2") << "the delay is up, the animation is not";
+    ASSERT_TRUE(WaitUntil([&] { return Counter() == "2 of 2"; }));
+    EXPECT_TRUE(WaitUntil([&] { return Near(Centre(), kWhite, kShown); }));
 }
 
 TEST_F(Slideshow, ABigPictureDecodesWhileTheWindowGoesOnAndShowsOnceReady)

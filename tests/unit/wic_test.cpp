@@ -18,6 +18,8 @@
 #include "app_driver.h"
 #include "catalog/folderentry.h"
 #include "colours.h"
+#include "com_apartment.h"
+#include "imaging/animation.h"
 #include "imaging/colour.h"
 #include "imaging/jpegio.h"
 #include "imaging/pictureformats.h"
@@ -392,6 +394,57 @@ TEST(OtherFormats, DecoderThatScalesDecodesAtTheSmallestScaleThatFillsTheBox)
         EXPECT_TRUE(ShowsQuadrants([&](int x, int y) { return SectionPixel(section, x, y); }, shown.cx, shown.cy,
                                    c.orientation == 6 ? upright : q.colour, 0)) << "box " << c.box.cx;
     }
+}
+
+// Each frame of an animated GIF laid over what the one before left: kept,
+// cleared to the background (black), or the canvas before it put back;
+// transparent pixels show what lies below. Delays below 20 ms stand 100 ms,
+// as in browsers, and a file that repeats twice plays three times.
+TEST(Animation, GifFramesAreComposedAsTheirDisposalSaysAndTimedAsBrowsersTimeThem)
+{
+    ComApartment com;  // the system's decoder stays between frames
+    TempFolder folder;
+    const Quadrants q;  // indices 0 red, 1 green, 2 blue, 3 yellow; the rest black
+    std::string holed(64, '\2');
+    holed[0] = 9;
+    const std::vector<GifFrame> frames = {{std::string(256, '\0'), {}, 5, 1},
+                                          {std::string(64, '\1'), {0, 0, 8, 8}, 0, 3},
+                                          {holed, {8, 0, 16, 8}, 1, 2, 9},
+                                          {std::string(16, '\3'), {12, 12, 16, 16}, 30, 1}};
+    const std::string gif = AnimatedGif(16, 16, q, frames, 2);
+    std::unique_ptr<CAnimationReader> reader = OpenAnimation(folder.WriteFile("moving.gif", gif));
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(CSize(reader->Size()), CSize(16, 16));
+    EXPECT_EQ(reader->FrameCount(), 4);
+    EXPECT_EQ(reader->LoopCount(), 3);
+
+    const COLORREF red = q.colour[0], green = q.colour[1], blue = q.colour[2], yellow = q.colour[3], black = 0;
+    struct Shown {
+        int delay;
+        COLORREF topLeft, topRight, topRightCorner, bottomRight;
+    };
+    const Shown expected[] = {{50, red, red, red, red},
+                              {100, green, red, red, red},
+                              {100, red, blue, red, red},
+                              {300, red, black, black, yellow},
+                              {50, red, red, red, red}};
+    for (const Shown& shown : expected) {
+        AnimationFrame frame;
+        ASSERT_TRUE(reader->Next(frame));
+        ASSERT_EQ(CSize(frame.pixels->Width(), frame.pixels->Height()), CSize(16, 16));
+        const auto at = [&](int x, int y) { return Pixel(frame.pixels->Bits(), (ptrdiff_t)frame.pixels->Stride(), x, y); };
+        const size_t index = &shown - expected;
+        EXPECT_EQ(frame.delay, shown.delay) << index;
+        EXPECT_EQ(at(3, 3), shown.topLeft) << index;
+        EXPECT_EQ(at(12, 4), shown.topRight) << index;
+        EXPECT_EQ(at(8, 0), shown.topRightCorner) << index;
+        EXPECT_EQ(at(14, 14), shown.bottomRight) << index;
+        EXPECT_EQ(at(3, 12), red) << index;
+    }
+
+    EXPECT_FALSE(OpenAnimation(folder.WriteFile("still.gif", Gif(16, 16, q, {QuadrantIndices(16, 16, q)}))));
+    // The system's decoder here refuses a cut file whole: no animation, as no still.
+    EXPECT_FALSE(OpenAnimation(folder.WriteFile("cut.gif", gif.substr(0, gif.size() - 40))));
 }
 
 TEST(DamagedInput, SeededMutationsOfEveryFormatNeverCrashHangOrLeak)
