@@ -42,13 +42,3 @@ std::unique_ptr<CAnimationReader> OpenGifAnimation(FILE*, ColourTarget)
 {
     return nullptr;
 }
-
-std::unique_ptr<CAnimationReader> OpenWebpAnimation(FILE*, ColourTarget)
-{
-    return nullptr;
-}
-
-std::unique_ptr<CAnimationReader> OpenAvifAnimation(FILE*, ColourTarget)
-{
-    return nullptr;
-}

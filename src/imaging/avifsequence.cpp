@@ -1,0 +1,6 @@
+#include "imaging/animation.h"
+
+std::unique_ptr<CAnimationReader> OpenAvifAnimation(FILE*, ColourTarget)
+{
+    return nullptr;
+}
