@@ -1,0 +1,193 @@
+// WebP pictures made by libwebp's own tools when the build ran, decoded as
+// its reference decoder decodes them (dwebp), and an animation's frames
+// against the pictures it was made from.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app_driver.h"
+#include "afxbase.h"
+#include "imaging/animation.h"
+#include "imaging/colour.h"
+#include "imaging/picture.h"
+#include "imaging/picturefacts.h"
+
+namespace {
+
+// A PAM file's pixels: red, green, blue (and alpha), top row first.
+struct Pam {
+    int width = 0;
+    int height = 0;
+    int depth = 0;
+    std::vector<BYTE> bytes;
+
+    const BYTE* At(int x, int y) const { return bytes.data() + ((size_t)y * width + x) * depth; }
+};
+
+Pam ReadPam(const std::string& path)
+{
+    std::ifstream file(WindowsPath(path), std::ios::binary);
+    Pam pam;
+    for (std::string word; file >> word && word != "ENDHDR";) {
+        if (word == "WIDTH")
+            file >> pam.width;
+        else if (word == "HEIGHT")
+            file >> pam.height;
+        else if (word == "DEPTH")
+            file >> pam.depth;
+    }
+    file.get();
+    pam.bytes.resize((size_t)pam.width * pam.height * pam.depth);
+    file.read(reinterpret_cast<char*>(pam.bytes.data()), (std::streamsize)pam.bytes.size());
+    if (!file)
+        pam = {};
+    return pam;
+}
+
+std::string DataFile(const std::string& name)
+{
+    return WindowsPath(TestSetting("ORLIVANE_WEBP_DATA") + "/" + name);
+}
+
+// The reference laid over black as 24-bit rows, optionally converted from
+// profile to sRGB: what the program is to show of it.
+CPixels Expected(const Pam& pam, const std::vector<BYTE>& profile = {})
+{
+    CPixels pixels(pam.width, pam.height);
+    for (int y = 0; y < pam.height; ++y) {
+        for (int x = 0; x < pam.width; ++x) {
+            const BYTE* in = pam.At(x, y);
+            const unsigned alpha = pam.depth == 4 ? in[3] : 255;
+            for (int c = 0; c < 3; ++c)
+                pixels.Row(y)[x * 3 + 2 - c] = (BYTE)((in[c] * alpha + 127) / 255);
+        }
+    }
+    if (!profile.empty())
+        ConvertRgbPixels(profile, pixels.Row(0), pixels.Stride(), pam.width,
+                         pam.height, ColourTarget::Srgb);
+    return pixels;
+}
+
+// Whether every channel of shown lies within tolerance of expected; names
+// the first pixel that does not.
+testing::AssertionResult SamePixels(const CPixels& shown, const CPixels& expected, int tolerance)
+{
+    if (shown.Width() != expected.Width() || shown.Height() != expected.Height())
+        return testing::AssertionFailure() << "size " << shown.Width() << "x" << shown.Height() << ", expected "
+                                           << expected.Width() << "x" << expected.Height();
+    for (int y = 0; y < shown.Height(); ++y) {
+        for (int x = 0; x < shown.Width() * 3; ++x) {
+            if (std::abs(shown.Row(y)[x] - expected.Row(y)[x]) > tolerance)
+                return testing::AssertionFailure() << "pixel " << x / 3 << "," << y << " channel " << 2 - x % 3
+                                                   << ": " << (int)shown.Row(y)[x] << ", expected "
+                                                   << (int)expected.Row(y)[x];
+        }
+    }
+    return testing::AssertionSuccess();
+}
+
+std::unique_ptr<CPixels> Decode(const std::string& name, SIZE box = {0, 0})
+{
+    CPictureBitmap picture;
+    picture.LoadFromFile(DataFile(name), {}, box, ColourTarget::Srgb);
+    return picture.m_hBitmap ? CopyPixels(picture.m_hBitmap) : nullptr;
+}
+
+class WebpPictures : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (TestSetting("ORLIVANE_WEBP_DATA").empty())
+            GTEST_SKIP() << "no WebP tools in this build";
+    }
+};
+
+}  // namespace
+
+TEST_F(WebpPictures, StillsShowAsTheReferenceDecodesThemOverBlackInTheirProfile)
+{
+    std::ifstream profileFile(WindowsPath(TestSetting("ORLIVANE_ADOBE_RGB")), std::ios::binary);
+    const std::vector<BYTE> profile((std::istreambuf_iterator<char>(profileFile)), {});
+    ASSERT_FALSE(profile.empty());
+    const struct {
+        const char* name;
+        const char* reference;
+        bool profiled;
+    } stills[] = {
+        {"lossy.webp", "lossy.pam", false},
+        {"alpha.webp", "alpha.pam", false},
+        {"lossyalpha.webp", "lossyalpha.pam", false},
+        {"profiled.webp", "profiled.pam", true},
+        // An animation's still is its first frame.
+        {"anim.webp", "frame1.pam", false},
+    };
+    for (const auto& still : stills) {
+        const Pam reference = ReadPam(TestSetting("ORLIVANE_WEBP_DATA") + "/" + still.reference);
+        ASSERT_GT(reference.width, 0) << still.reference;
+        const auto shown = Decode(still.name);
+        ASSERT_TRUE(shown) << still.name;
+        EXPECT_TRUE(SamePixels(*shown, Expected(reference, still.profiled ? profile : std::vector<BYTE>{}), 1))
+            << still.name;
+        const PictureFacts facts = ReadPictureFacts(DataFile(still.name));
+        EXPECT_EQ(CSize(facts.size), CSize(reference.width, reference.height)) << still.name;
+    }
+}
+
+TEST_F(WebpPictures, FactsComeFromTheExifChunk)
+{
+    const PictureFacts facts = ReadPictureFacts(DataFile("exif.webp"));
+    EXPECT_EQ(CSize(facts.size), CSize(96, 64));
+    EXPECT_EQ(facts.photo.make, "Canon");
+    EXPECT_EQ(facts.photo.model, "Canon EOS 5D");
+    ASSERT_TRUE(facts.photo.taken);
+    EXPECT_EQ(facts.photo.taken->year, 2023);
+    EXPECT_EQ(facts.photo.taken->second, 5);
+    CPictureBitmap picture;
+    picture.LoadFromFile(DataFile("exif.webp"));
+    EXPECT_EQ(picture.m_facts.model, "Canon EOS 5D");
+}
+
+TEST_F(WebpPictures, AnimationPlaysItsFramesInOrderWithTheirDelaysAndLoops)
+{
+    // webpmux's account: "Loop Count : 3", then a line a frame whose
+    // seventh column is its duration.
+    std::ifstream info(WindowsPath(TestSetting("ORLIVANE_WEBP_DATA") + "/anim.txt"));
+    int loops = -1;
+    std::vector<int> durations;
+    for (std::string line; std::getline(info, line);) {
+        if (const size_t at = line.find("Loop Count : "); at != std::string::npos)
+            loops = std::atoi(line.c_str() + at + 13);
+        std::istringstream words(line);
+        std::string number, column;
+        if (words >> number && number.size() > 1 && number.back() == ':' && std::isdigit((BYTE)number[0])) {
+            for (int i = 0; i < 6; ++i)
+                words >> column;
+            durations.push_back(std::atoi(column.c_str()));
+        }
+    }
+    ASSERT_EQ(durations.size(), 6u);
+
+    const auto reader = OpenAnimation(DataFile("anim.webp"), ColourTarget::Srgb);
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(reader->FrameCount(), 6);
+    EXPECT_EQ(reader->LoopCount(), loops);
+    EXPECT_EQ(CSize(reader->Size()), CSize(64, 48));
+    // Once round, and into the second time.
+    for (int i = 0; i < 8; ++i) {
+        const int index = i % 6;
+        const Pam reference = ReadPam(TestSetting("ORLIVANE_WEBP_DATA") + "/frame" + std::to_string(index + 1) + ".pam");
+        AnimationFrame frame;
+        ASSERT_TRUE(reader->Next(frame)) << "frame " << i;
+        ASSERT_TRUE(frame.pixels);
+        EXPECT_TRUE(SamePixels(*frame.pixels, Expected(reference), 1)) << "frame " << i;
+        EXPECT_EQ(frame.delay, durations[index]) << "frame " << i;
+    }
+    // A still is no animation.
+    EXPECT_FALSE(OpenAnimation(DataFile("alpha.webp"), ColourTarget::Srgb));
+}
