@@ -137,6 +137,25 @@ TEST_F(WebpPictures, StillsShowAsTheReferenceDecodesThemOverBlackInTheirProfile)
         const PictureFacts facts = ReadPictureFacts(DataFile(still.name));
         EXPECT_EQ(CSize(facts.size), CSize(reference.width, reference.height)) << still.name;
     }
+
+    // Fitted into a box a quarter its size, each pixel the average of the
+    // four by four it stands for; the picture keeps its own size.
+    const Pam reference = ReadPam(TestSetting("ORLIVANE_WEBP_DATA") + "/lossy.pam");
+    const CPixels whole = Expected(reference);
+    CPixels averaged(whole.Width() / 4, whole.Height() / 4);
+    for (int y = 0; y < averaged.Height(); ++y) {
+        for (int x = 0; x < averaged.Width() * 3; ++x) {
+            int sum = 0;
+            for (int i = 0; i < 16; ++i)
+                sum += whole.Row(y * 4 + i / 4)[(x / 3 * 4 + i % 4) * 3 + x % 3];
+            averaged.Row(y)[x] = (BYTE)((sum + 8) / 16);
+        }
+    }
+    CPictureBitmap picture;
+    picture.LoadFromFile(DataFile("lossy.webp"), {}, SIZE{averaged.Width(), averaged.Width()}, ColourTarget::Srgb);
+    ASSERT_TRUE(picture.m_hBitmap);
+    EXPECT_EQ(CSize(picture.m_width, picture.m_height), CSize(reference.width, reference.height));
+    EXPECT_TRUE(SamePixels(*CopyPixels(picture.m_hBitmap), averaged, 8));
 }
 
 TEST_F(WebpPictures, FactsComeFromTheExifChunk)
@@ -191,3 +210,4 @@ TEST_F(WebpPictures, AnimationPlaysItsFramesInOrderWithTheirDelaysAndLoops)
     // A still is no animation.
     EXPECT_FALSE(OpenAnimation(DataFile("alpha.webp"), ColourTarget::Srgb));
 }
+
