@@ -18,6 +18,7 @@
 #include "app_driver.h"
 #include "catalog/folderentry.h"
 #include "colours.h"
+#include "imaging/animation.h"
 #include "imaging/colour.h"
 #include "imaging/jpegio.h"
 #include "imaging/pictureformats.h"
@@ -392,7 +393,7 @@ TEST(DamagedInput, SeededMutationsOfEveryFormatNeverCrashHangOrLeak)
     const int width = 48, height = 40;
     const std::string bgr = QuadrantPixels(width, height, q, false), bgra = QuadrantPixels(width, height, q, true);
     const std::string profile = SettingFile("ORLIVANE_ADOBE_RGB");
-    const std::vector<std::pair<std::string, std::string>> bases = {
+    std::vector<std::pair<std::string, std::string>> bases = {
         {".png", Encode(GUID_ContainerFormatPng, GUID_WICPixelFormat24bppBGR, width, height, {bgr})},
         {".png", Encode(GUID_ContainerFormatPng, GUID_WICPixelFormat32bppBGRA, width, height, {bgra})},
         {".bmp", Encode(GUID_ContainerFormatBmp, GUID_WICPixelFormat24bppBGR, width, height, {bgr})},
@@ -401,12 +402,24 @@ TEST(DamagedInput, SeededMutationsOfEveryFormatNeverCrashHangOrLeak)
         {".gif", Gif(width, height, q, {QuadrantIndices(width, height, q)}, 1)},
         {".ico", Ico(width, height, q)},
     };
+    // The built-in decoders' pictures, made by their formats' own tools when
+    // the build ran.
+    if (const std::string webp = TestSetting("ORLIVANE_WEBP_DATA"); !webp.empty()) {
+        for (const char* name : {"lossy.webp", "alpha.webp", "anim.webp"})
+            bases.emplace_back(".webp", ReadWholeFile(WindowsPath(webp + "/" + name)));
+    }
     CPictureBitmap scratch;
     const auto thumbnail = [&](const std::string& path) {
         CFolderEntry entry(path, nullptr, nullptr);
         entry.m_picturePath = path;
         CThumbnail made;
         made.LoadBitmap(entry, &scratch, [] { return false; });
+        // An animation's frames, twice round.
+        if (const auto animation = OpenAnimation(path)) {
+            AnimationFrame frame;
+            for (int i = 0; i < 2 * animation->FrameCount() && animation->Next(frame); ++i) {
+            }
+        }
         return made.Bitmap() != nullptr;
     };
     for (const auto& [extension, bytes] : bases) {
