@@ -17,6 +17,7 @@
 #include "imaging/colour.h"
 #include "imaging/picture.h"
 #include "imaging/picturefacts.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -211,3 +212,24 @@ TEST_F(WebpPictures, AnimationPlaysItsFramesInOrderWithTheirDelaysAndLoops)
     EXPECT_FALSE(OpenAnimation(DataFile("alpha.webp"), ColourTarget::Srgb));
 }
 
+
+TEST_F(WebpPictures, CanvasLargerThanTheLimitsIsRefusedBeforeItIsAllocated)
+{
+    // The animation's VP8X chunk claims a canvas of 20000 by 20000: its
+    // frames still fit in it, so only the limits refuse it.
+    std::string bytes = ReadWholeFile(DataFile("anim.webp"));
+    ASSERT_EQ(bytes.compare(12, 4, "VP8X"), 0);
+    for (int at : {24, 27}) {
+        bytes[at] = (char)(19999 & 0xFF);
+        bytes[at + 1] = (char)(19999 >> 8);
+        bytes[at + 2] = 0;
+    }
+    TempFolder folder;
+    const std::string path = folder.WriteFile("huge.webp", bytes);
+    EXPECT_FALSE(OpenAnimation(path));
+    EXPECT_EQ(CSize(ReadPictureFacts(path).size), CSize(0, 0));
+    CPictureBitmap picture;
+    picture.LoadFromFile(path);
+    EXPECT_FALSE(picture.m_hBitmap);
+    EXPECT_EQ(picture.m_width, 0);
+}
