@@ -1,13 +1,14 @@
 #!/bin/sh
-# Writes the WebP pictures the WebP test decodes, made by libwebp's own
-# tools, and what its reference decoder makes of them: dwebp's pixels as
-# PAM files, the frames an animation was made from laid over black, and
-# webpmux's account of the animation.
+# Writes the WebP pictures and AVIF sequences the WebP test decodes, made
+# by their formats' own tools, and what the reference decoders make of them:
+# dwebp's and avifdec's pixels as PAM files, the frames an animation was
+# made from laid over black, and webpmux's and avifdec's account of the
+# animations.
 # webp_pictures.sh CONVERT EXIFTOOL PROFILE FOLDER
 set -eu
 convert=$1 exiftool=$2 profile=$3 out=$4
 mkdir -p "$out"
-rm -f "$out"/*.png "$out"/*.jpg "$out"/*.webp "$out"/*.pam "$out"/*.txt
+rm -f "$out"/*.png "$out"/*.jpg "$out"/*.webp "$out"/*.avif "$out"/*.pam "$out"/*.txt
 cd "$out"
 "$convert" -size 96x64 gradient:'#d02040'-'#30a0e0' -fill '#f0e020' -draw 'circle 30,30 30,12' \
     -fill '#104010' -draw 'rectangle 56,8 88,56' base.png
@@ -46,3 +47,24 @@ done
 for i in 1 2 3 4 5 6; do
     "$convert" "frame$i.png" -background black -alpha remove -alpha off -depth 8 "frame$i.pam"
 done
+
+# AVIF sequences of three frames: opaque in 8 bits 4:2:0 in full range, and
+# in 10 bits 4:4:4 in limited range with BT.709's matrix; and with alpha.
+# Their references are read at 16 bits: avifdec's own reduction of 10-bit
+# limited range to 8 bits is off by several levels.
+for i in 1 2 3; do
+    "$convert" "frame$i.png" -background black -alpha remove -alpha off "PNG24:opaque$i.png"
+done
+sequence() {
+    name=$1 first=$2 second=$3 third=$4
+    shift 4
+    avifenc -s 10 "$@" --fps 10 "$first" --duration 3 "$second" --duration 2 "$third" "$name.avif" >/dev/null
+    avifdec --info "$name.avif" > "$name.txt"
+    for i in 0 1 2; do
+        avifdec -u nearest -d 16 --index $i "$name.avif" "$name-$i.png" >/dev/null
+        "$convert" "$name-$i.png" -depth 8 "$name-$i.pam"
+    done
+}
+sequence seq420 opaque1.png opaque2.png opaque3.png -y 420
+sequence seq444 opaque1.png opaque2.png opaque3.png -y 444 -d 10 -r limited --cicp 1/13/1
+sequence seqalpha frame4.png frame5.png frame3.png -y 444

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -232,4 +233,35 @@ TEST_F(WebpPictures, CanvasLargerThanTheLimitsIsRefusedBeforeItIsAllocated)
     picture.LoadFromFile(path);
     EXPECT_FALSE(picture.m_hBitmap);
     EXPECT_EQ(picture.m_width, 0);
+}
+
+TEST_F(WebpPictures, AvifSequencePlaysItsFramesAsTheReferenceDecodesThem)
+{
+    // 8 bits 4:2:0 in full range; 10 bits 4:4:4 in limited range with
+    // another matrix; with an alpha track.
+    for (const std::string name : {"seq420", "seq444", "seqalpha"}) {
+        // avifdec's account: "[duration 0.30 (3 timescales)]" a frame.
+        std::ifstream info(WindowsPath(TestSetting("ORLIVANE_WEBP_DATA") + "/" + name + ".txt"));
+        std::vector<int> durations;
+        for (std::string line; std::getline(info, line);) {
+            if (const size_t at = line.find("[duration "); at != std::string::npos)
+                durations.push_back((int)std::lround(std::atof(line.c_str() + at + 10) * 1000));
+        }
+        ASSERT_EQ(durations.size(), 3u) << name;
+
+        const auto reader = OpenAnimation(DataFile(name + ".avif"), ColourTarget::Srgb);
+        ASSERT_TRUE(reader) << name;
+        EXPECT_EQ(reader->FrameCount(), 3) << name;
+        EXPECT_EQ(reader->LoopCount(), 0) << name;
+        EXPECT_EQ(CSize(reader->Size()), CSize(64, 48)) << name;
+        for (int i = 0; i < 4; ++i) {
+            const Pam reference = ReadPam(TestSetting("ORLIVANE_WEBP_DATA") + "/" + name + "-"
+                                          + std::to_string(i % 3) + ".pam");
+            AnimationFrame frame;
+            ASSERT_TRUE(reader->Next(frame)) << name << " frame " << i;
+            ASSERT_TRUE(frame.pixels);
+            EXPECT_TRUE(SamePixels(*frame.pixels, Expected(reference), 2)) << name << " frame " << i;
+            EXPECT_EQ(frame.delay, durations[i % 3]) << name << " frame " << i;
+        }
+    }
 }

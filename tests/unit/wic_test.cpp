@@ -405,8 +405,8 @@ TEST(DamagedInput, SeededMutationsOfEveryFormatNeverCrashHangOrLeak)
     // The built-in decoders' pictures, made by their formats' own tools when
     // the build ran.
     if (const std::string webp = TestSetting("ORLIVANE_WEBP_DATA"); !webp.empty()) {
-        for (const char* name : {"lossy.webp", "alpha.webp", "anim.webp"})
-            bases.emplace_back(".webp", ReadWholeFile(WindowsPath(webp + "/" + name)));
+        for (const std::string name : {"lossy.webp", "alpha.webp", "anim.webp", "seq420.avif"})
+            bases.emplace_back(name.substr(name.find('.')), ReadWholeFile(WindowsPath(webp + "/" + name)));
     }
     CPictureBitmap scratch;
     const auto thumbnail = [&](const std::string& path) {
