@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "gdi.h"
+#include "imaging/jpegdecode.h"
 #include "imaging/picture.h"
 #include "libheif/heif.h"
 
@@ -38,3 +40,8 @@ private:
     heif_context* m_context = nullptr;
     heif_image_handle* m_primary = nullptr;
 };
+
+// The picture of handle (the primary one or a thumbnail) as
+// DecodeHeifPicture gives it; header gets its sizes, not its facts.
+Decoded DecodeHeifImage(heif_image_handle* handle, CBitmap& section, const PictureRequest& request,
+                        PictureHeader& header);

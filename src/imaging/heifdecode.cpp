@@ -87,6 +87,41 @@ bool WithinLimits(SIZE size)
 
 } // namespace
 
+Decoded DecodeHeifImage(heif_image_handle* handle, CBitmap& section, const PictureRequest& request,
+                        PictureHeader& header)
+{
+    section.DeleteObject();
+    FillHeader(handle, header);
+    if (!WithinLimits(header.upright) || !WithinLimits(header.stored))
+        return Decoded::Failed;
+    if (request.stop && request.stop())
+        return Decoded::Stopped;
+
+    const int depth = heif_image_handle_get_luma_bits_per_pixel(handle);
+    const bool deep = depth > 8;
+    const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
+    const heif_chroma chroma = deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
+                                    : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
+    heif_image* decoded = nullptr;
+    const heif_error error = heif_decode_image(handle, &decoded, heif_colorspace_RGB, chroma, nullptr);
+    const std::unique_ptr<heif_image, decltype(&heif_image_release)> image(decoded, &heif_image_release);
+    if (error.code != heif_error_Ok || !image)
+        return request.stop && request.stop() ? Decoded::Stopped : Decoded::Failed;
+
+    DecodedImage pixels;
+    int stride = 0;
+    pixels.bits = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+    pixels.stride = stride;
+    pixels.width = heif_image_get_width(image.get(), heif_channel_interleaved);
+    pixels.height = heif_image_get_height(image.get(), heif_channel_interleaved);
+    pixels.depth = deep ? std::clamp(heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved), 9, 16) : 8;
+    pixels.alpha = alpha;
+    pixels.profile = ProfileOf(handle, image.get());
+    if (!pixels.bits || pixels.width != header.upright.cx || pixels.height != header.upright.cy)
+        return Decoded::Failed;
+    return DeliverImage(pixels, section, request, header);
+}
+
 Decoded DecodeHeifPicture(FILE* file, CBitmap& section, const PictureRequest& request, PictureHeader& header)
 {
     section.DeleteObject();
@@ -95,36 +130,8 @@ Decoded DecodeHeifPicture(FILE* file, CBitmap& section, const PictureRequest& re
         heif_image_handle* handle = heif.Primary();
         if (!handle)
             return heif.Stopped() ? Decoded::Stopped : Decoded::Failed;
-        FillHeader(handle, header);
         header.facts = ExifFacts(handle, request.stop);
-        if (!WithinLimits(header.upright) || !WithinLimits(header.stored))
-            return Decoded::Failed;
-        if (request.stop && request.stop())
-            return Decoded::Stopped;
-
-        const int depth = heif_image_handle_get_luma_bits_per_pixel(handle);
-        const bool deep = depth > 8;
-        const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
-        const heif_chroma chroma = deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
-                                        : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
-        heif_image* decoded = nullptr;
-        const heif_error error = heif_decode_image(handle, &decoded, heif_colorspace_RGB, chroma, nullptr);
-        const std::unique_ptr<heif_image, decltype(&heif_image_release)> image(decoded, &heif_image_release);
-        if (error.code != heif_error_Ok || !image)
-            return heif.Stopped() ? Decoded::Stopped : Decoded::Failed;
-
-        DecodedImage pixels;
-        int stride = 0;
-        pixels.bits = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
-        pixels.stride = stride;
-        pixels.width = heif_image_get_width(image.get(), heif_channel_interleaved);
-        pixels.height = heif_image_get_height(image.get(), heif_channel_interleaved);
-        pixels.depth = deep ? std::clamp(heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved), 9, 16) : 8;
-        pixels.alpha = alpha;
-        pixels.profile = ProfileOf(handle, image.get());
-        if (!pixels.bits || pixels.width != header.upright.cx || pixels.height != header.upright.cy)
-            return Decoded::Failed;
-        return DeliverImage(pixels, section, request, header);
+        return DecodeHeifImage(handle, section, request, header);
     } catch (const std::bad_alloc&) {
         section.DeleteObject();
         return Decoded::Failed;

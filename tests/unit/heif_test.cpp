@@ -10,6 +10,10 @@
 
 #include "afxbase.h"
 #include "app_driver.h"
+#include "colours.h"
+#include "catalog/folderentry.h"
+#include "catalog/thumbnailcache.h"
+#include "imaging/embeddedthumbnail.h"
 #include "imaging/picture.h"
 #include "imaging/picturefacts.h"
 
@@ -114,6 +118,32 @@ TEST(HeifPictures, CodePointsOfWiderPrimariesConvertTheColours)
     const COLORREF wide = PixelAt(HeifData() + "/p3.avif", 130, 104);
     EXPECT_GT(GetRValue(wide), GetRValue(plain) + 8);
     EXPECT_LT(GetGValue(wide) + 4, GetGValue(plain));
+}
+
+TEST(HeifPictures, EmbeddedThumbnailShowsUntilTheRealOneIsMadeAndIsNeverCached)
+{
+    REQUIRE_HEIF_DATA();
+    const std::string path = HeifData() + "/thumb.heic";
+    EXPECT_EQ(ReadEmbeddedThumbnail(HeifData() + "/photo.heic", 90), nullptr) << "a file without one";
+    std::unique_ptr<CPixels> embedded = ReadEmbeddedThumbnail(path, 90);
+    ASSERT_NE(embedded, nullptr);
+    ASSERT_EQ(CSize(embedded->Width(), embedded->Height()), CSize(90, 72));
+    // Upright, and in the picture's colours: the green block of the top left.
+    const BYTE* green = embedded->Row(6) + 3 * 6;
+    EXPECT_TRUE(Near(RGB(green[2], green[1], green[0]), RGB(0x30, 0xC0, 0x30), 24));
+
+    CThumbnail thumbnail;
+    thumbnail.SetProvisional(std::move(embedded));
+    EXPECT_FALSE(thumbnail.HasPicture());
+    ASSERT_NE(thumbnail.Bitmap(), nullptr) << "drawn meanwhile";
+    EXPECT_EQ(RecordOf(path, FILETIME{1, 1}, EntryFile, &thumbnail).jpeg, nullptr) << "never written to the cache";
+
+    CFolderEntry entry = MakeEntry(path, nullptr, nullptr);
+    entry.m_picturePath = path;
+    ASSERT_TRUE(thumbnail.LoadBitmap(entry));
+    EXPECT_TRUE(thumbnail.HasPicture()) << "the real one is made all the same";
+    EXPECT_FALSE(thumbnail.HasProvisional());
+    EXPECT_NE(RecordOf(path, FILETIME{1, 1}, EntryFile, &thumbnail).jpeg, nullptr);
 }
 
 } // namespace
