@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <random>
 #include <string>
 #include <thread>
@@ -402,8 +403,16 @@ TEST(DamagedInput, SeededMutationsOfEveryFormatNeverCrashHangOrLeak)
         {".gif", Gif(width, height, q, {QuadrantIndices(width, height, q)}, 1)},
         {".ico", Ico(width, height, q)},
     };
-    // The built-in decoders' pictures, made by their formats' own tools when
-    // the build ran.
+    // The program's own decoder of HEIF and AVIF: an HEVC picture with a
+    // thumbnail item and its EXIF, an AV1 grid, and AV1 with transparency.
+    if (!TestSetting("ORLIVANE_HEIF_DATA").empty()) {
+        for (const std::string name : {"thumb.heic", "grid.avif", "alpha.avif"}) {
+            std::ifstream file(WindowsPath(TestSetting("ORLIVANE_HEIF_DATA") + "/" + name), std::ios::binary);
+            bases.emplace_back(name.substr(name.find('.')), std::string(std::istreambuf_iterator<char>(file), {}));
+        }
+    }
+    // WebP stills, a WebP animation and an AVIF sequence, whose frames are
+    // read as well.
     if (const std::string webp = TestSetting("ORLIVANE_WEBP_DATA"); !webp.empty()) {
         for (const std::string name : {"lossy.webp", "alpha.webp", "anim.webp", "seq420.avif"})
             bases.emplace_back(name.substr(name.find('.')), ReadWholeFile(WindowsPath(webp + "/" + name)));
