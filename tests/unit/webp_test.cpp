@@ -265,3 +265,15 @@ TEST_F(WebpPictures, AvifSequencePlaysItsFramesAsTheReferenceDecodesThem)
         }
     }
 }
+
+TEST_F(WebpPictures, AvifSequenceCutShortDoesNotOpen)
+{
+    // Every box and every frame's data reads within the file, or the
+    // sequence is no animation: a cut anywhere leaves one of them short.
+    const std::string bytes = ReadWholeFile(DataFile("seq420.avif"));
+    ASSERT_FALSE(bytes.empty());
+    TempFolder folder;
+    ASSERT_TRUE(OpenAnimation(folder.WriteFile("whole.avif", bytes)));
+    for (size_t length = 0; length < bytes.size(); length += 5)
+        EXPECT_FALSE(OpenAnimation(folder.WriteFile("cut.avif", bytes.substr(0, length)))) << length;
+}
