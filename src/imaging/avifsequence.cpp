@@ -15,6 +15,7 @@
 #include "imaging/avifboxes.h"
 #include "imaging/canvasframe.h"
 #include "imaging/decodelimits.h"
+#include "imaging/nclxprofile.h"
 
 namespace {
 
@@ -194,7 +195,15 @@ public:
         image.height = picture.p.h;
         image.depth = picture.p.bpc;
         image.alpha = alpha != nullptr;
-        image.profile = colour.profile;
+        // The profile of the colour box, else of its code points, else of the
+        // bitstream's own.
+        if (!m_profileMade) {
+            m_profile = !colour.profile.empty() ? colour.profile
+                : coded ? NclxProfile(colour.primaries, colour.transfer)
+                        : NclxProfile(picture.seq_hdr->pri, picture.seq_hdr->trc);
+            m_profileMade = true;
+        }
+        image.profile = m_profile;
         if (!CanvasFrame(image, m_target, stop, m_section, frame))
             return false;
         frame.delay = delay;
@@ -231,6 +240,8 @@ private:
     SequenceTrack m_track;
     std::unique_ptr<Dav1dContext, ContextDeleter> m_context;
     std::unique_ptr<Dav1dContext, ContextDeleter> m_alphaContext;
+    std::vector<BYTE> m_profile;
+    bool m_profileMade = false;
     CBitmap m_section;
     size_t m_next = 0;
     uint64_t m_elapsed = 0;

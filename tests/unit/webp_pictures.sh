@@ -49,9 +49,11 @@ for i in 1 2 3 4 5 6; do
 done
 
 # AVIF sequences of three frames: opaque in 8 bits 4:2:0 in full range, and
-# in 10 bits 4:4:4 in limited range with BT.709's matrix; and with alpha.
-# Their references are read at 16 bits: avifdec's own reduction of 10-bit
-# limited range to 8 bits is off by several levels.
+# in 10 bits 4:4:4 in limited range with BT.709's matrix and Display P3's
+# primaries; and with alpha.
+# Their references are kept at 16 bits: avifdec's own reduction of 10-bit
+# limited range to 8 bits is off by several levels, and colours converted
+# from 8 bits stray near black.
 for i in 1 2 3; do
     "$convert" "frame$i.png" -background black -alpha remove -alpha off "PNG24:opaque$i.png"
 done
@@ -62,9 +64,9 @@ sequence() {
     avifdec --info "$name.avif" > "$name.txt"
     for i in 0 1 2; do
         avifdec -u nearest -d 16 --index $i "$name.avif" "$name-$i.png" >/dev/null
-        "$convert" "$name-$i.png" -depth 8 "$name-$i.pam"
+        "$convert" "$name-$i.png" "$name-$i.pam"
     done
 }
 sequence seq420 opaque1.png opaque2.png opaque3.png -y 420
-sequence seq444 opaque1.png opaque2.png opaque3.png -y 444 -d 10 -r limited --cicp 1/13/1
+sequence seq444 opaque1.png opaque2.png opaque3.png -y 444 -d 10 -r limited --cicp 12/13/1
 sequence seqalpha frame4.png frame5.png frame3.png -y 444

@@ -16,20 +16,23 @@
 #include "afxbase.h"
 #include "imaging/animation.h"
 #include "imaging/colour.h"
+#include "imaging/nclxprofile.h"
 #include "imaging/picture.h"
 #include "imaging/picturefacts.h"
 #include "temp_folder.h"
 
 namespace {
 
-// A PAM file's pixels: red, green, blue (and alpha), top row first.
+// A PAM file's pixels: red, green, blue (and alpha), top row first, each
+// sample running to most.
 struct Pam {
     int width = 0;
     int height = 0;
     int depth = 0;
-    std::vector<BYTE> bytes;
+    unsigned most = 255;
+    std::vector<uint16_t> samples;
 
-    const BYTE* At(int x, int y) const { return bytes.data() + ((size_t)y * width + x) * depth; }
+    const uint16_t* At(int x, int y) const { return samples.data() + ((size_t)y * width + x) * depth; }
 };
 
 Pam ReadPam(const std::string& path)
@@ -43,12 +46,18 @@ Pam ReadPam(const std::string& path)
             file >> pam.height;
         else if (word == "DEPTH")
             file >> pam.depth;
+        else if (word == "MAXVAL")
+            file >> pam.most;
     }
     file.get();
-    pam.bytes.resize((size_t)pam.width * pam.height * pam.depth);
-    file.read(reinterpret_cast<char*>(pam.bytes.data()), (std::streamsize)pam.bytes.size());
+    const int bytes = pam.most > 255 ? 2 : 1;
+    std::vector<BYTE> stored((size_t)pam.width * pam.height * pam.depth * bytes);
+    file.read(reinterpret_cast<char*>(stored.data()), (std::streamsize)stored.size());
     if (!file)
-        pam = {};
+        return {};
+    pam.samples.resize(stored.size() / bytes);
+    for (size_t i = 0; i < pam.samples.size(); ++i)
+        pam.samples[i] = bytes == 2 ? (uint16_t)(stored[2 * i] << 8 | stored[2 * i + 1]) : stored[i];
     return pam;
 }
 
@@ -57,22 +66,35 @@ std::string DataFile(const std::string& name)
     return WindowsPath(TestSetting("ORLIVANE_WEBP_DATA") + "/" + name);
 }
 
-// The reference laid over black as 24-bit rows, optionally converted from
-// profile to sRGB: what the program is to show of it.
+// The reference laid over black as 24-bit rows, converted from profile to
+// sRGB at its own precision when there is one: what the program is to show
+// of it.
 CPixels Expected(const Pam& pam, const std::vector<BYTE>& profile = {})
 {
-    CPixels pixels(pam.width, pam.height);
-    for (int y = 0; y < pam.height; ++y) {
+    const bool sixteen = pam.most > 255;
+    std::vector<uint16_t> words((size_t)pam.width * pam.height * 3);
+    std::vector<BYTE> bytes(words.size());
+    for (int y = 0, i = 0; y < pam.height; ++y) {
         for (int x = 0; x < pam.width; ++x) {
-            const BYTE* in = pam.At(x, y);
-            const unsigned alpha = pam.depth == 4 ? in[3] : 255;
-            for (int c = 0; c < 3; ++c)
-                pixels.Row(y)[x * 3 + 2 - c] = (BYTE)((in[c] * alpha + 127) / 255);
+            const uint16_t* in = pam.At(x, y);
+            const unsigned alpha = pam.depth == 4 ? in[3] : pam.most;
+            for (int c = 0; c < 3; ++c, ++i) {
+                words[i] = (uint16_t)((in[c] * alpha + pam.most / 2) / pam.most);
+                bytes[i] = (BYTE)((words[i] * 255u + pam.most / 2) / pam.most);
+            }
         }
     }
-    if (!profile.empty())
-        ConvertRgbPixels(profile, pixels.Row(0), pixels.Stride(), pam.width,
-                         pam.height, ColourTarget::Srgb);
+    CPixels pixels(pam.width, pam.height);
+    if (!profile.empty()) {
+        ConvertRgbRows(profile, sixteen, sixteen ? (const void*)words.data() : bytes.data(),
+                       (size_t)pam.width * 3 * (sixteen ? 2 : 1), pixels.Row(0), pixels.Stride(), pam.width,
+                       pam.height, ColourTarget::Srgb);
+        return pixels;
+    }
+    for (int y = 0; y < pam.height; ++y) {
+        for (int x = 0; x < pam.width * 3; ++x)
+            pixels.Row(y)[x / 3 * 3 + 2 - x % 3] = bytes[(size_t)y * pam.width * 3 + x];
+    }
     return pixels;
 }
 
@@ -238,8 +260,10 @@ TEST_F(WebpPictures, CanvasLargerThanTheLimitsIsRefusedBeforeItIsAllocated)
 TEST_F(WebpPictures, AvifSequencePlaysItsFramesAsTheReferenceDecodesThem)
 {
     // 8 bits 4:2:0 in full range; 10 bits 4:4:4 in limited range with
-    // another matrix; with an alpha track.
-    for (const std::string name : {"seq420", "seq444", "seqalpha"}) {
+    // another matrix and other primaries; with an alpha track.
+    const std::pair<std::string, std::vector<BYTE>> sequences[] = {
+        {"seq420", {}}, {"seq444", NclxProfile(12, 13)}, {"seqalpha", {}}};
+    for (const auto& [name, profile] : sequences) {
         // avifdec's account: "[duration 0.30 (3 timescales)]" a frame.
         std::ifstream info(WindowsPath(TestSetting("ORLIVANE_WEBP_DATA") + "/" + name + ".txt"));
         std::vector<int> durations;
@@ -260,7 +284,7 @@ TEST_F(WebpPictures, AvifSequencePlaysItsFramesAsTheReferenceDecodesThem)
             AnimationFrame frame;
             ASSERT_TRUE(reader->Next(frame)) << name << " frame " << i;
             ASSERT_TRUE(frame.pixels);
-            EXPECT_TRUE(SamePixels(*frame.pixels, Expected(reference), 2)) << name << " frame " << i;
+            EXPECT_TRUE(SamePixels(*frame.pixels, Expected(reference, profile), 2)) << name << " frame " << i;
             EXPECT_EQ(frame.delay, durations[i % 3]) << name << " frame " << i;
         }
     }
