@@ -123,6 +123,54 @@ std::unique_ptr<CPixels> Decode(const std::string& name, SIZE box = {0, 0})
     return picture.m_hBitmap ? CopyPixels(picture.m_hBitmap) : nullptr;
 }
 
+uint32_t BigEndian32(const std::string& bytes, size_t at)
+{
+    return (uint32_t)(BYTE)bytes[at] << 24 | (uint32_t)(BYTE)bytes[at + 1] << 16 | (uint32_t)(BYTE)bytes[at + 2] << 8
+         | (BYTE)bytes[at + 3];
+}
+
+void SetBigEndian32(std::string& bytes, size_t at, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = (char)(value >> (24 - 8 * i));
+}
+
+// The sequence as avifenc wrote it (ftyp, meta, moov of version 1 track
+// headers, then mdat) with an edit list in its picture track: one segment
+// of segment units marked to repeat, in a track of duration units.
+std::string WithEditList(std::string bytes, uint32_t segment, uint64_t duration)
+{
+    size_t moov = 0;
+    while (bytes.compare(moov + 4, 4, "moov") != 0)
+        moov += BigEndian32(bytes, moov);
+    const size_t trak = moov + 8 + BigEndian32(bytes, moov + 8), tkhd = trak + 8;
+    EXPECT_EQ(bytes.compare(trak + 4, 4, "trak"), 0);
+    EXPECT_EQ(bytes.compare(tkhd + 4, 4, "tkhd"), 0);
+    EXPECT_EQ(bytes[tkhd + 8], 1) << "tkhd version";
+    for (int i = 0; i < 8; ++i)
+        bytes[tkhd + 36 + i] = (char)(duration >> (56 - 8 * i));
+    std::string edts(36, '\0');
+    SetBigEndian32(edts, 0, 36);
+    edts.replace(4, 4, "edts");
+    SetBigEndian32(edts, 8, 28);
+    edts.replace(12, 4, "elst");
+    SetBigEndian32(edts, 16, 1);  // version 0, flags: repeat
+    SetBigEndian32(edts, 20, 1);
+    SetBigEndian32(edts, 24, segment);
+    SetBigEndian32(edts, 32, 0x10000);
+    const uint32_t grown = (uint32_t)edts.size();
+    SetBigEndian32(bytes, moov, BigEndian32(bytes, moov) + grown);
+    SetBigEndian32(bytes, trak, BigEndian32(bytes, trak) + grown);
+    // The frames' data lies after moov: every chunk offset moves on.
+    const size_t moovEnd = moov + BigEndian32(bytes, moov) - grown;
+    for (size_t at = bytes.find("stco", moov); at < moovEnd; at = bytes.find("stco", at + 4)) {
+        for (uint32_t i = 0, count = BigEndian32(bytes, at + 8); i < count; ++i)
+            SetBigEndian32(bytes, at + 12 + 4 * i, BigEndian32(bytes, at + 12 + 4 * i) + grown);
+    }
+    bytes.insert(tkhd + BigEndian32(bytes, tkhd), edts);
+    return bytes;
+}
+
 class WebpPictures : public testing::Test {
 protected:
     void SetUp() override
@@ -288,6 +336,19 @@ TEST_F(WebpPictures, AvifSequencePlaysItsFramesAsTheReferenceDecodesThem)
             EXPECT_EQ(frame.delay, durations[i % 3]) << name << " frame " << i;
         }
     }
+
+    // An edit list that repeats the sequence's 7 units until 21 are filled
+    // plays it three times; until an indefinite duration, for ever.
+    const std::string bytes = ReadWholeFile(DataFile("seq420.avif"));
+    TempFolder folder;
+    const auto repeated = OpenAnimation(folder.WriteFile("thrice.avif", WithEditList(bytes, 7, 21)));
+    ASSERT_TRUE(repeated);
+    EXPECT_EQ(repeated->LoopCount(), 3);
+    AnimationFrame frame;
+    EXPECT_TRUE(repeated->Next(frame));
+    const auto endless = OpenAnimation(folder.WriteFile("endless.avif", WithEditList(bytes, 7, UINT64_MAX)));
+    ASSERT_TRUE(endless);
+    EXPECT_EQ(endless->LoopCount(), 0);
 }
 
 TEST_F(WebpPictures, AvifSequenceCutShortDoesNotOpen)
