@@ -255,7 +255,7 @@ int ReadLoops(const Box& trak, const Box& tkhd)
     const uint64_t indefinite = tkhdVersion == 1 ? UINT64_MAX : UINT32_MAX;
     if (!header.Ok() || !list.Ok() || segment == 0 || duration == indefinite)
         return 0;
-    return (int)std::min<uint64_t>((duration + segment - 1) / segment, INT_MAX);
+    return (int)std::min<uint64_t>(duration / segment + (duration % segment != 0), INT_MAX);
 }
 
 // The track's id, and the id its auxiliary reference names (0 for none).
