@@ -313,6 +313,13 @@ bool HoldsAlpha(const Box& entry)
 
 }  // namespace
 
+bool IsSequenceStart(const uint8_t* head, size_t size)
+{
+    CByteReader reader(head, size);
+    Box ftyp;
+    return NextBox(reader, ftyp) && ftyp.Is("ftyp") && HasBrand(ftyp, "avis");
+}
+
 bool ReadSequenceTrack(const std::vector<uint8_t>& file, SequenceTrack& track)
 {
     Box ftyp, moov;

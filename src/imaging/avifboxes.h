@@ -38,6 +38,10 @@ struct SequenceTrack {
     std::vector<SequenceSample> alpha;
 };
 
+// Whether the file's first box, of which head holds the start, is an ftyp
+// box naming the 'avis' brand: only such a file is read whole.
+bool IsSequenceStart(const uint8_t* head, size_t size);
+
 // The picture track of an 'avis' file held whole in file, with its alpha
 // track's samples; false when there is none, or its boxes do not read.
 bool ReadSequenceTrack(const std::vector<uint8_t>& file, SequenceTrack& track);

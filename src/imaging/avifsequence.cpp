@@ -247,10 +247,13 @@ private:
     uint64_t m_elapsed = 0;
 };
 
-// The whole file, when a decoder may hold it.
+// The whole file, when it starts as a sequence and a decoder may hold it.
 bool ReadSequenceFile(FILE* file, std::vector<uint8_t>& bytes)
 {
-    if (_fseeki64(file, 0, SEEK_END) != 0)
+    // More than the brands of any ftyp box.
+    uint8_t head[1024];
+    const size_t read = std::fread(head, 1, sizeof head, file);
+    if (!IsSequenceStart(head, read) || _fseeki64(file, 0, SEEK_END) != 0)
         return false;
     const int64_t size = _ftelli64(file);
     if (size <= 0 || size > kMostDecoderBytes || _fseeki64(file, 0, SEEK_SET) != 0)

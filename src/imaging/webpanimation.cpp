@@ -2,6 +2,7 @@
 // over what the last one left as the file says (disposal and blending).
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
@@ -114,6 +115,12 @@ private:
 
 std::unique_ptr<CAnimationReader> OpenWebpAnimation(FILE* file, ColourTarget target)
 {
+    // Only a file whose first chunk, VP8X, says it moves is read whole.
+    uint8_t head[21];
+    const bool moves = std::fread(head, 1, sizeof head, file) == sizeof head
+        && std::memcmp(head + 12, "VP8X", 4) == 0 && (head[20] & ANIMATION_FLAG);
+    if (!moves || std::fseek(file, 0, SEEK_SET) != 0)
+        return nullptr;
     try {
         std::vector<uint8_t> bytes;
         if (!ReadWebpFile(file, bytes))
