@@ -1,7 +1,8 @@
 ; Per-user installer of Orlivane. scripts/package builds it:
 ;   makensis -DVERSION=x.y.z -DBINDIR=<build>/bin -DOUTFILE=<setup.exe> orlivane.nsi
-; BINDIR holds Orlivane.exe and Orlivane.chm; without the help file the
-; installer carries the program alone.
+; BINDIR holds Orlivane.exe, the decoder libraries it loads (libheif.dll,
+; libde265.dll) and Orlivane.chm; without the help file the installer
+; carries the program alone.
 
 !ifndef VERSION | BINDIR | OUTFILE
     !error "define VERSION, BINDIR and OUTFILE"
@@ -78,6 +79,8 @@ Section "Install"
     SetShellVarContext current
     SetOutPath "$INSTDIR"
     File "${BINDIR}/Orlivane.exe"
+    File "${BINDIR}/libheif.dll"
+    File "${BINDIR}/libde265.dll"
 !if /FileExists "${BINDIR}/Orlivane.chm"
     File "${BINDIR}/Orlivane.chm"
 !endif
@@ -116,6 +119,8 @@ Section "Uninstall"
     SetShellVarContext current
     Delete "$SMPROGRAMS\${APP}.lnk"
     Delete "$INSTDIR\Orlivane.exe"
+    Delete "$INSTDIR\libheif.dll"
+    Delete "$INSTDIR\libde265.dll"
     Delete "$INSTDIR\Orlivane.chm"
     Delete "$INSTDIR\uninstall.exe"
     ; Not /r: files the user put there stay.

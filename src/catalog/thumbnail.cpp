@@ -15,10 +15,12 @@ void CThumbnail::Store(std::shared_ptr<const ThumbnailBytes> jpeg, std::unique_p
 {
     // What is replaced is freed after the lock is left.
     std::shared_ptr<const ThumbnailBytes> oldJpeg;
-    std::unique_ptr<CPixels> oldPixels;
+    std::unique_ptr<CPixels> oldPixels, oldProvisional;
     std::lock_guard guard(EntryLock());
     oldJpeg = std::exchange(m_jpeg, std::move(jpeg));
     oldPixels = std::exchange(m_pixels, std::move(pixels));
+    oldProvisional = std::move(m_provisional);
+    m_hasProvisional = false;
     m_hasPicture = m_jpeg != nullptr;
     m_source = source;
     if (size) {
@@ -43,6 +45,25 @@ FILETIME CThumbnail::SourceTime() const
 {
     std::lock_guard guard(EntryLock());
     return m_source;
+}
+
+void CThumbnail::SetProvisional(std::unique_ptr<CPixels> pixels)
+{
+    std::lock_guard guard(EntryLock());
+    if (m_hasPicture || !pixels)
+        return;  // freed after the lock is left
+    m_width = pixels->Width();
+    m_height = pixels->Height();
+    std::swap(m_provisional, pixels);
+    m_hasProvisional = true;
+}
+
+void CThumbnail::DropProvisional()
+{
+    std::unique_ptr<CPixels> old;
+    std::lock_guard guard(EntryLock());
+    old = std::move(m_provisional);
+    m_hasProvisional = false;
 }
 
 void CThumbnail::ReplaceBitmap(std::unique_ptr<CPixels> bitmap)
@@ -94,9 +115,11 @@ unsigned CThumbnail::Generation() const
 
 const CPixels* CThumbnail::Bitmap() const
 {
-    if (!m_hasPicture)
+    if (!m_hasPicture && !m_hasProvisional)
         return nullptr;
     std::lock_guard guard(EntryLock());
+    if (!m_hasPicture)
+        return m_provisional.get();
     if (!m_pixels && m_jpeg) {
         SIZE size{0, 0};
         m_pixels = DecodeJpegPixels(m_jpeg->data(), m_jpeg->size(), &size);

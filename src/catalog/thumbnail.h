@@ -60,6 +60,15 @@ public:
     // When the file the picture was made from was last written; 0 when not known.
     FILETIME SourceTime() const;
 
+    // Shows pixels (of the size the real picture will have) until the real
+    // picture comes: a file's embedded thumbnail, say. Not a picture of its
+    // own: HasPicture stays false and the cache never gets it, so a maker
+    // still makes the real one, which replaces it. Dropped when the entry
+    // changes; ignored once the real picture is there.
+    void SetProvisional(std::unique_ptr<CPixels> pixels);
+    void DropProvisional();
+    bool HasProvisional() const { return m_hasProvisional.load(); }
+
     // Takes bitmap, and keeps it compressed as well; with a size, sets it too.
     void ReplaceBitmap(std::unique_ptr<CPixels> bitmap);
     void ReplaceBitmap(std::unique_ptr<CPixels> bitmap, int width, int height);
@@ -69,7 +78,8 @@ public:
     unsigned Generation() const;
 
     // The picture's pixels, decoded from its stream when first asked and
-    // kept until ReleasePixels; null without a picture. Read under
+    // kept until ReleasePixels; the provisional pixels while there is no
+    // picture yet; null without either. Read under
     // EntryLock() while a maker may replace the picture.
     const CPixels* Bitmap() const;
     bool HasPixels() const;
@@ -103,6 +113,8 @@ private:
     std::shared_ptr<const ThumbnailBytes> m_jpeg;
     mutable std::unique_ptr<CPixels> m_pixels;
     std::atomic<bool> m_hasPicture{false};
+    std::unique_ptr<CPixels> m_provisional;
+    std::atomic<bool> m_hasProvisional{false};
     FILETIME m_source{0, 0};
     unsigned m_generation = 0;
     std::optional<HeaderFacts> m_facts;

@@ -73,6 +73,7 @@ ThumbnailRecord RecordOf(const std::string& path, FILETIME time, unsigned kind, 
 {
     ThumbnailRecord record{path, time, nullptr, thumbnail != nullptr, (kind & EntryOffline) != 0,
                            thumbnail ? thumbnail->Facts() : std::nullopt};
+    // A provisional picture has no stream: only real thumbnails are written.
     if (thumbnail && (record.jpeg = thumbnail->Compressed())) {
         // A folder's picture is the file its thumbnail was made from.
         const FILETIME source = thumbnail->SourceTime();

@@ -7,6 +7,7 @@
 #include "afxpath.h"
 #include "core/pagehost.h"
 #include "folderpage/thumbnailwork.h"
+#include "imaging/embeddedthumbnail.h"
 #include "imaging/picture.h"
 #include "imaging/picturefacts.h"
 
@@ -156,6 +157,26 @@ void FinishFacts(ThumbnailWork& work, const ThumbnailJob& job, unsigned long lon
     work.changed.notify_all();
 }
 
+// Shows the small thumbnail a picture file carries in its cell while its
+// real one is made, which takes a full decode.
+void ShowEmbeddedThumbnail(ThumbnailWork& work, const ThumbnailJob& job, int box)
+{
+    std::unique_ptr<CPixels> pixels = ReadEmbeddedThumbnail(job.path, box, [&work] { return work.Stopped(); });
+    if (!pixels)
+        return;
+    RECT cell{0, 0, 0, 0};
+    {
+        std::lock_guard guard(work.lock);
+        if (work.superseded || job.thumbnail->Generation() != job.generation || job.thumbnail->HasPicture())
+            return;
+        job.thumbnail->SetProvisional(std::move(pixels));
+        std::lock_guard entries(EntryLock());
+        cell = job.thumbnail->m_cell;
+    }
+    if (work.shown)
+        InvalidatePageRect(cell);
+}
+
 // Makes one job's thumbnail; false when stopped in the middle.
 bool MakeOne(ThumbnailWork& work, ThumbnailJob& job, int box, CPictureBitmap& scratch)
 {
@@ -173,6 +194,8 @@ bool MakeOne(ThumbnailWork& work, ThumbnailJob& job, int box, CPictureBitmap& sc
         if (file.empty() && work.Stopped())
             return false;  // the folder was not searched to its end
         if (!served && !file.empty()) {
+            if (picture)
+                ShowEmbeddedThumbnail(work, job, box);
             bool stopped = false;
             const std::unique_ptr<CPixels> pixels =
                 MakeThumbnailPixels(file, scratch, box, [&work] { return work.Stopped(); }, &stopped);
@@ -210,6 +233,11 @@ bool MakeOne(ThumbnailWork& work, ThumbnailJob& job, int box, CPictureBitmap& sc
         }
         if (facts)
             TakeFacts(job, *facts);
+        // Without a real picture, no stand-in stays.
+        if (!made && job.thumbnail->HasProvisional()) {
+            job.thumbnail->DropProvisional();
+            made = true;  // its cell is drawn again
+        }
         if (made) {
             std::lock_guard entries(EntryLock());
             cell = job.thumbnail->m_cell;

@@ -36,14 +36,3 @@ std::unique_ptr<CAnimationReader> OpenAnimation(const std::string& path, ColourT
     }
     return nullptr;
 }
-
-// Until the readers are written.
-std::unique_ptr<CAnimationReader> OpenWebpAnimation(FILE*, ColourTarget)
-{
-    return nullptr;
-}
-
-std::unique_ptr<CAnimationReader> OpenAvifAnimation(FILE*, ColourTarget)
-{
-    return nullptr;
-}

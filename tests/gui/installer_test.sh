@@ -115,11 +115,15 @@ setup="$work/Orlivane-$version-setup.exe"
 step "installing silently"
 wine_quiet "$setup" /S || fail "the installer exited with $?"
 
-expected=(Orlivane.exe uninstall.exe)
+libraries=(libheif.dll libde265.dll)
+expected=(Orlivane.exe uninstall.exe "${libraries[@]}")
 [ -f "$bin/Orlivane.chm" ] && expected+=(Orlivane.chm)
 [ "$(ls "$install_unix" 2>/dev/null | sort)" = "$(printf '%s\n' "${expected[@]}" | sort)" ] \
     || fail "$install_unix holds [$(ls "$install_unix" 2>/dev/null | tr '\n' ' ')], expected [${expected[*]}]"
 cmp -s "$exe" "$install_unix/Orlivane.exe" || fail "the installed Orlivane.exe differs from $exe"
+for library in "${libraries[@]}"; do
+    cmp -s "$bin/$library" "$install_unix/$library" || fail "the installed $library differs"
+done
 if [ -f "$bin/Orlivane.chm" ]; then
     cmp -s "$bin/Orlivane.chm" "$install_unix/Orlivane.chm" || fail "the installed Orlivane.chm differs"
 fi

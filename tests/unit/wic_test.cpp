@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <random>
 #include <string>
 #include <thread>
@@ -454,7 +455,7 @@ TEST(DamagedInput, SeededMutationsOfEveryFormatNeverCrashHangOrLeak)
     const int width = 48, height = 40;
     const std::string bgr = QuadrantPixels(width, height, q, false), bgra = QuadrantPixels(width, height, q, true);
     const std::string profile = SettingFile("ORLIVANE_ADOBE_RGB");
-    const std::vector<std::pair<std::string, std::string>> bases = {
+    std::vector<std::pair<std::string, std::string>> bases = {
         {".png", Encode(GUID_ContainerFormatPng, GUID_WICPixelFormat24bppBGR, width, height, {bgr})},
         {".png", Encode(GUID_ContainerFormatPng, GUID_WICPixelFormat32bppBGRA, width, height, {bgra})},
         {".bmp", Encode(GUID_ContainerFormatBmp, GUID_WICPixelFormat24bppBGR, width, height, {bgr})},
@@ -464,12 +465,32 @@ TEST(DamagedInput, SeededMutationsOfEveryFormatNeverCrashHangOrLeak)
         {".gif", Gif(width, height, q, {QuadrantIndices(width, height, q)}, 1)},
         {".ico", Ico(width, height, q)},
     };
+    // The program's own decoder of HEIF and AVIF: an HEVC picture with a
+    // thumbnail item and its EXIF, an AV1 grid, and AV1 with transparency.
+    if (!TestSetting("ORLIVANE_HEIF_DATA").empty()) {
+        for (const std::string name : {"thumb.heic", "grid.avif", "alpha.avif"}) {
+            std::ifstream file(WindowsPath(TestSetting("ORLIVANE_HEIF_DATA") + "/" + name), std::ios::binary);
+            bases.emplace_back(name.substr(name.find('.')), std::string(std::istreambuf_iterator<char>(file), {}));
+        }
+    }
+    // WebP stills, a WebP animation and an AVIF sequence, whose frames are
+    // read as well.
+    if (const std::string webp = TestSetting("ORLIVANE_WEBP_DATA"); !webp.empty()) {
+        for (const std::string name : {"lossy.webp", "alpha.webp", "anim.webp", "seq420.avif"})
+            bases.emplace_back(name.substr(name.find('.')), ReadWholeFile(WindowsPath(webp + "/" + name)));
+    }
     CPictureBitmap scratch;
     const auto thumbnail = [&](const std::string& path) {
         CFolderEntry entry(path, nullptr, nullptr);
         entry.m_picturePath = path;
         CThumbnail made;
         made.LoadBitmap(entry, &scratch, [] { return false; });
+        // An animation's frames, twice round.
+        if (const auto animation = OpenAnimation(path)) {
+            AnimationFrame frame;
+            for (int i = 0; i < 2 * animation->FrameCount() && animation->Next(frame); ++i) {
+            }
+        }
         return made.Bitmap() != nullptr;
     };
     for (const auto& [extension, bytes] : bases) {
