@@ -15,6 +15,7 @@ void CAboutDlg::DoDataExchange(CDataExchange* pDX)
     HWND version = pDX->PrepareCtrl(IDC_VERSION);
     AfxSetWindowText(version, AfxFormatOneString(AfxGetWindowText(version), GetVersionString()));
     AfxSetWindowText(pDX->PrepareCtrl(IDC_COPYRIGHT), GetLegalCopyright());
+    AfxSetWindowText(pDX->PrepareCtrl(IDC_ABOUT_LIBRARIES), AfxLoadString(IDS_ABOUT_LIBRARIES));
     ScaleBanner();
 }
 

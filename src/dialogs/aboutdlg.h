@@ -1,4 +1,5 @@
-// The About box: banner, the program's version and the maker's notice on white.
+// The About box: banner, the program's version, the maker's notice and the
+// libraries the program is built with and their licences, on white.
 #pragma once
 
 #include "dialog.h"

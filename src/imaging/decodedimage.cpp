@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <vector>
 
 #include "imaging/colour.h"
 #include "imaging/decodelimits.h"
@@ -24,6 +25,13 @@ public:
     {
         const unsigned most = m_deep ? (1u << image.depth) - 1 : 255;
         m_most = most;
+        // Deep values widened to run to 65535, looked up: a division a
+        // channel would cost more than the decoding.
+        if (m_deep) {
+            m_wide.resize(most + 1);
+            for (unsigned v = 0; v <= most; ++v)
+                m_wide[v] = (uint16_t)((v * 65535u + most / 2) / most);
+        }
         const BYTE channels[3] = {GetRValue(background), GetGValue(background), GetBValue(background)};
         for (int c = 0; c < 3; ++c)
             m_background[c] = m_deep ? channels[c] * 257u : channels[c];
@@ -58,22 +66,25 @@ private:
     void DeepRow(int y, uint16_t* out) const
     {
         const auto* in = reinterpret_cast<const uint16_t*>(m_image.bits + m_image.stride * (ptrdiff_t)y);
-        const int channels = m_image.alpha ? 4 : 3;
-        const uint64_t most = m_most;
-        for (int x = 0; x < m_image.width; ++x, in += channels, out += 3) {
-            const uint64_t alpha = m_image.alpha ? std::min<uint64_t>(in[3], most) : most;
-            for (int c = 0; c < 3; ++c) {
-                // value / most, laid over the background with alpha / most, as 16 bits
-                const uint64_t value = std::min<uint64_t>(in[c], most) * 65535;
-                out[c] = (uint16_t)((value * alpha + m_background[c] * most * (most - alpha) + most * most / 2)
-                                    / (most * most));
-            }
+        const uint16_t* wide = m_wide.data();
+        const uint32_t most = m_most;
+        const auto scaled = [wide, most](uint16_t value) -> uint32_t { return wide[std::min<uint32_t>(value, most)]; };
+        if (!m_image.alpha) {
+            for (int x = 0; x < m_image.width * 3; ++x)
+                out[x] = (uint16_t)scaled(in[x]);
+            return;
+        }
+        for (int x = 0; x < m_image.width; ++x, in += 4, out += 3) {
+            const uint32_t alpha = scaled(in[3]);
+            for (int c = 0; c < 3; ++c)
+                out[c] = (uint16_t)((scaled(in[c]) * alpha + m_background[c] * (65535 - alpha) + 32767) / 65535);
         }
     }
 
     const DecodedImage& m_image;
     bool m_deep;
     unsigned m_most = 255;
+    std::vector<uint16_t> m_wide;
     unsigned m_background[3]{};
 };
 

@@ -20,6 +20,7 @@
 #include "imaging/metadata.h"
 #include "imaging/resample.h"
 #include "imaging/stoppablestream.h"
+#include "imaging/wicdeep.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -267,6 +268,11 @@ Decoded DecodeFrame(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, i
     header.orientation = orientation;
     header.stored = SIZE{(LONG)width, (LONG)height};
     header.upright = OrientedSize((int)width, (int)height, header.orientation);
+    // Deep pixels never meet the converter, which may not take them and would
+    // cut them to 8 bits before their colours are converted.
+    WICPixelFormatGUID format{};
+    if (SUCCEEDED(frame->GetPixelFormat(&format)) && IsDeepPixelFormat(format))
+        return DecodeDeepFrame(frame, format, orientation, ReadWicProfile(factory, frame), section, request, header);
 
     ComPtr<IWICBitmapSource> source = frame;
     SIZE size = header.stored;

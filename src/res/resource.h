@@ -96,6 +96,8 @@
 #define IDS_TIP_TAKEN                   260
 #define IDS_TIP_DIMENSIONS              261
 #define IDS_TIP_SIZE                    262
+// The About box: 280-289
+#define IDS_ABOUT_LIBRARIES             280
 #define IDS_RENAME_EXISTS               192
 #define IDS_RENAME_TITLE                193
 // What a file command could not do, and the folder picker's titles
@@ -207,6 +209,8 @@
 #define IDC_DETAILS_PANE                1040
 #define IDC_DETAILS_VALUE               1041
 #define IDC_DETAILS_MAP                 1060
+// The About box's list of libraries
+#define IDC_ABOUT_LIBRARIES             1061
 
 // ---------------------------------------------------------------------------
 // The framework's standard numbers

@@ -2,6 +2,7 @@
 
 #include <wrl/client.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "imaging/wicdecode.h"
@@ -44,6 +45,21 @@ std::string QuadrantPixels(int width, int height, const Quadrants& q, bool alpha
     return pixels;
 }
 
+std::string QuadrantWords(int width, int height, const Quadrants& q, bool alpha, bool premultiplied)
+{
+    Bytes b;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int i = q.At(x, y, width, height);
+            for (const unsigned c : {GetRValue(q.colour[i]), GetGValue(q.colour[i]), GetBValue(q.colour[i])})
+                b.U16((c * 256 + 0x80) * (premultiplied ? q.alpha[i] : 255) / 255);
+            if (alpha)
+                b.U16(q.alpha[i] * 257u);
+        }
+    }
+    return b.s;
+}
+
 // A file of container format written by the system's encoder, one frame
 // of pixels in format each; empty when it refuses.
 std::string Encode(const GUID& container, const WICPixelFormatGUID& format, int width, int height,
@@ -79,13 +95,40 @@ std::string Encode(const GUID& container, const WICPixelFormatGUID& format, int 
     return bytes;
 }
 
+// Rows in deflate's stored blocks, uncompressed; words high byte first.
+std::string Png16(int width, int height, const Quadrants& q)
+{
+    std::string words = QuadrantWords(width, height, q, false), rows, deflated = "\x78\x01";
+    for (size_t i = 0; i < words.size(); i += 2)
+        rows += (i % (width * 6) ? std::string() : std::string(1, '\0')) + words[i + 1] + words[i];
+    for (size_t at = 0; at < rows.size(); at += 65535) {
+        const unsigned size = (unsigned)std::min<size_t>(65535, rows.size() - at);
+        deflated += (char)(at + size == rows.size()) + Bytes{}.U16(size).U16(~size & 0xFFFF).s + rows.substr(at, size);
+    }
+    unsigned a = 1, b = 0;
+    for (const char c : rows)
+        a = (a + (BYTE)c) % 65521, b = (b + a) % 65521;
+    const auto big = [](unsigned v) { return std::string{(char)(v >> 24), (char)(v >> 16), (char)(v >> 8), (char)v}; };
+    const auto chunk = [&big](const std::string& type, const std::string& data) {
+        unsigned crc = ~0u;
+        for (const char c : type + data)
+            for (int k = 0, bits = (BYTE)c; k < 8; ++k, bits >>= 1)
+                crc = (crc ^ bits) & 1 ? 0xEDB88320 ^ (crc >> 1) : crc >> 1;
+        return big((unsigned)data.size()) + type + data + big(~crc);
+    };
+    return "\x89PNG\r\n\x1a\n" + chunk("IHDR", big(width) + big(height) + std::string{16, 2, 0, 0, 0})
+         + chunk("IDAT", deflated + big(b << 16 | a)) + chunk("IEND", "");
+}
+
 // A baseline RGB TIFF of the quadrants with an Orientation tag, and an ICC
 // profile when one is given.
-std::string Tiff(int width, int height, const Quadrants& q, int orientation, const std::string& profile)
+std::string Tiff(int width, int height, const Quadrants& q, int orientation, const std::string& profile, int bits)
 {
     std::string rgb = QuadrantPixels(width, height, q, false);
     for (size_t i = 0; i < rgb.size(); i += 3)
         std::swap(rgb[i], rgb[i + 2]);
+    if (bits == 16)
+        rgb = QuadrantWords(width, height, q, false);
     const unsigned tags = profile.empty() ? 10 : 11, bitsAt = 8 + 2 + tags * 12 + 4, pixelsAt = bitsAt + 6;
     Bytes b;
     b.s = "II";
@@ -98,7 +141,7 @@ std::string Tiff(int width, int height, const Quadrants& q, int orientation, con
     tag(279, 4, 1, (unsigned)rgb.size());
     if (!profile.empty())
         tag(34675, 7, (unsigned)profile.size(), pixelsAt + (unsigned)rgb.size());
-    b.U32(0).U16(8).U16(8).U16(8);
+    b.U32(0).U16(bits).U16(bits).U16(bits);
     return b.s + rgb + profile;
 }
 

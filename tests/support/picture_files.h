@@ -1,7 +1,7 @@
 // Picture files of other formats than JPEG for tests: PNG and BMP written by
 // the system's encoders, TIFF (with an Orientation tag or a colour
-// profile), GIF (with transparency) and ICO written byte by byte, since
-// Wine's encoders write neither tags nor transparency.
+// profile), GIF (with transparency), ICO and 16-bit PNG written byte by
+// byte, since Wine's encoders write neither tags nor transparency.
 #pragma once
 
 #include <windows.h>
@@ -23,13 +23,18 @@ Quadrants JpegQuadrants();
 
 // Rows of blue, green, red (and alpha) bytes, top row first, unpadded.
 std::string QuadrantPixels(int width, int height, const Quadrants& q, bool alpha);
+// The same as 48bppRGB, 64bppRGBA or 64bppPRGBA words; each low byte differs
+// from its high one, so that a word read the wrong way round shows.
+std::string QuadrantWords(int width, int height, const Quadrants& q, bool alpha, bool premultiplied = false);
 // A file of container format written by the system's encoder, one frame
 // of pixels in format each; empty when it refuses.
 std::string Encode(const GUID& container, const WICPixelFormatGUID& format, int width, int height,
                    const std::vector<std::string>& frames);
+// An RGB PNG of the quadrants, 16 bits a channel (Wine's encoder swaps them).
+std::string Png16(int width, int height, const Quadrants& q);
 // A baseline RGB TIFF of the quadrants with an Orientation tag, and an ICC
-// profile when one is given.
-std::string Tiff(int width, int height, const Quadrants& q, int orientation, const std::string& profile = "");
+// profile when one is given; of 8 or 16 bits a sample.
+std::string Tiff(int width, int height, const Quadrants& q, int orientation, const std::string& profile = "", int bits = 8);
 // A GIF of 8-bit indices, one image a frame; palette index transparent, if
 // any, shows nothing.
 std::string Gif(int width, int height, const Quadrants& q, const std::vector<std::string>& frames, int transparent = -1);

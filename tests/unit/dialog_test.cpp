@@ -591,8 +591,9 @@ TEST(Version, FixedFileVersionsReadAsMajorTwoDigitMinorAndBuild)
 TEST(AboutBox, ShowsTheVersionAndTheMakersNoticeOnWhite)
 {
     CAboutDlg dialog;
-    std::string version, notice;
+    std::string version, notice, libraries;
     RECT noticeRect{}, okRect{};
+    bool okFocused = false;
     HBRUSH staticBrush = nullptr, buttonBrush = nullptr;
     Capture pixels;
     RECT versionRect{};
@@ -602,6 +603,8 @@ TEST(AboutBox, ShowsTheVersionAndTheMakersNoticeOnWhite)
         HWND text = Item(dlg, IDC_VERSION);
         version = Text(text);
         notice = Text(Item(dlg, IDC_COPYRIGHT));
+        libraries = Text(Item(dlg, IDC_ABOUT_LIBRARIES));
+        okFocused = FocusOf(ui) == Item(dlg, IDOK);
         ::GetWindowRect(Item(dlg, IDC_COPYRIGHT), &noticeRect);
         ::GetWindowRect(Item(dlg, IDOK), &okRect);
         HDC dc = ::GetDC(dlg);
@@ -620,6 +623,16 @@ TEST(AboutBox, ShowsTheVersionAndTheMakersNoticeOnWhite)
     EXPECT_EQ(notice, "Copyright (C) 2026 Vemoly");
     RECT overlap{};
     EXPECT_FALSE(::IntersectRect(&overlap, &noticeRect, &okRect)) << "the notice clears the OK button";
+    EXPECT_TRUE(okFocused) << "not the libraries' text, all of it selected";
+    // Each library with its licence on a line of its own; the LGPL ones as DLLs a user may replace.
+    for (const auto& [library, licence] : std::vector<std::pair<std::string, std::string>>{
+             {"libjpeg-turbo", "IJG"}, {"libjpeg-turbo", "zlib"}, {"Little CMS", "MIT"}, {"libheif", "LGPL-3.0"},
+             {"libheif", "libheif.dll"}, {"libde265", "LGPL-3.0"}, {"libde265", "libde265.dll"},
+             {"dav1d", "BSD-2-Clause"}, {"libwebp", "BSD-3-Clause"}}) {
+        const size_t at = std::min(libraries.find("\r\n" + library), libraries.size());
+        EXPECT_NE(libraries.substr(at, libraries.find('\r', at + 2) - at).find(licence), std::string::npos) << library;
+    }
+    EXPECT_NE(libraries.find("replace"), std::string::npos) << libraries;
     EXPECT_EQ(staticBrush, (HBRUSH)::GetStockObject(WHITE_BRUSH));
     EXPECT_NE(buttonBrush, (HBRUSH)::GetStockObject(WHITE_BRUSH)) << "other controls keep the dialog's colours";
     ASSERT_GT(pixels.width, versionRect.right);

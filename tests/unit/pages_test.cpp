@@ -362,10 +362,12 @@ TEST_F(PicturePage, RotateTurnsJpegPicturesOnly)
     const JpegContent turned = ReadJpeg(ReadWholeFile(jpeg), false);
     EXPECT_EQ(CSize(turned.width, turned.height), CSize(32, 64));
 
-    OpenPicture(temp.WriteFile("scan.png", "not read for this"));
-    for (UINT id : {ID_ROTATE_90, ID_ROTATE_180, ID_ROTATE_270})
-        EXPECT_FALSE(CommandEnabled(id)) << id;
-    EXPECT_EQ(CMainFrame::Get()->GetMessageString(ID_ROTATE_90), AfxLoadString(IDS_ROTATE_JPEG_ONLY));
+    for (const char* name : {"scan.png", "phone.heic", "p.heif", "p.hif", "p.avif", "web.webp", "PHONE.HEIC"}) {
+        OpenPicture(temp.WriteFile(name, "not read for this"));
+        for (UINT id : {ID_ROTATE_90, ID_ROTATE_180, ID_ROTATE_270})
+            EXPECT_FALSE(CommandEnabled(id)) << name << " " << id;
+        EXPECT_EQ(CMainFrame::Get()->GetMessageString(ID_ROTATE_90), AfxLoadString(IDS_ROTATE_JPEG_ONLY)) << name;
+    }
     g_navigator.Home();
     EXPECT_EQ(CMainFrame::Get()->GetMessageString(ID_ROTATE_90), "Rotate picture 90 degrees")
         << "a page without pictures keeps the usual prompt";

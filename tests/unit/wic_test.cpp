@@ -120,6 +120,8 @@ TEST(OtherFormats, EveryFormatShowsItsFirstFrameInItsColoursOnItsPageAndInItsThu
         {"p.gif", Gif(width, height, q, {QuadrantIndices(width, height, q), std::string(bgr.size() / 3, '\0')})},
         {"p.ico", Ico(width, height, q)},
         {"upper.PNG", Encode(GUID_ContainerFormatPng, GUID_WICPixelFormat24bppBGR, width, height, {bgr})},
+        {"deep.png", Png16(width, height, q)},
+        {"deep.tif", Tiff(width, height, q, 1, "", 16)},
     };
     for (const auto& [name, bytes] : files) {
         ASSERT_FALSE(bytes.empty()) << name;
@@ -166,6 +168,7 @@ TEST(OtherFormats, TransparentPixelsLieOverTheBackground)
     const std::string png = Encode(GUID_ContainerFormatPng, GUID_WICPixelFormat32bppBGRA, width, height,
                                    {QuadrantPixels(width, height, q, true)});
     ASSERT_FALSE(png.empty());
+    const std::string words = QuadrantWords(width, height, q, true);
     const struct {
         std::string name, bytes;
         Quadrants q;
@@ -173,6 +176,9 @@ TEST(OtherFormats, TransparentPixelsLieOverTheBackground)
         {"alpha.png", png, q},
         {"alpha.ico", Ico(width, height, q), q},
         {"index.gif", Gif(width, height, q, {QuadrantIndices(width, height, q)}, 1), indexed},
+        {"deep.tif", Encode(GUID_ContainerFormatTiff, GUID_WICPixelFormat64bppRGBA, width, height, {words}), q},
+        {"premultiplied.tif", Encode(GUID_ContainerFormatTiff, GUID_WICPixelFormat64bppPRGBA, width, height,
+                                     {QuadrantWords(width, height, q, true, true)}), q},
     };
     for (const auto& file : files) {
         const std::string path = folder.WriteFile(file.name, file.bytes);
@@ -206,11 +212,14 @@ TEST(OtherFormats, EmbeddedProfileConvertsTheColours)
         expected[i] = RGB(bgr[2], bgr[1], bgr[0]);
         EXPECT_FALSE(Near(expected[i], q.colour[i], 4)) << "a profile that changes little proves nothing";
     }
-    const std::string path = folder.WriteFile("adobe.tif", Tiff(64, 48, q, 1, profile));
-    CPictureBitmap picture;
-    picture.LoadFromFile(path, {}, SIZE{0, 0}, ColourTarget::Srgb);
-    EXPECT_TRUE(ShowsQuadrants([&](int x, int y) { return SectionPixel(picture.m_hBitmap, x, y); }, 64, 48, expected, 1))
-        << "Adobe RGB";
+    // 16-bit words convert a little otherwise than the bytes they round to.
+    for (const int bits : {8, 16}) {
+        const std::string path = folder.WriteFile("adobe.tif", Tiff(64, 48, q, 1, profile, bits));
+        CPictureBitmap picture;
+        picture.LoadFromFile(path, {}, SIZE{0, 0}, ColourTarget::Srgb);
+        EXPECT_TRUE(ShowsQuadrants([&](int x, int y) { return SectionPixel(picture.m_hBitmap, x, y); }, 64, 48,
+                                   expected, bits / 8)) << "Adobe RGB, " << bits << " bits";
+    }
 }
 
 TEST(OtherFormats, DecodesOnAnyThreadAndLeavesItsComAsItWas)
@@ -399,6 +408,7 @@ TEST(DamagedInput, SeededMutationsOfEveryFormatNeverCrashHangOrLeak)
         {".bmp", Encode(GUID_ContainerFormatBmp, GUID_WICPixelFormat24bppBGR, width, height, {bgr})},
         {".tif", Encode(GUID_ContainerFormatTiff, GUID_WICPixelFormat32bppBGRA, width, height, {bgra, bgra})},
         {".tif", Tiff(width, height, q, 6, profile)},
+        {".tif", Tiff(width, height, q, 6, profile, 16)},
         {".gif", Gif(width, height, q, {QuadrantIndices(width, height, q)}, 1)},
         {".ico", Ico(width, height, q)},
     };
