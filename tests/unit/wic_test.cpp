@@ -20,6 +20,7 @@
 #include "catalog/folderentry.h"
 #include "colours.h"
 #include "imaging/colour.h"
+#include "imaging/embeddedthumbnail.h"
 #include "imaging/jpegio.h"
 #include "imaging/pictureformats.h"
 #include "imaging/picture.h"
@@ -425,6 +426,8 @@ TEST(DamagedInput, SeededMutationsOfEveryFormatNeverCrashHangOrLeak)
         CFolderEntry entry(path, nullptr, nullptr);
         entry.m_picturePath = path;
         CThumbnail made;
+        // As the makers do: a file's own thumbnail first, then the real one.
+        made.SetProvisional(ReadEmbeddedThumbnail(path, 90));
         made.LoadBitmap(entry, &scratch, [] { return false; });
         return made.Bitmap() != nullptr;
     };
