@@ -100,6 +100,10 @@ Decoded DecodeHeifImage(heif_image_handle* handle, CBitmap& section, const Pictu
     const int depth = heif_image_handle_get_luma_bits_per_pixel(handle);
     const bool deep = depth > 8;
     const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
+    // The library holds the planes it decodes and their interleaved copy at once.
+    const int64_t held = (int64_t)header.stored.cx * header.stored.cy * (deep ? 2 : 1) * (alpha ? 4 : 3) * 2;
+    if (held > kMostDecoderBytes)
+        return Decoded::Failed;
     const heif_chroma chroma = deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
                                     : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
     heif_image* decoded = nullptr;

@@ -102,8 +102,8 @@ TEST(AppGui, FileExitEndsTheProgramLikeClosingTheWindow)
 TEST(AppGui, AFailedStartLeavesTheStoredSettingsAlone)
 {
     TempFolder folder;
-    const std::string exe = folder / "Orlivane.exe";
-    ASSERT_TRUE(::CopyFileA(WindowsPath(TestSetting("ORLIVANE_EXE")).c_str(), exe.c_str(), FALSE));
+    const std::string exe = CopyProgram(folder.Path());
+    ASSERT_FALSE(exe.empty());
     // The badge strip damaged beyond loading.
     char damaged[] = "not a bitmap";
     HANDLE update = ::BeginUpdateResourceA(exe.c_str(), FALSE);

@@ -976,8 +976,8 @@ void ExpectHelpMessage(AppUnderTest& app, UINT command)
 TEST_F(FrameGui, HelpWithoutTheHelpFileSaysSo)
 {
     TempFolder temp;
-    const std::string exe = temp / "Orlivane.exe";
-    ASSERT_TRUE(::CopyFileA(WindowsPath(TestSetting("ORLIVANE_EXE")).c_str(), exe.c_str(), FALSE));
+    const std::string exe = CopyProgram(temp.Path());
+    ASSERT_FALSE(exe.empty());
     ASSERT_NE(Start(exe), nullptr);
     for (UINT command : {ID_HELP_FINDER, ID_DEFAULT_HELP, ID_HELP, ID_CONTEXT_HELP})
         ExpectHelpMessage(app, command);

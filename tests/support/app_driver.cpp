@@ -30,6 +30,16 @@ std::string SettingFile(const char* name)
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
+std::string CopyProgram(const std::string& folder)
+{
+    const std::string exe = WindowsPath(TestSetting("ORLIVANE_EXE"));
+    const std::string bin = exe.substr(0, exe.find_last_of('\\') + 1);
+    for (const char* library : {"libheif.dll", "libde265.dll"})
+        ::CopyFileA((bin + library).c_str(), (folder + "\\" + library).c_str(), FALSE);
+    const std::string copy = folder + "\\Orlivane.exe";
+    return ::CopyFileA(exe.c_str(), copy.c_str(), FALSE) ? copy : std::string();
+}
+
 bool Capture::SaveBmp(const std::string& path) const
 {
     const int stride = (width * 3 + 3) & ~3;

@@ -13,6 +13,9 @@ std::string WindowsPath(const std::string& path);
 std::string TestSetting(const char* name);
 // The bytes of the file a test setting names; empty when there is none.
 std::string SettingFile(const char* name);
+// Copies the program under test (ORLIVANE_EXE) into folder with the
+// libraries it cannot start without, and nothing else; the copy's path.
+std::string CopyProgram(const std::string& folder);
 
 // A captured rectangle of the screen, 32 bits per pixel, top-down.
 struct Capture {

@@ -24,15 +24,14 @@ std::string HeifData()
     return TestSetting("ORLIVANE_HEIF_DATA");
 }
 
-#define REQUIRE_HEIF_DATA()                                                        \
-    if (HeifData().empty())                                                        \
+#define REQUIRE_HEIF_DATA() \
+    if (HeifData().empty()) \
     GTEST_SKIP() << "no HEIF pictures in this build (heif-enc, avifenc, exiftool)"
 
 // Every pixel of both sections in sRGB; the largest difference of a channel,
 // or -1 when their sizes differ.
 int LargestDifference(const CPictureBitmap& a, const CPictureBitmap& b)
 {
-    ::GdiFlush();
     PixelRows one, other;
     if (!GetPictureRows(a.m_hBitmap, one) || !GetPictureRows(b.m_hBitmap, other) || one.width != other.width
         || one.height != other.height)
@@ -42,16 +41,6 @@ int LargestDifference(const CPictureBitmap& a, const CPictureBitmap& b)
         for (int x = 0; x < one.width * 3; ++x)
             largest = std::max(largest, std::abs(one.bits[one.stride * y + x] - other.bits[other.stride * y + x]));
     return largest;
-}
-
-COLORREF PixelAt(const CPictureBitmap& picture, int x, int y)
-{
-    ::GdiFlush();
-    PixelRows rows;
-    if (!GetPictureRows(picture.m_hBitmap, rows) || x >= rows.width || y >= rows.height)
-        return CLR_INVALID;
-    const BYTE* p = rows.bits + rows.stride * y + 3 * x;
-    return RGB(p[2], p[1], p[0]);
 }
 
 void Load(CPictureBitmap& picture, const std::string& path)
@@ -64,7 +53,11 @@ COLORREF PixelAt(const std::string& path, int x, int y)
 {
     CPictureBitmap picture;
     Load(picture, path);
-    return PixelAt(picture, x, y);
+    PixelRows rows;
+    if (!GetPictureRows(picture.m_hBitmap, rows) || x >= rows.width || y >= rows.height)
+        return CLR_INVALID;
+    const BYTE* p = rows.bits + rows.stride * y + 3 * x;
+    return RGB(p[2], p[1], p[0]);
 }
 
 TEST(HeifPictures, ShowAsTheReferenceDecodersDo)

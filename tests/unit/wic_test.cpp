@@ -22,6 +22,7 @@
 #include "com_apartment.h"
 #include "imaging/animation.h"
 #include "imaging/colour.h"
+#include "imaging/embeddedthumbnail.h"
 #include "imaging/jpegio.h"
 #include "imaging/pictureformats.h"
 #include "imaging/picture.h"
@@ -484,6 +485,8 @@ TEST(DamagedInput, SeededMutationsOfEveryFormatNeverCrashHangOrLeak)
         CFolderEntry entry(path, nullptr, nullptr);
         entry.m_picturePath = path;
         CThumbnail made;
+        // As the makers do: a file's own thumbnail first, then the real one.
+        made.SetProvisional(ReadEmbeddedThumbnail(path, 90));
         made.LoadBitmap(entry, &scratch, [] { return false; });
         // An animation's frames, twice round.
         if (const auto animation = OpenAnimation(path)) {
