@@ -18,8 +18,12 @@ set(dav1d_install "${dav1d_prefix}/install")
 set(dav1d_library "${dav1d_install}/lib/libdav1d.a")
 set(dav1d_cross   "${dav1d_prefix}/cross.txt")
 
-# Meson reads the compilers from a cross file rather than the toolchain file.
-get_filename_component(dav1d_ar "${CMAKE_AR}" NAME)
+# Meson reads the compilers from a cross file rather than the toolchain file;
+# on Windows itself it finds them as CMake did.
+set(dav1d_machine)
+if(CMAKE_CROSSCOMPILING)
+    set(dav1d_machine --cross-file "${dav1d_cross}")
+endif()
 file(WRITE "${dav1d_cross}"
 "[binaries]
 c = '${CMAKE_C_COMPILER}'
@@ -42,7 +46,7 @@ ExternalProject_Add(dav1d_build
     PREFIX            "${dav1d_prefix}"
     BINARY_DIR        "${dav1d_build}"
     INSTALL_DIR       "${dav1d_install}"
-    CONFIGURE_COMMAND ${ORLIVANE_MESON} setup --cross-file "${dav1d_cross}"
+    CONFIGURE_COMMAND ${ORLIVANE_MESON} setup ${dav1d_machine}
                       --prefix "${dav1d_install}" --libdir lib --buildtype release
                       --default-library static -Denable_tools=false -Denable_tests=false
                       -Denable_examples=false -Dlogging=false

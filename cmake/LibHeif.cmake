@@ -24,15 +24,21 @@ set(heif_install  "${heif_prefix}/install")
 set(heif_import   "${heif_install}/lib/libheif.dll.a")
 set(heif_dll      "${heif_install}/bin/libheif.dll")
 
-get_filename_component(heif_toolchain "${CMAKE_TOOLCHAIN_FILE}" ABSOLUTE BASE_DIR "${CMAKE_SOURCE_DIR}")
 set(heif_common_args
-    -DCMAKE_TOOLCHAIN_FILE=${heif_toolchain}
     -DCMAKE_BUILD_TYPE=Release
     -DBUILD_SHARED_LIBS=ON
     # Only their own interface is exported, never the runtime linked into them.
     "-DCMAKE_SHARED_LINKER_FLAGS=-static -static-libgcc -static-libstdc++ -s -Wl,--exclude-libs,ALL"
     # The build machine's pkg-config knows only the build machine's libraries.
     -DPKG_CONFIG_EXECUTABLE=PKG_CONFIG_EXECUTABLE-NOTFOUND)
+# Cross-compiled through the same toolchain file; built on Windows itself,
+# by the same compilers.
+if(CMAKE_TOOLCHAIN_FILE)
+    get_filename_component(heif_toolchain "${CMAKE_TOOLCHAIN_FILE}" ABSOLUTE BASE_DIR "${CMAKE_SOURCE_DIR}")
+    list(APPEND heif_common_args -DCMAKE_TOOLCHAIN_FILE=${heif_toolchain})
+else()
+    list(APPEND heif_common_args -DCMAKE_C_COMPILER=${CMAKE_C_COMPILER} -DCMAKE_CXX_COMPILER=${CMAKE_CXX_COMPILER})
+endif()
 
 ExternalProject_Add(libde265_build
     SOURCE_DIR       "${ORLIVANE_DE265_SOURCE}"
