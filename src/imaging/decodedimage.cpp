@@ -194,3 +194,27 @@ Decoded DeliverImage(const DecodedImage& image, CBitmap& section, const PictureR
         section.DeleteObject();
     return result;
 }
+
+bool PlaceOnCanvas(CBitmap& section, SIZE canvas, POINT at, COLORREF background)
+{
+    PixelRows picture, whole;
+    CBitmap placed;
+    if (!section.m_hObject || !GetPictureRows(section, picture) || at.x < 0 || at.y < 0
+        || at.x + picture.width > canvas.cx || at.y + picture.height > canvas.cy
+        || !SectionOfSize(placed, canvas, whole)) {
+        section.DeleteObject();
+        return false;
+    }
+    ::GdiFlush();  // drawing into the section may still be queued
+    const BYTE colour[3] = {GetBValue(background), GetGValue(background), GetRValue(background)};
+    for (int y = 0; y < whole.height; ++y) {
+        BYTE* row = whole.Row(y);
+        for (int x = 0; x < whole.width; ++x, row += 3)
+            std::memcpy(row, colour, 3);
+    }
+    for (int y = 0; y < picture.height; ++y)
+        std::memcpy(whole.Row(at.y + y) + (size_t)at.x * 3, picture.Row(y), (size_t)picture.width * 3);
+    section.DeleteObject();
+    section.Attach(placed.Detach());
+    return true;
+}

@@ -42,3 +42,9 @@ bool SectionOfSize(CBitmap& bitmap, SIZE size, PixelRows& rows);
 // unless Complete.
 Decoded DeliverImage(const DecodedImage& image, CBitmap& section, const PictureRequest& request,
                      PictureHeader& header);
+
+// Lays the picture in section on a canvas of the background at at, as an
+// animation's first frame that covers a part of its canvas shows. False,
+// with section empty, when the picture does not lie within the canvas or
+// memory runs short.
+bool PlaceOnCanvas(CBitmap& section, SIZE canvas, POINT at, COLORREF background);

@@ -27,29 +27,6 @@ constexpr int kDelayOfTooShort = 100;
 
 enum Disposal { kLeave = 1, kRestoreBackground = 2, kRestorePrevious = 3 };
 
-unsigned NumberOf(const PROPVARIANT& value)
-{
-    switch (value.vt) {
-    case VT_UI1: return value.bVal;
-    case VT_UI2: return value.uiVal;
-    case VT_UI4: return value.ulVal;
-    case VT_BOOL: return value.boolVal ? 1 : 0;
-    default: return 0;
-    }
-}
-
-// The metadata item at query as a number; fallback when absent.
-unsigned Query(IWICMetadataQueryReader* reader, const wchar_t* query, unsigned fallback)
-{
-    PROPVARIANT value;
-    ::PropVariantInit(&value);
-    unsigned number = fallback;
-    if (reader && SUCCEEDED(reader->GetMetadataByName(query, &value)) && value.vt != VT_EMPTY)
-        number = NumberOf(value);
-    ::PropVariantClear(&value);
-    return number;
-}
-
 std::vector<BYTE> QueryBytes(IWICMetadataQueryReader* reader, const wchar_t* query)
 {
     PROPVARIANT value;
@@ -156,13 +133,13 @@ private:
             || (int64_t)width * height > kMostDecodedPixels)
             return false;
         source->GetMetadataQueryReader(&reader);
-        const int left = (int)Query(reader.Get(), L"/imgdesc/Left", 0);
-        const int top = (int)Query(reader.Get(), L"/imgdesc/Top", 0);
-        const int centiseconds = (int)Query(reader.Get(), L"/grctlext/Delay", 0);
+        const int left = (int)QueryNumber(reader.Get(), L"/imgdesc/Left", 0);
+        const int top = (int)QueryNumber(reader.Get(), L"/imgdesc/Top", 0);
+        const int centiseconds = (int)QueryNumber(reader.Get(), L"/grctlext/Delay", 0);
         delay = centiseconds * 10 < kShortestDelay ? kDelayOfTooShort : centiseconds * 10;
-        const unsigned disposal = Query(reader.Get(), L"/grctlext/Disposal", 0);
-        const int transparent = Query(reader.Get(), L"/grctlext/TransparencyFlag", 0)
-                                    ? (int)Query(reader.Get(), L"/grctlext/TransparentColorIndex", 0)
+        const unsigned disposal = QueryNumber(reader.Get(), L"/grctlext/Disposal", 0);
+        const int transparent = QueryNumber(reader.Get(), L"/grctlext/TransparencyFlag", 0)
+                                    ? (int)QueryNumber(reader.Get(), L"/grctlext/TransparentColorIndex", 0)
                                     : -1;
 
         std::vector<BYTE> indices((size_t)width * height);
@@ -247,8 +224,8 @@ std::unique_ptr<CAnimationReader> OpenGifAnimation(FILE* file, ColourTarget)
         if (!com.Ready() || !opened.Open(bytes) || FAILED(opened.decoder->GetFrameCount(&frames)) || frames < 2
             || FAILED(opened.decoder->GetMetadataQueryReader(&reader)))
             return nullptr;
-        size.cx = (LONG)Query(reader.Get(), L"/logscrdesc/Width", 0);
-        size.cy = (LONG)Query(reader.Get(), L"/logscrdesc/Height", 0);
+        size.cx = (LONG)QueryNumber(reader.Get(), L"/logscrdesc/Width", 0);
+        size.cy = (LONG)QueryNumber(reader.Get(), L"/logscrdesc/Height", 0);
         // NETSCAPE2.0's sub-block: 1, then how often to repeat (0: for
         // ever). Browsers play it once more than that; none plays once.
         const std::vector<BYTE> application = QueryBytes(reader.Get(), L"/appext/Application");

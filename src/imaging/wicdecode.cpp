@@ -40,6 +40,17 @@ int64_t SectionBytes(SIZE size)
     return (((int64_t)size.cx * 3 + 3) & ~(int64_t)3) * size.cy;
 }
 
+unsigned NumberOf(const PROPVARIANT& value)
+{
+    switch (value.vt) {
+    case VT_UI1: return value.bVal;
+    case VT_UI2: return value.uiVal;
+    case VT_UI4: return value.ulVal;
+    case VT_BOOL: return value.boolVal ? 1 : 0;
+    default: return 0;
+    }
+}
+
 int OrientationValue(const PROPVARIANT& value)
 {
     switch (value.vt) {
@@ -350,6 +361,7 @@ struct WicFrame {
     ComPtr<IWICImagingFactory> factory;
     ComPtr<IWICBitmapDecoder> decoder;
     ComPtr<IWICBitmapFrameDecode> frame;
+    GUID container{};
     int orientation = OrientNormal;
     std::shared_ptr<std::atomic<bool>> stopped = std::make_shared<std::atomic<bool>>(false);
 
@@ -363,7 +375,6 @@ struct WicFrame {
         const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
         const ComPtr<IStream> stream =
             handle != INVALID_HANDLE_VALUE ? MakeStoppableStream(handle, stop, stopped) : nullptr;
-        GUID container{};
         if (!stream
             || FAILED(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory)))
             || FAILED(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand, &decoder))
@@ -377,9 +388,38 @@ struct WicFrame {
                                                             : ReadWicOrientation(frame.Get());
         return true;
     }
+
+    // A GIF's canvas, where it is larger than its first frame, which may
+    // cover only a part of it; false for every other picture.
+    bool GifCanvas(SIZE& canvas, POINT& at) const
+    {
+        ComPtr<IWICMetadataQueryReader> screen, image;
+        UINT width = 0, height = 0;
+        if (container != GUID_ContainerFormatGif || FAILED(decoder->GetMetadataQueryReader(&screen))
+            || FAILED(frame->GetMetadataQueryReader(&image)) || FAILED(frame->GetSize(&width, &height)))
+            return false;
+        canvas = SIZE{(LONG)QueryNumber(screen.Get(), L"/logscrdesc/Width", 0),
+                      (LONG)QueryNumber(screen.Get(), L"/logscrdesc/Height", 0)};
+        at = POINT{(LONG)QueryNumber(image.Get(), L"/imgdesc/Left", 0),
+                   (LONG)QueryNumber(image.Get(), L"/imgdesc/Top", 0)};
+        // A frame that runs past the canvas keeps its own size, as before.
+        return at.x + (LONG)width <= canvas.cx && at.y + (LONG)height <= canvas.cy
+            && ((LONG)width != canvas.cx || (LONG)height != canvas.cy);
+    }
 };
 
 }  // namespace
+
+unsigned QueryNumber(IWICMetadataQueryReader* reader, const wchar_t* query, unsigned fallback)
+{
+    PROPVARIANT value;
+    ::PropVariantInit(&value);
+    unsigned number = fallback;
+    if (reader && SUCCEEDED(reader->GetMetadataByName(query, &value)) && value.vt != VT_EMPTY)
+        number = NumberOf(value);
+    ::PropVariantClear(&value);
+    return number;
+}
 
 Decoded DecodeWicPicture(FILE* file, CBitmap& section, const PictureRequest& request, PictureHeader& header)
 {
@@ -388,8 +428,15 @@ Decoded DecodeWicPicture(FILE* file, CBitmap& section, const PictureRequest& req
     CComOnThread com;
     WicFrame opened;
     if (com.Ready() && opened.Open(file, look, request.stop)) {
-        const Decoded result = DecodeWicFrame(opened.factory.Get(), opened.frame.Get(), opened.orientation, section,
-                                              request, header);
+        Decoded result = DecodeWicFrame(opened.factory.Get(), opened.frame.Get(), opened.orientation, section,
+                                        request, header);
+        SIZE canvas{};
+        POINT at{};
+        // The system's GIF decoders do not scale: the frame is whole.
+        if (result == Decoded::Complete && opened.GifCanvas(canvas, at)) {
+            result = PlaceOnCanvas(section, canvas, at, request.background) ? Decoded::Complete : Decoded::Failed;
+            header.stored = header.upright = canvas;
+        }
         return *opened.stopped ? Decoded::Stopped : result;
     }
     section.DeleteObject();
@@ -411,6 +458,12 @@ bool ReadWicHeader(FILE* file, PictureHeader& header, const StopRequest& stop)
         if (!com.Ready() || !opened.Open(file, look, stop) || FAILED(opened.frame->GetSize(&width, &height)))
             return false;
         header.orientation = opened.orientation;
+        SIZE canvas{};
+        POINT at{};
+        if (opened.GifCanvas(canvas, at)) {
+            width = (UINT)canvas.cx;
+            height = (UINT)canvas.cy;
+        }
     }
     if (width == 0 || height == 0 || width > INT_MAX || height > INT_MAX)
         return false;

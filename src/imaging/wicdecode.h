@@ -47,6 +47,9 @@ bool ReadWicHeader(FILE* file, PictureHeader& header, const StopRequest& stop = 
 Decoded DecodeWicFrame(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, int orientation, CBitmap& section,
                        const PictureRequest& request, PictureHeader& header);
 
+// The metadata item at query as a number; fallback when absent.
+unsigned QueryNumber(IWICMetadataQueryReader* reader, const wchar_t* query, unsigned fallback);
+
 // COM on the calling thread for the guard's life, when the thread has none
 // yet (multithreaded); a thread that already has it keeps its own. Every
 // COM object used under it must be released before it goes.

@@ -24,6 +24,7 @@
 #include "imaging/colour.h"
 #include "imaging/embeddedthumbnail.h"
 #include "imaging/jpegio.h"
+#include "imaging/picturefacts.h"
 #include "imaging/pictureformats.h"
 #include "imaging/picture.h"
 #include "imaging/wicdecode.h"
@@ -443,6 +444,16 @@ TEST(Animation, GifFramesAreComposedAsTheirDisposalSaysAndTimedAsBrowsersTimeThe
         EXPECT_EQ(at(14, 14), shown.bottomRight) << index;
         EXPECT_EQ(at(3, 12), red) << index;
     }
+
+    // Its still, and so its thumbnail, is the first frame on the whole canvas.
+    const std::string framed = AnimatedGif(16, 16, q, {{std::string(64, '\1'), {4, 4, 12, 12}, 10, 1}, frames[0]});
+    const std::string framedPath = folder.WriteFile("framed.gif", framed);
+    CPictureBitmap still;
+    ASSERT_NO_THROW(still.LoadFromFile(framedPath));
+    EXPECT_EQ(CSize(still.m_width, still.m_height), CSize(16, 16));
+    EXPECT_EQ(SectionPixel(still.m_hBitmap, 1, 1), black);
+    EXPECT_EQ(SectionPixel(still.m_hBitmap, 8, 8), green);
+    EXPECT_EQ(CSize(ReadPictureFacts(framedPath).size), CSize(16, 16));
 
     EXPECT_FALSE(OpenAnimation(folder.WriteFile("still.gif", Gif(16, 16, q, {QuadrantIndices(16, 16, q)}))));
     // The system's decoder here refuses a cut file whole: no animation, as no still.
