@@ -614,20 +614,16 @@ TEST_F(FolderInteraction, RestingOnAFoldersBadgeShowsItsPicturesInTurnUntilThePo
     ASSERT_NE(page->Peek(), nullptr);
     EXPECT_EQ(CRect(page->Peek()->Cell()), CRect(folder.m_thumbnail->m_cell));
 
-    // The ticks show the folder's pictures one after another in its cell,
-    // the window never kept waiting meanwhile.
+    // The ticks show the folder's pictures one after another in its cell.
+    // How long the window waits meanwhile is peek_bench's to measure.
     bool blue = false, yellow = false, photo = false;
-    DWORD last = ::GetTickCount(), longest = 0;
     EXPECT_TRUE(WaitUntil([&] {
         const COLORREF shown = ScreenPixel(middle);
         blue |= IsBlue(shown);
         yellow |= IsYellow(shown);
         photo |= !IsBlue(shown) && !IsYellow(shown);
-        longest = std::max(longest, ::GetTickCount() - last);
-        last = ::GetTickCount();
         return blue && yellow && photo;
     }, 5000)) << "blue " << blue << ", yellow " << yellow << ", photo " << photo;
-    EXPECT_LT(longest, 50u) << "ms between two looks at the cell";
     ASSERT_NE(page->Peek(), nullptr) << "still resting on the badge";
 
     Move(OnCell(folder));
