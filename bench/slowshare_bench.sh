@@ -17,6 +17,6 @@ if [ $status -eq 77 ]; then
 fi
 [ $status -eq 0 ] || exit $status
 trap '"$share" unmap "$build" n; "$share" unmount "$mountpoint"' EXIT
-"$share" map "$build" n "$mountpoint"
+"$share" map "$build" n "$mountpoint" || exit 1
 ORLIVANE_SLOWSHARE='N:' ORLIVANE_SLOWSHARE_BACKING="$backing" \
     "$build/wine-run" "$build/bin/slowshare_bench.exe" </dev/null

@@ -21,11 +21,18 @@ cannot() {
 }
 
 # Wine reads its drives when its services start: the prefix's server is
-# restarted as the test environment starts it.
+# restarted as the test environment starts it. The stopped server has saved
+# the registry: the drive's value must be there as asked (present: yes
+# or no), or the mapping failed.
 restart_wine() {
-    local build=$1
+    local build=$1 letter=$2 present=$3
     "$wineserver" -k 2>/dev/null || true
     "$wineserver" -w 2>/dev/null || true
+    if grep -q "^\"$letter:\"=\"network\"" "$WINEPREFIX/system.reg"; then
+        [ "$present" = yes ] || { echo "slowshare: drive $letter: is still mapped" >&2; exit 1; }
+    else
+        [ "$present" = no ] || { echo "slowshare: drive $letter: was not mapped" >&2; exit 1; }
+    fi
     "$wineserver" -p </dev/null >/dev/null 2>&1 || true
     "$build/wine-run" wineboot </dev/null >/dev/null 2>&1
 }
@@ -74,14 +81,14 @@ map)
     ln -sfn "$(realpath "$mountpoint")" "$WINEPREFIX/dosdevices/$letter:"
     "$build/wine-run" reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /t REG_SZ /d network /f \
         </dev/null >/dev/null 2>&1
-    restart_wine "$build"
+    restart_wine "$build" "$letter" yes
     ;;
 unmap)
     build=$2 letter=${3,,}
     export WINEPREFIX="$build/wineprefix"
     rm -f "$WINEPREFIX/dosdevices/$letter:"
     "$build/wine-run" reg delete 'HKLM\Software\Wine\Drives' /v "$letter:" /f </dev/null >/dev/null 2>&1 || true
-    restart_wine "$build"
+    restart_wine "$build" "$letter" no
     ;;
 *)
     sed -n '2,13p' "$0" >&2
