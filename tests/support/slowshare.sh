@@ -26,7 +26,9 @@ cannot() {
 # or no), or the mapping failed.
 restart_wine() {
     local build=$1 letter=$2 present=$3
-    "$wineserver" -k 2>/dev/null || true
+    # SIGTERM: the server saves the registry first (-k alone may drop what
+    # it has not yet saved).
+    "$wineserver" -k15 2>/dev/null || true
     "$wineserver" -w 2>/dev/null || true
     if grep -q "^\"$letter:\"=\"network\"" "$WINEPREFIX/system.reg"; then
         [ "$present" = yes ] || { echo "slowshare: drive $letter: is still mapped" >&2; exit 1; }
