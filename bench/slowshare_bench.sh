@@ -5,7 +5,7 @@
 # kept in BUILD/slowshare/backing for later runs.
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${1:-${ORLIVANE_BUILD:-$root/build}}
+build=$(realpath "${1:-${ORLIVANE_BUILD:-$root/build}}")
 share="$root/tests/support/slowshare.sh"
 backing="$build/slowshare/backing" mountpoint="$build/slowshare/share"
 

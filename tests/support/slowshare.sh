@@ -78,7 +78,7 @@ unmount)
     fi
     ;;
 map)
-    build=$2 letter=${3,,} mountpoint=$4
+    build=$(realpath "$2") letter=${3,,} mountpoint=$4
     export WINEPREFIX="$build/wineprefix"
     ln -sfn "$(realpath "$mountpoint")" "$WINEPREFIX/dosdevices/$letter:"
     "$build/wine-run" reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /t REG_SZ /d network /f \
@@ -86,7 +86,7 @@ map)
     restart_wine "$build" "$letter" yes
     ;;
 unmap)
-    build=$2 letter=${3,,}
+    build=$(realpath "$2") letter=${3,,}
     export WINEPREFIX="$build/wineprefix"
     rm -f "$WINEPREFIX/dosdevices/$letter:"
     "$build/wine-run" reg delete 'HKLM\Software\Wine\Drives' /v "$letter:" /f </dev/null >/dev/null 2>&1 || true
