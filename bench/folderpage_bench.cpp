@@ -287,7 +287,7 @@ int main()
         if (::GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES)
             continue;
         JpegRecipe recipe = PhotoRecipe(4000, 3000, (unsigned)i + 1);
-        recipe.exifThumbnail = MakeJpeg(PhotoRecipe(160, 120, (unsigned)i + 1));
+        recipe.markers = {{0xE1, ExifThumbnailSegment(0, MakeJpeg(PhotoRecipe(160, 120, (unsigned)i + 1)))}};
         std::ofstream(file, std::ios::binary) << MakeJpeg(recipe);
     }
     const double decodedScreen = FirstScreenful(folder);
