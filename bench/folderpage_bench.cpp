@@ -1,7 +1,9 @@
 // A folder page of 12-megapixel pictures in the running program: the time
 // from navigation to the last thumbnail, beside a plain libjpeg-turbo decode
 // of the same files; the same folder again from its cache; and the longest a
-// message posted to the user-interface thread waited while the worker ran.
+// message posted to the user-interface thread waited while the worker ran;
+// and the time until a screenful of cells shows pictures, with and without
+// the thumbnails cameras carry.
 //
 // ORLIVANE_BENCH_PICTURES sets the number of pictures (200). The program's
 // own command line must stay empty: it would name a document to open.
@@ -68,6 +70,16 @@ double ShowFolder(const std::string& folder, size_t count, LatencyProbe& probe)
     return Milliseconds(Clock::now() - start);
 }
 
+std::vector<ThumbnailJob> JobsOf(CCachedCatalog& catalog)
+{
+    std::vector<ThumbnailJob> jobs;
+    for (CFolderEntry& entry : catalog.m_entries) {
+        entry.m_thumbnail = std::make_shared<CThumbnail>();
+        jobs.push_back({entry.m_thumbnail, entry.m_path, entry.m_time, entry.m_kind, true, 0});
+    }
+    return jobs;
+}
+
 // The same thumbnails made by the page's scheduler with a single maker,
 // from the folder's listing to the last thumbnail.
 double OneMaker(const std::string& folder)
@@ -76,17 +88,44 @@ double OneMaker(const std::string& folder)
     const Clock::time_point start = Clock::now();
     CCachedCatalog catalog(MakeEntry(folder, nullptr, nullptr));
     catalog.Refresh();
-    std::vector<ThumbnailJob> jobs;
-    for (CFolderEntry& entry : catalog.m_entries) {
-        entry.m_thumbnail = std::make_shared<CThumbnail>();
-        jobs.push_back({entry.m_thumbnail, entry.m_path, entry.m_time, entry.m_kind, true, 0});
-    }
+    std::vector<ThumbnailJob> jobs = JobsOf(catalog);
     CThumbnailScheduler scheduler(1);
     scheduler.Schedule(folder, std::move(jobs));
     int done = 0, total = 0;
     while (scheduler.Progress(&done, &total))
         ::Sleep(5);
     return Milliseconds(Clock::now() - start);
+}
+
+// A page's screenful at 800 by 600: 6 columns of 4 rows.
+constexpr size_t kScreenful = 24;
+
+// From the folder's listing until each of the first kScreenful cells shows
+// a picture, carried by its file or made, with a page's makers and no cache.
+double FirstScreenful(const std::string& folder)
+{
+    ::DeleteFileA(CacheFileName(folder).c_str());
+    const Clock::time_point start = Clock::now();
+    CCachedCatalog catalog(MakeEntry(folder, nullptr, nullptr));
+    catalog.Refresh();
+    std::vector<ThumbnailJob> jobs = JobsOf(catalog);
+    const size_t cells = std::min(kScreenful, jobs.size());
+    std::vector<std::shared_ptr<CThumbnail>> screen;
+    for (size_t i = 0; i < cells; ++i)
+        screen.push_back(jobs[i].thumbnail);
+    CThumbnailScheduler scheduler;
+    scheduler.SetVisible(0, cells - 1);
+    scheduler.Schedule(folder, std::move(jobs));
+    const auto shown = [&] {
+        return std::all_of(screen.begin(), screen.end(),
+                           [](const auto& cell) { return cell->HasPicture() || cell->HasProvisional(); });
+    };
+    while (!shown())
+        ::Sleep(1);
+    const double ms = Milliseconds(Clock::now() - start);
+    scheduler.Release(60000);
+    ::DeleteFileA(CacheFileName(folder).c_str());
+    return ms;
 }
 
 long long CacheFileSize(const std::string& folder)
@@ -238,6 +277,22 @@ int main()
 
     const double storm = RefreshStorm(folder, files, probe);
 
+    // The same kind of pictures, each carrying a camera's thumbnail.
+    const std::string carrying = std::string(temp) + "orlivane-folderpage-bench-exif";
+    ::CreateDirectoryA(carrying.c_str(), nullptr);
+    for (int i = 0; i < (int)kScreenful * 2; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "\\IMG_%04d.jpg", i);
+        const std::string file = carrying + name;
+        if (::GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES)
+            continue;
+        JpegRecipe recipe = PhotoRecipe(4000, 3000, (unsigned)i + 1);
+        recipe.markers = {{0xE1, ExifThumbnailSegment(0, MakeJpeg(PhotoRecipe(160, 120, (unsigned)i + 1)))}};
+        std::ofstream(file, std::ios::binary) << MakeJpeg(recipe);
+    }
+    const double decodedScreen = FirstScreenful(folder);
+    const double carriedScreen = FirstScreenful(carrying);
+
     const std::string large = std::string(temp) + "orlivane-folderpage-bench-48mp";
     ::CreateDirectoryA(large.c_str(), nullptr);
     const std::string largePicture = large + "\\IMG_8000x6000.jpg";
@@ -269,6 +324,8 @@ int main()
 
     std::printf("folderpage: longest wait of a posted message     %8.1f ms while pictures are touched "
                 "every 20 ms for 5 s\n", storm);
+    std::printf("folderpage: first screenful (%zu cells) shows pictures %8.1f ms decoded whole, "
+                "%.1f ms from carried thumbnails\n", kScreenful, decodedScreen, carriedScreen);
     std::printf("folderpage: worker decoding a 48 MP picture (plain decode %.0f ms), longest of 3:\n",
                 largeDecode);
     std::printf("folderpage:   leaving the page (Home)             %8.1f ms\n", waits.leave);

@@ -194,7 +194,7 @@ bool MakeOne(ThumbnailWork& work, ThumbnailJob& job, int box, CPictureBitmap& sc
         if (file.empty() && work.Stopped())
             return false;  // the folder was not searched to its end
         if (!served && !file.empty()) {
-            if (picture)
+            if (picture && !job.embeddedSought)
                 ShowEmbeddedThumbnail(work, job, box);
             bool stopped = false;
             const std::unique_ptr<CPixels> pixels =
@@ -311,6 +311,20 @@ void RunMaker(const std::shared_ptr<ThumbnailWork>& shared)
                         throw;
                     }
                     FinishFacts(work, job, turn, facts);
+                    continue;
+                }
+                if (task == Task::Embedded) {
+                    const auto read = [&work] {
+                        std::lock_guard guard(work.lock);
+                        work.EmbeddedRead();
+                    };
+                    try {
+                        ShowEmbeddedThumbnail(work, job, work.box);
+                    } catch (...) {
+                        read();
+                        throw;
+                    }
+                    read();
                     continue;
                 }
                 bool completed = false;

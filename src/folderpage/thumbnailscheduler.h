@@ -7,6 +7,10 @@
 // go, while a picture is being made; a thumbnail whose entry changed
 // meanwhile (CThumbnail::Generation) does not take the outdated result.
 //
+// Before the first full decode, the cells on screen show the thumbnails
+// their files carry (CThumbnail::SetProvisional), read from the files'
+// first bytes; the real ones replace them.
+//
 // Each picture's header facts (CThumbnail::Facts) come with its thumbnail,
 // from the header decoded anyway, or from the cache with it.
 #pragma once
@@ -30,6 +34,7 @@ struct ThumbnailJob {
     unsigned kind = 0;
     bool makeable = false;                  // a picture or a folder to make a thumbnail of
     unsigned generation = 0;                // the thumbnail's when scheduled
+    bool embeddedSought = false;            // its file's own small thumbnail was looked for
 };
 
 // The jobs of a page's entries, in list order.

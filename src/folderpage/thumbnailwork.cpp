@@ -13,6 +13,13 @@ bool HasFactsToRead(const ThumbnailJob& job)
     return job.thumbnail && job.makeable && (job.kind & EntryKindMask) == EntryFile && !(job.kind & EntryOffline);
 }
 
+// Whether a job's picture may carry a small thumbnail of its own to show
+// until its real one is made.
+bool MayCarryThumbnail(const ThumbnailJob& job)
+{
+    return HasFactsToRead(job) && !job.embeddedSought && !job.thumbnail->HasProvisional();
+}
+
 } // namespace
 
 bool ThumbnailWork::Stopped() const
@@ -102,13 +109,44 @@ Task ThumbnailWork::Take(ThumbnailJob& job, unsigned long long* turn)
             return Task::Facts;
         if (factsCount[(int)FactsState::Wanted] > 0 || factsCount[(int)FactsState::Reading] > 0)
             return Task::Wait;
-        return TakeThumbnail(job, turn) ? Task::Thumbnail : Task::None;
     }
+    // The cells on screen show what their files carry before any picture
+    // is decoded whole.
+    if (TakeEmbedded(job))
+        return Task::Embedded;
+    if (embeddedReading > 0)
+        return Task::Wait;
+    if (factsFirst)
+        return TakeThumbnail(job, turn) ? Task::Thumbnail : Task::None;
     // Else facts come with the thumbnails; only pictures that have one
     // already are read for theirs, last.
     if (TakeThumbnail(job, turn))
         return Task::Thumbnail;
     return TakeFacts(job, turn) ? Task::Facts : Task::None;
+}
+
+bool ThumbnailWork::TakeEmbedded(ThumbnailJob& job)
+{
+    // Until the page has drawn its cells, a large window's first screenful
+    // is taken to be on screen.
+    constexpr size_t kFirstScreenful = 64;
+    const size_t first = visibleEnd > 0 ? visibleFirst : 0;
+    const size_t end = visibleEnd > 0 ? visibleEnd : kFirstScreenful;
+    for (size_t i = first; i < end && i < jobs.size(); ++i) {
+        if (state[i] == Pending && MayCarryThumbnail(jobs[i])) {
+            jobs[i].embeddedSought = true;
+            job = jobs[i];
+            ++embeddedReading;
+            return true;
+        }
+    }
+    return false;
+}
+
+void ThumbnailWork::EmbeddedRead()
+{
+    --embeddedReading;
+    changed.notify_all();
 }
 
 bool ThumbnailWork::TakeThumbnail(ThumbnailJob& job, unsigned long long* turn)

@@ -20,9 +20,10 @@ enum class CacheState { Unread, Reading, Read };
 // an entry that has changed since (read again once it is scheduled anew).
 enum class FactsState : unsigned char { Wanted, Reading, Known, Outdated };
 
-// What a maker takes next: a picture's facts, a thumbnail, nothing for now
-// (facts being read go before any thumbnail), or nothing at all.
-enum class Task { Facts, Thumbnail, Wait, None };
+// What a maker takes next: a picture's facts, the thumbnail its file
+// carries, a thumbnail, nothing for now (facts and carried thumbnails being
+// read go before any thumbnail), or nothing at all.
+enum class Task { Facts, Embedded, Thumbnail, Wait, None };
 
 // Shared between the user-interface thread and the makers, under lock.
 struct ThumbnailWork {
@@ -38,6 +39,7 @@ struct ThumbnailWork {
     size_t cursor = 0;            // no pending job before it
     size_t visibleFirst = 0, visibleEnd = 0;
     int cells = 0, cellsDone = 0; // jobs with a thumbnail, and those done
+    int embeddedReading = 0;      // carried thumbnails being read
     // Thumbnails being made, or facts being read: the generation they are
     // for, and the turn of the maker at it (only that maker may end it).
     struct Flight {
@@ -83,6 +85,8 @@ struct ThumbnailWork {
     size_t PositionOf(const CThumbnail* thumbnail);
     // The next job, the cells on screen first, with the maker's turn at it.
     Task Take(ThumbnailJob& job, unsigned long long* turn);
+    // A carried thumbnail's reading ended.
+    void EmbeddedRead();
     // Gives the jobs what the cache holds for them.
     void ServeFromCache();
     // Gives the jobs that want facts those of the cache's records of their
@@ -91,6 +95,7 @@ struct ThumbnailWork {
     std::vector<ThumbnailRecord> Records() const;
 
 private:
+    bool TakeEmbedded(ThumbnailJob& job);
     bool TakeThumbnail(ThumbnailJob& job, unsigned long long* turn);
     bool TakeFacts(ThumbnailJob& job, unsigned long long* turn);
     bool FactsTakeable(size_t i) const { return facts[i] == FactsState::Wanted && state[i] != Taken; }

@@ -1,6 +1,7 @@
 // The small picture a file carries beside its own, for showing something
-// in a thumbnail's cell before the real thumbnail is made: HEIF and AVIF
-// thumbnail items.
+// in a thumbnail's cell before the real thumbnail is made: a JPEG's EXIF
+// thumbnail, found in the file's first 64 KB, and HEIF and AVIF thumbnail
+// items.
 #pragma once
 
 #include <memory>

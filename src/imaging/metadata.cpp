@@ -5,6 +5,8 @@
 namespace {
 
 constexpr unsigned kOrientationTag = 0x0112;
+constexpr unsigned kThumbnailOffsetTag = 0x0201;
+constexpr unsigned kThumbnailLengthTag = 0x0202;
 constexpr unsigned kShortType = 3;
 constexpr unsigned kLongType = 4;
 constexpr size_t kExifHeader = 6;  // "Exif" and two bytes of padding
@@ -63,6 +65,32 @@ public:
         }
     }
 
+    // The offset of the directory after the one at directory, 0 when none.
+    size_t NextDirectory(size_t directory) const
+    {
+        if (directory >= m_size || m_size - directory < 2)
+            return 0;
+        const size_t link = directory + 2 + 12 * (size_t)Read(directory, 2);
+        return link + 4 <= m_size ? Read(link, 4) : 0;
+    }
+    // The value of a SHORT or LONG tag of the directory; 0 when absent.
+    unsigned Value(size_t directory, unsigned tag) const
+    {
+        if (directory < 8 || directory >= m_size || m_size - directory < 2)
+            return 0;
+        const size_t count = Read(directory, 2);
+        for (size_t i = 0; i < count; ++i) {
+            const size_t entry = directory + 2 + 12 * i;
+            if (entry + 12 > m_size)
+                break;
+            if (Read(entry, 2) != tag || Read(entry + 4, 4) != 1)
+                continue;
+            const unsigned type = Read(entry + 2, 2);
+            return type == kShortType ? Read(entry + 8, 2) : type == kLongType ? Read(entry + 8, 4) : 0;
+        }
+        return 0;
+    }
+
 private:
     BYTE* m_tiff;
     size_t m_size;
@@ -116,6 +144,23 @@ bool SetExifOrientation(BYTE* data, size_t size, int value)
         found = true;
     });
     return found;
+}
+
+bool ExifThumbnail(const BYTE* data, size_t size, size_t* offset, size_t* length)
+{
+    if (!data || !TiffReader::IsExif(data, size))
+        return false;
+    const TiffReader tiff(const_cast<BYTE*>(data), size);
+    if (!tiff.Valid())
+        return false;
+    const size_t second = tiff.NextDirectory(tiff.Read(4, 4));
+    const size_t at = tiff.Value(second, kThumbnailOffsetTag);
+    const size_t bytes = tiff.Value(second, kThumbnailLengthTag);
+    if (at == 0 || bytes == 0 || at > tiff.Size() || bytes > tiff.Size() - at)
+        return false;
+    *offset = kExifHeader + at;
+    *length = bytes;
+    return true;
 }
 
 void SaveMetadataMarkers(jpeg_decompress_struct& info)

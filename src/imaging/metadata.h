@@ -31,6 +31,11 @@ int ExifOrientation(const BYTE* data, size_t size);
 // Sets every Orientation tag of the segment to value; false when it has none.
 bool SetExifOrientation(BYTE* data, size_t size, int value);
 
+// Where the JPEG thumbnail of an APP1 segment's data lies (its second
+// directory's JPEGInterchangeFormat and Length, counted from data): false
+// when there is none or it does not lie wholly inside the segment.
+bool ExifThumbnail(const BYTE* data, size_t size, size_t* offset, size_t* length);
+
 // Asks the library to keep the markers the readers below look at; before
 // jpeg_read_header.
 void SaveMetadataMarkers(jpeg_decompress_struct& info);

@@ -190,6 +190,32 @@ std::string ExifOrientationSegment(int orientation, bool bigEndian, bool asLong)
     return std::string("Exif\0\0", 6) + tiff;
 }
 
+std::string ExifThumbnailSegment(int orientation, const std::string& thumbnail)
+{
+    std::string tiff("II\x2A\0\x08\0\0\0", 8);
+    auto put = [&](unsigned value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            tiff += (char)(value >> 8 * i);
+    };
+    auto entry = [&](unsigned tag, unsigned type, unsigned value) {
+        put(tag, 2);
+        put(type, 2);
+        put(1, 4);
+        put(value, 4);
+    };
+    // The thumbnail right after the second directory.
+    const unsigned second = orientation ? 26 : 14;
+    put(orientation ? 1 : 0, 2);
+    if (orientation)
+        entry(0x0112, 3, (unsigned)orientation);
+    put(second, 4);
+    put(2, 2);
+    entry(0x0201, 4, second + 30);
+    entry(0x0202, 4, (unsigned)thumbnail.size());
+    put(0, 4);
+    return std::string("Exif\0\0", 6) + tiff + thumbnail;
+}
+
 std::string ExifDateSegment(const std::string& dateTime)
 {
     // One entry, DateTime (ASCII, 20 bytes with its NUL), its text after

@@ -53,6 +53,9 @@ JpegRecipe PhotoRecipe(int width, int height, unsigned seed = 1);
 JpegRecipe MarkedRecipe(int width, int height, int hSampling, int vSampling);
 // An APP1 EXIF segment whose first directory holds only an Orientation.
 std::string ExifOrientationSegment(int orientation, bool bigEndian = false, bool asLong = false);
+// An APP1 EXIF segment whose first directory holds an Orientation (none
+// for 0) and whose second carries thumbnail, a JPEG.
+std::string ExifThumbnailSegment(int orientation, const std::string& thumbnail);
 // An APP1 EXIF segment whose first directory holds only a DateTime
 // ("YYYY:MM:DD HH:MM:SS"), as a camera without an Exif directory writes it.
 std::string ExifDateSegment(const std::string& dateTime);

@@ -15,6 +15,7 @@
 #include "afxpath.h"
 #include "app/vemolyapp.h"
 #include "cache_layout.h"
+#include "colours.h"
 #include "catalog/thumbnail.h"
 #include "catalog/thumbnailcache.h"
 #include "core/navigator.h"
@@ -753,6 +754,51 @@ TEST_F(FolderWorker, AJobIsDoneOnlyWhenTheMakerThatHasItEndsIt)
     ASSERT_TRUE(WaitUntil([&] { return !makers.Progress(&done, &total); }, 30000));
     ASSERT_TRUE(thumbnail.HasPicture()) << "done with no thumbnail";
     EXPECT_EQ(CSize(thumbnail.m_width, thumbnail.m_height), CSize(90, 67)) << "the rewritten picture's";
+}
+
+// A camera's thumbnail shows in every cell on screen before any picture is
+// decoded whole; the real thumbnails replace them, also one of another
+// picture, and only real ones reach the cache.
+TEST_F(FolderWorker, CarriedThumbnailsFillTheScreenFirstAndOnlyRealOnesStay)
+{
+    constexpr int kOnScreen = 6;
+    for (int i = 0; i < 8; ++i) {
+        JpegRecipe recipe = PhotoRecipe(2000, 1500, (unsigned)i + 1);
+        recipe.progressive = true;  // slow to decode whole
+        // Blue, as no picture here is.
+        recipe.markers = {{0xE1, ExifThumbnailSegment(0, MakeJpeg(SolidRecipe(160, 120, 0, 0, 255)))}};
+        WriteJpeg(temp, "IMG_" + std::to_string(i) + ".jpg", recipe);
+    }
+    CCachedCatalog catalog(EntryOf(temp.Path()));
+    catalog.Refresh();
+    std::vector<std::shared_ptr<CThumbnail>> cells;
+    for (CFolderEntry& entry : catalog.m_entries)
+        cells.push_back(entry.m_thumbnail = std::make_shared<CThumbnail>());
+    ASSERT_EQ(cells.size(), 8u);
+    const auto onScreen = [&](bool (*shows)(const CThumbnail&)) {
+        return std::count_if(cells.begin(), cells.begin() + kOnScreen, [&](const auto& cell) { return shows(*cell); });
+    };
+
+    CThumbnailScheduler makers(1);
+    makers.SetVisible(0, kOnScreen - 1);
+    makers.Schedule(temp.Path(), ThumbnailJobsOf(catalog.m_entries));
+    ASSERT_TRUE(WaitUntil([&] { return onScreen([](const CThumbnail& t) { return t.HasPicture(); }) > 0; }, 30000));
+    EXPECT_EQ(onScreen([](const CThumbnail& t) { return t.HasPicture() || t.HasProvisional(); }), kOnScreen)
+        << "cells on screen still empty when the first real thumbnail came";
+    int done = 0, total = 0;
+    ASSERT_TRUE(WaitUntil([&] { return !makers.Progress(&done, &total) && FileExists(CacheFileName(temp.Path())); }, 60000));
+    // Blue in the middle: the carried thumbnail stayed.
+    for (const CFolderEntry& entry : catalog.m_entries) {
+        std::lock_guard guard(EntryLock());
+        const CPixels* shown = entry.m_thumbnail->Bitmap();
+        ASSERT_TRUE(shown && entry.m_thumbnail->HasPicture()) << entry.m_path;
+        const BYTE* middle = shown->Row(shown->Height() / 2) + shown->Width() / 2 * 3;
+        EXPECT_FALSE(Near(RGB(middle[2], middle[1], middle[0]), RGB(0, 0, 255), 40)) << entry.m_path;
+        const JpegContent cached = ReadJpeg(StreamInCacheFile(CacheFileName(temp.Path()), entry.m_path));
+        const unsigned char* rgb = &cached.rgb.at((cached.height / 2 * cached.width + cached.width / 2) * 3);
+        // The cache keeps the rows' own byte order, blue first.
+        EXPECT_FALSE(Near(RGB(rgb[2], rgb[1], rgb[0]), RGB(0, 0, 255), 40)) << "cached: " << entry.m_path;
+    }
 }
 
 // With facts first, every picture's date is read from its header before the

@@ -17,6 +17,7 @@
 #include "imaging/filelook.h"
 #include "imaging/metadata.h"
 #include "imaging/photofacts.h"
+#include "jpeg_maker.h"
 
 namespace {
 
@@ -125,15 +126,17 @@ TEST(MetadataBytes, MutatedExifIsReadAndResetOnlyInsideAndAsAnIndependentWalkFin
                                      {0x0112, 3, 1, 5}},
                                     bigEndian));
     }
+    // A thumbnail in the second directory, after its own entries.
+    bases.push_back(ExifThumbnailSegment(6, std::string(40, 't')));
     // The unmutated bases, read to the values they were written with.
-    const int written[] = {6, 6, 8, 6, 6, 8};
+    const int written[] = {6, 6, 8, 6, 6, 8, 6};
     for (size_t i = 0; i < bases.size(); ++i) {
         GuardedBytes bytes(bases[i]);
         EXPECT_EQ(ExifOrientation(bytes.data(), bytes.size()), written[i]) << "base " << i;
     }
 
     std::mt19937 random(20261208);
-    int read = 0, reset = 0;
+    int read = 0, reset = 0, thumbnails = 0;
     for (int mutation = 0; mutation < 20000; ++mutation) {
         SCOPED_TRACE("mutation " + std::to_string(mutation));
         std::string exif = bases[random() % bases.size()];
@@ -150,6 +153,11 @@ TEST(MetadataBytes, MutatedExifIsReadAndResetOnlyInsideAndAsAnIndependentWalkFin
         const int orientation = ExifOrientation(bytes.data(), bytes.size());
         ASSERT_EQ(orientation, walk.fields.empty() ? 0 : (int)FieldValue(exif, walk.fields[0]));
         read += orientation != 0;
+        size_t offset = 0, length = 0;
+        if (ExifThumbnail(bytes.data(), bytes.size(), &offset, &length)) {
+            ASSERT_LE(offset + length, bytes.size()) << "a thumbnail beyond its segment";
+            ++thumbnails;
+        }
 
         ASSERT_EQ(SetExifOrientation(bytes.data(), bytes.size(), 1), !walk.fields.empty());
         // Each field now holds 1 in all four of its bytes' order; nothing else changed.
@@ -162,8 +170,9 @@ TEST(MetadataBytes, MutatedExifIsReadAndResetOnlyInsideAndAsAnIndependentWalkFin
         ASSERT_EQ(bytes.str(), expected);
         reset += !walk.fields.empty();
     }
-    std::printf("%d mutations read an orientation, %d were reset\n", read, reset);
+    std::printf("%d mutations read an orientation, %d were reset, %d held a thumbnail\n", read, reset, thumbnails);
     EXPECT_GT(read, 1000);
+    EXPECT_GT(thumbnails, 100);
 }
 
 // ---------------------------------------------------------------- Photo facts

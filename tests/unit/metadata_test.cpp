@@ -13,6 +13,8 @@
 
 #include "app_driver.h"
 #include "catalog/folderentry.h"
+#include "colours.h"
+#include "imaging/embeddedthumbnail.h"
 #include "imaging/metadata.h"
 #include "imaging/photofacts.h"
 #include "imaging/picture.h"
@@ -116,6 +118,28 @@ TEST(Metadata, SeededMutationsOfExifAndProfilesNeverReadOrWriteOutside)
             << "mutation " << iterations;
         EXPECT_EQ(picture.BitmapSize().cx, upright.cx);
     }
+}
+
+// A camera's EXIF thumbnail shows, turned upright as its picture is, only
+// when it shows the whole picture.
+TEST(Metadata, AnExifThumbnailIsShownUprightOnlyWhenItIsThePicturesShape)
+{
+    TempFolder folder;
+    JpegRecipe small{120, 160};  // quadrants, stored sideways as the picture is
+    small.pattern = JpegPattern::Quadrants;
+    small.orientation = OrientTurned90;
+    JpegRecipe photo{640, 480};
+    photo.markers = {{JPEG_APP0 + 1, ExifThumbnailSegment(OrientTurned90, MakeJpeg(small))}};
+    const std::unique_ptr<CPixels> shown = ReadEmbeddedThumbnail(folder.WriteFile("a.jpg", MakeJpeg(photo)), 90);
+    ASSERT_NE(shown, nullptr);
+    EXPECT_NEAR(shown->Width(), 67.5, 1);
+    const BYTE* topLeft = shown->Row(10) + 3 * 10;
+    const unsigned char* red = kQuadrantColours[0];
+    EXPECT_TRUE(Near(RGB(topLeft[2], topLeft[1], topLeft[0]), RGB(red[0], red[1], red[2]), 24));
+
+    small.width = small.height = 160;
+    photo.markers = {{JPEG_APP0 + 1, ExifThumbnailSegment(OrientTurned90, MakeJpeg(small))}};
+    EXPECT_EQ(ReadEmbeddedThumbnail(folder.WriteFile("square.jpg", MakeJpeg(photo)), 90), nullptr);
 }
 
 template <class... Values>
