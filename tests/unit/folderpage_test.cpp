@@ -290,7 +290,6 @@ TEST_F(FolderPainting, PaperGetsPrintIconsBlackTextAndNoOverlays)
     const std::vector<COLORREF> readable = Paint(a, PartNone, false, whole);
     a.m_thumbnail->SetReadFailure(ERROR_LOCK_VIOLATION);
     const std::vector<COLORREF> marked = Paint(a, PartNone, false, whole);
-    EXPECT_NE(marked, readable);
     EXPECT_GT(std::count(marked.begin(), marked.end(), ::GetSysColor(COLOR_WINDOWTEXT)),
               std::count(readable.begin(), readable.end(), ::GetSysColor(COLOR_WINDOWTEXT)) + 100);
     EXPECT_EQ(Paint(a, PartNone, true, whole), plainPaper);
