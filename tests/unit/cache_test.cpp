@@ -356,10 +356,9 @@ TEST_F(CacheTest, OfflineShortcutsShowTheirCachedThumbnailsAndWritesKeepThem)
     EXPECT_EQ(ReadThumbnailCache(pictures.Path(), wanted, kDesignThumbnailBox).size(), 3u);
 }
 
-// A picture that cannot be read (held by another program, a share gone, a
-// card pulled) is no damaged picture: the thumbnail keeps the system's
-// error, nothing is cached for it, and the makers' next turn, once the file
-// reads, heals it.
+// A picture that cannot be read (held by another program, a share gone) is
+// no damaged picture: it keeps the system's error, nothing is cached for it,
+// and the makers' next turn, once the file reads, heals it.
 TEST_F(CacheTest, APictureThatCannotBeReadIsNeverCachedAndHealsOnceTheFileReads)
 {
     pictures.WriteFile("good.jpg", MakeJpeg(SolidRecipe(64, 48, 0, 0, 250)));
