@@ -22,6 +22,8 @@ void CThumbnail::Store(std::shared_ptr<const ThumbnailBytes> jpeg, std::unique_p
     oldProvisional = std::move(m_provisional);
     m_hasProvisional = false;
     m_hasPicture = m_jpeg != nullptr;
+    if (m_hasPicture)
+        m_readFailure = 0;
     m_source = source;
     if (size) {
         m_width = size[0];
@@ -92,6 +94,7 @@ void CThumbnail::DiscardBitmap()
     ++m_generation;
     m_holdsPictures = -1;
     m_facts.reset();
+    m_readFailure = 0;
     Store(nullptr, nullptr, nullptr, FILETIME{0, 0});
 }
 

@@ -69,6 +69,13 @@ public:
     void DropProvisional();
     bool HasProvisional() const { return m_hasProvisional.load(); }
 
+    // The Win32 error of the last attempt to read the picture file, which
+    // failed (an I/O error, a share gone, a card pulled); 0 when none did.
+    // Never cached: a picture arriving, or its entry changing, clears it, and
+    // the next refresh or visit tries the file again.
+    void SetReadFailure(DWORD error) { m_readFailure = error; }
+    DWORD ReadFailure() const { return m_readFailure.load(); }
+
     // Takes bitmap, and keeps it compressed as well; with a size, sets it too.
     void ReplaceBitmap(std::unique_ptr<CPixels> bitmap);
     void ReplaceBitmap(std::unique_ptr<CPixels> bitmap, int width, int height);
@@ -87,7 +94,7 @@ public:
 
     // Makes the picture from the entry's picture file, fitted into box by
     // box, unless there is one already. Throws the Win32 error code of a picture
-    // file that cannot be opened. A maker of many thumbnails passes the
+    // file that cannot be opened or read, which it keeps (ReadFailure). A maker of many thumbnails passes the
     // picture it decodes into each time, and a stop request, which leaves
     // the thumbnail as it was and returns false. Defined with the maker.
     bool LoadBitmap(const CFolderEntry& entry, CPictureBitmap* scratch = nullptr,
@@ -115,6 +122,7 @@ private:
     std::atomic<bool> m_hasPicture{false};
     std::unique_ptr<CPixels> m_provisional;
     std::atomic<bool> m_hasProvisional{false};
+    std::atomic<DWORD> m_readFailure{0};
     FILETIME m_source{0, 0};
     unsigned m_generation = 0;
     std::optional<HeaderFacts> m_facts;
@@ -125,7 +133,7 @@ private:
 // box by box (a picture smaller than that is enlarged). Null when not even the
 // header can be read; black pixels of the fitted size for a picture whose
 // data the decoder rejects. Throws the Win32 error code of a file that
-// cannot be opened; stopped, returns null and sets *stopped. scratch then
+// cannot be opened or whose read fails part-way; stopped, returns null and sets *stopped. scratch then
 // holds the header's size and facts (none when it did not read).
 std::unique_ptr<CPixels> MakeThumbnailPixels(const std::string& picturePath, CPictureBitmap& scratch, int box,
                                              const std::function<bool()>& stop, bool* stopped);

@@ -119,9 +119,21 @@ using namespace cachefile;
 
 // ---------------------------------------------------------------- file names
 
+// A folder named with the long-path prefix is the folder named without it:
+// \\?\UNC\server\share is \\server\share, \\?\C:\ is C:\. What a name may
+// not hold ('?') never reaches the cache file's name.
+static std::string WithoutLongPathPrefix(const std::string& path)
+{
+    if (path.rfind("\\\\?\\UNC\\", 0) == 0)
+        return "\\" + path.substr(7);
+    if (path.rfind("\\\\?\\", 0) == 0)
+        return path.substr(4);
+    return path;
+}
+
 std::string CacheFileName(const std::string& folderPath)
 {
-    std::string name = folderPath;
+    std::string name = WithoutLongPathPrefix(folderPath);
     if (!name.empty() && name[0] != '\\') {
         const std::string root = name.substr(0, 3);
         DWORD serial = 0;
@@ -143,7 +155,7 @@ std::string CacheFileName(const std::string& folderPath)
         || name.size() + kExtension.size() + kLongestPartialSuffix <= kLongestFileName)
         return folder + name + kExtension;
     // Else its start, cut between characters, and the hash of the whole path.
-    const std::string hash = "_" + HashOf(NameKey(folderPath));
+    const std::string hash = "_" + HashOf(NameKey(WithoutLongPathPrefix(folderPath)));
     size_t keep = kLongestFileName - kLongestPartialSuffix - kExtension.size() - hash.size();
     while (keep > 0 && ((unsigned char)name[keep] & 0xC0) == 0x80)
         --keep;

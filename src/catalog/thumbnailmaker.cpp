@@ -56,7 +56,13 @@ bool CThumbnail::LoadBitmap(const CFolderEntry& entry, CPictureBitmap* scratch,
         return true;
     CPictureBitmap own;
     bool stopped = false;
-    std::unique_ptr<CPixels> pixels = MakeThumbnailPixels(entry.m_picturePath, scratch ? *scratch : own, box, stop, &stopped);
+    std::unique_ptr<CPixels> pixels;
+    try {
+        pixels = MakeThumbnailPixels(entry.m_picturePath, scratch ? *scratch : own, box, stop, &stopped);
+    } catch (DWORD error) {
+        SetReadFailure(error);
+        throw;
+    }
     if (stopped)
         return false;
     if (pixels) {

@@ -45,6 +45,21 @@ static void DrawSelectionFrame(CDC* dc, const RECT& thumbnail)
         dc->FillSolidRect(&side, colour);
 }
 
+// A picture that could not be read: an exclamation mark on a square in the
+// system's window colours, which stand apart in every theme, high contrast
+// too. Centred on the thumbnail's place, which such a picture leaves empty.
+static void DrawReadFailureMark(CDC* dc, const RECT& thumbnail)
+{
+    const auto px = [](int length) { return g_resources.Scale(length); };
+    const int x = (thumbnail.left + thumbnail.right) / 2, y = (thumbnail.top + thumbnail.bottom) / 2;
+    const RECT square{x - px(10), y - px(10), x + px(10), y + px(10)};
+    const RECT bar{x - px(2), y - px(7), x + px(2), y + px(3)};
+    const RECT dot{x - px(2), y + px(5), x + px(2), y + px(8)};
+    dc->FillSolidRect(&square, ::GetSysColor(COLOR_WINDOWTEXT));
+    dc->FillSolidRect(&bar, ::GetSysColor(COLOR_WINDOW));
+    dc->FillSolidRect(&dot, ::GetSysColor(COLOR_WINDOW));
+}
+
 RECT CellPart(const RECT& cell, int part)
 {
     const auto px = [](int length) { return g_resources.Scale(length); };
@@ -229,6 +244,7 @@ void CFolderPage::DrawCell(CDC* dc, CFolderEntry& entry, const CThumbnail& thumb
                                 : (folder ? g_resources.GetFolderIcon() : g_resources.GetPictureIcon());
     DrawIconOnOutput(dc, background, cell.left, cell.top);
 
+    RECT place{0, 0, 0, 0};
     {
         // The worker may be replacing bitmaps meanwhile.
         std::lock_guard guard(EntryLock());
@@ -237,6 +253,7 @@ void CFolderPage::DrawCell(CDC* dc, CFolderEntry& entry, const CThumbnail& thumb
         const int height = bitmap ? thumbnail.m_height : ThumbnailBox();
         const int x = cell.left + (cell.right - cell.left - width) / 2;
         const int y = cell.top + g_resources.Scale(kThumbnailTop) + (g_resources.Scale(kThumbnailArea) - height) / 2;
+        place = RECT{x, y, x + width, y + height};
         if (bitmap)
             DrawPixels(dc, x, y, *bitmap);
         if (selected)
@@ -244,6 +261,8 @@ void CFolderPage::DrawCell(CDC* dc, CFolderEntry& entry, const CThumbnail& thumb
     }
 
     if (!printing) {
+        if (!folder && thumbnail.ReadFailure() && !thumbnail.HasPicture())
+            DrawReadFailureMark(dc, place);
         if (entry.m_kind & EntryOffline)
             DrawIconOnOutput(dc, g_resources.GetOfflineIcon(), cell.left, cell.top);
         if (entry.m_kind & EntryShortcut)

@@ -1,7 +1,7 @@
 // The info tip of a picture cell, as Explorer shows one: the whole name
 // (a long caption is cut), then what is known without reading the file
-// again: the date taken and the dimensions the makers found, and the size
-// the listing found.
+// again: the date taken and the dimensions the makers found, the size
+// the listing found, and why the picture could not be read, if it could not.
 #include "folderpage/folderpage.h"
 
 #include <shlwapi.h>
@@ -26,6 +26,20 @@ std::string TakenText(ULONGLONG taken)
     return AfxUtf8(date) + " " + AfxUtf8(clock);
 }
 
+// The system's own words for a Win32 error, on one line.
+std::string ErrorText(DWORD error)
+{
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                                              | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                          nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string said = length ? AfxUtf8(text) : "error " + std::to_string(error);
+    ::LocalFree(text);
+    while (!said.empty() && (said.back() == '\n' || said.back() == '\r' || said.back() == ' '))
+        said.pop_back();
+    return said;
+}
+
 }  // namespace
 
 std::string CFolderPage::InfoTipText(const CFolderEntry& entry) const
@@ -40,6 +54,8 @@ std::string CFolderPage::InfoTipText(const CFolderEntry& entry) const
             text += "\n" + AfxFormatString(IDS_TIP_DIMENSIONS, size.c_str());
         }
     }
+    if (const DWORD failure = entry.m_thumbnail ? entry.m_thumbnail->ReadFailure() : 0)
+        text += "\n" + AfxFormatString(IDS_TIP_READ_FAILED, ErrorText(failure).c_str());
     if (entry.m_fileSize > 0) {
         wchar_t size[64];
         if (::StrFormatByteSizeW((LONGLONG)entry.m_fileSize, size, 64))

@@ -186,6 +186,7 @@ bool MakeOne(ThumbnailWork& work, ThumbnailJob& job, int box, CPictureBitmap& sc
     // A picture's facts come from the header decoded anyway; one that does
     // not open or read has no date.
     std::optional<HeaderFacts> facts;
+    DWORD failure = 0;
     const bool picture = (job.kind & EntryKindMask) == EntryFile;
     try {
         bool served = false;
@@ -212,8 +213,9 @@ bool MakeOne(ThumbnailWork& work, ThumbnailJob& job, int box, CPictureBitmap& sc
             }
         }
         made = served;
-    } catch (DWORD) {
-        // A picture that cannot be opened keeps an empty cell.
+    } catch (DWORD error) {
+        // A picture that cannot be opened or read keeps an empty cell, marked.
+        failure = error;
         if (picture)
             facts = HeaderFacts{};
     } catch (int) {
@@ -233,6 +235,11 @@ bool MakeOne(ThumbnailWork& work, ThumbnailJob& job, int box, CPictureBitmap& sc
         }
         if (facts)
             TakeFacts(job, *facts);
+        if (picture && job.thumbnail->Generation() == job.generation && !job.thumbnail->HasPicture()
+            && job.thumbnail->ReadFailure() != failure) {
+            job.thumbnail->SetReadFailure(failure);
+            made = true;  // its mark changes
+        }
         // Without a real picture, no stand-in stays.
         if (!made && job.thumbnail->HasProvisional()) {
             job.thumbnail->DropProvisional();

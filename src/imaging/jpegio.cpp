@@ -33,6 +33,14 @@ FilePtr OpenSharedForReading(const std::string& path)
     return FilePtr(file);
 }
 
+DWORD ReadFailure(FILE* file)
+{
+    if (!std::ferror(file))
+        return 0;
+    // The C library keeps the system's error of its last failed call.
+    const DWORD error = (DWORD)_doserrno;
+    return error ? error : ERROR_READ_FAULT;
+}
 
 void ThrowingErrorExit(jpeg_common_struct* info)
 {

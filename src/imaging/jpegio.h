@@ -25,6 +25,11 @@ DWORD LastError();
 // the last error set, when it cannot be opened.
 FilePtr OpenSharedForReading(const std::string& path);
 
+// The Win32 error of a read on file that failed (an I/O error, a share
+// gone, a card pulled): unlike a damaged picture, it may read next time.
+// 0 when every read succeeded; an end of file is no failure.
+DWORD ReadFailure(FILE* file);
+
 // libjpeg's error_exit for every object of this module: reports through
 // output_message, then throws msg_code as an int.
 void ThrowingErrorExit(jpeg_common_struct* info);

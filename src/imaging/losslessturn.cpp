@@ -213,7 +213,7 @@ void ReplacePicture(TemporaryFile& turned, const std::string& path)
     // Windows refuses to replace a read-only file; Wine's MoveFileEx does not.
     const DWORD attributes = AfxGetFileAttributes(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        throw (DWORD)ERROR_ACCESS_DENIED;
+        throw (DWORD)ERROR_FILE_READ_ONLY;
     if (MoveOver(turned.Path(), path)) {
         turned.Keep();
         return;
@@ -233,6 +233,19 @@ void ReplacePicture(TemporaryFile& turned, const std::string& path)
     if (!MoveOver(staged.Path(), path))
         throw LastError();
     staged.Keep();
+}
+
+// Whether the picture open as file may not be written: a read-only file, or
+// one on read-only media (a locked card, a disc, a share shared read-only).
+bool ReadOnly(FILE* file, const std::string& path)
+{
+    const DWORD attributes = AfxGetFileAttributes(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return true;
+    DWORD flags = 0;
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    return ::GetVolumeInformationByHandleW(handle, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)
+           && (flags & FILE_READ_ONLY_VOLUME);
 }
 
 // Turned pixels stand as the user saw them, so every reader must show them
@@ -350,6 +363,9 @@ void RotatePictureFile(const std::string& path, int turn)
         FilePtr picture(AfxOpenFile(path, "rb"));
         if (!picture)
             throw LastError();
+        // Refused before any work, as the replacement would be at the end.
+        if (ReadOnly(picture.get(), path))
+            throw (DWORD)ERROR_FILE_READ_ONLY;
         FilePtr output(AfxOpenFile(turned.Path(), "wb"));
         if (!output)
             throw LastError();

@@ -21,5 +21,7 @@ void TransformJpeg(FILE* inFile, FILE* outFile, int turn);
 // Turns the JPEG file at path in place, as TransformJpeg does. The file is
 // replaced only by a complete turned copy that reads back with no warning
 // the picture did not give, in one step; on any failure it stays as it was
-// and no temporary file remains. Throws the Win32 error code or libjpeg's.
+// and no temporary file remains. Throws the Win32 error code or libjpeg's;
+// ERROR_FILE_READ_ONLY (or ERROR_WRITE_PROTECT from the media) for a file
+// that may not be written.
 void RotatePictureFile(const std::string& path, int turn);

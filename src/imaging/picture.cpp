@@ -13,6 +13,7 @@
 #include "imaging/jpegio.h"
 #include "imaging/pictureformats.h"
 #include "imaging/resample.h"
+#include "imaging/stoppablestream.h"
 #include "imaging/webpdecode.h"
 #include "imaging/wicdecode.h"
 
@@ -80,9 +81,15 @@ bool CPictureBitmap::LoadFromFile(const std::string& path, const StopRequest& st
     header.upright = SIZE{m_width, m_height};
     header.facts = m_facts;
     const PictureRequest request{box, target, stop};
+    TakeStreamReadFailure();
     const Decoded result = DecodeAnyPicture(path, file.get(), section, request, header);
     Take(section, header);
-    return result != Decoded::Stopped;
+    if (result == Decoded::Stopped)
+        return false;
+    const DWORD streamFailure = TakeStreamReadFailure();
+    if (const DWORD failure = streamFailure ? streamFailure : ReadFailure(file.get()))
+        throw failure;
+    return true;
 }
 
 bool CPictureBitmap::LoadRegionFromFile(const std::string& path, RECT& region, const StopRequest& stop)

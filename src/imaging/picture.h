@@ -49,7 +49,7 @@ public:
     CPictureBitmap& operator=(const CPictureBitmap&) = delete;
 
     // Throws the Win32 error code, holder unchanged, when path cannot be
-    // opened. The decoder DecoderFor names decodes it; a picture its decoder
+    // opened; when a read fails part-way, after what was decoded. The decoder DecoderFor names decodes it; a picture its decoder
     // rejects leaves the holder without a bitmap.
     // box is what the picture will be fitted into, in pixels; 0 by 0 asks
     // for every pixel. The holder's section is decoded into again when the

@@ -1,8 +1,14 @@
 #include "imaging/stoppablestream.h"
 
 #include <cstring>
+#include <utility>
+
+#include "imaging/jpegio.h"
 
 namespace {
+
+// The system's decoders read on the thread that asked them to decode.
+thread_local DWORD t_readFailure = 0;
 
 class StoppableStream final : public IStream {
 public:
@@ -42,8 +48,10 @@ public:
             return E_ABORT;
         }
         DWORD done = 0;
-        if (!::ReadFile(m_handle, into, length, &done, nullptr))
-            return HRESULT_FROM_WIN32(::GetLastError());
+        if (!::ReadFile(m_handle, into, length, &done, nullptr)) {
+            t_readFailure = LastError();
+            return HRESULT_FROM_WIN32(t_readFailure);
+        }
         if (read)
             *read = done;
         return done == length ? S_OK : S_FALSE;
@@ -103,4 +111,9 @@ Microsoft::WRL::ComPtr<IStream> MakeStoppableStream(HANDLE handle, const StopReq
     LARGE_INTEGER start{};
     stream->Seek(start, STREAM_SEEK_SET, nullptr);
     return stream;
+}
+
+DWORD TakeStreamReadFailure()
+{
+    return std::exchange(t_readFailure, 0);
 }

@@ -15,3 +15,8 @@
 // says so, every read fails and *stopped is set.
 Microsoft::WRL::ComPtr<IStream> MakeStoppableStream(HANDLE handle, const StopRequest& stop,
                                                     const std::shared_ptr<std::atomic<bool>>& stopped);
+
+// The Win32 error of the last read that failed on a stream of the calling
+// thread since the call before, which it clears; 0 when none did. The
+// system's decoders only say that the picture did not decode.
+DWORD TakeStreamReadFailure();

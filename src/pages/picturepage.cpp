@@ -260,6 +260,15 @@ void CPicturePage::Turn(int turn)
         m_picture.LoadFromFile(m_entry.m_path, {}, ShownBox());
         m_zoom.SetPicture(SIZE{m_picture.m_width, m_picture.m_height});
         RedrawPage(nullptr);
+    } catch (DWORD error) {
+        // The file and the shown picture stay as they were; a file that may
+        // not be written says so, as nothing else would tell.
+        if (error == ERROR_FILE_READ_ONLY || error == ERROR_WRITE_PROTECT) {
+            const std::string name = AfxFindFileName(m_entry.m_path.c_str());
+            const std::string text = AfxFormatString(IDS_TURN_READ_ONLY, name.c_str());
+            if (CWnd* main = AfxGetMainWnd())
+                main->SendMessage(WM_SETMESSAGESTRING, 0, (LPARAM)text.c_str());
+        }
     } catch (...) {
         // The file and the shown picture stay as they were.
     }

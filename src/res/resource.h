@@ -98,6 +98,8 @@
 #define IDS_TIP_SIZE                    262
 // The About box: 280-289
 #define IDS_ABOUT_LIBRARIES             280
+#define IDS_TURN_READ_ONLY              320
+#define IDS_TIP_READ_FAILED             321
 #define IDS_RENAME_EXISTS               192
 #define IDS_RENAME_TITLE                193
 // What a file command could not do, and the folder picker's titles

@@ -356,6 +356,32 @@ TEST_F(CacheTest, OfflineShortcutsShowTheirCachedThumbnailsAndWritesKeepThem)
     EXPECT_EQ(ReadThumbnailCache(pictures.Path(), wanted, kDesignThumbnailBox).size(), 3u);
 }
 
+// A picture that cannot be read (held by another program, a share gone) is
+// no damaged picture: it keeps the system's error, nothing is cached for it,
+// and the makers' next turn, once the file reads, heals it.
+TEST_F(CacheTest, APictureThatCannotBeReadIsNeverCachedAndHealsOnceTheFileReads)
+{
+    pictures.WriteFile("good.jpg", MakeJpeg(SolidRecipe(64, 48, 0, 0, 250)));
+    const std::string path = pictures.WriteFile("held.jpg", MakeJpeg(SolidRecipe(64, 48, 0, 250, 0)));
+    const std::unordered_set<std::wstring> wanted{NameKey(pictures / "good.jpg"), NameKey(path)};
+    const auto cached = [&] { return ReadThumbnailCache(pictures.Path(), wanted, kDesignThumbnailBox); };
+    HANDLE holder = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    auto catalog = Listed();
+    const CThumbnail& held = *Entry(*catalog, "held").m_thumbnail;
+    TakeFromCache(*catalog);
+    EXPECT_EQ(held.ReadFailure(), (DWORD)ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(held.Bitmap(), nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return cached().size() == 1; }));
+    EXPECT_EQ(cached().count(NameKey(path)), 0u);
+
+    ::CloseHandle(holder);
+    TakeFromCache(*catalog);  // as a refresh schedules the makers again
+    EXPECT_EQ(held.ReadFailure(), 0u);
+    EXPECT_NE(held.Bitmap(), nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return cached().size() == 2; }));
+}
+
 // A picture's facts come back with its thumbnail, and at another scale,
 // whose thumbnails are made again, they still hold. The pictures here do
 // not decode: their facts can only come from the file.
@@ -721,6 +747,9 @@ TEST_F(CacheTest, FileNamesCarryTheVolumeSerial)
     std::snprintf(prefix, sizeof prefix, "%8.8lx_", (unsigned long)serial);
     EXPECT_EQ(CacheFileName("C:\\Photos\\2002"), cacheFolder / (std::string(prefix) + "Photos_2002.tnc"));
     EXPECT_EQ(CacheFileName("\\\\server\\share\\pics"), cacheFolder / "__server_share_pics.tnc");
+    // With the long-path prefix a folder is the same folder ('?' may not be in a file name).
+    EXPECT_EQ(CacheFileName("\\\\?\\UNC\\server\\share\\pics"), cacheFolder / "__server_share_pics.tnc");
+    EXPECT_EQ(CacheFileName("\\\\?\\C:\\Photos\\2002"), CacheFileName("C:\\Photos\\2002"));
     // A drive letter with no volume behind it keeps its letter.
     char missing = 0;
     const DWORD drives = ::GetLogicalDrives();

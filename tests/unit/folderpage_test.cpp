@@ -284,6 +284,21 @@ TEST_F(FolderPainting, PaperGetsPrintIconsBlackTextAndNoOverlays)
     EXPECT_NE(std::count(paperText.begin(), paperText.end(), RGB(0, 0, 0)), 0);
     EXPECT_EQ(std::count(paperText.begin(), paperText.end(), RGB(192, 192, 192)), 0);
     EXPECT_NE(std::count(screenText.begin(), screenText.end(), RGB(192, 192, 192)), 0);
+
+    // A picture that could not be read is marked in the system's colours,
+    // and its tip gives the system's reason; paper gets neither.
+    a.m_kind = EntryFile;
+    const std::vector<COLORREF> readable = Paint(a, PartNone, false, whole);
+    a.m_thumbnail->SetReadFailure(ERROR_LOCK_VIOLATION);
+    const std::vector<COLORREF> marked = Paint(a, PartNone, false, whole);
+    EXPECT_GT(std::count(marked.begin(), marked.end(), ::GetSysColor(COLOR_WINDOWTEXT)),
+              std::count(readable.begin(), readable.end(), ::GetSysColor(COLOR_WINDOWTEXT)) + 100);
+    EXPECT_EQ(Paint(a, PartNone, true, whole), plainPaper);
+    wchar_t reason[256];
+    ASSERT_NE(::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_LOCK_VIOLATION, 0, reason, 256, nullptr), 0u);
+    std::string said = AfxUtf8(reason);
+    said.erase(said.find_last_not_of("\r\n ") + 1);
+    EXPECT_NE(page->InfoTipText(a).find("Could not be read: " + said), std::string::npos) << page->InfoTipText(a);
 }
 
 TEST_F(FolderPainting, BadgeFollowsTheHoverPartAndThePictures)

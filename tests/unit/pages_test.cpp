@@ -317,6 +317,8 @@ TEST_F(PicturePage, ATurnThatCannotBeDoneLeavesFileAndPageAsTheyWere)
     ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(ReadWholeFile(path), bytes);
     unchanged("read-only");
+    EXPECT_EQ(CMainFrame::Get()->GetMessageBar()->GetWindowText(), "Could not turn p.jpg: the file is read-only.");
+    theApp.m_pMainWnd->SendMessage(WM_SETMESSAGESTRING, AFX_IDS_IDLEMESSAGE);  // it would stand 5 s into the next test
 
     ASSERT_TRUE(::DeleteFileA(path.c_str()));
     Command(ID_ROTATE_180);
